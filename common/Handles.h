@@ -1,0 +1,61 @@
+#pragma once
+// Owners for the kernel handles the common functions open.
+#include <windows.h>
+
+#include <utility>
+
+namespace norvale {
+
+template <typename Traits>
+class UniqueHandle {
+ public:
+  using handle_type = typename Traits::handle_type;
+  UniqueHandle() = default;
+  explicit UniqueHandle(handle_type h) : h_(h) {}
+  UniqueHandle(const UniqueHandle&) = delete;
+  UniqueHandle& operator=(const UniqueHandle&) = delete;
+  UniqueHandle(UniqueHandle&& other) noexcept : h_(std::exchange(other.h_, Traits::Invalid())) {}
+  UniqueHandle& operator=(UniqueHandle&& other) noexcept {
+    if (this != &other) Reset(std::exchange(other.h_, Traits::Invalid()));
+    return *this;
+  }
+  ~UniqueHandle() { Reset(); }
+
+  handle_type Get() const { return h_; }
+  bool Valid() const { return h_ != Traits::Invalid(); }
+  explicit operator bool() const { return Valid(); }
+  void Reset(handle_type h = Traits::Invalid()) {
+    if (Valid()) Traits::Close(h_);
+    h_ = h;
+  }
+  handle_type Release() { return std::exchange(h_, Traits::Invalid()); }
+
+ private:
+  handle_type h_ = Traits::Invalid();
+};
+
+struct FileHandleTraits {
+  using handle_type = HANDLE;
+  static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
+  static void Close(HANDLE h) { CloseHandle(h); }
+};
+
+struct KernelHandleTraits {
+  using handle_type = HANDLE;
+  static HANDLE Invalid() { return nullptr; }
+  static void Close(HANDLE h) { CloseHandle(h); }
+};
+
+struct FindHandleTraits {
+  using handle_type = HANDLE;
+  static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
+  static void Close(HANDLE h) { FindClose(h); }
+};
+
+// CreateFile results (INVALID_HANDLE_VALUE when empty).
+using FileHandle = UniqueHandle<FileHandleTraits>;
+// Process, thread, event, mutex handles (null when empty).
+using KernelHandle = UniqueHandle<KernelHandleTraits>;
+using FindHandle = UniqueHandle<FindHandleTraits>;
+
+}  // namespace norvale

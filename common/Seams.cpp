@@ -1,0 +1,38 @@
+#include "Seams.h"
+
+namespace norvale {
+
+int SystemMessageBox::Show(const std::wstring& text, const std::wstring& title,
+                           unsigned style) {
+  return MessageBoxW(GetActiveWindow(), text.c_str(), title.c_str(), style);
+}
+
+SYSTEMTIME SystemClock::LocalNow() {
+  SYSTEMTIME t{};
+  GetLocalTime(&t);
+  return t;
+}
+
+void SystemMessagePump::DoEvents() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      // Leave the quit for the main loop to see.
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      break;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+Seams Seams::System() {
+  return Seams{std::make_shared<SystemMessageBox>(), std::make_shared<SystemClock>(),
+               std::make_shared<SystemMessagePump>()};
+}
+
+double SecondsOfDay(const SYSTEMTIME& t) {
+  return t.wHour * 3600.0 + t.wMinute * 60.0 + t.wSecond + t.wMilliseconds / 1000.0;
+}
+
+}  // namespace norvale

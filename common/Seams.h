@@ -1,0 +1,62 @@
+#pragma once
+// The points where the programs meet the user and the clock. Production uses
+// the real calls; tests put in their own to answer questions, record them and
+// move time.
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+namespace norvale {
+
+// Every message box of the system goes through this.
+class IMessageBox {
+ public:
+  virtual ~IMessageBox() = default;
+  // Returns the pressed button's id (IDOK, IDYES, ...), 0 when no box could
+  // be shown.
+  virtual int Show(const std::wstring& text, const std::wstring& title, unsigned style) = 0;
+};
+
+// The local time of day.
+class IClock {
+ public:
+  virtual ~IClock() = default;
+  virtual SYSTEMTIME LocalNow() = 0;
+};
+
+// Lets the window's message loop run during a long step.
+class IMessagePump {
+ public:
+  virtual ~IMessagePump() = default;
+  virtual void DoEvents() = 0;
+};
+
+class SystemMessageBox final : public IMessageBox {
+ public:
+  int Show(const std::wstring& text, const std::wstring& title, unsigned style) override;
+};
+
+class SystemClock final : public IClock {
+ public:
+  SYSTEMTIME LocalNow() override;
+};
+
+class SystemMessagePump final : public IMessagePump {
+ public:
+  void DoEvents() override;
+};
+
+// The seams one object uses. Owners hand theirs to the objects they own.
+struct Seams {
+  std::shared_ptr<IMessageBox> messageBox;
+  std::shared_ptr<IClock> clock;
+  std::shared_ptr<IMessagePump> pump;
+
+  static Seams System();
+};
+
+// Seconds since local midnight with the fraction, as the time of day reads.
+double SecondsOfDay(const SYSTEMTIME& t);
+
+}  // namespace norvale

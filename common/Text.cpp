@@ -1,0 +1,64 @@
+#include "Text.h"
+
+#include <windows.h>
+
+#include <vector>
+
+namespace norvale {
+
+std::string ToAnsi(std::wstring_view text) {
+  if (text.empty()) return {};
+  int n = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
+                              nullptr, 0, nullptr, nullptr);
+  if (n <= 0) return {};
+  std::string out(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
+                      nullptr, nullptr);
+  return out;
+}
+
+std::wstring FromAnsi(std::string_view bytes) {
+  if (bytes.empty()) return {};
+  int n = MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()),
+                              nullptr, 0);
+  if (n <= 0) return {};
+  std::wstring out(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), out.data(), n);
+  return out;
+}
+
+int AnsiByteLength(std::wstring_view text) {
+  if (text.empty()) return 0;
+  return WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr,
+                             0, nullptr, nullptr);
+}
+
+std::wstring Trim(std::wstring_view text) {
+  size_t first = text.find_first_not_of(L' ');
+  if (first == std::wstring_view::npos) return {};
+  size_t last = text.find_last_not_of(L' ');
+  return std::wstring(text.substr(first, last - first + 1));
+}
+
+bool IsBlank(std::wstring_view text) {
+  return text.find_first_not_of(L' ') == std::wstring_view::npos;
+}
+
+std::wstring CutAtNull(std::wstring_view text) {
+  size_t nul = text.find(L'\0');
+  return std::wstring(nul == std::wstring_view::npos ? text : text.substr(0, nul));
+}
+
+bool TextEqualsIgnoreCase(std::wstring_view a, std::wstring_view b) {
+  if (a.empty() || b.empty()) return a.empty() && b.empty();
+  return CompareStringW(LOCALE_USER_DEFAULT,
+                        NORM_IGNORECASE | NORM_IGNOREKANATYPE | NORM_IGNOREWIDTH, a.data(),
+                        static_cast<int>(a.size()), b.data(),
+                        static_cast<int>(b.size())) == CSTR_EQUAL;
+}
+
+bool StartsWith(std::wstring_view text, std::wstring_view prefix) {
+  return text.substr(0, prefix.size()) == prefix;
+}
+
+}  // namespace norvale

@@ -1,0 +1,30 @@
+#pragma once
+// Text helpers shared by every class: the system's texts are UTF-16 in
+// memory and ANSI (code page 932 on the target systems) in files and in the
+// byte counts that the fixed-width layouts rely on.
+#include <string>
+#include <string_view>
+
+namespace norvale {
+
+// Converts with the system ANSI code page.
+std::string ToAnsi(std::wstring_view text);
+std::wstring FromAnsi(std::string_view bytes);
+// Bytes the text takes in the ANSI code page.
+int AnsiByteLength(std::wstring_view text);
+
+// Trimming removes half-width blanks (U+0020) only; a blank text is one that
+// is empty after trimming.
+std::wstring Trim(std::wstring_view text);
+bool IsBlank(std::wstring_view text);
+
+// The text before the first NUL, as Windows buffers come back.
+std::wstring CutAtNull(std::wstring_view text);
+
+// The locale's case-insensitive comparison (also folds width and kana type,
+// as a Japanese user expects "ＳＥＴＵＰ" and "setup" to name one thing).
+bool TextEqualsIgnoreCase(std::wstring_view a, std::wstring_view b);
+
+bool StartsWith(std::wstring_view text, std::wstring_view prefix);
+
+}  // namespace norvale

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test under Wine:
+#   tools/test.sh [BUILD_DIR]      (default: build)
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build}
+mkdir -p "$build"
+build=$(cd "$build" && pwd)
+
+"$root/tools/deps.sh"
+
+cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" >/dev/null
+cmake --build "$build" -j "$(nproc)"
+
+"$root/tools/wine-prefix.sh" "$build"
+export WINEPREFIX="$build/wineprefix"
+trap 'WINEPREFIX="$build/wineprefix" wineserver -k 2>/dev/null || true' EXIT
+
+rm -rf "$build/test-results"
+mkdir -p "$build/test-results"
+status=0
+(cd "$build" && ctest --output-on-failure -j 4) || status=$?
+
+# Count the individual test cases from the binaries' XML reports.
+python3 - "$build/test-results" <<'PY' || true
+import sys, glob, xml.etree.ElementTree as ET
+tests = failures = skipped = 0
+for f in glob.glob(sys.argv[1] + "/*.xml"):
+    r = ET.parse(f).getroot()
+    tests += int(r.get("tests", 0)); failures += int(r.get("failures", 0))
+    skipped += int(r.get("disabled", 0)) + int(r.get("skipped", 0) or 0)
+print(f"gtest: {tests - failures - skipped} passed, {failures} failed, {skipped} skipped")
+PY
+exit $status
