@@ -9,6 +9,22 @@
 
 using namespace norvale;
 
+namespace {
+
+// The part before the last separator, "" when there is none.
+std::wstring BeforeLast(const std::wstring& text, wchar_t separator) {
+  const size_t sep = text.rfind(separator);
+  return sep == std::wstring::npos ? L"" : text.substr(0, sep);
+}
+
+// The part after the last separator, the whole text when there is none.
+std::wstring AfterLast(const std::wstring& text, wchar_t separator) {
+  const size_t sep = text.rfind(separator);
+  return sep == std::wstring::npos ? text : text.substr(sep + 1);
+}
+
+}  // namespace
+
 clsPublicFunc::clsPublicFunc(Seams seams)
     : seams_(std::move(seams)), error_(std::make_unique<clsError>(seams_)) {
   // Card scheme transposition: scrambled position i+1 holds plain position
@@ -94,15 +110,11 @@ int32_t clsPublicFunc::MakeDirRelative(const std::wstring& path, std::wstring* f
 }
 
 std::wstring clsPublicFunc::GetFilePath(const std::wstring& File_Path) {
-  const std::wstring p = Trim(File_Path);
-  const size_t sep = p.rfind(L'\\');
-  return sep == std::wstring::npos ? L"" : p.substr(0, sep);
+  return BeforeLast(Trim(File_Path), L'\\');
 }
 
 std::wstring clsPublicFunc::GetFileID(const std::wstring& File_Path) {
-  const std::wstring p = Trim(File_Path);
-  const size_t sep = p.rfind(L'\\');
-  return sep == std::wstring::npos ? p : p.substr(sep + 1);
+  return AfterLast(Trim(File_Path), L'\\');
 }
 
 int32_t clsPublicFunc::GetFileList(std::vector<std::wstring>& FileList,
@@ -144,15 +156,11 @@ bool clsPublicFunc::FolderCheck(const std::wstring& ChkFolder) {
 }
 
 std::wstring clsPublicFunc::GetFileID_FTP(const std::wstring& File_Path) {
-  const std::wstring p = Trim(File_Path);
-  const size_t sep = p.rfind(L'/');
-  return sep == std::wstring::npos ? p : p.substr(sep + 1);
+  return AfterLast(Trim(File_Path), L'/');
 }
 
 std::wstring clsPublicFunc::GetFilePath_FTP(const std::wstring& File_Path) {
-  const std::wstring p = Trim(File_Path);
-  const size_t sep = p.rfind(L'/');
-  return sep == std::wstring::npos ? L"" : p.substr(0, sep);
+  return BeforeLast(Trim(File_Path), L'/');
 }
 
 std::wstring clsPublicFunc::PrepareLastFolderPath(const std::wstring& File_Path) {
@@ -164,15 +172,11 @@ std::wstring clsPublicFunc::PrepareLastFolderPath(const std::wstring& File_Path)
 }
 
 std::wstring clsPublicFunc::GetLastFolder(const std::wstring& File_Path) {
-  const std::wstring p = PrepareLastFolderPath(File_Path);
-  const size_t sep = p.rfind(L'\\');
-  return sep == std::wstring::npos ? p : p.substr(sep + 1);
+  return AfterLast(PrepareLastFolderPath(File_Path), L'\\');
 }
 
 std::wstring clsPublicFunc::GetDelLastFolder(const std::wstring& File_Path) {
-  const std::wstring p = PrepareLastFolderPath(File_Path);
-  const size_t sep = p.rfind(L'\\');
-  std::wstring result = sep == std::wstring::npos ? L"" : p.substr(0, sep);
+  std::wstring result = BeforeLast(PrepareLastFolderPath(File_Path), L'\\');
   if (result.size() == 2 && result[1] == L':') result += L'\\';
   return result;
 }
