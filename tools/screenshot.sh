@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# Runs a Windows program of the build under Xvfb in a Wine virtual desktop
+# and saves what the screen shows as PNG files, so a page can be looked at:
+#   tools/screenshot.sh [-o OUTDIR] [-d "SECONDS ..."] PROGRAM [ARGS...]
+# OUTDIR (default: ./screenshots) gets PROGRAM-1.png, PROGRAM-2.png, ... one
+# per delay (default "4": one picture 4 s after the start).
+#
+# The run uses a prefix of its own beside the build's test prefix
+# (BUILD/wineprefix-shot, BUILD being the folder above PROGRAM that holds
+# wine-run.sh), with the X11 graphics driver; the tests' prefix keeps its
+# null driver. Only the program's own folder is reachable, as drive S:.
+set -euo pipefail
+
+outdir=$PWD/screenshots
+delays="4"
+while getopts "o:d:" opt; do
+  case $opt in
+    o) outdir=$OPTARG ;;
+    d) delays=$OPTARG ;;
+    *) sed -n '2,6p' "$0" >&2; exit 2 ;;
+  esac
+done
+shift $((OPTIND - 1))
+[ $# -ge 1 ] || { sed -n '2,6p' "$0" >&2; exit 2; }
+program=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
+shift
+[ -f "$program" ] || { echo "no such program: $program" >&2; exit 2; }
+
+# Packages for the picture: the X server, its authority file, ImageMagick's
+# import, and a Japanese font for the captions.
+missing=()
+for p in xvfb xauth imagemagick fonts-ipafont-gothic; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  SUDO=
+  [ "$(id -u)" -eq 0 ] || SUDO=sudo
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# The build folder: the nearest folder above the program with wine-run.sh.
+build=$(dirname "$program")
+while [ "$build" != / ] && [ ! -e "$build/wine-run.sh" ]; do build=$(dirname "$build"); done
+[ "$build" != / ] || build=$(dirname "$program")
+
+export WINEPREFIX="$build/wineprefix-shot"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEARCH=win64
+export LOCPATH="$build/locale"
+if [ ! -e "$LOCPATH/ja_JP.UTF-8/LC_CTYPE" ]; then
+  mkdir -p "$LOCPATH"
+  localedef -i ja_JP -f UTF-8 "$LOCPATH/ja_JP.UTF-8" 2>/dev/null || \
+    [ -e "$LOCPATH/ja_JP.UTF-8/LC_CTYPE" ]
+fi
+# The shell itself cannot load the build's locale; only Wine needs it.
+export LC_ALL=ja_JP.UTF-8 2>/dev/null
+
+if [ ! -e "$WINEPREFIX/.norvale-shot-ready" ]; then
+  rm -rf "$WINEPREFIX"
+  DISPLAY= wineboot -i </dev/null >/dev/null 2>&1
+  wineserver -w
+  wine reg add 'HKCU\Software\Wine' /v Version /d win10 /f </dev/null >/dev/null 2>&1
+  # The programs' faces, drawn with the IPA font.
+  for face in 'ＭＳ Ｐゴシック' 'ＭＳ ゴシック' 'ＭＳ Ｐ明朝' 'ＭＳ 明朝' 'MS UI Gothic'; do
+    wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /d 'IPAPGothic' /f \
+      </dev/null >/dev/null 2>&1
+  done
+  wineserver -w
+  rm -f "$WINEPREFIX/dosdevices/z:"
+  touch "$WINEPREFIX/.norvale-shot-ready"
+fi
+ln -sfn "$(dirname "$program")" "$WINEPREFIX/dosdevices/s:"
+
+mkdir -p "$outdir"
+name=$(basename "$program" .exe)
+export SHOT_PROGRAM="s:\\$(basename "$program")" SHOT_OUT="$outdir/$name" SHOT_DELAYS="$delays"
+# Inside the X server: start the program in a virtual desktop (which gives
+# it a caption bar), take the pictures, then stop this prefix's Wine.
+xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+  wine explorer /desktop=shot,1024x768 "$SHOT_PROGRAM" "$@" </dev/null >/dev/null 2>&1 &
+  elapsed=0; n=0
+  for d in $SHOT_DELAYS; do
+    sleep $((d > elapsed ? d - elapsed : 0)); elapsed=$d
+    n=$((n + 1))
+    import -window root "$SHOT_OUT-$n.png"
+    echo "$SHOT_OUT-$n.png"
+  done
+  wineserver -k 2>/dev/null || true
+' shot "$@"
