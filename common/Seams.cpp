@@ -1,5 +1,7 @@
 #include "Seams.h"
 
+#include "forms/Application.h"
+
 namespace norvale {
 
 int SystemMessageBox::Show(const std::wstring& text, const std::wstring& title,
@@ -13,18 +15,7 @@ SYSTEMTIME SystemClock::LocalNow() {
   return t;
 }
 
-void SystemMessagePump::DoEvents() {
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    if (msg.message == WM_QUIT) {
-      // Leave the quit for the main loop to see.
-      PostQuitMessage(static_cast<int>(msg.wParam));
-      break;
-    }
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
-}
+void SystemMessagePump::DoEvents() { forms::PumpWaitingMessages(); }
 
 Seams Seams::System() {
   return Seams{std::make_shared<SystemMessageBox>(), std::make_shared<SystemClock>(),

@@ -92,17 +92,20 @@ int Application::Run() {
   return 0;
 }
 
-int Application::DoEvents() {
+void PumpWaitingMessages() {
   MSG msg;
   while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
     if (msg.message == WM_QUIT) {
-      // Leave the quit for the main loop to see.
       PostQuitMessage(static_cast<int>(msg.wParam));
       break;
     }
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
+}
+
+int Application::DoEvents() {
+  PumpWaitingMessages();
   return static_cast<int>(forms_.size());
 }
 

@@ -10,6 +10,10 @@
 
 namespace norvale::forms {
 
+// Runs every message that is waiting, leaving a quit request for the main
+// loop to see.
+void PumpWaitingMessages();
+
 class Form;
 
 // "End the program": production ends the process at once, as the programs'
