@@ -1,0 +1,199 @@
+#pragma once
+// The installer's FTP client over WinINet: one root handle, one main FTP
+// session, the listing table and the downloaded-files list.
+//
+// Every operation returns true on success and reports a 32-bit code through
+// aLngErrCode: 0, a WinINet or Windows error code, kFtpStopped after a stop
+// request, kFtpFileNotFound for a single file missing on the server, -1 for a
+// listing without server or user. GetErrMsg words them.
+#include <windows.h>
+#include <wininet.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "DirInfo.h"
+#include "FtpSeams.h"
+#include "InternetHandle.h"
+#include "OleDate.h"
+#include "Handles.h"
+#include "Seams.h"
+#include "clsError.h"
+
+constexpr int32_t kFtpStopped = -999;
+constexpr int32_t kFtpFileNotFound = -998;
+constexpr int32_t kFtpNoServerOrUser = -1;
+// A transfer whose file keeps another size than the server lists, after all
+// retries: the server cut it short (WinINet still calls that a success).
+constexpr int32_t kFtpIncompleteTransfer = ERROR_INTERNET_CONNECTION_ABORTED;
+
+class ClsWinFTP {
+ public:
+  explicit ClsWinFTP(norvale::Seams seams = norvale::Seams::System(),
+                     norvale::FtpWaits waits = norvale::FtpWaits{});
+  ~ClsWinFTP();
+  ClsWinFTP(const ClsWinFTP&) = delete;
+  ClsWinFTP& operator=(const ClsWinFTP&) = delete;
+
+  bool FtpCmd(HINTERNET hCONNECT, const std::wstring& aCommand, int32_t& aLngErrCode);
+  bool InetOpen(int32_t& aLngErrCode);
+  bool InetOpen();
+  bool InetClose(int32_t& aLngErrCode);
+  bool InetClose();
+  bool FtpGet(const std::wstring& aSvDir, const std::wstring& aGetFileId,
+              const std::wstring& aPutFilePath, bool Is上書き, int32_t& aLngErrCode,
+              bool Is同一Skip, bool Is更新日設定, int32_t& aLngFileCount,
+              bool Isベリファイ = false, bool IsDLFileInfo保存 = false);
+  bool GetDirInfo_IsFolder(int32_t lngRecNo) const;
+  std::wstring GetDirInfo_FileId(int32_t lngRecNo) const;
+  std::wstring GetDirInfo_Dir(int32_t lngRecNo) const;
+  int32_t GetDirInfo_FileSize(int32_t lngRecNo) const;
+  norvale::OleDate GetDirInfo_UpDate(int32_t lngRecNo) const;
+  int16_t GetDirInfo_Count() const;
+  bool InetConnect(const std::wstring& aServerIP, const std::wstring& aUser,
+                   const std::wstring& aPass, int32_t& aLngErrCode);
+  bool InetDisConnect(int32_t& aLngErrCode);
+  bool FtpSetDir(const std::wstring& aCurDir, int32_t& aLngErrCode);
+  const std::wstring& ServerIP() const { return serverIP_; }
+  void ServerIP(const std::wstring& value) { serverIP_ = value; }
+  const std::wstring& UserID() const { return userID_; }
+  void UserID(const std::wstring& value) { userID_ = value; }
+  const std::wstring& Pass() const { return pass_; }
+  void Pass(const std::wstring& value) { pass_ = value; }
+  bool IsConnect() const { return hConnect_.Valid(); }
+  bool FtpGetDir(std::wstring& aCurDir, int32_t& aLngErrCode);
+  bool Passive() const { return passive_; }
+  void Passive(bool value) { passive_ = value; }
+  const std::wstring& ProxyBypass() const { return proxyBypass_; }
+  void ProxyBypass(const std::wstring& value) { proxyBypass_ = value; }
+  int16_t PortNo() const { return portNo_; }
+  void PortNo(int16_t value) { portNo_ = value; }
+  bool IsConsoleDisp() const { return isConsoleDisp_; }
+  void IsConsoleDisp(bool value) { isConsoleDisp_ = value; }
+  const std::shared_ptr<norvale::ITextDisplay>& DispObject() const { return dispObject_; }
+  void DispObject(std::shared_ptr<norvale::ITextDisplay> value) { dispObject_ = std::move(value); }
+  std::wstring GetErrMsg(int32_t aLngErrCode) const;
+  std::wstring Get_LastDllErrorMsg(int32_t aLngErrCode = 0) const;
+  int16_t StopFlag() const { return stopFlag_; }
+  void StopFlag(int16_t value) { stopFlag_ = value; }
+  bool ASYNC() const { return async_; }
+  void ASYNC(bool value) { async_ = value; }
+  INTERNET_STATUS_CALLBACK CallBackProcPtr() const { return callBackProcPtr_; }
+  void CallBackProcPtr(INTERNET_STATUS_CALLBACK value) { callBackProcPtr_ = value; }
+  int32_t OLErrorRetryMaxCount() const { return retryMaxCount_; }
+  void OLErrorRetryMaxCount(int32_t value) { retryMaxCount_ = value; }
+  int32_t OLErrorRetryWaitTime() const { return retryWaitTime_; }
+  void OLErrorRetryWaitTime(int32_t value) { retryWaitTime_ = value; }
+  int32_t DownloadedFilesCount() const;
+  bool DownloadedFilesClear();
+  bool DownloadedFilesAdd(const std::wstring& aFilePath, int32_t aFileSize);
+  std::wstring DownloadedFilesGetFilePath(int32_t aIndex) const;
+  int32_t DownloadedFilesGetFileSize(int32_t aIndex) const;
+  bool DownloadedFilesVerify(int32_t& aFileCount, int32_t& aErrCount, std::wstring& aErrMsg,
+                             std::wstring& aWarningMsg);
+  bool DownloadedFilesVerify();
+  bool DownloadedFilesListOut(const std::wstring& FilePath);
+  const std::wstring& AppName() const { return appName_; }
+  void AppName(const std::wstring& value) { appName_ = value; }
+  bool FileUsingCheck() const { return fileUsingCheck_; }
+  void FileUsingCheck(bool value) { fileUsingCheck_ = value; }
+
+  // Called by the program's own windows; not part of the interface above.
+  // Lists a server folder into the listing table; aNames[1..count] receive
+  // the names (aNames[0] stays empty). The count is no failure indicator:
+  // only aLngErrCode tells a failure.
+  int32_t FtpGetFileList(const std::wstring& aSvDir, const std::wstring& aPattern,
+                         int32_t aKbn, std::vector<std::wstring>& aNames,
+                         int32_t& aLngErrCode, const std::wstring& aServerIP,
+                         const std::wstring& aUser, const std::wstring& aPass, bool Is下層);
+
+ private:
+  using Session = norvale::ChildInternetHandle;
+
+  // Sessions.
+  bool FtpConnect(Session& session, const std::wstring& server, const std::wstring& user,
+                  const std::wstring& password, int32_t& aLngErrCode);
+  bool FtpDisconnect(Session& session, int32_t& aLngErrCode);
+  bool FtpSetCurDir(Session& session, const std::wstring& aCurDir, int32_t& aLngErrCode);
+  bool FtpGetCurDir(Session& session, std::wstring& aCurDir, int32_t& aLngErrCode);
+  void ConsoleOut(const std::wstring& text);
+  INTERNET_STATUS_CALLBACK SetStatusCallback(INTERNET_STATUS_CALLBACK address);
+  static std::wstring TrimNull(const std::wstring& text);
+  int32_t MakeLocalDir(const std::wstring& path, std::wstring& absolutePath);
+  static std::wstring GetLocalAbsolutePath(const std::wstring& path,
+                                           const std::wstring& baseFolder);
+  static std::wstring GetLocalFileID(const std::wstring& path);
+  static std::wstring GetLocalFilePath(const std::wstring& path);
+
+  // The stop rule: the code -999, and a root handle again when Cancel closed it.
+  int32_t StopCode(int reopenPauseMs);
+  // A retry countdown of OLErrorRetryWaitTime seconds in short steps; false
+  // when a stop request ended it. text(s) words the step with s seconds left.
+  bool Countdown(const std::function<std::wstring(int64_t)>& text);
+  void Show(const std::wstring& text);
+  void Pump();
+  static void Pause(int ms);
+  DWORD_PTR CallbackContext() const;
+
+  // Listings.
+  int32_t FtpReadDirInfo(const std::wstring& aSvDir, const std::wstring& aPattern,
+                         int32_t aKbn, int32_t& aLngErrCode, const std::wstring& aServerIP,
+                         const std::wstring& aUser, const std::wstring& aPass, bool Is下層);
+  int32_t FtpFindFiles(const std::wstring& aSvDir, const std::wstring& aPattern, int32_t aKbn,
+                       int32_t& aLngErrCode, const std::wstring& aServerIP,
+                       const std::wstring& aUser, const std::wstring& aPass, bool Is下層);
+  int32_t FtpFindFilesNested(const std::wstring& aSvDir, const std::wstring& aPattern,
+                             int32_t aKbn, int32_t& aLngErrCode, const std::wstring& aServerIP,
+                             const std::wstring& aUser, const std::wstring& aPass, bool Is下層);
+  bool OpenListingSession(Session& session, const std::wstring& aSvDir,
+                          const std::wstring& server, const std::wstring& user,
+                          const std::wstring& password, std::wstring& curDir,
+                          int32_t& aLngErrCode);
+  static bool SortDirInfo(std::vector<DirInfo>& table, int32_t first, int32_t last,
+                          const std::wstring& key, bool descending);
+  const DirInfo* ListedRecord(int32_t lngRecNo) const;
+
+  // Download.
+  static bool SetLocalFileTime(const std::wstring& path, norvale::OleDate date);
+  static FILETIME DateToFileTime(norvale::OleDate date);
+  static norvale::FileHandle OpenFileForWrite(const std::wstring& path);
+  // One transfer of a file of the main session's folder into a local file,
+  // read in chunks so that a stop request ends it at once. 0 or the error
+  // code of the step that failed.
+  DWORD ReceiveFile(const std::wstring& serverFileId, const std::wstring& localPath,
+                    bool overwrite);
+  static DirInfo LocalDirInfo(const std::wstring& path);
+
+  // Check list.
+  bool IsListedLater(int32_t index) const;
+  static std::wstring GetSpecialFolder(int32_t csidl);
+
+  norvale::Seams seams_;
+  norvale::FtpWaits waits_;
+
+  std::vector<DirInfo> listing_;  // the listing table, entries 1..n at 0..n-1
+  bool passive_ = true;
+  uint32_t rootGeneration_ = 0;
+  norvale::InternetHandle hOpen_;
+  Session hConnect_{&rootGeneration_};
+  bool isConsoleDisp_ = false;
+  std::shared_ptr<norvale::ITextDisplay> dispObject_;
+  std::wstring proxy_;
+  std::wstring proxyBypass_;
+  int16_t portNo_ = 0;
+  std::wstring serverIP_;
+  std::wstring userID_;
+  std::wstring pass_;
+  int16_t stopFlag_ = 0;
+  bool async_ = false;
+  INTERNET_STATUS_CALLBACK callBackProcPtr_ = nullptr;
+  std::wstring appName_;
+  int32_t retryMaxCount_ = 3;
+  int32_t retryWaitTime_ = 10;
+  std::vector<DirInfo> downloaded_;  // the downloaded-files list, 1..n at 0..n-1
+  std::unique_ptr<clsError> errorLog_;
+  bool fileUsingCheck_ = false;
+};

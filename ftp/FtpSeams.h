@@ -1,0 +1,40 @@
+#pragma once
+// What the FTP client needs from its surroundings besides the network: a
+// place to show its progress texts and the lengths of its fixed pauses.
+#include <windows.h>
+
+#include <string>
+
+namespace norvale {
+
+// A label whose caption shows the client's progress and countdown texts.
+class ITextDisplay {
+ public:
+  virtual ~ITextDisplay() = default;
+  virtual void SetText(const std::wstring& text) = 0;
+};
+
+// A plain window (a static control) as the display.
+class WindowTextDisplay final : public ITextDisplay {
+ public:
+  explicit WindowTextDisplay(HWND window) : window_(window) {}
+  void SetText(const std::wstring& text) override;
+
+ private:
+  HWND window_;
+};
+
+// The client's fixed pauses in milliseconds. Production keeps the defaults;
+// tests shorten them to keep their runs short.
+struct FtpWaits {
+  int connectPauseMs = 500;         // after every successful connect
+  int folderPauseMs = 1000;         // after every listed folder
+  int listRetryPauseMs = 500;       // before listing a missing file again
+  int countdownStepMs = 200;        // one step of a retry countdown
+  int reopenAfterConnectStopMs = 200;  // before reopening a root closed by Cancel
+  int reopenAfterStopMs = 500;      // the same, for the other operations
+
+  static FtpWaits None() { return FtpWaits{0, 0, 0, 0, 0, 0}; }
+};
+
+}  // namespace norvale

@@ -1,0 +1,144 @@
+// The downloaded-files check list and the installed-files list file.
+#include <shlobj.h>
+
+#include "FtpClientFixture.h"
+#include "Text.h"
+
+namespace testing_support {
+namespace {
+
+std::wstring FontsFolder() {
+  wchar_t path[MAX_PATH] = {};
+  SHGetFolderPathW(nullptr, CSIDL_FONTS, nullptr, 0, path);
+  return path;
+}
+
+class CheckListTest : public ::testing::Test {
+ protected:
+  CheckListTest() {
+    norvale::Seams seams = norvale::Seams::System();
+    seams.pump = pump_;
+    ftp_ = std::make_unique<ClsWinFTP>(seams, norvale::FtpWaits::None());
+  }
+
+  bool Verify() {
+    return ftp_->DownloadedFilesVerify(fileCount_, errCount_, errMsg_, warningMsg_);
+  }
+
+  TempDir dir_{L"checklist"};
+  std::shared_ptr<HookPump> pump_ = std::make_shared<HookPump>();
+  std::unique_ptr<ClsWinFTP> ftp_;
+  int32_t fileCount_ = -1;
+  int32_t errCount_ = -1;
+  std::wstring errMsg_ = L"old";
+  std::wstring warningMsg_ = L"old";
+};
+
+TEST_F(CheckListTest, AnEmptyListPassesAndWritesNothing) {
+  auto display = std::make_shared<RecordingDisplay>();
+  ftp_->DispObject(display);
+  EXPECT_TRUE(Verify());
+  EXPECT_EQ(fileCount_, 0);
+  EXPECT_EQ(errCount_, 0);
+  EXPECT_EQ(errMsg_, L"");
+  EXPECT_EQ(warningMsg_, L"");
+  EXPECT_TRUE(display->texts.empty());
+  EXPECT_FALSE(ftp_->DownloadedFilesListOut(dir_ / L"list.txt"));
+  EXPECT_EQ(GetFileAttributesW((dir_ / L"list.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(CheckListTest, EntriesReadBackByNumber) {
+  EXPECT_TRUE(ftp_->DownloadedFilesAdd(L"C:\\app\\a.dll", 10));
+  EXPECT_TRUE(ftp_->DownloadedFilesAdd(L"b.txt", -1));
+  EXPECT_EQ(ftp_->DownloadedFilesCount(), 2);
+  EXPECT_EQ(ftp_->DownloadedFilesGetFilePath(2), L"b.txt");
+  EXPECT_EQ(ftp_->DownloadedFilesGetFileSize(1), 10);
+  for (int32_t outside : {0, 3, -1}) {
+    EXPECT_EQ(ftp_->DownloadedFilesGetFilePath(outside), L"");
+    EXPECT_EQ(ftp_->DownloadedFilesGetFileSize(outside), 0);
+  }
+  EXPECT_TRUE(ftp_->DownloadedFilesClear());
+  EXPECT_EQ(ftp_->DownloadedFilesCount(), 0);
+}
+
+TEST_F(CheckListTest, MissingAndWrongSizedFilesAreErrors) {
+  PutFile(dir_.Path(), L"ok.dll", std::string(5, 'x'));
+  PutFile(dir_.Path(), L"short.dll", std::string(3, 'x'));
+  ftp_->DownloadedFilesAdd(dir_ / L"ok.dll", 5);
+  ftp_->DownloadedFilesAdd(dir_ / L"short.dll", 4);
+  ftp_->DownloadedFilesAdd(dir_ / L"gone.dll", 1);
+  auto display = std::make_shared<RecordingDisplay>();
+  ftp_->DispObject(display);
+
+  EXPECT_FALSE(Verify());
+  EXPECT_EQ(fileCount_, 3);
+  EXPECT_EQ(errCount_, 2);
+  EXPECT_EQ(errMsg_, L"[" + (dir_ / L"short.dll") + L"]のファイルサイズが違います！\r\n[" +
+                         (dir_ / L"gone.dll") + L"]が存在しませんでした！");
+  EXPECT_EQ(warningMsg_, L"");
+  EXPECT_EQ(display->texts,
+            (std::vector<std::wstring>{L"受信したファイルをチェックしています...", L""}));
+  EXPECT_EQ(pump_->calls, 2);
+}
+
+TEST_F(CheckListTest, APathListedSeveralTimesIsCheckedOnceWithItsLastSize) {
+  PutFile(dir_.Path(), L"a.dll", std::string(7, 'x'));
+  ftp_->DownloadedFilesAdd(dir_ / L"a.dll", 1);
+  ftp_->DownloadedFilesAdd(dir_ / L"A.DLL", 2);
+  ftp_->DownloadedFilesAdd(dir_ / L"a.dll", 7);
+  EXPECT_TRUE(Verify());
+  EXPECT_EQ(fileCount_, 1);
+  EXPECT_EQ(errCount_, 0);
+
+  ftp_->DownloadedFilesAdd(dir_ / L"A.dll", 6);
+  EXPECT_FALSE(Verify());
+  EXPECT_EQ(fileCount_, 1);
+}
+
+TEST_F(CheckListTest, FontsInTheFontsFolderOnlyWarn) {
+  const std::wstring fonts = FontsFolder();
+  ASSERT_FALSE(fonts.empty());
+  const std::wstring font = fonts + L"\\nv-missing-font.ttf";
+  ftp_->DownloadedFilesAdd(font, 100);
+  EXPECT_TRUE(Verify());
+  EXPECT_EQ(errCount_, 0);
+  EXPECT_EQ(warningMsg_,
+            L"★フォントをインストールできませんでした！\r\n[" + font + L"]が存在しませんでした！");
+
+  // With an ordinary error beside it the heading is left out.
+  ftp_->DownloadedFilesAdd(dir_ / L"gone.dll", 1);
+  EXPECT_FALSE(Verify());
+  EXPECT_EQ(errCount_, 1);
+  EXPECT_EQ(errMsg_, L"[" + (dir_ / L"gone.dll") + L"]が存在しませんでした！");
+  EXPECT_EQ(warningMsg_, L"[" + font + L"]が存在しませんでした！");
+
+  // Only the text after the first dot is the extension; and a font file
+  // outside the Fonts folder is an ordinary file.
+  ftp_->DownloadedFilesClear();
+  ftp_->DownloadedFilesAdd(fonts + L"\\abc.bold.ttf", 1);
+  ftp_->DownloadedFilesAdd(dir_ / L"loose.ttf", 1);
+  EXPECT_FALSE(Verify());
+  EXPECT_EQ(errCount_, 2);
+  EXPECT_EQ(warningMsg_, L"");
+}
+
+TEST_F(CheckListTest, ListFileHasItsHeaderAndOneAnsiLinePerEntry) {
+  ftp_->DownloadedFilesAdd(L"C:\\製品\\本体.exe", 1234);
+  ftp_->DownloadedFilesAdd(L"C:\\製品\\本体.exe", 1234);
+  ftp_->DownloadedFilesAdd(L"C:\\製品\\data.bin", -5);
+  const std::wstring list = dir_ / L"新しい\\層\\Installed.txt";
+  const std::wstring before = CurrentDirectory();
+  ASSERT_TRUE(ftp_->DownloadedFilesListOut(L" " + list + L" "));
+  EXPECT_EQ(CurrentDirectory(), before);
+  EXPECT_EQ(ReadFileBytes(list),
+            norvale::ToAnsi(L"DownloadFilePath, FileSize(Byte)\r\n"
+                            L"C:\\製品\\本体.exe, 1234\r\n"
+                            L"C:\\製品\\本体.exe, 1234\r\n"
+                            L"C:\\製品\\data.bin, -5\r\n"));
+
+  // A name without a folder part cannot be written.
+  EXPECT_FALSE(ftp_->DownloadedFilesListOut(L"Installed.txt"));
+}
+
+}  // namespace
+}  // namespace testing_support

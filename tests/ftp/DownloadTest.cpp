@@ -1,0 +1,249 @@
+// Single-file downloads against the test server, with its faults.
+#include <chrono>
+
+#include "FileSystem.h"
+#include "FtpClientFixture.h"
+
+namespace testing_support {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const std::string& SetupBytes() {
+  static const std::string bytes = PatternBytes(3000, 7);
+  return bytes;
+}
+
+const std::string& BigBytes() {
+  static const std::string bytes = PatternBytes(4 * 1024 * 1024, 9);
+  return bytes;
+}
+
+class DownloadTest : public FtpClientTest {
+ protected:
+  static void SetUpTestSuite() {
+    StartServer([](const std::wstring& root) {
+      PutFile(root, L"files\\setup.ini", SetupBytes());
+      SetLocalTime(root + L"\\files\\setup.ini", ListedFixtureTime());
+      PutFile(root, L"files\\a.txt.old", "old");
+      PutFile(root, L"files\\big.bin", BigBytes());
+      PutFile(root, L"日本語フォルダ\\ファイル.txt", "日本語の中身");
+    });
+  }
+
+  void SetUp() override {
+    FtpClientTest::SetUp();
+    int32_t code = 0;
+    ASSERT_TRUE(Connect(*ftp_, code)) << code;
+  }
+
+  // The download the installer makes of its setup information: listed,
+  // verified, recorded and dated.
+  bool GetVerified(const std::wstring& folder, const std::wstring& name,
+                   const std::wstring& target) {
+    code_ = -5;
+    return ftp_->FtpGet(folder, name, target, true, code_, false, true, count_, true, true);
+  }
+
+  int Retrievals() const { return Server().Stat("retr"); }
+
+  norvale::OleDate LocalWriteTime(const std::wstring& path) const {
+    const auto file = norvale::QueryFile(path);
+    return file ? norvale::OleDate::FromFileTimeUtc(file->lastWrite).value() : norvale::OleDate();
+  }
+
+  int32_t code_ = 0;
+  int32_t count_ = -5;
+};
+
+TEST_F(DownloadTest, VerifiedDownloadGetsTheServerTimeAndACheckListEntry) {
+  const std::wstring target = *local_ / L"setup.ini";
+  ASSERT_TRUE(GetVerified(L"/files", L"setup.ini", target)) << code_;
+  EXPECT_EQ(code_, 0);
+  EXPECT_EQ(count_, 1);
+  EXPECT_EQ(ReadFileBytes(target), SetupBytes());
+  EXPECT_EQ(LocalWriteTime(target), ListedFixtureDate());
+  ASSERT_EQ(ftp_->DownloadedFilesCount(), 1);
+  EXPECT_EQ(ftp_->DownloadedFilesGetFilePath(1), target);
+  EXPECT_EQ(ftp_->DownloadedFilesGetFileSize(1), 3000);
+  EXPECT_EQ(display_->Count(L"[setup.ini]を受信しています..."), 1);
+}
+
+TEST_F(DownloadTest, WithoutLookupNothingIsListedAndTheFileComesFromTheCurrentFolder) {
+  std::vector<std::wstring> names;
+  int32_t code = 0;
+  ASSERT_EQ(ftp_->FtpGetFileList(L"/", L"", 0, names, code, L"", L"", L"", false), 2);
+  const int lists = Server().Stat("list");
+  ASSERT_TRUE(ftp_->FtpSetDir(L"/files", code));
+
+  const std::wstring target = *local_ / L"copy.ini";
+  ASSERT_TRUE(ftp_->FtpGet(L"", L"setup.ini", target, false, code_, false, false, count_))
+      << code_;
+  EXPECT_EQ(count_, 1);
+  EXPECT_EQ(ReadFileBytes(target), SetupBytes());
+  EXPECT_EQ(ftp_->GetDirInfo_Count(), 2);
+  EXPECT_EQ(Server().Stat("list"), lists);
+  // Recording asks for verification as well.
+  EXPECT_EQ(ftp_->DownloadedFilesCount(), 0);
+}
+
+TEST_F(DownloadTest, IdenticalLocalCopyIsSkippedUntilItsTimeDiffers) {
+  // A local name in other letters still names the listed file.
+  const std::wstring target = *local_ / L"SETUP.INI";
+  ASSERT_TRUE(GetVerified(L"/files", L"setup.ini", target)) << code_;
+  const int before = Retrievals();
+
+  code_ = -5;
+  count_ = 77;
+  ASSERT_TRUE(ftp_->FtpGet(L"/files", L"setup.ini", target, true, code_, true, true, count_,
+                           true, true));
+  EXPECT_EQ(code_, 0);
+  EXPECT_EQ(count_, 77);
+  EXPECT_EQ(Retrievals(), before);
+  EXPECT_EQ(ftp_->DownloadedFilesCount(), 1);
+
+  SYSTEMTIME later = ListedFixtureTime();
+  later.wSecond = 1;
+  SetLocalTime(target, later);
+  ASSERT_TRUE(ftp_->FtpGet(L"/files", L"setup.ini", target, true, code_, true, true, count_,
+                           true, true));
+  EXPECT_EQ(count_, 1);
+  EXPECT_EQ(Retrievals(), before + 1);
+  EXPECT_EQ(LocalWriteTime(target), ListedFixtureDate());
+}
+
+TEST_F(DownloadTest, FailedTransfersAreRetriedAfterACountdown) {
+  FtpFaults faults;
+  faults.failRetr = 2;
+  Server().SetFaults(faults);
+  ftp_->OLErrorRetryWaitTime(1);
+  const int before = Retrievals();
+  const std::wstring target = *local_ / L"setup.ini";
+  ASSERT_TRUE(GetVerified(L"/files", L"setup.ini", target)) << code_;
+  EXPECT_EQ(Retrievals() - before, 3);
+  EXPECT_EQ(ReadFileBytes(target), SetupBytes());
+  EXPECT_EQ(display_->Count(L"★[setup.ini]の受信中にエラーが発生しました！\r\n"
+                            L"1秒後に再度受信を実行します..."),
+            2 * 4);
+  EXPECT_EQ(display_->Count(L"[setup.ini]を受信しています..."), 3);
+
+  // Refused every time: the server's refusal after the last attempt.
+  faults.failRetr = 100;
+  Server().SetFaults(faults);
+  ftp_->OLErrorRetryMaxCount(1);
+  EXPECT_FALSE(GetVerified(L"/files", L"setup.ini", *local_ / L"again.ini"));
+  EXPECT_EQ(code_, ERROR_INTERNET_EXTENDED_ERROR);
+  EXPECT_FALSE(norvale::FileExists(*local_ / L"again.ini"));
+}
+
+TEST_F(DownloadTest, ATransferCutShortIsRetriedAndNeverReportedAsDone) {
+  FtpFaults faults;
+  faults.truncateRetr = 100;
+  Server().SetFaults(faults);
+  ftp_->OLErrorRetryMaxCount(2);
+  const int before = Retrievals();
+  const std::wstring target = *local_ / L"setup.ini";
+  EXPECT_FALSE(GetVerified(L"/files", L"setup.ini", target));
+  EXPECT_EQ(code_, kFtpIncompleteTransfer);
+  EXPECT_EQ(count_, -5);
+  EXPECT_EQ(Retrievals() - before, 3);
+  EXPECT_EQ(ftp_->DownloadedFilesCount(), 0);
+  EXPECT_FALSE(norvale::FileExists(target));
+
+  // Cut short once: the retry brings the whole file.
+  faults.truncateRetrCount = 1;
+  Server().SetFaults(faults);
+  ASSERT_TRUE(GetVerified(L"/files", L"setup.ini", target)) << code_;
+  EXPECT_EQ(ReadFileBytes(target), SetupBytes());
+  EXPECT_EQ(ftp_->DownloadedFilesCount(), 1);
+}
+
+TEST_F(DownloadTest, AMissingFileIsNotTakenForALongerNamedOne) {
+  const int before = Retrievals();
+  EXPECT_FALSE(GetVerified(L"/files", L"a.txt", *local_ / L"a.txt"));
+  EXPECT_EQ(code_, kFtpFileNotFound);
+  EXPECT_EQ(count_, 0);
+  EXPECT_EQ(Retrievals(), before);
+}
+
+TEST_F(DownloadTest, AnExistingLocalFileStaysWithoutOverwrite) {
+  const std::wstring target = *local_ / L"setup.ini";
+  WriteFileBytes(target, "mine");
+  ftp_->OLErrorRetryMaxCount(1);
+  EXPECT_FALSE(ftp_->FtpGet(L"/files", L"setup.ini", target, false, code_, false, false, count_));
+  EXPECT_EQ(code_, ERROR_FILE_EXISTS);
+  EXPECT_EQ(ReadFileBytes(target), "mine");
+}
+
+TEST_F(DownloadTest, JapaneseNamesOnBothSides) {
+  const std::wstring folder = *local_ / L"受信先";
+  CreateDirectoryW(folder.c_str(), nullptr);
+  const std::wstring target = folder + L"\\ファイル.txt";
+  ASSERT_TRUE(GetVerified(L"/日本語フォルダ", L"ファイル.txt", target)) << code_;
+  EXPECT_EQ(ReadFileBytes(target), "日本語の中身");
+  EXPECT_EQ(ftp_->DownloadedFilesGetFilePath(1), target);
+}
+
+TEST_F(DownloadTest, CancelStopsALargeTransferWithinASecond) {
+  FtpFaults faults;
+  faults.throttleBytesPerSecond = 256 * 1024;  // the whole file would take 16 s
+  Server().SetFaults(faults);
+  ClsWinFTP* client = ftp_.get();
+  Clock::time_point cancelled;
+  // The Cancel button of an asynchronous run, pressed once data flows.
+  pump_->hook = [client, &cancelled](int call) {
+    if (call == 5) {
+      cancelled = Clock::now();
+      client->StopFlag(kFtpStopped);
+      client->InetClose();
+    }
+  };
+  const std::wstring target = *local_ / L"big.bin";
+  EXPECT_FALSE(ftp_->FtpGet(L"/files", L"big.bin", target, true, code_, false, false, count_));
+  const auto took =
+      std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - cancelled).count();
+  EXPECT_EQ(code_, kFtpStopped);
+  EXPECT_LT(took, 1000);
+  EXPECT_FALSE(norvale::FileExists(target));
+  EXPECT_FALSE(ftp_->IsConnect());
+
+  // The root handle is back, so the next run can connect.
+  pump_->hook = nullptr;
+  ftp_->StopFlag(0);
+  Server().ClearFaults();
+  int32_t code = 0;
+  ASSERT_TRUE(Connect(*ftp_, code)) << code;
+  ASSERT_TRUE(GetVerified(L"/files", L"setup.ini", *local_ / L"after.ini")) << code_;
+}
+
+TEST_F(DownloadTest, StopWithoutClosingEndsTheTransferToo) {
+  FtpFaults faults;
+  faults.throttleBytesPerSecond = 256 * 1024;
+  Server().SetFaults(faults);
+  ClsWinFTP* client = ftp_.get();
+  pump_->hook = [client](int call) {
+    if (call == 3) client->StopFlag(kFtpStopped);
+  };
+  const auto start = Clock::now();
+  EXPECT_FALSE(ftp_->FtpGet(L"/files", L"big.bin", *local_ / L"big.bin", true, code_, false,
+                            false, count_));
+  EXPECT_EQ(code_, kFtpStopped);
+  EXPECT_LT(std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - start).count(), 3);
+  // The session survives a stop that did not close it.
+  ftp_->StopFlag(0);
+  Server().ClearFaults();
+  EXPECT_TRUE(GetVerified(L"/files", L"setup.ini", *local_ / L"after.ini")) << code_;
+}
+
+TEST_F(DownloadTest, WithoutASessionEveryAttemptFails) {
+  int32_t code = 0;
+  ftp_->InetDisConnect(code);
+  ftp_->OLErrorRetryMaxCount(0);
+  EXPECT_FALSE(ftp_->FtpGet(L"", L"setup.ini", *local_ / L"x.ini", true, code_, false, false,
+                            count_));
+  EXPECT_EQ(code_, ERROR_INVALID_HANDLE);
+  EXPECT_EQ(count_, -5);
+}
+
+}  // namespace
+}  // namespace testing_support
