@@ -25,6 +25,44 @@ std::wstring Normalised(const std::wstring& path) {
   return WithoutTrailingSeparators(std::wstring(buffer.data(), n));
 }
 
+// The long form of an existing path ("C:\PROGRA~1" names Program Files too).
+std::wstring LongForm(const std::wstring& path) {
+  DWORD n = GetLongPathNameW(path.c_str(), nullptr, 0);
+  if (n == 0) return path;
+  std::vector<wchar_t> buffer(n + 1);
+  n = GetLongPathNameW(path.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+  if (n == 0 || n >= buffer.size()) return path;
+  return WithoutTrailingSeparators(std::wstring(buffer.data(), n));
+}
+
+// Where an existing path really lies: links and junctions on the way to it
+// resolved, the last part itself taken as it is (a link there is deleted as
+// a link). Empty when the path does not exist or cannot be asked.
+std::wstring ResolvedForm(const std::wstring& path) {
+  FileHandle handle(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                nullptr));
+  if (!handle) return {};
+  std::vector<wchar_t> buffer(1024);
+  DWORD n = GetFinalPathNameByHandleW(handle.Get(), buffer.data(),
+                                      static_cast<DWORD>(buffer.size()), VOLUME_NAME_DOS);
+  if (n >= buffer.size()) {
+    buffer.resize(n + 1);
+    n = GetFinalPathNameByHandleW(handle.Get(), buffer.data(),
+                                  static_cast<DWORD>(buffer.size()), VOLUME_NAME_DOS);
+  }
+  if (n == 0 || n >= buffer.size()) return {};
+  std::wstring resolved(buffer.data(), n);
+  if (StartsWith(resolved, L"\\\\?\\UNC\\")) {
+    resolved = L"\\\\" + resolved.substr(8);
+  } else if (StartsWith(resolved, L"\\\\?\\")) {
+    resolved = resolved.substr(4);
+  }
+  return WithoutTrailingSeparators(resolved);
+}
+
 std::wstring KnownFolder(int csidl) {
   wchar_t buffer[MAX_PATH] = {};
   if (FAILED(SHGetFolderPathW(nullptr, csidl | CSIDL_FLAG_DONT_VERIFY, nullptr,
@@ -65,7 +103,11 @@ std::vector<std::wstring> AskProtectedFolders() {
   if (sep != std::wstring::npos) folders.push_back(profile.substr(0, sep));
   std::vector<std::wstring> normalised;
   for (const std::wstring& f : folders) {
-    if (!f.empty()) normalised.push_back(Normalised(f));
+    if (f.empty()) continue;
+    const std::wstring full = Normalised(f);
+    normalised.push_back(full);
+    const std::wstring longForm = LongForm(full);
+    if (longForm != full) normalised.push_back(longForm);
   }
   return normalised;
 }
@@ -109,8 +151,10 @@ std::wstring DeleteRefusal(const std::wstring& path, DeleteKind kind) {
   if (!unc && !IsDriveAbsolute(p)) return L"relative path";
 
   // What the folder part resolves to ("C:\a\..\.." is the drive root).
+  // The separator stays with the folder part: "C:" alone would name the
+  // drive's current directory, not its root.
   const std::wstring folderPart =
-      wildcard != std::wstring::npos ? p.substr(0, lastSep) : p;
+      wildcard != std::wstring::npos ? p.substr(0, lastSep + 1) : p;
   const std::wstring full = Normalised(folderPart);
   if (full.empty()) return L"path cannot be resolved";
   if (unc) {
@@ -123,8 +167,20 @@ std::wstring DeleteRefusal(const std::wstring& path, DeleteKind kind) {
   } else if (full.size() <= 3) {
     return L"drive root";
   }
-  for (const std::wstring& guarded : ProtectedFolders()) {
-    if (IsSameOrAncestor(full, guarded)) return L"protected folder: " + guarded;
+  // The same folder by other names: its long form, and where it lies once
+  // the links on the way are followed.
+  std::vector<std::wstring> forms{full};
+  const std::wstring longForm = LongForm(full);
+  if (longForm != full) forms.push_back(longForm);
+  const std::wstring resolved = ResolvedForm(full);
+  if (!resolved.empty() && resolved != full) {
+    if (!StartsWith(resolved, L"\\\\") && resolved.size() <= 3) return L"drive root";
+    forms.push_back(resolved);
+  }
+  for (const std::wstring& form : forms) {
+    for (const std::wstring& guarded : ProtectedFolders()) {
+      if (IsSameOrAncestor(form, guarded)) return L"protected folder: " + guarded;
+    }
   }
   return L"";
 }

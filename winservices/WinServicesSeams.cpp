@@ -1,5 +1,12 @@
 #include "WinServicesSeams.h"
 
+#include <shlobj.h>
+#include <winnetwk.h>
+
+#include <vector>
+
+#include "Handles.h"
+
 namespace norvale {
 
 namespace {
@@ -49,6 +56,95 @@ LSTATUS SystemRegistryKeys::Create(HKEY root, const std::wstring& path, REGSAM a
                                    HKEY* key) {
   return RegCreateKeyExW(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access,
                          nullptr, key, nullptr);
+}
+
+bool SystemProgramStarts::Start(const std::wstring& commandLine, int showState,
+                                DWORD* processId, HANDLE* process) {
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = static_cast<WORD>(showState);
+  PROCESS_INFORMATION info{};
+  // CreateProcessW may write into the command line.
+  std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
+  line.push_back(L'\0');
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &info)) {
+    return false;
+  }
+  CloseHandle(info.hThread);
+  if (processId) *processId = info.dwProcessId;
+  if (process) {
+    *process = info.hProcess;
+  } else {
+    CloseHandle(info.hProcess);
+  }
+  return true;
+}
+
+void SystemWaits::Sleep(DWORD milliseconds) { ::Sleep(milliseconds); }
+
+DWORD SystemWaits::WaitFor(HANDLE handle, DWORD milliseconds) {
+  return WaitForSingleObject(handle, milliseconds);
+}
+
+int SystemShellFileOperations::Operate(SHFILEOPSTRUCTW& operation) {
+  return SHFileOperationW(&operation);
+}
+
+bool SystemActions::EnablePrivilege(const std::wstring& name) {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) {
+    return false;
+  }
+  KernelHandle owned(token);
+  TOKEN_PRIVILEGES privileges{};
+  privileges.PrivilegeCount = 1;
+  privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+  if (!LookupPrivilegeValueW(nullptr, name.c_str(), &privileges.Privileges[0].Luid)) {
+    return false;
+  }
+  TOKEN_PRIVILEGES previous{};
+  DWORD previousSize = sizeof(previous);
+  // The call succeeds also when not every privilege was assigned.
+  return AdjustTokenPrivileges(token, FALSE, &privileges, sizeof(privileges), &previous,
+                               &previousSize) &&
+         GetLastError() == ERROR_SUCCESS;
+}
+
+bool SystemActions::RequestExitWindows(UINT flags, DWORD reason) {
+  return ExitWindowsEx(flags, reason) != FALSE;
+}
+
+bool SystemActions::InitiateShutdown(const std::wstring& computer, const std::wstring& message,
+                                     DWORD timeoutSeconds, bool forceAppsClosed, bool reboot) {
+  return InitiateSystemShutdownW(const_cast<wchar_t*>(computer.c_str()),
+                                 const_cast<wchar_t*>(message.c_str()), timeoutSeconds,
+                                 forceAppsClosed, reboot) != FALSE;
+}
+
+bool SystemActions::SetSystemClock(const SYSTEMTIME& utc) { return SetSystemTime(&utc) != FALSE; }
+
+bool SystemActions::SetLocalClock(const SYSTEMTIME& local) {
+  return SetLocalTime(&local) != FALSE;
+}
+
+bool SystemActions::DeviceControl(const std::wstring& device, DWORD controlCode) {
+  FileHandle handle(CreateFileW(device.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, 0, nullptr));
+  if (!handle) return false;
+  DWORD returned = 0;
+  OVERLAPPED overlapped{};
+  return DeviceIoControl(handle.Get(), controlCode, nullptr, 0, nullptr, 0, &returned,
+                         &overlapped) != FALSE;
+}
+
+DWORD SystemActions::FormatDriveDialog(HWND owner, UINT drive, UINT formatId, UINT options) {
+  return SHFormatDrive(owner, drive, formatId, options);
+}
+
+DWORD SystemActions::DisconnectDialog(HWND owner, DWORD resourceType) {
+  return WNetDisconnectDialog(owner, resourceType);
 }
 
 WinServicesSeams WinServicesSeams::System() {

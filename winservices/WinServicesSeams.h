@@ -1,9 +1,14 @@
 #pragma once
-// The points where the Windows services ask Windows about itself and open
-// registry keys. Production asks the running system; tests put in a Windows of
-// their choice (any version, server or workstation, 32- or 64-bit) or a
-// registry that refuses what a user without administrator rights is refused.
+// The points where the Windows services ask Windows about itself, open
+// registry keys, start programs, wait, run shell file operations and do what
+// changes the machine as a whole. Production asks the running system; tests
+// put in a Windows of their choice (any version, server or workstation, 32- or
+// 64-bit), a registry that refuses what a user without administrator rights is
+// refused, waits that take no real time, and recorders in place of shutdown,
+// log-off, clock setting, eject and the system dialogs, which no test may ever
+// do for real.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <memory>
 #include <optional>
@@ -37,6 +42,59 @@ class IRegistryKeys {
   virtual LSTATUS Create(HKEY root, const std::wstring& path, REGSAM access, HKEY* key) = 0;
 };
 
+// Starting a program by its command line.
+class IProgramStarts {
+ public:
+  virtual ~IProgramStarts() = default;
+  // Starts the command line with the show state (SW_ number) and hands out
+  // the new process's id and its handle, which the caller then owns. False
+  // with the Windows error as the thread's last error when nothing started.
+  virtual bool Start(const std::wstring& commandLine, int showState, DWORD* processId,
+                     HANDLE* process) = 0;
+};
+
+// Pauses and waits of the caller's thread.
+class IWaits {
+ public:
+  virtual ~IWaits() = default;
+  virtual void Sleep(DWORD milliseconds) = 0;
+  // Waits at most the given time (INFINITE for no limit) for the handle, as
+  // WaitForSingleObject answers: WAIT_OBJECT_0, WAIT_TIMEOUT or WAIT_FAILED.
+  virtual DWORD WaitFor(HANDLE handle, DWORD milliseconds) = 0;
+};
+
+// The shell's copy, move, rename and delete. Its recycle bin lies outside the
+// machine's own folders on some systems, so tests look at the request instead
+// of sending files there.
+class IShellFileOperations {
+ public:
+  virtual ~IShellFileOperations() = default;
+  virtual int Operate(SHFILEOPSTRUCTW& operation) = 0;
+};
+
+// What changes the machine as a whole or shows a system dialog that acts on
+// it.
+class ISystemActions {
+ public:
+  virtual ~ISystemActions() = default;
+  // Enables a privilege (such as "SeShutdownPrivilege") in the process's own
+  // token.
+  virtual bool EnablePrivilege(const std::wstring& name) = 0;
+  virtual bool RequestExitWindows(UINT flags, DWORD reason) = 0;
+  virtual bool InitiateShutdown(const std::wstring& computer, const std::wstring& message,
+                                DWORD timeoutSeconds, bool forceAppsClosed, bool reboot) = 0;
+  virtual bool SetSystemClock(const SYSTEMTIME& utc) = 0;
+  virtual bool SetLocalClock(const SYSTEMTIME& local) = 0;
+  // Opens the device ("\\.\E:") for reading and sends it a control code
+  // without input or output (the eject of removable media).
+  virtual bool DeviceControl(const std::wstring& device, DWORD controlCode) = 0;
+  // The shell's format dialog for a drive (0 = A:); its result.
+  virtual DWORD FormatDriveDialog(HWND owner, UINT drive, UINT formatId, UINT options) = 0;
+  // The dialog that disconnects network drives; its result (NO_ERROR when
+  // a drive was disconnected).
+  virtual DWORD DisconnectDialog(HWND owner, DWORD resourceType) = 0;
+};
+
 class SystemWindowsFacts final : public IWindowsFacts {
  public:
   bool GetVersion(OSVERSIONINFOEXW& info) override;
@@ -51,9 +109,44 @@ class SystemRegistryKeys final : public IRegistryKeys {
   LSTATUS Create(HKEY root, const std::wstring& path, REGSAM access, HKEY* key) override;
 };
 
+class SystemProgramStarts final : public IProgramStarts {
+ public:
+  bool Start(const std::wstring& commandLine, int showState, DWORD* processId,
+             HANDLE* process) override;
+};
+
+class SystemWaits final : public IWaits {
+ public:
+  void Sleep(DWORD milliseconds) override;
+  DWORD WaitFor(HANDLE handle, DWORD milliseconds) override;
+};
+
+class SystemShellFileOperations final : public IShellFileOperations {
+ public:
+  int Operate(SHFILEOPSTRUCTW& operation) override;
+};
+
+class SystemActions final : public ISystemActions {
+ public:
+  bool EnablePrivilege(const std::wstring& name) override;
+  bool RequestExitWindows(UINT flags, DWORD reason) override;
+  bool InitiateShutdown(const std::wstring& computer, const std::wstring& message,
+                        DWORD timeoutSeconds, bool forceAppsClosed, bool reboot) override;
+  bool SetSystemClock(const SYSTEMTIME& utc) override;
+  bool SetLocalClock(const SYSTEMTIME& local) override;
+  bool DeviceControl(const std::wstring& device, DWORD controlCode) override;
+  DWORD FormatDriveDialog(HWND owner, UINT drive, UINT formatId, UINT options) override;
+  DWORD DisconnectDialog(HWND owner, DWORD resourceType) override;
+};
+
 struct WinServicesSeams {
   std::shared_ptr<IWindowsFacts> windows;
   std::shared_ptr<IRegistryKeys> registry;
+  std::shared_ptr<IProgramStarts> starts = std::make_shared<SystemProgramStarts>();
+  std::shared_ptr<IWaits> waits = std::make_shared<SystemWaits>();
+  std::shared_ptr<IShellFileOperations> shellFiles =
+      std::make_shared<SystemShellFileOperations>();
+  std::shared_ptr<ISystemActions> actions = std::make_shared<SystemActions>();
 
   static WinServicesSeams System();
 };

@@ -1,9 +1,11 @@
 #pragma once
 // The Windows services object of both programs: registry access in both
-// views, the product's own registrations, fonts, the Windows version and the
-// special folders. Its members are spread over source files by topic; this
+// views, the product's own registrations, fonts, the Windows version, the
+// special folders, starting and waiting for programs, drives, shell file
+// operations, processes, windows, shutdown and the clock. Its members are spread over source files by topic; this
 // header keeps them in the class's interface order.
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <cstdint>
 #include <functional>
@@ -28,6 +30,8 @@ class clsWinCommon {
   clsWinCommon& operator=(const clsWinCommon&) = delete;
 
   bool REG_IsFontInstalled(const std::wstring& aFontID, int32_t* aCount = nullptr);
+  bool IsProcRunning(const std::wstring& aChkProcName);
+  std::wstring GetProcessName(int32_t ProcessID);
   bool IsWindowsVersionOrGreater(int16_t wMajorVersion, int16_t wMinorVersion,
                                  int16_t wServicePackMajor, int32_t dwBuild = 0);
   bool IsWindowsXPOrGreater();
@@ -45,12 +49,44 @@ class clsWinCommon {
   bool IsWindows10AnniversaryOrGreater();
   bool IsWindows10CreatorsOrGreater();
   bool IsWindowsServer();
+  int32_t GetPidFromHwnd(HWND hwnd);
+  HWND GetHwndFromPid(int32_t PID);
   bool REG_CreateApLink(const std::wstring& aIdName, const std::wstring& aExtName,
                         const std::wstring& aDispName, const std::wstring& aExePath);
   std::wstring GetTempFolder();
   bool AutoNtLogOn(int16_t LogOnKbn);
+  bool SetWindow前面(HWND hwnd, int32_t aLngWindowFlg = 0);
   std::wstring GetOSNumberName(int32_t aEnuWinOS);
+  void ShellEnd(int32_t ProcessID);
+  // Empty when the program was started (and, with the wait, has ended); a
+  // failure text otherwise.
+  std::wstring RunApplication(const std::wstring& aStrPath, bool ablnWait,
+                              double* adblTaskID = nullptr, int32_t aenuStyle = 0,
+                              const std::wstring& astrOption = L"");
   std::wstring GetSpecialFolderPath(int32_t aenuFolder);
+  // Null when no window has the caption (or class); kBothBlank when both
+  // arguments are blank.
+  HWND GethWndFromCaption(const std::wstring& sCaption, const std::wstring& aClassName = L"");
+  static inline const HWND kBothBlank = reinterpret_cast<HWND>(-1);
+  std::wstring GetWindowCaption(HWND lhWnd);
+  int32_t IsWindowVisible(HWND lhWnd);
+  void ActivateWindowByHwnd(HWND hwnd);
+  void LOGOFF();
+  // What Windows answered to the request (non-zero when it accepted it).
+  int32_t shutdown(int32_t lApp_Close, int32_t lSystem_Reboot);
+  int32_t RemoteShutdown(const std::wstring& sHostName, const std::wstring& sMessage,
+                         int32_t lTimeout, int32_t lAppClose, int32_t lReboot);
+  int32_t KillWindow(HWND lhWnd);
+  std::wstring GetFilePath(const std::wstring& File_Path);
+  std::wstring GetFileID(const std::wstring& File_Path);
+  std::wstring GetFDDrive();
+  // Names in FromFile and ToPath are separated by NUL characters.
+  bool FileCopy(HWND hwnd, const std::wstring& FromFile, const std::wstring& ToPath,
+                int32_t sw = 0, int32_t flag = 0);
+  void FileDelete(HWND hwnd, const std::wstring& FromFiles, int16_t sw, bool aIs確認 = false);
+  int32_t MakeDir(const std::wstring& Path);
+  std::wstring GetResourceNameFromLocalDrive(const std::wstring& Drv);
+  int16_t EnumProcessFromSnapshot();
   norvale::RegVariant GetRegValue(HKEY hKey, const std::wstring& SubKey,
                                   const std::wstring& KeyName,
                                   const norvale::RegVariant& DefaultValue);
@@ -60,9 +96,51 @@ class clsWinCommon {
   int32_t GetRegEnum(HKEY hKey, const std::wstring& SubKey);
   int32_t GetRegEnumSubKey(HKEY hKey, const std::wstring& SubKey);
   bool DelRegSubKey(HKEY hKey, const std::wstring& SubKeyParent, const std::wstring& SubkeyName);
+  // The caller's window handle stays as it is.
+  int32_t RemoveSysMenu(HWND hwnd, uint32_t uItem);
+  std::wstring GetFileDisplayName(const std::wstring& File);
+  bool DisConnectNetDrive(HWND hwnd);
+  int32_t ShellExe(const std::wstring& pFilePath, const std::wstring& pParam = L"",
+                   int16_t pWinSize = 0, std::wstring* aErrMsg = nullptr);
+  void WaitForExitProcess(int32_t lProcessId, int32_t lMilliseconds = 0);
+  int32_t WinSleep(int32_t aLngSleepTime);
+  norvale::RegCurrency GetDiskFreeNG(const std::wstring& DrvName, int16_t sw);
+  // -1 on failure.
+  norvale::RegCurrency GetDiskFreeSpace2(const std::wstring& DrvName, int16_t sw,
+                                         bool IsGB = false);
+  int32_t GetTypeOfDrive(const std::wstring& DrvName);
+  std::wstring GetVolumeInfomation(const std::wstring& RootPathName, int16_t sw);
+  void EjectDisk(const std::wstring& Drv);
+  int32_t CheckReadyDrive(const std::wstring& RootPathName);
+  bool GetDrives(const std::wstring& DrvName);
+  void DiskCopy();
   std::wstring GetSysDir();
   bool IsWinNT();
+  void ShellOpenFile(const std::wstring& OpenFIleId);
   std::wstring GetWinDir();
+  bool SetSystemDateTime(norvale::OleDate aSetDate);
+  bool SetLocalDateTime(norvale::OleDate aSetDate);
+  bool KillProcess(int32_t aLngPocId);
+  // The process handle handed out in aProchWnd belongs to the caller.
+  int32_t ShellExeEX(const std::wstring& pFilePath, HWND phWnd = nullptr,
+                     const std::wstring& pParam = L"", int16_t pWinSize = 0,
+                     std::wstring* aErrMsg = nullptr, HANDLE* aProchWnd = nullptr);
+  bool KillProcessByhWnd(HANDLE Pochnd);
+  bool RUN_Process(const std::wstring& strApPath, const std::wstring& strCommand,
+                   int32_t lngTimeOut = 0, int32_t aLngSleepTime = 0,
+                   std::wstring* aStrErrMsg = nullptr, int32_t aWinSize = 0);
+  int16_t StopFlag() const;
+  void StopFlag(int16_t value);
+  std::wstring GetWindowProcFileName(HWND lhWnd);
+  std::wstring GetProcModuleBaseName(HANDLE lhWnd);
+  int32_t GetProccessInfo();
+  bool SetWindow表示(HWND hwnd, int32_t wFlags = 0);
+  // Null when the name is blank or already taken; the caller closes the
+  // handle with Win_CloseHandle when the name is to be free again.
+  HANDLE Mutex_Create(const std::wstring& strName);
+  int32_t Win_CloseHandle(HANDLE hHand);
+  bool DeleteFolder(const std::wstring& strFolder);
+  std::wstring GetDriveFormPath(const std::wstring& strPath);
   bool REG_DeleteApLink(const std::wstring& aIdName, const std::wstring& aExtName);
   bool REG_UninstApRegst(const std::wstring& aAppId, const std::wstring& aAppName,
                          const std::wstring& aAppVer, const std::wstring& aAppPath,
@@ -75,18 +153,23 @@ class clsWinCommon {
   bool REG_4DLayersRegst(const std::wstring& a4DPath);
   bool REG_4DLayersUnRegst(const std::wstring& a4DPath);
   bool REG_RegFlush();
+  void ShellEnd_By_Handle(HANDLE ProcessHandle);
   std::wstring REG_GetFontNameByFileId(const std::wstring& aFontID);
   bool REG_DelFontNameByFileId(const std::wstring& aFontID);
+  bool IsProccessRunning(const std::wstring& aExeName, bool IsPathCheck = false);
+  bool KillProccessByExeName(const std::wstring& aExeName);
   std::wstring GetWindowsName();
   norvale::RegVariant GetReg64Value(HKEY hKey, const std::wstring& SubKey,
                                     const std::wstring& KeyName,
                                     const norvale::RegVariant& DefaultValue);
   int32_t GetReg64Enum(HKEY hKey, const std::wstring& SubKey);
   int32_t GetReg64EnumSubKey(HKEY hKey, const std::wstring& SubKey);
+  int32_t GetProcRunningCount(const std::wstring& aChkProcName);
+  bool SetWindow表示ByPID(int32_t PID, int32_t wFlags = 0);
 
  private:
-  // Lets the tests see the lines of the last listing, which no member hands
-  // out.
+  // Lets the tests see the lines of the last listing and the process list,
+  // which no member hands out.
   friend struct clsWinCommonTestAccess;
 
   norvale::RegKey OpenKey(HKEY root, const std::wstring& path, REGSAM access);
@@ -113,10 +196,33 @@ class clsWinCommon {
   static uint8_t LoByte(uint16_t versionWord);
   bool IsVersionWordOrGreater(uint16_t versionWord, int16_t servicePackMajor, int32_t build);
 
+  // Waits for the process, letting the message loop run every 100 ms.
+  void WaitInSteps(HANDLE process);
+  // Calls visit(entry) for each process of a fresh snapshot until it returns
+  // false; false when no snapshot could be taken.
+  bool ForEachSnapshotProcess(const std::function<bool(const PROCESSENTRY32W&)>& visit);
+  // Calls visit(process id) for each process the system lists, until it
+  // returns false.
+  void ForEachProcessId(const std::function<bool(DWORD)>& visit);
+  static DWORD MakeCtlCode(int32_t deviceType, int32_t function, int32_t method,
+                           int32_t access);
+  // The drive of a path as the root the space queries ask about.
+  static std::wstring FreeSpaceRoot(const std::wstring& DrvName);
+  static std::wstring ClusterQueryRoot(const std::wstring& DrvName);
+  // Calls visit(window) for each top-level window in z-order until it
+  // returns false.
+  static void ForEachTopLevelWindow(const std::function<bool(HWND)>& visit);
+  bool SetZOrder(HWND hwnd, HWND insertAfter, bool activate);
+  // Writes why a delete was refused to the error log.
+  void LogRefusedDelete(const std::wstring& member, const std::wstring& path,
+                        const std::wstring& why);
+
   norvale::Seams seams_;
   norvale::WinServicesSeams windows_;
+  std::vector<PROCESSENTRY32W> m_ProcessList;
   std::vector<std::wstring> m_RegEnumValues;
   std::vector<std::wstring> m_RegEnumSubKeys;
   std::unique_ptr<clsError> m_Err;
   std::unique_ptr<clsTimer> m_Timer;
+  int32_t m_StopFlag = 0;
 };

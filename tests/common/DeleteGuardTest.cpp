@@ -54,6 +54,40 @@ TEST(DeleteGuardTest, RefusesWindowsAndProfileFoldersAndTheirAncestors) {
   EXPECT_TRUE(MayDelete(Folder(CSIDL_FONTS) + L"\\norvale.ttf"));
 }
 
+std::wstring ShortForm(const std::wstring& path) {
+  wchar_t buffer[MAX_PATH] = {};
+  const DWORD n = GetShortPathNameW(path.c_str(), buffer, MAX_PATH);
+  return n > 0 && n < MAX_PATH ? std::wstring(buffer, n) : path;
+}
+
+// "C:" alone names the drive's current directory; a pattern in the root is
+// a pattern in the root wherever the current directory is.
+TEST(DeleteGuardTest, APatternInTheDriveRootIsRefusedFromAnyCurrentDirectory) {
+  TempDir dir(L"current");
+  const std::wstring previous = CurrentDirectory();
+  SetCurrentDirectoryW(dir.Path().c_str());
+  const std::wstring root = dir.Path().substr(0, 3);
+  EXPECT_FALSE(MayDelete(root + L"*", DeleteKind::PatternInFolder));
+  EXPECT_FALSE(MayDelete(root + L"*.zip", DeleteKind::PatternInFolder));
+  EXPECT_TRUE(MayDelete(dir.Path() + L"\\*.zip", DeleteKind::PatternInFolder));
+  SetCurrentDirectoryW(previous.c_str());
+}
+
+// A short (8.3) name reaches the same folder as its long name.
+TEST(DeleteGuardTest, RefusesProtectedFoldersByTheirShortNames) {
+  for (int csidl : {CSIDL_PROGRAM_FILES, CSIDL_PROGRAM_FILESX86, CSIDL_COMMON_APPDATA,
+                    CSIDL_COMMON_PROGRAMS}) {
+    const std::wstring folder = Folder(csidl);
+    const std::wstring shortName = ShortForm(folder);
+    EXPECT_FALSE(MayDelete(shortName)) << csidl;
+    EXPECT_FALSE(MayDelete(shortName + L"\\..")) << csidl;
+  }
+  TempDir dir(L"short name");
+  const std::wstring mine = dir / L"Norvale Program Data";
+  CreateDirectoryW(mine.c_str(), nullptr);
+  EXPECT_TRUE(MayDelete(ShortForm(mine)));
+}
+
 TEST(DeleteTreeTest, DeletesAFolderWithReadOnlyFilesButNeverEntersALink) {
   TempDir dir(L"tree");
   const std::wstring victim = dir / L"keep";

@@ -12,13 +12,16 @@
 #include "WinServicesSeams.h"
 #include "clsWinCommon.h"
 
-// Reaches the lines of the object's last listings.
+// Reaches the lines of the object's last listings and its process list.
 struct clsWinCommonTestAccess {
   static const std::vector<std::wstring>& Values(const clsWinCommon& w) {
     return w.m_RegEnumValues;
   }
   static const std::vector<std::wstring>& SubKeys(const clsWinCommon& w) {
     return w.m_RegEnumSubKeys;
+  }
+  static const std::vector<PROCESSENTRY32W>& Processes(const clsWinCommon& w) {
+    return w.m_ProcessList;
   }
 };
 
