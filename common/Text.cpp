@@ -61,4 +61,14 @@ bool StartsWith(std::wstring_view text, std::wstring_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
 }
 
+std::wstring BeforeLast(std::wstring_view text, wchar_t separator) {
+  const size_t sep = text.rfind(separator);
+  return std::wstring(sep == std::wstring_view::npos ? std::wstring_view() : text.substr(0, sep));
+}
+
+std::wstring AfterLast(std::wstring_view text, wchar_t separator) {
+  const size_t sep = text.rfind(separator);
+  return std::wstring(sep == std::wstring_view::npos ? text : text.substr(sep + 1));
+}
+
 }  // namespace norvale

@@ -27,4 +27,9 @@ bool TextEqualsIgnoreCase(std::wstring_view a, std::wstring_view b);
 
 bool StartsWith(std::wstring_view text, std::wstring_view prefix);
 
+// The part before the last separator, "" when there is none.
+std::wstring BeforeLast(std::wstring_view text, wchar_t separator);
+// The part after the last separator, the whole text when there is none.
+std::wstring AfterLast(std::wstring_view text, wchar_t separator);
+
 }  // namespace norvale

@@ -13,18 +13,6 @@ using namespace norvale;
 
 namespace {
 
-// The part before the last separator, "" when there is none.
-std::wstring BeforeLast(const std::wstring& text, wchar_t separator) {
-  const size_t sep = text.rfind(separator);
-  return sep == std::wstring::npos ? L"" : text.substr(0, sep);
-}
-
-// The part after the last separator, the whole text when there is none.
-std::wstring AfterLast(const std::wstring& text, wchar_t separator) {
-  const size_t sep = text.rfind(separator);
-  return sep == std::wstring::npos ? text : text.substr(sep + 1);
-}
-
 // The names of a NUL-separated list, empty ones left out.
 std::vector<std::wstring> NamesOf(const std::wstring& list) {
   std::vector<std::wstring> names;
