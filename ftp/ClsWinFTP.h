@@ -47,6 +47,12 @@ class ClsWinFTP {
               const std::wstring& aPutFilePath, bool Is上書き, int32_t& aLngErrCode,
               bool Is同一Skip, bool Is更新日設定, int32_t& aLngFileCount,
               bool Isベリファイ = false, bool IsDLFileInfo保存 = false);
+  bool FtpPut(const std::wstring& aSvDir, const std::wstring& aLocalFilePath,
+              const std::wstring& aSvFileId, bool Is上書き, int32_t& aLngErrCode);
+  bool FtpDelFile(const std::wstring& aDelFileId, int32_t& aLngErrCode);
+  bool FtpFileRename(const std::wstring& aFileId, const std::wstring& aNewFileId,
+                     int32_t& aLngErrCode);
+  bool FtpDelDir(const std::wstring& aDelDirName, int32_t& aLngErrCode);
   bool GetDirInfo_IsFolder(int32_t lngRecNo) const;
   std::wstring GetDirInfo_FileId(int32_t lngRecNo) const;
   std::wstring GetDirInfo_Dir(int32_t lngRecNo) const;
@@ -71,10 +77,24 @@ class ClsWinFTP {
   void ProxyBypass(const std::wstring& value) { proxyBypass_ = value; }
   int16_t PortNo() const { return portNo_; }
   void PortNo(int16_t value) { portNo_ = value; }
+  bool ftp_FileSend(const std::wstring& aLocalFilePath, const std::wstring& aSvDir,
+                    bool Is上書き, int32_t& aLngErrCode, const std::wstring& aServerIP = L"",
+                    const std::wstring& aUser = L"", const std::wstring& aPass = L"");
   bool IsConsoleDisp() const { return isConsoleDisp_; }
   void IsConsoleDisp(bool value) { isConsoleDisp_ = value; }
+  bool FtpMakeDir(const std::wstring& aMakeDirName, int32_t& aLngErrCode);
+  bool Ftp_SendFiles(const std::wstring& aLocalPath, const std::wstring& aLocalFileName,
+                     const std::wstring& aSvDir, bool Is上書き, bool Is同一Skip,
+                     int32_t& aLngErrCode, const std::wstring& aServerIP,
+                     const std::wstring& aUser, const std::wstring& aPass,
+                     int32_t& aLngSendCount);
   const std::shared_ptr<norvale::ITextDisplay>& DispObject() const { return dispObject_; }
   void DispObject(std::shared_ptr<norvale::ITextDisplay> value) { dispObject_ = std::move(value); }
+  bool Ftp_SendFolder(const std::wstring& aLocalPath, const std::wstring& aSvDir, bool Is上書き,
+                      bool Is同一Skip, bool Is下層Send, int32_t& aLngErrCode,
+                      const std::wstring& aServerIP, const std::wstring& aUser,
+                      const std::wstring& aPass, int32_t& aLngSendCount,
+                      int32_t& aLngSkipCount);
   std::wstring GetErrMsg(int32_t aLngErrCode) const;
   std::wstring Get_LastDllErrorMsg(int32_t aLngErrCode = 0) const;
   int16_t StopFlag() const { return stopFlag_; }
@@ -109,6 +129,16 @@ class ClsWinFTP {
                          int32_t aKbn, std::vector<std::wstring>& aNames,
                          int32_t& aLngErrCode, const std::wstring& aServerIP,
                          const std::wstring& aUser, const std::wstring& aPass, bool Is下層);
+  // Mirrors a server folder (aKbn 0, with Is下層 its whole tree) or the
+  // matching files of one (aKbn 2) into aLocalDir. Names from the server
+  // that could leave aLocalDir fail the call with ERROR_INVALID_NAME before
+  // anything is written.
+  bool Ftp_GetFolder(const std::wstring& aSvDir, const std::wstring& aPattern, int32_t aKbn,
+                     const std::wstring& aLocalDir, int32_t& aLngErrCode,
+                     const std::wstring& aServerIP, const std::wstring& aUser,
+                     const std::wstring& aPass, bool Is下層, bool Is上書き, bool Is同一Skip,
+                     bool Is更新日設定, bool Is削除, int32_t& aLngDelCount,
+                     std::wstring& aLastFilePath, bool IsDLFileInfo保存);
 
  private:
   using Session = norvale::ChildInternetHandle;
@@ -166,6 +196,33 @@ class ClsWinFTP {
   DWORD ReceiveFile(const std::wstring& serverFileId, const std::wstring& localPath,
                     bool overwrite);
   static DirInfo LocalDirInfo(const std::wstring& path);
+
+  // Folder download.
+  bool FtpGetListedFile(const DirInfo& record, const std::wstring& localPath, bool Is上書き,
+                        int32_t& aLngErrCode, bool Is同一Skip, bool Is更新日設定,
+                        bool IsDLFileInfo保存);
+  int32_t GetLocalDirInfo(const std::wstring& folder, std::vector<DirInfo>& list,
+                          bool recursive);
+  static int32_t CompareDirInfo(const DirInfo& local, const std::vector<DirInfo>& listing,
+                                const std::function<std::wstring(const DirInfo&)>& localFolderOf);
+  static bool DeleteLocalFile(const std::wstring& path, std::wstring& errorText);
+  static bool DeleteLocalFolder(const std::wstring& path);
+  static std::wstring GetPathDrive(const std::wstring& path);
+  static bool IsFileLocked(const std::wstring& path, std::wstring& message);
+  // After a failed attempt: a session that the server dropped is opened
+  // again and put back into the record's folder. 0 or the failure's code.
+  int32_t ReviveMainSession(const std::wstring& serverFolder);
+
+  // Upload.
+  static int32_t GetLocalFileList(const std::wstring& folder, const std::wstring& pattern,
+                                  std::vector<DirInfo>& list);
+  static int32_t GetLocalFolderList(const std::wstring& folder, std::vector<DirInfo>& list,
+                                    bool recursive);
+  static int32_t CompareDirInfoByMinute(const DirInfo& local, const std::vector<DirInfo>& listing);
+  // The credentials of an upload: the arguments when server and user are
+  // given (and kept in the properties), else the properties.
+  void TakeCredentials(const std::wstring& aServerIP, const std::wstring& aUser,
+                       const std::wstring& aPass);
 
   // Check list.
   bool IsListedLater(int32_t index) const;

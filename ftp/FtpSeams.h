@@ -33,8 +33,9 @@ struct FtpWaits {
   int countdownStepMs = 200;        // one step of a retry countdown
   int reopenAfterConnectStopMs = 200;  // before reopening a root closed by Cancel
   int reopenAfterStopMs = 500;      // the same, for the other operations
+  int afterFilePauseMs = 200;       // after every file of a folder download
 
-  static FtpWaits None() { return FtpWaits{0, 0, 0, 0, 0, 0}; }
+  static FtpWaits None() { return FtpWaits{0, 0, 0, 0, 0, 0, 0}; }
 };
 
 }  // namespace norvale
