@@ -203,8 +203,8 @@ class ClsWinFTP {
                         bool IsDLFileInfo保存);
   int32_t GetLocalDirInfo(const std::wstring& folder, std::vector<DirInfo>& list,
                           bool recursive);
-  static int32_t CompareDirInfo(const DirInfo& local, const std::vector<DirInfo>& listing,
-                                const std::function<std::wstring(const DirInfo&)>& localFolderOf);
+  // The listing's entries carry in FilePath where the download put them.
+  static int32_t CompareDirInfo(const DirInfo& local, const std::vector<DirInfo>& listing);
   static bool DeleteLocalFile(const std::wstring& path, std::wstring& errorText);
   static bool DeleteLocalFolder(const std::wstring& path);
   static std::wstring GetPathDrive(const std::wstring& path);

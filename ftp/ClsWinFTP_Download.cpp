@@ -11,9 +11,15 @@ using norvale::IsBlank;
 
 namespace {
 
-// Small enough that a stop request is seen within a fraction of a second
-// even from a slow server: WinINet waits for a full chunk before returning.
-constexpr DWORD kChunkBytes = 16 * 1024;
+// WinINet waits for a full chunk before it returns, and the window's message
+// loop runs only between chunks. A chunk starts small, so that a stop request
+// is seen within a fraction of a second even from a slow server, and grows
+// while the server fills it quickly: small chunks cost a fast server most of
+// its speed.
+constexpr DWORD kFirstChunkBytes = 16 * 1024;
+constexpr DWORD kLargestChunkBytes = 1024 * 1024;
+constexpr ULONGLONG kQuickChunkMs = 50;
+constexpr ULONGLONG kSlowChunkMs = 200;
 
 std::wstring ReceivingText(const std::wstring& fileId) {
   return L"[" + fileId + L"]を受信しています...";
@@ -86,7 +92,10 @@ bool ClsWinFTP::FtpGet(const std::wstring& aSvDir, const std::wstring& aGetFileI
 
   if (transferError != 0 || !complete) {
     // What a cut-short transfer left would pass for the file later on.
-    if (transferError == 0) DeleteFileW(aPutFilePath.c_str());
+    if (transferError == 0) {
+      std::wstring ignored;
+      DeleteLocalFile(aPutFilePath, ignored);
+    }
     if (stopFlag_ != 0) {
       aLngErrCode = StopCode(waits_.reopenAfterStopMs);
     } else {
@@ -124,13 +133,16 @@ DWORD ClsWinFTP::ReceiveFile(const std::wstring& serverFileId, const std::wstrin
     if (!remote) {
       error = GetLastError();
     } else {
-      std::vector<char> buffer(kChunkBytes);
+      DWORD chunk = kFirstChunkBytes;
+      std::vector<char> buffer(chunk);
       for (;;) {
         DWORD got = 0;
-        if (!InternetReadFile(remote.Get(), buffer.data(), kChunkBytes, &got)) {
+        const ULONGLONG began = GetTickCount64();
+        if (!InternetReadFile(remote.Get(), buffer.data(), chunk, &got)) {
           error = GetLastError();
           break;
         }
+        const ULONGLONG took = GetTickCount64() - began;
         if (got == 0) {
           finished = true;
           break;
@@ -139,6 +151,12 @@ DWORD ClsWinFTP::ReceiveFile(const std::wstring& serverFileId, const std::wstrin
         if (!WriteFile(local.Get(), buffer.data(), got, &written, nullptr) || written != got) {
           error = GetLastError();
           break;
+        }
+        if (got == chunk && took < kQuickChunkMs && chunk < kLargestChunkBytes) {
+          chunk *= 2;
+          buffer.resize(chunk);
+        } else if (took > kSlowChunkMs && chunk > kFirstChunkBytes) {
+          chunk /= 2;
         }
         // Cancel is handled here; it may also have closed the handles.
         Pump();
@@ -151,7 +169,8 @@ DWORD ClsWinFTP::ReceiveFile(const std::wstring& serverFileId, const std::wstrin
   }
   local.Reset();
   if (!finished) {
-    DeleteFileW(localPath.c_str());
+    std::wstring ignored;
+    DeleteLocalFile(localPath, ignored);
     if (error == 0) error = ERROR_INTERNET_OPERATION_CANCELLED;
   }
   return finished ? 0 : error;

@@ -1,14 +1,20 @@
 #!/usr/bin/env bash
-# Times the FTP client against the local test server, next to lftp:
-#   tools/bench-ftp.sh [BUILD_DIR]      (default: build)
-# The server serves 200 files of 2 KB (/small) and one 50 MB file (/large).
-# bench/ftp_bench.exe fetches them under Wine twice, with the client's
-# production pauses and with the pauses at zero; then lftp mirrors the same
-# folders. Everything it creates lives in the build folder and is removed.
+# Times the FTP client's folder download against the local test server, next
+# to lftp's mirror of the same folders from the same server:
+#   tools/bench-ftp.sh [BUILD_DIR] [RUNS] [LARGE_MB]
+#                      (defaults: build, 3 runs, 100 MB per large file)
+# The server serves /small (500 files of 2 KB in 10 folders) and /large
+# (3 files of LARGE_MB). bench/ftp_bench.exe fetches each folder under Wine
+# with the client's production pauses and with the pauses at zero; lftp
+# mirrors it. Every run starts from an empty folder, its result is compared
+# byte for byte with the server's files, and each figure is the median of
+# the runs. Everything it creates lives in the build folder and is removed.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build}
+runs=${2:-3}
+large_mb=${3:-100}
 mkdir -p "$build"
 build=$(cd "$build" && pwd)
 
@@ -37,37 +43,85 @@ cleanup() {
 }
 trap cleanup EXIT
 
-mkdir -p "$data/root/small" "$data/root/large" "$data/lftp"
-for i in $(seq -w 1 200); do
-  head -c 2048 /dev/urandom >"$data/root/small/f$i.bin"
+for d in $(seq -w 1 10); do
+  mkdir -p "$data/root/small/d$d"
+  for f in $(seq -w 1 50); do
+    head -c 2048 /dev/urandom >"$data/root/small/d$d/f$f.bin"
+  done
 done
-head -c $((50 * 1024 * 1024)) /dev/urandom >"$data/root/large/large.bin"
+mkdir -p "$data/root/large"
+for f in 1 2 3; do
+  head -c $((large_mb * 1024 * 1024)) /dev/urandom >"$data/root/large/large$f.bin"
+done
 
 password=bench
 /usr/bin/python3 "$root/tests/ftp/ftp_test_server.py" --root "$data/root" \
   --state-file "$data/state.json" --password "$password" --idle-timeout 3600 \
-  >/dev/null 2>&1 &
+  --max-lifetime 36000 >/dev/null 2>&1 &
 server_pid=$!
 for _ in $(seq 100); do [ -s "$data/state.json" ] && break; sleep 0.1; done
 port=$(/usr/bin/python3 -c 'import json,sys; print(json.load(open(sys.argv[1]))["port"])' \
   "$data/state.json")
-echo "test server on 127.0.0.1:$port"
+echo "test server on 127.0.0.1:$port; $runs runs per figure; lftp $(lftp --version | head -1 |
+  sed 's/.*Version \([^ ]*\).*/\1/')"
 
-for waits in zero part; do
-  rm -rf "$local_unix"
-  "$build/wine-run.sh" "$build/bench/ftp_bench.exe" --port "$port" --user norvale \
-    --password "$password" --local "$local_win" --waits "$waits"
-done
+median() {
+  printf '%s\n' "$@" | sort -g |
+    awk '{ a[NR] = $1 } END { print (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2 }'
+}
+
+# report LABEL FILES BYTES SECONDS...
+report() {
+  local label=$1 files=$2 bytes=$3
+  shift 3
+  local m
+  m=$(median "$@")
+  awk -v l="$label" -v n="$files" -v b="$bytes" -v m="$m" -v all="$*" 'BEGIN {
+    printf "%-30s %4d files %11d bytes  median %8.2f s  %8.2f ms/file  %8.2f MiB/s  (runs: %s)\n",
+      l, n, b, m, m * 1000 / n, b / 1048576 / m, all }'
+}
+
+same_tree() {
+  if ! diff -r -q "$data/root/$1" "$2" >/dev/null; then
+    echo "MISMATCH: $2 differs from the server's /$1" >&2
+    exit 1
+  fi
+}
 
 seconds() { date +%s.%N; }
-echo "lftp $(lftp --version | head -1 | sed 's/.*Version \([^ ]*\).*/\1/')"
+
 for folder in small large; do
-  start=$(seconds)
-  lftp -u "norvale,$password" -p "$port" \
-    -e "set cmd:fail-exit yes; set net:max-retries 1; set ftp:passive-mode yes; \
-        mirror /$folder $data/lftp/$folder; quit" 127.0.0.1 >/dev/null
-  end=$(seconds)
-  find "$data/lftp/$folder" -type f -printf '%s\n' |
-    awk -v f="/$folder" -v t="$(awk -v a="$start" -v b="$end" 'BEGIN { print b - a }')" \
-      '{ n++; s += $1 } END { printf "lftp mirror %-22s %4d files %10d bytes %9.2f s\n", f, n, s, t }'
+  files=$(find "$data/root/$folder" -type f | wc -l)
+  bytes=$(find "$data/root/$folder" -type f -printf '%s\n' | awk '{ s += $1 } END { print s }')
+  for waits in production zero; do
+    times=()
+    for _ in $(seq "$runs"); do
+      rm -rf "$local_unix"
+      out=$("$build/wine-run.sh" "$build/bench/ftp_bench.exe" --port "$port" --user norvale \
+        --password "$password" --folder "/$folder" --local "$local_win\\$folder" \
+        --waits "$waits" | tr -d '\r')
+      set -- $out
+      if [ "${1:-}" != ok ] || [ "$3" != "$files" ] || [ "$4" != "$bytes" ]; then
+        echo "ftp_bench /$folder ($waits waits) failed: $out" >&2
+        exit 1
+      fi
+      same_tree "$folder" "$local_unix/$folder"
+      times+=("$2")
+    done
+    report "ours /$folder, $waits waits" "$files" "$bytes" "${times[@]}"
+  done
+  times=()
+  for _ in $(seq "$runs"); do
+    rm -rf "$data/lftp"
+    mkdir -p "$data/lftp"
+    start=$(seconds)
+    lftp -u "norvale,$password" -p "$port" \
+      -e "set cmd:fail-exit yes; set net:max-retries 1; set ftp:passive-mode yes; \
+          mirror /$folder $data/lftp/$folder; quit" 127.0.0.1 >/dev/null
+    end=$(seconds)
+    same_tree "$folder" "$data/lftp/$folder"
+    times+=("$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }')")
+  done
+  report "lftp mirror /$folder" "$files" "$bytes" "${times[@]}"
 done
+echo "every run's files matched the server's byte for byte"

@@ -174,7 +174,7 @@ bool FtpTestServer::Start() {
     return false;
   }
   ClearFaults();
-  const std::vector<std::string> args = {
+  std::vector<std::string> args = {
       "-I", "-X", "utf8", NORVALE_FTP_TEST_SERVER_SCRIPT,
       "--root", root,
       "--state-file", work + "/state.json",
@@ -184,6 +184,10 @@ bool FtpTestServer::Start() {
       "--user", Utf8(user_),
       "--password", Utf8(password_),
       "--idle-timeout", "300"};
+  if (fixedPort_ != 0) {
+    args.push_back("--port");
+    args.push_back(std::to_string(fixedPort_));
+  }
   if (!StartUnixProgram(NORVALE_PYTHON, args)) {
     error_ = "cannot start " NORVALE_PYTHON;
     return false;
@@ -219,6 +223,15 @@ void FtpTestServer::Stop() {
   if (!gone) StartUnixProgram("/bin/kill", {"-KILL", pid});
   pid_ = 0;
   port_ = 0;
+}
+
+bool FtpTestServer::Restart() {
+  const uint16_t port = port_;
+  Stop();
+  fixedPort_ = port;
+  const bool started = Start();
+  fixedPort_ = 0;
+  return started;
 }
 
 void FtpTestServer::SetFaults(const FtpFaults& f) {

@@ -60,6 +60,9 @@ class FtpTestServer {
   bool Start();
   // Ends the server by its process id and waits until it is gone.
   void Stop();
+  // Ends the server and starts a new one on the same port, as a server
+  // that crashed and came back; its counters and faults start afresh.
+  bool Restart();
   bool Running() const { return pid_ != 0; }
 
   const std::wstring& Host() const { return host_; }
@@ -94,6 +97,7 @@ class FtpTestServer {
   std::wstring user_ = L"norvale";
   std::wstring password_ = L"ftp-secret";
   uint16_t port_ = 0;
+  uint16_t fixedPort_ = 0;  // the port the next Start() takes; 0 = any free one
   int pid_ = 0;
   int serial_ = 0;
   std::string error_;

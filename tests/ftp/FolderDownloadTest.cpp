@@ -1,0 +1,345 @@
+// Folder downloads against the test server: trees, the stop question,
+// server faults, hostile names, files in use and the local clean-up.
+#include "FileSystem.h"
+#include "FtpClientFixture.h"
+#include "LocalPathGuard.h"
+#include "System.h"
+#include "Text.h"
+
+namespace testing_support {
+namespace {
+
+const std::string& TopBytes() {
+  static const std::string bytes = PatternBytes(3000, 11);
+  return bytes;
+}
+
+const std::string& BigBytes() {
+  static const std::string bytes = PatternBytes(1024 * 1024, 12);
+  return bytes;
+}
+
+class FolderDownloadTest : public FtpClientTest {
+ protected:
+  static void SetUpTestSuite() {
+    StartServer([](const std::wstring& root) {
+      PutFile(root, L"pkg\\top.txt", TopBytes());
+      PutFile(root, L"pkg\\sub\\深い.txt", "deep");
+      PutFile(root, L"pkg\\sub\\more\\m.bin", PatternBytes(5000, 13));
+      PutFile(root, L"pkg\\日本語\\ファイル.txt", "日本語の中身");
+      PutFolder(root, L"pkg\\空");
+      for (const wchar_t* file : {L"pkg\\top.txt", L"pkg\\sub\\深い.txt", L"pkg\\sub\\more\\m.bin",
+                                  L"pkg\\日本語\\ファイル.txt"}) {
+        SetLocalTime(root + L"\\" + file, ListedFixtureTime());
+      }
+      PutFile(root, L"flat\\a.txt", "aaa");
+      PutFile(root, L"flat\\b.txt", "bbb");
+      PutFile(root, L"big\\big.bin", BigBytes());
+    });
+  }
+
+  void SetUp() override {
+    FtpClientTest::SetUp();
+    ftp_->OLErrorRetryWaitTime(0);
+    target_ = *local_ / L"target";
+  }
+
+  // The installer's call for a folder entry, with the clean-up switch.
+  bool GetFolder(const std::wstring& serverFolder, bool deleteOthers = false) {
+    return Get(serverFolder, L"", 0, target_, true, false, deleteOthers);
+  }
+
+  bool Get(const std::wstring& serverFolder, const std::wstring& pattern, int32_t mode,
+           const std::wstring& local, bool overwrite = true, bool skipSame = false,
+           bool deleteOthers = false) {
+    code_ = -5;
+    return ftp_->Ftp_GetFolder(serverFolder, pattern, mode, local, code_, L"", L"", L"", true,
+                               overwrite, skipSame, true, deleteOthers, deleted_, last_, true);
+  }
+
+  int Retrievals() const { return Server().Stat("retr"); }
+
+  norvale::OleDate WriteTime(const std::wstring& path) const {
+    const auto file = norvale::QueryFile(path);
+    return file ? norvale::OleDate::FromFileTimeUtc(file->lastWrite).value() : norvale::OleDate();
+  }
+
+  int32_t code_ = 0;
+  int32_t deleted_ = -5;
+  std::wstring last_;
+  std::wstring target_;
+};
+
+TEST_F(FolderDownloadTest, TreeArrivesWhole) {
+  // Blanks and a trailing separator name the same folder.
+  ASSERT_TRUE(Get(L"/pkg", L"", 0, L"  " + target_ + L"\\ ")) << code_;
+  EXPECT_EQ(code_, 0);
+  EXPECT_EQ(deleted_, 0);
+  EXPECT_EQ(ReadFileBytes(target_ + L"\\top.txt"), TopBytes());
+  EXPECT_EQ(ReadFileBytes(target_ + L"\\sub\\深い.txt"), "deep");
+  EXPECT_EQ(ReadFileBytes(target_ + L"\\sub\\more\\m.bin"), PatternBytes(5000, 13));
+  EXPECT_EQ(ReadFileBytes(target_ + L"\\日本語\\ファイル.txt"), "日本語の中身");
+  EXPECT_TRUE(norvale::FolderExists(target_ + L"\\空"));
+  EXPECT_EQ(WriteTime(target_ + L"\\sub\\more\\m.bin"), ListedFixtureDate());
+  EXPECT_EQ(WriteTime(target_ + L"\\top.txt"), ListedFixtureDate());
+  EXPECT_FALSE(last_.empty());
+  EXPECT_EQ(ftp_->DownloadedFilesCount(), 4);
+  EXPECT_TRUE(ftp_->DownloadedFilesVerify());
+  EXPECT_FALSE(ftp_->IsConnect());
+  EXPECT_EQ(ftp_->StopFlag(), 0);
+
+  // Identical copies are skipped when asked.
+  const int before = Retrievals();
+  ASSERT_TRUE(Get(L"/pkg", L"", 0, target_, true, true)) << code_;
+  EXPECT_EQ(Retrievals(), before);
+
+  // Without overwrite an existing file fails the run with the system's code.
+  ftp_->OLErrorRetryMaxCount(0);
+  EXPECT_FALSE(Get(L"/pkg", L"top.txt", 2, target_, false));
+  EXPECT_EQ(code_, ERROR_FILE_EXISTS);
+}
+
+TEST_F(FolderDownloadTest, SingleFilesEmptyAndMissingOnes) {
+  ASSERT_TRUE(Get(L"/pkg", L"top.txt", 2, target_)) << code_;
+  EXPECT_EQ(last_, target_ + L"\\top.txt");
+  EXPECT_FALSE(norvale::FolderExists(target_ + L"\\sub"));
+
+  EXPECT_FALSE(Get(L"/pkg", L"none.txt", 2, target_));
+  EXPECT_EQ(code_, kFtpFileNotFound);
+
+  EXPECT_TRUE(Get(L"/pkg/空", L"", 0, *local_ / L"e\\f"));
+  EXPECT_EQ(code_, 0);
+  EXPECT_TRUE(norvale::FolderExists(*local_ / L"e\\f"));
+
+  EXPECT_FALSE(Get(L"/pkg", L"", 0, L"   "));
+  EXPECT_EQ(code_, 0);
+}
+
+TEST_F(FolderDownloadTest, StopQuestionYesEndsNoRepeatsTheLastFile) {
+  ClsWinFTP* client = ftp_.get();
+  bool asked = false;
+  // Cancel clicked once the first file is in.
+  pump_->hook = [client, &asked](int) {
+    if (!asked && client->DownloadedFilesCount() == 1) {
+      asked = true;
+      client->StopFlag(kFtpStopped);
+    }
+  };
+  box_->Answer(IDYES);
+  EXPECT_FALSE(GetFolder(L"/flat"));
+  EXPECT_EQ(code_, kFtpStopped);
+  EXPECT_EQ(ftp_->DownloadedFilesCount(), 1);
+  EXPECT_EQ(ftp_->StopFlag(), 0);
+  ASSERT_EQ(box_->Asked().size(), 1u);
+  EXPECT_EQ(box_->Asked()[0].title, L"FTP:ダウンロードを中止しますか？");
+  EXPECT_EQ(box_->Asked()[0].style, static_cast<unsigned>(MB_YESNO | MB_ICONINFORMATION |
+                                                          MB_DEFBUTTON2));
+  EXPECT_EQ(box_->Asked()[0].text,
+            L"★ファイルのダウンロードを中止しますか？\r\n\r\nダウンロード中止する場合は「はい」"
+            L"を、\r\n続行する場合は「いいえ」をクリックして下さい。");
+
+  asked = false;
+  ftp_->DownloadedFilesClear();
+  box_->Clear();
+  box_->Answer(IDNO);
+  const int before = Retrievals();
+  ASSERT_TRUE(GetFolder(L"/flat")) << code_;
+  EXPECT_EQ(box_->Asked().size(), 1u);
+  EXPECT_EQ(Retrievals() - before, 3);
+  EXPECT_EQ(ftp_->StopFlag(), 0);
+  EXPECT_EQ(ReadFileBytes(target_ + L"\\b.txt"), "bbb");
+}
+
+TEST_F(FolderDownloadTest, StopsDuringListingOrTransfer) {
+  ClsWinFTP* client = ftp_.get();
+  RecordingDisplay* display = display_.get();
+  // Cancel while the sub-folders are being read: no tree passes for whole.
+  pump_->hook = [client, display](int) {
+    if (!display->texts.empty() &&
+        display->texts.back() == L"[/pkg/sub/]のデレクトリ情報を読込んでいます...") {
+      client->StopFlag(kFtpStopped);
+    }
+  };
+  const int before = Retrievals();
+  EXPECT_FALSE(GetFolder(L"/pkg"));
+  EXPECT_EQ(code_, kFtpStopped);
+  EXPECT_EQ(Retrievals(), before);
+
+  // A stop already requested lists nothing and leaves the flag.
+  pump_->hook = nullptr;
+  EXPECT_TRUE(GetFolder(L"/pkg"));
+  EXPECT_EQ(code_, 0);
+  EXPECT_EQ(ftp_->StopFlag(), kFtpStopped);
+  EXPECT_TRUE(norvale::FolderExists(target_));
+
+  // Mid-transfer: the run ends at once, the flag stays, no partial file.
+  ftp_->StopFlag(0);
+  FtpFaults faults;
+  faults.throttleBytesPerSecond = 256 * 1024;
+  Server().SetFaults(faults);
+  int chunks = 0;
+  pump_->hook = [client, display, &chunks](int) {
+    if (!display->texts.empty() && display->texts.back() == L"[big.bin]を受信しています..." &&
+        ++chunks == 4) {
+      client->StopFlag(kFtpStopped);
+    }
+  };
+  EXPECT_FALSE(GetFolder(L"/big"));
+  EXPECT_EQ(code_, kFtpStopped);
+  EXPECT_EQ(ftp_->StopFlag(), kFtpStopped);
+  EXPECT_FALSE(norvale::FileExists(target_ + L"\\big.bin"));
+  EXPECT_TRUE(box_->Asked().empty());
+}
+
+TEST_F(FolderDownloadTest, ServerFaultsAreRetriedOrFail) {
+  // Refused once, then delivered.
+  FtpFaults faults;
+  faults.failRetr = 1;
+  Server().SetFaults(faults);
+  int before = Retrievals();
+  ASSERT_TRUE(GetFolder(L"/flat")) << code_;
+  EXPECT_EQ(Retrievals() - before, 3);
+  EXPECT_EQ(ReadFileBytes(target_ + L"\\a.txt"), "aaa");
+
+  // Always cut short: the run fails, nothing short stays or is recorded.
+  faults = FtpFaults{};
+  faults.truncateRetr = 1;
+  Server().SetFaults(faults);
+  ftp_->OLErrorRetryMaxCount(1);
+  ftp_->DownloadedFilesClear();
+  const std::wstring other = *local_ / L"other";
+  EXPECT_FALSE(Get(L"/flat", L"", 0, other));
+  EXPECT_EQ(code_, kFtpIncompleteTransfer);
+  EXPECT_FALSE(norvale::FileExists(other + L"\\a.txt"));
+  EXPECT_EQ(ftp_->DownloadedFilesCount(), 0);
+  EXPECT_TRUE(last_.empty());
+}
+
+TEST_F(FolderDownloadTest, ServerRestartedMidTransferIsReconnected) {
+  FtpFaults faults;
+  faults.throttleBytesPerSecond = 256 * 1024;
+  Server().SetFaults(faults);
+  RecordingDisplay* display = display_.get();
+  int chunks = 0;
+  bool restarted = false;
+  pump_->hook = [display, &chunks, &restarted](int) {
+    if (!restarted && !display->texts.empty() &&
+        display->texts.back() == L"[big.bin]を受信しています..." && ++chunks == 4) {
+      restarted = true;
+      ASSERT_TRUE(Server().Restart()) << Server().Error();
+    }
+  };
+  ASSERT_TRUE(GetFolder(L"/big")) << code_;
+  EXPECT_TRUE(restarted);
+  EXPECT_EQ(ReadFileBytes(target_ + L"\\big.bin"), BigBytes());
+  // The new server saw a login of its own: the session was opened again.
+  EXPECT_GE(Server().Stat("logins"), 1);
+}
+
+TEST_F(FolderDownloadTest, NamesThatLeaveTheTargetAreRefused) {
+  for (const wchar_t* name : {L"..\\..\\evil.txt", L"C:\\Windows\\x.dll", L"con", L"Nul.txt",
+                              L"..", L"a:b"}) {
+    SCOPED_TRACE(testing::Message() << norvale::ToAnsi(name));
+    FtpFaults faults;
+    faults.oddNames.push_back({name, false, 4, L"/flat/"});
+    Server().SetFaults(faults);
+    const int before = Retrievals();
+    EXPECT_FALSE(GetFolder(L"/flat"));
+    EXPECT_EQ(code_, ERROR_INVALID_NAME);
+    EXPECT_EQ(Retrievals(), before);
+    EXPECT_FALSE(norvale::FileExists(target_ + L"\\a.txt"));
+  }
+  EXPECT_FALSE(norvale::FileExists(*local_ / L"evil.txt"));
+  const std::wstring outside = local_->Path().substr(0, local_->Path().rfind(L'\\'));
+  EXPECT_FALSE(norvale::FileExists(outside + L"\\evil.txt"));
+
+  // A folder entry for the folder itself or its parent is passed over.
+  FtpFaults parent;
+  parent.oddNames.push_back({L"..", true, 0, L"/flat/"});
+  parent.oddNames.push_back({L".", true, 0, L"/flat/"});
+  Server().SetFaults(parent);
+  EXPECT_TRUE(GetFolder(L"/flat")) << code_;
+  EXPECT_EQ(ReadFileBytes(target_ + L"\\b.txt"), "bbb");
+}
+
+TEST_F(FolderDownloadTest, LocalNamesAreCheckedLevelByLevel) {
+  using norvale::IsSafeLocalName;
+  for (const wchar_t* bad : {L"", L".", L"..", L"...", L" . ", L"a\\b", L"a/b", L"c:x", L"a\tb",
+                             L"CON", L"con.txt", L"con .log", L"COM1", L"lpt9.dll", L"aux",
+                             L"a*b", L"a?b", L"a|b"}) {
+    EXPECT_FALSE(IsSafeLocalName(bad)) << norvale::ToAnsi(bad);
+  }
+  for (const wchar_t* good : {L"a.txt", L".profile", L"console.txt", L"COM10", L"com", L"日本語",
+                              L"a..b"}) {
+    EXPECT_TRUE(IsSafeLocalName(good)) << norvale::ToAnsi(good);
+  }
+  EXPECT_TRUE(norvale::IsInsideFolder(L"C:\\a\\b", L"C:\\A\\b\\c"));
+  EXPECT_TRUE(norvale::IsInsideFolder(L"C:\\a\\b\\", L"C:\\a\\b\\c\\d.txt"));
+  EXPECT_FALSE(norvale::IsInsideFolder(L"C:\\a\\b", L"C:\\a\\b\\..\\bc"));
+  EXPECT_FALSE(norvale::IsInsideFolder(L"C:\\a\\b", L"C:\\a\\bc"));
+  EXPECT_FALSE(norvale::IsInsideFolder(L"C:\\a\\b", L"C:\\a\\b"));
+  EXPECT_TRUE(norvale::IsInsideFolder(L"C:\\a\\b", L"C:\\a\\b", true));
+}
+
+TEST_F(FolderDownloadTest, FileInUse) {
+  CreateDirectoryW(target_.c_str(), nullptr);
+  const std::wstring held = target_ + L"\\a.txt";
+  WriteFileBytes(held, "mine");
+  norvale::FileHandle lock(CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(lock);
+
+  // Checked: passed over with a line in the log; the rest arrives.
+  ftp_->FileUsingCheck(true);
+  ASSERT_TRUE(GetFolder(L"/flat")) << code_;
+  EXPECT_EQ(code_, 0);
+  EXPECT_EQ(ReadFileBytes(target_ + L"\\b.txt"), "bbb");
+  const std::string log = ReadFileBytes(norvale::ProgramFolder() + L"\\QUILLON.log");
+  EXPECT_NE(log.find(norvale::ToAnsi(ftp_->AppName() + L" [" + held +
+                                     L"]は使用中もしくは書込不可の為スキップされました（ErrNo=70:")),
+            std::string::npos);
+
+  // Unchecked: the transfer cannot replace it and the run fails.
+  ftp_->FileUsingCheck(false);
+  ftp_->OLErrorRetryMaxCount(0);
+  EXPECT_FALSE(GetFolder(L"/flat"));
+  EXPECT_EQ(code_, ERROR_SHARING_VIOLATION);
+  lock.Reset();
+  EXPECT_EQ(ReadFileBytes(held), "mine");
+}
+
+TEST_F(FolderDownloadTest, CleanUpDeletesOnlyWhatTheServerCertainlyLacks) {
+  CreateDirectoryW(target_.c_str(), nullptr);
+  WriteFileBytes(target_ + L"\\extra.txt", "x");
+  WriteFileBytes(target_ + L"\\A.TXT", "old");
+  PutFile(target_, L"sub\\keep.txt", "k");
+
+  // A pattern lists only part of the folder: nothing else may go.
+  ASSERT_TRUE(Get(L"/flat", L"a.txt", 2, target_, true, false, true)) << code_;
+  EXPECT_EQ(deleted_, 0);
+  EXPECT_TRUE(norvale::FileExists(target_ + L"\\extra.txt"));
+
+  ASSERT_TRUE(GetFolder(L"/flat", true)) << code_;
+  EXPECT_EQ(deleted_, 1);
+  EXPECT_FALSE(norvale::FileExists(target_ + L"\\extra.txt"));
+  EXPECT_EQ(ReadFileBytes(target_ + L"\\a.txt"), "aaa");
+  EXPECT_TRUE(norvale::FileExists(target_ + L"\\sub\\keep.txt"));
+
+  // Folders only: no file was listed, so none is missing.
+  WriteFileBytes(target_ + L"\\extra.txt", "x");
+  ASSERT_TRUE(Get(L"/flat", L"", 1, target_, true, false, true)) << code_;
+  EXPECT_EQ(deleted_, 0);
+  EXPECT_TRUE(norvale::FileExists(target_ + L"\\extra.txt"));
+
+  // A relative local folder lies below the current directory.
+  const std::wstring saved = CurrentDirectory();
+  SetCurrentDirectoryW(local_->Path().c_str());
+  const bool relative = Get(L"/flat", L"", 0, L"target", true, false, true);
+  SetCurrentDirectoryW(saved.c_str());
+  EXPECT_TRUE(relative) << code_;
+  EXPECT_EQ(deleted_, 1);
+  EXPECT_FALSE(norvale::FileExists(target_ + L"\\extra.txt"));
+}
+
+}  // namespace
+}  // namespace testing_support
