@@ -160,6 +160,16 @@ class ClsWinFTP {
 
   // The stop rule: the code -999, and a root handle again when Cancel closed it.
   int32_t StopCode(int reopenPauseMs);
+  struct Login {
+    std::wstring server, user, password;
+  };
+  Login LoginFor(const std::wstring& aServerIP, const std::wstring& aUser,
+                 const std::wstring& aPass) const;
+  // The code of a transfer that did not complete; removes what a cut-short
+  // transfer left on disk.
+  int32_t FailedTransferCode(const std::wstring& localPath, DWORD transferError);
+  // 0 or the last WinINet error of a plain server command.
+  static bool ServerCommandResult(BOOL succeeded, int32_t& aLngErrCode);
   // A retry countdown of OLErrorRetryWaitTime seconds in short steps; false
   // when a stop request ended it. text(s) words the step with s seconds left.
   bool Countdown(const std::function<std::wstring(int64_t)>& text);

@@ -31,6 +31,17 @@ int32_t LowSizeWord(uint64_t size) {
 
 }  // namespace
 
+int32_t ClsWinFTP::FailedTransferCode(const std::wstring& localPath, DWORD transferError) {
+  // What a cut-short transfer left would pass for the whole file later on.
+  if (transferError == 0) {
+    std::wstring ignored;
+    DeleteLocalFile(localPath, ignored);
+  }
+  if (stopFlag_ != 0) return StopCode(waits_.reopenAfterStopMs);
+  // A file that arrived with another size than listed was cut short.
+  return transferError != 0 ? static_cast<int32_t>(transferError) : kFtpIncompleteTransfer;
+}
+
 bool ClsWinFTP::FtpGet(const std::wstring& aSvDir, const std::wstring& aGetFileId,
                        const std::wstring& aPutFilePath, bool Is上書き, int32_t& aLngErrCode,
                        bool Is同一Skip, bool Is更新日設定, int32_t& aLngFileCount,
@@ -91,18 +102,7 @@ bool ClsWinFTP::FtpGet(const std::wstring& aSvDir, const std::wstring& aGetFileI
   }
 
   if (transferError != 0 || !complete) {
-    // What a cut-short transfer left would pass for the file later on.
-    if (transferError == 0) {
-      std::wstring ignored;
-      DeleteLocalFile(aPutFilePath, ignored);
-    }
-    if (stopFlag_ != 0) {
-      aLngErrCode = StopCode(waits_.reopenAfterStopMs);
-    } else {
-      // A file that arrived with another size than listed was cut short.
-      aLngErrCode = transferError != 0 ? static_cast<int32_t>(transferError)
-                                       : kFtpIncompleteTransfer;
-    }
+    aLngErrCode = FailedTransferCode(aPutFilePath, transferError);
     return false;
   }
   if (Is更新日設定) SetLocalFileTime(aPutFilePath, listed.UpDate);

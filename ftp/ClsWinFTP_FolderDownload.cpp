@@ -328,17 +328,7 @@ bool ClsWinFTP::FtpGetListedFile(const DirInfo& record, const std::wstring& loca
   }
 
   if (!complete) {
-    // A file cut short would pass for the whole one on the next run.
-    if (transferError == 0) {
-      std::wstring ignored;
-      DeleteLocalFile(localPath, ignored);
-    }
-    if (stopFlag_ != 0) {
-      aLngErrCode = StopCode(waits_.reopenAfterStopMs);
-    } else {
-      aLngErrCode = transferError != 0 ? static_cast<int32_t>(transferError)
-                                       : kFtpIncompleteTransfer;
-    }
+    aLngErrCode = FailedTransferCode(localPath, transferError);
     return false;
   }
   if (Is更新日設定) SetLocalFileTime(localPath, record.UpDate);

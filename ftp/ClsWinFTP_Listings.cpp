@@ -96,6 +96,13 @@ bool ClsWinFTP::OpenListingSession(Session& session, const std::wstring& aSvDir,
   return true;
 }
 
+ClsWinFTP::Login ClsWinFTP::LoginFor(const std::wstring& aServerIP, const std::wstring& aUser,
+                                     const std::wstring& aPass) const {
+  // A call that names no server or user lists with the object's own login.
+  if (IsBlank(aServerIP) || IsBlank(aUser)) return {serverIP_, userID_, pass_};
+  return {aServerIP, aUser, aPass};
+}
+
 int32_t ClsWinFTP::FtpFindFiles(const std::wstring& aSvDir, const std::wstring& aPattern,
                                 int32_t aKbn, int32_t& aLngErrCode,
                                 const std::wstring& aServerIP, const std::wstring& aUser,
@@ -103,10 +110,7 @@ int32_t ClsWinFTP::FtpFindFiles(const std::wstring& aSvDir, const std::wstring& 
   aLngErrCode = 0;
   if (stopFlag_ != 0) return -1;
 
-  const bool useObjectLogin = IsBlank(aServerIP) || IsBlank(aUser);
-  const std::wstring server = useObjectLogin ? serverIP_ : aServerIP;
-  const std::wstring user = useObjectLogin ? userID_ : aUser;
-  const std::wstring password = useObjectLogin ? pass_ : aPass;
+  const auto [server, user, password] = LoginFor(aServerIP, aUser, aPass);
   if (IsBlank(server) || IsBlank(user)) {
     aLngErrCode = kFtpNoServerOrUser;
     return -1;
@@ -209,10 +213,7 @@ int32_t ClsWinFTP::FtpFindFilesNested(const std::wstring& aSvDir, const std::wst
                                       const std::wstring& aPass, bool Is下層) {
   aLngErrCode = 0;
   if (stopFlag_ != 0) return -1;
-  const bool useObjectLogin = IsBlank(aServerIP) || IsBlank(aUser);
-  const std::wstring server = useObjectLogin ? serverIP_ : aServerIP;
-  const std::wstring user = useObjectLogin ? userID_ : aUser;
-  const std::wstring password = useObjectLogin ? pass_ : aPass;
+  const auto [server, user, password] = LoginFor(aServerIP, aUser, aPass);
   if (IsBlank(server) || IsBlank(user)) {
     aLngErrCode = kFtpNoServerOrUser;
     return -1;

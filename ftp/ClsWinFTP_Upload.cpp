@@ -97,45 +97,27 @@ bool ClsWinFTP::FtpPut(const std::wstring& aSvDir, const std::wstring& aLocalFil
   return false;
 }
 
-bool ClsWinFTP::FtpDelFile(const std::wstring& aDelFileId, int32_t& aLngErrCode) try {
-  aLngErrCode = 0;
-  if (FtpDeleteFileW(hConnect_.Get(), aDelFileId.c_str())) return true;
-  aLngErrCode = static_cast<int32_t>(GetLastError());
-  return false;
-} catch (...) {
-  aLngErrCode = ERROR_NOT_ENOUGH_MEMORY;
-  return false;
+bool ClsWinFTP::FtpDelFile(const std::wstring& aDelFileId, int32_t& aLngErrCode) {
+  return ServerCommandResult(FtpDeleteFileW(hConnect_.Get(), aDelFileId.c_str()), aLngErrCode);
 }
 
 bool ClsWinFTP::FtpFileRename(const std::wstring& aFileId, const std::wstring& aNewFileId,
-                              int32_t& aLngErrCode) try {
-  aLngErrCode = 0;
-  if (FtpRenameFileW(hConnect_.Get(), aFileId.c_str(), aNewFileId.c_str())) return true;
-  aLngErrCode = static_cast<int32_t>(GetLastError());
-  return false;
-} catch (...) {
-  aLngErrCode = ERROR_NOT_ENOUGH_MEMORY;
-  return false;
+                              int32_t& aLngErrCode) {
+  return ServerCommandResult(FtpRenameFileW(hConnect_.Get(), aFileId.c_str(), aNewFileId.c_str()),
+                             aLngErrCode);
 }
 
-bool ClsWinFTP::FtpDelDir(const std::wstring& aDelDirName, int32_t& aLngErrCode) try {
-  aLngErrCode = 0;
-  if (FtpRemoveDirectoryW(hConnect_.Get(), aDelDirName.c_str())) return true;
-  aLngErrCode = static_cast<int32_t>(GetLastError());
-  return false;
-} catch (...) {
-  aLngErrCode = ERROR_NOT_ENOUGH_MEMORY;
-  return false;
+bool ClsWinFTP::ServerCommandResult(BOOL succeeded, int32_t& aLngErrCode) {
+  aLngErrCode = succeeded ? 0 : static_cast<int32_t>(GetLastError());
+  return succeeded != FALSE;
 }
 
-bool ClsWinFTP::FtpMakeDir(const std::wstring& aMakeDirName, int32_t& aLngErrCode) try {
-  aLngErrCode = 0;
-  if (FtpCreateDirectoryW(hConnect_.Get(), aMakeDirName.c_str())) return true;
-  aLngErrCode = static_cast<int32_t>(GetLastError());
-  return false;
-} catch (...) {
-  aLngErrCode = ERROR_NOT_ENOUGH_MEMORY;
-  return false;
+bool ClsWinFTP::FtpDelDir(const std::wstring& aDelDirName, int32_t& aLngErrCode) {
+  return ServerCommandResult(FtpRemoveDirectoryW(hConnect_.Get(), aDelDirName.c_str()), aLngErrCode);
+}
+
+bool ClsWinFTP::FtpMakeDir(const std::wstring& aMakeDirName, int32_t& aLngErrCode) {
+  return ServerCommandResult(FtpCreateDirectoryW(hConnect_.Get(), aMakeDirName.c_str()), aLngErrCode);
 }
 
 void ClsWinFTP::TakeCredentials(const std::wstring& aServerIP, const std::wstring& aUser,
