@@ -3,7 +3,8 @@
 # Idempotent: when everything is present it only checks and returns.
 set -euo pipefail
 
-need=(g++-mingw-w64-i686-posix mingw-w64-i686-dev cmake make googletest
+need=(g++-mingw-w64-i686-posix mingw-w64-i686-dev
+      g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev cmake make googletest
       libz-mingw-w64-dev python3-pyftpdlib locales wine wine32 wine64
       xvfb xauth)
 

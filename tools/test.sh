@@ -9,8 +9,18 @@ mkdir -p "$build"
 build=$(cd "$build" && pwd)
 
 "$root/tools/deps.sh"
+. "$root/tools/wine-arch.sh"
+norvale_use_arch "$root"
 
-cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" >/dev/null
+# A build folder keeps the architecture it was first configured with.
+if [ -f "$build/CMakeCache.txt" ] && ! grep -q "mingw-$NORVALE_ARCH.cmake" "$build/CMakeCache.txt"; then
+  echo "$build was configured for another architecture; use another build folder" >&2
+  exit 2
+fi
+if [ "$NORVALE_ARCH" = x86_64 ]; then
+  echo "note: this kernel cannot run 32-bit programs; the tests run a 64-bit build" >&2
+fi
+cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$NORVALE_TOOLCHAIN" >/dev/null
 cmake --build "$build" -j "$(nproc)"
 
 "$root/tools/wine-prefix.sh" "$build"

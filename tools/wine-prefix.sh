@@ -15,6 +15,9 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 export LOCPATH="$build/locale"
 export WINEARCH=win64
 unset DISPLAY
+. "$checkout/tools/wine-arch.sh"
+norvale_use_arch "$checkout"
+wine() { "$NORVALE_WINE" "$@"; }
 
 # The system locale stays untouched: the Japanese locale is compiled into the
 # build folder, which is what lets Wine open files with Japanese names.
@@ -27,7 +30,7 @@ export LC_ALL=ja_JP.UTF-8
 
 if [ ! -e "$WINEPREFIX/.norvale-ready" ]; then
   rm -rf "$WINEPREFIX"
-  wineboot -i </dev/null >/dev/null 2>&1
+  wine wineboot -i </dev/null >/dev/null 2>&1
   wineserver -w
   wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f </dev/null >/dev/null 2>&1
   wine reg add 'HKCU\Software\Wine' /v Version /d win10 /f </dev/null >/dev/null 2>&1
