@@ -39,6 +39,11 @@ bool SystemWindowsFacts::VerifyWorkstation() {
 bool SystemWindowsFacts::IsServerR2() { return GetSystemMetrics(SM_SERVERR2) != 0; }
 
 std::optional<bool> SystemWindowsFacts::IsWow64Process() {
+#if defined(_WIN64)
+  // The question the programs ask is "does this run on 64-bit Windows?". A
+  // 64-bit build (only the tests make one) always does.
+  return true;
+#endif
   using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, BOOL*);
   auto isWow64Process = SystemEntry<IsWow64ProcessFn>(L"kernel32.dll", "IsWow64Process");
   if (!isWow64Process) return std::nullopt;

@@ -106,12 +106,12 @@ TEST_F(UninstallEntryTest, On32BitWindowsTheProgramsOwnViewIsUsed) {
   windows->wow64 = false;
   clsWinCommon win(norvale::Seams::System(), WithWindows(windows));
   ASSERT_TRUE(Register(win));
-  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, path_, kView32));
-  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, path_, kView64));
+  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, path_, kOwnView));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, path_, kOtherView));
   // Found in either view.
   EXPECT_TRUE(clsWinCommon().REG_IsApInstalled(id_));
   EXPECT_TRUE(win.REG_UninstApUnRegst(id_));
-  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, path_, kView32));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, path_, kOwnView));
 }
 
 TEST_F(UninstallEntryTest, WithoutAdministratorRightsTheEntryIsSeenAndNotReportedRemoved) {
@@ -138,7 +138,7 @@ class FileAssociationTest : public ::testing::Test {
 TEST_F(FileAssociationTest, CreateAndDeleteTheWholeAssociation) {
   ASSERT_TRUE(win_.REG_CreateApLink(id_, ext_, L"ノルヴェール 伝票", L"C:\\App\\App.exe"));
   // The classes key is shared by both views, as on 64-bit Windows.
-  for (REGSAM view : {kView32, kView64}) {
+  for (REGSAM view : {kOwnView, kIs32BitProgram ? kView64 : kOwnView}) {
     EXPECT_EQ(L"ノルヴェール 伝票", TextIn(kClasses + id_, L"", view));
     EXPECT_EQ(L"\"C:\\App\\App.exe\" \"%1\"",
               TextIn(kClasses + id_ + L"\\shell\\open\\command", L"", view));
@@ -200,6 +200,7 @@ class RunAsAdminTest : public ::testing::Test {
 };
 
 TEST_F(RunAsAdminTest, FlagIsSetAndRemovedInBothViews) {
+  SKIP_UNLESS_32BIT_PROGRAM();
   clsWinCommon win;
   ASSERT_TRUE(win.REG_4DLayersRegst(program_));
   EXPECT_EQ(L"~ RUNASADMIN", TextIn(kLayers, program_, kView32));
@@ -216,6 +217,7 @@ TEST_F(RunAsAdminTest, FlagIsSetAndRemovedInBothViews) {
 }
 
 TEST_F(RunAsAdminTest, RegExeSeesTheFlagInBothViews) {
+  SKIP_UNLESS_32BIT_PROGRAM();
   clsWinCommon win;
   ASSERT_TRUE(win.REG_4DLayersRegst(program_));
   for (int bits : {32, 64}) {
@@ -230,8 +232,8 @@ TEST_F(RunAsAdminTest, On32BitWindowsOnlyTheProgramsOwnViewIsWritten) {
   windows->wow64 = false;
   clsWinCommon win(norvale::Seams::System(), WithWindows(windows));
   ASSERT_TRUE(win.REG_4DLayersRegst(program_));
-  EXPECT_EQ(L"~ RUNASADMIN", TextIn(kLayers, program_, kView32));
-  EXPECT_EQ(L"<none>", TextIn(kLayers, program_, kView64));
+  EXPECT_EQ(L"~ RUNASADMIN", TextIn(kLayers, program_, kOwnView));
+  EXPECT_EQ(L"<none>", TextIn(kLayers, program_, kOtherView));
   EXPECT_TRUE(win.REG_4DLayersUnRegst(program_));
 }
 

@@ -173,6 +173,7 @@ TEST_F(RegistryTest, DeletionRemovesOnlyWhatIsNamed) {
 }
 
 TEST(RegistryViewsTest, EachViewHoldsItsOwnValues) {
+  SKIP_UNLESS_32BIT_PROGRAM();
   const std::wstring name = UniqueName(L"view");
   ScopedRegKey key(HKEY_LOCAL_MACHINE, L"SOFTWARE\\" + name);
   clsWinCommon win;

@@ -29,6 +29,18 @@ namespace testing_support {
 
 constexpr REGSAM kView32 = KEY_WOW64_32KEY;
 constexpr REGSAM kView64 = KEY_WOW64_64KEY;
+// The view a program of this build reads and writes by default: the 32-bit
+// one for the 32-bit programs we ship, the 64-bit one for a 64-bit test build
+// (made where the kernel cannot run 32-bit programs), and the other one.
+constexpr bool kIs32BitProgram = sizeof(void*) == 4;
+constexpr REGSAM kOwnView = kIs32BitProgram ? kView32 : kView64;
+constexpr REGSAM kOtherView = kIs32BitProgram ? kView64 : kView32;
+
+// Only a 32-bit program on 64-bit Windows sees two views as its own and the
+// 64-bit one: what tests that split can check exists only in that build.
+#define SKIP_UNLESS_32BIT_PROGRAM()                                      \
+  if (!::testing_support::kIs32BitProgram)                               \
+  GTEST_SKIP() << "a 64-bit test build has no 32-bit view of its own"
 
 // A name no other test process and no earlier run uses.
 std::wstring UniqueName(const std::wstring& hint);
