@@ -1,0 +1,256 @@
+#include "ArchiveExtraction.h"
+
+#include <windows.h>
+
+#include "DeleteGuard.h"
+#include "EngineSupport.h"
+#include "FileSystem.h"
+#include "Handles.h"
+#include "Text.h"
+
+namespace norvale {
+
+using engine::EqualsIgnoreCase;
+using engine::OrFailure;
+
+namespace {
+
+const wchar_t kWorkFolderName[] = L"pp1_temp";
+
+std::wstring WithTrailingSeparator(const std::wstring& path) {
+  return path.ends_with(L"\\") ? path : path + L"\\";
+}
+
+std::wstring WithoutTrailingSeparator(std::wstring path) {
+  if (path.ends_with(L"\\")) path.pop_back();
+  return path;
+}
+
+void SetCaption(ICaption* label, const std::wstring& text) {
+  if (label) engine::SkipOnFailure([&] { label->SetCaption(text); });
+}
+
+// Entries of a folder (files and folders, "." and ".." left out) in the
+// order the file system lists them.
+std::vector<WIN32_FIND_DATAW> ListEntries(const std::wstring& folder) {
+  std::vector<WIN32_FIND_DATAW> entries;
+  WIN32_FIND_DATAW data{};
+  FindHandle find(FindFirstFileW((WithTrailingSeparator(folder) + L"*").c_str(), &data));
+  if (!find) return entries;
+  do {
+    const std::wstring name = data.cFileName;
+    if (name != L"." && name != L"..") entries.push_back(data);
+  } while (FindNextFileW(find.Get(), &data));
+  return entries;
+}
+
+// Copies a folder's tree into target (created when missing). Links inside
+// are not followed, so a copy never leaves the source tree.
+bool CopyTree(const std::wstring& source, const std::wstring& target, bool overwrite,
+              std::wstring& errText) {
+  if (!CreateDirectoryW(target.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+    errText = engine::SystemErrorText(GetLastError());
+    return false;
+  }
+  for (const WIN32_FIND_DATAW& entry : ListEntries(source)) {
+    const std::wstring from = source + L"\\" + entry.cFileName;
+    const std::wstring to = target + L"\\" + entry.cFileName;
+    if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
+    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      if (!CopyTree(from, to, overwrite, errText)) return false;
+    } else if (!CopyFileW(from.c_str(), to.c_str(), !overwrite)) {
+      errText = engine::SystemErrorText(GetLastError());
+      return false;
+    }
+  }
+  return true;
+}
+
+void MakeFolderLogged(EngineContext& engine, const std::wstring& folder) {
+  engine::SkipOnFailure([&] { engine.state.objPublicFunc.MakeDir(folder, nullptr, true); });
+}
+
+}  // namespace
+
+int32_t GetPathKind(const std::wstring& path) {
+  return OrFailure<int32_t>(0, [&]() -> int32_t {
+    if (IsBlank(path)) return 0;
+    if (FileExists(path)) return 1;
+    return FolderExists(path) ? 2 : 0;
+  });
+}
+
+bool vbCopyFile(const std::wstring& source, const std::wstring& destination, bool overwrite,
+                bool destinationIsFile, std::wstring& errText) {
+  errText.clear();
+  return OrFailure(false, [&] {
+    if (IsBlank(source) || IsBlank(destination)) {
+      errText = L"パスが指定されていません！";
+      return false;
+    }
+    const bool namesFile = destinationIsFile && !destination.ends_with(L"\\");
+    std::wstring folder = namesFile ? BeforeLast(destination, L'\\') : destination;
+    folder = WithTrailingSeparator(folder);
+    CreateMissingLevels(WithoutTrailingSeparator(folder), nullptr);
+    const std::wstring target = namesFile ? destination : folder + AfterLast(source, L'\\');
+    if (!CopyFileW(source.c_str(), target.c_str(), !overwrite)) {
+      errText = engine::SystemErrorText(GetLastError());
+      return false;
+    }
+    return true;
+  });
+}
+
+bool vbCopyFolder(const std::wstring& source, const std::wstring& destination, bool overwrite,
+                  std::wstring& errText) {
+  errText.clear();
+  return OrFailure(false, [&] {
+    if (IsBlank(source) || IsBlank(destination)) {
+      errText = L"フォルダが指定されていません！";
+      return false;
+    }
+    const std::wstring from = WithoutTrailingSeparator(source);
+    if (!FolderExists(from)) {
+      errText = engine::SystemErrorText(ERROR_PATH_NOT_FOUND);
+      return false;
+    }
+    // A destination ending in "\" receives the folder under its own name.
+    const std::wstring target = destination.ends_with(L"\\")
+                                    ? destination + AfterLast(from, L'\\')
+                                    : destination;
+    return CopyTree(from, target, overwrite, errText);
+  });
+}
+
+bool CopyFolderContents(const std::wstring& source, const std::wstring& dest) {
+  return OrFailure(false, [&] {
+    if (IsBlank(source) || IsBlank(dest)) return false;
+    if (GetPathKind(source) != 2 || GetPathKind(dest) != 2) return false;
+    const std::wstring from = WithTrailingSeparator(source);
+    const std::wstring to = WithTrailingSeparator(dest);
+    bool ok = true;
+    const std::vector<WIN32_FIND_DATAW> entries = ListEntries(from);
+    std::wstring errText;
+    for (const WIN32_FIND_DATAW& entry : entries) {
+      if (entry.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) continue;
+      if (!vbCopyFile(from + entry.cFileName, to, true, false, errText)) ok = false;
+    }
+    for (const WIN32_FIND_DATAW& entry : entries) {
+      if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+          !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        vbCopyFolder(from + entry.cFileName + L"\\", to, true, errText);
+      }
+    }
+    return ok;
+  });
+}
+
+bool UnzipByShell(EngineContext& engine, const std::wstring& zip, std::wstring dest) {
+  return OrFailure(false, [&] {
+    if (IsBlank(zip) || !FileExists(zip)) return false;
+    if (IsBlank(dest)) dest = engine.seams.programFolder;
+    if (!FolderExists(dest) && !CreateDirectoryW(dest.c_str(), nullptr)) return false;
+    const std::wstring name = AfterLast(zip, L'\\');
+    const size_t dot = name.rfind(L'.');
+    if (dot == std::wstring::npos || !EqualsIgnoreCase(name.substr(dot + 1), L"ZIP")) return false;
+    std::wstring error;
+    return engine.seams.zipFolder->CopyItemsOut(zip, dest, &error);
+  });
+}
+
+bool ExtractArchive(EngineContext& engine, const std::wstring& archive, std::wstring dest) {
+  return OrFailure(false, [&] {
+    if (IsBlank(archive) || !FileExists(Trim(archive))) return false;
+    const std::wstring systemDir = engine.macros.ExpandPathMacros(L"{windir}") + L"\\system32";
+    if (!FileExists(engine.seams.programFolder + L"\\7-zip32.dll") &&
+        !FileExists(systemDir + L"\\7-zip32.dll")) {
+      return UnzipByShell(engine, archive, dest);
+    }
+    if (IsBlank(dest)) dest = engine.seams.programFolder;
+    MakeFolderLogged(engine, dest);
+    const std::wstring command = L"x \"" + Trim(archive) + L"\" \"" + dest + L"\\\"";
+    return engine.objLzh.LHA_UnLha(command, false);
+  });
+}
+
+bool ExtractZipFolder(EngineContext& engine, const std::wstring& zip, const std::wstring& dest,
+                      std::wstring& errText, ICaption* label) {
+  errText.clear();
+  return OrFailure(false, [&] {
+    if (IsBlank(zip)) {
+      errText = L"圧縮ファイルパスが設定されていません！";
+      return false;
+    }
+    if (IsBlank(dest)) {
+      errText = L"コピー先フォルダが設定されていません！";
+      return false;
+    }
+    clsPublicFunc& func = engine.state.objPublicFunc;
+    const std::wstring zipFolder = func.GetFilePath(zip);
+    const std::wstring name = func.GetFileID(zip);
+    if (!EqualsIgnoreCase(func.GetFileExt(name), L"zip")) {
+      errText = L"zipファイル以外のファイルは解凍できません！";
+      return false;
+    }
+    const std::wstring work = WithTrailingSeparator(zipFolder) + kWorkFolderName;
+    if (GetPathKind(work) != 0) DeleteTree(work);
+    MakeFolderLogged(engine, work);
+    if (label) {
+      SetCaption(label, name + L"を解凍しています...");
+      engine.window.DoEvents();
+    }
+    bool ok = ExtractArchive(engine, zip, work);
+    if (ok) {
+      const std::vector<WIN32_FIND_DATAW> entries = ListEntries(work);
+      if (entries.empty()) {
+        errText = L"圧縮ファイルにフォルダが存在しませんでした！";
+        ok = false;
+      } else {
+        SetCaption(label, L"解凍したファイルを転送しています...");
+        engine.window.DoEvents();
+        engine.state.objWinCommon.WinSleep(200);
+        engine.window.DoEvents();
+        MakeFolderLogged(engine, dest);
+        ok = CopyFolderContents(work + L"\\" + entries.front().cFileName, dest);
+        if (!ok) errText = L"解凍されたフォルダをコピーできませんでした！";
+      }
+    } else {
+      errText = L"zipファイルを解凍できませんでした！";
+    }
+    DeleteTree(work);
+    SetCaption(label, L"");
+    return ok;
+  });
+}
+
+bool ExtractZip(EngineContext& engine, const std::wstring& zip, const std::wstring& dest,
+                std::wstring& errText, ICaption* label) {
+  errText.clear();
+  return OrFailure(false, [&] {
+    if (IsBlank(zip)) {
+      errText = L"圧縮ファイルパスが設定されていません！";
+      return false;
+    }
+    if (IsBlank(dest)) {
+      errText = L"解凍先フォルダが設定されていません！";
+      return false;
+    }
+    clsPublicFunc& func = engine.state.objPublicFunc;
+    if (!EqualsIgnoreCase(func.GetFileExt(func.GetFileID(zip)), L"zip")) {
+      errText = L"zipファイル以外のファイルは解凍できません！";
+      return false;
+    }
+    DeleteTree(dest);
+    MakeFolderLogged(engine, dest);
+    if (label) {
+      SetCaption(label, func.GetFileID(zip) + L"を解凍しています...");
+      engine.window.DoEvents();
+    }
+    const bool ok = ExtractArchive(engine, zip, dest);
+    if (!ok) errText = L"zipファイルを解凍できませんでした！";
+    SetCaption(label, L"");
+    return ok;
+  });
+}
+
+}  // namespace norvale

@@ -1,0 +1,77 @@
+#include "EngineSupport.h"
+
+#include <oleauto.h>
+
+#include <vector>
+
+#include "DeleteGuard.h"
+#include "Text.h"
+
+namespace norvale::engine {
+
+bool DeleteFileGuarded(const std::wstring& path, std::wstring* why) {
+  if (why) why->clear();
+  const std::wstring refusal = DeleteRefusal(path);
+  if (!refusal.empty()) {
+    if (why) *why = L"削除できません（" + refusal + L"）: " + path;
+    return false;
+  }
+  if (DeleteFileW(path.c_str())) return true;
+  if (why) *why = SystemErrorText(GetLastError());
+  return false;
+}
+
+std::wstring ProgramFolder() {
+  std::vector<wchar_t> buffer(MAX_PATH);
+  for (;;) {
+    const DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n == 0) return L"";
+    if (n < buffer.size()) return BeforeLast(std::wstring_view(buffer.data(), n), L'\\');
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+std::wstring SystemErrorText(DWORD code) {
+  wchar_t* text = nullptr;
+  const DWORD n = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring result = n && text ? std::wstring(text, n) : L"";
+  if (text) LocalFree(text);
+  while (!result.empty() && (result.back() == L'\n' || result.back() == L'\r')) result.pop_back();
+  if (result.empty()) result = L"エラー " + std::to_wstring(code);
+  return result;
+}
+
+bool EqualsIgnoreCase(std::wstring_view a, std::wstring_view b) {
+  if (a.size() != b.size()) return false;
+  if (a.empty()) return true;
+  return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
+                              static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+bool EndsWithIgnoreCase(std::wstring_view text, std::wstring_view tail) {
+  return text.size() >= tail.size() && EqualsIgnoreCase(text.substr(text.size() - tail.size()), tail);
+}
+
+size_t FindIgnoreCase(std::wstring_view text, std::wstring_view part) {
+  if (part.size() > text.size()) return std::wstring_view::npos;
+  for (size_t at = 0; at + part.size() <= text.size(); ++at) {
+    if (EqualsIgnoreCase(text.substr(at, part.size()), part)) return at;
+  }
+  return std::wstring_view::npos;
+}
+
+Variant::Variant(const std::wstring& text) {
+  VariantInit(&v_);
+  v_.vt = VT_BSTR;
+  v_.bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+}
+
+Variant::Variant(long number) {
+  VariantInit(&v_);
+  v_.vt = VT_I4;
+  v_.lVal = number;
+}
+
+}  // namespace norvale::engine

@@ -1,0 +1,247 @@
+#include "Fonts.h"
+
+#include <shlobj.h>
+
+#include "EngineSupport.h"
+#include "FileSystem.h"
+#include "Text.h"
+
+namespace norvale {
+
+using engine::OrFailure;
+using engine::SkipOnFailure;
+
+namespace {
+
+const wchar_t kAddFontScript[] = L"Add-Font.ps1";
+const wchar_t kRemoveFontScript[] = L"Remove-Font.ps1";
+const wchar_t kFontCacheFile[] = L"C:\\Windows\\system32\\FNTCACHE.DAT";
+constexpr int32_t kWindowsFolder = 0x24;     // CSIDL_WINDOWS
+constexpr int32_t kMinimisedNoFocus = 6;
+
+std::wstring FontsFolder(FontServices& fonts) {
+  return fonts.windows.GetSpecialFolderPath(CSIDL_FONTS);
+}
+
+std::wstring PowerShellFolder(FontServices& fonts) {
+  return fonts.windows.GetSpecialFolderPath(kWindowsFolder) +
+         L"\\system32\\WindowsPowershell\\v1.0";
+}
+
+std::wstring ScriptMissingText(const std::wstring& script) {
+  return L"PowerShellコマンドファイル(" + script + L"）が存在しません！";
+}
+
+// The script beside the program and PowerShell itself; false with the
+// message when either is missing.
+bool CheckScriptAndPowerShell(FontServices& fonts, const std::wstring& script,
+                              std::wstring& message) {
+  if (!IsOrdinaryFile(fonts.programFolder + L"\\" + script)) {
+    message = ScriptMissingText(script);
+    return false;
+  }
+  const std::wstring folder = PowerShellFolder(fonts);
+  if (!FileExists(folder + L"\\powershell.exe")) {
+    message = L"PowerShell(" + folder + L"\\powershell.exe" + L"）が存在しません！";
+    return false;
+  }
+  return true;
+}
+
+std::wstring RunScript(FontServices& fonts, const std::wstring& script,
+                       const std::wstring& argument) {
+  const std::wstring arguments = L"-ExecutionPolicy unrestricted \"" + fonts.programFolder +
+                                 L"\\" + script + L"\" " + argument;
+  const std::wstring error = fonts.windows.RunApplication(
+      PowerShellFolder(fonts) + L"\\powershell.exe", true, nullptr, kMinimisedNoFocus, arguments);
+  if (fonts.yield) SkipOnFailure(fonts.yield);
+  return error;
+}
+
+// A name taken from a record is a font's file name only when it names no
+// other folder: anything else would reach files outside the Fonts folder.
+bool IsPlainFileName(const std::wstring& name) {
+  return name.find_first_of(L"\\/:*?\"<>|") == std::wstring::npos && Trim(name) != L"." &&
+         Trim(name) != L"..";
+}
+
+void AppendLine(std::wstring& message, const std::wstring& line) {
+  if (line.empty()) return;
+  message += message.empty() ? line : L"\r\n" + line;
+}
+
+// A route that reported success has installed the font only when the Fonts
+// folder holds the file and the registry names it.
+bool VerifyInstalled(FontServices& fonts, const std::wstring& name, std::wstring& message) {
+  bool ok = true;
+  if (!fonts.windows.REG_IsFontInstalled(name)) {
+    AppendLine(message, L"レジストリにフォントを登録できませんでした！");
+    ok = false;
+  }
+  std::wstring existence;
+  if (!vbFileExists(FontsFolder(fonts) + L"\\" + name, existence)) {
+    AppendLine(message, existence.empty()
+                            ? L"フォントファイルがFontsフォルダにありません！(" + name + L")"
+                            : existence);
+    ok = false;
+  }
+  return ok;
+}
+
+}  // namespace
+
+FontServices FontServicesOf(EngineContext& engine) {
+  return FontServices{engine.state.objWinCommon, *engine.seams.fontRegistry,
+                      *engine.seams.fontsShell, engine.seams.programFolder,
+                      [&window = engine.window] { window.DoEvents(); }};
+}
+
+bool vbFileExists(const std::wstring& path, std::wstring& message) {
+  message.clear();
+  return OrFailure(false, [&] {
+    if (IsBlank(path)) {
+      message = L"ファイルパスが指定されていません！";
+      return false;
+    }
+    return FileExists(path);
+  });
+}
+
+bool CheckAddFontScript(FontServices& fonts, std::wstring& message) {
+  message.clear();
+  return OrFailure(false, [&] { return CheckScriptAndPowerShell(fonts, kAddFontScript, message); });
+}
+
+bool CheckRemoveFontScript(FontServices& fonts, std::wstring& message) {
+  message.clear();
+  return OrFailure(false,
+                   [&] { return CheckScriptAndPowerShell(fonts, kRemoveFontScript, message); });
+}
+
+void DeleteFontCache() {
+  SkipOnFailure([] {
+    if (FileExists(kFontCacheFile)) engine::DeleteFileGuarded(kFontCacheFile);
+  });
+}
+
+bool vbAddFontByPowerShell(FontServices& fonts, const std::wstring& path, std::wstring& message) {
+  message.clear();
+  return OrFailure(false, [&] {
+    if (IsBlank(path)) {
+      message = L"ファイルを指定して下さい！";
+      return false;
+    }
+    if (!IsOrdinaryFile(fonts.programFolder + L"\\" + kAddFontScript)) {
+      message = ScriptMissingText(kAddFontScript);
+      return false;
+    }
+    const std::wstring name = AfterLast(Trim(path), L'\\');
+    std::wstring existence;
+    if (vbFileExists(FontsFolder(fonts) + L"\\" + name, existence) &&
+        fonts.windows.REG_IsFontInstalled(name)) {
+      message = L"フォントは既にインストールされています。";
+      return true;
+    }
+    if (!CheckScriptAndPowerShell(fonts, kAddFontScript, message)) return false;
+    const std::wstring error = RunScript(fonts, kAddFontScript, L"\"" + path + L"\"");
+    if (!IsBlank(error)) {
+      message = error;
+      return false;
+    }
+    return VerifyInstalled(fonts, name, message);
+  });
+}
+
+bool vbInstallFont(EngineContext& engine, const std::wstring& path, std::wstring& message) {
+  message.clear();
+  return OrFailure(false, [&] {
+    if (IsBlank(path)) {
+      message = L"ファイルを指定して下さい！";
+      return false;
+    }
+    FontServices fonts = FontServicesOf(engine);
+    const std::wstring folder = BeforeLast(Trim(path), L'\\');
+    const std::wstring name = AfterLast(Trim(path), L'\\');
+    vbRemoveFont(fonts, name);
+    std::wstring error;
+    if (!fonts.fontsShell.InvokeInstall(folder, name, &error)) {
+      message = error;
+      return false;
+    }
+    if (!VerifyInstalled(fonts, name, message)) return false;
+    engine.state.RestartNeeded = -1;
+    return true;
+  });
+}
+
+bool vbRemoveFontByPowerShell(FontServices& fonts, const std::wstring& name,
+                              std::wstring& message) {
+  message.clear();
+  return OrFailure(false, [&] {
+    if (IsBlank(name)) {
+      message = L"フォント名を指定して下さい！";
+      return false;
+    }
+    if (!IsPlainFileName(name)) {
+      message = L"フォント名が正しくありません！(" + name + L")";
+      return false;
+    }
+    if (!CheckScriptAndPowerShell(fonts, kRemoveFontScript, message)) return false;
+    if (!IsBlank(RunScript(fonts, kRemoveFontScript, name))) return false;
+    if (fonts.windows.REG_IsFontInstalled(name)) fonts.windows.REG_DelFontNameByFileId(name);
+    const std::wstring file = FontsFolder(fonts) + L"\\" + name;
+    std::wstring text;
+    if (vbFileExists(file, text)) engine::DeleteFileGuarded(file, &text);
+    if (!text.empty()) message += L"\r\n" + text;
+    return IsBlank(message);
+  });
+}
+
+bool vbRemoveFont(FontServices& fonts, std::wstring fontFileName, std::wstring aStrErrMsg,
+                  int16_t* aDelCount) {
+  if (aDelCount) *aDelCount = 0;
+  int16_t deleted = 0;
+  const bool ok = OrFailure(false, [&] {
+    if (IsBlank(fontFileName)) {
+      aStrErrMsg = L"ファイルを指定して下さい！";
+      return false;
+    }
+    if (!IsPlainFileName(fontFileName)) return false;
+    const std::wstring name = Trim(fontFileName);
+    const std::wstring file = FontsFolder(fonts) + L"\\" + name;
+    // A file that cannot be deleted does not fail the removal; its
+    // registration still goes.
+    if (FileExists(file)) engine::DeleteFileGuarded(file);
+    std::vector<IFontRegistry::ValueName> values;
+    if (!fonts.registry.EnumValues(&values)) return false;
+    bool allDeleted = true;
+    for (const IFontRegistry::ValueName& value : values) {
+      if (value.type != REG_SZ) continue;
+      std::wstring data;
+      if (!fonts.registry.GetStringValue(value.name, &data)) {
+        allDeleted = false;
+        continue;
+      }
+      if (!engine::EqualsIgnoreCase(Trim(data), name)) continue;
+      if (fonts.registry.DeleteValue(value.name)) {
+        ++deleted;
+      } else {
+        allDeleted = false;
+      }
+    }
+    return allDeleted;
+  });
+  if (deleted > 0) DeleteFontCache();
+  if (aDelCount) *aDelCount = deleted;
+  return ok;
+}
+
+bool CopyFontToFontsFolder(FontServices& fonts, const std::wstring& path) {
+  return OrFailure(false, [&] {
+    if (IsBlank(path)) return false;
+    std::wstring error;
+    return fonts.fontsShell.CopyToFonts(path, &error);
+  });
+}
+
+}  // namespace norvale

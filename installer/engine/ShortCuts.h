@@ -1,0 +1,25 @@
+#pragma once
+// The shortcut step of the installation: one ".lnk" per complete entry of
+// the shortcut list whose condition holds, each journalled in "Setup.log";
+// on Windows 10 and later a Startup-folder program starts through a logon
+// command file in the install folder.
+#include <cstdint>
+#include <string>
+
+#include "EngineContext.h"
+
+namespace norvale {
+
+bool CreateShortCuts(EngineContext& engine);
+int32_t CountShortCuts(const SetupRecord& record);
+bool MakeShortCut(InstallerState& state, const std::wstring& folder, const std::wstring& name,
+                  const std::wstring& target, const std::wstring& icon,
+                  const std::wstring& description, const std::wstring& workDir,
+                  const std::wstring& arguments, int32_t style);
+bool MakeStartupCmdFile(const std::wstring& folder, const std::wstring& fileName,
+                        const std::wstring& exePath);
+// The simple condition test: "task" with a check item's number, or a group
+// number and an option number; anything else holds.
+bool IsTaskOrOptionChosen(const SetupRecord& record, const std::wstring& chk);
+
+}  // namespace norvale

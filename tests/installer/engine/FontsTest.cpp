@@ -1,0 +1,191 @@
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include "EngineTestSupport.h"
+#include "Fonts.h"
+
+using namespace engine_testing;
+using namespace norvale;
+using testing_support::WriteFileBytes;
+
+namespace {
+
+const wchar_t kFontsKey[] = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
+
+void SetFontValue(const std::wstring& name, const std::wstring& data) {
+  RegSetKeyValueW(HKEY_LOCAL_MACHINE, kFontsKey, name.c_str(), REG_SZ, data.c_str(),
+                  static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+}
+
+bool HasFontValue(const std::wstring& name) {
+  return RegGetValueW(HKEY_LOCAL_MACHINE, kFontsKey, name.c_str(), RRF_RT_REG_SZ, nullptr, nullptr,
+                      nullptr) == ERROR_SUCCESS;
+}
+
+// Does what the Fonts folder's "Install" verb promises, or nothing, as
+// Wine's verb does.
+class FakeFontsShell final : public IFontsFolderShell {
+ public:
+  bool InvokeInstall(const std::wstring& folder, const std::wstring& name,
+                     std::wstring*) override {
+    calls.push_back(folder + L"|" + name);
+    if (!installs) return true;
+    CopyFileW((folder + L"\\" + name).c_str(), (fonts + L"\\" + name).c_str(), FALSE);
+    SetFontValue(valueName, name);
+    return true;
+  }
+  bool CopyToFonts(const std::wstring& path, std::wstring*) override {
+    calls.push_back(L"copy|" + path);
+    return true;
+  }
+  std::vector<std::wstring> calls;
+  bool installs = true;
+  std::wstring fonts, valueName;
+};
+
+// Fonts of the test's own in the prefix's Fonts folder and registry, their
+// names made unique; everything is removed again at the end.
+class FontsTest : public ::testing::Test {
+ protected:
+  FontsTest() {
+    fonts_ = engine_.state->objWinCommon.GetSpecialFolderPath(CSIDL_FONTS);
+    shell_->fonts = fonts_;
+    shell_->valueName = tag_ + L" Sans (TrueType)";
+    engine_.context->seams.fontsShell = shell_;
+    engine_.context->seams.programFolder = dir_.Path();
+  }
+  ~FontsTest() override {
+    for (const std::wstring& name : {tag_ + L".ttf", tag_ + L"Bold.ttf"}) {
+      DeleteFileW((fonts_ + L"\\" + name).c_str());
+    }
+    for (const wchar_t* suffix :
+         {L" Sans (TrueType)", L" Sans Bold (TrueType)", L" Upper", L" Path", L" Inside"}) {
+      RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kFontsKey, (tag_ + suffix).c_str());
+    }
+  }
+  FontServices Services() { return FontServicesOf(*engine_.context); }
+  std::wstring InFonts(const std::wstring& name) { return fonts_ + L"\\" + name; }
+
+  testing_support::TempDir dir_{L"font"};
+  const std::wstring tag_ = L"nvfont" + std::to_wstring(GetCurrentProcessId());
+  EngineUnderTest engine_{dir_ / L"app"};
+  std::shared_ptr<FakeFontsShell> shell_ = std::make_shared<FakeFontsShell>();
+  std::wstring fonts_;
+};
+
+TEST_F(FontsTest, RemovalTakesOnlyTheExactFileAndItsValues) {
+  ASSERT_FALSE(fonts_.empty());
+  WriteFileBytes(InFonts(tag_ + L".ttf"), "font");
+  WriteFileBytes(InFonts(tag_ + L"Bold.ttf"), "bold");
+  SetFontValue(tag_ + L" Sans (TrueType)", tag_ + L".ttf");
+  SetFontValue(tag_ + L" Upper", L"  " + tag_ + L".TTF");
+  SetFontValue(tag_ + L" Sans Bold (TrueType)", tag_ + L"Bold.ttf");
+  SetFontValue(tag_ + L" Path", L"C:\\other\\" + tag_ + L".ttf");
+  SetFontValue(tag_ + L" Inside", L"x" + tag_ + L".ttf");
+  const std::wstring cache = L"C:\\Windows\\system32\\FNTCACHE.DAT";
+  WriteFileBytes(cache, "cache");
+
+  FontServices fonts = Services();
+  int16_t deleted = -1;
+  EXPECT_TRUE(vbRemoveFont(fonts, tag_ + L".ttf", L"", &deleted));
+  EXPECT_EQ(2, deleted);
+  EXPECT_FALSE(Exists(InFonts(tag_ + L".ttf")));
+  EXPECT_TRUE(Exists(InFonts(tag_ + L"Bold.ttf")));
+  EXPECT_FALSE(HasFontValue(tag_ + L" Sans (TrueType)"));
+  EXPECT_FALSE(HasFontValue(tag_ + L" Upper"));
+  EXPECT_TRUE(HasFontValue(tag_ + L" Sans Bold (TrueType)"));
+  EXPECT_TRUE(HasFontValue(tag_ + L" Path"));
+  EXPECT_TRUE(HasFontValue(tag_ + L" Inside"));
+  EXPECT_FALSE(Exists(cache));
+
+  // Nothing left to remove: no cache deletion, nothing counted.
+  WriteFileBytes(cache, "cache");
+  EXPECT_TRUE(vbRemoveFont(fonts, tag_ + L".ttf", L"", &deleted));
+  EXPECT_EQ(0, deleted);
+  EXPECT_TRUE(Exists(cache));
+  DeleteFileW(cache.c_str());
+  // A name that reaches out of the Fonts folder removes nothing.
+  WriteFileBytes(dir_ / L"victim.ttf", "x");
+  EXPECT_FALSE(vbRemoveFont(fonts, L"..\\..\\" + (dir_ / L"victim.ttf").substr(3)));
+  EXPECT_TRUE(Exists(dir_ / L"victim.ttf"));
+  EXPECT_FALSE(vbRemoveFont(fonts, L" "));
+}
+
+TEST_F(FontsTest, TheRegistryLayerListsReadsAndDeletes) {
+  SetFontValue(tag_ + L" Sans (TrueType)", tag_ + L".ttf");
+  WmiFontRegistry registry;
+  std::vector<IFontRegistry::ValueName> values;
+  ASSERT_TRUE(registry.EnumValues(&values));
+  bool listed = false;
+  for (const auto& value : values) {
+    if (value.name == tag_ + L" Sans (TrueType)") listed = value.type == REG_SZ;
+  }
+  EXPECT_TRUE(listed);
+  std::wstring data;
+  EXPECT_TRUE(registry.GetStringValue(tag_ + L" Sans (TrueType)", &data));
+  EXPECT_EQ(tag_ + L".ttf", data);
+  EXPECT_TRUE(registry.DeleteValue(tag_ + L" Sans (TrueType)"));
+  EXPECT_FALSE(HasFontValue(tag_ + L" Sans (TrueType)"));
+  EXPECT_FALSE(registry.DeleteValue(tag_ + L" Sans (TrueType)"));
+  EXPECT_FALSE(registry.GetStringValue(tag_ + L" Sans (TrueType)", &data));
+}
+
+TEST_F(FontsTest, TheInstallVerbRouteIsVerified) {
+  const std::wstring source = dir_ / (tag_ + L".ttf");
+  WriteFileBytes(source, "new font");
+  // An earlier registration of the same file goes first.
+  SetFontValue(tag_ + L" Upper", tag_ + L".ttf");
+  std::wstring message = L"stale";
+  EXPECT_TRUE(vbInstallFont(*engine_.context, source, message)) << message;
+  EXPECT_EQ(L"", message);
+  EXPECT_EQ(-1, engine_.state->RestartNeeded);
+  EXPECT_EQ("new font", testing_support::ReadFileBytes(InFonts(tag_ + L".ttf")));
+  EXPECT_FALSE(HasFontValue(tag_ + L" Upper"));
+  EXPECT_EQ(std::vector<std::wstring>{dir_.Path() + L"|" + tag_ + L".ttf"}, shell_->calls);
+
+  // A verb that reports success and does nothing is a failure.
+  engine_.state->RestartNeeded = 0;
+  shell_->installs = false;
+  EXPECT_FALSE(vbInstallFont(*engine_.context, source, message));
+  EXPECT_NE(std::wstring::npos, message.find(L"レジストリにフォントを登録できませんでした！"));
+  EXPECT_EQ(0, engine_.state->RestartNeeded);
+  EXPECT_FALSE(vbInstallFont(*engine_.context, L" ", message));
+  EXPECT_EQ(L"ファイルを指定して下さい！", message);
+}
+
+TEST_F(FontsTest, ThePowerShellRoutesCheckTheirScriptsFirst) {
+  FontServices fonts = Services();
+  std::wstring message;
+  EXPECT_FALSE(CheckAddFontScript(fonts, message));
+  EXPECT_EQ(L"PowerShellコマンドファイル(Add-Font.ps1）が存在しません！", message);
+  EXPECT_FALSE(CheckRemoveFontScript(fonts, message));
+  EXPECT_EQ(L"PowerShellコマンドファイル(Remove-Font.ps1）が存在しません！", message);
+  EXPECT_FALSE(vbAddFontByPowerShell(fonts, dir_ / L"a.ttf", message));
+  EXPECT_EQ(L"PowerShellコマンドファイル(Add-Font.ps1）が存在しません！", message);
+  EXPECT_FALSE(vbAddFontByPowerShell(fonts, L"", message));
+  EXPECT_EQ(L"ファイルを指定して下さい！", message);
+  EXPECT_FALSE(vbRemoveFontByPowerShell(fonts, L" ", message));
+  EXPECT_EQ(L"フォント名を指定して下さい！", message);
+  EXPECT_FALSE(vbRemoveFontByPowerShell(fonts, L"..\\x.ttf", message));
+
+  // An installed font needs no run at all.
+  WriteFileBytes(dir_ / L"Add-Font.ps1", "");
+  WriteFileBytes(InFonts(tag_ + L".ttf"), "font");
+  SetFontValue(tag_ + L" Sans (TrueType)", tag_ + L".ttf");
+  EXPECT_TRUE(vbAddFontByPowerShell(fonts, dir_ / (tag_ + L".ttf"), message));
+  EXPECT_EQ(L"フォントは既にインストールされています。", message);
+}
+
+TEST(FontFilesTest, ExistenceNeedsAPath) {
+  std::wstring message = L"stale";
+  EXPECT_FALSE(vbFileExists(L" ", message));
+  EXPECT_EQ(L"ファイルパスが指定されていません！", message);
+  testing_support::TempDir dir(L"fe");
+  WriteFileBytes(dir / L"a.ttf", "");
+  EXPECT_TRUE(vbFileExists(dir / L"a.ttf", message));
+  EXPECT_EQ(L"", message);
+  EXPECT_FALSE(vbFileExists(dir / L"b.ttf", message));
+}
+
+}  // namespace

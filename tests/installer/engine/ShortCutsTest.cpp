@@ -1,0 +1,212 @@
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include <gtest/gtest.h>
+
+#include "EngineSupport.h"
+#include "EngineTestSupport.h"
+#include "SetupLog.h"
+#include "ShortCuts.h"
+
+using namespace engine_testing;
+using namespace norvale;
+
+namespace {
+
+struct LinkFields {
+  std::wstring target, arguments, workDir, iconFile, description;
+  int iconIndex = -1;
+  int showCmd = 0;
+};
+
+// Reads a ".lnk" back through the shell's own link object.
+std::optional<LinkFields> ReadLink(const std::wstring& path) {
+  engine::ComApartment com;
+  engine::ComPtr<IShellLinkW> link;
+  engine::ComPtr<IPersistFile> file;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                              link.OutVoid())) ||
+      FAILED(link->QueryInterface(IID_IPersistFile, file.OutVoid())) ||
+      FAILED(file->Load(path.c_str(), STGM_READ))) {
+    return std::nullopt;
+  }
+  LinkFields fields;
+  wchar_t buffer[MAX_PATH * 2] = {};
+  link->GetPath(buffer, MAX_PATH * 2, nullptr, SLGP_RAWPATH);
+  fields.target = buffer;
+  link->GetArguments(buffer, MAX_PATH * 2);
+  fields.arguments = buffer;
+  link->GetWorkingDirectory(buffer, MAX_PATH * 2);
+  fields.workDir = buffer;
+  link->GetIconLocation(buffer, MAX_PATH * 2, &fields.iconIndex);
+  fields.iconFile = buffer;
+  link->GetDescription(buffer, MAX_PATH * 2);
+  fields.description = buffer;
+  link->GetShowCmd(&fields.showCmd);
+  return fields;
+}
+
+class ShortCutsTest : public ::testing::Test {
+ protected:
+  ShortCutsTest() {
+    CreateDirectoryW(app_.c_str(), nullptr);
+    CreateDirectoryW((app_ + L"\\Uninst").c_str(), nullptr);
+    WriteSetupLog(state(), L";start", 1);
+    engine_.macros.table = {{L"{app}", app_}, {L"{commonstartup}", dir_ / L"Startup"},
+                            {L"{commondesktop}", dir_ / L"Desktop"}};
+    state().ProgramGroupDir = dir_ / L"Programs\\ノルヴァーレ";
+  }
+  InstallerState& state() { return *engine_.state; }
+  void Add(const std::wstring& dir, const std::wstring& nam, const std::wstring& exe,
+           const std::wstring& ico, const std::wstring& chk = L"", const std::wstring& arg = L"") {
+    ShortCutEntry entry{dir, nam, exe, ico, arg, L"{app}", chk, 0};
+    AddToList(state().ShortCutCount, state().ShortCutList, entry);
+  }
+  std::vector<std::wstring> Record() { return ReadAnsiLines(SetupLogPath(state())); }
+
+  testing_support::TempDir dir_{L"lnk"};
+  const std::wstring app_ = dir_ / L"ノルヴァーレ POS";
+  EngineUnderTest engine_{app_};
+};
+
+TEST_F(ShortCutsTest, AShortcutReadsBackWithItsFields) {
+  const std::wstring folder = dir_ / L"デスクトップ\\新規";
+  ASSERT_TRUE(MakeShortCut(state(), folder, L"売上 管理", L"C:\\Pos\\売上.exe",
+                           L"C:\\Pos\\icons.dll,3", L"説明", L"C:\\Pos", L"/mode 1", 7));
+  const std::optional<LinkFields> link = ReadLink(folder + L"\\売上 管理.lnk");
+  ASSERT_TRUE(link);
+  EXPECT_EQ(L"C:\\Pos\\売上.exe", link->target);
+  EXPECT_EQ(L"/mode 1", link->arguments);
+  EXPECT_EQ(L"C:\\Pos", link->workDir);
+  EXPECT_EQ(L"C:\\Pos\\icons.dll", link->iconFile);
+  EXPECT_EQ(3, link->iconIndex);
+  EXPECT_EQ(L"説明", link->description);
+  EXPECT_EQ(7, link->showCmd);
+
+  // Replacing it; blank optional fields stay unset.
+  ASSERT_TRUE(MakeShortCut(state(), folder, L"売上 管理", L"C:\\Pos\\b.exe", L"C:\\Pos\\b.exe",
+                           L" ", L"", L"", 0));
+  EXPECT_EQ(L"C:\\Pos\\b.exe", ReadLink(folder + L"\\売上 管理.lnk")->target);
+  EXPECT_EQ(L"", ReadLink(folder + L"\\売上 管理.lnk")->arguments);
+  EXPECT_FALSE(MakeShortCut(state(), folder, L"x", L"C:\\a.exe", L" ", L"", L"", L"", 0));
+  EXPECT_FALSE(Exists(folder + L"\\x.lnk"));
+}
+
+TEST_F(ShortCutsTest, TheStepRecordsCountsAndDrawsTheGauge) {
+  Add(L"{group}\\Tools", L"売上", L"{app}\\Pos.exe", L"{app}\\Pos.exe");
+  Add(L"{commondesktop}", L"no icon", L"{app}\\Pos.exe", L"");
+  Add(L"{commondesktop}", L"売上", L"{app}\\Pos.exe", L"{app}\\Pos.exe", L"", L"/d");
+  Add(L"{commondesktop}", L"task", L"{app}\\Pos.exe", L"{app}\\Pos.exe", L"task1");
+  // The fourth is counted but made impossible: its folder is a file.
+  testing_support::WriteFileBytes(dir_ / L"blocker", "");
+  Add(dir_ / L"blocker", L"fails", L"{app}\\Pos.exe", L"{app}\\Pos.exe");
+  CheckItemEntry unticked;
+  AddToList(state().CheckItemCount, state().CheckItems, unticked);
+
+  EXPECT_FALSE(CreateShortCuts(*engine_.context));
+  const std::wstring group = state().ProgramGroupDir;
+  EXPECT_EQ((std::vector<std::wstring>{
+                L";start", L"[ショートカット]", L";ショートカット作成結果", L"Group=" + group,
+                L"Count=3", L"ShortCut01=" + group + L"\\売上.lnk", L"err01=",
+                L"ShortCut02=" + (dir_ / L"Desktop\\売上.lnk"), L"err02=",
+                L"ShortCut03=" + (dir_ / L"blocker\\fails.lnk"),
+                L"err03=ショートカットの作成に失敗しました！", L""}),
+            Record());
+  EXPECT_EQ((std::vector<int16_t>{0, 33, 66, 100, -1}), engine_.window.gauge);
+  EXPECT_EQ(app_ + L"\\Pos.exe", ReadLink(group + L"\\売上.lnk")->target);
+  EXPECT_EQ(L"/d", ReadLink(dir_ / L"Desktop\\売上.lnk")->arguments);
+  EXPECT_EQ(app_, ReadLink(dir_ / L"Desktop\\売上.lnk")->workDir);
+  EXPECT_FALSE(Exists(dir_ / L"Desktop\\task.lnk"));
+  // The entries stay expanded.
+  EXPECT_EQ(group, state().ShortCutList[1].dir);
+}
+
+TEST_F(ShortCutsTest, AnEmptyListStillWritesTheSection) {
+  EXPECT_TRUE(CreateShortCuts(*engine_.context));
+  EXPECT_EQ((std::vector<std::wstring>{L";start", L"[ショートカット]", L";ショートカット作成結果",
+                                       L"Group=" + state().ProgramGroupDir, L"Count=0", L""}),
+            Record());
+  EXPECT_EQ((std::vector<int16_t>{0, -1}), engine_.window.gauge);
+}
+
+TEST_F(ShortCutsTest, OnWindows10AStartupProgramStartsThroughItsCommandFile) {
+  Add(L"{commonstartup}", L"POS", L"{app}\\Pos.Exe", L"{app}\\pos.ico", L"", L"/auto");
+  Add(L"{commonstartup}", L"batch", L"{app}\\run.bat", L"{app}\\pos.ico");
+  Add(L"{commonstartup}", L"unchosen", L"{app}\\Other.exe", L"{app}\\pos.ico", L"task1");
+  CheckItemEntry unticked;
+  AddToList(state().CheckItemCount, state().CheckItems, unticked);
+
+  EXPECT_TRUE(CreateShortCuts(*engine_.context));
+  const std::wstring cmd = app_ + L"\\Pos.CMD";
+  EXPECT_EQ((std::vector<std::wstring>{
+                L"ECHO OFF",
+                L"rem このコマンドファイルはWindows10専用としてインストーラーにより作成されました。",
+                L"rem ログオン時のスタートアップ時に使用されます。", L"",
+                L"START \"Pos.CMDを起動しています...\" \"" + app_ + L"\\Pos.Exe\"", L"", L"EXIT"}),
+            ReadAnsiLines(cmd));
+  const std::optional<LinkFields> link = ReadLink(dir_ / L"Startup\\POS.lnk");
+  ASSERT_TRUE(link);
+  EXPECT_EQ(cmd, link->target);
+  EXPECT_EQ(7, link->showCmd);
+  EXPECT_EQ(L"/auto", link->arguments);
+  EXPECT_EQ(app_ + L"\\pos.ico", link->iconFile);
+  EXPECT_EQ(app_ + L"\\run.bat", ReadLink(dir_ / L"Startup\\batch.lnk")->target);
+  // The command file is written whatever the condition says.
+  EXPECT_TRUE(Exists(app_ + L"\\Other.CMD"));
+  EXPECT_FALSE(Exists(dir_ / L"Startup\\unchosen.lnk"));
+}
+
+TEST_F(ShortCutsTest, BeforeWindows10TheProgramIsTheTarget) {
+  engine_.windows->major = 6;
+  engine_.windows->minor = 3;
+  Add(L"{commonstartup}", L"POS", L"{app}\\Pos.exe", L"{app}\\Pos.exe");
+  EXPECT_TRUE(CreateShortCuts(*engine_.context));
+  EXPECT_FALSE(Exists(app_ + L"\\Pos.CMD"));
+  const std::optional<LinkFields> link = ReadLink(dir_ / L"Startup\\POS.lnk");
+  ASSERT_TRUE(link);
+  EXPECT_EQ(app_ + L"\\Pos.exe", link->target);
+  EXPECT_NE(7, link->showCmd);
+}
+
+TEST_F(ShortCutsTest, CommandFilesNeedEveryPart) {
+  EXPECT_FALSE(MakeStartupCmdFile(L" ", L"a.CMD", L"C:\\a.exe"));
+  EXPECT_FALSE(MakeStartupCmdFile(app_, L"", L"C:\\a.exe"));
+  EXPECT_FALSE(MakeStartupCmdFile(app_, L"a.CMD", L""));
+  EXPECT_TRUE(MakeStartupCmdFile(app_ + L"\\", L"a.CMD", L"C:\\a.exe"));
+  EXPECT_EQ(7u, ReadAnsiLines(app_ + L"\\a.CMD").size());
+  EXPECT_FALSE(MakeStartupCmdFile(dir_ / L"missing", L"a.CMD", L"C:\\a.exe"));
+}
+
+TEST_F(ShortCutsTest, TheSimpleConditionKnowsTasksAndOptionsOnly) {
+  SetupRecord& r = state();
+  CheckItemEntry ticked, unticked;
+  ticked.checked = -1;
+  AddToList(r.CheckItemCount, r.CheckItems, ticked);
+  AddToList(r.CheckItemCount, r.CheckItems, unticked);
+  SelectGroupEntry group;
+  for (int16_t i = 1; i <= 3; ++i) {
+    SelectOptionEntry option;
+    option.chosen = i == 1 ? -1 : 0;
+    group.options.push_back(option);
+  }
+  group.optionCount = 3;
+  AddToList(r.SelectGroupCount, r.SelectGroups, group);
+
+  EXPECT_TRUE(IsTaskOrOptionChosen(r, L""));
+  EXPECT_TRUE(IsTaskOrOptionChosen(r, L"task1"));
+  EXPECT_FALSE(IsTaskOrOptionChosen(r, L"task2"));
+  EXPECT_FALSE(IsTaskOrOptionChosen(r, L"TASK 2"));
+  EXPECT_TRUE(IsTaskOrOptionChosen(r, L"task3"));
+  EXPECT_TRUE(IsTaskOrOptionChosen(r, L"taskX"));
+  EXPECT_TRUE(IsTaskOrOptionChosen(r, L"1,1"));
+  EXPECT_FALSE(IsTaskOrOptionChosen(r, L"1,2"));
+  EXPECT_TRUE(IsTaskOrOptionChosen(r, L"1,5"));
+  EXPECT_TRUE(IsTaskOrOptionChosen(r, L"2,2"));
+  EXPECT_TRUE(IsTaskOrOptionChosen(r, L",2"));
+  EXPECT_TRUE(IsTaskOrOptionChosen(r, L"64bit"));
+  EXPECT_TRUE(IsTaskOrOptionChosen(r, L"<Windows10>"));
+  EXPECT_TRUE(IsTaskOrOptionChosen(r, L"group,option"));
+  EXPECT_TRUE(IsTaskOrOptionChosen(r, L"1,2,64bit"));
+}
+
+}  // namespace
