@@ -118,6 +118,7 @@ bool vbCopyFolder(const std::wstring& source, const std::wstring& destination, b
     const std::wstring target = destination.ends_with(L"\\")
                                     ? destination + AfterLast(from, L'\\')
                                     : destination;
+    CreateMissingLevels(BeforeLast(target, L'\\'), nullptr);
     return CopyTree(from, target, overwrite, errText);
   });
 }

@@ -42,7 +42,10 @@ std::optional<LinkFields> ReadLink(const std::wstring& path) {
   fields.iconFile = buffer;
   link->GetDescription(buffer, MAX_PATH * 2);
   fields.description = buffer;
-  link->GetShowCmd(&fields.showCmd);
+  // Wine's link object answers its default for a loaded link, so the
+  // window style comes from the file's header, where Windows reads it.
+  const std::string bytes = ReadBytes(path);
+  if (bytes.size() >= 0x40) fields.showCmd = static_cast<unsigned char>(bytes[0x3C]);
   return fields;
 }
 
