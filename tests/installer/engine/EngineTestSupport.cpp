@@ -29,9 +29,11 @@ std::wstring TablePathMacros::ExpandPathMacros(const std::wstring& text) {
   return result;
 }
 
-EngineUnderTest::EngineUnderTest(const std::wstring& installFolder) {
+EngineUnderTest::EngineUnderTest(const std::wstring& installFolder,
+                                 std::shared_ptr<norvale::IProgramStarts> starts) {
   norvale::InstallerSeams seams;
   seams.windows.windows = windows;
+  if (starts) seams.windows.starts = std::move(starts);
   state = std::make_unique<norvale::InstallerState>(seams);
   norvale::InputItemEntry app;
   app.value = installFolder;

@@ -48,7 +48,9 @@ class TablePathMacros final : public norvale::IPathMacros {
 // An installer state with its install folder, a Windows of the test's
 // choice, and everything an engine procedure needs around it.
 struct EngineUnderTest {
-  explicit EngineUnderTest(const std::wstring& installFolder);
+  // Program starts go to starts when given.
+  explicit EngineUnderTest(const std::wstring& installFolder,
+                           std::shared_ptr<norvale::IProgramStarts> starts = nullptr);
   std::shared_ptr<TestWindows> windows = std::make_shared<TestWindows>();
   std::unique_ptr<norvale::InstallerState> state;
   RecordingWindow window;

@@ -1,5 +1,7 @@
 #include <shlobj.h>
 
+#include <functional>
+
 #include <gtest/gtest.h>
 
 #include "EngineTestSupport.h"
@@ -44,6 +46,22 @@ class FakeFontsShell final : public IFontsFolderShell {
   std::wstring fonts, valueName;
 };
 
+// PowerShell as the scripts' callers see it: records each start and does
+// what the test says the script does; the run has ended at once.
+class ScriptStarts final : public IProgramStarts {
+ public:
+  bool Start(const std::wstring& commandLine, int showState, DWORD* processId,
+             HANDLE* process) override {
+    starts.push_back(commandLine + L"|" + std::to_wstring(showState));
+    if (script) script();
+    *processId = 1;
+    *process = CreateEventW(nullptr, TRUE, TRUE, nullptr);
+    return true;
+  }
+  std::vector<std::wstring> starts;
+  std::function<void()> script;
+};
+
 // Fonts of the test's own in the prefix's Fonts folder and registry, their
 // names made unique; everything is removed again at the end.
 class FontsTest : public ::testing::Test {
@@ -69,7 +87,8 @@ class FontsTest : public ::testing::Test {
 
   testing_support::TempDir dir_{L"font"};
   const std::wstring tag_ = L"nvfont" + std::to_wstring(GetCurrentProcessId());
-  EngineUnderTest engine_{dir_ / L"app"};
+  std::shared_ptr<ScriptStarts> starts_ = std::make_shared<ScriptStarts>();
+  EngineUnderTest engine_{dir_ / L"app", starts_};
   std::shared_ptr<FakeFontsShell> shell_ = std::make_shared<FakeFontsShell>();
   std::wstring fonts_;
 };
@@ -175,6 +194,43 @@ TEST_F(FontsTest, ThePowerShellRoutesCheckTheirScriptsFirst) {
   SetFontValue(tag_ + L" Sans (TrueType)", tag_ + L".ttf");
   EXPECT_TRUE(vbAddFontByPowerShell(fonts, dir_ / (tag_ + L".ttf"), message));
   EXPECT_EQ(L"フォントは既にインストールされています。", message);
+}
+
+TEST_F(FontsTest, ThePowerShellScriptsAreRunAndTheirWorkVerified) {
+  FontServices fonts = Services();
+  const std::wstring powershell =
+      engine_.state->objWinCommon.GetSpecialFolderPath(CSIDL_WINDOWS) +
+      L"\\system32\\WindowsPowershell\\v1.0\\powershell.exe";
+  if (!Exists(powershell)) GTEST_SKIP() << "this prefix has no powershell.exe";
+  WriteFileBytes(dir_ / L"Add-Font.ps1", "");
+  WriteFileBytes(dir_ / L"Remove-Font.ps1", "");
+  const std::wstring source = dir_ / (tag_ + L".ttf");
+  WriteFileBytes(source, "font");
+  std::wstring message;
+  ASSERT_TRUE(CheckAddFontScript(fonts, message)) << message;
+
+  // A script that copies but does not register has not installed the font.
+  starts_->script = [&] { CopyFileW(source.c_str(), InFonts(tag_ + L".ttf").c_str(), FALSE); };
+  EXPECT_FALSE(vbAddFontByPowerShell(fonts, source, message));
+  EXPECT_EQ(L"レジストリにフォントを登録できませんでした！", message);
+  EXPECT_EQ((std::vector<std::wstring>{L"\"" + powershell +
+                                       L"\" -ExecutionPolicy unrestricted \"" + (dir_ / L"Add-Font.ps1") +
+                                       L"\" \"" + source + L"\"|6"}),
+            starts_->starts);
+  starts_->script = [&] { SetFontValue(tag_ + L" Sans (TrueType)", tag_ + L".ttf"); };
+  EXPECT_TRUE(vbAddFontByPowerShell(fonts, source, message));
+  EXPECT_EQ(L"", message);
+
+  // A removal script that leaves the font behind is finished by the routine.
+  starts_->starts.clear();
+  starts_->script = nullptr;
+  EXPECT_TRUE(vbRemoveFontByPowerShell(fonts, tag_ + L".ttf", message)) << message;
+  EXPECT_EQ((std::vector<std::wstring>{L"\"" + powershell +
+                                       L"\" -ExecutionPolicy unrestricted \"" +
+                                       (dir_ / L"Remove-Font.ps1") + L"\" " + tag_ + L".ttf|6"}),
+            starts_->starts);
+  EXPECT_FALSE(Exists(InFonts(tag_ + L".ttf")));
+  EXPECT_FALSE(HasFontValue(tag_ + L" Sans (TrueType)"));
 }
 
 TEST(FontFilesTest, ExistenceNeedsAPath) {
