@@ -66,6 +66,20 @@ bool CopyTree(const std::wstring& source, const std::wstring& target, bool overw
   return true;
 }
 
+// The checks both extractions make before touching anything: a zip path, a
+// destination and the extension "zip". True (with errText) when refused.
+bool RefusedArchive(clsPublicFunc& func, const std::wstring& zip, const std::wstring& dest,
+                    const wchar_t* noDestinationText, std::wstring& errText) {
+  if (IsBlank(zip)) {
+    errText = L"圧縮ファイルパスが設定されていません！";
+  } else if (IsBlank(dest)) {
+    errText = noDestinationText;
+  } else if (!EqualsIgnoreCase(func.GetFileExt(func.GetFileID(zip)), L"zip")) {
+    errText = L"zipファイル以外のファイルは解凍できません！";
+  }
+  return !errText.empty();
+}
+
 void MakeFolderLogged(EngineContext& engine, const std::wstring& folder) {
   engine::SkipOnFailure([&] { engine.state.objPublicFunc.MakeDir(folder, nullptr, true); });
 }
@@ -178,21 +192,12 @@ bool ExtractZipFolder(EngineContext& engine, const std::wstring& zip, const std:
                       std::wstring& errText, ICaption* label) {
   errText.clear();
   return OrFailure(false, [&] {
-    if (IsBlank(zip)) {
-      errText = L"圧縮ファイルパスが設定されていません！";
-      return false;
-    }
-    if (IsBlank(dest)) {
-      errText = L"コピー先フォルダが設定されていません！";
-      return false;
-    }
     clsPublicFunc& func = engine.state.objPublicFunc;
+    if (RefusedArchive(func, zip, dest, L"コピー先フォルダが設定されていません！", errText)) {
+      return false;
+    }
     const std::wstring zipFolder = func.GetFilePath(zip);
     const std::wstring name = func.GetFileID(zip);
-    if (!EqualsIgnoreCase(func.GetFileExt(name), L"zip")) {
-      errText = L"zipファイル以外のファイルは解凍できません！";
-      return false;
-    }
     const std::wstring work = WithTrailingSeparator(zipFolder) + kWorkFolderName;
     if (GetPathKind(work) != 0) DeleteTree(work);
     MakeFolderLogged(engine, work);
@@ -228,17 +233,8 @@ bool ExtractZip(EngineContext& engine, const std::wstring& zip, const std::wstri
                 std::wstring& errText, ICaption* label) {
   errText.clear();
   return OrFailure(false, [&] {
-    if (IsBlank(zip)) {
-      errText = L"圧縮ファイルパスが設定されていません！";
-      return false;
-    }
-    if (IsBlank(dest)) {
-      errText = L"解凍先フォルダが設定されていません！";
-      return false;
-    }
     clsPublicFunc& func = engine.state.objPublicFunc;
-    if (!EqualsIgnoreCase(func.GetFileExt(func.GetFileID(zip)), L"zip")) {
-      errText = L"zipファイル以外のファイルは解凍できません！";
+    if (RefusedArchive(func, zip, dest, L"解凍先フォルダが設定されていません！", errText)) {
       return false;
     }
     DeleteTree(dest);

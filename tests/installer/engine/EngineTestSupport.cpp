@@ -16,14 +16,14 @@ bool TestWindows::GetVersion(OSVERSIONINFOEXW& info) {
 std::wstring TablePathMacros::ExpandPathMacros(const std::wstring& text) {
   std::wstring result = text;
   for (const auto& [name, value] : table) {
-    for (size_t at = 0; (at = [&] {
-           for (size_t i = at; i + name.size() <= result.size(); ++i) {
-             if (_wcsnicmp(result.c_str() + i, name.c_str(), name.size()) == 0) return i;
-           }
-           return std::wstring::npos;
-         }()) != std::wstring::npos;
-         at += value.size()) {
-      result.replace(at, name.size(), value);
+    size_t at = 0;
+    while (at + name.size() <= result.size()) {
+      if (_wcsnicmp(result.c_str() + at, name.c_str(), name.size()) == 0) {
+        result.replace(at, name.size(), value);
+        at += value.size();
+      } else {
+        ++at;
+      }
     }
   }
   return result;
