@@ -1,0 +1,37 @@
+# Uninstalls one font of the machine by its file name in the Fonts folder:
+# only the registry values whose data is exactly that name and only that
+# file are removed.
+#   powershell -ExecutionPolicy unrestricted Remove-Font.ps1 font.ttf
+# The name arrives unquoted, so a name with blanks comes as several
+# arguments; they are joined again.
+$ErrorActionPreference = 'Stop'
+$name = ($args -join ' ').Trim()
+if ($name -eq '' -or $name -match '[\\/:*?"<>|]' -or $name -eq '.' -or $name -eq '..') {
+    Write-Error "Not a font file name: $name"
+    exit 1
+}
+Add-Type -Namespace Norvale -Name FontApi -MemberDefinition @'
+[DllImport("gdi32.dll", CharSet = CharSet.Unicode)]
+public static extern bool RemoveFontResource(string file);
+[DllImport("user32.dll", CharSet = CharSet.Unicode)]
+public static extern System.IntPtr SendMessageTimeout(System.IntPtr hWnd, uint msg,
+    System.IntPtr wParam, System.IntPtr lParam, uint flags, uint timeout, out System.IntPtr result);
+'@
+
+$fontsFolder = [Environment]::GetFolderPath('Fonts')
+$target = Join-Path $fontsFolder $name
+$key = 'HKLM:\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Fonts'
+$values = Get-Item -Path $key
+foreach ($valueName in $values.GetValueNames()) {
+    $data = $values.GetValue($valueName)
+    if ($data -is [string] -and $data.Trim() -ieq $name) {
+        Remove-ItemProperty -Path $key -Name $valueName
+    }
+}
+if (Test-Path -LiteralPath $target -PathType Leaf) {
+    [void][Norvale.FontApi]::RemoveFontResource($target)
+    $ignored = [IntPtr]::Zero
+    [void][Norvale.FontApi]::SendMessageTimeout([IntPtr]0xffff, 0x1D, [IntPtr]::Zero, [IntPtr]::Zero, 2, 1000, [ref]$ignored)
+    Remove-Item -LiteralPath $target -Force
+}
+exit 0
