@@ -49,7 +49,7 @@ class ArchiveExtractionTest : public ::testing::Test {
 
   testing_support::TempDir dir_{L"zip"};
   const std::wstring program_ = dir_ / L"installer";
-  // A blank in the archive's folder, as under "C:\\Program Files (x86)".
+  // A blank in the archive's folder, as under "C:\Program Files (x86)".
   const std::wstring downloads_ = dir_ / L"一時 フォルダ";
   const std::wstring dest_ = dir_ / L"ノルヴァーレ POS";
   EngineUnderTest engine_{dir_ / L"app"};
