@@ -46,3 +46,6 @@ fi
 # A server that a manual run left behind is fine to keep.
 wineserver -p 2>/dev/null || true
 wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+
+# What Wine lacks, played by our stand-ins (when this build made them).
+"$checkout/tools/place-standins.sh" "$build"

@@ -1,0 +1,199 @@
+// The stand-ins in the test prefix: powershell.exe doing what the font
+// scripts promise, and timeout.exe. Both are started the way the programs
+// start them, from the folders where the programs look.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "TempDir.h"
+
+namespace {
+
+using testing_support::ReadFileBytes;
+using testing_support::TempDir;
+using testing_support::WriteFileBytes;
+
+constexpr wchar_t kFontsKey[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
+
+std::wstring WindowsFolder() {
+  wchar_t windows[MAX_PATH] = {};
+  GetWindowsDirectoryW(windows, MAX_PATH);
+  return windows;
+}
+
+std::wstring PowerShell() {
+  return WindowsFolder() + L"\\system32\\WindowsPowershell\\v1.0\\powershell.exe";
+}
+
+// Exit code of the command, or -1 when it could not start.
+long RunAndWait(const std::wstring& commandLine, DWORD* milliseconds = nullptr) {
+  std::wstring line = commandLine;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_SHOWMINNOACTIVE;
+  PROCESS_INFORMATION process{};
+  DWORD started = GetTickCount();
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process)) {
+    return -1;
+  }
+  WaitForSingleObject(process.hProcess, 60000);
+  DWORD code = 0;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  if (milliseconds) *milliseconds = GetTickCount() - started;
+  return long(code);
+}
+
+// A font file holding only the "name" table, which is all the registration
+// reads: full name (id 4) in English for Windows.
+std::string TinyFont(const std::wstring& fullName) {
+  std::string name;
+  for (wchar_t c : fullName) {
+    name.push_back(char(c >> 8));
+    name.push_back(char(c & 0xFF));
+  }
+  auto be16 = [](std::string& s, unsigned v) {
+    s.push_back(char(v >> 8));
+    s.push_back(char(v & 0xFF));
+  };
+  auto be32 = [&](std::string& s, unsigned v) {
+    be16(s, v >> 16);
+    be16(s, v & 0xFFFF);
+  };
+  std::string table;
+  be16(table, 0);   // format
+  be16(table, 1);   // one record
+  be16(table, 18);  // strings follow the record
+  for (unsigned v : {3u, 1u, 0x409u, 4u, unsigned(name.size()), 0u}) be16(table, v);
+  table += name;
+  std::string font;
+  be32(font, 0x00010000);
+  be16(font, 1);
+  be16(font, 16);
+  be16(font, 0);
+  be16(font, 0);
+  be32(font, 0x6E616D65);  // "name"
+  be32(font, 0);
+  be32(font, 28);
+  be32(font, unsigned(table.size()));
+  return font + table;
+}
+
+std::wstring FontsValue(const std::wstring& valueName) {
+  wchar_t data[512] = {};
+  DWORD size = sizeof data;
+  if (RegGetValueW(HKEY_LOCAL_MACHINE, kFontsKey, valueName.c_str(),
+                   RRF_RT_REG_SZ | RRF_SUBKEY_WOW6464KEY, nullptr, data, &size) != ERROR_SUCCESS) {
+    return L"<none>";
+  }
+  return data;
+}
+
+void SetFontsValue(const std::wstring& valueName, const std::wstring& data) {
+  RegSetKeyValueW(HKEY_LOCAL_MACHINE, kFontsKey, valueName.c_str(), REG_SZ, data.c_str(),
+                  DWORD((data.size() + 1) * sizeof(wchar_t)));
+}
+
+void DeleteFontsValue(const std::wstring& valueName) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kFontsKey, 0, KEY_SET_VALUE | KEY_WOW64_64KEY, &key) ==
+      ERROR_SUCCESS) {
+    RegDeleteValueW(key, valueName.c_str());
+    RegCloseKey(key);
+  }
+}
+
+bool Exists(const std::wstring& path) {
+  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+class FontStandIn : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(Exists(PowerShell())) << "run tools/wine-prefix.sh on the build folder";
+    CreateDirectoryW((temp / L"scripts").c_str(), nullptr);
+    CreateDirectoryW((temp / L"font files").c_str(), nullptr);
+    WriteFileBytes(temp / L"scripts\\Add-Font.ps1", "# installs a font\r\n");
+    WriteFileBytes(temp / L"scripts\\Remove-Font.ps1", "# removes a font\r\n");
+  }
+  void TearDown() override {
+    for (const wchar_t* file : {L"NvTestSans.ttf", L"NvTestSansBold.ttf", L"Nv Test Mono.ttf"}) {
+      DeleteFileW((fonts + L"\\" + file).c_str());
+    }
+    for (const wchar_t* value : {L"Norvale Test Sans (TrueType)",
+                                 L"Norvale Test Sans Bold (TrueType)",
+                                 L"Norvale Test Mono (TrueType)"}) {
+      DeleteFontsValue(value);
+    }
+  }
+  // The command lines exactly as the font routines build them.
+  long AddFont(const std::wstring& fontPath) {
+    return RunAndWait(L"\"" + PowerShell() + L"\" -ExecutionPolicy unrestricted \"" +
+                      temp / L"scripts\\Add-Font.ps1\" \"" + fontPath + L"\"");
+  }
+  long RemoveFont(const std::wstring& fileName) {
+    return RunAndWait(L"\"" + PowerShell() + L"\" -ExecutionPolicy unrestricted \"" +
+                      temp / L"scripts\\Remove-Font.ps1\" " + fileName);
+  }
+  TempDir temp{L"font"};
+  std::wstring fonts = WindowsFolder() + L"\\Fonts";
+};
+
+TEST_F(FontStandIn, InstallsForTheMachineAndRemovesExactlyThatFont) {
+  std::string font = TinyFont(L"Norvale Test Sans");
+  WriteFileBytes(temp / L"font files\\NvTestSans.ttf", font);
+  // A font of the same family whose file name begins alike.
+  WriteFileBytes(fonts + L"\\NvTestSansBold.ttf", TinyFont(L"Norvale Test Sans Bold"));
+  SetFontsValue(L"Norvale Test Sans Bold (TrueType)", L"NvTestSansBold.ttf");
+
+  ASSERT_EQ(0, AddFont(temp / L"font files\\NvTestSans.ttf"));
+  EXPECT_EQ(font, ReadFileBytes(fonts + L"\\NvTestSans.ttf"));
+  EXPECT_EQ(L"NvTestSans.ttf", FontsValue(L"Norvale Test Sans (TrueType)"));
+  // Installing again changes nothing and still succeeds.
+  EXPECT_EQ(0, AddFont(temp / L"font files\\NvTestSans.ttf"));
+
+  ASSERT_EQ(0, RemoveFont(L"nvtestsans.TTF"));
+  EXPECT_FALSE(Exists(fonts + L"\\NvTestSans.ttf"));
+  EXPECT_EQ(L"<none>", FontsValue(L"Norvale Test Sans (TrueType)"));
+  EXPECT_TRUE(Exists(fonts + L"\\NvTestSansBold.ttf"));
+  EXPECT_EQ(L"NvTestSansBold.ttf", FontsValue(L"Norvale Test Sans Bold (TrueType)"));
+}
+
+TEST_F(FontStandIn, AFileNameWithBlanksArrivesUnquotedAndIsJoinedAgain) {
+  WriteFileBytes(temp / L"font files\\Nv Test Mono.ttf", TinyFont(L"Norvale Test Mono"));
+  ASSERT_EQ(0, AddFont(temp / L"font files\\Nv Test Mono.ttf"));
+  EXPECT_EQ(L"Nv Test Mono.ttf", FontsValue(L"Norvale Test Mono (TrueType)"));
+  ASSERT_EQ(0, RemoveFont(L"Nv Test Mono.ttf"));
+  EXPECT_FALSE(Exists(fonts + L"\\Nv Test Mono.ttf"));
+  EXPECT_EQ(L"<none>", FontsValue(L"Norvale Test Mono (TrueType)"));
+}
+
+TEST_F(FontStandIn, AMissingScriptFileOrNoFontInstallsNothing) {
+  WriteFileBytes(temp / L"font files\\NvTestSans.ttf", TinyFont(L"Norvale Test Sans"));
+  DeleteFileW((temp / L"scripts\\Add-Font.ps1").c_str());
+  EXPECT_NE(0, AddFont(temp / L"font files\\NvTestSans.ttf"));
+  EXPECT_FALSE(Exists(fonts + L"\\NvTestSans.ttf"));
+
+  WriteFileBytes(temp / L"scripts\\Add-Font.ps1", "# installs a font\r\n");
+  WriteFileBytes(temp / L"font files\\NvTestSans.ttf", "not a font");
+  EXPECT_NE(0, AddFont(temp / L"font files\\NvTestSans.ttf"));
+  EXPECT_FALSE(Exists(fonts + L"\\NvTestSans.ttf"));
+  EXPECT_NE(0, RemoveFont(L"..\\win.ini"));
+}
+
+TEST(TimeoutStandIn, WaitsTheGivenSecondsFromTheSystemFolder) {
+  DWORD elapsed = 0;
+  ASSERT_EQ(0, RunAndWait(L"timeout /t 1 /nobreak", &elapsed));
+  EXPECT_GE(elapsed, 950u);
+  EXPECT_LT(elapsed, 5000u);
+  EXPECT_EQ(0, RunAndWait(L"TIMEOUT /T 0", &elapsed));
+  EXPECT_LT(elapsed, 900u);
+  EXPECT_NE(0, RunAndWait(L"timeout /t soon"));
+}
+
+}  // namespace
