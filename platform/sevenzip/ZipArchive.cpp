@@ -209,8 +209,13 @@ int ZipArchive::CheckEntry(Entry& entry, uint64_t centralOffset) {
 
 int ZipArchive::Unpack(const Entry& entry, HANDLE sink) {
   std::string what = ForMessage(entry.name);
-  auto input = std::make_unique<unsigned char[]>(kChunk);
-  auto output = std::make_unique<unsigned char[]>(kChunk);
+  // One pair of buffers serves every entry of the archive.
+  if (!input_) {
+    input_ = std::make_unique_for_overwrite<unsigned char[]>(kChunk);
+    output_ = std::make_unique_for_overwrite<unsigned char[]>(kChunk);
+  }
+  unsigned char* input = input_.get();
+  unsigned char* output = output_.get();
   uint64_t readAt = entry.dataOffset;
   uint32_t left = entry.compressedSize;
   uint64_t produced = 0;
@@ -224,10 +229,10 @@ int ZipArchive::Unpack(const Entry& entry, HANDLE sink) {
   if (entry.method == kMethodStored) {
     while (left > 0) {
       DWORD chunk = std::min<DWORD>(left, kChunk);
-      if (!ReadExact(file_.Get(), readAt, input.get(), chunk)) {
+      if (!ReadExact(file_.Get(), readAt, input, chunk)) {
         return Fail(kCannotRead, "truncated entry: " + what);
       }
-      if (!deliver(input.get(), chunk)) return Fail(kCannotWrite, "cannot write " + what);
+      if (!deliver(input, chunk)) return Fail(kCannotWrite, "cannot write " + what);
       readAt += chunk;
       left -= chunk;
     }
@@ -240,15 +245,15 @@ int ZipArchive::Unpack(const Entry& entry, HANDLE sink) {
       if (z.avail_in == 0) {
         if (left == 0) return Fail(kBrokenArchive, "damaged entry (data ends early): " + what);
         DWORD chunk = std::min<DWORD>(left, kChunk);
-        if (!ReadExact(file_.Get(), readAt, input.get(), chunk)) {
+        if (!ReadExact(file_.Get(), readAt, input, chunk)) {
           return Fail(kCannotRead, "truncated entry: " + what);
         }
         readAt += chunk;
         left -= chunk;
-        z.next_in = input.get();
+        z.next_in = input;
         z.avail_in = chunk;
       }
-      z.next_out = output.get();
+      z.next_out = output;
       z.avail_out = kChunk;
       status = inflate(&z, Z_NO_FLUSH);
       if (status != Z_OK && status != Z_STREAM_END) {
@@ -258,7 +263,7 @@ int ZipArchive::Unpack(const Entry& entry, HANDLE sink) {
       if (produced + got > entry.size) {
         return Fail(kTooLarge, "entry unpacks beyond its recorded size: " + what);
       }
-      if (got > 0 && !deliver(output.get(), got)) return Fail(kCannotWrite, "cannot write " + what);
+      if (got > 0 && !deliver(output, got)) return Fail(kCannotWrite, "cannot write " + what);
     }
   }
   if (produced != entry.size) return Fail(kBrokenArchive, "size mismatch: " + what);
@@ -290,6 +295,7 @@ int ZipArchive::ExtractTo(const std::wstring& folder) {
     targets.push_back(std::move(target));
   }
   size_t files = 0;
+  std::wstring readyFolder;
   for (size_t i = 0; i < entries_.size(); ++i) {
     const Entry& entry = entries_[i];
     if (entry.isFolder) {
@@ -298,48 +304,59 @@ int ZipArchive::ExtractTo(const std::wstring& folder) {
       }
       continue;
     }
-    if (int r = ExtractFile(entry, targets[i]); r != kOk) return r;
+    if (int r = ExtractFile(entry, targets[i], &readyFolder); r != kOk) return r;
     ++files;
   }
   problem_ = std::to_string(files) + " file(s) extracted";
   return kOk;
 }
 
-int ZipArchive::ExtractFile(const Entry& entry, const std::wstring& target) {
+int ZipArchive::ExtractFile(const Entry& entry, const std::wstring& target,
+                            std::wstring* readyFolder) {
   std::string what = ForMessage(entry.name);
   std::wstring parent = target.substr(0, target.find_last_of(L'\\'));
-  if (!CreateFolders(parent)) return Fail(kCannotCreateFolder, "cannot create folder for " + what);
-  wchar_t temporary[MAX_PATH + 1] = {};
-  if (!GetTempFileNameW(parent.c_str(), L"7zx", 0, temporary)) {
-    return Fail(kCannotWrite, "cannot write " + what);
+  if (parent != *readyFolder) {
+    if (!CreateFolders(parent)) return Fail(kCannotCreateFolder, "cannot create folder for " + what);
+    *readyFolder = parent;
+  }
+  // The data goes to a name of our own beside the target first; another
+  // file already holding that name is never touched.
+  std::wstring temporary = target + L".7z-part";
+  UniqueHandle out(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!out) {
+    wchar_t unique[MAX_PATH + 1] = {};
+    if (!GetTempFileNameW(parent.c_str(), L"7zx", 0, unique)) {
+      return Fail(kCannotWrite, "cannot write " + what);
+    }
+    temporary = unique;
+    out = UniqueHandle(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
   }
   int result = kOk;
-  {
-    UniqueHandle out(CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!out) {
-      result = Fail(kCannotWrite, "cannot write " + what);
-    } else {
-      result = Unpack(entry, out.Get());
-      if (result == kOk) SetFileTime(out.Get(), nullptr, nullptr, &entry.modified);
-    }
+  if (!out) {
+    result = Fail(kCannotWrite, "cannot write " + what);
+  } else {
+    result = Unpack(entry, out.Get());
+    if (result == kOk) SetFileTime(out.Get(), nullptr, nullptr, &entry.modified);
   }
-  if (result == kOk) {
+  out.Reset();
+  if (result == kOk && !MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    // A read-only file of that name is replaced all the same.
     DWORD existing = GetFileAttributesW(target.c_str());
-    if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_READONLY)) {
-      SetFileAttributesW(target.c_str(), existing & ~FILE_ATTRIBUTE_READONLY);
-    }
-    if (!MoveFileExW(temporary, target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    if (existing == INVALID_FILE_ATTRIBUTES || !(existing & FILE_ATTRIBUTE_READONLY) ||
+        !SetFileAttributesW(target.c_str(), existing & ~FILE_ATTRIBUTE_READONLY) ||
+        !MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
       result = Fail(kCannotWrite, "cannot write " + what);
     }
   }
   // Only the temporary file this call created itself is ever removed here.
-  if (result != kOk) DeleteFileW(temporary);
+  if (result != kOk) DeleteFileW(temporary.c_str());
   return result;
 }
 
 bool ZipArchive::CopyStoredData(const Entry& entry, HANDLE out) const {
-  auto buffer = std::make_unique<unsigned char[]>(kChunk);
+  auto buffer = std::make_unique_for_overwrite<unsigned char[]>(kChunk);
   uint64_t at = entry.dataOffset;
   uint32_t left = entry.compressedSize;
   while (left > 0) {

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -55,10 +56,13 @@ class ZipArchive {
   int CheckEntry(Entry& entry, uint64_t centralOffset);
   // Decodes the entry's data and hands every chunk to sink (when set).
   int Unpack(const Entry& entry, HANDLE sink);
-  int ExtractFile(const Entry& entry, const std::wstring& target);
+  // readyFolder: the folder last known to exist, saving a look-up per file.
+  int ExtractFile(const Entry& entry, const std::wstring& target, std::wstring* readyFolder);
   int Fail(int code, const std::string& what);
 
   UniqueHandle file_;
+  std::unique_ptr<unsigned char[]> input_;
+  std::unique_ptr<unsigned char[]> output_;
   std::vector<Entry> entries_;
   std::string problem_;
 };

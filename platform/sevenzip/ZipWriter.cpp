@@ -147,8 +147,8 @@ int ZipWriter::AddFile(const std::wstring& entryName, const std::wstring& source
 }
 
 int ZipWriter::WriteFileData(HANDLE source, Header& h, bool deflate) {
-  auto input = std::make_unique<unsigned char[]>(kChunk);
-  auto output = std::make_unique<unsigned char[]>(kChunk);
+  auto input = std::make_unique_for_overwrite<unsigned char[]>(kChunk);
+  auto output = std::make_unique_for_overwrite<unsigned char[]>(kChunk);
   z_stream z{};
   if (deflate && deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8,
                               Z_DEFAULT_STRATEGY) != Z_OK) {
