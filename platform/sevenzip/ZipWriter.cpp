@@ -56,9 +56,10 @@ ZipWriter::Header ZipWriter::StartHeader(const std::wstring& entryName, const FI
   return h;
 }
 
-std::string ZipWriter::LocalHeader(const Header& h) const {
+// The fields from "version needed" to the extra field's length, which the
+// local and the central header share.
+std::string ZipWriter::SharedFields(const Header& h, const std::string& extra) const {
   std::string out;
-  Put32(out, kLocalHeaderSignature);
   Put16(out, kVersionNeeded);
   Put16(out, h.utf8 ? kFlagUtf8Name : 0);
   Put16(out, h.method);
@@ -67,27 +68,22 @@ std::string ZipWriter::LocalHeader(const Header& h) const {
   Put32(out, h.crc);
   Put32(out, h.compressedSize);
   Put32(out, h.size);
-  std::string extra = ExtendedTime(h.unixTime);
   Put16(out, uint16_t(h.name.size()));
   Put16(out, uint16_t(extra.size()));
-  return out + h.name + extra;
+  return out;
+}
+
+std::string ZipWriter::LocalHeader(const Header& h) const {
+  std::string extra = ExtendedTime(h.unixTime), out;
+  Put32(out, kLocalHeaderSignature);
+  return out + SharedFields(h, extra) + h.name + extra;
 }
 
 std::string ZipWriter::CentralHeader(const Header& h) const {
-  std::string out;
+  std::string extra = ExtendedTime(h.unixTime), out;
   Put32(out, kCentralHeaderSignature);
   Put16(out, kVersionMadeBy);
-  Put16(out, kVersionNeeded);
-  Put16(out, h.utf8 ? kFlagUtf8Name : 0);
-  Put16(out, h.method);
-  Put16(out, h.dosTime);
-  Put16(out, h.dosDate);
-  Put32(out, h.crc);
-  Put32(out, h.compressedSize);
-  Put32(out, h.size);
-  std::string extra = ExtendedTime(h.unixTime);
-  Put16(out, uint16_t(h.name.size()));
-  Put16(out, uint16_t(extra.size()));
+  out += SharedFields(h, extra);
   Put16(out, 0);  // comment
   Put16(out, 0);  // disk
   Put16(out, 0);  // internal attributes

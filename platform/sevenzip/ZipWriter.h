@@ -39,6 +39,7 @@ class ZipWriter {
     uint32_t externalAttributes = 0;
     uint32_t localOffset = 0;
   };
+  std::string SharedFields(const Header& h, const std::string& extra) const;
   std::string LocalHeader(const Header& h) const;
   std::string CentralHeader(const Header& h) const;
   Header StartHeader(const std::wstring& entryName, const FILETIME& modified, bool folder) const;

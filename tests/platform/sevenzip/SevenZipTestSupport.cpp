@@ -173,21 +173,18 @@ std::string ArchiveBuilder::Bytes() const {
 
 void ArchiveBuilder::Write(const std::wstring& path) const { WriteFileBytes(path, Bytes()); }
 
-std::string Ansi(const std::wstring& text) {
-  int n = WideCharToMultiByte(CP_ACP, 0, text.data(), int(text.size()), nullptr, 0, nullptr,
+namespace {
+std::string Encode(const std::wstring& text, UINT codePage) {
+  int n = WideCharToMultiByte(codePage, 0, text.data(), int(text.size()), nullptr, 0, nullptr,
                               nullptr);
   std::string out(size_t(n), '\0');
-  WideCharToMultiByte(CP_ACP, 0, text.data(), int(text.size()), out.data(), n, nullptr, nullptr);
+  WideCharToMultiByte(codePage, 0, text.data(), int(text.size()), out.data(), n, nullptr, nullptr);
   return out;
 }
+}  // namespace
 
-std::string Utf8(const std::wstring& text) {
-  int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0, nullptr,
-                              nullptr);
-  std::string out(size_t(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), out.data(), n, nullptr, nullptr);
-  return out;
-}
+std::string Ansi(const std::wstring& text) { return Encode(text, CP_ACP); }
+std::string Utf8(const std::wstring& text) { return Encode(text, CP_UTF8); }
 
 std::string Fixture(const wchar_t* resourceName) {
   HRSRC found = FindResourceW(nullptr, resourceName, MAKEINTRESOURCEW(10));  // RT_RCDATA
