@@ -156,5 +156,21 @@ TEST_F(HostileArchive, EncryptedEntriesAndUnknownMethodsAreRefused) {
   EXPECT_NE(std::string::npos, message.find("method")) << message;
 }
 
+TEST_F(HostileArchive, AnEmptyArchiveAndOneWithATrailingCommentAreSound) {
+  EXPECT_EQ(0, Extract(ArchiveBuilder{}));
+  EXPECT_TRUE(Written().empty());
+  EXPECT_TRUE(dll.Check(temp / L"pkg.zip", 2));
+
+  ArchiveBuilder builder;
+  builder.AddFile("a.txt", "with comment");
+  std::string bytes = builder.Bytes();
+  std::string comment = "made for a test; PK\x05\x06 inside a comment misleads nothing";
+  bytes[bytes.size() - 2] = char(comment.size());
+  testing_support::WriteFileBytes(temp / L"pkg.zip", bytes + comment);
+  std::string message;
+  EXPECT_EQ(0, ExtractFile(&message)) << message;
+  EXPECT_EQ("with comment", testing_support::ReadFileBytes(temp / L"out\\a.txt"));
+}
+
 }  // namespace
 }  // namespace sevenzip_test
