@@ -22,6 +22,11 @@ if [ "$NORVALE_ARCH" = x86_64 ]; then
 fi
 cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$NORVALE_TOOLCHAIN" >/dev/null
 cmake --build "$build" -j "$(nproc)"
+if [ "$NORVALE_ARCH" = x86_64 ]; then
+  # What we ship is 32-bit: it must build even where it cannot be run.
+  cmake -S "$root" -B "$build/ship-i686" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" >/dev/null
+  cmake --build "$build/ship-i686" --target deliverables -j "$(nproc)"
+fi
 
 "$root/tools/wine-prefix.sh" "$build"
 export WINEPREFIX="$build/wineprefix"
