@@ -1,0 +1,183 @@
+#include "ApFileLinks.h"
+
+#include <vector>
+
+#include "DownloadLoop.h"
+#include "Text.h"
+
+namespace norvale {
+namespace {
+
+bool Chosen(InstallRun& run, const std::wstring& chk) {
+  bool chosen = false;
+  Attempt([&] { chosen = run.calls.IsTaskOrOptionChosen(chk); });
+  return chosen;
+}
+
+std::wstring Expanded(InstallRun& run, const std::wstring& text) {
+  std::wstring result = text;
+  Attempt([&] { result = run.calls.ExpandPathMacros(text); });
+  return result;
+}
+
+bool IsCompleteLink(const ApFileLinkEntry& e) {
+  return !IsBlank(e.ext) && !IsBlank(e.id) && !IsBlank(e.name) && !IsBlank(e.path);
+}
+
+// The auto-run condition in the full condition language.
+bool AutoRunConditionHolds(InstallRun& run, const std::wstring& chk) {
+  const InstallerState& s = run.state;
+  if (IsBlank(chk)) return true;
+  int16_t g = 0, o = 0, include = 0, t = 0;
+  std::wstring groupName, optionName;
+  if (!Attempt([&] { run.calls.ParseCondition(chk, g, o, include, t, groupName, optionName); })) {
+    return false;
+  }
+  bool holds = include != 0;
+  if (t >= 1 && t <= s.CheckItemCount && t < static_cast<int16_t>(s.CheckItems.size()) &&
+      s.CheckItems[static_cast<size_t>(t)].checked == 0) {
+    holds = false;
+  }
+  if (holds && g >= 1 && g <= s.SelectGroupCount && g < static_cast<int16_t>(s.SelectGroups.size())) {
+    const SelectGroupEntry& group = s.SelectGroups[static_cast<size_t>(g)];
+    if (o >= 1 && o < static_cast<int16_t>(group.options.size())) {
+      holds = group.options[static_cast<size_t>(o)].chosen != 0;
+    }
+  }
+  return holds;
+}
+
+}  // namespace
+
+bool IsFullProgramPath(const std::wstring& path) {
+  const std::wstring p = Trim(path);
+  if (p.find_first_of(L"\"\r\n\t") != std::wstring::npos) return false;
+  const bool drivePath = p.size() >= 3 && ((p[0] >= L'A' && p[0] <= L'Z') || (p[0] >= L'a' && p[0] <= L'z')) &&
+                         p[1] == L':' && p[2] == L'\\';
+  const bool networkPath = p.size() > 2 && p[0] == L'\\' && p[1] == L'\\' && p[2] != L'\\' &&
+                           p[2] != L'?' && p[2] != L'.';
+  return drivePath || networkPath;
+}
+
+int32_t CountApFileLinks(InstallRun& run) {
+  const InstallerState& s = run.state;
+  int32_t total = 0;
+  for (int32_t i = 1; i <= s.ApFileLinkCount && i < static_cast<int32_t>(s.ApFileLinkList.size()); ++i) {
+    const ApFileLinkEntry& e = s.ApFileLinkList[static_cast<size_t>(i)];
+    if (IsCompleteLink(e) && Chosen(run, e.chk)) ++total;
+  }
+  return total;
+}
+
+int16_t CreateApFileLinks(InstallRun& run) {
+  InstallerState& s = run.state;
+  int16_t result = -1;
+  const int32_t total = CountApFileLinks(run);
+  run.Log(L"[APファイルリンク]");
+  run.Log(L";APファイルリンク作成結果");
+  run.Log(L"Count=" + std::to_wstring(total));
+  run.Log(L"");
+  run.SetLabel(0, L"APとファイルの関連付けを更新しています...");
+  run.SetLabel(1, L"");
+  run.DoEvents();
+
+  int32_t count = 0;
+  Attempt([&] { run.window.Dispゲージ(0); });
+  for (int32_t i = 1; i <= s.ApFileLinkCount && i < static_cast<int32_t>(s.ApFileLinkList.size()); ++i) {
+    ApFileLinkEntry& e = s.ApFileLinkList[static_cast<size_t>(i)];
+    e.path = Expanded(run, e.path);
+    if (!IsCompleteLink(e) || !Chosen(run, e.chk)) continue;
+    ++count;
+    if (total > 0) {
+      const int64_t percent = static_cast<int64_t>(count) * 100 / total;
+      Attempt([&] { run.window.Dispゲージ(static_cast<int16_t>(percent > 32767 ? 32767 : percent)); });
+    }
+    bool ok = false;
+    // Files of that type would open with whatever program Windows finds
+    // under a bare name: only a full path of the product's program is linked.
+    if (IsFullProgramPath(e.path)) {
+      Attempt([&] { ok = s.objWinCommon.REG_CreateApLink(e.id, e.ext, e.name, e.path); });
+    }
+    const std::wstring nn = L"ext" + Numbered(count, 2);
+    run.Log(nn + L"_ext=" + e.ext);
+    run.Log(nn + L"_id=" + e.id);
+    run.Log(nn + L"_name=" + e.name);
+    run.Log(nn + L"_path=" + e.path);
+    run.Log(nn + L"_err=" + (ok ? L"" : L"APファイルのリンクに失敗しました！"));
+    if (!ok) result = 0;
+  }
+  run.Log(L"");
+  run.SetLabel(0, L"");
+  run.SetLabel(1, L"");
+  Attempt([&] { run.window.Dispゲージ(-1); });
+  run.DoEvents();
+  return result;
+}
+
+int16_t ExecuteAutoRun(InstallRun& run) {
+  InstallerState& s = run.state;
+  std::vector<std::wstring> done{L""}, destinations{L""};
+  int32_t n = 0;
+  run.Log(L"[自動実行]");
+  run.Log(L";┏自動実行処理を開始しました");
+  for (int32_t i = 1; i <= s.AutoRunCount && i < static_cast<int32_t>(s.AutoRunList.size()); ++i) {
+    AutoRunEntry& e = s.AutoRunList[static_cast<size_t>(i)];
+    e.exe = Expanded(run, e.exe);
+    e.prm = Expanded(run, e.prm);
+    if (IsBlank(e.exe)) continue;
+    if (!AutoRunConditionHolds(run, Trim(e.chk))) continue;
+
+    const std::wstring prm = Trim(e.prm);
+    const std::wstring runLine = e.exe + (prm.empty() ? L"" : L" " + prm);
+    if (IsAlreadyDone(done, destinations, e.exe, L"") != 0) {
+      run.Log(L"実行" + Numbered(n, 2) + L"=" + runLine);
+      run.Log(L"結果" + Numbered(n, 2) + L"=既に実行されているのでskipします！");
+      continue;
+    }
+    ++n;
+    const std::wstring nn = Numbered(n, 2);
+    std::wstring res;
+    bool installed = false;
+    if (!IsBlank(e.id)) {
+      Attempt([&] { installed = run.calls.IsProductInstalled(e.id); });
+    }
+    run.Log(L"実行" + nn + L"=" + runLine);
+    if (installed) {
+      res = L"既にインストールされています（Skipされました）";
+    } else if (!IsFullProgramPath(e.exe)) {
+      res = L"RunApplication:完全なパスで指定されていないため起動しませんでした。(" + e.exe + L")";
+    } else {
+      double taskId = 0;
+      if (!Attempt([&] { res = s.objWinCommon.RunApplication(Trim(e.exe), true, &taskId, 1, prm); })) {
+        res = L"RunApplication:プログラムの起動に失敗しました。";
+      }
+      if (res.empty()) {
+        done.push_back(e.exe);
+        destinations.push_back(L"");
+      }
+    }
+    run.Log(L"結果" + nn + L"=" + (IsBlank(res) ? L"APを正常に起動しました" : res));
+  }
+  run.Log(L";┗自動実行処理を終了しました");
+  return -1;
+}
+
+int16_t RegstRunAsAdmin(InstallRun& run) {
+  InstallerState& s = run.state;
+  run.Log(L"[管理者権限]");
+  run.Log(L";管理者権限で実行するEXEの登録結果");
+  int32_t n = 0;
+  for (int32_t i = 1; i <= s.AdminExeCount && i < static_cast<int32_t>(s.AdminExeList.size()); ++i) {
+    AdminExeEntry& e = s.AdminExeList[static_cast<size_t>(i)];
+    e.exe = Expanded(run, e.exe);
+    if (IsBlank(e.exe) || !Chosen(run, e.chk)) continue;
+    ++n;
+    bool ok = false;
+    Attempt([&] { ok = s.objWinCommon.REG_4DLayersRegst(e.exe); });
+    run.Log(L"exe" + Numbered(n, 2) + L"=" + e.exe);
+    run.Log(L"err" + Numbered(n, 2) + L"=" + (ok ? L"" : L"レジストリの登録に失敗しました！"));
+  }
+  return -1;
+}
+
+}  // namespace norvale

@@ -1,0 +1,634 @@
+#include "DownloadLoop.h"
+
+#include <windows.h>
+
+#include "DeleteGuard.h"
+#include "FileSystem.h"
+#include "LocalPathGuard.h"
+#include "Text.h"
+
+namespace norvale {
+namespace {
+
+constexpr wchar_t kCrLf[] = L"\r\n";
+constexpr int32_t kFontsFolder = 20;  // CSIDL_FONTS
+
+const wchar_t kRetryTail[] =
+    L"★リトライしますか？、リトライする場合は「はい」を、\r\n"
+    L"  中止する場合「いいえ」をクリックして下さい。";
+
+enum class EntryKind { Folder, Zip, Font, PlainFile };
+
+bool IsFontExtension(const std::wstring& ext) {
+  for (const wchar_t* font : {L"ttf", L"ttc", L"otf", L"woff", L"eot"}) {
+    if (TextEqualsIgnoreCase(ext, font)) return true;
+  }
+  return false;
+}
+
+bool ContainsIgnoreCase(const std::wstring& text, const std::wstring& part) {
+  if (part.empty()) return false;
+  if (part.size() > text.size()) return false;
+  for (size_t at = 0; at + part.size() <= text.size(); ++at) {
+    if (TextEqualsIgnoreCase(std::wstring_view(text).substr(at, part.size()), part)) return true;
+  }
+  return false;
+}
+
+// The 16-bit number a text stands for, 0 when it is none.
+int32_t NumberOr0(const std::wstring& text) {
+  const std::wstring t = Trim(text);
+  if (t.empty() || t.size() > 9) return 0;
+  for (wchar_t c : t) {
+    if (c < L'0' || c > L'9') return 0;
+  }
+  return std::stoi(t);
+}
+
+int16_t OptionUpperBound(const SelectGroupEntry& group) {
+  return static_cast<int16_t>(group.options.empty() ? 0 : group.options.size() - 1);
+}
+
+// Everything one call of DownloadFiles keeps.
+class DownloadStep {
+ public:
+  explicit DownloadStep(InstallRun& run) : run_(run), s_(run.state), ftp_(run.state.objFtp) {}
+  int16_t Run();
+
+ private:
+  enum class Outcome { Success, Failure, Journal, GiveUp };
+
+  bool ConditionHolds(const DownloadEntry& entry);
+  EntryKind KindOf(const DownloadEntry& entry, const std::wstring& ext);
+  Outcome Transfer(const DownloadEntry& entry, EntryKind kind);
+  Outcome TransferZip(const DownloadEntry& entry);
+  Outcome TransferFont();
+  Outcome AfterFailure(const DownloadEntry& entry, EntryKind kind);
+  std::wstring RecordedDestination(const DownloadEntry& entry, EntryKind kind) const;
+  void JournalEntry(const DownloadEntry& entry, EntryKind kind, bool withError);
+  void CheckDownloadedFiles();
+  void MakeTargetFolder(const std::wstring& folder);
+  void UndoWhatWasWritten();
+  bool GetFile(const std::wstring& localDir, bool saveInfo, std::wstring& lastLocalFile);
+  bool GetFolder(const DownloadEntry& entry);
+
+  InstallRun& run_;
+  InstallerState& s_;
+  ClsWinFTP& ftp_;
+  std::vector<std::wstring> doneSources_{L""};
+  std::vector<std::wstring> doneDestinations_{L""};
+  int32_t processed_ = 0;
+  int32_t targetCount_ = 0;
+  int16_t checkSkipped_ = 0;
+  int16_t result_ = 0;
+  std::wstring message_;
+  std::wstring retryText_;
+  int32_t errCode_ = 0;
+  // The parts of the src of the last file entry.
+  std::wstring serverFolder_, fileName_, ext_;
+  // Folders outside the install folder that this run created.
+  std::vector<std::wstring> createdFolders_;
+};
+
+int16_t DownloadStep::Run() {
+  checkSkipped_ = 0;
+  run_.SetLabel(0, L"ファイルをダウンロードしています...");
+  run_.SetLabel(1, L"");
+  run_.DoEvents();
+
+  Attempt([&] {
+    ftp_.ServerIP(s_.DownloadServer.ip);
+    ftp_.UserID(s_.DownloadServer.user);
+    ftp_.Pass(s_.DownloadServer.pw);
+    ftp_.PortNo(static_cast<int16_t>(s_.DownloadServer.port));
+    ftp_.DispObject(run_.window.L_SETUP(1));
+    ftp_.ASYNC(true);
+  });
+
+  Attempt([&] { run_.window.Dispゲージ(0); });
+  processed_ = 0;
+  targetCount_ = CountDownloadTargets(run_);
+  Attempt([&] { ftp_.DownloadedFilesClear(); });
+
+  run_.Log(L"[Download]");
+  run_.Log(L";ダウンロード結果");
+  run_.Log(L"Count=" + std::to_wstring(targetCount_));
+  run_.Log(L"");
+
+  const int32_t count = s_.DownloadCount;
+  for (int32_t i = 1; i <= count && i < static_cast<int32_t>(s_.DownloadList.size()); ++i) {
+    s_.InstallAborted = 0;
+    ftp_.StopFlag(0);
+
+    int32_t openCode = 0;
+    bool opened = false;
+    Attempt([&] { opened = ftp_.InetOpen(openCode); });
+    if (!opened) {
+      run_.Ask(L"FTP(WinInt.lib)の開始に失敗しました！\r\n(" + std::to_wstring(openCode) + L":" +
+                   ftp_.GetErrMsg(openCode) + L")",
+               L"FTP初期化エラー！", MB_OK | MB_ICONERROR);
+      checkSkipped_ = -1;
+      break;
+    }
+
+    DownloadEntry& entry = s_.DownloadList[static_cast<size_t>(i)];
+    Attempt([&] {
+      if (run_.calls.ExpandPathMacros) entry.dst = run_.calls.ExpandPathMacros(entry.dst);
+    });
+    const bool holds = ConditionHolds(entry);
+
+    if (IsAlreadyDone(doneSources_, doneDestinations_, entry.src, entry.dst)) {
+      if (holds) {
+        const std::wstring ext = s_.objPublicFunc.GetFileExt(entry.src);
+        const EntryKind kind = KindOf(entry, ext);
+        const std::wstring jjj = Numbered(processed_, 3);
+        run_.Log(L"★src" + jjj + L"=" + entry.src);
+        run_.Log(L"★dst" + jjj + L"=" + RecordedDestination(entry, kind));
+        run_.Log(L"★skp" + jjj + L"=");
+      }
+    } else if (holds) {
+      ++processed_;
+      if (targetCount_ > 0) {
+        const int64_t percent = static_cast<int64_t>(processed_) * 100 / targetCount_;
+        Attempt([&] { run_.window.Dispゲージ(static_cast<int16_t>(percent > 32767 ? 32767 : percent)); });
+      }
+      MakeTargetFolder(entry.dst);
+
+      EntryKind kind = EntryKind::PlainFile;
+      Outcome outcome = Outcome::Failure;
+      for (;;) {
+        message_.clear();
+        retryText_.clear();
+        errCode_ = 0;
+        if (entry.IsFolder == 0) {
+          serverFolder_ = s_.objPublicFunc.GetFilePath_FTP(entry.src);
+          fileName_ = s_.objPublicFunc.GetFileID_FTP(entry.src);
+          ext_ = s_.objPublicFunc.GetFileExt(entry.src);
+        }
+        kind = KindOf(entry, ext_);
+        outcome = Transfer(entry, kind);
+        if (outcome == Outcome::Success) {
+          doneSources_.push_back(entry.src);
+          doneDestinations_.push_back(entry.dst);
+          break;
+        }
+        if (outcome == Outcome::Journal) break;
+        if (errCode_ == kFtpStopped) {
+          s_.InstallAborted = -1;
+          checkSkipped_ = -1;
+          break;
+        }
+        outcome = AfterFailure(entry, kind);
+        if (outcome != Outcome::Failure) break;  // Failure: the user wants it again
+      }
+      if (outcome == Outcome::GiveUp) {
+        s_.InstallAborted = -1;
+        checkSkipped_ = -1;
+        break;
+      }
+      // A stopped transfer carries its code, an unpacking or font failure its
+      // text; an installed font is recorded without one.
+      JournalEntry(entry, kind,
+                   outcome == Outcome::Failure || (outcome == Outcome::Journal && !message_.empty()));
+    }
+
+    run_.DoEvents();
+    if (s_.InstallAborted != 0) {
+      const int answer = run_.Ask(
+          L"「キャンセル」がクリックされました！\r\n\r\n"
+          L"★処理を中止しますか？、中止する場合は「はい」をクリックして下さい。\r\n"
+          L"★処理を中止すると現時点までダウンロードされたファイルは削除されます。",
+          L"★処理を中止しますか？", MB_YESNO | MB_ICONINFORMATION | MB_DEFBUTTON2);
+      if (answer == IDYES) break;
+      --i;
+      s_.InstallAborted = 0;
+      ftp_.StopFlag(0);
+    }
+  }
+
+  Attempt([&] { ftp_.DispObject(nullptr); });
+
+  result_ = 0;
+  if (checkSkipped_ == 0 && s_.InstallAborted == 0) CheckDownloadedFiles();
+
+  const std::wstring listName = Trim(s_.InstallFilesList);
+  if (!listName.empty()) {
+    Attempt([&] { ftp_.DownloadedFilesListOut(run_.InstallFolder() + L"\\" + listName); });
+  }
+  if (s_.InstallAborted != 0) UndoWhatWasWritten();
+
+  Attempt([&] { ftp_.DownloadedFilesClear(); });
+  run_.Log(L"");
+  run_.SetLabel(0, L"");
+  run_.SetLabel(1, L"");
+  Attempt([&] { run_.window.Dispゲージ(-1); });
+  run_.DoEvents();
+  return result_;
+}
+
+bool DownloadStep::ConditionHolds(const DownloadEntry& entry) {
+  const std::wstring chk = Trim(entry.chk);
+  if (chk.empty()) return true;
+  int16_t g = 0, o = 0, include = 0, t = 0;
+  std::wstring groupName, optionName;
+  if (!Attempt([&] { run_.calls.ParseCondition(chk, g, o, include, t, groupName, optionName); })) {
+    return false;
+  }
+  bool verdict = include != 0;
+  if (t > 0 && t <= s_.CheckItemCount && t < static_cast<int16_t>(s_.CheckItems.size()) &&
+      s_.CheckItems[static_cast<size_t>(t)].checked == 0) {
+    return false;
+  }
+  if (verdict && g > 0 && g <= s_.SelectGroupCount &&
+      g < static_cast<int16_t>(s_.SelectGroups.size())) {
+    const SelectGroupEntry& group = s_.SelectGroups[static_cast<size_t>(g)];
+    if (o > 0 && o <= OptionUpperBound(group)) {
+      verdict = group.options[static_cast<size_t>(o)].chosen != 0;
+    }
+  }
+  return verdict;
+}
+
+EntryKind DownloadStep::KindOf(const DownloadEntry& entry, const std::wstring& ext) {
+  if (entry.IsFolder != 0) return EntryKind::Folder;
+  if (TextEqualsIgnoreCase(ext, L"zip")) return EntryKind::Zip;
+  if (IsFontExtension(ext) && s_.OsVersion.dwMajorVersion >= 6) {
+    std::wstring fonts;
+    Attempt([&] { fonts = s_.objWinCommon.GetSpecialFolderPath(kFontsFolder); });
+    if (ContainsIgnoreCase(entry.dst, fonts)) return EntryKind::Font;
+  }
+  return EntryKind::PlainFile;
+}
+
+bool DownloadStep::GetFile(const std::wstring& localDir, bool saveInfo,
+                           std::wstring& lastLocalFile) {
+  bool ok = false;
+  int32_t deleted = 0;
+  if (!Attempt([&] {
+        ok = ftp_.Ftp_GetFolder(serverFolder_, fileName_, 2, localDir, errCode_, L"", L"", L"",
+                                true, true, false, true, false, deleted, lastLocalFile, saveInfo);
+      })) {
+    errCode_ = ERROR_NOT_ENOUGH_MEMORY;
+  }
+  return ok;
+}
+
+bool DownloadStep::GetFolder(const DownloadEntry& entry) {
+  bool ok = false;
+  int32_t deleted = 0;
+  std::wstring last;
+  if (!Attempt([&] {
+        ok = ftp_.Ftp_GetFolder(entry.src, L"", 0, entry.dst, errCode_, L"", L"", L"", true, true,
+                                false, true, false, deleted, last, true);
+      })) {
+    errCode_ = ERROR_NOT_ENOUGH_MEMORY;
+  }
+  return ok;
+}
+
+DownloadStep::Outcome DownloadStep::Transfer(const DownloadEntry& entry, EntryKind kind) {
+  if (kind == EntryKind::Folder) {
+    run_.SetLabel(0, L"[" + entry.src + L"]をダウンロードしています...");
+    run_.DoEvents();
+    return GetFolder(entry) ? Outcome::Success : Outcome::Failure;
+  }
+  run_.SetLabel(0, L"ファイルをダウンロードしています...");
+  run_.DoEvents();
+  switch (kind) {
+    case EntryKind::Zip:
+      return TransferZip(entry);
+    case EntryKind::Font:
+      return TransferFont();
+    default: {
+      std::wstring last;
+      return GetFile(entry.dst, true, last) ? Outcome::Success : Outcome::Failure;
+    }
+  }
+}
+
+DownloadStep::Outcome DownloadStep::TransferZip(const DownloadEntry& entry) {
+  std::wstring tmp;
+  Attempt([&] { tmp = run_.calls.ExpandPathMacros(L"{tmp}"); });
+  std::wstring archive;
+  if (!GetFile(tmp, false, archive)) return Outcome::Failure;
+
+  if (IsBlank(archive) || !FileExists(Trim(archive))) {
+    retryText_ = L"ダウンロードされた圧縮ファイルが存在しませんでした！\r\n（" +
+                 (IsBlank(archive) ? fileName_ : Trim(archive)) + L" が存在しません）";
+    return Outcome::Failure;
+  }
+
+  bool unpacked = false;
+  std::wstring ignored;
+  Attempt([&] {
+    unpacked = run_.calls.ExtractZipFolder(archive, entry.dst, ignored, run_.window.L_SETUP(1));
+  });
+  run_.SetLabel(1, L"テンポラリファイルを削除しています...");
+  run_.DoEvents();
+  Attempt([&] { run_.calls.vbDeleteFile(archive, ignored); });
+
+  // The archive's first path element below {tmp}: a folder it may have
+  // brought along, emptied and removed again.
+  std::wstring below = archive;
+  if (below.size() >= tmp.size() &&
+      TextEqualsIgnoreCase(std::wstring_view(below).substr(0, tmp.size()), tmp)) {
+    below = below.substr(tmp.size());
+  }
+  if (!below.empty() && below[0] == L'\\') below.erase(0, 1);
+  const std::wstring element = below.substr(0, below.find(L'\\'));
+  if (!IsBlank(element)) {
+    const std::wstring folder = tmp + L"\\" + element;
+    ClearFolder(run_, folder);
+    Attempt([&] { run_.calls.vbDeleteFolder(folder); });
+  }
+  run_.SetLabel(1, L"");
+  run_.DoEvents();
+
+  if (unpacked) return Outcome::Success;
+  message_ = L"ファイル解凍＆コピーに失敗しました！";
+  const int answer = run_.Ask(
+      L"圧縮ファイルの解凍＆ファイルコピーに失敗しました！\r\n（" + element +
+          L"）\r\n\r\n★処理を中止しますか？、中止する場合は「はい」を、\r\n"
+          L"  無視して続行する場合「いいえ」をクリックして下さい。",
+      L"処理を中止しますか？", MB_YESNO | MB_ICONERROR);
+  if (answer == IDYES) s_.InstallAborted = -1;
+  checkSkipped_ = -1;
+  errCode_ = 0;
+  return Outcome::Journal;
+}
+
+DownloadStep::Outcome DownloadStep::TransferFont() {
+  std::wstring last;
+  if (!GetFile(s_.TmpDir, false, last)) return Outcome::Failure;
+
+  run_.SetLabel(1, L"フォント[" + fileName_ + L"]をインストールしています...");
+  run_.DoEvents();
+  const std::wstring copy = s_.TmpDir + L"\\" + fileName_;
+  bool installed = false;
+  Attempt([&] {
+    std::wstring text;
+    const bool scriptReady = run_.calls.CheckAddFontScript(text);
+    const bool newWindows = s_.OsVersion.dwMajorVersion >= 10 && s_.OsVersion.dwBuildNumber > 17000;
+    installed = scriptReady && newWindows ? run_.calls.vbAddFontByPowerShell(copy, text)
+                                          : run_.calls.vbInstallFont(copy, text);
+  });
+  if (installed) {
+    Attempt([&] {
+      const std::wstring font = s_.FontsDir + L"\\" + fileName_;
+      const auto found = QueryFile(font);
+      ftp_.DownloadedFilesAdd(font, found ? static_cast<int32_t>(found->size) : 0);
+    });
+  } else {
+    errCode_ = 0;
+    message_ = L"FONTファイル[" + copy + L"]をインストールできませんでした！";
+  }
+  std::wstring ignored;
+  Attempt([&] { run_.calls.vbDeleteFile(copy, ignored); });
+  // A font never enters the done lists and never leads to the retry question.
+  return Outcome::Journal;
+}
+
+DownloadStep::Outcome DownloadStep::AfterFailure(const DownloadEntry& entry, EntryKind kind) {
+  const std::wstring serverName =
+      kind == EntryKind::Folder ? entry.src : serverFolder_ + L"/" + fileName_;
+  if (!retryText_.empty()) {
+    retryText_ += std::wstring(kCrLf) + kCrLf + kRetryTail;
+  } else if (errCode_ == kFtpFileNotFound) {
+    retryText_ = L"ダウンロードエラーが発生しました！\r\n" + serverName +
+                 L"\r\nはサーバーに存在しません。\r\n" + kRetryTail;
+  } else if (errCode_ == kFtpIncompleteTransfer) {
+    // The client's check of the received size failed: say so, and which file.
+    retryText_ = L"ダウンロードエラーが発生しました！\r\n" + serverName +
+                 L"\r\nのサイズがサーバーと一致しません（受信が途中で切れました）。\r\n(" +
+                 std::to_wstring(errCode_) + L":" + ftp_.GetErrMsg(errCode_) + L")\r\n\r\n" +
+                 kRetryTail;
+  } else {
+    retryText_ = L"ダウンロードエラーが発生しました！\r\n(" + std::to_wstring(errCode_) + L":" +
+                 ftp_.GetErrMsg(errCode_) + L")\r\n\r\n" + kRetryTail;
+  }
+  const int answer = run_.Ask(retryText_, L"リトライしますか？", MB_YESNO | MB_ICONERROR);
+  return answer == IDYES ? Outcome::Failure : Outcome::GiveUp;
+}
+
+std::wstring DownloadStep::RecordedDestination(const DownloadEntry& entry, EntryKind kind) const {
+  if (kind == EntryKind::Folder) return entry.dst;
+  const std::wstring name = s_.objPublicFunc.GetFileID_FTP(entry.src);
+  if (!entry.dst.empty() && entry.dst.back() == L'\\') return entry.dst + name;
+  return entry.dst + L"\\" + name;
+}
+
+void DownloadStep::JournalEntry(const DownloadEntry& entry, EntryKind kind, bool withError) {
+  const std::wstring jjj = Numbered(processed_, 3);
+  std::wstring err;
+  if (withError) {
+    err = !message_.empty() ? message_
+                            : L"Download error! " + std::to_wstring(errCode_) + L":" +
+                                  ftp_.GetErrMsg(errCode_);
+  }
+  run_.Log(L"src" + jjj + L"=" + entry.src);
+  run_.Log(L"dst" + jjj + L"=" + RecordedDestination(entry, kind));
+  run_.Log(L"err" + jjj + L"=" + err);
+}
+
+void DownloadStep::CheckDownloadedFiles() {
+  run_.SetLabel(0, L"ダウンロードしたファイルをチェックしています...");
+  run_.SetLabel(1, L"");
+  run_.DoEvents();
+  int32_t files = 0, errors = 0;
+  std::wstring errorText, warningText;
+  bool passed = false;
+  Attempt([&] { passed = ftp_.DownloadedFilesVerify(files, errors, errorText, warningText); });
+  if (passed) {
+    if (!IsBlank(warningText)) {
+      run_.Ask(warningText +
+                   L"\r\n\r\n（フォントを使用する場合は手動でインストールして下さい）\r\n\r\n"
+                   L"★メッセージを確認後「ＯＫ」ボタンを押して下さい。",
+               L"【警告】FONTを正常にインストールできませんでした！",
+               MB_OK | MB_ICONINFORMATION | MB_SYSTEMMODAL);
+      run_.Log(L";【警告】ダウンロードしたファイルチェックで以下の問題がありました。");
+      size_t from = 0;
+      for (;;) {
+        const size_t to = warningText.find(kCrLf, from);
+        const std::wstring piece = warningText.substr(from, to == std::wstring::npos ? to : to - from);
+        if (!IsBlank(piece)) run_.Log(L";" + piece);
+        if (to == std::wstring::npos) break;
+        from = to + 2;
+      }
+    }
+    result_ = -1;
+  } else {
+    s_.InstallAborted = -1;
+    result_ = 0;
+    run_.Ask(L"ダウンロード後のファイルチェックで異常を検出しました！\r\n\r\n"
+             L"ファイルが削除されたか書き換わった可能性があります。\r\n"
+             L"（セキュリティソフト等により削除された可能性があります）\r\n\r\n"
+             L"***** エラー詳細は以下の通りです *****\r\n" +
+                 errorText +
+                 L"\r\n\r\n★インストールを中止します、「ＯＫ」ボタンを押して下さい。",
+             L"ダウンロードファイルチェックエラー！", MB_OK | MB_ICONERROR | MB_SYSTEMMODAL);
+  }
+}
+
+void DownloadStep::MakeTargetFolder(const std::wstring& dst) {
+  Attempt([&] {
+    // The highest level of dst that is missing now holds only what this run
+    // puts there: it goes again when the run is rolled back, unless the
+    // install folder's removal takes it anyway.
+    std::wstring topMissing;
+    for (std::wstring level = Trim(dst); !level.empty() && !FolderExists(level);
+         level = BeforeLast(level, L'\\')) {
+      topMissing = level;
+    }
+    s_.objPublicFunc.MakeDir(s_.objPublicFunc.GetFilePath(dst), nullptr, true);
+    const std::wstring app = Trim(run_.InstallFolder());
+    if (!topMissing.empty() && (app.empty() || !IsInsideFolder(app, topMissing, true))) {
+      createdFolders_.push_back(topMissing);
+    }
+  });
+}
+
+// An aborted run leaves nothing of its downloads outside the install folder
+// (whose removal belongs to the roll-back): the listed files, installed fonts
+// and the folders this run created go again.
+void DownloadStep::UndoWhatWasWritten() {
+  const std::wstring app = Trim(run_.InstallFolder());
+  int32_t listed = 0;
+  Attempt([&] { listed = ftp_.DownloadedFilesCount(); });
+  for (int32_t k = 1; k <= listed; ++k) {
+    Attempt([&] {
+      const std::wstring path = ftp_.DownloadedFilesGetFilePath(k);
+      if (IsBlank(path) || (!app.empty() && IsInsideFolder(app, path))) return;
+      const std::wstring fonts = Trim(s_.FontsDir);
+      if (!fonts.empty() && TextEqualsIgnoreCase(BeforeLast(path, L'\\'), fonts)) {
+        if (run_.calls.vbRemoveFont) run_.calls.vbRemoveFont(AfterLast(path, L'\\'));
+        return;
+      }
+      std::wstring ignored;
+      run_.calls.vbDeleteFile(path, ignored);
+    });
+  }
+  for (auto it = createdFolders_.rbegin(); it != createdFolders_.rend(); ++it) {
+    Attempt([&] { DeleteTree(*it); });
+  }
+}
+
+}  // namespace
+
+int16_t DownloadFiles(InstallRun& run) {
+  int16_t result = 0;
+  Attempt([&] { result = DownloadStep(run).Run(); });
+  return result;
+}
+
+int32_t CountDownloadTargets(InstallRun& run) {
+  InstallerState& s = run.state;
+  int32_t counted = 0;
+  for (int32_t i = 1; i <= s.DownloadCount && i < static_cast<int32_t>(s.DownloadList.size());
+       ++i) {
+    Attempt([&] {
+      const std::wstring chk = Trim(s.DownloadList[static_cast<size_t>(i)].chk);
+      if (chk.empty() || TextEqualsIgnoreCase(chk, L"32bit")) {
+        ++counted;
+        return;
+      }
+      if (TextEqualsIgnoreCase(chk, L"64bit")) {
+        if (run.calls.IsWow64 && run.calls.IsWow64()) ++counted;
+        return;
+      }
+      const size_t comma = chk.find(L',');
+      if (comma == std::wstring::npos || comma == 0) return;
+      const int32_t g = NumberOr0(chk.substr(0, comma));
+      const int32_t o = NumberOr0(chk.substr(comma + 1));
+      if (g < 1 || g > s.SelectGroupCount || g >= static_cast<int32_t>(s.SelectGroups.size())) {
+        return;
+      }
+      const SelectGroupEntry& group = s.SelectGroups[static_cast<size_t>(g)];
+      if (o >= 1 && o <= OptionUpperBound(group) && group.options[static_cast<size_t>(o)].chosen != 0) {
+        ++counted;
+      }
+    });
+  }
+  return counted;
+}
+
+int16_t IsAlreadyDone(const std::vector<std::wstring>& doneSources,
+                      const std::vector<std::wstring>& doneDestinations,
+                      const std::wstring& src, const std::wstring& dst) {
+  if (doneSources.empty()) return 0;
+  for (const std::wstring& source : doneSources) {
+    if (!TextEqualsIgnoreCase(src, source)) continue;
+    if (IsBlank(dst)) return -1;
+    for (const std::wstring& destination : doneDestinations) {
+      if (TextEqualsIgnoreCase(dst, destination)) return -1;
+    }
+  }
+  return 0;
+}
+
+int16_t ClearFolder(InstallRun& run, const std::wstring& folder) {
+  if (IsBlank(folder)) return 0;
+  int32_t kind = kPathMissing;
+  Attempt([&] { kind = run.calls.GetPathKind(folder); });
+  if (kind != kPathIsFolder) return 0;
+  const std::wstring base = folder.back() == L'\\' ? folder : folder + L'\\';
+  bool all = true;
+  std::vector<WIN32_FIND_DATAW> entries;
+  ListFolderEntries(base, entries);
+  std::vector<std::wstring> files, folders;
+  for (const WIN32_FIND_DATAW& found : entries) {
+    ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? folders : files).push_back(base + found.cFileName);
+  }
+  for (const std::wstring& file : files) {
+    std::wstring ignored;
+    bool ok = false;
+    Attempt([&] { ok = run.calls.vbDeleteFile(file, ignored); });
+    all = all && ok;
+  }
+  for (const std::wstring& sub : folders) {
+    bool ok = false;
+    Attempt([&] { ok = run.calls.vbDeleteFolder(sub); });
+    all = all && ok;
+  }
+  return all ? -1 : 0;
+}
+
+int32_t AddFolderToCheckList(InstallRun& run, const std::wstring& folder) {
+  if (IsBlank(folder)) return 0;
+  std::vector<FileListEntry> list{FileListEntry{}};
+  GetFolderFileList(folder, list, -1);
+  for (size_t k = 1; k < list.size(); ++k) {
+    if (list[k].flag == 0) {
+      Attempt([&] { run.state.objFtp.DownloadedFilesAdd(list[k].path, list[k].size); });
+    }
+  }
+  return static_cast<int32_t>(list.size()) - 1;
+}
+
+int32_t GetFolderFileList(const std::wstring& folder, std::vector<FileListEntry>& list,
+                          int16_t recurse) {
+  if (list.empty()) list.emplace_back();
+  const std::wstring base = !folder.empty() && folder.back() == L'\\' ? folder : folder + L'\\';
+  Attempt([&] {
+    if (recurse != 0) {
+      std::vector<WIN32_FIND_DATAW> entries;
+      ListFolderEntries(base, entries);
+      for (const WIN32_FIND_DATAW& found : entries) {
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+          GetFolderFileList(base + found.cFileName, list, recurse);
+        }
+      }
+    }
+    for (const FoundFile& file : ListFiles(base + L"*", true)) {
+      FileListEntry entry;
+      entry.name = file.name;
+      entry.folder = base;
+      entry.path = base + file.name;
+      entry.size = static_cast<int32_t>(file.size & 0xFFFFFFFFu);
+      entry.date = OleDate::FromFileTimeUtc(file.lastWrite).value_or(OleDate());
+      list.push_back(std::move(entry));
+    }
+  });
+  return static_cast<int32_t>(list.size()) - 1;
+}
+
+}  // namespace norvale

@@ -1,0 +1,108 @@
+#include "InstallSequence.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
+#include "ApFileLinks.h"
+#include "DownloadLoop.h"
+#include "Handles.h"
+#include "Text.h"
+#include "UninstallRegistration.h"
+
+namespace norvale {
+
+int32_t WriteSetupStartTxt(InstallRun& run, const std::wstring& line, int16_t mode) {
+  int32_t result = 0;
+  const bool ran = Attempt([&] {
+    const std::wstring path = Trim(run.InstallFolder() + L"\\Setup_Start.txt");
+    const FileHandle file(CreateFileW(path.c_str(), mode == 1 ? GENERIC_WRITE : FILE_APPEND_DATA,
+                                      FILE_SHARE_READ, nullptr,
+                                      mode == 1 ? CREATE_ALWAYS : OPEN_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+      result = static_cast<int32_t>(GetLastError());
+      return;
+    }
+    const std::string bytes = ToAnsi(line) + "\r\n";
+    DWORD written = 0;
+    if (!WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
+      result = static_cast<int32_t>(GetLastError());
+    } else if (written != bytes.size()) {
+      result = ERROR_WRITE_FAULT;
+    }
+  });
+  return ran ? result : ERROR_NOT_ENOUGH_MEMORY;
+}
+
+int16_t ExecuteSetup(InstallRun& run) {
+  InstallerState& s = run.state;
+  s.InstallAborted = 0;
+  Attempt([&] { s.objFtp.StopFlag(0); });
+
+  const std::wstring app = run.InstallFolder();
+  Attempt([&] { s.objPublicFunc.MakeDir(app, nullptr, true); });
+  Attempt([&] { s.objPublicFunc.MakeDir(app + L"\\Uninst", nullptr, true); });
+
+  Attempt([&] { run.calls.WriteSetupLog(L";Setup処理を開始しました。", 1); });
+
+  s.TmpDir = app + L"\\TEMP";
+  Attempt([&] { s.objPublicFunc.MakeDir(s.TmpDir, nullptr, true); });
+
+  Attempt([&] {
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    if (s.seams.common.clock) now = s.seams.common.clock->LocalNow();
+    wchar_t stamp[32];
+    swprintf(stamp, 32, L"%04u/%02u/%02u %02u:%02u:%02u", now.wYear, now.wMonth, now.wDay,
+             now.wHour, now.wMinute, now.wSecond);
+    const std::wstring line =
+        std::wstring(stamp) + L" [" + s.AppName + L"]のインストールを開始しました。";
+    if (WriteSetupStartTxt(run, line, 1) != 0) {
+      run.Log(L";★Setup_Start.txtの作成に失敗しました！");
+    }
+  });
+
+  run.Log(L"[Setup]");
+  run.Log(L";セットアップ情報");
+  run.Log(L"AppId=" + s.AppId);
+  run.Log(L"AppName=" + s.AppName);
+  run.Log(L"AppVerName=" + s.AppVerName);
+  run.Log(L"AppDir=" + app);
+  if (s.AlertSpaceOnDisk > 0) {
+    Attempt([&] {
+      // A fixed-point value with four decimals, written as its decimal text.
+      const int64_t whole = s.AlertSpaceOnDisk / 10000;
+      int64_t fraction = s.AlertSpaceOnDisk % 10000;
+      std::wstring text = std::to_wstring(whole);
+      if (fraction != 0) {
+        std::wstring digits = std::to_wstring(fraction);
+        digits.insert(0, 4 - digits.size(), L'0');
+        while (!digits.empty() && digits.back() == L'0') digits.pop_back();
+        text += L"." + digits;
+      }
+      run.Log(L"AlertSpaceOnDisk=" + text);
+    });
+  }
+  if (!IsBlank(s.InstallFilesList)) run.Log(L"InstallFilesList=" + Trim(s.InstallFilesList));
+
+  DownloadFiles(run);
+
+  if (s.InstallAborted != 0) {
+    Attempt([&] { run.window.Chk_FinalRun(0); });
+    return 0;
+  }
+  Attempt([&] { run.window.C_CancelEnabled(false); });
+  Attempt([&] {
+    if (run.calls.CreateShortCuts) run.calls.CreateShortCuts();
+  });
+  CreateApFileLinks(run);
+  ExecuteAutoRun(run);
+  RegstRunAsAdmin(run);
+  RegstUninstInfo(run);
+  InstallUninstaller(run);
+  Attempt([&] { s.objWinCommon.REG_RegFlush(); });
+  return 0;
+}
+
+}  // namespace norvale

@@ -1,0 +1,27 @@
+#pragma once
+// The last steps of a completed install run: the product's entry in the
+// Windows list of installed programs, and the uninstaller with its scripts,
+// the archive DLL and "Start.ini" in the install folder. Also the command
+// file that puts a newer installer in the running one's place.
+#include <cstdint>
+#include <string>
+
+#include "InstallRun.h"
+#include "RegVariant.h"
+
+namespace norvale {
+
+bool RegstUninstInfo(InstallRun& run);
+bool InstallUninstaller(InstallRun& run);
+// Kilobytes with four decimals; -1 for a folder that cannot be read.
+RegCurrency GetFolderSizeKB(const std::wstring& folder);
+bool GetFileVersionParts(const std::wstring& path, int32_t& major, int32_t& minor,
+                         int32_t& revision);
+// Ends the program, whether or not the command file could be written.
+void vbMakeReplaceCmd(InstallRun& run, const std::wstring& newProgram);
+
+// The uninstall command as Windows runs it: the program's path, in double
+// quotes when it holds a blank so that no shorter path is taken for it.
+std::wstring UninstallCommand(const std::wstring& uninstallerPath);
+
+}  // namespace norvale
