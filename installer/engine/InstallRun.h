@@ -73,8 +73,10 @@ struct InstallRun {
   // The running installer's folder and program name (without ".exe").
   std::wstring installerFolder;
   std::wstring installerName;
-  // Ends the program at once; tests put in a recorder.
+  // Ends the program at once, and starts a generated command file minimised;
+  // empty: the real ones. Tests put in recorders.
   std::function<void()> endProgram;
+  std::function<void(const std::wstring& file)> startCommandFile;
 
   // The install folder: input item 1, as stored.
   std::wstring InstallFolder() const;

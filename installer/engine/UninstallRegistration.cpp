@@ -242,7 +242,15 @@ void vbMakeReplaceCmd(InstallRun& run, const std::wstring& newProgram) {
     }
     Attempt([&] { SetCurrentDirectoryW(L"C:\\"); });
     run.DoEvents();
-    if (done) Attempt([&] { run.state.objWinCommon.ShellExe(cmdPath, L"", 2); });
+    if (done) {
+      Attempt([&] {
+        if (run.startCommandFile) {
+          run.startCommandFile(cmdPath);
+        } else {
+          run.state.objWinCommon.ShellExe(cmdPath, L"", 2);
+        }
+      });
+    }
   });
   if (run.endProgram) {
     run.endProgram();

@@ -1,0 +1,289 @@
+// The download step against the real FTP test server: a package of every
+// entry kind, Cancel with both answers to the stop question, a server that
+// lacks or cuts short one file, and the conditions on two Windows profiles.
+#include <windows.h>
+
+#include <algorithm>
+
+#include "DownloadLoop.h"
+#include "EngineRunFixture.h"
+#include "FileSystem.h"
+
+namespace testing_support {
+namespace {
+
+constexpr wchar_t kStopTitle[] = L"★処理を中止しますか？";
+constexpr wchar_t kRetryTitle[] = L"リトライしますか？";
+constexpr wchar_t kFtpStopTitle[] = L"FTP:ダウンロードを中止しますか？";
+class DownloadLoopTest : public PackageServerTest {
+ protected:
+  std::wstring FontsFolder() { return State().objWinCommon.GetSpecialFolderPath(20); }
+};
+
+TEST_F(DownloadLoopTest, InstallsEveryKindOfEntryAndRecordsEach) {
+  AddDownload(L"/pkg/app/", L"{app}");
+  AddDownload(L"/pkg/files/readme.txt", L"{app}\\doc\\");
+  AddDownload(L"/pkg/files/data.zip", L"{app}\\data");
+  AddDownload(L"/pkg/fonts/demo.ttf", FontsFolder());
+  AddDownload(L"/pkg/files/readme.txt", L"{app}\\doc\\");  // the same again
+  AddDownload(L"/pkg/files/readme.txt", L"{app}\\other");
+  State().InstallFilesList = L" files.txt ";
+
+  EXPECT_EQ(norvale::DownloadFiles(Run()), -1);
+  EXPECT_EQ(State().InstallAborted, 0);
+
+  EXPECT_EQ(ReadFileBytes(appDir_ + L"\\main.txt"), Served(L"pkg/app/main.txt"));
+  EXPECT_TRUE(ReadFileBytes(appDir_ + L"\\bin\\core.bin") == Served(L"pkg/app/bin/core.bin"));
+  EXPECT_EQ(ReadFileBytes(appDir_ + L"\\データ\\説明.txt"), Served(L"pkg/app/データ/説明.txt"));
+  EXPECT_EQ(ReadFileBytes(appDir_ + L"\\doc\\readme.txt"), "read me\r\n");
+  EXPECT_TRUE(ReadFileBytes(appDir_ + L"\\data\\unpacked.txt") == Served(L"pkg/files/data.zip"));
+  EXPECT_TRUE(ReadFileBytes(*fonts_ / L"demo.ttf") == Served(L"pkg/fonts/demo.ttf"));
+  // Archive and font copies in {tmp} are gone; the font went the Install
+  // verb's way on a script-less machine.
+  EXPECT_FALSE(norvale::FileExists(appDir_ + L"\\TEMP\\data.zip"));
+  EXPECT_FALSE(norvale::FileExists(appDir_ + L"\\TEMP\\demo.ttf"));
+  EXPECT_EQ(installedFonts_, std::vector<std::wstring>{L"demo.ttf"});
+  EXPECT_TRUE(norvale::FileExists(appDir_ + L"\\files.txt"));
+
+  const std::vector<std::wstring> expected = {
+      L";ダウンロード結果",
+      L"Count=6",
+      L"",
+      L"src001=/pkg/app/",
+      L"dst001=" + appDir_,
+      L"err001=",
+      L"src002=/pkg/files/readme.txt",
+      L"dst002=" + appDir_ + L"\\doc\\readme.txt",
+      L"err002=",
+      L"src003=/pkg/files/data.zip",
+      L"dst003=" + appDir_ + L"\\data\\data.zip",
+      L"err003=",
+      L"src004=/pkg/fonts/demo.ttf",
+      L"dst004=" + FontsFolder() + L"\\demo.ttf",
+      L"err004=",
+      L"★src004=/pkg/files/readme.txt",
+      L"★dst004=" + appDir_ + L"\\doc\\readme.txt",
+      L"★skp004=",
+      L"src005=/pkg/files/readme.txt",
+      L"dst005=" + appDir_ + L"\\other\\readme.txt",
+      L"err005=",
+      L""};
+  EXPECT_EQ(Section(L"Download"), expected);
+  // Five of six counted entries were processed; the duplicate moves nothing.
+  EXPECT_EQ(window_->gauge, (std::vector<int16_t>{0, 16, 33, 50, 66, 83, -1}));
+  EXPECT_TRUE(box_->asked.empty());
+  EXPECT_EQ(State().objFtp.DispObject(), nullptr);
+}
+
+TEST_F(DownloadLoopTest, FailedUnpackingAndFontAreRecordedAndTheCheckIsSkipped) {
+  unpackWorks_ = false;
+  fontInstallWorks_ = false;
+  AddDownload(L"/pkg/files/data.zip", L"{app}\\data");
+  AddDownload(L"/pkg/fonts/demo.ttf", FontsFolder());
+  box_->Answer(L"処理を中止しますか？", IDNO);
+
+  EXPECT_EQ(norvale::DownloadFiles(Run()), 0);
+  EXPECT_EQ(State().InstallAborted, 0);
+  const auto lines = Section(L"Download");
+  EXPECT_NE(std::find(lines.begin(), lines.end(), L"err001=ファイル解凍＆コピーに失敗しました！"),
+            lines.end());
+  EXPECT_NE(std::find(lines.begin(), lines.end(),
+                      L"err002=FONTファイル[" + appDir_ + L"\\TEMP\\demo.ttf]をインストールできませんでした！"),
+            lines.end());
+  const auto* unpack = box_->First(L"処理を中止しますか？");
+  ASSERT_NE(unpack, nullptr);
+  EXPECT_NE(unpack->text.find(L"（data.zip）"), std::wstring::npos);
+  EXPECT_EQ(box_->Count(kRetryTitle), 0);
+}
+
+// Cancel during a large file: the transfer ends within a second, the stop
+// question names Cancel, and Yes leaves nothing of the download outside the
+// install folder.
+TEST_F(DownloadLoopTest, CancelDuringALargeFileStopsWithinASecondAndRollsBack) {
+  const std::wstring existing = outside_->Path();
+  const std::wstring fresh = *outside_ / L"new folder\\deeper";
+  AddDownload(L"/pkg/files/readme.txt", existing);
+  AddDownload(L"/pkg/files/big.bin", fresh);
+  AddDownload(L"/pkg/files/option.txt", L"{app}");
+  FtpFaults slow;
+  slow.throttleBytesPerSecond = 256 * 1024;
+  server_->SetFaults(slow);
+
+  ULONGLONG cancelledAt = 0;
+  pump_->hook = [&] {
+    if (cancelledAt == 0 && norvale::FileExists(fresh + L"\\big.bin")) {
+      const auto file = norvale::QueryFile(fresh + L"\\big.bin");
+      if (file && file->size > 64 * 1024) {
+        cancelledAt = GetTickCount64();
+        ClickCancel();
+      }
+    }
+  };
+  box_->Answer(kFtpStopTitle, IDYES);
+  box_->Answer(kStopTitle, IDYES);
+
+  EXPECT_EQ(norvale::DownloadFiles(Run()), 0);
+  EXPECT_EQ(State().InstallAborted, -1);
+  ASSERT_NE(cancelledAt, 0u);
+  const auto* stop = box_->First(kStopTitle);
+  ASSERT_NE(stop, nullptr);
+  EXPECT_LT(stop->tick - cancelledAt, 1000u);
+  EXPECT_NE(stop->text.find(L"「キャンセル」がクリックされました！"), std::wstring::npos);
+  EXPECT_EQ(stop->style & MB_DEFBUTTON2, static_cast<unsigned>(MB_DEFBUTTON2));
+
+  const auto lines = Section(L"Download");
+  EXPECT_NE(std::find(lines.begin(), lines.end(),
+                      L"err002=Download error! -999:" + State().objFtp.GetErrMsg(kFtpStopped)),
+            lines.end());
+  EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                          [](const std::wstring& l) { return l.rfind(L"src", 0) == 0; }),
+            2);
+  // The roll-back of what the download wrote outside the install folder.
+  EXPECT_FALSE(norvale::FileExists(existing + L"\\readme.txt"));
+  EXPECT_TRUE(norvale::FolderExists(existing));
+  EXPECT_FALSE(norvale::FolderExists(*outside_ / L"new folder"));
+  EXPECT_FALSE(norvale::FileExists(appDir_ + L"\\option.txt"));
+}
+
+TEST_F(DownloadLoopTest, NoAtTheStopQuestionDownloadsTheEntryAgain) {
+  AddDownload(L"/pkg/files/big.bin", L"{app}");
+  FtpFaults slow;
+  slow.throttleBytesPerSecond = 256 * 1024;
+  server_->SetFaults(slow);
+  bool cancelled = false;
+  pump_->hook = [&] {
+    const auto file = norvale::QueryFile(appDir_ + L"\\big.bin");
+    if (!cancelled && file && file->size > 64 * 1024) {
+      cancelled = true;
+      server_->ClearFaults();
+      ClickCancel();
+    }
+  };
+  box_->Answer(kFtpStopTitle, IDYES);
+  box_->Answer(kStopTitle, IDNO);
+
+  // The run goes on, but a stopped transfer leaves the final check out.
+  EXPECT_EQ(norvale::DownloadFiles(Run()), 0);
+  EXPECT_EQ(State().InstallAborted, 0);
+  EXPECT_EQ(box_->Count(kStopTitle), 1);
+  EXPECT_TRUE(ReadFileBytes(appDir_ + L"\\big.bin") == Served(L"pkg/files/big.bin"));
+  const auto lines = Section(L"Download");
+  EXPECT_NE(std::find(lines.begin(), lines.end(), L"err001=Download error! -999:" +
+                                                     State().objFtp.GetErrMsg(kFtpStopped)),
+            lines.end());
+  EXPECT_NE(std::find(lines.begin(), lines.end(), L"src002=/pkg/files/big.bin"), lines.end());
+  EXPECT_NE(std::find(lines.begin(), lines.end(), L"err002="), lines.end());
+}
+
+// A file missing on the server: the retry question names it; Yes after the
+// file appeared fetches it, No gives up without recording the entry.
+TEST_F(DownloadLoopTest, MissingFileAsksToRetry) {
+  AddDownload(L"/pkg/late/late.txt", L"{app}");
+  box_->Answer(kRetryTitle, IDYES);
+  box_->onAsk = [&](const AnsweringBox::Question& q) {
+    if (q.title == kRetryTitle) PutFile(root_->Path(), L"pkg/late/late.txt", "late\r\n");
+  };
+
+  EXPECT_EQ(norvale::DownloadFiles(Run()), -1);
+  const auto* retry = box_->First(kRetryTitle);
+  ASSERT_NE(retry, nullptr);
+  EXPECT_EQ(retry->text,
+            L"ダウンロードエラーが発生しました！\r\n/pkg/late/late.txt\r\nはサーバーに存在しません。\r\n"
+            L"★リトライしますか？、リトライする場合は「はい」を、\r\n"
+            L"  中止する場合「いいえ」をクリックして下さい。");
+  EXPECT_EQ(ReadFileBytes(appDir_ + L"\\late.txt"), "late\r\n");
+  DeleteFileW((*root_ / L"pkg\\late\\late.txt").c_str());
+}
+
+TEST_F(DownloadLoopTest, GivingUpOnAFailedFileAbortsWithoutRecordingIt) {
+  AddDownload(L"/pkg/files/readme.txt", outside_->Path());
+  AddDownload(L"/pkg/files/absent.txt", L"{app}");
+  AddDownload(L"/pkg/files/option.txt", L"{app}");
+
+  EXPECT_EQ(norvale::DownloadFiles(Run()), 0);
+  EXPECT_EQ(State().InstallAborted, -1);
+  // Giving up ends the loop at once: no stop question follows.
+  EXPECT_EQ(box_->Count(kRetryTitle), 1);
+  EXPECT_EQ(box_->Count(kStopTitle), 0);
+  const auto lines = Section(L"Download");
+  EXPECT_EQ(std::find(lines.begin(), lines.end(), L"src002=/pkg/files/absent.txt"), lines.end());
+  EXPECT_EQ(lines.back(), L"");
+  EXPECT_FALSE(norvale::FileExists(appDir_ + L"\\option.txt"));
+  EXPECT_FALSE(norvale::FileExists(*outside_ / L"readme.txt"));
+}
+
+// The server cuts the file short every time: a failure, and the question
+// says that the size did not match.
+TEST_F(DownloadLoopTest, AFileCutShortIsAFailureThatSaysSo) {
+  AddDownload(L"/pkg/files/big.bin", L"{app}");
+  FtpFaults cut;
+  cut.truncateRetr = 1000;
+  server_->SetFaults(cut);
+  State().objFtp.OLErrorRetryMaxCount(1);
+  State().objFtp.OLErrorRetryWaitTime(0);
+
+  EXPECT_EQ(norvale::DownloadFiles(Run()), 0);
+  EXPECT_EQ(State().InstallAborted, -1);
+  const auto* retry = box_->First(kRetryTitle);
+  ASSERT_NE(retry, nullptr);
+  EXPECT_NE(retry->text.find(L"/pkg/files/big.bin"), std::wstring::npos);
+  EXPECT_NE(retry->text.find(L"サイズ"), std::wstring::npos);
+  EXPECT_FALSE(norvale::FileExists(appDir_ + L"\\big.bin"));
+}
+
+struct ProfileCase {
+  const char* name;
+  bool windows7x86;
+  std::vector<std::wstring> present, absent;
+  int count;
+};
+
+class DownloadConditionsTest : public DownloadLoopTest,
+                               public ::testing::WithParamInterface<ProfileCase> {};
+
+TEST_P(DownloadConditionsTest, InstallTheEntriesOfTheProfile) {
+  const ProfileCase& p = GetParam();
+  NewServedRun(p.windows7x86 ? Windows7x86() : Windows10x64());
+  AddOptionGroup(2, 2);
+  AddTask(false);
+  AddTask(true);
+  AddDownload(L"/pkg/files/only64.txt", L"{app}", L"64bit");
+  AddDownload(L"/pkg/files/only32.txt", L"{app}", L"32bit");
+  AddDownload(L"/pkg/files/option.txt", L"{app}", L"1,2");
+  AddDownload(L"/pkg/files/readme.txt", L"{app}", L"1,1");
+  AddDownload(L"/pkg/files/task.txt", L"{app}", L"task2");
+  AddDownload(L"/pkg/app/main.txt", L"{app}", L"task1");
+
+  EXPECT_EQ(norvale::CountDownloadTargets(Run()), p.count);
+  EXPECT_EQ(norvale::DownloadFiles(Run()), -1);
+  for (const std::wstring& name : p.present) {
+    EXPECT_TRUE(norvale::FileExists(appDir_ + L"\\" + name)) << name;
+  }
+  for (const std::wstring& name : p.absent) {
+    EXPECT_FALSE(norvale::FileExists(appDir_ + L"\\" + name)) << name;
+  }
+  EXPECT_EQ(Section(L"Download")[1], L"Count=" + std::to_wstring(p.count));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Profiles, DownloadConditionsTest,
+    ::testing::Values(
+        // "32bit" is counted everywhere but fetched only on 32-bit Windows;
+        // task entries are fetched though never counted.
+        ProfileCase{"Windows10x64", false, {L"only64.txt", L"option.txt", L"task.txt"},
+                    {L"only32.txt", L"readme.txt", L"main.txt"}, 3},
+        ProfileCase{"Windows7x86", true, {L"only32.txt", L"option.txt", L"task.txt"},
+                    {L"only64.txt", L"readme.txt", L"main.txt"}, 2}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(IsAlreadyDoneTest, MatchesAnyDoneDestinationIgnoringCase) {
+  const std::vector<std::wstring> sources{L"", L"/a/x.txt", L"/b/y.txt"};
+  const std::vector<std::wstring> destinations{L"", L"C:\\One", L"C:\\Two"};
+  EXPECT_EQ(norvale::IsAlreadyDone(sources, destinations, L"/A/X.TXT", L"c:\\two"), -1);
+  EXPECT_EQ(norvale::IsAlreadyDone(sources, destinations, L"/a/x.txt", L"C:\\Three"), 0);
+  EXPECT_EQ(norvale::IsAlreadyDone(sources, destinations, L"/b/y.txt", L""), -1);
+  EXPECT_EQ(norvale::IsAlreadyDone({}, {}, L"/a/x.txt", L""), 0);
+}
+
+}  // namespace
+}  // namespace testing_support

@@ -1,0 +1,115 @@
+// The install run from start to end with the real FTP server: the order of
+// the record's sections, the marker file, the Uninstall entry, and the early
+// end after an aborted download.
+#include <windows.h>
+
+#include <algorithm>
+
+#include "EngineRunFixture.h"
+#include "FileSystem.h"
+#include "Handles.h"
+#include "InstallSequence.h"
+#include "Text.h"
+
+namespace testing_support {
+namespace {
+
+const std::wstring kUninstall = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+
+class InstallSequenceTest : public PackageServerTest {};
+
+std::vector<std::wstring> Headers(const std::vector<std::wstring>& log) {
+  std::vector<std::wstring> headers;
+  for (const std::wstring& line : log) {
+    if (!line.empty() && line[0] == L'[') headers.push_back(line);
+  }
+  return headers;
+}
+
+TEST_F(InstallSequenceTest, ACompletedRunRecordsEveryStepAndRegistersTheProduct) {
+  ScopedRegKey entry(HKEY_LOCAL_MACHINE, kUninstall + State().AppId);
+  // A record and a marker of an earlier installation into the same folder.
+  ASSERT_EQ(State().objPublicFunc.MakeDir(appDir_ + L"\\Uninst"), 0);
+  WriteFileBytes(appDir_ + L"\\Setup_Start.txt", "old marker\r\nold\r\n");
+  State().TmpDir = L"C:\\elsewhere";
+  State().AlertSpaceOnDisk = 25000;  // 2.5
+  State().InstallFilesList = L" files.txt ";
+  AddDownload(L"/pkg/files/readme.txt", L"{app}");
+  AddDownload(L"/pkg/files/data.zip", L"{app}\\data");
+
+  EXPECT_EQ(norvale::ExecuteSetup(Run()), 0);
+  EXPECT_EQ(State().InstallAborted, 0);
+  EXPECT_EQ(State().TmpDir, appDir_ + L"\\TEMP");
+  EXPECT_FALSE(window_->cancelEnabled);
+  EXPECT_EQ(window_->finalRun, 1);
+
+  ASSERT_GE(log_.size(), 10u);
+  const std::vector<std::wstring> start(log_.begin(), log_.begin() + 10);
+  EXPECT_EQ(start, (std::vector<std::wstring>{
+                       L";Setup処理を開始しました。", L"[Setup]", L";セットアップ情報",
+                       L"AppId=" + State().AppId, L"AppName=Norvale POS",
+                       L"AppVerName=Norvale POS 3.2", L"AppDir=" + appDir_,
+                       L"AlertSpaceOnDisk=2.5", L"InstallFilesList=files.txt", L"[Download]"}));
+  EXPECT_EQ(Headers(log_), (std::vector<std::wstring>{L"[Setup]", L"[Download]", L"[ショートカット]",
+                                                      L"[APファイルリンク]", L"[自動実行]",
+                                                      L"[管理者権限]"}));
+  EXPECT_EQ(norvale::FromAnsi(ReadFileBytes(appDir_ + L"\\Setup_Start.txt")),
+            L"2026/12/09 14:05:33 [Norvale POS]のインストールを開始しました。\r\n");
+  EXPECT_EQ(ReadFileBytes(appDir_ + L"\\readme.txt"), Served(L"pkg/files/readme.txt"));
+  EXPECT_TRUE(norvale::FolderExists(appDir_ + L"\\TEMP"));
+  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kUninstall + State().AppId, kView64));
+  // The uninstaller step runs last: its final act copies "Start.ini".
+  ASSERT_FALSE(calls_.empty());
+  EXPECT_EQ(calls_.back().rfind(L"vbCopyFile ", 0), 0u);
+  EXPECT_EQ(calls_.back().substr(calls_.back().size() - appDir_.size()), appDir_);
+}
+
+TEST_F(InstallSequenceTest, AnAbortedDownloadEndsTheRunBeforeAnyRegistration) {
+  AddDownload(L"/pkg/files/absent.txt", L"{app}");
+  box_->Answer(L"リトライしますか？", IDNO);
+  box_->Answer(L"★処理を中止しますか？", IDYES);
+
+  EXPECT_EQ(norvale::ExecuteSetup(Run()), 0);
+  EXPECT_EQ(State().InstallAborted, -1);
+  EXPECT_EQ(window_->finalRun, 0);
+  EXPECT_TRUE(window_->cancelEnabled);
+  EXPECT_EQ(std::count(calls_.begin(), calls_.end(), L"CreateShortCuts"), 0);
+  EXPECT_EQ(Headers(log_), (std::vector<std::wstring>{L"[Setup]", L"[Download]"}));
+  EXPECT_EQ(log_.back(), L"");
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstall + State().AppId, kView64));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstall + State().AppId, kOwnView));
+  EXPECT_FALSE(norvale::FileExists(appDir_ + L"\\Uninst\\Dekant00.exe"));
+}
+
+TEST_F(InstallSequenceTest, AMarkerFileThatCannotBeWrittenIsRecordedAndTheRunGoesOn) {
+  ScopedRegKey entry(HKEY_LOCAL_MACHINE, kUninstall + State().AppId);
+  ASSERT_EQ(State().objPublicFunc.MakeDir(appDir_), 0);
+  const std::wstring marker = appDir_ + L"\\Setup_Start.txt";
+  WriteFileBytes(marker, "locked");
+  const norvale::FileHandle lock(CreateFileW(marker.c_str(), GENERIC_READ, 0, nullptr,
+                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(lock);
+
+  EXPECT_EQ(norvale::ExecuteSetup(Run()), 0);
+  ASSERT_GE(log_.size(), 3u);
+  EXPECT_EQ(log_[1], L";★Setup_Start.txtの作成に失敗しました！");
+  EXPECT_EQ(log_[2], L"[Setup]");
+  // An empty download list: the header lines only, then every later step.
+  EXPECT_EQ(Section(L"Download"), (std::vector<std::wstring>{L";ダウンロード結果", L"Count=0", L"", L""}));
+  EXPECT_EQ(std::count(calls_.begin(), calls_.end(), L"CreateShortCuts"), 1);
+  EXPECT_EQ(Section(L"Setup").size(), 5u);
+}
+
+TEST_F(InstallSequenceTest, TheMarkerWriterReplacesOrAppends) {
+  ASSERT_EQ(State().objPublicFunc.MakeDir(appDir_), 0);
+  EXPECT_EQ(norvale::WriteSetupStartTxt(Run(), L"一行目", 1), 0);
+  EXPECT_EQ(norvale::WriteSetupStartTxt(Run(), L"二行目", 0), 0);
+  EXPECT_EQ(norvale::FromAnsi(ReadFileBytes(appDir_ + L"\\Setup_Start.txt")), L"一行目\r\n二行目\r\n");
+  EXPECT_EQ(norvale::WriteSetupStartTxt(Run(), L"新規", 1), 0);
+  EXPECT_EQ(norvale::FromAnsi(ReadFileBytes(appDir_ + L"\\Setup_Start.txt")), L"新規\r\n");
+  State().InputItems[1].value = *outside_ / L"missing folder";
+  EXPECT_EQ(norvale::WriteSetupStartTxt(Run(), L"x", 1), ERROR_PATH_NOT_FOUND);
+}
+
+}  // namespace
+}  // namespace testing_support
