@@ -24,27 +24,30 @@ bool IsCompleteLink(const ApFileLinkEntry& e) {
   return !IsBlank(e.ext) && !IsBlank(e.id) && !IsBlank(e.name) && !IsBlank(e.path);
 }
 
-// The auto-run condition in the full condition language.
-bool AutoRunConditionHolds(InstallRun& run, const std::wstring& chk) {
-  const InstallerState& s = run.state;
-  if (IsBlank(chk)) return true;
-  int16_t g = 0, o = 0, include = 0, t = 0;
-  std::wstring groupName, optionName;
-  if (!Attempt([&] { run.calls.ParseCondition(chk, g, o, include, t, groupName, optionName); })) {
-    return false;
+// Kinds of file that Windows starts as programs, and the classes behind
+// them and behind every file and folder: linking one of them to the product
+// would change how Windows starts everything of that kind.
+const wchar_t* const kSystemFileTypes[] = {
+    L".exe", L".com", L".bat", L".cmd", L".pif", L".scr", L".lnk", L".msi", L".vbs",
+    L".vbe", L".js", L".jse", L".wsf", L".wsh", L".ps1", L".hta", L".cpl", L".reg",
+    L".url", L"exefile", L"batfile", L"cmdfile", L"comfile", L"lnkfile", L"piffile",
+    L"scrfile", L"regfile", L"htafile", L"cplfile", L"VBSFile", L"JSFile", L"Msi.Package",
+    L"*", L"Directory", L"Folder", L"Drive", L"AllFilesystemObjects", L"Unknown"};
+
+bool IsSystemFileType(const std::wstring& name) {
+  for (const wchar_t* type : kSystemFileTypes) {
+    if (TextEqualsIgnoreCase(name, type)) return true;
   }
-  bool holds = include != 0;
-  if (t >= 1 && t <= s.CheckItemCount && t < static_cast<int16_t>(s.CheckItems.size()) &&
-      s.CheckItems[static_cast<size_t>(t)].checked == 0) {
-    holds = false;
-  }
-  if (holds && g >= 1 && g <= s.SelectGroupCount && g < static_cast<int16_t>(s.SelectGroups.size())) {
-    const SelectGroupEntry& group = s.SelectGroups[static_cast<size_t>(g)];
-    if (o >= 1 && o < static_cast<int16_t>(group.options.size())) {
-      holds = group.options[static_cast<size_t>(o)].chosen != 0;
-    }
-  }
-  return holds;
+  return false;
+}
+
+// An extension (".npos") and a program identifier, each a single key name
+// below the classes key and neither a kind that Windows owns.
+bool IsOwnFileType(const std::wstring& ext, const std::wstring& id) {
+  const std::wstring e = Trim(ext), i = Trim(id);
+  if (e.size() < 2 || e[0] != L'.' || e.find_first_of(L"\\/*?\" ") != std::wstring::npos) return false;
+  if (i.empty() || i[0] == L'.' || i.find_first_of(L"\\/*?\"") != std::wstring::npos) return false;
+  return !IsSystemFileType(e) && !IsSystemFileType(i);
 }
 
 }  // namespace
@@ -82,20 +85,18 @@ int16_t CreateApFileLinks(InstallRun& run) {
   run.DoEvents();
 
   int32_t count = 0;
-  Attempt([&] { run.window.Dispゲージ(0); });
+  run.Gauge(0);
   for (int32_t i = 1; i <= s.ApFileLinkCount && i < static_cast<int32_t>(s.ApFileLinkList.size()); ++i) {
     ApFileLinkEntry& e = s.ApFileLinkList[static_cast<size_t>(i)];
     e.path = Expanded(run, e.path);
     if (!IsCompleteLink(e) || !Chosen(run, e.chk)) continue;
     ++count;
-    if (total > 0) {
-      const int64_t percent = static_cast<int64_t>(count) * 100 / total;
-      Attempt([&] { run.window.Dispゲージ(static_cast<int16_t>(percent > 32767 ? 32767 : percent)); });
-    }
+    run.GaugeAt(count, total);
     bool ok = false;
     // Files of that type would open with whatever program Windows finds
-    // under a bare name: only a full path of the product's program is linked.
-    if (IsFullProgramPath(e.path)) {
+    // under a bare name: only a full path of the product's program is linked,
+    // and only to a file type of the product's own.
+    if (IsFullProgramPath(e.path) && IsOwnFileType(e.ext, e.id)) {
       Attempt([&] { ok = s.objWinCommon.REG_CreateApLink(e.id, e.ext, e.name, e.path); });
     }
     const std::wstring nn = L"ext" + Numbered(count, 2);
@@ -106,11 +107,7 @@ int16_t CreateApFileLinks(InstallRun& run) {
     run.Log(nn + L"_err=" + (ok ? L"" : L"APファイルのリンクに失敗しました！"));
     if (!ok) result = 0;
   }
-  run.Log(L"");
-  run.SetLabel(0, L"");
-  run.SetLabel(1, L"");
-  Attempt([&] { run.window.Dispゲージ(-1); });
-  run.DoEvents();
+  run.EndProgressStep();
   return result;
 }
 
@@ -125,7 +122,7 @@ int16_t ExecuteAutoRun(InstallRun& run) {
     e.exe = Expanded(run, e.exe);
     e.prm = Expanded(run, e.prm);
     if (IsBlank(e.exe)) continue;
-    if (!AutoRunConditionHolds(run, Trim(e.chk))) continue;
+    if (!run.ConditionHolds(e.chk)) continue;
 
     const std::wstring prm = Trim(e.prm);
     const std::wstring runLine = e.exe + (prm.empty() ? L"" : L" " + prm);

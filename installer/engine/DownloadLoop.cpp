@@ -58,7 +58,6 @@ class DownloadStep {
  private:
   enum class Outcome { Success, Failure, Journal, GiveUp };
 
-  bool ConditionHolds(const DownloadEntry& entry);
   EntryKind KindOf(const DownloadEntry& entry, const std::wstring& ext);
   Outcome Transfer(const DownloadEntry& entry, EntryKind kind);
   Outcome TransferZip(const DownloadEntry& entry);
@@ -105,7 +104,7 @@ int16_t DownloadStep::Run() {
     ftp_.ASYNC(true);
   });
 
-  Attempt([&] { run_.window.Dispゲージ(0); });
+  run_.Gauge(0);
   processed_ = 0;
   targetCount_ = CountDownloadTargets(run_);
   Attempt([&] { ftp_.DownloadedFilesClear(); });
@@ -135,7 +134,7 @@ int16_t DownloadStep::Run() {
     Attempt([&] {
       if (run_.calls.ExpandPathMacros) entry.dst = run_.calls.ExpandPathMacros(entry.dst);
     });
-    const bool holds = ConditionHolds(entry);
+    const bool holds = run_.ConditionHolds(entry.chk);
 
     if (IsAlreadyDone(doneSources_, doneDestinations_, entry.src, entry.dst)) {
       if (holds) {
@@ -148,10 +147,7 @@ int16_t DownloadStep::Run() {
       }
     } else if (holds) {
       ++processed_;
-      if (targetCount_ > 0) {
-        const int64_t percent = static_cast<int64_t>(processed_) * 100 / targetCount_;
-        Attempt([&] { run_.window.Dispゲージ(static_cast<int16_t>(percent > 32767 ? 32767 : percent)); });
-      }
+      run_.GaugeAt(processed_, targetCount_);
       MakeTargetFolder(entry.dst);
 
       EntryKind kind = EntryKind::PlainFile;
@@ -218,35 +214,8 @@ int16_t DownloadStep::Run() {
   if (s_.InstallAborted != 0) UndoWhatWasWritten();
 
   Attempt([&] { ftp_.DownloadedFilesClear(); });
-  run_.Log(L"");
-  run_.SetLabel(0, L"");
-  run_.SetLabel(1, L"");
-  Attempt([&] { run_.window.Dispゲージ(-1); });
-  run_.DoEvents();
+  run_.EndProgressStep();
   return result_;
-}
-
-bool DownloadStep::ConditionHolds(const DownloadEntry& entry) {
-  const std::wstring chk = Trim(entry.chk);
-  if (chk.empty()) return true;
-  int16_t g = 0, o = 0, include = 0, t = 0;
-  std::wstring groupName, optionName;
-  if (!Attempt([&] { run_.calls.ParseCondition(chk, g, o, include, t, groupName, optionName); })) {
-    return false;
-  }
-  bool verdict = include != 0;
-  if (t > 0 && t <= s_.CheckItemCount && t < static_cast<int16_t>(s_.CheckItems.size()) &&
-      s_.CheckItems[static_cast<size_t>(t)].checked == 0) {
-    return false;
-  }
-  if (verdict && g > 0 && g <= s_.SelectGroupCount &&
-      g < static_cast<int16_t>(s_.SelectGroups.size())) {
-    const SelectGroupEntry& group = s_.SelectGroups[static_cast<size_t>(g)];
-    if (o > 0 && o <= OptionUpperBound(group)) {
-      verdict = group.options[static_cast<size_t>(o)].chosen != 0;
-    }
-  }
-  return verdict;
 }
 
 EntryKind DownloadStep::KindOf(const DownloadEntry& entry, const std::wstring& ext) {

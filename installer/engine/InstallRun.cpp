@@ -1,6 +1,7 @@
 #include "InstallRun.h"
 
 #include "Handles.h"
+#include "Text.h"
 
 namespace norvale {
 
@@ -27,6 +28,48 @@ void InstallRun::Log(const std::wstring& line) {
   Attempt([&] {
     if (calls.WriteSetupLog) calls.WriteSetupLog(line, 0);
   });
+}
+
+void InstallRun::Gauge(int16_t percent) {
+  Attempt([&] { window.Dispゲージ(percent); });
+}
+
+void InstallRun::GaugeAt(int32_t count, int32_t total) {
+  if (total <= 0) return;
+  const int64_t percent = static_cast<int64_t>(count) * 100 / total;
+  Gauge(static_cast<int16_t>(percent > 32767 ? 32767 : percent));
+}
+
+void InstallRun::EndProgressStep() {
+  Log(L"");
+  SetLabel(0, L"");
+  SetLabel(1, L"");
+  Gauge(-1);
+  DoEvents();
+}
+
+bool InstallRun::ConditionHolds(const std::wstring& chk) {
+  const std::wstring condition = Trim(chk);
+  if (condition.empty()) return true;
+  int16_t g = 0, o = 0, include = 0, t = 0;
+  std::wstring groupName, optionName;
+  if (!Attempt([&] { calls.ParseCondition(condition, g, o, include, t, groupName, optionName); })) {
+    return false;
+  }
+  if (t >= 1 && t <= state.CheckItemCount && t < static_cast<int16_t>(state.CheckItems.size()) &&
+      state.CheckItems[static_cast<size_t>(t)].checked == 0) {
+    return false;
+  }
+  bool holds = include != 0;
+  // A group or option number outside its list leaves the verdict as it is.
+  if (holds && g >= 1 && g <= state.SelectGroupCount &&
+      g < static_cast<int16_t>(state.SelectGroups.size())) {
+    const SelectGroupEntry& group = state.SelectGroups[static_cast<size_t>(g)];
+    if (o >= 1 && o < static_cast<int16_t>(group.options.size())) {
+      holds = group.options[static_cast<size_t>(o)].chosen != 0;
+    }
+  }
+  return holds;
 }
 
 bool ListFolderEntries(const std::wstring& folder, std::vector<WIN32_FIND_DATAW>& entries) {

@@ -85,6 +85,15 @@ struct InstallRun {
   int Ask(const std::wstring& text, const std::wstring& title, unsigned style);
   // One record line, appended.
   void Log(const std::wstring& line);
+  void Gauge(int16_t percent);
+  // The gauge at count of total entries (nothing when total is 0).
+  void GaugeAt(int32_t count, int32_t total);
+  // The end of a step that showed progress: its closing empty record line,
+  // empty labels, the gauge hidden.
+  void EndProgressStep();
+  // An entry's condition in the full condition language: the bitness and
+  // Windows tokens, a ticked task, a chosen option. A blank one holds.
+  bool ConditionHolds(const std::wstring& chk);
 };
 
 // Runs one statement of a procedure that skips what fails and goes on: any

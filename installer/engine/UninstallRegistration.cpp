@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "ApFileLinks.h"
 #include "FileSystem.h"
 #include "Handles.h"
 #include "Text.h"
@@ -69,11 +70,8 @@ bool CopyFileBy(InstallRun& run, const std::wstring& source, const std::wstring&
 // command interpreter would expand or read as a pattern or the quote's end.
 // Characters the ANSI code page cannot hold would turn into "?" on disk.
 bool IsCommandFileSafePath(const std::wstring& path) {
-  if (path.size() < 3) return false;
-  const bool drivePath = path[1] == L':' && path[2] == L'\\';
-  const bool networkPath = path[0] == L'\\' && path[1] == L'\\';
-  if (!drivePath && !networkPath) return false;
-  if (path.find_first_of(L"\"%*?<>|\r\n") != std::wstring::npos) return false;
+  if (path != Trim(path) || !IsFullProgramPath(path)) return false;
+  if (path.find_first_of(L"%*?<>|") != std::wstring::npos) return false;
   return FromAnsi(ToAnsi(path)) == path;
 }
 

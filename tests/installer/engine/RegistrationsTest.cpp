@@ -57,8 +57,12 @@ TEST_F(RegistrationsTest, AssociationsAreRegisteredOnlyForFullProgramPaths) {
   AddLink(L".nx", UniqueName(L"noname"), L"", L"{app}\\pos.exe");
   AddLink(L".nb", bare, L"Bare", L"pos.exe");
   AddLink(L".nt", UniqueName(L"task"), L"Task", L"{app}\\pos.exe", L"task1");
+  // A type name that reaches below another key is no file type of ours.
+  const std::wstring nested = UniqueName(L"nested");
+  ScopedRegKey nestedKey(HKEY_LOCAL_MACHINE, kClasses + nested);
+  AddLink(L".nn", nested + L"\\shell", L"Nested", L"{app}\\pos.exe");
 
-  EXPECT_EQ(norvale::CountApFileLinks(Run()), 2);
+  EXPECT_EQ(norvale::CountApFileLinks(Run()), 3);
   EXPECT_EQ(norvale::CreateApFileLinks(Run()), 0);
 
   const auto command = ReadRaw(HKEY_LOCAL_MACHINE, kClasses + id + L"\\shell\\open\\command", L"", kOwnView);
@@ -66,14 +70,17 @@ TEST_F(RegistrationsTest, AssociationsAreRegisteredOnlyForFullProgramPaths) {
   EXPECT_EQ(command->Text(), L"\"" + appDir_ + L"\\pos.exe\" \"%1\"");
   EXPECT_EQ(ReadRaw(HKEY_LOCAL_MACHINE, kClasses + ext, L"", kOwnView)->Text(), id);
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kClasses + bare, kOwnView));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kClasses + nested, kOwnView));
   const std::vector<std::wstring> expected = {
-      L";APファイルリンク作成結果", L"Count=2", L"",
+      L";APファイルリンク作成結果", L"Count=3", L"",
       L"ext01_ext=" + ext, L"ext01_id=" + id, L"ext01_name=Norvale 伝票",
       L"ext01_path=" + appDir_ + L"\\pos.exe", L"ext01_err=",
       L"ext02_ext=.nb", L"ext02_id=" + bare, L"ext02_name=Bare", L"ext02_path=pos.exe",
-      L"ext02_err=APファイルのリンクに失敗しました！", L""};
+      L"ext02_err=APファイルのリンクに失敗しました！",
+      L"ext03_ext=.nn", L"ext03_id=" + nested + L"\\shell", L"ext03_name=Nested",
+      L"ext03_path=" + appDir_ + L"\\pos.exe", L"ext03_err=APファイルのリンクに失敗しました！", L""};
   EXPECT_EQ(Section(L"APファイルリンク"), expected);
-  EXPECT_EQ(window_->gauge, (std::vector<int16_t>{0, 50, 100, -1}));
+  EXPECT_EQ(window_->gauge, (std::vector<int16_t>{0, 33, 66, 100, -1}));
 }
 
 TEST_F(RegistrationsTest, AutoRunStartsEachProgramOnceByItsFullPath) {
