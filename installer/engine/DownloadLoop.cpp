@@ -582,7 +582,9 @@ int32_t GetFolderFileList(const std::wstring& folder, std::vector<FileListEntry>
       std::vector<WIN32_FIND_DATAW> entries;
       ListFolderEntries(base, entries);
       for (const WIN32_FIND_DATAW& found : entries) {
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        // A linked folder may lead back up the tree: it is not entered.
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+            !(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
           GetFolderFileList(base + found.cFileName, list, recurse);
         }
       }

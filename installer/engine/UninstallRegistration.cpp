@@ -112,7 +112,10 @@ RegCurrency GetFolderSizeKB(const std::wstring& folder) {
   std::vector<std::wstring> subfolders;
   for (const WIN32_FIND_DATAW& found : entries) {
     if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      subfolders.push_back(base + found.cFileName);
+      // A linked folder holds another folder's files, and may lead back up.
+      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        subfolders.push_back(base + found.cFileName);
+      }
     } else {
       total += KilobytesScaled((static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow);
     }
