@@ -102,6 +102,7 @@ TEST_F(DownloadLoopTest, FailedUnpackingAndFontAreRecordedAndTheCheckIsSkipped) 
 TEST_F(DownloadLoopTest, CancelDuringALargeFileStopsWithinASecondAndRollsBack) {
   const std::wstring existing = outside_->Path();
   const std::wstring fresh = *outside_ / L"new folder\\deeper";
+  AddDownload(L"/pkg/fonts/demo.ttf", FontsFolder());
   AddDownload(L"/pkg/files/readme.txt", existing);
   AddDownload(L"/pkg/files/big.bin", fresh);
   AddDownload(L"/pkg/files/option.txt", L"{app}");
@@ -133,16 +134,18 @@ TEST_F(DownloadLoopTest, CancelDuringALargeFileStopsWithinASecondAndRollsBack) {
 
   const auto lines = Section(L"Download");
   EXPECT_NE(std::find(lines.begin(), lines.end(),
-                      L"err002=Download error! -999:" + State().objFtp.GetErrMsg(kFtpStopped)),
+                      L"err003=Download error! -999:" + State().objFtp.GetErrMsg(kFtpStopped)),
             lines.end());
   EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
                           [](const std::wstring& l) { return l.rfind(L"src", 0) == 0; }),
-            2);
+            3);
   // The roll-back of what the download wrote outside the install folder.
   EXPECT_FALSE(norvale::FileExists(existing + L"\\readme.txt"));
   EXPECT_TRUE(norvale::FolderExists(existing));
   EXPECT_FALSE(norvale::FolderExists(*outside_ / L"new folder"));
   EXPECT_FALSE(norvale::FileExists(appDir_ + L"\\option.txt"));
+  EXPECT_EQ(removedFonts_, std::vector<std::wstring>{L"demo.ttf"});
+  EXPECT_FALSE(norvale::FileExists(*fonts_ / L"demo.ttf"));
 }
 
 TEST_F(DownloadLoopTest, NoAtTheStopQuestionDownloadsTheEntryAgain) {
