@@ -10,13 +10,13 @@ namespace {
 
 bool Chosen(InstallRun& run, const std::wstring& chk) {
   bool chosen = false;
-  Attempt([&] { chosen = run.calls.IsTaskOrOptionChosen(chk); });
+  SkipOnFailure([&] { chosen = run.calls.IsTaskOrOptionChosen(chk); });
   return chosen;
 }
 
 std::wstring Expanded(InstallRun& run, const std::wstring& text) {
   std::wstring result = text;
-  Attempt([&] { result = run.calls.ExpandPathMacros(text); });
+  SkipOnFailure([&] { result = run.calls.ExpandPathMacros(text); });
   return result;
 }
 
@@ -97,7 +97,7 @@ int16_t CreateApFileLinks(InstallRun& run) {
     // under a bare name: only a full path of the product's program is linked,
     // and only to a file type of the product's own.
     if (IsFullProgramPath(e.path) && IsOwnFileType(e.ext, e.id)) {
-      Attempt([&] { ok = s.objWinCommon.REG_CreateApLink(e.id, e.ext, e.name, e.path); });
+      SkipOnFailure([&] { ok = s.objWinCommon.REG_CreateApLink(e.id, e.ext, e.name, e.path); });
     }
     const std::wstring nn = L"ext" + Numbered(count, 2);
     run.Log(nn + L"_ext=" + e.ext);
@@ -136,7 +136,7 @@ int16_t ExecuteAutoRun(InstallRun& run) {
     std::wstring res;
     bool installed = false;
     if (!IsBlank(e.id)) {
-      Attempt([&] { installed = run.calls.IsProductInstalled(e.id); });
+      SkipOnFailure([&] { installed = run.calls.IsProductInstalled(e.id); });
     }
     run.Log(L"実行" + nn + L"=" + runLine);
     if (installed) {
@@ -145,7 +145,7 @@ int16_t ExecuteAutoRun(InstallRun& run) {
       res = L"RunApplication:完全なパスで指定されていないため起動しませんでした。(" + e.exe + L")";
     } else {
       double taskId = 0;
-      if (!Attempt([&] { res = s.objWinCommon.RunApplication(Trim(e.exe), true, &taskId, 1, prm); })) {
+      if (!SkipOnFailure([&] { res = s.objWinCommon.RunApplication(Trim(e.exe), true, &taskId, 1, prm); })) {
         res = L"RunApplication:プログラムの起動に失敗しました。";
       }
       if (res.empty()) {
@@ -170,7 +170,7 @@ int16_t RegstRunAsAdmin(InstallRun& run) {
     if (IsBlank(e.exe) || !Chosen(run, e.chk)) continue;
     ++n;
     bool ok = false;
-    Attempt([&] { ok = s.objWinCommon.REG_4DLayersRegst(e.exe); });
+    SkipOnFailure([&] { ok = s.objWinCommon.REG_4DLayersRegst(e.exe); });
     run.Log(L"exe" + Numbered(n, 2) + L"=" + e.exe);
     run.Log(L"err" + Numbered(n, 2) + L"=" + (ok ? L"" : L"レジストリの登録に失敗しました！"));
   }

@@ -26,15 +26,6 @@ bool IsFontExtension(const std::wstring& ext) {
   return false;
 }
 
-bool ContainsIgnoreCase(const std::wstring& text, const std::wstring& part) {
-  if (part.empty()) return false;
-  if (part.size() > text.size()) return false;
-  for (size_t at = 0; at + part.size() <= text.size(); ++at) {
-    if (TextEqualsIgnoreCase(std::wstring_view(text).substr(at, part.size()), part)) return true;
-  }
-  return false;
-}
-
 // The 16-bit number a text stands for, 0 when it is none.
 int32_t NumberOr0(const std::wstring& text) {
   const std::wstring t = Trim(text);
@@ -95,7 +86,7 @@ int16_t DownloadStep::Run() {
   run_.SetLabel(1, L"");
   run_.DoEvents();
 
-  Attempt([&] {
+  SkipOnFailure([&] {
     ftp_.ServerIP(s_.DownloadServer.ip);
     ftp_.UserID(s_.DownloadServer.user);
     ftp_.Pass(s_.DownloadServer.pw);
@@ -107,7 +98,7 @@ int16_t DownloadStep::Run() {
   run_.Gauge(0);
   processed_ = 0;
   targetCount_ = CountDownloadTargets(run_);
-  Attempt([&] { ftp_.DownloadedFilesClear(); });
+  SkipOnFailure([&] { ftp_.DownloadedFilesClear(); });
 
   run_.Log(L"[Download]");
   run_.Log(L";ダウンロード結果");
@@ -121,7 +112,7 @@ int16_t DownloadStep::Run() {
 
     int32_t openCode = 0;
     bool opened = false;
-    Attempt([&] { opened = ftp_.InetOpen(openCode); });
+    SkipOnFailure([&] { opened = ftp_.InetOpen(openCode); });
     if (!opened) {
       run_.Ask(L"FTP(WinInt.lib)の開始に失敗しました！\r\n(" + std::to_wstring(openCode) + L":" +
                    ftp_.GetErrMsg(openCode) + L")",
@@ -131,7 +122,7 @@ int16_t DownloadStep::Run() {
     }
 
     DownloadEntry& entry = s_.DownloadList[static_cast<size_t>(i)];
-    Attempt([&] {
+    SkipOnFailure([&] {
       if (run_.calls.ExpandPathMacros) entry.dst = run_.calls.ExpandPathMacros(entry.dst);
     });
     const bool holds = run_.ConditionHolds(entry.chk);
@@ -202,18 +193,18 @@ int16_t DownloadStep::Run() {
     }
   }
 
-  Attempt([&] { ftp_.DispObject(nullptr); });
+  SkipOnFailure([&] { ftp_.DispObject(nullptr); });
 
   result_ = 0;
   if (checkSkipped_ == 0 && s_.InstallAborted == 0) CheckDownloadedFiles();
 
   const std::wstring listName = Trim(s_.InstallFilesList);
   if (!listName.empty()) {
-    Attempt([&] { ftp_.DownloadedFilesListOut(run_.InstallFolder() + L"\\" + listName); });
+    SkipOnFailure([&] { ftp_.DownloadedFilesListOut(run_.InstallFolder() + L"\\" + listName); });
   }
   if (s_.InstallAborted != 0) UndoWhatWasWritten();
 
-  Attempt([&] { ftp_.DownloadedFilesClear(); });
+  SkipOnFailure([&] { ftp_.DownloadedFilesClear(); });
   run_.EndProgressStep();
   return result_;
 }
@@ -223,8 +214,10 @@ EntryKind DownloadStep::KindOf(const DownloadEntry& entry, const std::wstring& e
   if (TextEqualsIgnoreCase(ext, L"zip")) return EntryKind::Zip;
   if (IsFontExtension(ext) && s_.OsVersion.dwMajorVersion >= 6) {
     std::wstring fonts;
-    Attempt([&] { fonts = s_.objWinCommon.GetSpecialFolderPath(kFontsFolder); });
-    if (ContainsIgnoreCase(entry.dst, fonts)) return EntryKind::Font;
+    SkipOnFailure([&] { fonts = s_.objWinCommon.GetSpecialFolderPath(kFontsFolder); });
+    if (!fonts.empty() && engine::FindIgnoreCase(entry.dst, fonts) != std::wstring::npos) {
+      return EntryKind::Font;
+    }
   }
   return EntryKind::PlainFile;
 }
@@ -233,7 +226,7 @@ bool DownloadStep::GetFile(const std::wstring& localDir, bool saveInfo,
                            std::wstring& lastLocalFile) {
   bool ok = false;
   int32_t deleted = 0;
-  if (!Attempt([&] {
+  if (!SkipOnFailure([&] {
         ok = ftp_.Ftp_GetFolder(serverFolder_, fileName_, 2, localDir, errCode_, L"", L"", L"",
                                 true, true, false, true, false, deleted, lastLocalFile, saveInfo);
       })) {
@@ -246,7 +239,7 @@ bool DownloadStep::GetFolder(const DownloadEntry& entry) {
   bool ok = false;
   int32_t deleted = 0;
   std::wstring last;
-  if (!Attempt([&] {
+  if (!SkipOnFailure([&] {
         ok = ftp_.Ftp_GetFolder(entry.src, L"", 0, entry.dst, errCode_, L"", L"", L"", true, true,
                                 false, true, false, deleted, last, true);
       })) {
@@ -277,7 +270,7 @@ DownloadStep::Outcome DownloadStep::Transfer(const DownloadEntry& entry, EntryKi
 
 DownloadStep::Outcome DownloadStep::TransferZip(const DownloadEntry& entry) {
   std::wstring tmp;
-  Attempt([&] { tmp = run_.calls.ExpandPathMacros(L"{tmp}"); });
+  SkipOnFailure([&] { tmp = run_.calls.ExpandPathMacros(L"{tmp}"); });
   std::wstring archive;
   if (!GetFile(tmp, false, archive)) return Outcome::Failure;
 
@@ -289,12 +282,12 @@ DownloadStep::Outcome DownloadStep::TransferZip(const DownloadEntry& entry) {
 
   bool unpacked = false;
   std::wstring ignored;
-  Attempt([&] {
+  SkipOnFailure([&] {
     unpacked = run_.calls.ExtractZipFolder(archive, entry.dst, ignored, run_.window.L_SETUP(1));
   });
   run_.SetLabel(1, L"テンポラリファイルを削除しています...");
   run_.DoEvents();
-  Attempt([&] { run_.calls.vbDeleteFile(archive, ignored); });
+  SkipOnFailure([&] { run_.calls.vbDeleteFile(archive, ignored); });
 
   // The archive's first path element below {tmp}: a folder it may have
   // brought along, emptied and removed again.
@@ -308,7 +301,7 @@ DownloadStep::Outcome DownloadStep::TransferZip(const DownloadEntry& entry) {
   if (!IsBlank(element)) {
     const std::wstring folder = tmp + L"\\" + element;
     ClearFolder(run_, folder);
-    Attempt([&] { run_.calls.vbDeleteFolder(folder); });
+    SkipOnFailure([&] { run_.calls.vbDeleteFolder(folder); });
   }
   run_.SetLabel(1, L"");
   run_.DoEvents();
@@ -334,7 +327,7 @@ DownloadStep::Outcome DownloadStep::TransferFont() {
   run_.DoEvents();
   const std::wstring copy = s_.TmpDir + L"\\" + fileName_;
   bool installed = false;
-  Attempt([&] {
+  SkipOnFailure([&] {
     std::wstring text;
     const bool scriptReady = run_.calls.CheckAddFontScript(text);
     const bool newWindows = s_.OsVersion.dwMajorVersion >= 10 && s_.OsVersion.dwBuildNumber > 17000;
@@ -342,7 +335,7 @@ DownloadStep::Outcome DownloadStep::TransferFont() {
                                           : run_.calls.vbInstallFont(copy, text);
   });
   if (installed) {
-    Attempt([&] {
+    SkipOnFailure([&] {
       const std::wstring font = s_.FontsDir + L"\\" + fileName_;
       const auto found = QueryFile(font);
       ftp_.DownloadedFilesAdd(font, found ? static_cast<int32_t>(found->size) : 0);
@@ -352,7 +345,7 @@ DownloadStep::Outcome DownloadStep::TransferFont() {
     message_ = L"FONTファイル[" + copy + L"]をインストールできませんでした！";
   }
   std::wstring ignored;
-  Attempt([&] { run_.calls.vbDeleteFile(copy, ignored); });
+  SkipOnFailure([&] { run_.calls.vbDeleteFile(copy, ignored); });
   // A font never enters the done lists and never leads to the retry question.
   return Outcome::Journal;
 }
@@ -406,7 +399,7 @@ void DownloadStep::CheckDownloadedFiles() {
   int32_t files = 0, errors = 0;
   std::wstring errorText, warningText;
   bool passed = false;
-  Attempt([&] { passed = ftp_.DownloadedFilesVerify(files, errors, errorText, warningText); });
+  SkipOnFailure([&] { passed = ftp_.DownloadedFilesVerify(files, errors, errorText, warningText); });
   if (passed) {
     if (!IsBlank(warningText)) {
       run_.Ask(warningText +
@@ -439,7 +432,7 @@ void DownloadStep::CheckDownloadedFiles() {
 }
 
 void DownloadStep::MakeTargetFolder(const std::wstring& dst) {
-  Attempt([&] {
+  SkipOnFailure([&] {
     // The highest level of dst that is missing now holds only what this run
     // puts there: it goes again when the run is rolled back, unless the
     // install folder's removal takes it anyway.
@@ -462,9 +455,9 @@ void DownloadStep::MakeTargetFolder(const std::wstring& dst) {
 void DownloadStep::UndoWhatWasWritten() {
   const std::wstring app = Trim(run_.InstallFolder());
   int32_t listed = 0;
-  Attempt([&] { listed = ftp_.DownloadedFilesCount(); });
+  SkipOnFailure([&] { listed = ftp_.DownloadedFilesCount(); });
   for (int32_t k = 1; k <= listed; ++k) {
-    Attempt([&] {
+    SkipOnFailure([&] {
       const std::wstring path = ftp_.DownloadedFilesGetFilePath(k);
       if (IsBlank(path) || (!app.empty() && IsInsideFolder(app, path))) return;
       const std::wstring fonts = Trim(s_.FontsDir);
@@ -477,7 +470,7 @@ void DownloadStep::UndoWhatWasWritten() {
     });
   }
   for (auto it = createdFolders_.rbegin(); it != createdFolders_.rend(); ++it) {
-    Attempt([&] { DeleteTree(*it); });
+    SkipOnFailure([&] { DeleteTree(*it); });
   }
 }
 
@@ -485,7 +478,7 @@ void DownloadStep::UndoWhatWasWritten() {
 
 int16_t DownloadFiles(InstallRun& run) {
   int16_t result = 0;
-  Attempt([&] { result = DownloadStep(run).Run(); });
+  SkipOnFailure([&] { result = DownloadStep(run).Run(); });
   return result;
 }
 
@@ -494,7 +487,7 @@ int32_t CountDownloadTargets(InstallRun& run) {
   int32_t counted = 0;
   for (int32_t i = 1; i <= s.DownloadCount && i < static_cast<int32_t>(s.DownloadList.size());
        ++i) {
-    Attempt([&] {
+    SkipOnFailure([&] {
       const std::wstring chk = Trim(s.DownloadList[static_cast<size_t>(i)].chk);
       if (chk.empty() || TextEqualsIgnoreCase(chk, L"32bit")) {
         ++counted;
@@ -537,7 +530,7 @@ int16_t IsAlreadyDone(const std::vector<std::wstring>& doneSources,
 int16_t ClearFolder(InstallRun& run, const std::wstring& folder) {
   if (IsBlank(folder)) return 0;
   int32_t kind = kPathMissing;
-  Attempt([&] { kind = run.calls.GetPathKind(folder); });
+  SkipOnFailure([&] { kind = run.calls.GetPathKind(folder); });
   if (kind != kPathIsFolder) return 0;
   const std::wstring base = folder.back() == L'\\' ? folder : folder + L'\\';
   bool all = true;
@@ -550,12 +543,12 @@ int16_t ClearFolder(InstallRun& run, const std::wstring& folder) {
   for (const std::wstring& file : files) {
     std::wstring ignored;
     bool ok = false;
-    Attempt([&] { ok = run.calls.vbDeleteFile(file, ignored); });
+    SkipOnFailure([&] { ok = run.calls.vbDeleteFile(file, ignored); });
     all = all && ok;
   }
   for (const std::wstring& sub : folders) {
     bool ok = false;
-    Attempt([&] { ok = run.calls.vbDeleteFolder(sub); });
+    SkipOnFailure([&] { ok = run.calls.vbDeleteFolder(sub); });
     all = all && ok;
   }
   return all ? -1 : 0;
@@ -567,7 +560,7 @@ int32_t AddFolderToCheckList(InstallRun& run, const std::wstring& folder) {
   GetFolderFileList(folder, list, -1);
   for (size_t k = 1; k < list.size(); ++k) {
     if (list[k].flag == 0) {
-      Attempt([&] { run.state.objFtp.DownloadedFilesAdd(list[k].path, list[k].size); });
+      SkipOnFailure([&] { run.state.objFtp.DownloadedFilesAdd(list[k].path, list[k].size); });
     }
   }
   return static_cast<int32_t>(list.size()) - 1;
@@ -577,7 +570,7 @@ int32_t GetFolderFileList(const std::wstring& folder, std::vector<FileListEntry>
                           int16_t recurse) {
   if (list.empty()) list.emplace_back();
   const std::wstring base = !folder.empty() && folder.back() == L'\\' ? folder : folder + L'\\';
-  Attempt([&] {
+  SkipOnFailure([&] {
     if (recurse != 0) {
       std::vector<WIN32_FIND_DATAW> entries;
       ListFolderEntries(base, entries);

@@ -11,27 +11,27 @@ std::wstring InstallRun::InstallFolder() const {
 }
 
 void InstallRun::SetLabel(int16_t index, const std::wstring& text) {
-  Attempt([&] {
+  SkipOnFailure([&] {
     if (auto label = window.L_SETUP(index)) label->SetText(text);
   });
 }
 
 int InstallRun::Ask(const std::wstring& text, const std::wstring& title, unsigned style) {
   int answer = 0;
-  Attempt([&] {
+  SkipOnFailure([&] {
     if (state.seams.common.messageBox) answer = state.seams.common.messageBox->Show(text, title, style);
   });
   return answer;
 }
 
 void InstallRun::Log(const std::wstring& line) {
-  Attempt([&] {
+  SkipOnFailure([&] {
     if (calls.WriteSetupLog) calls.WriteSetupLog(line, 0);
   });
 }
 
 void InstallRun::Gauge(int16_t percent) {
-  Attempt([&] { window.Dispゲージ(percent); });
+  SkipOnFailure([&] { window.Dispゲージ(percent); });
 }
 
 void InstallRun::GaugeAt(int32_t count, int32_t total) {
@@ -53,7 +53,7 @@ bool InstallRun::ConditionHolds(const std::wstring& chk) {
   if (condition.empty()) return true;
   int16_t g = 0, o = 0, include = 0, t = 0;
   std::wstring groupName, optionName;
-  if (!Attempt([&] { calls.ParseCondition(condition, g, o, include, t, groupName, optionName); })) {
+  if (!SkipOnFailure([&] { calls.ParseCondition(condition, g, o, include, t, groupName, optionName); })) {
     return false;
   }
   if (t >= 1 && t <= state.CheckItemCount && t < static_cast<int16_t>(state.CheckItems.size()) &&

@@ -12,11 +12,15 @@
 
 #include <windows.h>
 
+#include "EngineSupport.h"
 #include "FtpSeams.h"
 #include "InstallerState.h"
 #include "InstallerWindow.h"
 
 namespace norvale {
+
+// The one way a statement of these procedures fails without stopping them.
+using engine::SkipOnFailure;
 
 class IInstallRunWindow : public IInstallerWindow {
  public:
@@ -95,18 +99,6 @@ struct InstallRun {
   // Windows tokens, a ticked task, a chosen option. A blank one holds.
   bool ConditionHolds(const std::wstring& chk);
 };
-
-// Runs one statement of a procedure that skips what fails and goes on: any
-// error it raises is swallowed and the procedure carries on with the next.
-template <class Statement>
-bool Attempt(Statement&& statement) noexcept {
-  try {
-    statement();
-    return true;
-  } catch (...) {
-    return false;
-  }
-}
 
 // The entries of a folder ("." and ".." left out), hidden and system ones
 // included; false when the folder cannot be listed to its end.

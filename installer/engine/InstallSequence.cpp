@@ -14,7 +14,7 @@ namespace norvale {
 
 int32_t WriteSetupStartTxt(InstallRun& run, const std::wstring& line, int16_t mode) {
   int32_t result = 0;
-  const bool ran = Attempt([&] {
+  const bool ran = SkipOnFailure([&] {
     const std::wstring path = Trim(run.InstallFolder() + L"\\Setup_Start.txt");
     const FileHandle file(CreateFileW(path.c_str(), mode == 1 ? GENERIC_WRITE : FILE_APPEND_DATA,
                                       FILE_SHARE_READ, nullptr,
@@ -38,18 +38,18 @@ int32_t WriteSetupStartTxt(InstallRun& run, const std::wstring& line, int16_t mo
 int16_t ExecuteSetup(InstallRun& run) {
   InstallerState& s = run.state;
   s.InstallAborted = 0;
-  Attempt([&] { s.objFtp.StopFlag(0); });
+  SkipOnFailure([&] { s.objFtp.StopFlag(0); });
 
   const std::wstring app = run.InstallFolder();
-  Attempt([&] { s.objPublicFunc.MakeDir(app, nullptr, true); });
-  Attempt([&] { s.objPublicFunc.MakeDir(app + L"\\Uninst", nullptr, true); });
+  SkipOnFailure([&] { s.objPublicFunc.MakeDir(app, nullptr, true); });
+  SkipOnFailure([&] { s.objPublicFunc.MakeDir(app + L"\\Uninst", nullptr, true); });
 
-  Attempt([&] { run.calls.WriteSetupLog(L";Setup処理を開始しました。", 1); });
+  SkipOnFailure([&] { run.calls.WriteSetupLog(L";Setup処理を開始しました。", 1); });
 
   s.TmpDir = app + L"\\TEMP";
-  Attempt([&] { s.objPublicFunc.MakeDir(s.TmpDir, nullptr, true); });
+  SkipOnFailure([&] { s.objPublicFunc.MakeDir(s.TmpDir, nullptr, true); });
 
-  Attempt([&] {
+  SkipOnFailure([&] {
     SYSTEMTIME now{};
     GetLocalTime(&now);
     if (s.seams.common.clock) now = s.seams.common.clock->LocalNow();
@@ -70,7 +70,7 @@ int16_t ExecuteSetup(InstallRun& run) {
   run.Log(L"AppVerName=" + s.AppVerName);
   run.Log(L"AppDir=" + app);
   if (s.AlertSpaceOnDisk > 0) {
-    Attempt([&] {
+    SkipOnFailure([&] {
       // A fixed-point value with four decimals, written as its decimal text.
       const int64_t whole = s.AlertSpaceOnDisk / 10000;
       int64_t fraction = s.AlertSpaceOnDisk % 10000;
@@ -89,11 +89,11 @@ int16_t ExecuteSetup(InstallRun& run) {
   DownloadFiles(run);
 
   if (s.InstallAborted != 0) {
-    Attempt([&] { run.window.Chk_FinalRun(0); });
+    SkipOnFailure([&] { run.window.Chk_FinalRun(0); });
     return 0;
   }
-  Attempt([&] { run.window.C_CancelEnabled(false); });
-  Attempt([&] {
+  SkipOnFailure([&] { run.window.C_CancelEnabled(false); });
+  SkipOnFailure([&] {
     if (run.calls.CreateShortCuts) run.calls.CreateShortCuts();
   });
   CreateApFileLinks(run);
@@ -101,7 +101,7 @@ int16_t ExecuteSetup(InstallRun& run) {
   RegstRunAsAdmin(run);
   RegstUninstInfo(run);
   InstallUninstaller(run);
-  Attempt([&] { s.objWinCommon.REG_RegFlush(); });
+  SkipOnFailure([&] { s.objWinCommon.REG_RegFlush(); });
   return 0;
 }
 

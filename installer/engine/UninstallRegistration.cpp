@@ -62,7 +62,7 @@ std::wstring FileVersionText(const std::wstring& path) {
 bool CopyFileBy(InstallRun& run, const std::wstring& source, const std::wstring& destination) {
   bool ok = false;
   std::wstring ignored;
-  Attempt([&] { ok = run.calls.vbCopyFile(source, destination, true, false, ignored); });
+  SkipOnFailure([&] { ok = run.calls.vbCopyFile(source, destination, true, false, ignored); });
   return ok;
 }
 
@@ -85,7 +85,7 @@ std::wstring UninstallCommand(const std::wstring& uninstallerPath) {
 bool RegstUninstInfo(InstallRun& run) {
   InstallerState& s = run.state;
   bool result = false;
-  Attempt([&] {
+  SkipOnFailure([&] {
     const std::wstring app = run.InstallFolder();
     const RegCurrency size = GetFolderSizeKB(app);
     SYSTEMTIME now{};
@@ -152,7 +152,7 @@ bool InstallUninstaller(InstallRun& run) {
   const std::wstring from = run.installerFolder;
 
   int32_t newMajor = 0, newMinor = 0, newRevision = 0;
-  Attempt([&] { GetFileVersionParts(from + L"\\" + kUninstaller, newMajor, newMinor, newRevision); });
+  SkipOnFailure([&] { GetFileVersionParts(from + L"\\" + kUninstaller, newMajor, newMinor, newRevision); });
 
   for (const wchar_t* script : {L"Add-Font.ps1", L"Remove-Font.ps1"}) {
     if (FileExists(from + L"\\" + script)) CopyFileBy(run, from + L"\\" + script, uninst);
@@ -164,17 +164,17 @@ bool InstallUninstaller(InstallRun& run) {
     CopyFileBy(run, from + L"\\" + kUninstaller, uninst);
   } else {
     int32_t oldMajor = 0, oldMinor = 0, oldRevision = 0;
-    Attempt([&] { GetFileVersionParts(installed, oldMajor, oldMinor, oldRevision); });
+    SkipOnFailure([&] { GetFileVersionParts(installed, oldMajor, oldMinor, oldRevision); });
     const bool older = oldMajor < newMajor || (oldMajor == newMajor && oldMinor < newMinor) ||
                        (oldMajor == newMajor && oldMinor == newMinor && oldRevision < newRevision);
     if (older) CopyFileBy(run, from + L"\\" + kUninstaller, uninst);
   }
-  Attempt([&] { s.objWinCommon.REG_4DLayersRegst(installed); });
+  SkipOnFailure([&] { s.objWinCommon.REG_4DLayersRegst(installed); });
 
   for (int32_t i = 1; i <= s.DownloadCount && i < static_cast<int32_t>(s.DownloadList.size()); ++i) {
     const DownloadEntry& entry = s.DownloadList[static_cast<size_t>(i)];
     if (entry.IsTemp != -1) continue;
-    const bool handled = Attempt([&] {
+    const bool handled = SkipOnFailure([&] {
       if (entry.IsFolder == -1) {
         if (!run.calls.vbDeleteFolder(entry.dst)) ok = false;
         return;
@@ -188,17 +188,17 @@ bool InstallUninstaller(InstallRun& run) {
   }
 
   std::wstring startIni;
-  Attempt([&] { startIni = s.objStartIni.IniFilePath(); });
+  SkipOnFailure([&] { startIni = s.objStartIni.IniFilePath(); });
   if (!CopyFileBy(run, startIni, app)) ok = false;
   return ok;
 }
 
 void vbMakeReplaceCmd(InstallRun& run, const std::wstring& newProgram) {
-  Attempt([&] {
+  SkipOnFailure([&] {
     const std::wstring folder = run.installerFolder;
     const std::wstring exe = run.installerName + L".exe";
     std::wstring tmp;
-    Attempt([&] { tmp = run.calls.ExpandPathMacros(L"{tmp}"); });
+    SkipOnFailure([&] { tmp = run.calls.ExpandPathMacros(L"{tmp}"); });
     const std::wstring cmdPath = tmp + L"\\ReplaceMe.cmd";
     const std::wstring installer = folder + L"\\" + exe;
     const std::wstring fresh = Trim(newProgram);
@@ -241,10 +241,10 @@ void vbMakeReplaceCmd(InstallRun& run, const std::wstring& newProgram) {
         done = true;
       }
     }
-    Attempt([&] { SetCurrentDirectoryW(L"C:\\"); });
+    SkipOnFailure([&] { SetCurrentDirectoryW(L"C:\\"); });
     run.DoEvents();
     if (done) {
-      Attempt([&] {
+      SkipOnFailure([&] {
         if (run.startCommandFile) {
           run.startCommandFile(cmdPath);
         } else {
