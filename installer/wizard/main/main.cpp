@@ -1,0 +1,14 @@
+// The installer program: its one window, started and run until it unloads.
+#include <windows.h>
+
+#include "Form_Inset_MAIN.h"
+#include "StartUp.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  norvale::forms::Application app;
+  norvale::InstallerWindowOptions options;
+  options.startUp = &norvale::RunStartUpSteps;
+  norvale::Form_Inset_MAIN window(app, std::move(options));
+  window.Show();
+  return app.Run();
+}

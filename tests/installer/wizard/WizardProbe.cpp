@@ -1,0 +1,52 @@
+#include "WizardProbe.h"
+
+namespace wizard_testing {
+
+using namespace norvale;
+
+InstallerWindowOptions ProbeSetup::Options(std::function<void(InstallerState&)> fill,
+                                           const std::wstring& errText) const {
+  InstallerWindowOptions options;
+  options.seams.common.messageBox = box;
+  options.folderDialog = dialog;
+  options.instanceName =
+      L"Local\\Norvale_Installer.Tests." + std::to_wstring(GetCurrentProcessId());
+  options.programFolder = L"C:\\norvale-wizard-tests-nowhere";
+  options.startUp = [fill, errText](InstallerState& s) {
+    if (!fill) {
+      s.ErrText = errText;
+      return false;
+    }
+    fill(s);
+    return true;
+  };
+  // The Windows part of the condition language: a name holds when it
+  // occurs in the PC's Windows name.
+  options.parseCondition = [](InstallerState& s, const std::wstring& condition) {
+    const std::wstring open = L"<Windows>", close = L"</Windows>";
+    if (condition.rfind(open, 0) != 0 || condition.size() < open.size() + close.size()) {
+      return false;
+    }
+    const std::wstring name =
+        condition.substr(open.size(), condition.size() - open.size() - close.size());
+    return s.WindowsName.find(name) != std::wstring::npos;
+  };
+  return options;
+}
+
+bool Wizard::PumpUntil(const std::function<bool()>& done) {
+  const DWORD start = GetTickCount();
+  while (!done()) {
+    if (GetTickCount() - start > 2000) return false;
+    app.DoEvents();
+    Sleep(5);
+  }
+  return true;
+}
+
+bool Overlap(const norvale::forms::Widget& a, const norvale::forms::Widget& b) {
+  return a.Left() < b.Left() + b.Width() && b.Left() < a.Left() + a.Width() &&
+         a.Top() < b.Top() + b.Height() && b.Top() < a.Top() + a.Height();
+}
+
+}  // namespace wizard_testing
