@@ -49,6 +49,11 @@ export WINEPREFIX="$build/wineprefix-shot"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEARCH=win64
+# The loader this machine can run (the 64-bit one where 32-bit code cannot).
+. "$(dirname "$0")/wine-arch.sh"
+norvale_use_arch "$(cd "$(dirname "$0")/.." && pwd)"
+export NORVALE_WINE
+wine() { "$NORVALE_WINE" "$@"; }
 export LOCPATH="$build/locale"
 if [ ! -e "$LOCPATH/ja_JP.UTF-8/LC_CTYPE" ]; then
   mkdir -p "$LOCPATH"
@@ -60,7 +65,7 @@ export LC_ALL=ja_JP.UTF-8 2>/dev/null
 
 if [ ! -e "$WINEPREFIX/.norvale-shot-ready" ]; then
   rm -rf "$WINEPREFIX"
-  DISPLAY= wineboot -i </dev/null >/dev/null 2>&1
+  DISPLAY= wine wineboot -i </dev/null >/dev/null 2>&1
   wineserver -w
   wine reg add 'HKCU\Software\Wine' /v Version /d win10 /f </dev/null >/dev/null 2>&1
   # The programs' faces, drawn with the IPA font.
@@ -80,7 +85,7 @@ export SHOT_PROGRAM="s:\\$(basename "$program")" SHOT_OUT="$outdir/$name" SHOT_D
 # Inside the X server: start the program in a virtual desktop (which gives
 # it a caption bar), take the pictures, then stop this prefix's Wine.
 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
-  wine explorer /desktop=shot,1024x768 "$SHOT_PROGRAM" "$@" </dev/null >/dev/null 2>&1 &
+  "$NORVALE_WINE" explorer /desktop=shot,1024x768 "$SHOT_PROGRAM" "$@" </dev/null >/dev/null 2>&1 &
   elapsed=0; n=0
   for d in $SHOT_DELAYS; do
     sleep $((d > elapsed ? d - elapsed : 0)); elapsed=$d
