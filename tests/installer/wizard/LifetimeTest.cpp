@@ -30,6 +30,7 @@ TEST(StartUpTest, ASuccessfulStartShowsTheWelcomePageAtTheFirstSize) {
   InstallerState& s = w.S();
   EXPECT_EQ(-1, s.StartupOk);
   EXPECT_EQ(L"kovtar", s.DecodeKey);
+  EXPECT_EQ(L"2.3.07", s.InstallerVersion);  // from this program's version resource
   EXPECT_EQ(L"Setup.ini", s.SetupFileId);
   EXPECT_EQ(L"C:\\norvale-wizard-tests-nowhere\\Setup.ini", s.objSetupIni.IniFilePath());
   EXPECT_FALSE(s.objFtp.ASYNC());
