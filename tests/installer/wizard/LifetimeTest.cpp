@@ -2,6 +2,8 @@
 // request by page, the unload, and the single running installer.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "SampleRecords.h"
 #include "TempDir.h"
 #include "WizardProbe.h"
@@ -151,6 +153,24 @@ TEST(UnloadTest, TheDownloadedSetupInformationIsDeleted) {
     EXPECT_TRUE(w.window->Unload());
     EXPECT_EQ(nullptr, w.window->State());
   }
+}
+
+TEST(StatusCallbackTest, ServesTheWindowOnlyOnTheWindowsThread) {
+  Wizard w;
+  w.window = std::make_unique<WizardProbe>(
+      w.app, w.setup.Options([](InstallerState& s) { FillTypical(s); }));
+  ASSERT_TRUE(w.window->Show());
+  w.app.DoEvents();
+  w.setup.box->Answer(IDNO);
+  PostMessageW(w.window->hWnd(), WM_CLOSE, 0, 0);
+  // WinINet's own threads have no window to serve: the close waits.
+  std::thread other([] { InetStatusCallback(nullptr, 0, 0, nullptr, 0); });
+  other.join();
+  EXPECT_TRUE(w.setup.box->Asked().empty());
+  InetStatusCallback(nullptr, 0, INTERNET_STATUS_RESPONSE_RECEIVED, nullptr, 0);
+  ASSERT_EQ(1u, w.setup.box->Asked().size());
+  EXPECT_EQ(L"セットアップ終了", w.setup.box->Asked()[0].title);
+  EXPECT_TRUE(w.window->IsLoaded());
 }
 
 }  // namespace
