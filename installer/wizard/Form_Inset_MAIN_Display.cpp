@@ -37,6 +37,20 @@ void ShowAndEnable(Widget& widget) {
   widget.Enabled(true);
 }
 
+// Shows and enables the run-time elements the page's sub-page picks; hides
+// and disables the others.
+template <typename Pick>
+void ShowPicked(const ControlArray<Frame>& frames, Pick picked) {
+  for (Frame* frame : frames.Elements()) {
+    if (frame->Index() < 1) continue;
+    if (picked(frame->Index())) {
+      ShowAndEnable(*frame);
+    } else {
+      HideAndDisable(*frame);
+    }
+  }
+}
+
 }  // namespace
 
 void Form_Inset_MAIN::ShowPage() {
@@ -57,31 +71,17 @@ void Form_Inset_MAIN::ShowPage() {
     case 1:
       ShowAndEnable(F_Select);
       back.Visible(true);
-      for (Frame* group : F_SelItem.Elements()) {
-        const int16_t g = group->Index();
-        if (g < 1) continue;
-        if (g == 2 * s.SubPageNo - 1 || g == 2 * s.SubPageNo) {
-          ShowAndEnable(*group);
-        } else {
-          HideAndDisable(*group);
-        }
-      }
+      ShowPicked(F_SelItem,
+                 [&](int16_t g) { return g == 2 * s.SubPageNo - 1 || g == 2 * s.SubPageNo; });
       break;
     case 2:
       ShowAndEnable(F_Input);
       back.Visible(true);
-      for (Frame* item : F_InputItem.Elements()) {
-        const int16_t i = item->Index();
-        if (i < 1) continue;
-        if (i == s.SubPageNo) {
-          ShowAndEnable(*item);
-          if (i < static_cast<int16_t>(s.InputItems.size())) {
-            L_Input_H(0)->Caption(s.InputItems[i].heading);
-            L_Input_H(1)->Caption(s.InputItems[i].description1);
-          }
-        } else {
-          HideAndDisable(*item);
-        }
+      ShowPicked(F_InputItem, [&](int16_t i) { return i == s.SubPageNo; });
+      if (F_InputItem(s.SubPageNo) && s.SubPageNo >= 1 &&
+          s.SubPageNo < static_cast<int16_t>(s.InputItems.size())) {
+        L_Input_H(0)->Caption(s.InputItems[s.SubPageNo].heading);
+        L_Input_H(1)->Caption(s.InputItems[s.SubPageNo].description1);
       }
       break;
     case 3:
