@@ -16,8 +16,29 @@
 #include "clsPublicFunc.h"
 #include "clsTimer.h"
 #include "clsWinCommon.h"
+#include "forms/Application.h"
 
 namespace norvale {
+
+// The drives as the installer looks at them: which roots exist and how much
+// room they have. Tests play machines with and without a D: drive.
+class IDriveFacts {
+ public:
+  virtual ~IDriveFacts() = default;
+  // The roots as GetLogicalDriveStringsA lists them into a 250-character
+  // buffer: NUL-separated, ending with an empty piece; "" when it fails.
+  virtual std::string LogicalDriveStrings() = 0;
+  // The space free to the caller on the drive of the root, scaled by
+  // 10,000: bytes, or gigabytes cut to one decimal with isGB; 0 when the
+  // query fails.
+  virtual int64_t FreeSpace(const std::wstring& root, bool isGB) = 0;
+};
+
+class SystemDriveFacts final : public IDriveFacts {
+ public:
+  std::string LogicalDriveStrings() override;
+  int64_t FreeSpace(const std::wstring& root, bool isGB) override;
+};
 
 // The replaceable surroundings of one installer: questions, clock and pump;
 // Windows facts, registry, program starts; the FTP client's pauses.
@@ -25,6 +46,10 @@ struct InstallerSeams {
   Seams common = Seams::System();
   WinServicesSeams windows = WinServicesSeams::System();
   FtpWaits ftpWaits{};
+  std::shared_ptr<IDriveFacts> drives = std::make_shared<SystemDriveFacts>();
+  // Ending the installer at once (after starting the uninstaller, or when
+  // it is outdated).
+  std::shared_ptr<forms::IProgramEnd> programEnd = std::make_shared<forms::SystemProgramEnd>();
 
   static InstallerSeams System() { return InstallerSeams{}; }
 };
@@ -52,6 +77,13 @@ struct InstallerState : SetupRecord {
   int16_t InstallAborted = 0;
   const std::wstring DecodeKey = L"kovtar";
   int16_t RestartNeeded = 0;
+
+  // The window's caption as the start-up sets it; the wizard shows it.
+  std::wstring Caption;
+  // The installer's own program file: its folder holds "Start.ini" and the
+  // downloaded setup information, its name and time decide whether it is
+  // outdated.
+  std::wstring ProgramPath;
 };
 
 }  // namespace norvale
