@@ -355,11 +355,7 @@ int16_t IsWindowsCondition(IWindowsFacts& windows, const std::wstring& name) {
   if (IsBlank(name)) return -1;
   OSVERSIONINFOEXW info{};
   info.dwOSVersionInfoSize = sizeof info;
-  try {
-    if (!windows.GetVersion(info)) return 0;
-  } catch (...) {
-    return 0;
-  }
+  if (!ValueOrOnFailure(false, [&] { return windows.GetVersion(info); })) return 0;
   const DWORD major = info.dwMajorVersion, minor = info.dwMinorVersion, build = info.dwBuildNumber;
   const std::wstring wanted = FoldCase(Trim(name));
   bool holds = false;

@@ -231,8 +231,10 @@ std::wstring FormatGigabytes(int64_t scaledValue) {
   return text;
 }
 
-int16_t ReadSetupInfo(InstallerState& state) {
-  try {
+namespace {
+
+int16_t ReadWholeSetupInfo(InstallerState& state) {
+  {
     if (!IsOrdinaryFile(state.objSetupIni.IniFilePath())) {
       state.ErrText =
           L"セットアップの為の情報ファイルが存在しません！\r\n\r\n（セットアップを続行することはできません）";
@@ -299,9 +301,13 @@ int16_t ReadSetupInfo(InstallerState& state) {
     }
     state.Caption = InstallerCaption(state, state.AppName);
     return HandleEarlierInstallation(state);
-  } catch (...) {
-    return 0;
   }
+}
+
+}  // namespace
+
+int16_t ReadSetupInfo(InstallerState& state) {
+  return ValueOrOnFailure<int16_t>(0, [&] { return ReadWholeSetupInfo(state); });
 }
 
 }  // namespace norvale

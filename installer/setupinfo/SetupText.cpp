@@ -88,7 +88,7 @@ std::optional<uint16_t> ParsePort(std::wstring_view text) {
 
 bool HasNoControlCharacters(std::wstring_view text) {
   for (wchar_t c : text) {
-    if (c < 0x20 || c == 0x7F) return false;
+    if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) return false;
   }
   return true;
 }

@@ -39,6 +39,29 @@ bool IsWebAddress(std::wstring_view address);
 // A text free of control characters (NUL included).
 bool HasNoControlCharacters(std::wstring_view text);
 
+// A procedure that goes on when one of its statements fails runs each such
+// statement through this: a failure ends only that statement. True when it
+// completed.
+template <class Statement>
+bool SkipOnFailure(Statement&& statement) noexcept {
+  try {
+    statement();
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+// The statement's value, or the failure value when it fails.
+template <class T, class Statement>
+T ValueOrOnFailure(T failureValue, Statement&& statement) noexcept {
+  try {
+    return statement();
+  } catch (...) {
+    return failureValue;
+  }
+}
+
 // Adds a line to the start-up error text, keeping what it already says.
 void AppendErrText(std::wstring& errText, const std::wstring& line);
 

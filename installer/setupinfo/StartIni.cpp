@@ -46,7 +46,7 @@ std::optional<wchar_t> CharacterOf(int32_t code) {
   if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, bytes, length, out, 2) != 1) {
     return std::nullopt;
   }
-  if (out[0] < 0x20 || out[0] == 0x7F) return std::nullopt;
+  if (!HasNoControlCharacters(std::wstring_view(out, 1))) return std::nullopt;
   return out[0];
 }
 
@@ -112,15 +112,17 @@ void ReadSpecialFolders(InstallerState& state) {
   state.FontsDir = state.objWinCommon.GetSpecialFolderPath(20);
 }
 
-int16_t LoadStartIni(InstallerState& state) {
-  try {
+namespace {
+
+void ReadStartIni(InstallerState& state) {
+  {
     StartIniValues plain(state, false);
     const std::wstring apName = plain.Raw(L"ApName");
     if (!apName.empty()) state.Caption = InstallerCaption(state, apName);
 
     if (!IsOrdinaryFile(state.objStartIni.IniFilePath())) {
       state.StartServer = ServerSettings{};
-      return -1;
+      return;
     }
     const std::wstring rawIp = plain.Raw(L"ip");
     const size_t colon = rawIp.find(L':');
@@ -187,9 +189,14 @@ int16_t LoadStartIni(InstallerState& state) {
       AppendErrText(state.ErrText,
                     L"Start.iniの[server] UpdateURLはhttp://またはhttps://で始まるアドレスではありません：" + url);
     }
-  } catch (...) {
-    // A failed statement leaves the fields as they were.
   }
+}
+
+}  // namespace
+
+int16_t LoadStartIni(InstallerState& state) {
+  // A failed statement leaves the fields it would have set as they were.
+  SkipOnFailure([&] { ReadStartIni(state); });
   return -1;
 }
 
@@ -276,13 +283,10 @@ std::wstring TrimQuotes(const std::wstring& text) {
 }
 
 std::wstring GetFirstDriveRoot(IDriveFacts& drives) {
-  try {
+  return ValueOrOnFailure(std::wstring(), [&] {
     const std::string buffer = drives.LogicalDriveStrings();
-    if (buffer.empty()) return {};
     return Trim(FromAnsi(buffer.substr(0, buffer.find('\0'))));
-  } catch (...) {
-    return {};
-  }
+  });
 }
 
 std::wstring GetFirstDriveRoot(InstallerState& state) { return GetFirstDriveRoot(*state.seams.drives); }

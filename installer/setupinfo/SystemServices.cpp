@@ -109,22 +109,13 @@ std::wstring UninstallValue(clsWinCommon& services, const std::wstring& appId,
 }  // namespace
 
 bool IsWow64(IWindowsFacts& windows) {
-  try {
-    std::optional<bool> answer = windows.IsWow64Process();
-    return answer.value_or(false);
-  } catch (...) {
-    return false;
-  }
+  return ValueOrOnFailure(false, [&] { return windows.IsWow64Process().value_or(false); });
 }
 
 bool GetOsVersionInfo(IWindowsFacts& windows, OSVERSIONINFOEXW& record) {
   OSVERSIONINFOEXW info{};
   info.dwOSVersionInfoSize = sizeof(OSVERSIONINFOEXW);
-  try {
-    if (!windows.GetVersion(info)) return false;
-  } catch (...) {
-    return false;
-  }
+  if (!ValueOrOnFailure(false, [&] { return windows.GetVersion(info); })) return false;
   // The service-pack text is kept up to its NUL, trimmed and blank-padded.
   std::wstring pack = Trim(CutAtNull(std::wstring_view(info.szCSDVersion, 128)));
   pack.resize(127, L' ');
@@ -136,12 +127,8 @@ bool GetOsVersionInfo(IWindowsFacts& windows, OSVERSIONINFOEXW& record) {
 
 int32_t GetDriveList(IDriveFacts& drives, std::vector<std::wstring>& roots) {
   roots.assign(1, std::wstring());
-  std::string buffer;
-  try {
-    buffer = drives.LogicalDriveStrings();
-  } catch (...) {
-    return 0;
-  }
+  const std::string buffer =
+      ValueOrOnFailure(std::string(), [&] { return drives.LogicalDriveStrings(); });
   if (buffer.empty()) return 0;
   for (size_t at = 0; at < buffer.size();) {
     const size_t nul = buffer.find('\0', at);
@@ -165,19 +152,14 @@ std::wstring GetDriveLetter(const std::wstring& path) {
 bool vbDeleteFolder(std::wstring strFolder) {
   if (IsBlank(strFolder)) return true;
   if (!strFolder.empty() && strFolder.back() == L'\\') strFolder.pop_back();
-  try {
-    LeaveFolder(strFolder);
-    if (!FolderExists(strFolder)) return false;
-    return DeleteTree(strFolder);
-  } catch (...) {
-    return false;
-  }
+  SkipOnFailure([&] { LeaveFolder(strFolder); });
+  return ValueOrOnFailure(false, [&] { return FolderExists(strFolder) && DeleteTree(strFolder); });
 }
 
 bool vbDeleteFile(const std::wstring& path, std::wstring& errText) {
   errText.clear();
   if (IsBlank(path)) return true;
-  try {
+  const bool deleted = ValueOrOnFailure(false, [&] {
     const std::wstring refusal = DeleteRefusal(path, DeleteKind::PatternInFolder);
     if (!refusal.empty()) {
       errText = refusal;
@@ -201,10 +183,9 @@ bool vbDeleteFile(const std::wstring& path, std::wstring& errText) {
       }
     }
     return true;
-  } catch (...) {
-    errText = SystemErrorText(ERROR_GEN_FAILURE);
-    return false;
-  }
+  });
+  if (!deleted && errText.empty()) errText = SystemErrorText(ERROR_GEN_FAILURE);
+  return deleted;
 }
 
 std::vector<std::wstring> VcRuntimeAlias(const std::wstring& name) {
@@ -216,33 +197,28 @@ std::vector<std::wstring> VcRuntimeAlias(const std::wstring& name) {
 
 bool IsProductInstalled(clsWinCommon& services, const std::wstring& name) {
   if (IsBlank(name)) return false;
-  try {
+  return ValueOrOnFailure(false, [&] {
     const std::vector<std::wstring> codes = VcRuntimeAlias(name);
     if (codes.empty()) return services.REG_IsApInstalled(name);
     for (const std::wstring& code : codes) {
       if (services.REG_IsApInstalled(code)) return true;
     }
-  } catch (...) {
-  }
-  return false;
+    return false;
+  });
 }
 
 std::wstring GetInstalledAppPath(clsWinCommon& services, const std::wstring& appId,
                                  bool is64BitWindows) {
-  try {
+  return ValueOrOnFailure(std::wstring(), [&] {
     return UninstallValue(services, appId, L"AppPath", is64BitWindows);
-  } catch (...) {
-    return {};
-  }
+  });
 }
 
 std::wstring GetUninstallString(clsWinCommon& services, const std::wstring& appId,
                                 bool is64BitWindows) {
-  try {
+  return ValueOrOnFailure(std::wstring(), [&] {
     return UninstallValue(services, appId, L"UninstallString", is64BitWindows);
-  } catch (...) {
-    return {};
-  }
+  });
 }
 
 bool IsWow64(InstallerState& state) { return IsWow64(*state.seams.windows.windows); }
