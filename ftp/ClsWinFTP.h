@@ -75,8 +75,8 @@ class ClsWinFTP {
   void Passive(bool value) { passive_ = value; }
   const std::wstring& ProxyBypass() const { return proxyBypass_; }
   void ProxyBypass(const std::wstring& value) { proxyBypass_ = value; }
-  int16_t PortNo() const { return portNo_; }
-  void PortNo(int16_t value) { portNo_ = value; }
+  uint16_t PortNo() const { return portNo_; }
+  void PortNo(uint16_t value) { portNo_ = value; }
   bool ftp_FileSend(const std::wstring& aLocalFilePath, const std::wstring& aSvDir,
                     bool Is上書き, int32_t& aLngErrCode, const std::wstring& aServerIP = L"",
                     const std::wstring& aUser = L"", const std::wstring& aPass = L"");
@@ -250,7 +250,7 @@ class ClsWinFTP {
   std::shared_ptr<norvale::ITextDisplay> dispObject_;
   std::wstring proxy_;
   std::wstring proxyBypass_;
-  int16_t portNo_ = 0;
+  uint16_t portNo_ = 0;
   std::wstring serverIP_;
   std::wstring userID_;
   std::wstring pass_;

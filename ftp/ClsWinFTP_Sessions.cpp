@@ -104,7 +104,7 @@ bool ClsWinFTP::FtpConnect(Session& session, const std::wstring& server,
   int32_t failures = 0;
   for (;;) {
     HINTERNET h = InternetConnectW(hOpen_.Get(), server.c_str(),
-                                   static_cast<INTERNET_PORT>(static_cast<uint16_t>(portNo_)),
+                                   static_cast<INTERNET_PORT>(portNo_),
                                    user.c_str(), password.c_str(), INTERNET_SERVICE_FTP, flags,
                                    context);
     const DWORD lastError = GetLastError();

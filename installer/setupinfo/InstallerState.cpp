@@ -20,6 +20,11 @@ InstallerState::InstallerState(InstallerSeams s)
   if (length > 0 && length < buffer.size()) ProgramPath.assign(buffer.data(), length);
 }
 
+int32_t SystemAddressOpener::Open(const std::wstring& address) {
+  clsWinCommon services;
+  return services.ShellExe(address, L"", 1);
+}
+
 std::string SystemDriveFacts::LogicalDriveStrings() {
   char buffer[251] = {};
   DWORD length = GetLogicalDriveStringsA(250, buffer);

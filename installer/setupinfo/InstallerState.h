@@ -40,6 +40,19 @@ class SystemDriveFacts final : public IDriveFacts {
   int64_t FreeSpace(const std::wstring& root, bool isGB) override;
 };
 
+// Opens an address with the shell's "open" verb in a normal window; the
+// shell's result (above 32 when it worked).
+class IAddressOpener {
+ public:
+  virtual ~IAddressOpener() = default;
+  virtual int32_t Open(const std::wstring& address) = 0;
+};
+
+class SystemAddressOpener final : public IAddressOpener {
+ public:
+  int32_t Open(const std::wstring& address) override;
+};
+
 // The replaceable surroundings of one installer: questions, clock and pump;
 // Windows facts, registry, program starts; the FTP client's pauses.
 struct InstallerSeams {
@@ -50,6 +63,7 @@ struct InstallerSeams {
   // Ending the installer at once (after starting the uninstaller, or when
   // it is outdated).
   std::shared_ptr<forms::IProgramEnd> programEnd = std::make_shared<forms::SystemProgramEnd>();
+  std::shared_ptr<IAddressOpener> addressOpener = std::make_shared<SystemAddressOpener>();
 
   static InstallerSeams System() { return InstallerSeams{}; }
 };

@@ -58,6 +58,8 @@ norvale::InstallerSeams TestMachine::Seams() const {
   seams.ftpWaits = norvale::FtpWaits::None();
   seams.drives = drives;
   seams.programEnd = end;
+  seams.windows.waits = waits;
+  seams.addressOpener = opener;
   return seams;
 }
 

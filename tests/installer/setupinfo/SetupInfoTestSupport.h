@@ -43,6 +43,25 @@ class RecordingStarts final : public norvale::IProgramStarts {
              HANDLE* process) override;
 };
 
+// Pauses and waits that take no time.
+class NoWaits final : public norvale::IWaits {
+ public:
+  std::vector<DWORD> sleeps;
+  void Sleep(DWORD milliseconds) override { sleeps.push_back(milliseconds); }
+  DWORD WaitFor(HANDLE, DWORD) override { return WAIT_OBJECT_0; }
+};
+
+// Records the addresses it is asked to open; answers with `result`.
+class RecordingOpener final : public norvale::IAddressOpener {
+ public:
+  std::vector<std::wstring> opened;
+  int32_t result = 42;
+  int32_t Open(const std::wstring& address) override {
+    opened.push_back(address);
+    return result;
+  }
+};
+
 class RecordingEnd final : public norvale::forms::IProgramEnd {
  public:
   int ends = 0;
@@ -59,6 +78,8 @@ struct TestMachine {
   std::shared_ptr<FakeDrives> drives = std::make_shared<FakeDrives>();
   std::shared_ptr<RecordingStarts> starts = std::make_shared<RecordingStarts>();
   std::shared_ptr<RecordingEnd> end = std::make_shared<RecordingEnd>();
+  std::shared_ptr<NoWaits> waits = std::make_shared<NoWaits>();
+  std::shared_ptr<RecordingOpener> opener = std::make_shared<RecordingOpener>();
   std::shared_ptr<norvale::ScriptedMessageBox> boxes =
       std::make_shared<norvale::ScriptedMessageBox>();
   norvale::InstallerSeams Seams() const;
