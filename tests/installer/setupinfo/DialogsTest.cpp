@@ -5,9 +5,7 @@
 #include "Form_MSG.h"
 #include "Form_UpdateMsg.h"
 #include "SetupInfoTestSupport.h"
-#include "basNorvale.h"
 
-#include <thread>
 
 using namespace norvale;
 using namespace setupinfo_testing;
@@ -120,18 +118,4 @@ TEST_F(DialogsTest, ProgressGauge) {
   progress.MessageDisplay()->SetText(L"受信中...");
   EXPECT_EQ(progress.L_MSG.Caption(), L"受信中...");
   progress.Unload();
-}
-
-TEST_F(DialogsTest, StatusCallbackLetsTheWindowThreadBreathe) {
-  Form_MSG progress(app);
-  progress.Load();
-  progress.C_OK.Visible(true);
-  INTERNET_STATUS_CALLBACK callback = GetAddressOf(&InetStatusCallback);
-  // A click waiting in the queue is handled when the callback runs here.
-  PostMessageW(progress.C_OK.hWnd(), BM_CLICK, 0, 0);
-  callback(nullptr, 1, INTERNET_STATUS_RESPONSE_RECEIVED, nullptr, 0);
-  EXPECT_FALSE(progress.IsLoaded());
-  // On a thread without windows it does nothing.
-  std::thread other([&] { callback(nullptr, 1, INTERNET_STATUS_RESPONSE_RECEIVED, nullptr, 0); });
-  other.join();
 }
