@@ -20,3 +20,13 @@ int32_t LastRuntimeError();
 std::wstring RuntimeErrorDescription(int32_t number);
 
 }  // namespace norvale
+
+namespace norvale {
+
+// A run-time error that a member hands to its caller instead of a value.
+struct RaisedError {
+  int32_t number = 0;
+  std::wstring description;
+};
+
+}  // namespace norvale

@@ -72,3 +72,20 @@ std::wstring AfterLast(std::wstring_view text, wchar_t separator) {
 }
 
 }  // namespace norvale
+
+namespace norvale {
+
+std::wstring ArgumentsOfCommandLine(std::wstring_view commandLine) {
+  size_t i = 0;
+  while (i < commandLine.size() && (commandLine[i] == L' ' || commandLine[i] == L'\t')) ++i;
+  if (i < commandLine.size() && commandLine[i] == L'"') {
+    const size_t close = commandLine.find(L'"', i + 1);
+    i = close == std::wstring_view::npos ? commandLine.size() : close + 1;
+  } else {
+    while (i < commandLine.size() && commandLine[i] != L' ' && commandLine[i] != L'\t') ++i;
+  }
+  while (i < commandLine.size() && (commandLine[i] == L' ' || commandLine[i] == L'\t')) ++i;
+  return std::wstring(commandLine.substr(i));
+}
+
+}  // namespace norvale

@@ -33,3 +33,11 @@ std::wstring BeforeLast(std::wstring_view text, wchar_t separator);
 std::wstring AfterLast(std::wstring_view text, wchar_t separator);
 
 }  // namespace norvale
+
+namespace norvale {
+
+// The arguments of a command line: the text after the program's own path
+// (quoted or not) and the blanks that follow it.
+std::wstring ArgumentsOfCommandLine(std::wstring_view commandLine);
+
+}  // namespace norvale

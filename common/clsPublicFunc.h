@@ -10,8 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "DdeLinkControl.h"
 #include "OleDate.h"
+#include "RuntimeError.h"
 #include "Seams.h"
+#include "Variant.h"
 #include "clsError.h"
 
 namespace norvale::forms {
@@ -81,11 +84,120 @@ class clsPublicFunc {
   int32_t GetFileSystemType(const std::wstring& Path);
   std::wstring GetFileExt(const std::wstring& File_Path);
 
+  // Shift-JIS fixed-width text.
+  int32_t GetLengthSjis(const std::wstring& aStrValue);
+  std::wstring StrFixed(const std::wstring& aStrVal, int16_t aIntLen, int16_t aBytPadChr = -1);
+  std::wstring StrRight(const std::wstring& strData, int16_t intByte,
+                        const std::wstring& aBytPadChr = L"-1");
+  std::wstring StrCentering(const std::wstring& aStrVal, int16_t aIntLen);
+  int16_t StrSeparat(const std::wstring& aStrVal, std::vector<std::wstring>& aStrSepBuf,
+                     const std::wstring& aStrSepValue = L"|", int16_t aIntMaxDigit = 0);
+  std::wstring StrLineByLength(const std::wstring& aStrVal, const std::vector<int16_t>& aIntLen);
+  std::wstring StrCutSpace(const std::wstring& strData, int32_t intCutKbn = 0);
+  bool SetStringToByteArry(const std::wstring& strSource, std::vector<uint8_t>& dstBuf,
+                           const std::wstring& strCrVal = L"");
+
+  // Text, byte and hexadecimal conversions.
+  std::wstring CutCrlf(const std::wstring& aStrValue);
+  std::wstring CutNull(const std::wstring& aStrTxte);
+  std::wstring CnvNullToSpace(const std::wstring& aStrValue);
+  std::wstring CnvDbString(const std::wstring& aStrValue, bool aIsStartEndUse = true);
+  std::wstring CutSinglQuote(const std::wstring& aStrValue);
+  std::wstring CnvDbBoolean(bool aBlnValue);
+  std::wstring CutValfromString(const std::wstring& sStrText, const std::wstring& aStrCutVal,
+                                const std::wstring& aStrPostValue = L"");
+  std::wstring ByteToAsciiStr(const std::vector<uint8_t>& SrcData);
+  std::wstring StrToHex(const std::wstring& aStrVal);
+  std::wstring ByteToChr(const std::vector<uint8_t>& SrcData);
+  bool ByteToByte(std::vector<uint8_t>& bytData1, int16_t intStart1,
+                  const std::vector<uint8_t>& bytData2, int16_t intStart2, int16_t intLen2);
+  std::wstring ByteToNumStr(const std::vector<uint8_t>& SrcData);
+  std::wstring CnvHexStrToNumStr(const std::wstring& aStrHexValue);
+  bool IsArgInclude(const std::wstring& aStrArg);
+
+  // Numbers and rounding codes. Currency values are the amount times 10,000.
+  int64_t RoundOfSmallNum(int64_t aCurValue, int16_t aIntKeta, int16_t aIntRoundKbn = 1);
+  norvale::Variant CnvNumeric(const norvale::Variant& avarValue);
+  int64_t GetCurNum(const norvale::Variant& aVntValue);
+  int32_t GetLngNum(const norvale::Variant& aVntTarget);
+  int16_t GetIntNum(const norvale::Variant& aVntTarget);
+  uint8_t GetBytNum(const norvale::Variant& aVntTarget);
+  norvale::Variant GetCutedNum(const norvale::Variant& aVntTarget, uint8_t aByt整数桁,
+                               int16_t aInt端数処理, bool* aBlnOutRet = nullptr);
+  // Run-time error 6 (overflow) for a code outside 0 to 2559 reaches the
+  // caller through `raised`; the result is then empty.
+  norvale::Variant GetFormatedNum(const norvale::Variant& aVntTarget, uint8_t aByt整数桁,
+                                  int16_t aInt端数処理, norvale::RaisedError* raised = nullptr);
+  std::wstring Edit小数値(const norvale::Variant& aVal対象値, int32_t aLng小数部桁数 = 4,
+                          const std::wstring& aStr編集文字列 = L"",
+                          bool aBolEditBySystem = false);
+  bool IsInRange(const norvale::Variant& avarValue, const norvale::Variant& avarMin,
+                 const norvale::Variant& avarMax);
+  bool IsNumericStr(const std::wstring& strCheckValue);
+
+  // Date texts and Japanese era layouts.
+  std::wstring DateConv(const norvale::Variant& valDate, int32_t cnvMode = -1,
+                        int32_t cnvType = -1);
+  std::wstring DateFormat(const norvale::Variant& valDate, int32_t cnvMode = -1,
+                          int32_t cnvType = -1);
+  std::wstring DateFormatYM(const norvale::Variant& valDate, int32_t cnvMode = -1,
+                            int32_t cnvType = -1);
+  std::wstring StrToDate(const std::wstring& astrDate);
+  std::wstring DateEditZeroToSpace(const std::wstring& strDate);
+
+  // Calendar calculations. Run-time error 5 of Is末日 and Get末日 reaches the
+  // caller through `raised`; the result is then False or 0.
+  norvale::OleDate GetLastMothDay(norvale::OleDate aDateValue, int32_t aLngMode = 1);
+  bool Is末日(const std::wstring& astrDate, norvale::RaisedError* raised = nullptr);
+  int16_t Get末日(int16_t aintYear, int16_t aintMonth, norvale::RaisedError* raised = nullptr);
+  norvale::OleDate Get月末日(norvale::OleDate pDate);
+  norvale::OleDate Get月初日(norvale::OleDate pDate);
+  bool Get締め期間(norvale::OleDate aDat基準日, const std::vector<int16_t>& aInt締日配列,
+                   norvale::OleDate* aDat開始日 = nullptr, norvale::OleDate* aDat終了日 = nullptr);
+  int32_t Get年齢(norvale::OleDate dat生年月日, norvale::OleDate dat基準日 = norvale::OleDate());
+  bool IsDayRange(norvale::OleDate aDat基準日, norvale::OleDate aDat対象日, int16_t aInt前後日数);
+  bool IsTimeRange(norvale::OleDate aDat基準日時, int32_t aLng開始時分, int32_t aLng終了時分);
+
+  // Check digits.
+  std::wstring CD_GetCD(const std::wstring& strCode);
+  bool CD_CheckCD(const std::wstring& strCode);
+  std::wstring CD_GetJan13CD(const std::wstring& strCode);
+  std::wstring CD_GetJan8CD(const std::wstring& strCode);
+  std::wstring CD_GetUpcE8CD(const std::wstring& strCode);
+  std::wstring CD_GetCD_FreeFormat(const std::wstring& strCode, int16_t intCdPos,
+                                   int16_t intMJVal, int16_t intWait);
+  int32_t GetCheckSum(const std::vector<uint8_t>& bytArrayData, int16_t intStartPos,
+                      int16_t intSumLen);
+
+  // Card-number scrambling.
+  std::wstring Corvane_CardNoEncode(const std::wstring& aStrSourceCardNo);
+  std::wstring Corvane_CardNoDecode(const std::wstring& aStrSourceCardNo);
+  bool IsCardNoChrCode(const std::wstring& aStrCardNo);
+
+  // Flag strings.
+  uint8_t Bit_CheckBitByStr(const std::wstring& aStrHex, int32_t aLngBitPosition);
+  std::wstring Bit_CheckGetOrStr(const std::wstring& aStrValue1, const std::wstring& aStrValue2);
+  bool Bit_CheckPassThrough(const std::wstring& aStrHex, const std::wstring& aStrAndSelect = L"",
+                            const std::wstring& aStrOrSelect = L"");
+
+  // Miscellaneous.
+  bool IsDebug();
+  int32_t GetWidthByAdoFieldType(int16_t aIntFieldIndex, int16_t aIntFieldType);
+  int32_t ChangeAddressOf(int32_t address);
+  int32_t timer_ss(int32_t tm_mode = 0, int32_t ss_time = 0);
+  bool DDE_SEND(norvale::IDdeLinkControl* objSEND_CTL, const std::wstring& strSEND_MSG,
+                const std::wstring& strLINK_TOPIC, const std::wstring& strLINK_ITEM);
+  norvale::Variant CallFuncByName(const norvale::Variant& aValArg);
+  std::wstring GetIpAdrByURL(const std::wstring& aStrUrl);
+  int32_t GetArrayCount(const norvale::Variant& avarArray, int32_t alngDimension = 1);
+
  private:
   int32_t MakeDirRelative(const std::wstring& path, std::wstring* fullPath);
   void Log(const std::wstring& text);
   std::wstring PrepareLastFolderPath(const std::wstring& File_Path);
   norvale::OleDate NowToTheSecond();
+  bool IsRoundUpByKbn(const std::wstring& digits, uint8_t method);
+  int16_t Bit_GetPositionList(std::vector<int32_t>& list, const std::wstring& positions);
 
   norvale::Seams seams_;
   std::unique_ptr<clsError> error_;
