@@ -197,7 +197,7 @@ Variant clsPublicFunc::GetCutedNum(const Variant& aVntTarget, uint8_t aByt整数
   if (!keptNumber) return fail();
   auto keptScaled = keptNumber->ToScaled(4);
   if (!keptScaled) return fail();
-  int64_t step = code->tens >= 1 && code->tens <= 4 ? PowerOfTen(4 - code->tens)
+  int64_t step = code->tens >= 1 && code->tens <= 4 ? PowerOfTen(code->tens - 1)
                  : code->tens >= 5 && code->tens <= 8 ? kTenThousand
                                                       : 100;
   int64_t result = *keptScaled;
