@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 namespace norvale {
 namespace {
@@ -43,6 +44,19 @@ void DecimalNumber::Normalize() {
   if (IsZero()) negative_ = false;
 }
 
+DecimalNumber DecimalNumber::FromDigits(bool negative, std::string digits, int scale) {
+  if (scale < 0) {
+    digits.append(static_cast<size_t>(-scale), '0');
+    scale = 0;
+  }
+  DecimalNumber n;
+  n.negative_ = negative;
+  n.digits_ = std::move(digits);
+  n.scale_ = scale;
+  n.Normalize();
+  return n;
+}
+
 DecimalNumber DecimalNumber::FromInt64(int64_t value, int scale) {
   DecimalNumber n;
   n.negative_ = value < 0;
@@ -70,14 +84,7 @@ std::optional<DecimalNumber> DecimalNumber::FromDouble(double value) {
     digits.pop_back();
     --scale;
   }
-  if (scale < 0) {
-    digits.append(static_cast<size_t>(-scale), '0');
-    scale = 0;
-  }
-  n.digits_ = digits;
-  n.scale_ = scale;
-  n.Normalize();
-  return n;
+  return FromDigits(n.negative_, std::move(digits), scale);
 }
 
 std::optional<DecimalNumber> DecimalNumber::FromText(std::wstring_view text) {
@@ -120,14 +127,7 @@ std::optional<DecimalNumber> DecimalNumber::FromText(std::wstring_view text) {
   }
   if (i != end) return std::nullopt;
   scale -= static_cast<int>(exponent);
-  if (scale < 0) {
-    digits.append(static_cast<size_t>(-scale), '0');
-    scale = 0;
-  }
-  n.digits_ = digits;
-  n.scale_ = scale;
-  n.Normalize();
-  return n;
+  return FromDigits(n.negative_, std::move(digits), scale);
 }
 
 DecimalNumber DecimalNumber::Rounded(int places, Rounding how) const {

@@ -44,6 +44,8 @@ class DecimalNumber {
   bool negative_ = false;
   std::string digits_ = "0";  // all digits, the last `scale_` of them decimals
   int scale_ = 0;
+  // A negative scale appends zeros.
+  static DecimalNumber FromDigits(bool negative, std::string digits, int scale);
   void Normalize();
 };
 

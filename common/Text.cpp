@@ -89,3 +89,19 @@ std::wstring ArgumentsOfCommandLine(std::wstring_view commandLine) {
 }
 
 }  // namespace norvale
+
+namespace norvale {
+
+int HexDigitValue(wchar_t c) {
+  if (c >= L'0' && c <= L'9') return c - L'0';
+  if (c >= L'A' && c <= L'F') return c - L'A' + 10;
+  if (c >= L'a' && c <= L'f') return c - L'a' + 10;
+  return -1;
+}
+
+std::wstring HexOfByte(unsigned char byte) {
+  static constexpr wchar_t kDigits[] = L"0123456789ABCDEF";
+  return std::wstring{kDigits[byte >> 4], kDigits[byte & 0x0F]};
+}
+
+}  // namespace norvale

@@ -41,3 +41,12 @@ namespace norvale {
 std::wstring ArgumentsOfCommandLine(std::wstring_view commandLine);
 
 }  // namespace norvale
+
+namespace norvale {
+
+// The value of a hexadecimal digit (either case), -1 for any other character.
+int HexDigitValue(wchar_t c);
+// Two upper-case hexadecimal digits, high half first.
+std::wstring HexOfByte(unsigned char byte);
+
+}  // namespace norvale

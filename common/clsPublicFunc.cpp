@@ -12,8 +12,10 @@ using namespace norvale;
 
 clsPublicFunc::clsPublicFunc(Seams seams)
     : seams_(std::move(seams)), error_(std::make_unique<clsError>(seams_)) {
-  // Card scheme transposition: scrambled position i+1 holds plain position
-  // cardNoTable_[i].
+  // The card scheme's transposition table, defined here and nowhere else:
+  // scrambled position i+1 holds plain position cardNoTable_[i]. It is a
+  // permutation of 1 to 21; scrambled card numbers are exchangeable only
+  // with systems that use this same table, so it never changes.
   cardNoTable_ = {7, 19, 2, 14, 11, 21, 4, 16, 9, 1, 18, 12, 5, 20, 3, 15, 10, 6, 17, 8, 13};
 }
 

@@ -1,5 +1,7 @@
 // Card numbers of the card scheme: scrambled through the object's
 // transposition table, behind an unscrambled three-letter prefix.
+#include <array>
+
 #include "LooseValues.h"
 #include "Text.h"
 #include "clsPublicFunc.h"
@@ -25,33 +27,35 @@ CardParts SplitCardNumber(const std::wstring& cardNo) {
   return CardParts{L"", cardNo};
 }
 
+// The prefix and the body filled up to the table's length.
+CardParts SplitAndPad(const std::wstring& cardNo, size_t tableLength) {
+  CardParts parts = SplitCardNumber(cardNo);
+  if (parts.body.size() < tableLength) parts.body.append(tableLength - parts.body.size(), kCardPad);
+  return parts;
+}
+
+// The body index whose character stands at a scrambled index; positions
+// beyond the table keep their places.
+template <size_t N>
+size_t PlainIndexOf(const std::array<uint8_t, N>& table, size_t scrambledIndex) {
+  return scrambledIndex < N ? static_cast<size_t>(table[scrambledIndex]) - 1 : scrambledIndex;
+}
+
 }  // namespace
 
 std::wstring clsPublicFunc::Corvane_CardNoEncode(const std::wstring& aStrSourceCardNo) {
   if (aStrSourceCardNo.empty()) return L"";
-  CardParts parts = SplitCardNumber(aStrSourceCardNo);
-  const size_t n = cardNoTable_.size();
-  if (parts.body.size() < n) parts.body.append(n - parts.body.size(), kCardPad);
+  const CardParts parts = SplitAndPad(aStrSourceCardNo, cardNoTable_.size());
   std::wstring out(parts.body.size(), L' ');
-  for (size_t i = 0; i < out.size(); ++i) {
-    const size_t from = i < n ? static_cast<size_t>(cardNoTable_[i]) - 1 : i;
-    if (from >= parts.body.size()) return L"";
-    out[i] = parts.body[from];
-  }
+  for (size_t i = 0; i < out.size(); ++i) out[i] = parts.body[PlainIndexOf(cardNoTable_, i)];
   return parts.prefix + out;
 }
 
 std::wstring clsPublicFunc::Corvane_CardNoDecode(const std::wstring& aStrSourceCardNo) {
   if (aStrSourceCardNo.empty()) return L"";
-  CardParts parts = SplitCardNumber(aStrSourceCardNo);
-  const size_t n = cardNoTable_.size();
-  if (parts.body.size() < n) parts.body.append(n - parts.body.size(), kCardPad);
+  const CardParts parts = SplitAndPad(aStrSourceCardNo, cardNoTable_.size());
   std::wstring out(parts.body.size(), L' ');
-  for (size_t i = 0; i < out.size(); ++i) {
-    const size_t to = i < n ? static_cast<size_t>(cardNoTable_[i]) - 1 : i;
-    if (to >= out.size()) return L"";
-    out[to] = parts.body[i];
-  }
+  for (size_t i = 0; i < out.size(); ++i) out[PlainIndexOf(cardNoTable_, i)] = parts.body[i];
   std::wstring kept;
   for (wchar_t c : out) {
     if (c != kCardPad) kept += c;

@@ -8,7 +8,6 @@ using namespace norvale;
 
 namespace {
 
-constexpr wchar_t kHexDigits[] = L"0123456789ABCDEF";
 constexpr size_t kMaxByteIndex = 32767;
 
 std::wstring ReplaceAll(const std::wstring& text, const std::wstring& what,
@@ -22,13 +21,6 @@ std::wstring ReplaceAll(const std::wstring& text, const std::wstring& what,
   }
   out.append(text, position, std::wstring::npos);
   return out;
-}
-
-int HexValue(wchar_t c) {
-  if (c >= L'0' && c <= L'9') return c - L'0';
-  if (c >= L'A' && c <= L'F') return c - L'A' + 10;
-  if (c >= L'a' && c <= L'f') return c - L'a' + 10;
-  return -1;
 }
 
 // Multiplies a little-endian base-10^4 number by `factor` and adds `addend`.
@@ -88,10 +80,7 @@ std::wstring clsPublicFunc::CutValfromString(const std::wstring& sStrText,
 
 std::wstring clsPublicFunc::ByteToAsciiStr(const std::vector<uint8_t>& SrcData) {
   std::wstring out;
-  for (uint8_t byte : SrcData) {
-    out += kHexDigits[byte >> 4];
-    out += kHexDigits[byte & 0x0F];
-  }
+  for (uint8_t byte : SrcData) out += HexOfByte(byte);
   return out;
 }
 
@@ -147,7 +136,7 @@ std::wstring clsPublicFunc::CnvHexStrToNumStr(const std::wstring& aStrHexValue) 
   // Summed exactly in decimal: every digit is kept however long the text.
   std::vector<uint32_t> limbs;
   for (size_t i = 0; i < text.size(); i += 2) {
-    const int high = HexValue(text[i]), low = HexValue(text[i + 1]);
+    const int high = HexDigitValue(text[i]), low = HexDigitValue(text[i + 1]);
     if (high < 0 || low < 0) return L"";
     MultiplyAdd(limbs, 256, static_cast<uint32_t>(high * 16 + low));
   }

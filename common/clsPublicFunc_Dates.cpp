@@ -113,6 +113,38 @@ Layout LayoutOf(int32_t cnvMode, int32_t cnvType) {
   return Layout{cnvMode < 0 ? 0 : cnvMode, cnvType < 0 ? 8 : cnvType};
 }
 
+// The layouts of the fixed-era members; without the day they end at the
+// month.
+std::wstring FixedEraLayout(const CivilDate& d, Layout layout, bool withDay) {
+  auto F = [&](std::wstring_view pattern) { return FormatDate(d, pattern); };
+  auto day = [&](const std::wstring& text) { return withDay ? text : std::wstring(); };
+  const std::wstring M2 = Width2(F(L"m")), D2 = Width2(F(L"d"));
+  if (layout.mode == 0) {
+    switch (layout.type) {
+      case 1: return F(L"yyyy/m") + day(F(L"/d"));
+      case 3: case 8: return F(L"yyyy年mm月") + day(F(L"dd日"));
+      case 4: case 5: return F(L"yyyy年m月") + day(F(L"d日"));
+      case 6: return F(L"yyyy年 ") + M2 + L"月" + day(L" " + D2 + L"日");
+      case 7: return std::to_wstring(d.year) + L"年 " + M2 + L"月" + day(L" " + D2 + L"日");
+      case 99: return L"西暦";
+      default: return F(L"yyyy/mm") + day(F(L"/dd"));  // also layout 2
+    }
+  }
+  const FixedEra e = FixedEraOf(d);
+  switch (layout.type) {
+    case 1: return e.year + L"/" + F(L"m") + day(F(L"/d"));
+    case 2: return e.name + e.year + F(L"/mm") + day(F(L"/dd"));
+    case 3: return e.name.substr(0, 1) + L" " + e.year2 + L"年" + M2 + L"月" + day(D2 + L"日");
+    case 4: return e.year + F(L"年m月") + day(F(L"d日"));
+    case 5: return e.name + L" " + e.year + F(L"年m月") + day(F(L"d日"));
+    case 6: return e.year2 + L"年" + M2 + L"月" + day(L" " + D2 + L"日");
+    case 7: return e.name + L" " + e.year2 + L"年" + M2 + L"月" + day(L" " + D2 + L"日");
+    case 8: return e.name + e.year + F(L"年mm月") + day(F(L"dd日"));
+    case 99: return e.name;
+    default: return e.year + L"/" + F(L"mm") + day(F(L"/dd"));
+  }
+}
+
 bool IsDigitChar(wchar_t c) {
   return (c >= L'0' && c <= L'9') || (c >= L'\uFF10' && c <= L'\uFF19');
 }
@@ -156,70 +188,14 @@ std::wstring clsPublicFunc::DateFormat(const Variant& valDate, int32_t cnvMode,
                                        int32_t cnvType) {
   const auto value = DateValue(valDate);
   if (!value) return ValueText(valDate);
-  const CivilDate d = CivilOf(*value);
-  const Layout layout = LayoutOf(cnvMode, cnvType);
-  auto F = [&](std::wstring_view pattern) { return FormatDate(d, pattern); };
-  const std::wstring M2 = Width2(F(L"m")), D2 = Width2(F(L"d"));
-  if (layout.mode == 0) {
-    switch (layout.type) {
-      case 1: return F(L"yyyy/m/d");
-      case 2: return F(L"yyyy/mm/dd");
-      case 3: case 8: return F(L"yyyy年mm月dd日");
-      case 4: case 5: return F(L"yyyy年m月d日");
-      case 6: return F(L"yyyy年 ") + M2 + L"月 " + D2 + L"日";
-      case 7: return std::to_wstring(d.year) + L"年 " + M2 + L"月 " + D2 + L"日";
-      case 99: return L"西暦";
-      default: return F(L"yyyy/mm/dd");
-    }
-  }
-  const FixedEra e = FixedEraOf(d);
-  switch (layout.type) {
-    case 1: return e.year + L"/" + F(L"m/d");
-    case 2: return e.name + e.year + F(L"/mm/dd");
-    case 3: return e.name.substr(0, 1) + L" " + e.year2 + L"年" + M2 + L"月" + D2 + L"日";
-    case 4: return e.year + F(L"年m月d日");
-    case 5: return e.name + L" " + e.year + F(L"年m月d日");
-    case 6: return e.year2 + L"年" + M2 + L"月 " + D2 + L"日";
-    case 7: return e.name + L" " + e.year2 + L"年" + M2 + L"月 " + D2 + L"日";
-    case 8: return e.name + e.year + F(L"年mm月dd日");
-    case 99: return e.name;
-    default: return e.year + L"/" + F(L"mm/dd");
-  }
+  return FixedEraLayout(CivilOf(*value), LayoutOf(cnvMode, cnvType), true);
 }
 
 std::wstring clsPublicFunc::DateFormatYM(const Variant& valDate, int32_t cnvMode,
                                          int32_t cnvType) {
   const auto value = DateValue(valDate);
   if (!value) return ValueText(valDate);
-  const CivilDate d = CivilOf(*value);
-  const Layout layout = LayoutOf(cnvMode, cnvType);
-  auto F = [&](std::wstring_view pattern) { return FormatDate(d, pattern); };
-  const std::wstring M2 = Width2(F(L"m"));
-  if (layout.mode == 0) {
-    switch (layout.type) {
-      case 1: return F(L"yyyy/m");
-      case 2: return F(L"yyyy/mm");
-      case 3: case 8: return F(L"yyyy年mm月");
-      case 4: case 5: return F(L"yyyy年m月");
-      case 6: return F(L"yyyy年 ") + M2 + L"月";
-      case 7: return std::to_wstring(d.year) + L"年 " + M2 + L"月";
-      case 99: return L"西暦";
-      default: return F(L"yyyy/mm");
-    }
-  }
-  const FixedEra e = FixedEraOf(d);
-  switch (layout.type) {
-    case 1: return e.year + L"/" + F(L"m");
-    case 2: return e.name + e.year + F(L"/mm");
-    case 3: return e.name.substr(0, 1) + L" " + e.year2 + L"年" + M2 + L"月";
-    case 4: return e.year + F(L"年m月");
-    case 5: return e.name + L" " + e.year + F(L"年m月");
-    case 6: return e.year2 + L"年" + M2 + L"月";
-    case 7: return e.name + L" " + e.year2 + L"年" + M2 + L"月";
-    case 8: return e.name + e.year + F(L"年mm月");
-    case 99: return e.name;
-    default: return e.year + L"/" + F(L"mm");
-  }
+  return FixedEraLayout(CivilOf(*value), LayoutOf(cnvMode, cnvType), false);
 }
 
 std::wstring clsPublicFunc::StrToDate(const std::wstring& astrDate) {

@@ -16,13 +16,6 @@ std::wstring NormalizedFlags(const std::wstring& text) {
   return flags;
 }
 
-int HexDigitValue(wchar_t c) {
-  if (c >= L'0' && c <= L'9') return c - L'0';
-  if (c >= L'A' && c <= L'F') return c - L'A' + 10;
-  if (c >= L'a' && c <= L'f') return c - L'a' + 10;
-  return -1;
-}
-
 std::optional<uint8_t> HexByteAt(const std::wstring& text, size_t index) {
   const int high = HexDigitValue(text[index]), low = HexDigitValue(text[index + 1]);
   if (high < 0 || low < 0) return std::nullopt;
@@ -49,14 +42,11 @@ std::wstring clsPublicFunc::Bit_CheckGetOrStr(const std::wstring& aStrValue1,
   std::wstring a = NormalizedFlags(aStrValue1), b = NormalizedFlags(aStrValue2);
   if (a.size() < b.size()) a.insert(0, b.size() - a.size(), L'0');
   if (b.size() < a.size()) b.insert(0, a.size() - b.size(), L'0');
-  static constexpr wchar_t kDigits[] = L"0123456789ABCDEF";
   std::wstring out;
   for (size_t i = 0; i < a.size(); i += 2) {
     const auto x = HexByteAt(a, i), y = HexByteAt(b, i);
     if (!x || !y) return L"";
-    const int value = *x | *y;
-    out += kDigits[value >> 4];
-    out += kDigits[value & 0x0F];
+    out += HexOfByte(static_cast<unsigned char>(*x | *y));
   }
   return out;
 }

@@ -54,10 +54,7 @@ double LeadingNumber(const std::wstring& original) {
     double value = 0;
     for (size_t i = 2; i < text.size(); ++i) {
       const wchar_t c = text[i];
-      int digit = -1;
-      if (c >= L'0' && c <= L'9') digit = c - L'0';
-      else if (base == 16 && c >= L'A' && c <= L'F') digit = c - L'A' + 10;
-      else if (base == 16 && c >= L'a' && c <= L'f') digit = c - L'a' + 10;
+      const int digit = HexDigitValue(c);
       if (digit < 0 || digit >= base) break;
       value = value * base + digit;
     }
