@@ -2,6 +2,7 @@
 // ages and day and time windows.
 #include <cmath>
 #include <cstdlib>
+#include <optional>
 
 #include "LooseValues.h"
 #include "clsPublicFunc.h"
@@ -22,10 +23,20 @@ int TimeNumber(OleDate date) {
 
 bool IsNoDate(OleDate date) { return date.Value() == 0.0; }
 
+std::optional<OleDate> FirstOfMonth(OleDate date) {
+  const CivilDate c = CivilOf(date);
+  return DateOf(c.year, c.month, 1);
+}
+
+std::optional<OleDate> LastOfMonth(OleDate date) {
+  const CivilDate c = CivilOf(date);
+  return DateOf(c.year, c.month, DaysInMonth(c.year, c.month));
+}
+
 }  // namespace
 
 OleDate clsPublicFunc::GetLastMothDay(OleDate aDateValue, int32_t aLngMode) {
-  return aLngMode == 0 ? Get月初日(aDateValue) : Get月末日(aDateValue);
+  return (aLngMode == 0 ? FirstOfMonth(aDateValue) : LastOfMonth(aDateValue)).value_or(aDateValue);
 }
 
 bool clsPublicFunc::Is末日(const std::wstring& astrDate, RaisedError* raised) {
@@ -50,15 +61,9 @@ int16_t clsPublicFunc::Get末日(int16_t aintYear, int16_t aintMonth, RaisedErro
   return static_cast<int16_t>(DaysInMonth(aintYear, aintMonth));
 }
 
-OleDate clsPublicFunc::Get月末日(OleDate pDate) {
-  const CivilDate c = CivilOf(pDate);
-  return DateOf(c.year, c.month, DaysInMonth(c.year, c.month)).value_or(OleDate());
-}
+OleDate clsPublicFunc::Get月末日(OleDate pDate) { return LastOfMonth(pDate).value_or(OleDate()); }
 
-OleDate clsPublicFunc::Get月初日(OleDate pDate) {
-  const CivilDate c = CivilOf(pDate);
-  return DateOf(c.year, c.month, 1).value_or(OleDate());
-}
+OleDate clsPublicFunc::Get月初日(OleDate pDate) { return FirstOfMonth(pDate).value_or(OleDate()); }
 
 bool clsPublicFunc::Get締め期間(OleDate aDat基準日, const std::vector<int16_t>& aInt締日配列,
                                 OleDate* aDat開始日, OleDate* aDat終了日) {
