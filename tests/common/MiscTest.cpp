@@ -84,3 +84,70 @@ TEST_F(Misc, DdeSendLinksOnceAndPokes) {
 }
 
 }  // namespace
+
+namespace {
+
+// An automation object with one member "Answer" that records how it was
+// called.
+class AnswerObject final : public IDispatch {
+ public:
+  LCID lastLocale = 0;
+  WORD lastKind = 0;
+  ULONG references = 1;
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override {
+    *out = this;
+    AddRef();
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
+  ULONG STDMETHODCALLTYPE Release() override { return --references; }
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+    *count = 0;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT, LCID locale,
+                                          DISPID* ids) override {
+    lastLocale = locale;
+    if (std::wstring(names[0]) != L"Answer") return DISP_E_UNKNOWNNAME;
+    ids[0] = 7;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD kind, DISPPARAMS* params,
+                                   VARIANT* result, EXCEPINFO*, UINT*) override {
+    lastKind = kind;
+    if (id != 7 || params->cArgs != 0) return DISP_E_MEMBERNOTFOUND;
+    result->vt = VT_I4;
+    result->lVal = 42;
+    return S_OK;
+  }
+};
+
+Variant CallArray(IDispatch* object, const wchar_t* name, int32_t kind) {
+  Variant array = ArrayOf(0, 3);
+  Variant elements[3];
+  elements[0].Put()->vt = VT_DISPATCH;
+  const_cast<VARIANT&>(elements[0].Raw()).pdispVal = object;
+  object->AddRef();
+  elements[1] = Variant(name);
+  elements[2] = Variant(kind);
+  for (LONG i = 0; i < 3; ++i) {
+    SafeArrayPutElement(array.Raw().parray, &i, const_cast<VARIANT*>(&elements[i].Raw()));
+  }
+  return array;
+}
+
+TEST_F(Misc, CallsAMemberByName) {
+  AnswerObject object;
+  {
+    const Variant result = f_.CallFuncByName(CallArray(&object, L"Answer", 2));
+    ASSERT_EQ(VT_I4, result.Type());
+    EXPECT_EQ(42, result.Raw().lVal);
+    EXPECT_EQ(1033u, object.lastLocale);
+    EXPECT_EQ(DISPATCH_PROPERTYGET, object.lastKind);
+    EXPECT_TRUE(f_.CallFuncByName(CallArray(&object, L"Missing", 1)).IsEmpty());
+  }
+  EXPECT_EQ(1u, object.references);  // every reference handed back
+}
+
+}  // namespace
