@@ -192,12 +192,16 @@ class clsPublicFunc {
   int32_t GetArrayCount(const norvale::Variant& avarArray, int32_t alngDimension = 1);
 
  private:
+  // The carry decision of a fraction-processing code's method.
+  bool IsRoundUpByKbn(const std::wstring& digits, uint8_t method);
+  // Reads a list of flag numbers into list[1..count]; list[0] stays 0.
+  int16_t Bit_GetPositionList(std::vector<int32_t>& list, const std::wstring& positions);
+
+ private:
   int32_t MakeDirRelative(const std::wstring& path, std::wstring* fullPath);
   void Log(const std::wstring& text);
   std::wstring PrepareLastFolderPath(const std::wstring& File_Path);
   norvale::OleDate NowToTheSecond();
-  bool IsRoundUpByKbn(const std::wstring& digits, uint8_t method);
-  int16_t Bit_GetPositionList(std::vector<int32_t>& list, const std::wstring& positions);
 
   norvale::Seams seams_;
   std::unique_ptr<clsError> error_;

@@ -164,7 +164,6 @@ Variant clsPublicFunc::GetCutedNum(const Variant& aVntTarget, uint8_t aByt整数
                             .Format(L"000000000000000.00000");
   const size_t point = padded.find(LocaleDecimalPoint());
   if (point == std::wstring::npos) return fail();
-  padded[point] = L'.';
   const std::wstring integerPart = padded.substr(0, point);
   const std::wstring decimals = padded.substr(point + 1, 5);
   size_t keptLength = 18;
