@@ -152,6 +152,72 @@ DWORD SystemActions::DisconnectDialog(HWND owner, DWORD resourceType) {
   return WNetDisconnectDialog(owner, resourceType);
 }
 
+FARPROC EntryByOrdinal(const wchar_t* module, WORD ordinal) {
+  HMODULE handle = GetModuleHandleW(module);
+  if (!handle) return nullptr;
+  return GetProcAddress(handle, reinterpret_cast<LPCSTR>(static_cast<uintptr_t>(ordinal)));
+}
+
+namespace {
+
+template <typename Fn>
+Fn Shell32Ordinal(WORD ordinal) {
+  return reinterpret_cast<Fn>(reinterpret_cast<void*>(EntryByOrdinal(L"shell32.dll", ordinal)));
+}
+
+}  // namespace
+
+bool SystemDialogs::OpenFile(OPENFILENAMEW& request) { return GetOpenFileNameW(&request); }
+
+bool SystemDialogs::SaveFile(OPENFILENAMEW& request) { return GetSaveFileNameW(&request); }
+
+LPITEMIDLIST SystemDialogs::BrowseForFolder(BROWSEINFOW& request) {
+  return SHBrowseForFolderW(&request);
+}
+
+bool SystemDialogs::PickFont(CHOOSEFONTW& request) { return ChooseFontW(&request); }
+
+bool SystemDialogs::PickColor(CHOOSECOLORW& request) { return ChooseColorW(&request); }
+
+intptr_t SystemDialogs::FindFiles(const std::wstring& folder) {
+  return reinterpret_cast<intptr_t>(
+      ShellExecuteW(nullptr, L"find", folder.c_str(), L"", L"", SW_SHOWNORMAL));
+}
+
+bool SystemDialogs::FindComputer() {
+  using SHFindComputerFn = BOOL(WINAPI*)(LPCITEMIDLIST, LPCITEMIDLIST);
+  auto findComputer = Shell32Ordinal<SHFindComputerFn>(91);
+  if (!findComputer) return false;
+  findComputer(nullptr, nullptr);
+  return true;
+}
+
+bool SystemDialogs::RunDialog(HWND owner, UINT flags) {
+  using RunFileDlgFn = void(WINAPI*)(HWND, HICON, LPCWSTR, LPCWSTR, LPCWSTR, UINT);
+  auto runFileDlg = Shell32Ordinal<RunFileDlgFn>(61);
+  if (!runFileDlg) return false;
+  runFileDlg(owner, nullptr, nullptr, nullptr, nullptr, flags);
+  return true;
+}
+
+std::optional<int> SystemDialogs::PickIcon(HWND owner, wchar_t* path, UINT size, int* index) {
+  using PickIconDlgFn = int(WINAPI*)(HWND, LPWSTR, UINT, int*);
+  auto pickIconDlg = Shell32Ordinal<PickIconDlgFn>(62);
+  if (!pickIconDlg) return std::nullopt;
+  return pickIconDlg(owner, path, size, index);
+}
+
+bool SystemDialogs::CloseShellDesktop() {
+  HWND desktop = FindWindowW(L"ProgMan", nullptr);
+  if (!desktop) return false;
+  SendMessageW(desktop, WM_CLOSE, 0, 0);
+  return true;
+}
+
+DWORD SystemDialogs::ConnectDialog(HWND owner, DWORD resourceType) {
+  return WNetConnectionDialog(owner, resourceType);
+}
+
 WinServicesSeams WinServicesSeams::System() {
   return WinServicesSeams{std::make_shared<SystemWindowsFacts>(),
                           std::make_shared<SystemRegistryKeys>()};

@@ -6,9 +6,11 @@
 // 64-bit), a registry that refuses what a user without administrator rights is
 // refused, waits that take no real time, and recorders in place of shutdown,
 // log-off, clock setting, eject and the system dialogs, which no test may ever
-// do for real.
+// do for real, and answers in place of the dialogs that wait for a user.
 #include <windows.h>
+#include <commdlg.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <memory>
 #include <optional>
@@ -95,6 +97,40 @@ class ISystemActions {
   virtual DWORD DisconnectDialog(HWND owner, DWORD resourceType) = 0;
 };
 
+// The common dialogs and the shell's own dialogs and search windows, which
+// wait for a user; tests answer them instead.
+class IDialogs {
+ public:
+  virtual ~IDialogs() = default;
+  // GetOpenFileNameW / GetSaveFileNameW: true when the user chose a file.
+  virtual bool OpenFile(OPENFILENAMEW& request) = 0;
+  virtual bool SaveFile(OPENFILENAMEW& request) = 0;
+  // SHBrowseForFolderW: the chosen folder's item list, null on cancel.
+  virtual LPITEMIDLIST BrowseForFolder(BROWSEINFOW& request) = 0;
+  virtual bool PickFont(CHOOSEFONTW& request) = 0;
+  virtual bool PickColor(CHOOSECOLORW& request) = 0;
+  // The shell's search window for a folder (ShellExecute with "find"): the
+  // shell's result, above 32 when the window opened.
+  virtual intptr_t FindFiles(const std::wstring& folder) = 0;
+  // The shell's search for computers (shell32 ordinal 91); false when this
+  // Windows has no such entry.
+  virtual bool FindComputer() = 0;
+  // The Run dialog (shell32 ordinal 61); false when this Windows has none.
+  virtual bool RunDialog(HWND owner, UINT flags) = 0;
+  // The icon picker (shell32 ordinal 62) on a path buffer of `size`
+  // characters: its result, nothing when this Windows has none.
+  virtual std::optional<int> PickIcon(HWND owner, wchar_t* path, UINT size, int* index) = 0;
+  // Asks the shell's desktop window ("ProgMan") to close, which shows the
+  // shut-down dialog; false when there is no such window.
+  virtual bool CloseShellDesktop() = 0;
+  // WNetConnectionDialog: NO_ERROR when a drive was connected.
+  virtual DWORD ConnectDialog(HWND owner, DWORD resourceType) = 0;
+};
+
+// An entry of a system DLL that has no exported name, bound by its ordinal
+// at run time; null when the DLL or the entry is missing.
+FARPROC EntryByOrdinal(const wchar_t* module, WORD ordinal);
+
 class SystemWindowsFacts final : public IWindowsFacts {
  public:
   bool GetVersion(OSVERSIONINFOEXW& info) override;
@@ -139,6 +175,21 @@ class SystemActions final : public ISystemActions {
   DWORD DisconnectDialog(HWND owner, DWORD resourceType) override;
 };
 
+class SystemDialogs final : public IDialogs {
+ public:
+  bool OpenFile(OPENFILENAMEW& request) override;
+  bool SaveFile(OPENFILENAMEW& request) override;
+  LPITEMIDLIST BrowseForFolder(BROWSEINFOW& request) override;
+  bool PickFont(CHOOSEFONTW& request) override;
+  bool PickColor(CHOOSECOLORW& request) override;
+  intptr_t FindFiles(const std::wstring& folder) override;
+  bool FindComputer() override;
+  bool RunDialog(HWND owner, UINT flags) override;
+  std::optional<int> PickIcon(HWND owner, wchar_t* path, UINT size, int* index) override;
+  bool CloseShellDesktop() override;
+  DWORD ConnectDialog(HWND owner, DWORD resourceType) override;
+};
+
 struct WinServicesSeams {
   std::shared_ptr<IWindowsFacts> windows;
   std::shared_ptr<IRegistryKeys> registry;
@@ -147,6 +198,7 @@ struct WinServicesSeams {
   std::shared_ptr<IShellFileOperations> shellFiles =
       std::make_shared<SystemShellFileOperations>();
   std::shared_ptr<ISystemActions> actions = std::make_shared<SystemActions>();
+  std::shared_ptr<IDialogs> dialogs = std::make_shared<SystemDialogs>();
 
   static WinServicesSeams System();
 };

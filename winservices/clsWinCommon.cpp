@@ -80,7 +80,15 @@ clsWinCommon::clsWinCommon(Seams seams, WinServicesSeams windows)
       m_Err(std::make_unique<clsError>(seams_)),
       m_Timer(std::make_unique<clsTimer>(seams_.clock)) {}
 
-clsWinCommon::~clsWinCommon() = default;
+// An icon the window left in the notification area would stay there until
+// the mouse passed over it. Only the record is used: the form may already be
+// gone.
+clsWinCommon::~clsWinCommon() {
+  if (!pFrmApp) return;
+  Shell_NotifyIconW(NIM_DELETE, &m_TrayIcon);
+  ReleaseTrayWindow();
+  pFrmApp = nullptr;
+}
 
 RegKey clsWinCommon::OpenKey(HKEY root, const std::wstring& path, REGSAM access) {
   HKEY key = nullptr;

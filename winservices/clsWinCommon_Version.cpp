@@ -1,7 +1,10 @@
 // Which Windows the program runs on.
 #include "clsWinCommon.h"
 
+#include <algorithm>
+
 #include "System.h"
+#include "Text.h"
 
 using namespace norvale;
 
@@ -129,4 +132,20 @@ std::wstring clsWinCommon::GetOSNumberName(int32_t aEnuWinOS) {
       L"Windows2000",   L"WindowsXP Home Edition", L"WindowsXP Professional"};
   if (aEnuWinOS < 0 || aEnuWinOS >= static_cast<int32_t>(std::size(kNames))) return kNames[0];
   return kNames[aEnuWinOS];
+}
+
+bool clsWinCommon::GetOSVersionEx(OSVERSIONINFOW& info) {
+  try {
+    OSVERSIONINFOW filled{};
+    filled.dwOSVersionInfoSize = sizeof(filled);
+    if (!GetVersionExW(&filled)) return false;
+    const std::wstring servicePack = Trim(CutAtNull(std::wstring_view(
+        filled.szCSDVersion, std::size(filled.szCSDVersion))));
+    std::fill(std::begin(filled.szCSDVersion), std::end(filled.szCSDVersion), L'\0');
+    servicePack.copy(filled.szCSDVersion, std::size(filled.szCSDVersion) - 1);
+    info = filled;
+    return true;
+  } catch (...) {
+    return false;
+  }
 }
