@@ -152,6 +152,10 @@ DWORD SystemActions::DisconnectDialog(HWND owner, DWORD resourceType) {
   return WNetDisconnectDialog(owner, resourceType);
 }
 
+bool SystemNotificationArea::Notify(DWORD message, NOTIFYICONDATAW& icon) {
+  return Shell_NotifyIconW(message, &icon) != FALSE;
+}
+
 FARPROC EntryByOrdinal(const wchar_t* module, WORD ordinal) {
   HMODULE handle = GetModuleHandleW(module);
   if (!handle) return nullptr;

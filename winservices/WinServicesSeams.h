@@ -127,6 +127,19 @@ class IDialogs {
   virtual DWORD ConnectDialog(HWND owner, DWORD resourceType) = 0;
 };
 
+// The taskbar's notification area (Shell_NotifyIconW); it exists only where
+// a shell runs.
+class INotificationArea {
+ public:
+  virtual ~INotificationArea() = default;
+  virtual bool Notify(DWORD message, NOTIFYICONDATAW& icon) = 0;
+};
+
+class SystemNotificationArea final : public INotificationArea {
+ public:
+  bool Notify(DWORD message, NOTIFYICONDATAW& icon) override;
+};
+
 // An entry of a system DLL that has no exported name, bound by its ordinal
 // at run time; null when the DLL or the entry is missing.
 FARPROC EntryByOrdinal(const wchar_t* module, WORD ordinal);
@@ -199,6 +212,7 @@ struct WinServicesSeams {
       std::make_shared<SystemShellFileOperations>();
   std::shared_ptr<ISystemActions> actions = std::make_shared<SystemActions>();
   std::shared_ptr<IDialogs> dialogs = std::make_shared<SystemDialogs>();
+  std::shared_ptr<INotificationArea> tray = std::make_shared<SystemNotificationArea>();
 
   static WinServicesSeams System();
 };

@@ -85,7 +85,7 @@ clsWinCommon::clsWinCommon(Seams seams, WinServicesSeams windows)
 // gone.
 clsWinCommon::~clsWinCommon() {
   if (!pFrmApp) return;
-  Shell_NotifyIconW(NIM_DELETE, &m_TrayIcon);
+  windows_.tray->Notify(NIM_DELETE, m_TrayIcon);
   ReleaseTrayWindow();
   pFrmApp = nullptr;
 }

@@ -88,7 +88,7 @@ bool clsWinCommon::WinTaskBarIn() {
     if (!pFrmApp) return false;
     FillTrayIcon(*pFrmApp);
     pFrmApp->Visible(false);
-    if (Shell_NotifyIconW(NIM_ADD, &m_TrayIcon)) return true;
+    if (windows_.tray->Notify(NIM_ADD, m_TrayIcon)) return true;
     // Never leave the window hidden without an icon to bring it back.
     pFrmApp->Visible(true);
     return false;
@@ -102,7 +102,7 @@ bool clsWinCommon::WinTaskBarModfy(forms::Form* aFrmMainForm) {
     if (!aFrmMainForm) return false;
     pFrmApp = aFrmMainForm;
     FillTrayIcon(*aFrmMainForm);
-    return Shell_NotifyIconW(NIM_MODIFY, &m_TrayIcon) != FALSE;
+    return windows_.tray->Notify(NIM_MODIFY, m_TrayIcon);
   } catch (...) {
     return false;
   }
@@ -111,7 +111,7 @@ bool clsWinCommon::WinTaskBarModfy(forms::Form* aFrmMainForm) {
 bool clsWinCommon::WinTaskBarOut() {
   try {
     if (!pFrmApp) return false;
-    if (!Shell_NotifyIconW(NIM_DELETE, &m_TrayIcon)) return false;
+    if (!windows_.tray->Notify(NIM_DELETE, m_TrayIcon)) return false;
     pFrmApp->Visible(true);
     return true;
   } catch (...) {

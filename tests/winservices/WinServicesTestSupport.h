@@ -23,6 +23,8 @@ struct clsWinCommonTestAccess {
   static const std::vector<PROCESSENTRY32W>& Processes(const clsWinCommon& w) {
     return w.m_ProcessList;
   }
+  static const NOTIFYICONDATAW& TrayIcon(const clsWinCommon& w) { return w.m_TrayIcon; }
+  static bool OSVersionEx(OSVERSIONINFOW& info) { return clsWinCommon::GetOSVersionEx(info); }
 };
 
 namespace testing_support {
