@@ -60,16 +60,19 @@ TEST_F(SystemQueriesTest, NamesOfThisMachineAndUserAreThoseOfTheEnvironment) {
   }
   const std::wstring user = win.GetLogonUserName();
   ASSERT_FALSE(user.empty());
-  if (const wchar_t* env = _wgetenv(L"USERNAME")) EXPECT_EQ(user, env);
+  if (const wchar_t* env = _wgetenv(L"USERNAME")) {
+    EXPECT_EQ(user, env);
+  }
   EXPECT_EQ(user.find(L'\0'), std::wstring::npos);
 }
 
 TEST_F(SystemQueriesTest, ProcessorAndKeyboardAnswersArePlausible) {
   const std::wstring cpu = win.GetCPUInfo();
-  SYSTEM_INFO info{};
-  GetNativeSystemInfo(&info);
-  if (sizeof(void*) == 4) EXPECT_EQ(cpu, L"Pentium") << "a 32-bit process sees a Pentium";
-  else EXPECT_TRUE(cpu.empty()) << "an x64 processor type has no name of its own";
+  if (sizeof(void*) == 4) {
+    EXPECT_EQ(cpu, L"Pentium") << "a 32-bit process sees a Pentium";
+  } else {
+    EXPECT_TRUE(cpu.empty()) << "an x64 processor type has no name of its own";
+  }
   EXPECT_GT(win.GetTypeOfKeyboard(0), 0);
   EXPECT_GT(win.GetTypeOfKeyboard(2), 0);
 }
