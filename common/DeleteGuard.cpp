@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <memory>
 #include <vector>
 
 #include "Handles.h"
@@ -78,8 +79,82 @@ std::wstring EnvironmentFolder(const wchar_t* name) {
   return n > 0 && n < MAX_PATH ? std::wstring(buffer, n) : std::wstring();
 }
 
-// Folders that belong to Windows or to the user as a whole.
-std::vector<std::wstring> AskProtectedFolders() {
+struct ComRelease {
+  void operator()(IUnknown* p) const { p->Release(); }
+};
+struct TaskMemFree {
+  void operator()(void* p) const { CoTaskMemFree(p); }
+};
+
+// Every folder the known-folder manager knows, for this user and for the
+// profile new users are made from: a hand list of CSIDLs misses Downloads,
+// Saved Games, LocalLow and whatever a later Windows adds.
+void AddKnownFolders(std::vector<std::wstring>& folders) {
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  {
+    IKnownFolderManager* raw = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_KnownFolderManager, nullptr, CLSCTX_INPROC_SERVER,
+                                   IID_IKnownFolderManager, reinterpret_cast<void**>(&raw))) &&
+        raw) {
+      std::unique_ptr<IKnownFolderManager, ComRelease> manager(raw);
+      KNOWNFOLDERID* rawIds = nullptr;
+      UINT count = 0;
+      if (SUCCEEDED(manager->GetFolderIds(&rawIds, &count)) && rawIds) {
+        std::unique_ptr<KNOWNFOLDERID, TaskMemFree> ids(rawIds);
+        const HANDLE defaultUser = reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1));
+        for (UINT i = 0; i < count; ++i) {
+          for (HANDLE token : {HANDLE{nullptr}, defaultUser}) {
+            PWSTR rawPath = nullptr;
+            const HRESULT hr = SHGetKnownFolderPath(rawIds[i], KF_FLAG_DONT_VERIFY, token,
+                                                    &rawPath);
+            std::unique_ptr<wchar_t, TaskMemFree> path(rawPath);
+            if (SUCCEEDED(hr) && path) folders.emplace_back(path.get());
+          }
+        }
+      }
+    }
+  }
+  if (SUCCEEDED(com)) CoUninitialize();
+}
+
+// One folder under every name it goes by: full, and long when it exists.
+void AddForms(std::vector<std::wstring>& to, const std::wstring& folder) {
+  if (folder.empty()) return;
+  const std::wstring full = Normalised(folder);
+  if (full.empty()) return;
+  to.push_back(full);
+  const std::wstring longForm = LongForm(full);
+  if (longForm != full) to.push_back(longForm);
+}
+
+struct ProtectedPlaces {
+  // Neither these nor any of their ancestors may go.
+  std::vector<std::wstring> folders;
+  // Folders holding profiles: nothing directly in them may go either.
+  std::vector<std::wstring> profileHolders;
+  // Nothing at or below them may go, except what lies strictly below TEMP
+  // and font files directly in the Fonts folder.
+  std::vector<std::wstring> windowsFolders;
+  std::vector<std::wstring> tempFolders;
+  std::vector<std::wstring> fontsFolders;
+  // The names this machine answers to on the network.
+  std::vector<std::wstring> machineNames;
+};
+
+std::vector<std::wstring> MachineNames() {
+  std::vector<std::wstring> names{L"localhost", L"::1", L"[::1]", L"0--1.ipv6-literal.net"};
+  for (COMPUTER_NAME_FORMAT format :
+       {ComputerNameNetBIOS, ComputerNameDnsHostname, ComputerNameDnsFullyQualified,
+        ComputerNamePhysicalNetBIOS, ComputerNamePhysicalDnsHostname,
+        ComputerNamePhysicalDnsFullyQualified}) {
+    wchar_t buffer[256] = {};
+    DWORD n = 256;
+    if (GetComputerNameExW(format, buffer, &n) && n > 0) names.emplace_back(buffer, n);
+  }
+  return names;
+}
+
+ProtectedPlaces AskProtectedPlaces() {
   static const int kCsidls[] = {
       CSIDL_WINDOWS, CSIDL_SYSTEM, CSIDL_SYSTEMX86, CSIDL_PROGRAM_FILES,
       CSIDL_PROGRAM_FILESX86, CSIDL_PROGRAM_FILES_COMMON, CSIDL_PROGRAM_FILES_COMMONX86,
@@ -93,30 +168,46 @@ std::vector<std::wstring> AskProtectedFolders() {
   std::vector<std::wstring> folders;
   for (int csidl : kCsidls) folders.push_back(KnownFolder(csidl));
   for (const wchar_t* name : {L"ProgramW6432", L"ProgramFiles", L"ProgramFiles(x86)",
-                              L"ProgramData", L"SystemRoot", L"windir", L"USERPROFILE",
-                              L"PUBLIC", L"ALLUSERSPROFILE", L"TEMP", L"TMP"}) {
+                              L"CommonProgramFiles", L"CommonProgramFiles(x86)",
+                              L"CommonProgramW6432", L"ProgramData", L"SystemRoot", L"windir",
+                              L"USERPROFILE", L"PUBLIC", L"ALLUSERSPROFILE", L"TEMP", L"TMP",
+                              L"APPDATA", L"LOCALAPPDATA"}) {
     folders.push_back(EnvironmentFolder(name));
   }
-  // The folder holding every profile ("C:\Users").
+  AddKnownFolders(folders);
+
+  ProtectedPlaces places;
+  for (const std::wstring& f : folders) AddForms(places.folders, f);
+  // The folder holding every profile ("C:\Users"), and its old name.
   const std::wstring profile = KnownFolder(CSIDL_PROFILE);
   const size_t sep = profile.rfind(L'\\');
-  if (sep != std::wstring::npos) folders.push_back(profile.substr(0, sep));
-  std::vector<std::wstring> normalised;
-  for (const std::wstring& f : folders) {
-    if (f.empty()) continue;
-    const std::wstring full = Normalised(f);
-    normalised.push_back(full);
-    const std::wstring longForm = LongForm(full);
-    if (longForm != full) normalised.push_back(longForm);
+  if (sep != std::wstring::npos) AddForms(places.profileHolders, profile.substr(0, sep));
+  std::wstring systemDrive = EnvironmentFolder(L"SystemDrive");
+  if (systemDrive.empty()) systemDrive = KnownFolder(CSIDL_WINDOWS).substr(0, 2);
+  if (!systemDrive.empty()) {
+    AddForms(places.profileHolders, systemDrive + L"\\Documents and Settings");
   }
-  return normalised;
+  for (const std::wstring& holder : std::vector<std::wstring>(places.profileHolders)) {
+    AddForms(places.folders, holder);
+  }
+  for (const std::wstring& w : {KnownFolder(CSIDL_WINDOWS), EnvironmentFolder(L"SystemRoot"),
+                                EnvironmentFolder(L"windir")}) {
+    AddForms(places.windowsFolders, w);
+  }
+  AddForms(places.tempFolders, EnvironmentFolder(L"TEMP"));
+  wchar_t temp[MAX_PATH + 1] = {};
+  const DWORD n = GetTempPathW(MAX_PATH + 1, temp);
+  if (n > 0 && n <= MAX_PATH) AddForms(places.tempFolders, std::wstring(temp, n));
+  AddForms(places.fontsFolders, KnownFolder(CSIDL_FONTS));
+  places.machineNames = MachineNames();
+  return places;
 }
 
 // Where these folders lie does not change while a program runs; asking the
 // shell costs milliseconds, and deletes come by the hundred.
-const std::vector<std::wstring>& ProtectedFolders() {
-  static const std::vector<std::wstring> folders = AskProtectedFolders();
-  return folders;
+const ProtectedPlaces& Protected() {
+  static const ProtectedPlaces places = AskProtectedPlaces();
+  return places;
 }
 
 // True when `ancestor` is `path` itself or one of its parents.
@@ -125,6 +216,76 @@ bool IsSameOrAncestor(const std::wstring& ancestor, const std::wstring& path) {
   if (!TextEqualsIgnoreCase(ancestor, path.substr(0, ancestor.size()))) return false;
   return ancestor.size() == path.size() || path[ancestor.size()] == L'\\' ||
          ancestor.back() == L'\\';
+}
+
+bool IsStrictlyBelow(const std::wstring& folder, const std::wstring& path) {
+  return path.size() > folder.size() && IsSameOrAncestor(folder, path);
+}
+
+// True when `path` is `folder`, lies directly in it, or is above it.
+bool IsWithinOneLevelOf(const std::wstring& folder, const std::wstring& path) {
+  if (IsSameOrAncestor(path, folder)) return true;
+  if (!IsStrictlyBelow(folder, path)) return false;
+  const size_t rest = folder.back() == L'\\' ? folder.size() : folder.size() + 1;
+  return path.find(L'\\', rest) == std::wstring::npos;
+}
+
+bool AnyHolds(const std::vector<std::wstring>& folders, const std::wstring& path,
+              bool strictly) {
+  for (const std::wstring& f : folders) {
+    if (strictly ? IsStrictlyBelow(f, path) : IsSameOrAncestor(f, path)) return true;
+  }
+  return false;
+}
+
+bool IsFontFileName(const std::wstring& path) {
+  const size_t dot = path.rfind(L'.');
+  if (dot == std::wstring::npos || path.find(L'\\', dot) != std::wstring::npos) return false;
+  const std::wstring extension = path.substr(dot + 1);
+  for (const wchar_t* font : {L"ttf", L"ttc", L"otf", L"otc", L"fon", L"fnt", L"fot", L"pfm",
+                              L"pfb"}) {
+    if (TextEqualsIgnoreCase(extension, font)) return true;
+  }
+  return false;
+}
+
+// Inside the Windows folder only TEMP's contents (where a service account
+// downloads) and single font files may go.
+std::wstring WindowsFolderRefusal(const std::wstring& form, bool pattern) {
+  const ProtectedPlaces& places = Protected();
+  if (!AnyHolds(places.windowsFolders, form, false)) return L"";
+  if (pattern ? AnyHolds(places.tempFolders, form, false)
+              : AnyHolds(places.tempFolders, form, true)) {
+    return L"";
+  }
+  if (!pattern && IsFontFileName(form)) {
+    const DWORD attributes = GetFileAttributesW(form.c_str());
+    const bool folder =
+        attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    const size_t sep = form.rfind(L'\\');
+    const std::wstring parent = sep == std::wstring::npos ? L"" : form.substr(0, sep);
+    for (const std::wstring& fonts : places.fontsFolders) {
+      if (!folder && TextEqualsIgnoreCase(fonts, parent)) return L"";
+    }
+  }
+  return L"inside the Windows folder";
+}
+
+// "\\host\share\..." split into host and share; empty when not UNC.
+std::wstring UncRefusal(const std::wstring& full) {
+  const size_t hostEnd = full.find(L'\\', 2);
+  if (hostEnd == std::wstring::npos) return L"share root";
+  const std::wstring host = full.substr(2, hostEnd - 2);
+  size_t shareEnd = full.find(L'\\', hostEnd + 1);
+  if (shareEnd == std::wstring::npos) shareEnd = full.size();
+  const std::wstring share = full.substr(hostEnd + 1, shareEnd - hostEnd - 1);
+  if (host.empty() || share.empty() || shareEnd + 1 >= full.size()) return L"share root";
+  if (share.back() == L'$') return L"administrative share";
+  if (StartsWith(host, L"127.")) return L"share on this machine";
+  for (const std::wstring& name : Protected().machineNames) {
+    if (TextEqualsIgnoreCase(host, name)) return L"share on this machine";
+  }
+  return L"";
 }
 
 bool IsDriveAbsolute(const std::wstring& p) {
@@ -138,9 +299,12 @@ std::wstring DeleteRefusal(const std::wstring& path, DeleteKind kind) {
   if (p.empty()) return L"blank path";
   if (p.find(L'\0') != std::wstring::npos) return L"path holds a NUL";
   if (StartsWith(p, L"\\\\?\\") || StartsWith(p, L"\\\\.\\") || StartsWith(p, L"//?/") ||
-      StartsWith(p, L"//./")) {
+      StartsWith(p, L"//./") || StartsWith(p, L"\\??\\")) {
     return L"device or raw path";
   }
+  // "<", ">" and '"' are wildcards to the file system as well; nothing of
+  // ours is named with them.
+  if (p.find_first_of(L"<>\"|") != std::wstring::npos) return L"wildcard in path";
   const size_t lastSep = p.find_last_of(L"\\/");
   const size_t wildcard = p.find_first_of(L"*?");
   if (wildcard != std::wstring::npos &&
@@ -149,21 +313,20 @@ std::wstring DeleteRefusal(const std::wstring& path, DeleteKind kind) {
   }
   const bool unc = StartsWith(p, L"\\\\") || StartsWith(p, L"//");
   if (!unc && !IsDriveAbsolute(p)) return L"relative path";
+  // A colon past the drive names a stream ("C:\Windows::$INDEX_ALLOCATION"
+  // is the folder itself).
+  if (p.find(L':', unc ? 0 : 2) != std::wstring::npos) return L"stream name in path";
 
   // What the folder part resolves to ("C:\a\..\.." is the drive root).
   // The separator stays with the folder part: "C:" alone would name the
   // drive's current directory, not its root.
-  const std::wstring folderPart =
-      wildcard != std::wstring::npos ? p.substr(0, lastSep + 1) : p;
+  const bool pattern = wildcard != std::wstring::npos;
+  const std::wstring folderPart = pattern ? p.substr(0, lastSep + 1) : p;
   const std::wstring full = Normalised(folderPart);
   if (full.empty()) return L"path cannot be resolved";
   if (unc) {
-    // "\\server\share" and anything above it is a share root.
-    size_t parts = 0;
-    for (size_t i = 2; i < full.size(); ++i) {
-      if (full[i] == L'\\' && i + 1 < full.size()) ++parts;
-    }
-    if (parts < 2) return L"share root";
+    const std::wstring why = UncRefusal(full);
+    if (!why.empty()) return why;
   } else if (full.size() <= 3) {
     return L"drive root";
   }
@@ -175,12 +338,23 @@ std::wstring DeleteRefusal(const std::wstring& path, DeleteKind kind) {
   const std::wstring resolved = ResolvedForm(full);
   if (!resolved.empty() && resolved != full) {
     if (!StartsWith(resolved, L"\\\\") && resolved.size() <= 3) return L"drive root";
+    if (StartsWith(resolved, L"\\\\")) {
+      const std::wstring why = UncRefusal(resolved);
+      if (!why.empty()) return why;
+    }
     forms.push_back(resolved);
   }
+  const ProtectedPlaces& places = Protected();
   for (const std::wstring& form : forms) {
-    for (const std::wstring& guarded : ProtectedFolders()) {
+    for (const std::wstring& guarded : places.folders) {
       if (IsSameOrAncestor(form, guarded)) return L"protected folder: " + guarded;
     }
+    // Every profile is some user's whole data, not only ours.
+    for (const std::wstring& holder : places.profileHolders) {
+      if (IsWithinOneLevelOf(holder, form)) return L"user profile: " + form;
+    }
+    const std::wstring why = WindowsFolderRefusal(form, pattern);
+    if (!why.empty()) return why;
   }
   return L"";
 }
@@ -233,6 +407,94 @@ bool DeleteTree(const std::wstring& folder, std::wstring* why) {
   if (RemoveDirectoryW(full.c_str())) return true;
   if (why) *why = L"folder could not be removed completely";
   return false;
+}
+
+namespace {
+
+bool Refused(const std::wstring& refusal, std::wstring* why) {
+  if (refusal.empty()) return false;
+  if (why) *why = refusal;
+  SetLastError(ERROR_ACCESS_DENIED);
+  return true;
+}
+
+// The names of a NUL-separated list, empty ones left out.
+std::vector<std::wstring> NamesOf(const std::wstring& list) {
+  std::vector<std::wstring> names;
+  size_t start = 0;
+  while (start <= list.size()) {
+    size_t end = list.find(L'\0', start);
+    if (end == std::wstring::npos) end = list.size();
+    if (end > start) names.push_back(list.substr(start, end - start));
+    start = end + 1;
+  }
+  return names;
+}
+
+// A shell name list runs to its first empty name (two NULs in a row).
+std::wstring ShellList(const wchar_t* list) {
+  std::wstring all;
+  if (!list) return all;
+  for (const wchar_t* name = list; *name; name += wcslen(name) + 1) {
+    all.append(name);
+    all.push_back(L'\0');
+  }
+  return all;
+}
+
+}  // namespace
+
+bool DeleteGuardedFile(const std::wstring& path, std::wstring* why, bool evenReadOnly) {
+  if (Refused(DeleteRefusal(path), why)) return false;
+  // The path judged is the path deleted.
+  const std::wstring full = Normalised(Trim(path));
+  const DWORD attributes = GetFileAttributesW(full.c_str());
+  const bool readOnly =
+      attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+  if (readOnly && evenReadOnly) {
+    SetFileAttributesW(full.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+  }
+  if (DeleteFileW(full.c_str())) return true;
+  const DWORD error = GetLastError();
+  if (readOnly && evenReadOnly) SetFileAttributesW(full.c_str(), attributes);
+  if (why) why->clear();
+  SetLastError(error);
+  return false;
+}
+
+bool RemoveGuardedFolder(const std::wstring& folder, std::wstring* why) {
+  if (Refused(DeleteRefusal(folder), why)) return false;
+  if (RemoveDirectoryW(Normalised(Trim(folder)).c_str())) return true;
+  if (why) why->clear();
+  return false;
+}
+
+bool ReplaceGuardedFile(const std::wstring& from, const std::wstring& to, std::wstring* why) {
+  if (Refused(DeleteRefusal(to), why)) return false;
+  if (MoveFileExW(from.c_str(), Normalised(Trim(to)).c_str(),
+                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    return true;
+  }
+  if (why) why->clear();
+  return false;
+}
+
+std::wstring ShellOperationRefusal(UINT operation, const std::wstring& sources) {
+  if (operation != FO_DELETE && operation != FO_MOVE && operation != FO_RENAME) return L"";
+  const std::vector<std::wstring> names = NamesOf(sources);
+  if (names.empty()) return L"nothing named";
+  for (const std::wstring& name : names) {
+    const std::wstring refusal = DeleteRefusal(name, DeleteKind::PatternInFolder);
+    if (!refusal.empty()) return name + L": " + refusal;
+  }
+  return L"";
+}
+
+int GuardedShellOperation(SHFILEOPSTRUCTW& operation) {
+  if (!ShellOperationRefusal(operation.wFunc, ShellList(operation.pFrom)).empty()) {
+    return ERROR_ACCESS_DENIED;
+  }
+  return SHFileOperationW(&operation);
 }
 
 }  // namespace norvale

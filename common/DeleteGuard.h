@@ -1,8 +1,15 @@
 #pragma once
-// The one decision every delete of a folder or file goes through. An
-// installer that deletes the wrong folder destroys a user's data, so a path is
-// refused unless it is an absolute, plain path that lies strictly below every
-// folder that Windows or the user's profile owns.
+// The one decision every delete of a folder or file goes through, and the
+// one place that deletes. An installer that deletes the wrong folder destroys
+// a user's data, so a path is refused unless it is an absolute, plain path
+// that lies strictly below every folder that Windows or a user profile owns,
+// outside the Windows folder (its own TEMP and font files excepted), and not
+// on another name for this machine's disks (admin shares, localhost).
+// Nothing else in the code base calls DeleteFileW, RemoveDirectoryW or a
+// deleting shell operation; a build check keeps it so.
+#include <windows.h>
+#include <shellapi.h>
+
 #include <string>
 
 namespace norvale {
@@ -23,5 +30,28 @@ inline bool MayDelete(const std::wstring& path, DeleteKind kind = DeleteKind::Si
 // what they point to is never entered. Returns true when the folder is gone;
 // a refusal or failure is described in *why.
 bool DeleteTree(const std::wstring& folder, std::wstring* why = nullptr);
+
+// Deletes one file after the guard agreed; a read-only one only when asked.
+// A refusal leaves ERROR_ACCESS_DENIED as the last error and says why in
+// *why; a failed delete leaves the system's error and *why empty.
+bool DeleteGuardedFile(const std::wstring& path, std::wstring* why = nullptr,
+                       bool evenReadOnly = false);
+
+// Removes one empty folder after the guard agreed (errors as above).
+bool RemoveGuardedFolder(const std::wstring& folder, std::wstring* why = nullptr);
+
+// Moves a finished file over an older one: replacing deletes the older one,
+// so the target goes through the guard first (errors as above).
+bool ReplaceGuardedFile(const std::wstring& from, const std::wstring& to,
+                        std::wstring* why = nullptr);
+
+// Why one of a shell operation's NUL-separated sources may not be taken
+// away: a delete, a move and a rename all remove the source from where it
+// was. Empty when the operation may run.
+std::wstring ShellOperationRefusal(UINT operation, const std::wstring& sources);
+
+// Runs a shell file operation after ShellOperationRefusal agreed; a refused
+// one returns ERROR_ACCESS_DENIED without touching anything.
+int GuardedShellOperation(SHFILEOPSTRUCTW& operation);
 
 }  // namespace norvale

@@ -6,6 +6,7 @@
 #include "RuntimeError.h"
 #include "System.h"
 #include "Text.h"
+#include "Text.h"
 
 namespace norvale {
 namespace {
@@ -123,6 +124,17 @@ int32_t CreateNetworkFolder(const std::wstring& path) {
   if (find) return 0;
   if (CreateDirectoryW(path.c_str(), nullptr)) return 0;
   return LastRuntimeError();
+}
+
+std::wstring FullPathInCurrentFolder(const std::wstring& path) {
+  const std::wstring trimmed = Trim(path);
+  const DWORD n = GetFullPathNameW(trimmed.c_str(), 0, nullptr, nullptr);
+  if (n == 0) return trimmed;
+  std::wstring full(n, L'\0');
+  const DWORD written = GetFullPathNameW(trimmed.c_str(), n, full.data(), nullptr);
+  if (written == 0 || written >= n) return trimmed;
+  full.resize(written);
+  return full;
 }
 
 }  // namespace norvale

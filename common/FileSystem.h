@@ -39,6 +39,10 @@ bool IsNetworkPath(const std::wstring& path);
 std::optional<std::wstring> AbsolutePath(const std::wstring& path,
                                          const std::wstring& baseFolder);
 
+// A relative path or pattern ("*.log") made absolute against the current
+// folder, blanks trimmed; the trimmed text when Windows cannot make one.
+std::wstring FullPathInCurrentFolder(const std::wstring& path);
+
 // Creates every missing level of an absolute path, from the drive down,
 // without changing the current directory. Returns 0 or the run-time error
 // number of the level that could not be created (named in *failedLevel).

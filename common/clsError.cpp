@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "DeleteGuard.h"
 #include "FileSystem.h"
 #include "Handles.h"
 #include "RuntimeError.h"
@@ -62,7 +63,7 @@ int32_t clsError::DeleteFile(const std::wstring& aStrLogFilePathText, bool IsKak
   const std::wstring file = IsBlank(aStrLogFilePathText) ? logFilePath_ : aStrLogFilePathText;
   if (IsKakunin) {
     if (DispMsg(L"ログファイルを削除しますか？\r\n(" + file + L")", L"ファイルを削除しますか？",
-                0x1144) == IDNO) {
+                0x1144) != IDYES) {
       return -1;
     }
   }
@@ -71,7 +72,7 @@ int32_t clsError::DeleteFile(const std::wstring& aStrLogFilePathText, bool IsKak
             L"ファイルは存在しません", 0x1040);
     return -1;
   }
-  if (DeleteFileW(file.c_str())) return 0;
+  if (norvale::DeleteGuardedFile(FullPathInCurrentFolder(file))) return 0;
   const int32_t number = LastRuntimeError();
   DispMsg(L"ファイルの削除に失敗しました！\r\n" + RuntimeErrorDescription(number) + L"\r\n(" +
               file + L")",

@@ -1,5 +1,6 @@
 // Copying a folder's files, and deleting files by pattern, age or presence
 // elsewhere. Only files directly in the named folder are handled.
+#include "DeleteGuard.h"
 #include "FileSystem.h"
 #include "RuntimeError.h"
 #include "Text.h"
@@ -82,9 +83,10 @@ int32_t clsPublicFunc::DIR_COPY(const std::wstring& aStrSrcDir, const std::wstri
   }
 }
 
-int32_t clsPublicFunc::DelFiles(const std::wstring& strPath, int16_t intDay) {
+int32_t clsPublicFunc::DelFiles(const std::wstring& aStrPath, int16_t intDay) {
   std::vector<std::wstring> selected;
   try {
+    const std::wstring strPath = FullPathInCurrentFolder(aStrPath);
     int32_t listError = 0;
     const auto files = ListFiles(strPath, false, &listError);
     if (listError != 0) {
@@ -108,15 +110,16 @@ int32_t clsPublicFunc::DelFiles(const std::wstring& strPath, int16_t intDay) {
     return -1;
   }
   for (const std::wstring& path : selected) {
-    if (!DeleteFileW(path.c_str())) Log(L"[" + path + L"]を削除できませんでした！");
+    if (!DeleteGuardedFile(path)) Log(L"[" + path + L"]を削除できませんでした！");
   }
   return static_cast<int32_t>(selected.size());
 }
 
-int32_t clsPublicFunc::DelFilesFormPath(const std::wstring& DelDir,
+int32_t clsPublicFunc::DelFilesFormPath(const std::wstring& aDelDir,
                                         const std::wstring& DelFilesName, int32_t DelDays) {
   std::vector<std::wstring> selected;
   try {
+    const std::wstring DelDir = FullPathInCurrentFolder(aDelDir);
     const int64_t days = DelDays < 0 ? -static_cast<int64_t>(DelDays) : DelDays;
     const std::wstring pattern =
         DelDir + (IsBlank(DelFilesName) ? L"\\*.*" : L"\\" + Trim(DelFilesName));
@@ -133,7 +136,7 @@ int32_t clsPublicFunc::DelFilesFormPath(const std::wstring& DelDir,
     return static_cast<int32_t>(selected.size());
   }
   for (const std::wstring& path : selected) {
-    if (DeleteFileW(path.c_str())) {
+    if (DeleteGuardedFile(path)) {
       Log(L"[" + path + L"]を削除しました！");
     } else {
       Log(L"[" + path + L"]を削除できませんでした！");
@@ -154,13 +157,13 @@ int32_t clsPublicFunc::DirCheckAndFileDelete(const std::wstring& strSrcDir,
     int32_t deleted = 0;
     for (const std::wstring& name : sources) {
       if (IsBlank(name) || !FileCheck(name, destinations)) continue;
-      const std::wstring src = strSrcDir + L"\\" + name;
+      const std::wstring src = FullPathInCurrentFolder(strSrcDir + L"\\" + name);
       if (IsSizeCheck) {
         const auto a = QueryFile(src);
         const auto b = QueryFile(strDistDir + L"\\" + name);
         if (!a || !b || a->size != b->size) continue;
       }
-      if (!DeleteFileW(src.c_str())) {
+      if (!DeleteGuardedFile(src)) {
         Log(L"<DirCheckAndFileDelete> [" + src + L"]の削除に失敗しました！:" +
             RuntimeErrorDescription(LastRuntimeError()));
         return -1;

@@ -390,21 +390,10 @@ bool ClsWinFTP::DeleteLocalFile(const std::wstring& path, std::wstring& errorTex
   // The guard takes absolute paths only; a relative one names a file of
   // the current directory here.
   const std::wstring full = norvale::FullLocalPath(Trim(path));
-  const std::wstring refusal = norvale::DeleteRefusal(full);
-  if (!refusal.empty()) {
-    errorText = refusal;
-    return false;
-  }
-  // Read-only files go too.
-  const DWORD attributes = GetFileAttributesW(full.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-    SetFileAttributesW(full.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-  }
-  if (DeleteFileW(full.c_str())) return true;
-  errorText = norvale::RuntimeErrorDescription(norvale::LastRuntimeError());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-    SetFileAttributesW(full.c_str(), attributes);
-  }
+  std::wstring why;
+  if (norvale::DeleteGuardedFile(full, &why, true)) return true;
+  // A refusal says why; a failed delete says what the system said.
+  errorText = why.empty() ? norvale::RuntimeErrorDescription(norvale::LastRuntimeError()) : why;
   return false;
 }
 

@@ -77,6 +77,8 @@ if [ ! -e "$WINEPREFIX/.norvale-shot-ready" ]; then
   rm -f "$WINEPREFIX/dosdevices/z:"
   touch "$WINEPREFIX/.norvale-shot-ready"
 fi
+# The profile's folders become the prefix's own, never links to this home.
+"$(dirname "$0")/wine-prefix-links.sh" "$WINEPREFIX" --fix
 ln -sfn "$(dirname "$program")" "$WINEPREFIX/dosdevices/s:"
 
 mkdir -p "$outdir"

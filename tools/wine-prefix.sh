@@ -2,7 +2,8 @@
 # Prepares (or re-warms) the Wine prefix of a build folder:
 #   tools/wine-prefix.sh BUILD_DIR
 # 64-bit prefix, Japanese locale (code page 932), Windows 10, null graphics
-# driver, no Z: drive, the checkout reachable as N:, and a persistent
+# driver, no Z: drive, no links from the profile into this machine's home,
+# the checkout reachable as N:, and a persistent
 # wineserver that is already warm. Re-running it on a ready prefix is fast.
 set -euo pipefail
 
@@ -40,6 +41,9 @@ if [ ! -e "$WINEPREFIX/.norvale-ready" ]; then
   ln -sfn "$checkout" "$WINEPREFIX/dosdevices/n:"
   touch "$WINEPREFIX/.norvale-ready"
 fi
+# The profile's folders (Desktop, Documents, ...) become the prefix's own:
+# a test that writes or deletes there must never reach this machine's home.
+"$checkout/tools/wine-prefix-links.sh" "$WINEPREFIX" --fix
 
 # Keep the server up between test processes, and start Wine's background
 # services detached so they never hold the test runner's pipes.

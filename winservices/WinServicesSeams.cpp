@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "DeleteGuard.h"
 #include "Handles.h"
 
 namespace norvale {
@@ -94,7 +95,7 @@ DWORD SystemWaits::WaitFor(HANDLE handle, DWORD milliseconds) {
 }
 
 int SystemShellFileOperations::Operate(SHFILEOPSTRUCTW& operation) {
-  return SHFileOperationW(&operation);
+  return norvale::GuardedShellOperation(operation);
 }
 
 bool SystemActions::EnablePrivilege(const std::wstring& name) {

@@ -4,6 +4,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "DeleteGuard.h"
@@ -12,19 +13,6 @@
 using namespace norvale;
 
 namespace {
-
-// The names of a NUL-separated list, empty ones left out.
-std::vector<std::wstring> NamesOf(const std::wstring& list) {
-  std::vector<std::wstring> names;
-  size_t start = 0;
-  while (start <= list.size()) {
-    size_t end = list.find(L'\0', start);
-    if (end == std::wstring::npos) end = list.size();
-    if (end > start) names.push_back(list.substr(start, end - start));
-    start = end + 1;
-  }
-  return names;
-}
 
 // The list as the shell takes it: ended by two NUL characters.
 std::wstring ShellNameList(const std::wstring& list) {
@@ -38,7 +26,10 @@ std::wstring ShellNameList(const std::wstring& list) {
 
 void clsWinCommon::LogRefusedDelete(const std::wstring& member, const std::wstring& path,
                                     const std::wstring& why) {
-  m_Err->ErrLogPut(member + L":削除できない場所のため削除しませんでした(" + path + L") " + why, 1,
+  // A shell name list separates its names with NULs, which end a log line.
+  std::wstring names = path;
+  std::replace(names.begin(), names.end(), L'\0', L'|');
+  m_Err->ErrLogPut(member + L":削除できない場所のため削除しませんでした(" + names + L") " + why, 1,
                    1, 0, 0, 0);
 }
 
@@ -66,16 +57,11 @@ bool clsWinCommon::FileCopy(HWND hwnd, const std::wstring& FromFile, const std::
     // Without a target the shell would copy into whatever the current
     // directory happens to be.
     if (sw != FO_DELETE && IsBlank(ToPath)) return false;
-    if (sw == FO_DELETE) {
-      const std::vector<std::wstring> names = NamesOf(FromFile);
-      if (names.empty()) return false;
-      for (const std::wstring& name : names) {
-        const std::wstring why = DeleteRefusal(name, DeleteKind::PatternInFolder);
-        if (!why.empty()) {
-          LogRefusedDelete(L"FileCopy", name, why);
-          return false;
-        }
-      }
+    // Moving or renaming a folder away deletes it where it was.
+    const std::wstring why = ShellOperationRefusal(static_cast<UINT>(sw), FromFile);
+    if (!why.empty()) {
+      LogRefusedDelete(L"FileCopy", FromFile, why);
+      return false;
     }
     const std::wstring from = ShellNameList(FromFile), to = ShellNameList(ToPath);
     SHFILEOPSTRUCTW operation{};
@@ -95,14 +81,10 @@ bool clsWinCommon::FileCopy(HWND hwnd, const std::wstring& FromFile, const std::
 void clsWinCommon::FileDelete(HWND hwnd, const std::wstring& FromFiles, int16_t sw,
                               bool aIs確認) {
   try {
-    const std::vector<std::wstring> names = NamesOf(FromFiles);
-    if (names.empty()) return;
-    for (const std::wstring& name : names) {
-      const std::wstring why = DeleteRefusal(name, DeleteKind::PatternInFolder);
-      if (!why.empty()) {
-        LogRefusedDelete(L"FileDelete", name, why);
-        return;
-      }
+    const std::wstring why = ShellOperationRefusal(FO_DELETE, FromFiles);
+    if (!why.empty()) {
+      LogRefusedDelete(L"FileDelete", FromFiles, why);
+      return;
     }
     FILEOP_FLAGS flags = sw == 0 ? FOF_ALLOWUNDO : 0;
     if (!aIs確認) flags ^= FOF_SILENT | FOF_NOCONFIRMATION;
@@ -141,7 +123,7 @@ bool clsWinCommon::DeleteFolder(const std::wstring& strFolder) {
     const std::wstring drive = GetDriveFormPath(folder);
     SetCurrentDirectoryW(((drive.empty() ? L"C" : drive) + L":\\").c_str());
     const bool treeRemoved = DeleteTree(folder);
-    const bool folderRemoved = RemoveDirectoryW(folder.c_str()) != FALSE;
+    const bool folderRemoved = RemoveGuardedFolder(folder);
     return treeRemoved || folderRemoved;
   } catch (...) {
     return false;

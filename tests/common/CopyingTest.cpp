@@ -117,6 +117,17 @@ TEST_F(CopyingTest, DelFilesSelectsByPatternAndAge) {
   SetFileAttributesW((src_ + L"\\hidden.log").c_str(), 0);
 }
 
+// "*.log" names the current folder's files, never those of the drive's root.
+TEST_F(CopyingTest, DelFilesTakesARelativePatternInTheCurrentFolder) {
+  WriteFileBytes(src_ + L"\\a.log", "x");
+  const std::wstring previous = CurrentDirectory();
+  SetCurrentDirectoryW(src_.c_str());
+  EXPECT_EQ(1, f_.DelFiles(L"*.log", 0));
+  SetCurrentDirectoryW(previous.c_str());
+  EXPECT_FALSE(f_.GetFileSystemType(src_ + L"\\a.log"));
+  EXPECT_EQ(std::wstring::npos, NewLog().find(L"できませんでした"));
+}
+
 TEST_F(CopyingTest, DelFilesCountsSelectedFilesEvenWhenADeletionFails) {
   WriteFileBytes(src_ + L"\\a.tmp", "x");
   WriteFileBytes(src_ + L"\\b.tmp", "x");

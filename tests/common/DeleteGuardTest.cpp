@@ -1,5 +1,9 @@
 #include <windows.h>
+#include <knownfolders.h>
 #include <shlobj.h>
+
+#include <memory>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -52,6 +56,93 @@ TEST(DeleteGuardTest, RefusesWindowsAndProfileFoldersAndTheirAncestors) {
   EXPECT_TRUE(MayDelete(Folder(CSIDL_PROGRAM_FILESX86) + L"\\Norvale"));
   EXPECT_TRUE(MayDelete(Folder(CSIDL_COMMON_PROGRAMS) + L"\\Norvale POS"));
   EXPECT_TRUE(MayDelete(Folder(CSIDL_FONTS) + L"\\norvale.ttf"));
+}
+
+std::wstring KnownFolderOf(const KNOWNFOLDERID& id, HANDLE token = nullptr) {
+  PWSTR raw = nullptr;
+  const HRESULT hr = SHGetKnownFolderPath(id, KF_FLAG_DONT_VERIFY, token, &raw);
+  std::unique_ptr<wchar_t, decltype(&CoTaskMemFree)> path(raw, &CoTaskMemFree);
+  return SUCCEEDED(hr) && path ? std::wstring(path.get()) : std::wstring();
+}
+
+std::wstring TempFolder() {
+  wchar_t temp[MAX_PATH + 1] = {};
+  const DWORD n = GetTempPathW(MAX_PATH + 1, temp);
+  std::wstring path(temp, n);
+  while (!path.empty() && path.back() == L'\\') path.pop_back();
+  return path;
+}
+
+std::wstring ComputerName() {
+  wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+  DWORD n = MAX_COMPUTERNAME_LENGTH + 1;
+  GetComputerNameW(name, &n);
+  return std::wstring(name, n);
+}
+
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+// Paths that an attacker or a broken setup record might hand the uninstaller,
+// each of which reaches something no product owns.
+TEST(DeleteGuardTest, RefusesEveryHostilePathOfTheTable) {
+  const std::wstring windows = Folder(CSIDL_WINDOWS);
+  const std::wstring profile = Folder(CSIDL_PROFILE);
+  const std::wstring users = profile.substr(0, profile.rfind(L'\\'));
+  const std::wstring drive = windows.substr(0, 2);
+  const HANDLE defaultUser = reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1));
+  std::vector<std::wstring> table = {
+      // Profiles: the folder holding them, other users', the default one.
+      users, users + L"\\", users + L"\\Default", users + L"\\Public", users + L"\\another",
+      users + L"\\All Users", users + L"\\another\\", drive + L"\\Documents and Settings",
+      drive + L"\\Documents and Settings\\another",
+      // Known folders that no CSIDL names.
+      KnownFolderOf(FOLDERID_Downloads), KnownFolderOf(FOLDERID_SavedGames),
+      KnownFolderOf(FOLDERID_Contacts), KnownFolderOf(FOLDERID_Links),
+      KnownFolderOf(FOLDERID_SavedSearches), KnownFolderOf(FOLDERID_LocalAppDataLow),
+      KnownFolderOf(FOLDERID_ProgramFilesCommon), KnownFolderOf(FOLDERID_ProgramFilesCommonX86),
+      KnownFolderOf(FOLDERID_Desktop, defaultUser), KnownFolderOf(FOLDERID_Documents, defaultUser),
+      // Inside the Windows folder: folders at any depth, files but fonts.
+      windows + L"\\System32\\drivers", windows + L"\\WinSxS", windows + L"\\Temp",
+      windows + L"\\Temp\\product", windows + L"\\Fonts\\sub", windows + L"\\win.ini",
+      windows + L"\\System32\\kernel32.dll", windows + L"\\Fonts\\readme.txt",
+      windows + L"\\Fonts\\sub\\x.ttf", windows + L"\\System32\\x.ttf",
+      // This machine under a network name, and administrative shares.
+      L"\\\\server\\C$\\Norvale", L"\\\\server\\ADMIN$\\x", L"\\\\localhost\\share\\x",
+      L"\\\\LOCALHOST\\share\\x", L"\\\\127.0.0.1\\share\\x", L"\\\\127.1.2.3\\share\\x",
+      L"\\\\[::1]\\share\\x", L"\\\\::1\\share\\x", L"\\\\" + ComputerName() + L"\\share\\x",
+      // Streams and the file system's own wildcards.
+      windows + L"::$INDEX_ALLOCATION", drive + L"\\Norvale\\a.txt:stream",
+      drive + L"\\Norvale::$DATA", drive + L"\\Norv<le", drive + L"\\Norvale\\a>",
+      drive + L"\\Norvale\\\"x", L"\\??\\C:\\Norvale"};
+  for (const std::wstring& path : table) {
+    ASSERT_FALSE(path.empty());
+    EXPECT_FALSE(MayDelete(path)) << "allowed: [" << Narrow(path) << "]";
+  }
+  for (const std::wstring& pattern :
+       {drive + L"\\Norvale\\<.log", drive + L"\\Norvale\\a\">.log",
+        windows + L"\\Fonts\\*.ttf", windows + L"\\System32\\drivers\\*.sys",
+        users + L"\\another\\*.*", users + L"\\*", std::wstring(L"\\\\server\\C$\\x\\*.log")}) {
+    EXPECT_FALSE(MayDelete(pattern, DeleteKind::PatternInFolder))
+        << "allowed: [" << Narrow(pattern) << "]";
+  }
+}
+
+// What an installation owns must stay deletable, or the uninstaller leaves
+// it behind.
+TEST(DeleteGuardTest, KeepsAllowingWhatAnInstallationOwns) {
+  const std::wstring windows = Folder(CSIDL_WINDOWS);
+  const std::wstring product = Folder(CSIDL_PROGRAM_FILESX86) + L"\\Norvale\\POS";
+  for (const std::wstring& path :
+       {product, product + L"\\Uninst", product + L"\\Uninst\\Dekant00.exe",
+        TempFolder() + L"\\Norvale", TempFolder() + L"\\Norvale\\setup.zip",
+        windows.substr(0, 2) + L"\\Norvale", Folder(CSIDL_COMMON_PROGRAMS) + L"\\Norvale POS",
+        Folder(CSIDL_COMMON_DESKTOPDIRECTORY) + L"\\Norvale POS.lnk",
+        Folder(CSIDL_FONTS) + L"\\norvale.ttf", Folder(CSIDL_FONTS) + L"\\NORVALE.FON",
+        std::wstring(L"\\\\server\\share\\Norvale")}) {
+    EXPECT_TRUE(MayDelete(path)) << "refused: [" << Narrow(path) << "]";
+  }
+  EXPECT_TRUE(MayDelete(TempFolder() + L"\\Norvale\\*.zip", DeleteKind::PatternInFolder));
+  EXPECT_TRUE(MayDelete(product + L"\\*.*", DeleteKind::PatternInFolder));
 }
 
 std::wstring ShortForm(const std::wstring& path) {

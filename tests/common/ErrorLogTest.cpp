@@ -140,6 +140,11 @@ TEST_F(ErrorLogTest, DeleteFileAsksWarnsAndDeletes) {
   EXPECT_EQ(0x1144u, box_->Asked().back().style);
   EXPECT_EQ("x\r\n", LogBytes());
 
+  // A box that could not be shown is no Yes.
+  box_->Answer(0);
+  EXPECT_EQ(-1, log_.DeleteFile(L"", true));
+  EXPECT_EQ("x\r\n", LogBytes());
+
   box_->Answer(IDYES);
   EXPECT_EQ(0, log_.DeleteFile(L"", true));
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(path.c_str()));

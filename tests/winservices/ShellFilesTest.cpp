@@ -68,6 +68,7 @@ TEST_F(ShellFilesTest, CopiesAndDeletesThroughTheShell) {
   // Without a target nothing lands in the current directory.
   EXPECT_FALSE(win_.FileCopy(nullptr, dir_ / L"a.txt", L"", FO_COPY, quiet));
   EXPECT_EQ(1u, services_.shellFiles->operations.size());
+  EXPECT_EQ("keep", ReadFileBytes(dir_ / L"kept.txt"));
 
   EXPECT_TRUE(win_.FileCopy(nullptr, dir_ / L"to\\a.txt", L"", FO_DELETE, quiet));
   EXPECT_FALSE(Exists(dir_ / L"to\\a.txt"));
@@ -96,9 +97,15 @@ TEST_F(ShellFilesTest, DeletesOfProtectedPlacesAreRefusedAndLogged) {
   win_.FileDelete(nullptr, L"C:\\*", 1);
   win_.FileDelete(nullptr, L"keep.txt", 1);
   EXPECT_FALSE(win_.FileCopy(nullptr, Folder(CSIDL_PROGRAM_FILES), L"", FO_DELETE));
+  // Moving or renaming a protected folder away deletes it where it was.
+  EXPECT_FALSE(win_.FileCopy(nullptr, Folder(CSIDL_FONTS), dir_ / L"to", FO_MOVE));
+  EXPECT_FALSE(win_.FileCopy(nullptr, dir_ / L"keep.txt" + L'\0' + Folder(CSIDL_PROFILE),
+                             dir_ / L"to", FO_MOVE));
+  EXPECT_FALSE(win_.FileCopy(nullptr, Folder(CSIDL_SYSTEM), dir_ / L"renamed", FO_RENAME));
   EXPECT_TRUE(services_.shellFiles->operations.empty());
-  EXPECT_EQ("keep", ReadFileBytes(dir_ / L"keep.txt"));
-
+  EXPECT_TRUE(win_.FileCopy(nullptr, dir_ / L"keep.txt", dir_ / L"kept.txt", FO_RENAME));
+  EXPECT_EQ(1u, services_.shellFiles->operations.size());
+  EXPECT_EQ("keep", ReadFileBytes(dir_ / L"kept.txt"));
   for (const std::wstring& path :
        {std::wstring(L"C:\\"), std::wstring(L"C:"), windows, Folder(CSIDL_SYSTEM),
         Folder(CSIDL_PROGRAM_FILES), Folder(CSIDL_COMMON_APPDATA), Folder(CSIDL_PROFILE),
