@@ -177,6 +177,13 @@ class ClsWinFTP {
   void Pump();
   static void Pause(int ms);
   DWORD_PTR CallbackContext() const;
+  // Stands between WinINet and CallBackProcPtr: counts that a callback runs,
+  // so that a Cancel inside it leaves the root's close for later.
+  static void CALLBACK StatusCallbackEntry(HINTERNET handle, DWORD_PTR context, DWORD status,
+                                           LPVOID information, DWORD informationLength);
+  // Closes the roots that a Cancel inside a callback let go of, once no
+  // WinINet call is running on this thread any more.
+  void CloseReleasedRoots();
 
   // Listings.
   int32_t FtpReadDirInfo(const std::wstring& aSvDir, const std::wstring& aPattern,
@@ -246,6 +253,9 @@ class ClsWinFTP {
   uint32_t rootGeneration_ = 0;
   norvale::InternetHandle hOpen_;
   Session hConnect_{&rootGeneration_};
+  // Roots let go of inside a status callback, closed by CloseReleasedRoots.
+  std::vector<norvale::InternetHandle> releasedRoots_;
+  int callbacksRunning_ = 0;
   bool isConsoleDisp_ = false;
   std::shared_ptr<norvale::ITextDisplay> dispObject_;
   std::wstring proxy_;

@@ -127,9 +127,14 @@ DWORD ClsWinFTP::ReceiveFile(const std::wstring& serverFileId, const std::wstrin
   bool finished = false;
   {
     Session remote(&rootGeneration_);
+    const uint32_t born = remote.BirthMark();
+    // The transfer goes to the file only: WinINet would keep a second copy
+    // of every download in the internet cache.
     remote.Adopt(FtpOpenFileW(hConnect_.Get(), serverFileId.c_str(), GENERIC_READ,
-                              FTP_TRANSFER_TYPE_BINARY | INTERNET_FLAG_RELOAD,
-                              CallbackContext()));
+                              FTP_TRANSFER_TYPE_BINARY | INTERNET_FLAG_RELOAD |
+                                  INTERNET_FLAG_NO_CACHE_WRITE,
+                              CallbackContext()),
+                 born);
     if (!remote) {
       error = GetLastError();
     } else {

@@ -130,7 +130,8 @@ int32_t ClsWinFTP::FtpFindFiles(const std::wstring& aSvDir, const std::wstring& 
 
   WIN32_FIND_DATAW data{};
   Session find(&rootGeneration_);
-  find.Adopt(FtpFindFirstFileW(session.Get(), search.c_str(), &data, kListingFlags, 0));
+  const uint32_t born = find.BirthMark();
+  find.Adopt(FtpFindFirstFileW(session.Get(), search.c_str(), &data, kListingFlags, 0), born);
   const DWORD findError = GetLastError();
 
   // A file asked for by name that some servers only list with a wildcard.
@@ -146,7 +147,9 @@ int32_t ClsWinFTP::FtpFindFiles(const std::wstring& aSvDir, const std::wstring& 
       return -1;
     }
     const std::wstring wider = aPattern + L"*";
-    find.Adopt(FtpFindFirstFileW(session.Get(), wider.c_str(), &data, kListingFlags, 0));
+    const uint32_t widerBorn = find.BirthMark();
+    find.Adopt(FtpFindFirstFileW(session.Get(), wider.c_str(), &data, kListingFlags, 0),
+               widerBorn);
     if (!find) {
       FtpDisconnect(session, ignored);
       aLngErrCode = kFtpFileNotFound;
@@ -228,7 +231,9 @@ int32_t ClsWinFTP::FtpFindFilesNested(const std::wstring& aSvDir, const std::wst
   int32_t ignored = 0;
   WIN32_FIND_DATAW data{};
   Session find(&rootGeneration_);
-  find.Adopt(FtpFindFirstFileW(session.Get(), search.c_str(), &data, INTERNET_FLAG_RELOAD, 0));
+  const uint32_t born = find.BirthMark();
+  find.Adopt(FtpFindFirstFileW(session.Get(), search.c_str(), &data, INTERNET_FLAG_RELOAD, 0),
+             born);
   if (!find) {
     const DWORD findError = GetLastError();
     FtpDisconnect(session, ignored);

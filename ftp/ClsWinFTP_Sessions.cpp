@@ -31,6 +31,7 @@ bool ClsWinFTP::InetOpen() {
 
 bool ClsWinFTP::InetOpen(int32_t& aLngErrCode) try {
   aLngErrCode = 0;
+  CloseReleasedRoots();
   int32_t ignored = 0;
   if (hConnect_) FtpDisconnect(hConnect_, ignored);
   if (hOpen_) InetClose(ignored);
@@ -56,6 +57,16 @@ bool ClsWinFTP::InetClose() {
 
 bool ClsWinFTP::InetClose(int32_t& aLngErrCode) try {
   aLngErrCode = 0;
+  if (callbacksRunning_ > 0) {
+    // Inside WinINet's own callback the root must stay open until the call
+    // that runs returns (closing it there ends the process); every handle
+    // below it counts as dead from now on, and no QUIT is sent from here.
+    if (!hOpen_) return false;
+    ++rootGeneration_;
+    releasedRoots_.push_back(std::move(hOpen_));
+    return true;
+  }
+  CloseReleasedRoots();
   int32_t ignored = 0;
   if (hConnect_) FtpDisconnect(hConnect_, ignored);
   if (!hOpen_) return false;
@@ -103,16 +114,26 @@ bool ClsWinFTP::FtpConnect(Session& session, const std::wstring& server,
 
   int32_t failures = 0;
   for (;;) {
+    const uint32_t born = session.BirthMark();
     HINTERNET h = InternetConnectW(hOpen_.Get(), server.c_str(),
                                    static_cast<INTERNET_PORT>(portNo_),
                                    user.c_str(), password.c_str(), INTERNET_SERVICE_FTP, flags,
                                    context);
-    const DWORD lastError = GetLastError();
-    if (h != nullptr) {
-      session.Adopt(h);
+    DWORD lastError = GetLastError();
+    session.Adopt(h, born);
+    CloseReleasedRoots();
+    if (session) {
       Pause(waits_.connectPauseMs);
-      if (context != 0) InternetSetStatusCallbackW(hOpen_.Get(), callBackProcPtr_);
+      if (context != 0) InternetSetStatusCallbackW(hOpen_.Get(), &StatusCallbackEntry);
       return true;
+    }
+    if (h != nullptr) {
+      // Cancel closed the root while the connect ran: the session went with it.
+      lastError = ERROR_INTERNET_OPERATION_CANCELLED;
+      if (stopFlag_ != 0) {
+        aLngErrCode = StopCode(waits_.reopenAfterConnectStopMs);
+        return false;
+      }
     }
     ++failures;
     if (failures > retryMaxCount_) {
@@ -235,6 +256,7 @@ INTERNET_STATUS_CALLBACK ClsWinFTP::SetStatusCallback(INTERNET_STATUS_CALLBACK a
 std::wstring ClsWinFTP::TrimNull(const std::wstring& text) { return norvale::CutAtNull(text); }
 
 int32_t ClsWinFTP::StopCode(int reopenPauseMs) {
+  CloseReleasedRoots();
   if (!hOpen_) {
     Pause(reopenPauseMs);
     InetOpen();
@@ -269,8 +291,26 @@ void ClsWinFTP::Pause(int ms) {
   if (ms > 0) Sleep(static_cast<DWORD>(ms));
 }
 
+// WinINet hands the context to StatusCallbackEntry, which finds the object
+// by it; CallBackProcPtr itself still receives 1.
 DWORD_PTR ClsWinFTP::CallbackContext() const {
-  return async_ && callBackProcPtr_ != nullptr ? 1 : 0;
+  return async_ && callBackProcPtr_ != nullptr ? reinterpret_cast<DWORD_PTR>(this) : 0;
+}
+
+void CALLBACK ClsWinFTP::StatusCallbackEntry(HINTERNET handle, DWORD_PTR context, DWORD status,
+                                             LPVOID information, DWORD informationLength) {
+  auto* self = reinterpret_cast<ClsWinFTP*>(context);
+  if (self == nullptr || self->callBackProcPtr_ == nullptr) return;
+  ++self->callbacksRunning_;
+  try {
+    self->callBackProcPtr_(handle, 1, status, information, informationLength);
+  } catch (...) {
+  }
+  --self->callbacksRunning_;
+}
+
+void ClsWinFTP::CloseReleasedRoots() {
+  if (callbacksRunning_ == 0) releasedRoots_.clear();
 }
 
 int32_t ClsWinFTP::MakeLocalDir(const std::wstring& path, std::wstring& absolutePath) {

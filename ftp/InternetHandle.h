@@ -35,10 +35,17 @@ class ChildInternetHandle {
   bool Valid() const { return Get() != nullptr; }
   explicit operator bool() const { return Valid(); }
 
-  void Adopt(HINTERNET h) {
+  // The generation to pass to Adopt: read it before the call that makes the
+  // handle.
+  uint32_t BirthMark() const { return *root_; }
+
+  // Takes a handle that a call begun under bornUnder returned. When the root
+  // closed while that call ran (Cancel inside a status callback), the handle
+  // belongs to the closed root and is dead from birth.
+  void Adopt(HINTERNET h, uint32_t bornUnder) {
     Close();
     h_ = h;
-    generation_ = *root_;
+    generation_ = bornUnder;
   }
 
   // Closes a live handle. False, with the thread's error set, when there was

@@ -150,6 +150,62 @@ TEST_F(FolderDownloadTest, StopQuestionYesEndsNoRepeatsTheLastFile) {
   EXPECT_EQ(ReadFileBytes(target_ + L"\\b.txt"), "bbb");
 }
 
+// The wizard's Cancel, run from inside a WinINet status callback: the stop
+// flag and the root's close, at the n-th callback of a download.
+struct CancelAtCallback {
+  ClsWinFTP* client = nullptr;
+  int at = 0;
+  int calls = 0;
+};
+CancelAtCallback* cancelPlan = nullptr;
+
+void CALLBACK CancellingStatusCallback(HINTERNET, DWORD_PTR context, DWORD, LPVOID, DWORD) {
+  if (cancelPlan == nullptr || context != 1) return;
+  if (++cancelPlan->calls == cancelPlan->at) {
+    cancelPlan->client->StopFlag(kFtpStopped);
+    cancelPlan->client->InetClose();
+  }
+}
+
+// The installer downloads with ASYNC on and its callback set. A Cancel at
+// any callback (connect, login, listing, each transfer) ends in the stop
+// code, or, when the user chooses to go on, in the whole folder, byte-exact.
+TEST_F(FolderDownloadTest, CancelInsideAnyStatusCallbackStopsOrGoesOnCleanly) {
+  CancelAtCallback plan;
+  cancelPlan = &plan;
+  struct Reset {
+    ~Reset() { cancelPlan = nullptr; }
+  } reset;
+  auto run = [&](int at, int answer) {
+    ftp_ = NewClient();
+    ftp_->OLErrorRetryWaitTime(0);
+    ftp_->ASYNC(true);
+    ftp_->CallBackProcPtr(&CancellingStatusCallback);
+    plan = CancelAtCallback{ftp_.get(), at, 0};
+    box_->Answer(answer);
+    RemoveTree(target_);
+    // The callback is installed with the first session.
+    if (!Connect(*ftp_, code_)) return false;
+    return GetFolder(L"/flat");
+  };
+  ASSERT_TRUE(run(0, IDNO)) << code_;
+  const int callbacks = plan.calls;
+  ASSERT_GT(callbacks, 10) << "the callback is not called";
+  for (int at = 1; at <= callbacks; ++at) {
+    for (int answer : {IDYES, IDNO}) {
+      const bool ok = run(at, answer);
+      const bool asked = !box_->Asked().empty();
+      if (!ok) {
+        EXPECT_EQ(code_, kFtpStopped) << "cancel at " << at << " answer " << answer;
+        EXPECT_FALSE(asked && answer == IDNO) << "cancel at " << at << ": went on yet failed";
+        continue;
+      }
+      EXPECT_EQ(ReadFileBytes(target_ + L"\\a.txt"), "aaa") << "cancel at " << at;
+      EXPECT_EQ(ReadFileBytes(target_ + L"\\b.txt"), "bbb") << "cancel at " << at;
+    }
+  }
+}
+
 TEST_F(FolderDownloadTest, StopsDuringListingOrTransfer) {
   ClsWinFTP* client = ftp_.get();
   RecordingDisplay* display = display_.get();
