@@ -165,9 +165,8 @@ class ClsWinFTP {
   };
   Login LoginFor(const std::wstring& aServerIP, const std::wstring& aUser,
                  const std::wstring& aPass) const;
-  // The code of a transfer that did not complete; removes what a cut-short
-  // transfer left on disk.
-  int32_t FailedTransferCode(const std::wstring& localPath, DWORD transferError);
+  // The code of a transfer that did not complete.
+  int32_t FailedTransferCode(DWORD transferError);
   // 0 or the last WinINet error of a plain server command.
   static bool ServerCommandResult(BOOL succeeded, int32_t& aLngErrCode);
   // A retry countdown of OLErrorRetryWaitTime seconds in short steps; false
@@ -208,10 +207,12 @@ class ClsWinFTP {
   static FILETIME DateToFileTime(norvale::OleDate date);
   static norvale::FileHandle OpenFileForWrite(const std::wstring& path);
   // One transfer of a file of the main session's folder into a local file,
-  // read in chunks so that a stop request ends it at once. 0 or the error
-  // code of the step that failed.
+  // read in chunks so that a stop request ends it at once. The local file
+  // changes only when the transfer completed with the expected size (low
+  // 32 bits, when given); nothing of a failed one stays on disk. 0 or the
+  // error code of the step that failed.
   DWORD ReceiveFile(const std::wstring& serverFileId, const std::wstring& localPath,
-                    bool overwrite);
+                    bool overwrite, const int32_t* expectedSize = nullptr);
   static DirInfo LocalDirInfo(const std::wstring& path);
 
   // Folder download.

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "ClsWinFTP.h"
+#include "DeleteGuard.h"
 #include "FileSystem.h"
 #include "Text.h"
 
@@ -25,18 +26,18 @@ std::wstring ReceivingText(const std::wstring& fileId) {
   return L"[" + fileId + L"]を受信しています...";
 }
 
+// Added to a file's name while its transfer runs.
+constexpr wchar_t kPartSuffix[] = L".nvpart";
+
 int32_t LowSizeWord(uint64_t size) {
   return static_cast<int32_t>(static_cast<uint32_t>(size & 0xFFFFFFFFu));
 }
 
 }  // namespace
 
-int32_t ClsWinFTP::FailedTransferCode(const std::wstring& localPath, DWORD transferError) {
-  // What a cut-short transfer left would pass for the whole file later on.
-  if (transferError == 0) {
-    std::wstring ignored;
-    DeleteLocalFile(localPath, ignored);
-  }
+// ReceiveFile removed whatever a failed transfer wrote; the file that was
+// there before stays as it was.
+int32_t ClsWinFTP::FailedTransferCode(DWORD transferError) {
   if (stopFlag_ != 0) return StopCode(waits_.reopenAfterStopMs);
   // A file that arrived with another size than listed was cut short.
   return transferError != 0 ? static_cast<int32_t>(transferError) : kFtpIncompleteTransfer;
@@ -80,7 +81,8 @@ bool ClsWinFTP::FtpGet(const std::wstring& aSvDir, const std::wstring& aGetFileI
   DWORD transferError = 0;
   bool complete = false;
   for (;;) {
-    transferError = ReceiveFile(aGetFileId, aPutFilePath, Is上書き);
+    transferError = ReceiveFile(aGetFileId, aPutFilePath, Is上書き,
+                                Isベリファイ ? &listed.FileSize : nullptr);
     complete = false;
     if (transferError == 0) {
       const auto file = norvale::QueryFile(aPutFilePath);
@@ -98,11 +100,17 @@ bool ClsWinFTP::FtpGet(const std::wstring& aSvDir, const std::wstring& aGetFileI
              std::to_wstring(seconds) + L"秒後に再度受信を実行します...";
     });
     if (!carriedOn) break;
+    // A dropped session would fail the retry as well.
+    const int32_t revived = ReviveMainSession(aSvDir);
+    if (revived != 0) {
+      transferError = static_cast<DWORD>(revived);
+      break;
+    }
     Show(ReceivingText(aGetFileId));
   }
 
   if (transferError != 0 || !complete) {
-    aLngErrCode = FailedTransferCode(aPutFilePath, transferError);
+    aLngErrCode = FailedTransferCode(transferError);
     return false;
   }
   if (Is更新日設定) SetLocalFileTime(aPutFilePath, listed.UpDate);
@@ -114,13 +122,15 @@ bool ClsWinFTP::FtpGet(const std::wstring& aSvDir, const std::wstring& aGetFileI
 }
 
 DWORD ClsWinFTP::ReceiveFile(const std::wstring& serverFileId, const std::wstring& localPath,
-                             bool overwrite) {
+                             bool overwrite, const int32_t* expectedSize) {
   if (!hConnect_) return ERROR_INVALID_HANDLE;
-  // The local file first, as WinINet's own download does: without overwrite
-  // an existing file fails before the server is asked.
-  norvale::FileHandle local(CreateFileW(localPath.c_str(), GENERIC_WRITE, 0, nullptr,
-                                        overwrite ? CREATE_ALWAYS : CREATE_NEW,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+  // Without overwrite an existing file fails before the server is asked.
+  if (!overwrite && norvale::FileExists(localPath)) return ERROR_FILE_EXISTS;
+  // The transfer lands beside the file under a name of its own and takes the
+  // file's place only once whole: a failed update keeps the old file.
+  const std::wstring partPath = localPath + kPartSuffix;
+  norvale::FileHandle local(CreateFileW(partPath.c_str(), GENERIC_WRITE, 0, nullptr,
+                                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!local) return GetLastError();
 
   DWORD error = 0;
@@ -173,12 +183,24 @@ DWORD ClsWinFTP::ReceiveFile(const std::wstring& serverFileId, const std::wstrin
     }
   }
   local.Reset();
-  if (!finished) {
-    std::wstring ignored;
-    DeleteLocalFile(localPath, ignored);
-    if (error == 0) error = ERROR_INTERNET_OPERATION_CANCELLED;
+  if (finished && expectedSize != nullptr) {
+    const auto file = norvale::QueryFile(partPath);
+    if (!file || LowSizeWord(file->size) != *expectedSize) {
+      finished = false;
+      error = static_cast<DWORD>(kFtpIncompleteTransfer);
+    }
   }
-  return finished ? 0 : error;
+  if (finished) {
+    const bool placed =
+        overwrite ? norvale::ReplaceGuardedFile(partPath, localPath)
+                  : MoveFileExW(partPath.c_str(), localPath.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+    if (placed) return 0;
+    error = GetLastError();
+    finished = false;
+  }
+  std::wstring ignored;
+  DeleteLocalFile(partPath, ignored);
+  return error != 0 ? error : static_cast<DWORD>(ERROR_INTERNET_OPERATION_CANCELLED);
 }
 
 DirInfo ClsWinFTP::LocalDirInfo(const std::wstring& path) {

@@ -287,20 +287,18 @@ bool ClsWinFTP::FtpGetListedFile(const DirInfo& record, const std::wstring& loca
     }
   }
 
+  // An old file stays until the new one is complete (see ReceiveFile); a
+  // folder in the file's place has to go first.
   if (Is上書き) {
     const auto found = norvale::QueryFile(localPath);
     if (found && found->attributes == FILE_ATTRIBUTE_DIRECTORY) DeleteLocalFolder(localPath);
-    if (norvale::FileExists(localPath)) {
-      std::wstring ignored;
-      DeleteLocalFile(localPath, ignored);
-    }
   }
 
   int32_t retries = 0;
   DWORD transferError = 0;
   bool complete = false;
   for (;;) {
-    transferError = ReceiveFile(record.FileId, localPath, Is上書き);
+    transferError = ReceiveFile(record.FileId, localPath, Is上書き, &record.FileSize);
     complete = false;
     if (transferError == 0) {
       const auto file = norvale::QueryFile(localPath);
@@ -328,7 +326,7 @@ bool ClsWinFTP::FtpGetListedFile(const DirInfo& record, const std::wstring& loca
   }
 
   if (!complete) {
-    aLngErrCode = FailedTransferCode(localPath, transferError);
+    aLngErrCode = FailedTransferCode(transferError);
     return false;
   }
   if (Is更新日設定) SetLocalFileTime(localPath, record.UpDate);

@@ -132,11 +132,17 @@ bool ClsWinFTP::ftp_FileSend(const std::wstring& aLocalFilePath, const std::wstr
                              bool Is上書き, int32_t& aLngErrCode, const std::wstring& aServerIP,
                              const std::wstring& aUser, const std::wstring& aPass) try {
   aLngErrCode = 0;
+  const std::wstring name = GetLocalFileID(aLocalFilePath);
+  // "C:\data\" names a folder, not a file to send: that is the missing
+  // name (-1), not the missing file (0, which reads as success).
+  if (IsBlank(name) && norvale::FolderExists(Trim(aLocalFilePath))) {
+    aLngErrCode = -1;
+    return false;
+  }
   if (!norvale::FileExists(aLocalFilePath)) {
     aLngErrCode = MissingFileCode(aLocalFilePath);
     return false;
   }
-  const std::wstring name = GetLocalFileID(aLocalFilePath);
   if (IsBlank(name)) {
     aLngErrCode = -1;
     return false;

@@ -149,6 +149,12 @@ TEST_F(DownloadTest, ATransferCutShortIsRetriedAndNeverReportedAsDone) {
   EXPECT_EQ(Retrievals() - before, 3);
   EXPECT_EQ(ftp_->DownloadedFilesCount(), 0);
   EXPECT_FALSE(norvale::FileExists(target));
+  EXPECT_FALSE(norvale::FileExists(target + L".nvpart"));
+  // An older copy stays when the update fails.
+  WriteFileBytes(target, "older");
+  EXPECT_FALSE(GetVerified(L"/files", L"setup.ini", target));
+  EXPECT_EQ(ReadFileBytes(target), "older");
+  EXPECT_FALSE(norvale::FileExists(target + L".nvpart"));
 
   // Cut short once: the retry brings the whole file.
   faults.truncateRetrCount = 1;
@@ -156,6 +162,33 @@ TEST_F(DownloadTest, ATransferCutShortIsRetriedAndNeverReportedAsDone) {
   ASSERT_TRUE(GetVerified(L"/files", L"setup.ini", target)) << code_;
   EXPECT_EQ(ReadFileBytes(target), SetupBytes());
   EXPECT_EQ(ftp_->DownloadedFilesCount(), 1);
+}
+
+// The server restarts mid-file: the retry logs in again instead of asking
+// the dead session (which answered 12110, "operation in progress").
+TEST_F(DownloadTest, TheRetryReconnectsADroppedSession) {
+  FtpFaults faults;
+  faults.throttleBytesPerSecond = 1024 * 1024;
+  Server().SetFaults(faults);
+  ftp_->OLErrorRetryWaitTime(0);
+  ftp_->OLErrorRetryMaxCount(1);
+  RecordingDisplay* display = display_.get();
+  int chunks = 0;
+  bool restarted = false;
+  pump_->hook = [display, &chunks, &restarted](int) {
+    if (!restarted && !display->texts.empty() &&
+        display->texts.back() == L"[big.bin]を受信しています..." && ++chunks == 4) {
+      restarted = true;
+      ASSERT_TRUE(Server().Restart()) << Server().Error();
+    }
+  };
+  const std::wstring target = *local_ / L"big.bin";
+  ASSERT_TRUE(ftp_->FtpGet(L"/files", L"big.bin", target, true, code_, false, false, count_,
+                           true, false))
+      << code_;
+  EXPECT_TRUE(restarted);
+  EXPECT_TRUE(ReadFileBytes(target) == BigBytes());
+  EXPECT_GE(Server().Stat("logins"), 1);
 }
 
 TEST_F(DownloadTest, AMissingFileIsNotTakenForALongerNamedOne) {

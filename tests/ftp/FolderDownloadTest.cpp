@@ -19,6 +19,20 @@ const std::string& BigBytes() {
   return bytes;
 }
 
+// Files and folders directly in a folder.
+int FolderEntryCount(const std::wstring& folder) {
+  int count = 0;
+  WIN32_FIND_DATAW data{};
+  HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return 0;
+  do {
+    const std::wstring name = data.cFileName;
+    if (name != L"." && name != L"..") ++count;
+  } while (FindNextFileW(find, &data));
+  FindClose(find);
+  return count;
+}
+
 class FolderDownloadTest : public FtpClientTest {
  protected:
   static void SetUpTestSuite() {
@@ -290,6 +304,50 @@ TEST_F(FolderDownloadTest, ServerRestartedMidTransferIsReconnected) {
   EXPECT_EQ(ReadFileBytes(target_ + L"\\big.bin"), BigBytes());
   // The new server saw a login of its own: the session was opened again.
   EXPECT_GE(Server().Stat("logins"), 1);
+}
+
+// The server dies mid-file and does not come back: the run fails with the
+// reconnect's code, and the product keeps the file it had, with nothing of
+// the cut transfer beside it.
+TEST_F(FolderDownloadTest, AServerThatDiesMidFileLeavesTheOldFileAlone) {
+  PutFile(target_, L"big.bin", "the old version");
+  FtpFaults faults;
+  faults.throttleBytesPerSecond = 256 * 1024;
+  Server().SetFaults(faults);
+  ftp_->OLErrorRetryMaxCount(1);
+  RecordingDisplay* display = display_.get();
+  int chunks = 0;
+  pump_->hook = [display, &chunks](int) {
+    if (!display->texts.empty() && display->texts.back() == L"[big.bin]を受信しています..." &&
+        ++chunks == 4) {
+      Server().Stop();
+    }
+  };
+  const bool ok = GetFolder(L"/big");
+  pump_->hook = nullptr;
+  ASSERT_TRUE(Server().Restart()) << Server().Error();
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(code_, ERROR_INTERNET_CANNOT_CONNECT);
+  EXPECT_EQ(ReadFileBytes(target_ + L"\\big.bin"), "the old version");
+  EXPECT_EQ(FolderEntryCount(target_), 1);
+}
+
+// A transfer cut short every time: the old file stays as it was.
+TEST_F(FolderDownloadTest, AnUpdateCutShortKeepsTheOldFile) {
+  PutFile(target_, L"a.txt", "old a");
+  FtpFaults faults;
+  faults.truncateRetr = 1;
+  Server().SetFaults(faults);
+  ftp_->OLErrorRetryMaxCount(1);
+  EXPECT_FALSE(Get(L"/flat", L"a.txt", 2, target_));
+  EXPECT_EQ(code_, kFtpIncompleteTransfer);
+  EXPECT_EQ(ReadFileBytes(target_ + L"\\a.txt"), "old a");
+  EXPECT_EQ(FolderEntryCount(target_), 1);
+
+  Server().ClearFaults();
+  ASSERT_TRUE(Get(L"/flat", L"a.txt", 2, target_)) << code_;
+  EXPECT_EQ(ReadFileBytes(target_ + L"\\a.txt"), "aaa");
+  EXPECT_EQ(FolderEntryCount(target_), 1);
 }
 
 TEST_F(FolderDownloadTest, NamesThatLeaveTheTargetAreRefused) {

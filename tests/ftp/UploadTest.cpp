@@ -60,6 +60,9 @@ TEST_F(UploadTest, PutHonoursExistingFilesByTheirExactName) {
 
   EXPECT_FALSE(ftp_->FtpPut(L"/up", *local_ / L"missing.txt", L"m.txt", true, code_));
   EXPECT_EQ(code_, 0);
+  // A folder with files in it is no file to send, and no success either.
+  EXPECT_FALSE(ftp_->ftp_FileSend(local_->Path() + L"\\", L"/up", true, code_));
+  EXPECT_EQ(code_, -1);
   EXPECT_FALSE(ftp_->FtpPut(L"/nowhere", file, L"x.txt", true, code_));
   EXPECT_NE(code_, 0);
 }
