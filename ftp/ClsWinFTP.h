@@ -256,6 +256,13 @@ class ClsWinFTP {
   Session hConnect_{&rootGeneration_};
   // Roots let go of inside a status callback, closed by CloseReleasedRoots.
   std::vector<norvale::InternetHandle> releasedRoots_;
+  // The absolute folder the main session last entered, while that session
+  // lives: a CWD to it again costs a server round trip and changes nothing.
+  struct EnteredFolder {
+    HINTERNET session = nullptr;
+    uint32_t generation = 0;
+    std::wstring folder;
+  } mainSessionFolder_;
   int callbacksRunning_ = 0;
   bool isConsoleDisp_ = false;
   std::shared_ptr<norvale::ITextDisplay> dispObject_;

@@ -6,6 +6,7 @@
 #include "ClsWinFTP.h"
 #include "DeleteGuard.h"
 #include "FileSystem.h"
+#include "LocalPathGuard.h"
 #include "Text.h"
 
 using norvale::IsBlank;
@@ -124,11 +125,20 @@ bool ClsWinFTP::FtpGet(const std::wstring& aSvDir, const std::wstring& aGetFileI
 DWORD ClsWinFTP::ReceiveFile(const std::wstring& serverFileId, const std::wstring& localPath,
                              bool overwrite, const int32_t* expectedSize) {
   if (!hConnect_) return ERROR_INVALID_HANDLE;
-  // Without overwrite an existing file fails before the server is asked.
-  if (!overwrite && norvale::FileExists(localPath)) return ERROR_FILE_EXISTS;
+  // The guard that replaces the file takes absolute paths only.
+  const std::wstring target = norvale::FullLocalPath(localPath);
+  if (target.empty()) return ERROR_INVALID_NAME;
+  if (norvale::FileExists(target)) {
+    // Without overwrite an existing file fails before the server is asked;
+    // so does one that another program holds.
+    if (!overwrite) return ERROR_FILE_EXISTS;
+    const norvale::FileHandle probe(CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr,
+                                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!probe) return GetLastError();
+  }
   // The transfer lands beside the file under a name of its own and takes the
   // file's place only once whole: a failed update keeps the old file.
-  const std::wstring partPath = localPath + kPartSuffix;
+  const std::wstring partPath = target + kPartSuffix;
   norvale::FileHandle local(CreateFileW(partPath.c_str(), GENERIC_WRITE, 0, nullptr,
                                         CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!local) return GetLastError();
@@ -192,8 +202,8 @@ DWORD ClsWinFTP::ReceiveFile(const std::wstring& serverFileId, const std::wstrin
   }
   if (finished) {
     const bool placed =
-        overwrite ? norvale::ReplaceGuardedFile(partPath, localPath)
-                  : MoveFileExW(partPath.c_str(), localPath.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+        overwrite ? norvale::ReplaceGuardedFile(partPath, target)
+                  : MoveFileExW(partPath.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
     if (placed) return 0;
     error = GetLastError();
     finished = false;

@@ -83,6 +83,7 @@ bool ClsWinFTP::InetClose(int32_t& aLngErrCode) try {
 
 bool ClsWinFTP::FtpDisconnect(Session& session, int32_t& aLngErrCode) {
   aLngErrCode = 0;
+  if (&session == &hConnect_) mainSessionFolder_ = {};
   if (!session) {
     // Also a handle that its root took along: nothing is left to close.
     session.Close();
@@ -101,6 +102,7 @@ bool ClsWinFTP::FtpConnect(Session& session, const std::wstring& server,
                            const std::wstring& user, const std::wstring& password,
                            int32_t& aLngErrCode) {
   aLngErrCode = 0;
+  if (&session == &hConnect_) mainSessionFolder_ = {};
   if (session) {
     int32_t ignored = 0;
     FtpDisconnect(session, ignored);
@@ -181,7 +183,18 @@ bool ClsWinFTP::FtpSetCurDir(Session& session, const std::wstring& aCurDir,
                              int32_t& aLngErrCode) {
   aLngErrCode = 0;
   const std::wstring folder = IsBlank(aCurDir) ? L"/" : aCurDir;
-  if (FtpSetCurrentDirectoryW(session.Get(), folder.c_str())) return true;
+  const bool mainSession = &session == &hConnect_;
+  // Only an absolute folder is the same folder a second time.
+  const bool absolute = folder.front() == L'/';
+  if (mainSession && absolute && session && mainSessionFolder_.session == session.Get() &&
+      mainSessionFolder_.generation == rootGeneration_ && mainSessionFolder_.folder == folder) {
+    return true;
+  }
+  if (mainSession) mainSessionFolder_ = {};
+  if (FtpSetCurrentDirectoryW(session.Get(), folder.c_str())) {
+    if (mainSession && absolute) mainSessionFolder_ = {session.Get(), rootGeneration_, folder};
+    return true;
+  }
   const DWORD lastError = GetLastError();
   aLngErrCode = stopFlag_ != 0 ? StopCode(waits_.reopenAfterStopMs)
                                : static_cast<int32_t>(lastError);
@@ -223,6 +236,8 @@ bool ClsWinFTP::FtpGetDir(std::wstring& aCurDir, int32_t& aLngErrCode) try {
 bool ClsWinFTP::FtpCmd(HINTERNET hCONNECT, const std::wstring& aCommand, int32_t& aLngErrCode) try {
   aLngErrCode = 0;
   if (IsBlank(aCommand) || hCONNECT == nullptr) return false;
+  // A raw command may change the folder (CWD, CDUP) behind our back.
+  mainSessionFolder_ = {};
   HINTERNET command = nullptr;
   const BOOL ok = FtpCommandW(hCONNECT, FALSE, FTP_TRANSFER_TYPE_BINARY, aCommand.c_str(), 0,
                               &command);

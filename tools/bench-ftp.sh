@@ -26,8 +26,10 @@ if ! command -v lftp >/dev/null; then
     >/dev/null
 fi
 
-cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" >/dev/null
-cmake --build "$build" -j "$(nproc)" --target ftp_bench >/dev/null
+. "$root/tools/wine-arch.sh"
+norvale_use_arch "$root"
+cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$NORVALE_TOOLCHAIN" >/dev/null
+cmake --build "$build" -j "$(nproc)" --target ftp_bench ftp_floor >/dev/null
 # The prefix script stops at "wineserver -p" when a server of that prefix
 # already runs (a test run beside us); the prefix is ready all the same.
 "$root/tools/wine-prefix.sh" "$build" || [ -e "$build/wineprefix/.norvale-ready" ]
@@ -39,6 +41,8 @@ server_pid=
 cleanup() {
   [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null || true
   rm -rf "$data" "$local_unix"
+  rm -rf "$build"/wineprefix/drive_c/users/*/AppData/Local/Microsoft/Windows/INetCache/* \
+    2>/dev/null || true
   WINEPREFIX="$build/wineprefix" wineserver -k 2>/dev/null || true
 }
 trap cleanup EXIT
@@ -110,6 +114,22 @@ for folder in small large; do
     done
     report "ours /$folder, $waits waits" "$files" "$bytes" "${times[@]}"
   done
+  # WinINet alone over the same files, right beside ours.
+  times=()
+  for _ in $(seq "$runs"); do
+    rm -rf "$local_unix"
+    mkdir -p "$local_unix"
+    out=$("$build/wine-run.sh" "$build/bench/ftp_floor.exe" --port "$port" --user norvale \
+      --password "$password" --folder "/$folder" --local "$local_win\\$folder" | tr -d '\r')
+    set -- $out
+    if [ "${1:-}" != ok ] || [ "$3" != "$files" ] || [ "$4" != "$bytes" ]; then
+      echo "ftp_floor /$folder failed: $out" >&2
+      exit 1
+    fi
+    same_tree "$folder" "$local_unix/$folder"
+    times+=("$2")
+  done
+  report "WinINet floor /$folder" "$files" "$bytes" "${times[@]}"
   times=()
   for _ in $(seq "$runs"); do
     rm -rf "$data/lftp"

@@ -36,6 +36,10 @@ rm -rf "$build/test-results"
 mkdir -p "$build/test-results"
 status=0
 (cd "$build" && ctest --output-on-failure -j 4) || status=$?
+# WinINet keeps what passes through it in the prefix's internet cache; a
+# run's leftovers must not fill the disk run after run.
+rm -rf "$build"/wineprefix/drive_c/users/*/AppData/Local/Microsoft/Windows/INetCache/* \
+  2>/dev/null || true
 
 # Count the individual test cases from the binaries' XML reports.
 python3 - "$build/test-results" <<'PY' || true
