@@ -209,4 +209,20 @@ TEST(DeleteTreeTest, DeletesAFolderWithReadOnlyFilesButNeverEntersALink) {
   EXPECT_EQ(L"drive root", why);
 }
 
+// The fixture (tests/common/CMakeLists.txt) holds tree\link -> keep, made by
+// the host. Deleting the tree removes the link and leaves keep's file.
+TEST(DeleteTreeTest, AHostMadeLinkIsRemovedWithoutBeingEntered) {
+  const std::wstring fixture = L"C:\\norvale-link-fixture";
+  const std::wstring link = fixture + L"\\tree\\link";
+  const DWORD attributes = GetFileAttributesW(link.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) GTEST_SKIP() << "run through ctest for the link";
+  ASSERT_NE(0u, attributes & FILE_ATTRIBUTE_REPARSE_POINT) << "Wine shows no reparse point";
+  // What the guard sees through the link is the folder it leads to.
+  EXPECT_TRUE(MayDelete(link));
+  std::wstring why;
+  EXPECT_TRUE(norvale::DeleteTree(fixture + L"\\tree", &why)) << Narrow(why);
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((fixture + L"\\tree").c_str()));
+  EXPECT_EQ("mine", ReadFileBytes(fixture + L"\\keep\\precious.txt"));
+}
+
 }  // namespace

@@ -34,7 +34,8 @@ TEST(IniGuardTest, NoFileNameMeansNoReadsAndNoWrites) {
   EXPECT_EQ(-1, ini.SetIniIValue(L"s", L"k2", L"v", dir / L"new.ini"));
   EXPECT_EQ(-1, ini.DeleteKey(L"s", L"k", file));
   EXPECT_EQ(-1, ini.DeleteSection(L"s", file));
-  EXPECT_FALSE(norvale::IsBlank(ReadFileBytes(file).empty() ? L"" : L"x"));
+  // Neither the key nor the section went.
+  EXPECT_EQ("[s]\r\nk=v\r\n", ReadFileBytes(file));
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((dir / L"new.ini").c_str()));
   // The section listing has no guard.
   EXPECT_TRUE(ini.GetINISectionNames(file).IsArray());

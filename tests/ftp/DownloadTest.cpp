@@ -77,13 +77,15 @@ TEST_F(DownloadTest, WithoutLookupNothingIsListedAndTheFileComesFromTheCurrentFo
   ASSERT_TRUE(ftp_->FtpSetDir(L"/files", code));
 
   const std::wstring target = *local_ / L"copy.ini";
-  ASSERT_TRUE(ftp_->FtpGet(L"", L"setup.ini", target, false, code_, false, false, count_))
+  // Recording asked for, verification not.
+  ASSERT_TRUE(ftp_->FtpGet(L"", L"setup.ini", target, false, code_, false, false, count_, false,
+                           true))
       << code_;
   EXPECT_EQ(count_, 1);
   EXPECT_EQ(ReadFileBytes(target), SetupBytes());
   EXPECT_EQ(ftp_->GetDirInfo_Count(), 2);
   EXPECT_EQ(Server().Stat("list"), lists);
-  // Recording asks for verification as well.
+  // Recording needs verification as well: nothing is recorded.
   EXPECT_EQ(ftp_->DownloadedFilesCount(), 0);
 }
 

@@ -144,10 +144,14 @@ TEST_F(WindowsTest, ShowingHidingAndTheSystemMenu) {
   EXPECT_FALSE(win_.SetWindow表示(window, SW_SHOW));
   EXPECT_EQ(-1, win_.IsWindowVisible(window));
 
-  HWND caller = window;
-  EXPECT_NE(0, win_.RemoveSysMenu(caller, SC_CLOSE));
-  EXPECT_EQ(0, win_.RemoveSysMenu(caller, SC_CLOSE));
-  EXPECT_EQ(window, caller);
+  // The item goes from the window's own system menu, not from a copy.
+  const auto closeItemState = [window] {
+    return GetMenuState(GetSystemMenu(window, FALSE), SC_CLOSE, MF_BYCOMMAND);
+  };
+  EXPECT_NE(static_cast<UINT>(-1), closeItemState());
+  EXPECT_NE(0, win_.RemoveSysMenu(window, SC_CLOSE));
+  EXPECT_EQ(static_cast<UINT>(-1), closeItemState());
+  EXPECT_EQ(0, win_.RemoveSysMenu(window, SC_CLOSE));
 }
 
 TEST_F(WindowsTest, AProgramWithHiddenWindowsOnlyShowsNone) {
