@@ -376,7 +376,8 @@ bool RemoveBelow(const std::wstring& folder) {
       }
       if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
         // A junction or directory link is removed as itself, never entered.
-        if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) ok = RemoveBelow(child) && ok;
+        const bool link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        if (!link) ok = RemoveBelow(child) && ok;
         ok = RemoveDirectoryW(child.c_str()) && ok;
       } else {
         ok = DeleteFileW(child.c_str()) && ok;
@@ -472,7 +473,7 @@ bool RemoveGuardedFolder(const std::wstring& folder, std::wstring* why) {
 bool ReplaceGuardedFile(const std::wstring& from, const std::wstring& to, std::wstring* why) {
   if (Refused(DeleteRefusal(to), why)) return false;
   if (MoveFileExW(from.c_str(), Normalised(Trim(to)).c_str(),
-                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+                  MOVEFILE_REPLACE_EXISTING)) {
     return true;
   }
   if (why) why->clear();

@@ -203,7 +203,7 @@ DWORD ClsWinFTP::ReceiveFile(const std::wstring& serverFileId, const std::wstrin
   if (finished) {
     const bool placed =
         overwrite ? norvale::ReplaceGuardedFile(partPath, target)
-                  : MoveFileExW(partPath.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+                  : MoveFileExW(partPath.c_str(), target.c_str(), 0) != 0;
     if (placed) return 0;
     error = GetLastError();
     finished = false;

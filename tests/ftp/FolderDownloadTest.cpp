@@ -306,6 +306,18 @@ TEST_F(FolderDownloadTest, ServerRestartedMidTransferIsReconnected) {
   EXPECT_GE(Server().Stat("logins"), 1);
 }
 
+// A CWD costs a server round trip: the main session enters a folder once,
+// not once more for every file in it.
+TEST_F(FolderDownloadTest, EachFolderIsEnteredOnceWhateverItsFileCount) {
+  int before = Server().Stat("cwd");
+  ASSERT_TRUE(GetFolder(L"/flat")) << code_;  // two files
+  const int twoFiles = Server().Stat("cwd") - before;
+  before = Server().Stat("cwd");
+  ASSERT_TRUE(GetFolder(L"/big")) << code_;  // one file
+  const int oneFile = Server().Stat("cwd") - before;
+  EXPECT_EQ(twoFiles, oneFile);
+}
+
 // The server dies mid-file and does not come back: the run fails with the
 // reconnect's code, and the product keeps the file it had, with nothing of
 // the cut transfer beside it.
