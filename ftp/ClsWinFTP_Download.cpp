@@ -201,9 +201,13 @@ DWORD ClsWinFTP::ReceiveFile(const std::wstring& serverFileId, const std::wstrin
     }
   }
   if (finished) {
-    const bool placed =
-        overwrite ? norvale::ReplaceGuardedFile(partPath, target)
-                  : MoveFileExW(partPath.c_str(), target.c_str(), 0) != 0;
+    // A new file only takes its name; replacing an old one deletes it, which
+    // the guard has to agree to.
+    bool placed = MoveFileExW(partPath.c_str(), target.c_str(), 0) != 0;
+    if (!placed && overwrite &&
+        (GetLastError() == ERROR_ALREADY_EXISTS || GetLastError() == ERROR_FILE_EXISTS)) {
+      placed = norvale::ReplaceGuardedFile(partPath, target);
+    }
     if (placed) return 0;
     error = GetLastError();
     finished = false;
