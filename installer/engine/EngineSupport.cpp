@@ -16,7 +16,7 @@ bool DeleteFileGuarded(const std::wstring& path, std::wstring* why) {
     if (why) *why = L"削除できません（" + refusal + L"）: " + path;
     return false;
   }
-  if (DeleteFileW(path.c_str())) return true;
+  if (DeleteGuardedFile(path)) return true;
   if (why) *why = SystemErrorText(GetLastError());
   return false;
 }
