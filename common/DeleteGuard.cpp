@@ -137,6 +137,8 @@ struct ProtectedPlaces {
   std::vector<std::wstring> windowsFolders;
   std::vector<std::wstring> tempFolders;
   std::vector<std::wstring> fontsFolders;
+  // Where Windows keeps its font cache file, rebuilt after a font change.
+  std::vector<std::wstring> systemFolders;
   // The names this machine answers to on the network.
   std::vector<std::wstring> machineNames;
 };
@@ -199,6 +201,7 @@ ProtectedPlaces AskProtectedPlaces() {
   const DWORD n = GetTempPathW(MAX_PATH + 1, temp);
   if (n > 0 && n <= MAX_PATH) AddForms(places.tempFolders, std::wstring(temp, n));
   AddForms(places.fontsFolders, KnownFolder(CSIDL_FONTS));
+  AddForms(places.systemFolders, KnownFolder(CSIDL_SYSTEM));
   places.machineNames = MachineNames();
   return places;
 }
@@ -266,6 +269,14 @@ std::wstring WindowsFolderRefusal(const std::wstring& form, bool pattern) {
     const std::wstring parent = sep == std::wstring::npos ? L"" : form.substr(0, sep);
     for (const std::wstring& fonts : places.fontsFolders) {
       if (!folder && TextEqualsIgnoreCase(fonts, parent)) return L"";
+    }
+  }
+  if (!pattern) {
+    const size_t sep = form.rfind(L'\\');
+    if (sep != std::wstring::npos && TextEqualsIgnoreCase(form.substr(sep + 1), L"FNTCACHE.DAT")) {
+      for (const std::wstring& system : places.systemFolders) {
+        if (TextEqualsIgnoreCase(system, form.substr(0, sep))) return L"";
+      }
     }
   }
   return L"inside the Windows folder";

@@ -106,6 +106,7 @@ TEST(DeleteGuardTest, RefusesEveryHostilePathOfTheTable) {
       windows + L"\\Temp\\product", windows + L"\\Fonts\\sub", windows + L"\\win.ini",
       windows + L"\\System32\\kernel32.dll", windows + L"\\Fonts\\readme.txt",
       windows + L"\\Fonts\\sub\\x.ttf", windows + L"\\System32\\x.ttf",
+      windows + L"\\FNTCACHE.DAT", windows + L"\\System32\\drivers\\FNTCACHE.DAT",
       // This machine under a network name, and administrative shares.
       L"\\\\server\\C$\\Norvale", L"\\\\server\\ADMIN$\\x", L"\\\\localhost\\share\\x",
       L"\\\\LOCALHOST\\share\\x", L"\\\\127.0.0.1\\share\\x", L"\\\\127.1.2.3\\share\\x",
@@ -138,6 +139,7 @@ TEST(DeleteGuardTest, KeepsAllowingWhatAnInstallationOwns) {
         windows.substr(0, 2) + L"\\Norvale", Folder(CSIDL_COMMON_PROGRAMS) + L"\\Norvale POS",
         Folder(CSIDL_COMMON_DESKTOPDIRECTORY) + L"\\Norvale POS.lnk",
         Folder(CSIDL_FONTS) + L"\\norvale.ttf", Folder(CSIDL_FONTS) + L"\\NORVALE.FON",
+        Folder(CSIDL_SYSTEM) + L"\\FNTCACHE.DAT",
         std::wstring(L"\\\\server\\share\\Norvale")}) {
     EXPECT_TRUE(MayDelete(path)) << "refused: [" << Narrow(path) << "]";
   }
