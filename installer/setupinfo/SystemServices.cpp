@@ -177,7 +177,7 @@ bool vbDeleteFile(const std::wstring& path, std::wstring& errText) {
       if (file.attributes & FILE_ATTRIBUTE_READONLY) {
         SetFileAttributesW(target.c_str(), file.attributes & ~FILE_ATTRIBUTE_READONLY);
       }
-      if (!DeleteFileW(target.c_str())) {
+      if (!norvale::DeleteGuardedFile(norvale::FullPathInCurrentFolder(target))) {
         errText = SystemErrorText(GetLastError());
         return false;
       }

@@ -131,7 +131,7 @@ void Form_Inset_MAIN::Form_QueryUnload(int16_t& Cancel, int16_t) {
 void Form_Inset_MAIN::Form_Unload(int16_t&) {
   if (!state_) return;
   const std::wstring setupInfo = state_->objSetupIni.IniFilePath();
-  if (!setupInfo.empty() && MayDelete(setupInfo)) DeleteFileW(setupInfo.c_str());
+  if (!setupInfo.empty()) norvale::DeleteGuardedFile(setupInfo);
   state_.reset();
   instanceMutex_ = KernelHandle();
 }
