@@ -2,12 +2,14 @@
 #include <windows.h>
 
 #include "Form_Inset_MAIN.h"
-#include "StartUp.h"
+#include "SetupInfoDownload.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   norvale::forms::Application app;
   norvale::InstallerWindowOptions options;
-  options.startUp = &norvale::RunStartUpSteps;
+  options.startUp = [&app](norvale::InstallerState& state) {
+    return norvale::DownloadSetupInfo(state, app);
+  };
   norvale::Form_Inset_MAIN window(app, std::move(options));
   window.Show();
   return app.Run();
