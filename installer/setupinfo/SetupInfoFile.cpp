@@ -219,7 +219,7 @@ std::wstring FormatGigabytes(int64_t scaledValue) {
   const uint64_t hundredths = (magnitude + 50) / 100;
   std::wstring whole = std::to_wstring(hundredths / 100);
   for (int at = static_cast<int>(whole.size()) - 3; at > 0; at -= 3) whole.insert(at, L",");
-  std::wstring text = (negative ? L"-" : L"") + whole;
+  std::wstring text = (negative && hundredths != 0 ? L"-" : L"") + whole;
   const unsigned fraction = static_cast<unsigned>(hundredths % 100);
   if (fraction != 0) {
     wchar_t digits[4];

@@ -14,6 +14,7 @@
 #include "Handles.h"
 #include "InstallerState.h"
 #include "InstallerWindow.h"
+#include "SetupInfoFile.h"
 #include "basNorvale.h"
 #include "forms/Forms.h"
 
@@ -47,9 +48,6 @@ struct InstallerWindowOptions {
 std::wstring InstallerVersionText(int major, int minor, int revision);
 // The version of the module's own version resource; empty when it has none.
 std::wstring InstallerVersionOf(HMODULE module);
-// Free space in gigabytes as "#,##0.##" shows it, without the decimal point
-// that pattern leaves on a whole number: 12, 1,234.5.
-std::wstring FormatGigabytes(int64_t scaledBy10000);
 
 class Form_Inset_MAIN : public forms::Form, public IInstallerWindow {
  public:

@@ -22,28 +22,6 @@ std::wstring WithNameBehind(const std::wstring& folder, const std::wstring& name
 
 }  // namespace
 
-std::wstring FormatGigabytes(int64_t scaledBy10000) {
-  // Two decimals at most, rounded half away from zero as number patterns do.
-  const bool negative = scaledBy10000 < 0;
-  const uint64_t magnitude =
-      negative ? 0 - static_cast<uint64_t>(scaledBy10000) : static_cast<uint64_t>(scaledBy10000);
-  const uint64_t hundredths = (magnitude + 50) / 100;
-  const std::wstring digits = std::to_wstring(hundredths / 100);
-  std::wstring grouped;
-  for (size_t i = 0; i < digits.size(); ++i) {
-    if (i > 0 && (digits.size() - i) % 3 == 0) grouped += L',';
-    grouped += digits[i];
-  }
-  std::wstring text = (negative && hundredths != 0 ? L"-" : L"") + grouped;
-  const uint64_t fraction = hundredths % 100;
-  if (fraction != 0) {
-    text += L'.';
-    text += static_cast<wchar_t>(L'0' + fraction / 10);
-    if (fraction % 10 != 0) text += static_cast<wchar_t>(L'0' + fraction % 10);
-  }
-  return text;
-}
-
 std::wstring Form_Inset_MAIN::StartPathWithout(const std::wstring& text,
                                                const std::wstring& name) const {
   std::wstring s = text;
