@@ -112,8 +112,9 @@ TEST_F(DownloadLoopTest, CancelDuringALargeFileStopsWithinASecondAndRollsBack) {
 
   ULONGLONG cancelledAt = 0;
   pump_->hook = [&] {
-    if (cancelledAt == 0 && norvale::FileExists(fresh + L"\\big.bin")) {
-      const auto file = norvale::QueryFile(fresh + L"\\big.bin");
+    // The client writes beside the target and renames when complete.
+    if (cancelledAt == 0 && norvale::FileExists(fresh + L"\\big.bin.nvpart")) {
+      const auto file = norvale::QueryFile(fresh + L"\\big.bin.nvpart");
       if (file && file->size > 64 * 1024) {
         cancelledAt = GetTickCount64();
         ClickCancel();
@@ -155,7 +156,7 @@ TEST_F(DownloadLoopTest, NoAtTheStopQuestionDownloadsTheEntryAgain) {
   server_->SetFaults(slow);
   bool cancelled = false;
   pump_->hook = [&] {
-    const auto file = norvale::QueryFile(appDir_ + L"\\big.bin");
+    const auto file = norvale::QueryFile(appDir_ + L"\\big.bin.nvpart");
     if (!cancelled && file && file->size > 64 * 1024) {
       cancelled = true;
       server_->ClearFaults();
