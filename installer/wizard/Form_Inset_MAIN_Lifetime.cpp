@@ -93,6 +93,9 @@ void Form_Inset_MAIN::Form_Load() {
     }
   }
   s.StartupOk = started ? -1 : 0;
+  // The start-up names the window after the product it found ("Start.ini"
+  // or the setup information), also when it failed afterwards.
+  if (!s.Caption.empty()) Caption(s.Caption);
   if (s.StartupOk != 0) {
     BuildPages();
     ShowPage();

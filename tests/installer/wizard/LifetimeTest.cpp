@@ -49,6 +49,15 @@ TEST(StartUpTest, ASuccessfulStartShowsTheWelcomePageAtTheFirstSize) {
   EXPECT_EQ(0, w.end->ends);
 }
 
+TEST(StartUpTest, TheWindowTakesTheCaptionTheStartUpMade) {
+  Wizard w;
+  WizardProbe& f = w.Load([](InstallerState& s) {
+    FillTypical(s);
+    s.Caption = L"ノルヴァーレPOS Installer Ver 2.3.07";
+  });
+  EXPECT_EQ(L"ノルヴァーレPOS Installer Ver 2.3.07", f.Caption());
+}
+
 TEST(StartUpTest, ASecondInstanceEndsSilentlyBeforeMakingAnything) {
   Wizard first;
   first.Load([](InstallerState& s) { FillPlain(s); });
