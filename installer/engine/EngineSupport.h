@@ -9,30 +9,17 @@
 #include <string_view>
 #include <utility>
 
+#include "SetupText.h"
+
 namespace norvale::engine {
 
-// Runs one statement of a procedure that skips a failing statement and goes
-// on with the next one: whatever it throws is swallowed. True when it ran
-// through.
-template <class Statement>
-bool SkipOnFailure(Statement&& statement) noexcept {
-  try {
-    std::forward<Statement>(statement)();
-    return true;
-  } catch (...) {
-    return false;
-  }
-}
+// The one helper for statements that may fail, shared with the setup
+// information's procedures; OrFailure is its form for a whole procedure.
+using norvale::SkipOnFailure;
 
-// Runs a whole procedure and hands back its failure value when anything in
-// it throws, so that no error leaves a public member.
 template <class Result, class Body>
 Result OrFailure(Result failure, Body&& body) noexcept {
-  try {
-    return std::forward<Body>(body)();
-  } catch (...) {
-    return failure;
-  }
+  return ValueOrOnFailure(std::move(failure), std::forward<Body>(body));
 }
 
 // Deletes one file after the delete guard agreed. On failure *why says why
