@@ -1,0 +1,162 @@
+#include "DeleteMeCmd.h"
+
+#include <utility>
+#include <vector>
+
+#include "Handles.h"
+#include "RemovalGuards.h"
+#include "RemovalSteps.h"
+#include "SetupText.h"
+#include "System.h"
+#include "Text.h"
+
+namespace norvale {
+
+const wchar_t kDeleteMeFileName[] = L"DeleteMe.cmd";
+
+namespace {
+
+// Pieces of one line: fixed text may lose a character the code page lacks
+// (it is only shown); a path must come through exactly.
+struct Piece {
+  std::wstring text;
+  bool exact;
+};
+using Line = std::vector<Piece>;
+
+std::optional<std::string> ToOem(const std::wstring& text, bool exact) {
+  if (text.empty()) return std::string();
+  BOOL usedDefault = FALSE;
+  const int size = WideCharToMultiByte(CP_OEMCP, WC_NO_BEST_FIT_CHARS, text.data(),
+                                       static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                       exact ? &usedDefault : nullptr);
+  if (size <= 0 || usedDefault) return std::nullopt;
+  std::string bytes(static_cast<size_t>(size), '\0');
+  WideCharToMultiByte(CP_OEMCP, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()),
+                      bytes.data(), size, nullptr, exact ? &usedDefault : nullptr);
+  if (usedDefault) return std::nullopt;
+  return bytes;
+}
+
+// Inside double quotes the interpreter still expands "%"; every other
+// special character is literal there (delayed expansion is switched off).
+std::wstring Quoted(const std::wstring& path) {
+  return L"\"" + ReplaceAll(path, L"%", L"%%") + L"\"";
+}
+
+// For an echo line, where nothing is quoted.
+std::wstring Echoed(const std::wstring& path) {
+  std::wstring out;
+  for (wchar_t c : path) {
+    if (c == L'%') {
+      out += L"%%";
+      continue;
+    }
+    if (c == L'^' || c == L'&' || c == L'|' || c == L'<' || c == L'>') out += L'^';
+    out += c;
+  }
+  return out;
+}
+
+Line Fixed(const std::wstring& text) { return {{text, false}}; }
+
+}  // namespace
+
+std::optional<std::string> BuildDeleteMeCmd(const std::wstring& programPath,
+                                            const std::wstring& installFolder, bool restart) {
+  const std::wstring program = Trim(programPath);
+  const std::wstring folder = Trim(installFolder);
+  std::vector<Line> lines = {
+      Fixed(L"echo off"),
+      Fixed(L"setlocal DisableDelayedExpansion"),
+      Fixed(L"set i=1"),
+      Fixed(L":Lbl0"),
+      {{L"echo [", false}, {Echoed(program), true}, {L"]を削除しています [%i%回目]", false}},
+      {{L"DEL ", false}, {Quoted(program), true}},
+      {{L"IF NOT EXIST ", false}, {Quoted(program), true}, {L" GOTO Lbl1", false}},
+      Fixed(L"set /a i+=1"),
+      Fixed(L"TIMEOUT /T 1"),
+      Fixed(L"if %i% leq 5 goto Lbl0"),
+      Fixed(L":Lbl1"),
+      Fixed(L"set i=1"),
+  };
+  if (!folder.empty()) {
+    const std::wstring q = L"\"";
+    const std::vector<Line> folderLines = {
+        Fixed(L":Lbl2"),
+        {{L"echo [", false}, {Echoed(folder), true}, {L"]を削除しています [%i%回目]", false}},
+        {{L"DEL ", false}, {Quoted(folder + L"\\*"), true}, {L" /s /q", false}},
+        {{L"RD /s /q ", false}, {Quoted(folder), true}},
+        {{L"IF NOT EXIST ", false}, {Quoted(folder + L"\\"), true}, {L" GOTO Lbl3", false}},
+        Fixed(L"set /a i+=1"),
+        Fixed(L"TIMEOUT /T 1"),
+        Fixed(L"if %i% leq 5 goto Lbl2"),
+        {{L"mshta vbscript:execute(" + q + L"MsgBox(" + q + q + L"フォルダ(", false},
+         {ReplaceAll(folder, L"%", L"%%"), true},
+         {L")を削除できませんでした！" + q + q + L"):close" + q + L")", false}},
+        Fixed(L":Lbl3"),
+    };
+    lines.insert(lines.end(), folderLines.begin(), folderLines.end());
+  }
+  if (restart) lines.push_back(Fixed(L"shutdown -r -t 1"));
+  lines.push_back(Fixed(L"TIMEOUT /T 1"));
+  lines.push_back(Fixed(L"DEL %0"));
+  lines.push_back(Fixed(L"EXIT"));
+
+  std::string bytes;
+  for (const Line& line : lines) {
+    for (const Piece& piece : line) {
+      const std::optional<std::string> encoded = ToOem(piece.text, piece.exact);
+      if (!encoded) return std::nullopt;
+      bytes += *encoded;
+    }
+    bytes += "\r\n";
+  }
+  return bytes;
+}
+
+bool WriteDeleteMeCmd(const std::wstring& path, const std::string& bytes) {
+  return ValueOrOnFailure(false, [&] {
+    FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    DWORD written = 0;
+    return WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                     nullptr) &&
+           written == bytes.size();
+  });
+}
+
+void MakeDeleteMeCmd(UninstallerState& state, bool restart, forms::IProgramEnd& programEnd) {
+  SkipOnFailure([&] {
+    const std::wstring folder = ReplaceFolderMacros(state, L"{tmp}");
+    const std::optional<std::wstring> installFolder = CheckedInstallFolder(state);
+    if (!installFolder && !IsBlank(state.AppDir) && !state.IsSilent) {
+      state.services.seams.messageBox->Show(
+          L"インストール先フォルダ(" + Trim(state.AppDir) +
+              L")はこのプログラムのインストール先と一致しないため削除しません。",
+          L"アンインストール", MB_OK | MB_ICONEXCLAMATION);
+    }
+    if (IsBlank(folder)) return;
+    const std::wstring file = folder + L"\\" + kDeleteMeFileName;
+    const std::optional<std::string> bytes =
+        BuildDeleteMeCmd(state.ProgramPath, installFolder.value_or(L""), restart);
+    if (!bytes || !WriteDeleteMeCmd(file, *bytes)) return;
+    // Neither this program nor the interpreter may keep the install folder
+    // as its current folder.
+    SetCurrentDirectoryW(L"C:\\");
+    state.window->DoEvents();
+    const std::wstring commandLine =
+        L"\"" + SystemFolder() + L"\\cmd.exe\" /c \"\"" + file + L"\"\"";
+    DWORD processId = 0;
+    HANDLE process = nullptr;
+    if (state.services.windows.starts->Start(commandLine, SW_SHOWMINIMIZED, &processId,
+                                             &process) &&
+        process) {
+      CloseHandle(process);
+    }
+  });
+  programEnd.End();
+}
+
+}  // namespace norvale

@@ -1,0 +1,29 @@
+#pragma once
+// "DeleteMe.cmd": the command file that, after the uninstaller has ended,
+// deletes its program file and the install folder, restarts Windows when the
+// user asked for it, and deletes itself.
+#include <optional>
+#include <string>
+#include "forms/Application.h"
+#include "UninstallerState.h"
+
+namespace norvale {
+
+extern const wchar_t kDeleteMeFileName[];
+
+// The file's bytes in the OEM code page, which the command interpreter reads
+// it in. programPath is the running uninstaller (…\Dekant00.exe);
+// installFolder the folder to delete ("" for none). Nothing when a path
+// cannot be written exactly in that code page.
+std::optional<std::string> BuildDeleteMeCmd(const std::wstring& programPath,
+                                            const std::wstring& installFolder, bool restart);
+
+// Writes the file anew; false when it could not be written whole.
+bool WriteDeleteMeCmd(const std::wstring& path, const std::string& bytes);
+
+// Writes the command file into the temporary folder, starts it and ends the
+// program. restart: "今すぐに再起動(Y)" is selected. A file that this run could
+// not write is not started.
+void MakeDeleteMeCmd(UninstallerState& state, bool restart, forms::IProgramEnd& programEnd);
+
+}  // namespace norvale

@@ -1,0 +1,84 @@
+#include "RemovalGuards.h"
+
+#include "DeleteGuard.h"
+#include "SetupText.h"
+#include "Text.h"
+
+namespace norvale {
+
+namespace {
+
+std::wstring WithoutTrailingBackslash(std::wstring path) {
+  if (!path.empty() && path.back() == L'\\') path.pop_back();
+  return path;
+}
+
+bool EndsWithNoCase(const std::wstring& text, const std::wstring& suffix) {
+  return text.size() >= suffix.size() &&
+         TextEqualsIgnoreCase(std::wstring_view(text).substr(text.size() - suffix.size()), suffix);
+}
+
+bool IsInAnyOf(const std::wstring& path, const std::vector<std::wstring>& folders) {
+  for (const std::wstring& folder : folders) {
+    if (IsSafeRecordedPath(folder) && IsStrictlyBelow(path, folder)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool IsSafeRecordedPath(const std::wstring& path) {
+  if (path.size() < 4 || !HasNoControlCharacters(path)) return false;
+  const wchar_t drive = path[0];
+  if (!((drive >= L'A' && drive <= L'Z') || (drive >= L'a' && drive <= L'z'))) return false;
+  if (path[1] != L':' || path[2] != L'\\') return false;
+  const std::wstring rest = WithoutTrailingBackslash(path.substr(3));
+  if (rest.empty()) return false;  // a drive root is never ours
+  size_t start = 0;
+  for (;;) {
+    const size_t end = rest.find(L'\\', start);
+    const std::wstring part = rest.substr(start, end == std::wstring::npos ? end : end - start);
+    if (!IsPlainFileName(part) || part == L"." || part.find_first_of(L"*?\"<>|/") !=
+                                                      std::wstring::npos) {
+      return false;
+    }
+    if (end == std::wstring::npos) return true;
+    start = end + 1;
+  }
+}
+
+bool IsStrictlyBelow(const std::wstring& path, const std::wstring& folder) {
+  const std::wstring base = WithoutTrailingBackslash(folder);
+  if (base.empty() || path.size() <= base.size() + 1) return false;
+  return TextEqualsIgnoreCase(std::wstring_view(path).substr(0, base.size()), base) &&
+         path[base.size()] == L'\\';
+}
+
+std::optional<std::wstring> CheckedInstallFolder(const UninstallerState& state) {
+  const std::wstring folder = WithoutTrailingBackslash(Trim(state.AppDir));
+  if (!IsSafeRecordedPath(folder) || !MayDelete(folder)) return std::nullopt;
+  const std::wstring own = WithoutTrailingBackslash(state.ProgramFolder);
+  if (!TextEqualsIgnoreCase(AfterLast(own, L'\\'), L"Uninst")) return std::nullopt;
+  if (!TextEqualsIgnoreCase(BeforeLast(own, L'\\'), folder)) return std::nullopt;
+  return folder;
+}
+
+bool IsRemovableShortCut(const UninstallerState& state, const std::wstring& path) {
+  if (!IsSafeRecordedPath(path) || path.back() == L'\\') return false;
+  const std::optional<std::wstring> installFolder = CheckedInstallFolder(state);
+  if (EndsWithNoCase(path, L".lnk")) {
+    std::vector<std::wstring> folders = {state.CommonDesktopDir, state.CommonProgramsDir,
+                                         state.StartupDir};
+    if (installFolder) folders.push_back(*installFolder);
+    return IsInAnyOf(path, folders);
+  }
+  return EndsWithNoCase(path, L".cmd") && installFolder && IsStrictlyBelow(path, *installFolder);
+}
+
+bool IsRemovableProgramGroup(const UninstallerState& state, const std::wstring& folder) {
+  const std::wstring group = WithoutTrailingBackslash(folder);
+  return IsSafeRecordedPath(group) && IsSafeRecordedPath(state.CommonProgramsDir) &&
+         IsStrictlyBelow(group, state.CommonProgramsDir);
+}
+
+}  // namespace norvale

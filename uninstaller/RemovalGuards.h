@@ -1,0 +1,36 @@
+#pragma once
+// What the uninstaller may act on. "Setup.log" and the registry values lie in
+// folders that anyone with access to the install folder can change, so every
+// path taken from them is checked here before a step touches it.
+#include <optional>
+#include <string>
+#include <vector>
+#include "UninstallerState.h"
+
+namespace norvale {
+
+// A local, absolute, plain path: a drive letter, ":\", then folder and file
+// names without "..", ".", device names, wildcards, control characters or
+// further colons. A single trailing "\" is allowed (a folder). UNC and
+// device paths ("\\server\...", "\\?\...") are refused.
+bool IsSafeRecordedPath(const std::wstring& path);
+
+// path lies strictly below folder (letter case ignored).
+bool IsStrictlyBelow(const std::wstring& path, const std::wstring& folder);
+
+// The install folder the command file may delete: AppDir, trimmed and
+// without a trailing "\", when it is a safe absolute path that the delete
+// guard accepts and that is the folder directly above the uninstaller's own
+// "Uninst" folder. Nothing otherwise.
+std::optional<std::wstring> CheckedInstallFolder(const UninstallerState& state);
+
+// A recorded shortcut that may be deleted: a ".lnk" file inside the common
+// desktop, the common programs or the Startup folder or the install folder,
+// or a logon command file (".cmd") inside the install folder.
+bool IsRemovableShortCut(const UninstallerState& state, const std::wstring& path);
+
+// The recorded program group folder, when it lies strictly below the common
+// programs folder.
+bool IsRemovableProgramGroup(const UninstallerState& state, const std::wstring& folder);
+
+}  // namespace norvale
