@@ -1,0 +1,129 @@
+// Reading "Setup.log": defaults, the [Download] pairing, the shortcut lines,
+// and the lines the reader must never pass on.
+#include <gtest/gtest.h>
+
+#include "InstallRecord.h"
+#include "Text.h"
+#include "UninstallerTestSupport.h"
+
+namespace {
+
+using namespace uninstaller_test;
+using norvale::ReadInstallRecord;
+
+TEST(InstallRecord, MissingRecordIsTheOnlyFailure) {
+  InstalledProduct product;
+  auto state = product.MakeState();
+  EXPECT_EQ(ReadInstallRecord(*state), 0);
+  EXPECT_EQ(state->ErrText, norvale::kMissingRecordText);
+  EXPECT_EQ(state->UninstOptionCount, 0);
+
+  // A hidden record counts as missing too.
+  product.WriteRecord({L"[Setup]", L"AppId=X"});
+  SetFileAttributesW((product.uninstDir + L"\\Setup.log").c_str(), FILE_ATTRIBUTE_HIDDEN);
+  auto hidden = product.MakeState();
+  EXPECT_EQ(ReadInstallRecord(*hidden), 0);
+}
+
+TEST(InstallRecord, BlankIdentityGetsTheDefaultsAndTheCaption) {
+  InstalledProduct product;
+  product.WriteRecord({L";Setup処理を開始しました。", L"[Setup]", L"AppId= ", L"AppName=",
+                       L"AppVerName=  Ver 2 ", L"AppDir=" + product.appDir});
+  auto state = product.MakeState();
+  state->ProgramVersion = L"3.1.05";
+  ASSERT_EQ(ReadInstallRecord(*state), -1);
+  EXPECT_EQ(state->AppId, norvale::kDefaultAppId);
+  EXPECT_EQ(state->AppName, L"Norvale");
+  EXPECT_EQ(state->AppVerName, L"Ver 2");
+  EXPECT_EQ(state->AppDir, product.appDir);
+  EXPECT_EQ(state->Caption, L"Norvale UnInstaller Ver 3.1.05");
+  EXPECT_EQ(state->UninstOptionCount, 1);
+  EXPECT_EQ(state->UninstOptions[1].Name, L"ファイルリンク");
+  EXPECT_EQ(state->UninstOptions[1].Caption, L"ファイルのリンク設定を残す");
+  EXPECT_FALSE(state->TmpDir.empty());
+  EXPECT_GE(state->OsVersion.dwMajorVersion, 5u);
+}
+
+TEST(InstallRecord, DownloadPairsSrcWithDst) {
+  InstalledProduct product;
+  product.WriteRecord({L"[setup]", L"AppId=P", L"[download] trailing text", L";ダウンロード結果",
+                       L"Count=3", L"", L"src001=/pos/a.exe", L"dst001=C:\\\\Pos\\\\a.exe",
+                       L"chk001=task1", L"err001=", L";src009=C:\\ignored", L"src002=/pos/sub/",
+                       L"dst002=C:\\Pos\\sub\\", L"src003=/pos/b.exe", L"[Download]",
+                       L"src004=/pos/c.exe", L"dst004=C:\\Pos\\c.exe"});
+  auto state = product.MakeState();
+  ASSERT_EQ(ReadInstallRecord(*state), -1);
+  ASSERT_EQ(state->DownloadCount, 2);
+  EXPECT_EQ(state->DownloadList[1].src, L"/pos/a.exe");
+  EXPECT_EQ(state->DownloadList[1].dst, L"C:\\Pos\\a.exe");
+  EXPECT_EQ(state->DownloadList[1].chk, L"task1");
+  EXPECT_EQ(state->DownloadList[1].IsFolder, 0);
+  EXPECT_EQ(state->DownloadList[2].IsFolder, -1);
+  EXPECT_EQ(state->DownloadList[2].chk, L"");
+}
+
+TEST(InstallRecord, ShortCutLinesAndGroup) {
+  InstalledProduct product;
+  product.WriteRecord({L"[Setup]", L"AppId=P", L"[ショートカット]", L";ショートカット作成結果",
+                       L"Group=C:\\ProgramData\\Menu\\Pos", L"Count=2",
+                       L"ShortCut01=C:\\Users\\Public\\Desktop\\Pos.lnk", L"err01=",
+                       L";ShortCut03=C:\\Users\\Public\\Desktop\\Hidden.lnk", L"ShortCut02=",
+                       L"", L"[APファイルリンク]", L"ShortCut04=C:\\x\\y.lnk"});
+  auto state = product.MakeState();
+  ASSERT_EQ(ReadInstallRecord(*state), -1);
+  EXPECT_EQ(state->ProgramGroupDir, L"C:\\ProgramData\\Menu\\Pos");
+  ASSERT_EQ(state->ShortCutLogCount, 1);
+  EXPECT_EQ(state->ShortCutLogList[1].dir, L"C:\\Users\\Public\\Desktop\\Pos.lnk");
+}
+
+TEST(InstallRecord, UnsafeOrForgedLinesAreSkipped) {
+  InstalledProduct product;
+  const std::wstring record =
+      L"[Setup]\r\nAppId=P\r\nAppDir=C:\\App\r\n"
+      L"[ShortCut]\r\n"  // not the section: ignored
+      L"[ショートカット]\r\n"
+      L"Group=C:\\Menu\\Pos\rShortCut09=C:\\Windows\\forged.lnk\r\n"
+      L"ShortCut01=C:\\Desk\\ok.lnk\r\n"
+      L"ShortCut02=\\\\server\\share\\x.lnk\r\n"
+      L"ShortCut03=C:\\Desk\\..\\Windows\\x.lnk\r\n"
+      L"ShortCut04=C:\\Desk\\CON.lnk\r\n"
+      L"ShortCut05=\\\\?\\C:\\Desk\\x.lnk\r\n"
+      L"ShortCut06=Desk\\relative.lnk\r\n"
+      L"ShortCut07=C:\\Desk\\*.lnk\r\n"
+      L"ShortCut08=C:\\Desk\\a.lnk:stream\r\n"
+      L"ShortCut10=C:\\Desk\\good.lnk\nShortCut11=C:\\Windows\\lf.lnk\r\n"
+      L"[管理者権限]\r\n"
+      L"exe01=C:\\App\\pos.exe\r\nexe02=\\\\srv\\x.exe\r\nexe03=C:\\App\\a.exe\rexe04=C:\\x.exe\r\n";
+  product.WriteRecordBytes(norvale::ToAnsi(record));
+  auto state = product.MakeState();
+  ASSERT_EQ(ReadInstallRecord(*state), -1);
+  EXPECT_EQ(state->ProgramGroupDir, L"");
+  ASSERT_EQ(state->ShortCutLogCount, 1);
+  EXPECT_EQ(state->ShortCutLogList[1].dir, L"C:\\Desk\\ok.lnk");
+  ASSERT_EQ(state->AdminExeCount, 1);
+  EXPECT_EQ(state->AdminExeList[1].exe, L"C:\\App\\pos.exe");
+}
+
+TEST(InstallRecord, FontOptionOnlyForAStillInstalledRecordedFont) {
+  InstalledProduct product;
+  auto probe = product.MakeState();
+  const std::wstring fonts = probe->objWinCommon.GetSpecialFolderPath(CSIDL_FONTS);
+  const std::wstring present = fonts + L"\\nvtest_present.ttf";
+  product.WriteRecord({L"[Setup]", L"AppId=P", L"[Download]", L"src001=/f/nvtest_gone.ttf",
+                       L"dst001=" + fonts + L"\\nvtest_gone.ttf", L"src002=/f/nvtest_present.ttf",
+                       L"dst002=" + fonts + L"\\sub\\nvtest_present.ttf"});
+  auto none = product.MakeState();
+  ASSERT_EQ(ReadInstallRecord(*none), -1);
+  EXPECT_EQ(none->UninstOptionCount, 1);  // gone, and the other one is in a subfolder
+
+  Touch(present);
+  product.WriteRecord({L"[Setup]", L"AppId=P", L"[Download]", L"src001=/f/nvtest_present.ttf",
+                       L"dst001=" + fonts + L"\\NVTEST_present.ttf"});
+  auto withFont = product.MakeState();
+  ASSERT_EQ(ReadInstallRecord(*withFont), -1);
+  EXPECT_EQ(withFont->UninstOptionCount, 2);
+  EXPECT_EQ(withFont->UninstOptions[2].Caption, L"インストールされたフォントを残す");
+  DeleteFileW(present.c_str());
+}
+
+}  // namespace

@@ -1,0 +1,268 @@
+// The removal steps on real files and registry values in the prefix: what a
+// sound record removes, and that a tampered one removes nothing of others.
+#include <gtest/gtest.h>
+
+#include <shlobj.h>
+
+#include "DeleteMeCmd.h"
+#include "FontRemoval.h"
+#include "InstallRecord.h"
+#include "RemovalSteps.h"
+#include "UninstallerTestSupport.h"
+
+namespace {
+
+using namespace uninstaller_test;
+
+class RecordingWindow final : public norvale::IUninstallerWindow {
+ public:
+  void SetStepText(int16_t index, const std::wstring& text) override {
+    if (index == 0 && !text.empty()) steps.push_back(text);
+  }
+  void Dispゲージ(int16_t value) override { gauge.push_back(value); }
+  void DisableCancel() override { cancelDisabled = true; }
+  void DoEvents() override {}
+  std::vector<std::wstring> steps;
+  std::vector<int16_t> gauge;
+  bool cancelDisabled = false;
+};
+
+constexpr wchar_t kClasses[] = L"SOFTWARE\\Classes\\";
+constexpr wchar_t kLayers[] =
+    L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Layers";
+
+void SetDefault(const std::wstring& key, const std::wstring& value) {
+  HKEY h = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                            nullptr, &h, nullptr),
+            ERROR_SUCCESS);
+  RegSetValueExW(h, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                 static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+  RegCloseKey(h);
+}
+
+bool KeyExists(const std::wstring& key) {
+  HKEY h = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) {
+    return false;
+  }
+  RegCloseKey(h);
+  return true;
+}
+
+void SetLayer(const std::wstring& exe) {
+  HKEY h = nullptr;
+  RegCreateKeyExW(HKEY_LOCAL_MACHINE, kLayers, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h,
+                  nullptr);
+  const std::wstring data = L"RUNASADMIN";
+  RegSetValueExW(h, exe.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                 static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+  RegCloseKey(h);
+}
+
+bool LayerExists(const std::wstring& exe) {
+  HKEY h = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kLayers, 0, KEY_READ, &h) != ERROR_SUCCESS) return false;
+  const bool found = RegQueryValueExW(h, exe.c_str(), nullptr, nullptr, nullptr, nullptr) ==
+                     ERROR_SUCCESS;
+  RegCloseKey(h);
+  return found;
+}
+
+void DeleteTreeKey(const std::wstring& key) { RegDeleteTreeW(HKEY_LOCAL_MACHINE, key.c_str()); }
+
+// A product with shortcuts, a group, one association and one
+// run-as-administrator value of its own, and the same kinds of things that
+// belong to others and that a tampered record names.
+struct Scene {
+  Scene() {
+    auto probe = product.MakeState();
+    desktop = probe->objWinCommon.GetSpecialFolderPath(25);
+    programs = probe->objWinCommon.GetSpecialFolderPath(23);
+    group = programs + L"\\NvTest Pos";
+    other = product.temp.Path() + L"\\OtherProduct";
+    documents = product.temp.Path() + L"\\Documents";
+    for (const std::wstring& dir : {desktop, programs, group, other, documents}) MakeFolder(dir);
+    ownDesktopLink = desktop + L"\\NvTest Pos.lnk";
+    ownGroupLink = group + L"\\NvTest Pos.lnk";
+    otherDesktopFile = desktop + L"\\NvTest notes.txt";
+    for (const std::wstring& file :
+         {ownDesktopLink, ownGroupLink, otherDesktopFile, other + L"\\other.exe",
+          other + L"\\Other.lnk", documents + L"\\Pos.lnk", documents + L"\\letter.doc",
+          group + L"\\Users file.txt"}) {
+      Touch(file);
+    }
+    SetDefault(std::wstring(kClasses) + L"NvTest.PosFile\\shell\\open\\command",
+               L"\"" + product.appDir + L"\\pos.exe\" \"%1\"");
+    SetDefault(std::wstring(kClasses) + L".nvtpos", L"NvTest.PosFile");
+    SetDefault(std::wstring(kClasses) + L"NvTest.OtherFile\\shell\\open\\command",
+               L"\"" + other + L"\\other.exe\" \"%1\"");
+    SetDefault(std::wstring(kClasses) + L".nvtoth", L"NvTest.OtherFile");
+    SetLayer(product.appDir + L"\\pos.exe");
+    SetLayer(other + L"\\other.exe");
+    SetLayer(product.program);
+  }
+  ~Scene() {
+    for (const wchar_t* key : {L"NvTest.PosFile", L".nvtpos", L"NvTest.OtherFile", L".nvtoth"}) {
+      DeleteTreeKey(std::wstring(kClasses) + key);
+    }
+    testing_support::RemoveTree(group);
+    for (const std::wstring& file : {ownDesktopLink, otherDesktopFile}) DeleteFileW(file.c_str());
+    HKEY h = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kLayers, 0, KEY_ALL_ACCESS, &h) == ERROR_SUCCESS) {
+      for (const std::wstring& exe : {product.appDir + L"\\pos.exe", other + L"\\other.exe",
+                                      product.program}) {
+        RegDeleteValueW(h, exe.c_str());
+      }
+      RegCloseKey(h);
+    }
+  }
+
+  std::vector<std::wstring> Record(const std::wstring& appDir, const std::wstring& groupDir,
+                                   const std::vector<std::wstring>& shortcuts) const {
+    std::vector<std::wstring> lines = {L"[Setup]", L"AppId={NvTest-Removal}",
+                                       L"AppName=NvTest", L"AppDir=" + appDir,
+                                       L"[ショートカット]", L"Group=" + groupDir};
+    int n = 0;
+    for (const std::wstring& s : shortcuts) lines.push_back(L"ShortCut0" + std::to_wstring(++n) + L"=" + s);
+    lines.insert(lines.end(),
+                 {L"[APファイルリンク]", L"ext01_ext=.nvtpos", L"ext01_id=NvTest.PosFile",
+                  L"ext01_name=Pos", L"ext01_path=" + product.appDir + L"\\pos.exe",
+                  L"ext02_ext=.nvtoth", L"ext02_id=NvTest.OtherFile", L"ext02_name=Pos",
+                  L"ext02_path=" + product.appDir + L"\\pos.exe", L"[管理者権限]",
+                  L"exe01=" + product.appDir + L"\\pos.exe", L"exe02=" + other + L"\\other.exe"});
+    return lines;
+  }
+
+  InstalledProduct product;
+  std::wstring desktop, programs, group, other, documents;
+  std::wstring ownDesktopLink, ownGroupLink, otherDesktopFile;
+};
+
+TEST(RemovalSteps, SoundRecordRemovesOnlyTheProductsOwn) {
+  Scene scene;
+  scene.product.WriteRecord(scene.Record(scene.product.appDir, scene.group,
+                                         {scene.ownDesktopLink, scene.ownGroupLink}));
+  auto state = scene.product.MakeState();
+  ASSERT_EQ(norvale::ReadInstallRecord(*state), -1);
+  RecordingWindow window;
+  state->window = &window;
+  norvale::ExecuteUninstall(*state);
+
+  EXPECT_TRUE(window.cancelDisabled);
+  EXPECT_FALSE(Exists(scene.ownDesktopLink));
+  EXPECT_FALSE(Exists(scene.ownGroupLink));
+  // The group keeps a file the user put there, so the group stays.
+  EXPECT_TRUE(Exists(scene.group + L"\\Users file.txt"));
+  EXPECT_FALSE(KeyExists(std::wstring(kClasses) + L"NvTest.PosFile"));
+  EXPECT_FALSE(KeyExists(std::wstring(kClasses) + L".nvtpos"));
+  EXPECT_TRUE(KeyExists(std::wstring(kClasses) + L"NvTest.OtherFile\\shell\\open\\command"));
+  EXPECT_TRUE(KeyExists(std::wstring(kClasses) + L".nvtoth"));
+  EXPECT_FALSE(LayerExists(scene.product.appDir + L"\\pos.exe"));
+  EXPECT_FALSE(LayerExists(scene.product.program));
+  EXPECT_TRUE(LayerExists(scene.other + L"\\other.exe"));
+  EXPECT_EQ(window.gauge, (std::vector<int16_t>{-1, -1, 0, 50, 100, -1}));
+  EXPECT_EQ(window.steps.front(), L"ショートカットを削除しています...");
+
+  // An empty group goes once its last shortcut is gone.
+  DeleteFileW((scene.group + L"\\Users file.txt").c_str());
+  Touch(scene.ownGroupLink);
+  norvale::DeleteShortCuts(*state);
+  EXPECT_FALSE(Exists(scene.group));
+}
+
+TEST(RemovalSteps, KeepingFileLinksSkipsThatStep) {
+  Scene scene;
+  scene.product.WriteRecord(scene.Record(scene.product.appDir, L"", {}));
+  auto state = scene.product.MakeState();
+  ASSERT_EQ(norvale::ReadInstallRecord(*state), -1);
+  state->UninstOptions[1].Value = 1;
+  norvale::ExecuteUninstall(*state);
+  EXPECT_TRUE(KeyExists(std::wstring(kClasses) + L".nvtpos"));
+}
+
+// A record whose shortcuts, group and install folder name other places
+// deletes none of them, with and without "/S"; the command file then
+// leaves the folder alone.
+TEST(RemovalSteps, TamperedRecordRemovesNothingOfOthers) {
+  for (const int16_t silent : {int16_t{0}, int16_t{-1}}) {
+    Scene scene;
+    const std::wstring targets[] = {
+        scene.otherDesktopFile, scene.other + L"\\Other.lnk", scene.documents + L"\\Pos.lnk",
+        L"C:\\windows\\system32\\kernel32.dll", L"C:\\windows\\win.ini",
+        L"\\\\localhost\\C$\\windows\\win.ini", scene.desktop + L"\\..\\Desktop\\NvTest notes.txt"};
+    for (const std::wstring& appDir :
+         {scene.other, scene.documents, std::wstring(L"C:\\"), std::wstring(L"C:\\windows"),
+          std::wstring(L"\\\\localhost\\C$\\NvTest")}) {
+      scene.product.WriteRecord(scene.Record(
+          appDir, scene.programs, std::vector<std::wstring>(std::begin(targets), std::end(targets))));
+      auto state = scene.product.MakeState();
+      state->IsSilent = silent;
+      ASSERT_EQ(norvale::ReadInstallRecord(*state), -1);
+      norvale::ExecuteUninstall(*state);
+      for (const std::wstring& file :
+           {scene.otherDesktopFile, scene.other + L"\\Other.lnk", scene.other + L"\\other.exe",
+            scene.documents + L"\\Pos.lnk", scene.documents + L"\\letter.doc",
+            std::wstring(L"C:\\windows\\win.ini")}) {
+        EXPECT_TRUE(Exists(file)) << std::string(file.begin(), file.end());
+      }
+      EXPECT_TRUE(Exists(scene.group + L"\\Users file.txt"));
+      EXPECT_TRUE(Exists(scene.programs));
+      // The registered AppPath is gone with the entry; with the record's
+      // AppDir pointing elsewhere the association is not this product's.
+      EXPECT_TRUE(KeyExists(std::wstring(kClasses) + L".nvtoth"));
+      EXPECT_TRUE(LayerExists(scene.other + L"\\other.exe"));
+
+      testing_support::TempDir tmp(L"tmp");
+      state->TmpDir = tmp.Path();
+      RecordingEnd end;
+      scene.product.messages->Clear();
+      norvale::MakeDeleteMeCmd(*state, false, end);
+      const std::string written = testing_support::ReadFileBytes(tmp.Path() + L"\\DeleteMe.cmd");
+      EXPECT_EQ(written, *norvale::BuildDeleteMeCmd(scene.product.program, L"", false));
+      EXPECT_EQ(scene.product.messages->Asked().size(), silent ? 0u : 1u);
+    }
+  }
+}
+
+TEST(RemovalSteps, FontsRemovedByExactNameUnlessKept) {
+  InstalledProduct product;
+  auto probe = product.MakeState();
+  const std::wstring fonts = probe->objWinCommon.GetSpecialFolderPath(CSIDL_FONTS);
+  const std::wstring ours = fonts + L"\\nvtest_pos.ttf";
+  const std::wstring similar = fonts + L"\\nvtest_pos_bold.ttf";
+  Touch(ours);
+  Touch(similar);
+  product.WriteRecord({L"[Setup]", L"AppId=P", L"[Download]", L"src001=/f/nvtest_pos.ttf",
+                       L"dst001=" + ours});
+  product.fontRegistry->values = {{L"NvTest Pos (TrueType)", L"nvtest_pos.ttf"},
+                                  {L"NvTest Pos Bold (TrueType)", L"nvtest_pos_bold.ttf"}};
+  auto kept = product.MakeState();
+  ASSERT_EQ(norvale::ReadInstallRecord(*kept), -1);
+  ASSERT_EQ(kept->UninstOptionCount, 2);
+  kept->UninstOptions[2].Value = 1;
+  EXPECT_EQ(norvale::UninstallFonts(*kept), 0);
+  EXPECT_TRUE(Exists(ours));
+
+  auto state = product.MakeState();
+  ASSERT_EQ(norvale::ReadInstallRecord(*state), -1);
+  state->OsVersion.dwMajorVersion = 6;  // the registry route, whatever Wine reports
+  EXPECT_EQ(norvale::UninstallFonts(*state), -1);
+  EXPECT_FALSE(Exists(ours));
+  EXPECT_TRUE(Exists(similar));
+  ASSERT_EQ(product.fontRegistry->values.size(), 1u);
+  EXPECT_EQ(product.fontRegistry->values[0].second, L"nvtest_pos_bold.ttf");
+  DeleteFileW(similar.c_str());
+}
+
+TEST(RemovalSteps, ReplaceFolderMacros) {
+  InstalledProduct product;
+  auto state = product.MakeState();
+  state->CommonProgramsDir = L"C:\\Menu";
+  state->TmpDir = L"C:\\T";
+  EXPECT_EQ(norvale::ReplaceFolderMacros(*state, L"{Group}\\Pos"), L"C:\\Menu\\Pos");
+  EXPECT_EQ(norvale::ReplaceFolderMacros(*state, L"{TMP}\\a"), L"C:\\T\\a");
+  EXPECT_EQ(norvale::ReplaceFolderMacros(*state, L"{app}\\a"), L"{app}\\a");
+}
+
+}  // namespace

@@ -1,0 +1,71 @@
+#include "UninstallerTestSupport.h"
+
+#include "Text.h"
+
+namespace uninstaller_test {
+
+using norvale::UninstallerState;
+
+bool MemoryFontRegistry::EnumValues(std::vector<ValueName>* out) {
+  out->clear();
+  for (const auto& [name, data] : values) out->push_back({name, REG_SZ});
+  return true;
+}
+
+bool MemoryFontRegistry::GetStringValue(const std::wstring& name, std::wstring* data) {
+  for (const auto& [n, d] : values) {
+    if (n == name) {
+      *data = d;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool MemoryFontRegistry::DeleteValue(const std::wstring& name) {
+  for (auto it = values.begin(); it != values.end(); ++it) {
+    if (it->first == name) {
+      values.erase(it);
+      return true;
+    }
+  }
+  return false;
+}
+
+InstalledProduct::InstalledProduct(const std::wstring& hint)
+    : temp(hint),
+      appDir(temp.Path() + L"\\App"),
+      uninstDir(appDir + L"\\Uninst"),
+      program(uninstDir + L"\\Dekant00.exe") {
+  MakeFolder(appDir);
+  MakeFolder(uninstDir);
+  Touch(program);
+}
+
+void InstalledProduct::WriteRecord(const std::vector<std::wstring>& lines) const {
+  std::wstring text;
+  for (const std::wstring& line : lines) text += line + L"\r\n";
+  WriteRecordBytes(norvale::ToAnsi(text));
+}
+
+void InstalledProduct::WriteRecordBytes(const std::string& bytes) const {
+  testing_support::WriteFileBytes(uninstDir + L"\\Setup.log", bytes);
+}
+
+std::unique_ptr<UninstallerState> InstalledProduct::MakeState() const {
+  norvale::UninstallerServices services;
+  services.seams.messageBox = messages;
+  services.windows.starts = starts;
+  services.fontRegistry = fontRegistry;
+  return std::make_unique<UninstallerState>(program, services);
+}
+
+bool Exists(const std::wstring& path) {
+  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void MakeFolder(const std::wstring& path) { CreateDirectoryW(path.c_str(), nullptr); }
+
+void Touch(const std::wstring& path) { testing_support::WriteFileBytes(path, "x"); }
+
+}  // namespace uninstaller_test

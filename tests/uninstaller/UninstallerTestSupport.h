@@ -1,0 +1,63 @@
+#pragma once
+// A product installed for a test: "<temp>\<name>\App\Uninst\Dekant00.exe"
+// beside its "Setup.log", and a state pointed at it.
+#include <memory>
+#include <string>
+#include <vector>
+#include "DeleteMeCmd.h"
+#include "ScriptedMessageBox.h"
+#include "TempDir.h"
+#include "UninstallerState.h"
+
+namespace uninstaller_test {
+
+// Records the program starts instead of making them.
+class RecordingStarts final : public norvale::IProgramStarts {
+ public:
+  bool Start(const std::wstring& commandLine, int, DWORD*, HANDLE* process) override {
+    started.push_back(commandLine);
+    if (process) *process = nullptr;
+    return true;
+  }
+  std::vector<std::wstring> started;
+};
+
+class RecordingEnd final : public norvale::forms::IProgramEnd {
+ public:
+  void End() override { ++ends; }
+  int ends = 0;
+};
+
+// Font registry values in memory.
+class MemoryFontRegistry final : public norvale::IFontRegistry {
+ public:
+  bool EnumValues(std::vector<ValueName>* values) override;
+  bool GetStringValue(const std::wstring& name, std::wstring* data) override;
+  bool DeleteValue(const std::wstring& name) override;
+  std::vector<std::pair<std::wstring, std::wstring>> values;
+};
+
+struct InstalledProduct {
+  explicit InstalledProduct(const std::wstring& hint = L"un");
+  // Writes "Setup.log" (UTF-16 text, written in the ANSI code page) with
+  // the lines joined by CR LF.
+  void WriteRecord(const std::vector<std::wstring>& lines) const;
+  void WriteRecordBytes(const std::string& bytes) const;
+  // A state for the uninstaller in Uninst, with recording seams.
+  std::unique_ptr<norvale::UninstallerState> MakeState() const;
+
+  testing_support::TempDir temp;
+  std::wstring appDir;     // <temp>\App
+  std::wstring uninstDir;  // <temp>\App\Uninst
+  std::wstring program;    // <temp>\App\Uninst\Dekant00.exe
+  std::shared_ptr<norvale::ScriptedMessageBox> messages =
+      std::make_shared<norvale::ScriptedMessageBox>();
+  std::shared_ptr<RecordingStarts> starts = std::make_shared<RecordingStarts>();
+  std::shared_ptr<MemoryFontRegistry> fontRegistry = std::make_shared<MemoryFontRegistry>();
+};
+
+bool Exists(const std::wstring& path);
+void MakeFolder(const std::wstring& path);
+void Touch(const std::wstring& path);
+
+}  // namespace uninstaller_test
