@@ -114,6 +114,9 @@ struct UninstallerState {
   clsIni objIni;
   IUninstallerWindow* window;
 
+  // The window the steps report to; null detaches it (nothing is shown).
+  void AttachWindow(IUninstallerWindow* attached) { window = attached ? attached : &noWindow_; }
+
   // Option 1 ticked: the file associations stay.
   bool KeepsFileLinks() const;
   // Option 2 exists and is ticked: the fonts stay.
