@@ -37,6 +37,8 @@ class Form_UnInset_MAIN : public forms::Form, public IUninstallerWindow {
   // The events a user raises, callable from tests.
   void C_Skip_Click(int16_t Index);
   void C_Cancel_Click();
+  // Shows page PageNo and lays the window out.
+  void ShowUninstPage();
 
   forms::ControlArray<forms::CommandButton> C_Skip{L"C_Skip"};
   forms::ControlArray<forms::Label> L_Start{L"L_Start"};
@@ -83,7 +85,6 @@ class Form_UnInset_MAIN : public forms::Form, public IUninstallerWindow {
 
  private:
   void DesignControls();
-  void ShowUninstPage();
   void BuildUninstPages();
   void MakeUninstSummary();
   void RunRemoval();
