@@ -41,6 +41,14 @@ void RemoveEmptyProgramGroup(UninstallerState& state) {
   RemoveDirectoryW(folder.c_str());
 }
 
+// The AppId comes from the record: the entry it names is removed only when
+// its uninstall command is this very uninstaller, never another product's.
+bool UninstallEntryIsOurs(UninstallerState& state) {
+  const std::wstring command = GetUninstallString(
+      state.objWinCommon, state.AppId, IsWow64(*state.services.windows.windows));
+  return ContainsNoCase(command, state.ProgramFolder + L"\\" + kUninstallerFileName);
+}
+
 }  // namespace
 
 void ExecuteUninstall(UninstallerState& state) {
@@ -108,7 +116,7 @@ int16_t UnRegstUninstInfo(UninstallerState& state) {
   SkipOnFailure([&] { state.objWinCommon.WinSleep(500); });
   int16_t result = -1;
   SkipOnFailure([&] {
-    if (IsProductInstalled(state.objWinCommon, state.AppId)) {
+    if (IsProductInstalled(state.objWinCommon, state.AppId) && UninstallEntryIsOurs(state)) {
       result = state.objWinCommon.REG_UninstApUnRegst(state.AppId) ? -1 : 0;
     }
   });

@@ -225,6 +225,33 @@ TEST(RemovalSteps, TamperedRecordRemovesNothingOfOthers) {
   }
 }
 
+// The Uninstall entry named by the record's AppId goes only when its
+// command is this uninstaller.
+TEST(RemovalSteps, UninstallEntryOnlyWhenItIsOurs) {
+  InstalledProduct product;
+  const std::wstring uninstall = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+  auto entry = [&](const std::wstring& id, const std::wstring& command) {
+    HKEY h = nullptr;
+    RegCreateKeyExW(HKEY_LOCAL_MACHINE, (uninstall + id).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                    nullptr, &h, nullptr);
+    RegSetValueExW(h, L"UninstallString", 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+                   static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(h);
+  };
+  entry(L"{NvTest-Foreign}", L"C:\\Other\\uninstall.exe");
+  entry(L"{NvTest-Own}", product.program);
+  for (const wchar_t* id : {L"{NvTest-Foreign}", L"{NvTest-Own}"}) {
+    product.WriteRecord({L"[Setup]", std::wstring(L"AppId=") + id, L"AppDir=" + product.appDir});
+    auto state = product.MakeState();
+    ASSERT_EQ(norvale::ReadInstallRecord(*state), -1);
+    norvale::UnRegstUninstInfo(*state);
+  }
+  EXPECT_TRUE(KeyExists(uninstall + L"{NvTest-Foreign}"));
+  EXPECT_FALSE(KeyExists(uninstall + L"{NvTest-Own}"));
+  DeleteTreeKey(uninstall + L"{NvTest-Foreign}");
+  DeleteTreeKey(uninstall + L"{NvTest-Own}");
+}
+
 TEST(RemovalSteps, FontsRemovedByExactNameUnlessKept) {
   InstalledProduct product;
   auto probe = product.MakeState();
