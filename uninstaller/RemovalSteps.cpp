@@ -37,8 +37,7 @@ void RemoveEmptyProgramGroup(UninstallerState& state) {
   if (group.empty() || !IsRemovableProgramGroup(state, group)) return;
   std::wstring folder = group;
   if (folder.back() == L'\\') folder.pop_back();
-  if (!MayDelete(folder)) return;
-  RemoveDirectoryW(folder.c_str());
+  RemoveGuardedFolder(folder);
 }
 
 // The AppId comes from the record: the entry it names is removed only when
