@@ -1,11 +1,13 @@
 #include "SystemServices.h"
 
+
 #include <cwchar>
 
 #include "DeleteGuard.h"
 #include "FileSystem.h"
 #include "RegVariant.h"
 #include "SetupText.h"
+#include "StartIni.h"
 #include "Text.h"
 
 namespace norvale {
@@ -217,7 +219,9 @@ std::wstring GetInstalledAppPath(clsWinCommon& services, const std::wstring& app
 std::wstring GetUninstallString(clsWinCommon& services, const std::wstring& appId,
                                 bool is64BitWindows) {
   return ValueOrOnFailure(std::wstring(), [&] {
-    return UninstallValue(services, appId, L"UninstallString", is64BitWindows);
+    // The installer quotes a path with blanks (so Windows cannot run another
+    // program from its first word); the command's own path has no quotes.
+    return TrimQuotes(UninstallValue(services, appId, L"UninstallString", is64BitWindows));
   });
 }
 

@@ -107,4 +107,9 @@ TEST(SystemServices, ProductsAndRuntimeAliases) {
   EXPECT_EQ(GetUninstallString(state), L"D:\\Shop\\Dekant00.exe");
   state.AppId = L"{7E57AB1E-2222-4000-8000-00000000E11D}";
   EXPECT_EQ(GetInstalledAppPath(state), L"");
+  // A path with blanks is registered in quotes; the reader gives the path.
+  const std::wstring quotedId = L"{7E57AB1E-3333-4000-8000-00000000E11D}";
+  ScopedUninstallEntry quoted(quotedId, L"D:\\My Shop", L"\"D:\\My Shop\\Uninst\\Dekant00.exe\"");
+  state.AppId = quotedId;
+  EXPECT_EQ(GetUninstallString(state), L"D:\\My Shop\\Uninst\\Dekant00.exe");
 }
