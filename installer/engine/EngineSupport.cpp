@@ -21,16 +21,6 @@ bool DeleteFileGuarded(const std::wstring& path, std::wstring* why) {
   return false;
 }
 
-std::wstring ProgramFolder() {
-  std::vector<wchar_t> buffer(MAX_PATH);
-  for (;;) {
-    const DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (n == 0) return L"";
-    if (n < buffer.size()) return BeforeLast(std::wstring_view(buffer.data(), n), L'\\');
-    buffer.resize(buffer.size() * 2);
-  }
-}
-
 std::wstring SystemErrorText(DWORD code) {
   wchar_t* text = nullptr;
   const DWORD n = FormatMessageW(

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "SetupText.h"
+#include "System.h"
 
 namespace norvale::engine {
 
@@ -26,8 +27,8 @@ Result OrFailure(Result failure, Body&& body) noexcept {
 // (the guard's reason or the system's description).
 bool DeleteFileGuarded(const std::wstring& path, std::wstring* why = nullptr);
 
-// The folder of the running program, without a trailing "\".
-std::wstring ProgramFolder();
+// The running program's folder, from the common functions.
+using norvale::ProgramFolder;
 
 // The system's description of a Win32 error code.
 std::wstring SystemErrorText(DWORD code);
