@@ -5,7 +5,7 @@ set -euo pipefail
 
 need=(g++-mingw-w64-i686-posix mingw-w64-i686-dev
       g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev cmake make googletest
-      libz-mingw-w64-dev python3-pyftpdlib locales wine wine32 wine64
+      libz-mingw-w64-dev python3-pyftpdlib python3-fonttools locales wine wine32 wine64
       xvfb xauth)
 
 missing=()
