@@ -66,6 +66,12 @@ LSTATUS SystemRegistryKeys::Create(HKEY root, const std::wstring& path, REGSAM a
 
 bool SystemProgramStarts::Start(const std::wstring& commandLine, int showState,
                                 DWORD* processId, HANDLE* process) {
+  return StartProgram(L"", commandLine, showState, processId, process);
+}
+
+bool SystemProgramStarts::StartProgram(const std::wstring& application,
+                                       const std::wstring& commandLine, int showState,
+                                       DWORD* processId, HANDLE* process) {
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -74,8 +80,8 @@ bool SystemProgramStarts::Start(const std::wstring& commandLine, int showState,
   // CreateProcessW may write into the command line.
   std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
   line.push_back(L'\0');
-  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &info)) {
+  if (!CreateProcessW(application.empty() ? nullptr : application.c_str(), line.data(), nullptr,
+                      nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
     return false;
   }
   CloseHandle(info.hThread);

@@ -53,6 +53,15 @@ class IProgramStarts {
   // with the Windows error as the thread's last error when nothing started.
   virtual bool Start(const std::wstring& commandLine, int showState, DWORD* processId,
                      HANDLE* process) = 0;
+  // Starts exactly the program file `application` (no search, no shell)
+  // with the command line it is given. A stand-in that does not override
+  // this starts nothing and fails with ERROR_NOT_SUPPORTED.
+  virtual bool StartProgram(const std::wstring& application, const std::wstring& commandLine,
+                            int showState, DWORD* processId, HANDLE* process) {
+    (void)application, (void)commandLine, (void)showState, (void)processId, (void)process;
+    SetLastError(ERROR_NOT_SUPPORTED);
+    return false;
+  }
 };
 
 // Pauses and waits of the caller's thread.
@@ -162,6 +171,8 @@ class SystemProgramStarts final : public IProgramStarts {
  public:
   bool Start(const std::wstring& commandLine, int showState, DWORD* processId,
              HANDLE* process) override;
+  bool StartProgram(const std::wstring& application, const std::wstring& commandLine,
+                    int showState, DWORD* processId, HANDLE* process) override;
 };
 
 class SystemWaits final : public IWaits {

@@ -97,6 +97,7 @@ Form_Inset_MAIN::Form_Inset_MAIN(Application& app, InstallerWindowOptions option
   C_Skip(0)->TabIndex(last);
   C_Skip(1)->TabIndex(last);
   C_Cancel.TabIndex(last);
+  ConnectPageMachine();
 }
 
 Form_Inset_MAIN::~Form_Inset_MAIN() = default;

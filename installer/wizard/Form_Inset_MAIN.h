@@ -10,8 +10,11 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "EngineSeams.h"
 #include "Handles.h"
+#include "InstallRun.h"
 #include "InstallerState.h"
 #include "InstallerWindow.h"
 #include "SetupInfoFile.h"
@@ -42,6 +45,11 @@ struct InstallerWindowOptions {
   std::wstring programFolder;
   // The module holding the pictures, icons and version resource.
   HMODULE resources = GetModuleHandleW(nullptr);
+  // What the install run's real procedures meet outside the installer.
+  EngineSeams engineSeams = EngineSeams::System();
+  // Sees the install run before it starts and may replace or wrap its
+  // calls (tests put in fakes there); empty: the real run as it is.
+  std::function<void(InstallRun&)> prepareRun;
 };
 
 // major.minor.revision with the revision at least two digits (1.1.05).
@@ -77,6 +85,13 @@ class Form_Inset_MAIN : public forms::Form, public IInstallerWindow {
   void C_WinVer_Click();
   void ShowWindowsVersionCheck();
   void C_Input_Click(int16_t Index);
+
+  // Page machine, buttons and keys.
+  void C_Skip_Click(int16_t Index);
+  void C_Cancel_Click();
+  void Form_KeyDown(int16_t& KeyCode, int16_t Shift) override;
+  bool CheckInstallFolder();
+  void Opt_Final_Click(int16_t Index);
 
   InstallerWindowOptions options_;
   std::unique_ptr<InstallerState> state_;
@@ -184,6 +199,35 @@ class Form_Inset_MAIN : public forms::Form, public IInstallerWindow {
   // and a trailing "\".
   std::wstring StartPathWithout(const std::wstring& text, const std::wstring& name) const;
   bool AnotherInstanceRuns();
+
+  // The window as an install run sees it (the progress labels, the finish
+  // check box, Cancel); the form's own controls carry those names.
+  class RunWindow;
+  friend class RunWindow;
+  std::unique_ptr<IInstallRunWindow> runWindow_;
+
+  // A path that existed before an install run.
+  using PathBefore = std::wstring;
+
+  void ConnectPageMachine();
+  void GoBack();
+  void GoNext();
+  // The checks on leaving the input page; false keeps the page.
+  bool LeaveInputPageAllowed();
+  bool HoldsEarlierInstallation(const std::wstring& folder);
+  void RunInstallation();
+  std::vector<PathBefore> ExistingTemporaryTargets(InstallRun& run);
+  void RollBack(InstallRun& run, const std::vector<PathBefore>& before,
+                const std::vector<std::wstring>& createdAbove);
+  void RemoveStartMarker(InstallRun& run);
+  void FinishActions();
+  void StartFinalProgram();
+  // The trimmed text of the install folder's text box.
+  std::wstring InstallFolderText();
+  void FocusInstallFolder();
+  int Ask(const std::wstring& text, const std::wstring& title, unsigned style);
+  // Folders above the install folder that an install run is about to create.
+  std::vector<std::wstring> MissingFoldersAbove(const std::wstring& folder) const;
 };
 
 }  // namespace norvale

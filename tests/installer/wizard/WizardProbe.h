@@ -47,9 +47,15 @@ class WizardProbe : public norvale::Form_Inset_MAIN {
   using Form_Inset_MAIN::Form_Resize;
   using Form_Inset_MAIN::MakeSummaryText;
   using Form_Inset_MAIN::ShowPage;
+  using Form_Inset_MAIN::C_Skip_Click;
+  using Form_Inset_MAIN::C_Cancel_Click;
+  using Form_Inset_MAIN::Form_KeyDown;
+  using Form_Inset_MAIN::CheckInstallFolder;
+  using Form_Inset_MAIN::Opt_Final_Click;
 
   using Form_Inset_MAIN::C_Cancel;
   using Form_Inset_MAIN::C_Input;
+  using Form_Inset_MAIN::C_WinVer;
   using Form_Inset_MAIN::C_Skip;
   using Form_Inset_MAIN::Chk_Check;
   using Form_Inset_MAIN::Chk_FinalRun;
