@@ -376,6 +376,12 @@ void Form_Inset_MAIN::RunInstallation() {
     RemoveStartMarker(run);
   });
   if (!state_) return;
+  if (s.PageNo == 5) {
+    // The run could not even be prepared: the progress page, which refuses
+    // to close, must not stay.
+    s.PageNo = 6;
+    close = true;
+  }
   if (close) {
     // Page 6 closes without the closing question; the finish page is never
     // shown after an aborted run.

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <stdexcept>
 
 #include "DeleteGuard.h"
 #include "FileSystem.h"
@@ -218,6 +219,13 @@ TEST_F(InstallRunTest, TheMarkerFileGoesOrTheRecordSaysWhyNot) {
     // The next case installs afresh.
     DeleteTree(app_);
   }
+}
+
+TEST_F(InstallRunTest, ARunThatCannotBePreparedClosesInsteadOfHanging) {
+  WizardProbe& f = Ready([](InstallRun&) { throw std::runtime_error("no run"); });
+  f.C_Skip_Click(1);
+  EXPECT_FALSE(f.IsLoaded());
+  EXPECT_FALSE(FolderExists(app_));
 }
 
 TEST_F(InstallRunTest, CancelDuringALargeFileRollsBackEverythingAndCloses) {
