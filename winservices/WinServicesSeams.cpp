@@ -64,6 +64,8 @@ LSTATUS SystemRegistryKeys::Create(HKEY root, const std::wstring& path, REGSAM a
                          nullptr, key, nullptr);
 }
 
+LSTATUS SystemRegistryKeys::Flush(HKEY root) { return RegFlushKey(root); }
+
 bool SystemProgramStarts::Start(const std::wstring& commandLine, int showState,
                                 DWORD* processId, HANDLE* process) {
   return StartProgram(L"", commandLine, showState, processId, process);
@@ -227,6 +229,17 @@ bool SystemDialogs::CloseShellDesktop() {
 
 DWORD SystemDialogs::ConnectDialog(HWND owner, DWORD resourceType) {
   return WNetConnectionDialog(owner, resourceType);
+}
+
+UINT SystemDriveQueries::DriveType(const std::wstring& root) { return GetDriveTypeW(root.c_str()); }
+
+bool SystemDriveQueries::DisplayName(const std::wstring& path, SHFILEINFOW& info) {
+  return SHGetFileInfoW(path.c_str(), 0, &info, sizeof(info), SHGFI_DISPLAYNAME) != 0;
+}
+
+DWORD SystemDriveQueries::NetworkConnection(const std::wstring& localName, wchar_t* remote,
+                                            DWORD* length) {
+  return WNetGetConnectionW(localName.c_str(), remote, length);
 }
 
 WinServicesSeams WinServicesSeams::System() {

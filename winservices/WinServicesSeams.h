@@ -33,8 +33,8 @@ class IWindowsFacts {
   virtual std::optional<bool> IsWow64Process() = 0;
 };
 
-// Opening and creating registry keys; everything done with an open key goes to
-// the registry directly.
+// Opening and creating registry keys, and writing a root key's changes to
+// disk; everything else done with an open key goes to the registry directly.
 class IRegistryKeys {
  public:
   virtual ~IRegistryKeys() = default;
@@ -42,6 +42,8 @@ class IRegistryKeys {
   // Opens the key, creating it and its missing parents: empty class,
   // non-volatile, default security.
   virtual LSTATUS Create(HKEY root, const std::wstring& path, REGSAM access, HKEY* key) = 0;
+  // RegFlushKey of a root key.
+  virtual LSTATUS Flush(HKEY root) = 0;
 };
 
 // Starting a program by its command line.
@@ -136,6 +138,22 @@ class IDialogs {
   virtual DWORD ConnectDialog(HWND owner, DWORD resourceType) = 0;
 };
 
+// What Windows tells of the drives. A test machine has neither floppy nor
+// network drives, so tests put in drives of their choice.
+class IDriveQueries {
+ public:
+  virtual ~IDriveQueries() = default;
+  // GetDriveTypeW of a root ("A:\\").
+  virtual UINT DriveType(const std::wstring& root) = 0;
+  // The shell's display name of a path (SHGetFileInfoW); false when the
+  // shell has none.
+  virtual bool DisplayName(const std::wstring& path, SHFILEINFOW& info) = 0;
+  // WNetGetConnectionW: the network path behind a local name ("E:") into a
+  // buffer of *length characters.
+  virtual DWORD NetworkConnection(const std::wstring& localName, wchar_t* remote,
+                                  DWORD* length) = 0;
+};
+
 // The taskbar's notification area (Shell_NotifyIconW); it exists only where
 // a shell runs.
 class INotificationArea {
@@ -165,6 +183,7 @@ class SystemRegistryKeys final : public IRegistryKeys {
  public:
   LSTATUS Open(HKEY root, const std::wstring& path, REGSAM access, HKEY* key) override;
   LSTATUS Create(HKEY root, const std::wstring& path, REGSAM access, HKEY* key) override;
+  LSTATUS Flush(HKEY root) override;
 };
 
 class SystemProgramStarts final : public IProgramStarts {
@@ -199,6 +218,14 @@ class SystemActions final : public ISystemActions {
   DWORD DisconnectDialog(HWND owner, DWORD resourceType) override;
 };
 
+class SystemDriveQueries final : public IDriveQueries {
+ public:
+  UINT DriveType(const std::wstring& root) override;
+  bool DisplayName(const std::wstring& path, SHFILEINFOW& info) override;
+  DWORD NetworkConnection(const std::wstring& localName, wchar_t* remote,
+                          DWORD* length) override;
+};
+
 class SystemDialogs final : public IDialogs {
  public:
   bool OpenFile(OPENFILENAMEW& request) override;
@@ -224,6 +251,7 @@ struct WinServicesSeams {
   std::shared_ptr<ISystemActions> actions = std::make_shared<SystemActions>();
   std::shared_ptr<IDialogs> dialogs = std::make_shared<SystemDialogs>();
   std::shared_ptr<INotificationArea> tray = std::make_shared<SystemNotificationArea>();
+  std::shared_ptr<IDriveQueries> drives = std::make_shared<SystemDriveQueries>();
 
   static WinServicesSeams System();
 };

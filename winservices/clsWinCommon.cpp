@@ -298,10 +298,10 @@ bool clsWinCommon::REG_RegFlush() {
   bool result = true;
   for (HKEY root : {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS,
                     HKEY_CURRENT_CONFIG}) {
-    if (RegFlushKey(root) != ERROR_SUCCESS) result = false;
+    if (windows_.registry->Flush(root) != ERROR_SUCCESS) result = false;
   }
   // Only the old Windows family has the dynamic-data root; on NT it cannot
   // fail a flush that wrote everything there is.
-  if (!IsWinNT() && RegFlushKey(HKEY_DYN_DATA) != ERROR_SUCCESS) result = false;
+  if (!IsWinNT() && windows_.registry->Flush(HKEY_DYN_DATA) != ERROR_SUCCESS) result = false;
   return result;
 }

@@ -134,7 +134,7 @@ RegCurrency clsWinCommon::GetDiskFreeNG(const std::wstring& DrvName, int16_t sw)
 
 int32_t clsWinCommon::GetTypeOfDrive(const std::wstring& DrvName) {
   try {
-    return static_cast<int32_t>(GetDriveTypeW((DrvName + L":\\").c_str()));
+    return static_cast<int32_t>(windows_.drives->DriveType(DrvName + L":\\"));
   } catch (...) {
     return 0;
   }
@@ -185,7 +185,7 @@ std::wstring clsWinCommon::GetFDDrive() {
     std::wstring letters;
     for (wchar_t letter = L'A'; letter <= L'Z'; ++letter) {
       const std::wstring root = std::wstring(1, letter) + L":\\";
-      if (GetDriveTypeW(root.c_str()) != DRIVE_REMOVABLE) continue;
+      if (windows_.drives->DriveType(root) != DRIVE_REMOVABLE) continue;
       const std::wstring name = GetFileDisplayName(root);
       if (name.empty()) continue;
       const int size = LCMapStringW(LOCALE_USER_DEFAULT, LCMAP_HALFWIDTH, name.c_str(),
@@ -228,7 +228,7 @@ std::wstring clsWinCommon::GetResourceNameFromLocalDrive(const std::wstring& Drv
     const std::wstring local = FirstCharacter(Drv) + L":";
     wchar_t remote[MAX_PATH] = {};
     DWORD length = MAX_PATH;
-    if (WNetGetConnectionW(local.c_str(), remote, &length) != NO_ERROR) return L"";
+    if (windows_.drives->NetworkConnection(local, remote, &length) != NO_ERROR) return L"";
     return CutAtNull(std::wstring_view(remote, MAX_PATH));
   } catch (...) {
     return L"";

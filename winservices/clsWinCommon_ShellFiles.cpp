@@ -144,7 +144,7 @@ std::wstring clsWinCommon::GetDriveFormPath(const std::wstring& strPath) {
 std::wstring clsWinCommon::GetFileDisplayName(const std::wstring& File) {
   try {
     SHFILEINFOW info{};
-    if (!SHGetFileInfoW(File.c_str(), 0, &info, sizeof(info), SHGFI_DISPLAYNAME)) return L"";
+    if (!windows_.drives->DisplayName(File, info)) return L"";
     return CutAtNull(std::wstring_view(info.szDisplayName, MAX_PATH));
   } catch (...) {
     return L"";

@@ -1,8 +1,16 @@
 #include <windows.h>
 
+#include <algorithm>
+#include <cwchar>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "DiskSpace.h"
+#include "Text.h"
 #include "ServicesTestSupport.h"
 #include "clsWinCommon.h"
 
@@ -103,6 +111,80 @@ TEST_F(DrivesTest, DriveTypesVolumesAndReadiness) {
   // The prefix has neither floppy nor network drives.
   EXPECT_EQ(L"", win_.GetFDDrive());
   EXPECT_EQ(L"", win_.GetResourceNameFromLocalDrive(L"C:\\"));
+}
+
+// Drives as a Japanese Windows with floppy and network drives shows them.
+class FakeDrives final : public norvale::IDriveQueries {
+ public:
+  struct Drive {
+    UINT type;
+    std::wstring displayName;
+  };
+  std::map<std::wstring, Drive> roots;
+  // Local name, as WNetGetConnection matches it, and what it fills in.
+  std::map<std::wstring, std::wstring> mapped;
+  std::vector<std::wstring> asked;
+
+  UINT DriveType(const std::wstring& root) override {
+    const auto found = roots.find(root);
+    return found == roots.end() ? DRIVE_NO_ROOT_DIR : found->second.type;
+  }
+  bool DisplayName(const std::wstring& path, SHFILEINFOW& info) override {
+    const auto found = roots.find(path);
+    if (found == roots.end()) return false;
+    wcsncpy(info.szDisplayName, found->second.displayName.c_str(), MAX_PATH - 1);
+    return true;
+  }
+  DWORD NetworkConnection(const std::wstring& localName, wchar_t* remote,
+                          DWORD* length) override {
+    asked.push_back(localName);
+    for (const auto& [name, path] : mapped) {
+      if (!norvale::TextEqualsIgnoreCase(name, localName)) continue;
+      if (path.size() > *length) return ERROR_MORE_DATA;
+      std::copy(path.begin(), path.end(), remote);
+      return NO_ERROR;
+    }
+    return ERROR_NOT_CONNECTED;
+  }
+};
+
+class FakeDrivesTest : public ::testing::Test {
+ protected:
+  norvale::WinServicesSeams Seams() {
+    norvale::WinServicesSeams seams = services_.Windows();
+    seams.drives = drives_;
+    return seams;
+  }
+
+  ServicesUnderTest services_;
+  std::shared_ptr<FakeDrives> drives_ = std::make_shared<FakeDrives>();
+  clsWinCommon win_{services_.Seams(), Seams()};
+};
+
+TEST_F(FakeDrivesTest, FloppyDrivesAreRemovableDrivesNamedAsFloppies) {
+  drives_->roots = {
+      {L"A:\\", {DRIVE_REMOVABLE, L"3.5 インチ FD (A:)"}},
+      // A memory stick is removable too, but no floppy.
+      {L"B:\\", {DRIVE_REMOVABLE, L"リムーバブル ディスク (B:)"}},
+      // The name alone makes no floppy of a fixed drive.
+      {L"C:\\", {DRIVE_FIXED, L"3.5 インチ FD (C:)"}},
+      // Full-width letters and brackets read as their narrow forms.
+      {L"F:\\", {DRIVE_REMOVABLE, L"５ インチ ＦＤ （F:）"}},
+      {L"G:\\", {DRIVE_REMOVABLE, L""}},
+  };
+  EXPECT_EQ(L"AF", win_.GetFDDrive());
+  EXPECT_EQ(DRIVE_FIXED, win_.GetTypeOfDrive(L"C"));
+  EXPECT_EQ(L"リムーバブル ディスク (B:)", win_.GetFileDisplayName(L"B:\\"));
+}
+
+TEST_F(FakeDrivesTest, NetworkPathOfAMappedDriveLetter) {
+  // What the network returns ends at its first NUL.
+  drives_->mapped[L"E:"] = std::wstring(L"\\\\nas\\kasse\0old", 16);
+  EXPECT_EQ(L"\\\\nas\\kasse", win_.GetResourceNameFromLocalDrive(L"E:\\Daten"));
+  EXPECT_EQ(L"\\\\nas\\kasse", win_.GetResourceNameFromLocalDrive(L"e"));
+  EXPECT_EQ(L"", win_.GetResourceNameFromLocalDrive(L"F:"));
+  // Only the letter with its colon is asked, never a path.
+  EXPECT_EQ((std::vector<std::wstring>{L"E:", L"e:", L"F:"}), drives_->asked);
 }
 
 TEST_F(DrivesTest, EjectAndDisconnectOnlyAskTheSeam) {

@@ -1,6 +1,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <memory>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -228,9 +230,48 @@ TEST(RegistryRightsTest, ReadsNeedNoAdministratorRights) {
   EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, key.Path() + L"\\Sub", 0));
 }
 
-TEST(RegistryFlushTest, FlushSucceedsWithoutTheOldDynamicDataRoot) {
-  clsWinCommon win;
+// Keys open on the real registry; flushes are recorded, and the chosen root
+// refuses its flush.
+class RecordedFlushes final : public norvale::IRegistryKeys {
+ public:
+  LSTATUS Open(HKEY root, const std::wstring& path, REGSAM access, HKEY* key) override {
+    return real_.Open(root, path, access, key);
+  }
+  LSTATUS Create(HKEY root, const std::wstring& path, REGSAM access, HKEY* key) override {
+    return real_.Create(root, path, access, key);
+  }
+  LSTATUS Flush(HKEY root) override {
+    flushed.push_back(root);
+    return root == refused ? ERROR_ACCESS_DENIED : ERROR_SUCCESS;
+  }
+
+  std::vector<HKEY> flushed;
+  HKEY refused = nullptr;
+
+ private:
+  norvale::SystemRegistryKeys real_;
+};
+
+TEST(RegistryFlushTest, EveryRootIsFlushedAndOneRefusalFailsTheWhole) {
+  auto registry = std::make_shared<RecordedFlushes>();
+  norvale::WinServicesSeams seams = norvale::WinServicesSeams::System();
+  seams.registry = registry;
+  clsWinCommon win(norvale::Seams::System(), seams);
+  const std::vector<HKEY> roots = {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE,
+                                   HKEY_USERS, HKEY_CURRENT_CONFIG};
+
+  // NT has no dynamic-data root to flush: the five it has make a success.
   EXPECT_TRUE(win.REG_RegFlush());
+  EXPECT_EQ(roots, registry->flushed);
+
+  // A refusal in the middle still lets the roots after it be flushed.
+  registry->flushed.clear();
+  registry->refused = HKEY_LOCAL_MACHINE;
+  EXPECT_FALSE(win.REG_RegFlush());
+  EXPECT_EQ(roots, registry->flushed);
+
+  // The real registry of the prefix flushes as well.
+  EXPECT_TRUE(clsWinCommon().REG_RegFlush());
 }
 
 TEST(Wow64Test, BitnessComesFromWindows) {

@@ -126,6 +126,7 @@ class MachineWritesRefused final : public norvale::IRegistryKeys {
  public:
   LSTATUS Open(HKEY root, const std::wstring& path, REGSAM access, HKEY* key) override;
   LSTATUS Create(HKEY root, const std::wstring& path, REGSAM access, HKEY* key) override;
+  LSTATUS Flush(HKEY root) override { return real_.Flush(root); }
 
  private:
   norvale::SystemRegistryKeys real_;
