@@ -137,4 +137,11 @@ std::wstring FullPathInCurrentFolder(const std::wstring& path) {
   return full;
 }
 
+bool IsSelfOrParent(std::wstring_view name) { return name == L"." || name == L".."; }
+
+std::wstring WithoutTrailingSeparator(std::wstring path) {
+  if (path.size() > 3 && path.back() == L'\\') path.pop_back();
+  return path;
+}
+
 }  // namespace norvale

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace norvale {
@@ -32,6 +33,12 @@ std::vector<FoundFile> ListFiles(const std::wstring& pattern, bool includeHidden
                                  int32_t* listError = nullptr);
 
 bool IsNetworkPath(const std::wstring& path);
+
+// The "." and ".." entries that every folder listing holds.
+bool IsSelfOrParent(std::wstring_view name);
+// A path without its closing "\\"; a drive root ("C:\\") keeps it, as "C:"
+// alone names the drive's current folder.
+std::wstring WithoutTrailingSeparator(std::wstring path);
 
 // The absolute form of a path: blanks trimmed, a leading "." resolved against
 // baseFolder (the program's folder when blank), then against the current

@@ -58,4 +58,17 @@ int32_t ShellOpen(const std::wstring& file, const std::wstring& parameters, int3
   return static_cast<int32_t>(reinterpret_cast<intptr_t>(result));
 }
 
+std::wstring SystemErrorText(unsigned long code) {
+  wchar_t* buffer = nullptr;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::wstring text = length && buffer ? std::wstring(buffer, length) : std::wstring();
+  if (buffer) LocalFree(buffer);
+  while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) {
+    text.pop_back();
+  }
+  return text.empty() ? L"エラー " + std::to_wstring(code) : text;
+}
+
 }  // namespace norvale

@@ -15,6 +15,9 @@ std::wstring ProgramTitle();
 std::wstring SystemFolder();
 // True on the NT family of Windows.
 bool IsPlatformNT();
+// The system's description of a Win32 error code without the line break it
+// ends in; "エラー " and the number when the system has none.
+std::wstring SystemErrorText(unsigned long code);
 // Opens a file with the shell's "open" verb and no owner window; returns the
 // shell's result (above 32 when started).
 int32_t ShellOpen(const std::wstring& file, const std::wstring& parameters, int32_t showCommand);

@@ -71,6 +71,21 @@ std::wstring AfterLast(std::wstring_view text, wchar_t separator) {
   return std::wstring(sep == std::wstring_view::npos ? text : text.substr(sep + 1));
 }
 
+std::wstring ReplaceAll(std::wstring_view text, std::wstring_view what, std::wstring_view with) {
+  if (what.empty()) return std::wstring(text);
+  std::wstring result;
+  size_t at = 0;
+  for (size_t hit; (hit = text.find(what, at)) != std::wstring_view::npos; at = hit + what.size()) {
+    result.append(text.substr(at, hit - at)).append(with);
+  }
+  return result.append(text.substr(at));
+}
+
+std::wstring UpperCased(std::wstring text) {
+  if (!text.empty()) CharUpperBuffW(text.data(), static_cast<DWORD>(text.size()));
+  return text;
+}
+
 }  // namespace norvale
 
 namespace norvale {

@@ -32,6 +32,12 @@ std::wstring BeforeLast(std::wstring_view text, wchar_t separator);
 // The part after the last separator, the whole text when there is none.
 std::wstring AfterLast(std::wstring_view text, wchar_t separator);
 
+// Every occurrence of `what` replaced by `with`, scanning left to right; an
+// empty `what` leaves the text as it is.
+std::wstring ReplaceAll(std::wstring_view text, std::wstring_view what, std::wstring_view with);
+// The text in upper case as the system maps letters (same length).
+std::wstring UpperCased(std::wstring text);
+
 }  // namespace norvale
 
 namespace norvale {

@@ -10,19 +10,6 @@ namespace {
 
 constexpr size_t kMaxByteIndex = 32767;
 
-std::wstring ReplaceAll(const std::wstring& text, const std::wstring& what,
-                        const std::wstring& with) {
-  std::wstring out;
-  size_t position = 0;
-  for (size_t hit; (hit = text.find(what, position)) != std::wstring::npos;
-       position = hit + what.size()) {
-    out.append(text, position, hit - position);
-    out += with;
-  }
-  out.append(text, position, std::wstring::npos);
-  return out;
-}
-
 // Multiplies a little-endian base-10^4 number by `factor` and adds `addend`.
 void MultiplyAdd(std::vector<uint32_t>& limbs, uint32_t factor, uint32_t addend) {
   uint32_t carry = addend;

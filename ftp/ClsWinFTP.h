@@ -203,6 +203,9 @@ class ClsWinFTP {
   const DirInfo* ListedRecord(int32_t lngRecNo) const;
 
   // Download.
+  static std::wstring ReceivingText(const std::wstring& fileId);
+  // Sizes are listed and checked by their low 32 bits.
+  static int32_t LowSizeWord(uint64_t size);
   static bool SetLocalFileTime(const std::wstring& path, norvale::OleDate date);
   static FILETIME DateToFileTime(norvale::OleDate date);
   static norvale::FileHandle OpenFileForWrite(const std::wstring& path);

@@ -23,18 +23,18 @@ constexpr DWORD kLargestChunkBytes = 1024 * 1024;
 constexpr ULONGLONG kQuickChunkMs = 50;
 constexpr ULONGLONG kSlowChunkMs = 200;
 
-std::wstring ReceivingText(const std::wstring& fileId) {
-  return L"[" + fileId + L"]を受信しています...";
-}
-
 // Added to a file's name while its transfer runs.
 constexpr wchar_t kPartSuffix[] = L".nvpart";
 
-int32_t LowSizeWord(uint64_t size) {
-  return static_cast<int32_t>(static_cast<uint32_t>(size & 0xFFFFFFFFu));
+}  // namespace
+
+std::wstring ClsWinFTP::ReceivingText(const std::wstring& fileId) {
+  return L"[" + fileId + L"]を受信しています...";
 }
 
-}  // namespace
+int32_t ClsWinFTP::LowSizeWord(uint64_t size) {
+  return static_cast<int32_t>(static_cast<uint32_t>(size & 0xFFFFFFFFu));
+}
 
 // ReceiveFile removed whatever a failed transfer wrote; the file that was
 // there before stays as it was.

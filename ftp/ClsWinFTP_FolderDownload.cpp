@@ -15,27 +15,18 @@
 #include "Text.h"
 
 using norvale::IsBlank;
+using norvale::IsSelfOrParent;
 using norvale::Trim;
+using norvale::UpperCased;
 
 namespace {
 
 constexpr int32_t kLocalFolderMissing = 82;
 
-std::wstring ReceivingText(const std::wstring& fileId) {
-  return L"[" + fileId + L"]を受信しています...";
-}
-
-std::wstring UpperCased(std::wstring text) {
-  if (!text.empty()) CharUpperBuffW(text.data(), static_cast<DWORD>(text.size()));
-  return text;
-}
-
 size_t FindIgnoreCase(const std::wstring& text, const std::wstring& part) {
   if (part.empty()) return std::wstring::npos;
   return UpperCased(text).find(UpperCased(part));
 }
-
-bool IsSelfOrParent(const std::wstring& name) { return name == L"." || name == L".."; }
 
 // The local folder that a listed server folder maps to: the part of it below
 // the downloaded server folder, level by level under the local folder. Empty
@@ -58,10 +49,6 @@ std::wstring MappedLocalFolder(const std::wstring& localFolder, const std::wstri
     start = end + 1;
   }
   return folder;
-}
-
-int32_t LowSizeWord(uint64_t size) {
-  return static_cast<int32_t>(static_cast<uint32_t>(size & 0xFFFFFFFFu));
 }
 
 norvale::OleDate LocalWriteTime(const FILETIME& utc) {

@@ -7,10 +7,13 @@
 #include <string>
 
 #include "ClsWinFTP.h"
+#include "FileSystem.h"
 #include "Text.h"
 
 using norvale::IsBlank;
+using norvale::IsSelfOrParent;
 using norvale::Trim;
+using norvale::UpperCased;
 
 namespace {
 
@@ -19,15 +22,6 @@ constexpr DWORD kListingFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WR
 std::wstring ReadingText(const std::wstring& folder) {
   return L"[" + folder + L"]のデレクトリ情報を読込んでいます...";
 }
-
-std::wstring UpperCased(std::wstring text) {
-  if (!text.empty()) CharUpperBuffW(text.data(), static_cast<DWORD>(text.size()));
-  return text;
-}
-
-// The folder itself and its parent, which some servers list: a walk that
-// entered them would never end.
-bool IsSelfOrParent(const std::wstring& name) { return name == L"." || name == L".."; }
 
 norvale::OleDate ListedTime(const FILETIME& time) {
   // The server's time as it listed it: no time-zone conversion.

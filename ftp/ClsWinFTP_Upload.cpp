@@ -10,11 +10,11 @@
 #include "Text.h"
 
 using norvale::IsBlank;
+using norvale::IsSelfOrParent;
+using norvale::ReplaceAll;
 using norvale::Trim;
 
 namespace {
-
-bool IsSelfOrParent(const std::wstring& name) { return name == L"." || name == L".."; }
 
 bool SameNameIgnoringCase(const std::wstring& a, const std::wstring& b) {
   return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
@@ -28,14 +28,6 @@ bool SameMinute(norvale::OleDate a, norvale::OleDate b) {
   const SYSTEMTIME y = b.ToSystemTime();
   return x.wYear == y.wYear && x.wMonth == y.wMonth && x.wDay == y.wDay && x.wHour == y.wHour &&
          x.wMinute == y.wMinute;
-}
-
-std::wstring ReplaceAll(std::wstring text, const std::wstring& from, const std::wstring& to) {
-  if (from.empty()) return text;
-  for (size_t at = text.find(from); at != std::wstring::npos; at = text.find(from, at + to.size())) {
-    text.replace(at, from.size(), to);
-  }
-  return text;
 }
 
 // The error number of a file query that found nothing: 0 for a plain

@@ -3,6 +3,7 @@
 
 #include <shlobj.h>
 
+#include "FileSystem.h"
 #include "System.h"
 #include "Text.h"
 
@@ -21,11 +22,6 @@ std::wstring EnvironmentValue(const wchar_t* name) {
   if (got == 0 || got >= needed) return L"";
   value.resize(got);
   return value;
-}
-
-std::wstring WithoutTrailingSeparator(std::wstring path) {
-  if (path.size() > 3 && path.back() == L'\\') path.pop_back();
-  return path;
 }
 
 }  // namespace

@@ -21,11 +21,6 @@ std::wstring WithTrailingSeparator(const std::wstring& path) {
   return path.ends_with(L"\\") ? path : path + L"\\";
 }
 
-std::wstring WithoutTrailingSeparator(std::wstring path) {
-  if (path.ends_with(L"\\")) path.pop_back();
-  return path;
-}
-
 void SetCaption(ICaption* label, const std::wstring& text) {
   if (label) engine::SkipOnFailure([&] { label->SetCaption(text); });
 }

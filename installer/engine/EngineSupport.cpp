@@ -21,18 +21,6 @@ bool DeleteFileGuarded(const std::wstring& path, std::wstring* why) {
   return false;
 }
 
-std::wstring SystemErrorText(DWORD code) {
-  wchar_t* text = nullptr;
-  const DWORD n = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring result = n && text ? std::wstring(text, n) : L"";
-  if (text) LocalFree(text);
-  while (!result.empty() && (result.back() == L'\n' || result.back() == L'\r')) result.pop_back();
-  if (result.empty()) result = L"エラー " + std::to_wstring(code);
-  return result;
-}
-
 bool EqualsIgnoreCase(std::wstring_view a, std::wstring_view b) {
   if (a.size() != b.size()) return false;
   if (a.empty()) return true;

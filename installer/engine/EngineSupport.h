@@ -30,8 +30,7 @@ bool DeleteFileGuarded(const std::wstring& path, std::wstring* why = nullptr);
 // The running program's folder, from the common functions.
 using norvale::ProgramFolder;
 
-// The system's description of a Win32 error code.
-std::wstring SystemErrorText(DWORD code);
+using norvale::SystemErrorText;
 
 bool EndsWithIgnoreCase(std::wstring_view text, std::wstring_view tail);
 // Position of the first occurrence of part in text, letter case of ASCII and

@@ -40,16 +40,6 @@ std::wstring ReplaceAllNoCase(std::wstring_view text, std::wstring_view what,
   return result.append(text.substr(at));
 }
 
-std::wstring ReplaceAll(std::wstring_view text, std::wstring_view what, std::wstring_view with) {
-  if (what.empty()) return std::wstring(text);
-  std::wstring result;
-  size_t at = 0;
-  for (size_t hit; (hit = text.find(what, at)) != std::wstring::npos; at = hit + what.size()) {
-    result.append(text.substr(at, hit - at)).append(with);
-  }
-  return result.append(text.substr(at));
-}
-
 std::optional<double> ParseNumber(std::wstring_view text) {
   const std::wstring t = Trim(text);
   size_t i = 0;

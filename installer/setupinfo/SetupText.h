@@ -18,7 +18,6 @@ bool StartsWithNoCase(std::wstring_view text, std::wstring_view prefix);
 // Every occurrence replaced, ignoring case, scanning left to right.
 std::wstring ReplaceAllNoCase(std::wstring_view text, std::wstring_view what,
                               std::wstring_view with);
-std::wstring ReplaceAll(std::wstring_view text, std::wstring_view what, std::wstring_view with);
 
 // A number as the files write it: blanks around, an optional sign, digits
 // with at most one decimal point. Nothing for anything else.

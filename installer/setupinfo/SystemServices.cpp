@@ -8,6 +8,7 @@
 #include "RegVariant.h"
 #include "SetupText.h"
 #include "StartIni.h"
+#include "System.h"
 #include "Text.h"
 
 namespace norvale {
@@ -71,19 +72,6 @@ const std::vector<AliasRow>& AliasTable() {
       {L"VC_2010_SP1_REDIST_IA64", {L"{88C73C1C-2DE5-3B01-AFB8-B46EF4AB41CD}"}},
   };
   return table;
-}
-
-std::wstring SystemErrorText(DWORD code) {
-  wchar_t* buffer = nullptr;
-  DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-  std::wstring text = length && buffer ? std::wstring(buffer, length) : std::wstring();
-  if (buffer) LocalFree(buffer);
-  while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) {
-    text.pop_back();
-  }
-  return text.empty() ? L"エラー " + std::to_wstring(code) : text;
 }
 
 // A folder that is the current directory cannot be removed; step out of it

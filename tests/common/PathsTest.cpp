@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "FakeClock.h"
+#include "FileSystem.h"
 #include "ScriptedMessageBox.h"
 #include "System.h"
 #include "TempDir.h"
@@ -64,6 +65,34 @@ TEST(PathSplitTest, FoldersDrivesAndExtensions) {
   EXPECT_EQ(L"zip", f.GetFileExt(L"C:\\dl\\pack.v2.zip"));
   EXPECT_EQ(L"", f.GetFileExt(L"C:\\dir.d\\noext"));
   EXPECT_EQ(L"", f.GetFileExt(L""));
+}
+
+TEST(SharedTextTest, ReplacingUpperCasingAndSeparators) {
+  // Replacement text that holds what it replaces is not replaced again, and
+  // nothing to look for leaves the text alone instead of never ending.
+  EXPECT_EQ(L"a%%b%%", norvale::ReplaceAll(L"a%b%", L"%", L"%%"));
+  EXPECT_EQ(L"abc", norvale::ReplaceAll(L"abc", L"", L"x"));
+  EXPECT_EQ(L"C:\\a\\b", norvale::ReplaceAll(L"C:\\\\a\\\\b", L"\\\\", L"\\"));
+  EXPECT_EQ(L"SETUP.INI", norvale::UpperCased(L"setup.ini"));
+  EXPECT_EQ(L"", norvale::UpperCased(L""));
+
+  EXPECT_EQ(L"C:\\App", norvale::WithoutTrailingSeparator(L"C:\\App\\"));
+  EXPECT_EQ(L"C:\\App", norvale::WithoutTrailingSeparator(L"C:\\App"));
+  // "C:" alone would name the drive's current folder.
+  EXPECT_EQ(L"C:\\", norvale::WithoutTrailingSeparator(L"C:\\"));
+  EXPECT_TRUE(norvale::IsSelfOrParent(L"."));
+  EXPECT_TRUE(norvale::IsSelfOrParent(L".."));
+  EXPECT_FALSE(norvale::IsSelfOrParent(L"..."));
+  EXPECT_FALSE(norvale::IsSelfOrParent(L".nvpart"));
+}
+
+TEST(SharedTextTest, SystemErrorTextsEndWithoutALineBreak) {
+  const std::wstring text = norvale::SystemErrorText(ERROR_FILE_NOT_FOUND);
+  ASSERT_FALSE(text.empty());
+  EXPECT_NE(L'\n', text.back());
+  EXPECT_NE(L'\r', text.back());
+  EXPECT_NE(L' ', text.back());
+  EXPECT_EQ(L"エラー 987654", norvale::SystemErrorText(987654));
 }
 
 TEST(FullPathTest, ResolvesAgainstCurrentDirectoryProgramFolderOrBase) {

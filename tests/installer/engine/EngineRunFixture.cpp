@@ -51,13 +51,6 @@ std::shared_ptr<FakeWindows> Windows7x86() {
 
 namespace {
 
-std::wstring ReplaceAll(std::wstring text, const std::wstring& from, const std::wstring& to) {
-  for (size_t at = 0; (at = text.find(from, at)) != std::wstring::npos; at += to.size()) {
-    text.replace(at, from.size(), to);
-  }
-  return text;
-}
-
 std::wstring WindowsFolder() {
   wchar_t buffer[MAX_PATH] = {};
   GetWindowsDirectoryW(buffer, MAX_PATH);
@@ -126,9 +119,9 @@ void EngineRunTest::NewRun(std::shared_ptr<FakeWindows> windows) {
     return 0;
   };
   c.ExpandPathMacros = [this](const std::wstring& path) {
-    std::wstring p = ReplaceAll(path, L"{app}", state_->InputItems[1].value);
-    p = ReplaceAll(p, L"{tmp}", state_->TmpDir);
-    p = ReplaceAll(p, L"{windir}", state_->WinDir);
+    std::wstring p = norvale::ReplaceAll(path, L"{app}", state_->InputItems[1].value);
+    p = norvale::ReplaceAll(p, L"{tmp}", state_->TmpDir);
+    p = norvale::ReplaceAll(p, L"{windir}", state_->WinDir);
     return p;
   };
   // The condition language as far as these tests use it: the bitness
