@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Times the FTP client's folder download against the local test server, next
 # to lftp's mirror of the same folders from the same server:
-#   tools/bench-ftp.sh [BUILD_DIR] [RUNS] [LARGE_MB]
-#                      (defaults: build, 3 runs, 100 MB per large file)
+#   tools/bench-ftp.sh [BUILD_DIR] [RUNS] [LARGE_MB] [FOLDERS]
+#                      (defaults: build, 3 runs, 100 MB per large file,
+#                       FOLDERS "small large")
 # The server serves /small (500 files of 2 KB in 10 folders) and /large
 # (3 files of LARGE_MB). bench/ftp_bench.exe fetches each folder under Wine
 # with the client's production pauses and with the pauses at zero; lftp
@@ -15,6 +16,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build}
 runs=${2:-3}
 large_mb=${3:-100}
+folders=${4:-small large}
 mkdir -p "$build"
 build=$(cd "$build" && pwd)
 
@@ -94,54 +96,66 @@ same_tree() {
 
 seconds() { date +%s.%N; }
 
-for folder in small large; do
+# One run of ours: its seconds.
+run_ours() {
+  local folder=$1 waits=$2 out
+  rm -rf "$local_unix"
+  out=$("$build/wine-run.sh" "$build/bench/ftp_bench.exe" --port "$port" --user norvale \
+    --password "$password" --folder "/$folder" --local "$local_win\\$folder" \
+    --waits "$waits" | tr -d '\r')
+  set -- $out
+  if [ "${1:-}" != ok ] || [ "$3" != "$files" ] || [ "$4" != "$bytes" ]; then
+    echo "ftp_bench /$folder ($waits waits) failed: $out" >&2
+    exit 1
+  fi
+  same_tree "$folder" "$local_unix/$folder"
+  echo "$2"
+}
+
+# One run of WinINet alone over the same files: its seconds.
+run_floor() {
+  local folder=$1 out
+  rm -rf "$local_unix"
+  mkdir -p "$local_unix"
+  out=$("$build/wine-run.sh" "$build/bench/ftp_floor.exe" --port "$port" --user norvale \
+    --password "$password" --folder "/$folder" --local "$local_win\\$folder" | tr -d '\r')
+  set -- $out
+  if [ "${1:-}" != ok ] || [ "$3" != "$files" ] || [ "$4" != "$bytes" ]; then
+    echo "ftp_floor /$folder failed: $out" >&2
+    exit 1
+  fi
+  same_tree "$folder" "$local_unix/$folder"
+  echo "$2"
+}
+
+run_lftp() {
+  local folder=$1 start end
+  rm -rf "$data/lftp"
+  mkdir -p "$data/lftp"
+  start=$(seconds)
+  lftp -u "norvale,$password" -p "$port" \
+    -e "set cmd:fail-exit yes; set net:max-retries 1; set ftp:passive-mode yes; \
+        mirror /$folder $data/lftp/$folder; quit" 127.0.0.1 >/dev/null
+  end=$(seconds)
+  same_tree "$folder" "$data/lftp/$folder"
+  awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }'
+}
+
+# The four take turns within each run, so that what the machine does
+# meanwhile (other builds, the disk catching up) falls on all of them alike.
+for folder in $folders; do
   files=$(find "$data/root/$folder" -type f | wc -l)
   bytes=$(find "$data/root/$folder" -type f -printf '%s\n' | awk '{ s += $1 } END { print s }')
-  for waits in production zero; do
-    times=()
-    for _ in $(seq "$runs"); do
-      rm -rf "$local_unix"
-      out=$("$build/wine-run.sh" "$build/bench/ftp_bench.exe" --port "$port" --user norvale \
-        --password "$password" --folder "/$folder" --local "$local_win\\$folder" \
-        --waits "$waits" | tr -d '\r')
-      set -- $out
-      if [ "${1:-}" != ok ] || [ "$3" != "$files" ] || [ "$4" != "$bytes" ]; then
-        echo "ftp_bench /$folder ($waits waits) failed: $out" >&2
-        exit 1
-      fi
-      same_tree "$folder" "$local_unix/$folder"
-      times+=("$2")
-    done
-    report "ours /$folder, $waits waits" "$files" "$bytes" "${times[@]}"
-  done
-  # WinINet alone over the same files, right beside ours.
-  times=()
+  production=() zero=() floor=() mirror=()
   for _ in $(seq "$runs"); do
-    rm -rf "$local_unix"
-    mkdir -p "$local_unix"
-    out=$("$build/wine-run.sh" "$build/bench/ftp_floor.exe" --port "$port" --user norvale \
-      --password "$password" --folder "/$folder" --local "$local_win\\$folder" | tr -d '\r')
-    set -- $out
-    if [ "${1:-}" != ok ] || [ "$3" != "$files" ] || [ "$4" != "$bytes" ]; then
-      echo "ftp_floor /$folder failed: $out" >&2
-      exit 1
-    fi
-    same_tree "$folder" "$local_unix/$folder"
-    times+=("$2")
+    production+=("$(run_ours "$folder" production)")
+    zero+=("$(run_ours "$folder" zero)")
+    floor+=("$(run_floor "$folder")")
+    mirror+=("$(run_lftp "$folder")")
   done
-  report "WinINet floor /$folder" "$files" "$bytes" "${times[@]}"
-  times=()
-  for _ in $(seq "$runs"); do
-    rm -rf "$data/lftp"
-    mkdir -p "$data/lftp"
-    start=$(seconds)
-    lftp -u "norvale,$password" -p "$port" \
-      -e "set cmd:fail-exit yes; set net:max-retries 1; set ftp:passive-mode yes; \
-          mirror /$folder $data/lftp/$folder; quit" 127.0.0.1 >/dev/null
-    end=$(seconds)
-    same_tree "$folder" "$data/lftp/$folder"
-    times+=("$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }')")
-  done
-  report "lftp mirror /$folder" "$files" "$bytes" "${times[@]}"
+  report "ours /$folder, production waits" "$files" "$bytes" "${production[@]}"
+  report "ours /$folder, zero waits" "$files" "$bytes" "${zero[@]}"
+  report "WinINet floor /$folder" "$files" "$bytes" "${floor[@]}"
+  report "lftp mirror /$folder" "$files" "$bytes" "${mirror[@]}"
 done
 echo "every run's files matched the server's byte for byte"
