@@ -141,17 +141,33 @@ run_lftp() {
   awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }'
 }
 
-# The four take turns within each run, so that what the machine does
-# meanwhile (other builds, the disk catching up) falls on all of them alike.
+# Wine's WinINet keeps a copy of every FTP download in the internet cache
+# whatever the flags say; emptied before each download, it neither fills the
+# disk nor makes a later download pay for the cache the earlier ones left.
+empty_cache() {
+  rm -rf "$build"/wineprefix/drive_c/users/*/AppData/Local/Microsoft/Windows/INetCache/* \
+    2>/dev/null || true
+}
+
+# The four take turns within each run, in the opposite order every other
+# run, so that what the machine does meanwhile (other builds, the disk
+# catching up after the download before) falls on all of them alike.
 for folder in $folders; do
   files=$(find "$data/root/$folder" -type f | wc -l)
   bytes=$(find "$data/root/$folder" -type f -printf '%s\n' | awk '{ s += $1 } END { print s }')
   production=() zero=() floor=() mirror=()
-  for _ in $(seq "$runs"); do
-    production+=("$(run_ours "$folder" production)")
-    zero+=("$(run_ours "$folder" zero)")
-    floor+=("$(run_floor "$folder")")
-    mirror+=("$(run_lftp "$folder")")
+  for run in $(seq "$runs"); do
+    order="production zero floor lftp"
+    [ $((run % 2)) -eq 0 ] && order="lftp floor zero production"
+    for what in $order; do
+      empty_cache
+      case $what in
+        production) production+=("$(run_ours "$folder" production)") ;;
+        zero) zero+=("$(run_ours "$folder" zero)") ;;
+        floor) floor+=("$(run_floor "$folder")") ;;
+        lftp) mirror+=("$(run_lftp "$folder")") ;;
+      esac
+    done
   done
   report "ours /$folder, production waits" "$files" "$bytes" "${production[@]}"
   report "ours /$folder, zero waits" "$files" "$bytes" "${zero[@]}"
