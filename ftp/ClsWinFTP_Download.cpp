@@ -22,6 +22,10 @@ constexpr DWORD kFirstChunkBytes = 16 * 1024;
 constexpr DWORD kLargestChunkBytes = 1024 * 1024;
 constexpr ULONGLONG kQuickChunkMs = 50;
 constexpr ULONGLONG kSlowChunkMs = 200;
+// The message loop runs between chunks, but no more often than anyone could
+// notice: from a fast server a chunk takes a millisecond or two, and letting
+// the loop run after every one of them cost a fifth of the speed.
+constexpr ULONGLONG kPumpIntervalMs = 50;
 
 // Added to a file's name while its transfer runs.
 constexpr wchar_t kPartSuffix[] = L".nvpart";
@@ -160,6 +164,7 @@ DWORD ClsWinFTP::ReceiveFile(const std::wstring& serverFileId, const std::wstrin
     } else {
       DWORD chunk = kFirstChunkBytes;
       std::vector<char> buffer(chunk);
+      ULONGLONG pumped = 0;  // so that the first chunk lets the loop run
       for (;;) {
         DWORD got = 0;
         const ULONGLONG began = GetTickCount64();
@@ -184,7 +189,11 @@ DWORD ClsWinFTP::ReceiveFile(const std::wstring& serverFileId, const std::wstrin
           chunk /= 2;
         }
         // Cancel is handled here; it may also have closed the handles.
-        Pump();
+        const ULONGLONG now = GetTickCount64();
+        if (now - pumped >= kPumpIntervalMs) {
+          Pump();
+          pumped = now;
+        }
         if (stopFlag_ != 0 || !remote) {
           error = ERROR_INTERNET_OPERATION_CANCELLED;
           break;
