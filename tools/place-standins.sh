@@ -3,14 +3,15 @@
 # prefix, where the programs look for them: powershell.exe in the Windows
 # folder's system32\WindowsPowerShell\v1.0, timeout.exe in system32; the same
 # again below syswow64, which 32-bit programs see as system32.
-#   tools/place-standins.sh BUILD_DIR
+#   tools/place-standins.sh BUILD_DIR [PREFIX]    (default: BUILD_DIR/wineprefix)
 # Idempotent: a file already in place and unchanged is left alone. Never run
 # it against a real Windows installation: the stand-ins only imitate.
 set -euo pipefail
 
-build=$(cd "${1:?usage: place-standins.sh BUILD_DIR}" && pwd)
+build=$(cd "${1:?usage: place-standins.sh BUILD_DIR [PREFIX]}" && pwd)
+prefix=${2:-$build/wineprefix}
 standins="$build/bin/standins"
-windows="$build/wineprefix/drive_c/windows"
+windows="$prefix/drive_c/windows"
 [ -d "$standins" ] || exit 0
 # Without a prefix yet there is nothing to do: wine-prefix.sh calls us again.
 [ -d "$windows/system32" ] || exit 0
