@@ -1,0 +1,388 @@
+#!/usr/bin/python3
+"""What an installation left on the demo's Wine machine, and what is left of
+it after the removal; used by tools/demo.sh.
+
+    demo_report.py snapshot OUT.json
+    demo_report.py installed BEFORE.json SETUP_LOG SERVER_LOG PACKAGE_DIR TIMES.json HOLDS
+    demo_report.py leftovers BEFORE.json SETUP_LOG
+    demo_report.py lftp-commands SETUP_LOG TARGET_DIR
+    demo_report.py uninstall-command SETUP_LOG
+
+The prefix is $WINEPREFIX; Wine is started with $NORVALE_WINE.  "installed"
+exits 1 when the product is not installed, "leftovers" when something of it
+remains.  Registry values are read with Wine's own reg.exe, in the 64-bit
+view (where the Uninstall entry goes) and, for the values written into both
+views, in the 32-bit view too.
+"""
+
+import datetime
+import json
+import os
+import re
+import subprocess
+import sys
+
+UNINSTALL = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
+LAYERS = r"HKLM\Software\Microsoft\Windows NT\CurrentVersion\AppCompatFlags\Layers"
+FONTS = r"HKLM\Software\Microsoft\Windows NT\CurrentVersion\Fonts"
+CLASSES = r"HKLM\Software\Classes"
+VIEWS = ("64", "32")
+
+# Files Wine itself writes while programs run; they say nothing about the product.
+NOISE = re.compile(
+    r"^(windows/(temp|logs|installer|inf)/|windows/system32/(spool|tasks)/|"
+    r"users/[^/]+/(temp|appdata/local/microsoft/windows/(inetcache|history|inetcookies))/|"
+    r"users/[^/]+/appdata/local/temp/|programdata/microsoft/windows/wer/)",
+    re.IGNORECASE)
+
+
+def prefix():
+    return os.environ["WINEPREFIX"]
+
+
+def drive_c():
+    return os.path.join(prefix(), "drive_c")
+
+
+def unix_path(win):
+    """C:\\a\\b inside the prefix; None for another drive."""
+    m = re.match(r"^\s*[cC]:\\?(.*)$", win or "")
+    if not m:
+        return None
+    return os.path.join(drive_c(), *[p for p in m.group(1).split("\\") if p])
+
+
+def reg_query(key, view, recurse=False):
+    """{subkey: {name: (type, value)}} of a key; {} when it does not exist."""
+    args = [os.environ["NORVALE_WINE"], "reg", "query", key, "/reg:" + view]
+    if recurse:
+        args.append("/s")
+    env = dict(os.environ, LC_ALL="ja_JP.UTF-8")
+    run = subprocess.run(args, cwd=drive_c(), env=env, stdin=subprocess.DEVNULL,
+                         stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    if run.returncode != 0:
+        return {}
+    result, current = {}, None
+    for line in run.stdout.decode("cp932", "replace").splitlines():
+        if line.startswith("HKEY_"):
+            current = result.setdefault(line.strip(), {})
+        elif current is not None and line.startswith("    "):
+            m = re.match(r"^    (.*?)    (REG_\w+)    ?(.*)$", line)
+            if m:
+                current[m.group(1)] = (m.group(2), m.group(3))
+    return result
+
+
+def values(key, view):
+    found = reg_query(key, view)
+    return next(iter(found.values()), {}) if found else {}
+
+
+def key_exists(key, view):
+    return bool(reg_query(key, view))
+
+
+def all_files(root):
+    """Paths below root (relative, with "/"), files and folders."""
+    out = []
+    for base, dirs, files in os.walk(root):
+        rel = os.path.relpath(base, root)
+        for name in dirs + files:
+            out.append(name if rel == "." else rel.replace(os.sep, "/") + "/" + name)
+    return out
+
+
+def snapshot(out):
+    state = {
+        "files": sorted(p for p in all_files(drive_c()) if not NOISE.match(p + "/")),
+        "fonts": {v: sorted(values(FONTS, v)) for v in VIEWS},
+    }
+    with open(out, "w", encoding="utf-8") as f:
+        json.dump(state, f)
+
+
+def read_setup_log(path):
+    """{section: [(key, value)]} of "Setup.log" (code page 932, comments skipped)."""
+    sections, current = {}, None
+    with open(path, "rb") as f:
+        text = f.read().decode("cp932", "replace")
+    for line in text.splitlines():
+        if line.startswith("["):
+            current = sections.setdefault(line[1:line.find("]")], [])
+        elif current is not None and "=" in line and not line.startswith(";"):
+            key, _, value = line.partition("=")
+            current.append((key, value))
+    return sections
+
+
+def first(section, key):
+    return next((v for k, v in section if k.lower() == key.lower()), "")
+
+
+def shortcuts(log):
+    return [v for k, v in log.get("ショートカット", []) if k.startswith("ShortCut")]
+
+
+def associations(log):
+    """[(ext, id)] of the record's file associations."""
+    entries, current = [], {}
+    for k, v in log.get("APファイルリンク", []):
+        m = re.match(r"^ext\d+_(ext|id)$", k)
+        if m:
+            current[m.group(1)] = v
+            if len(current) == 2:
+                entries.append((current["ext"], current["id"]))
+                current = {}
+    return entries
+
+
+def admin_programs(log):
+    return [v for k, v in log.get("管理者権限", []) if k.lower().startswith("exe")]
+
+
+def downloads(log):
+    """[(src, dst)] of the record's [Download] section."""
+    section = log.get("Download", [])
+    srcs = [v for k, v in section if re.match(r"^src\d+$", k)]
+    dsts = [v for k, v in section if re.match(r"^dst\d+$", k)]
+    return list(zip(srcs, dsts))
+
+
+def lftp_commands(setup_log, target):
+    """lftp commands fetching what the installer downloaded, one folder per entry."""
+    for n, (src, _) in enumerate(downloads(read_setup_log(setup_log)), 1):
+        local = os.path.join(target, "%03d" % n)
+        quoted = '"' + src.replace('"', '\\"') + '"'
+        if src.endswith("/"):
+            print(f'mirror {quoted} "{local}"')
+        else:
+            print(f'!mkdir -p "{local}"')
+            print(f'get -O "{local}" {quoted}')
+
+
+def layers_for(folder):
+    """{view: [program]} of the run-as-administrator values below the folder."""
+    folder = folder.rstrip("\\").lower() + "\\"
+    return {v: sorted(n for n in values(LAYERS, v) if n.lower().startswith(folder))
+            for v in VIEWS}
+
+
+def new_fonts(before):
+    found = {}
+    for v in VIEWS:
+        now = values(FONTS, v)
+        for name in sorted(set(now) - set(before["fonts"][v])):
+            found[name] = now[name][1]
+    return found
+
+
+def expected_files(outdir, app, holds):
+    """{unix path: size} of the package's manifest below the install folder, for
+    the lines whose requirements all hold."""
+    expected = {}
+    with open(os.path.join(outdir, "manifest.tsv"), encoding="utf-8") as f:
+        for line in f:
+            fields = line.rstrip("\r\n").split("\t")
+            if len(fields) != 3:
+                continue
+            requirements, target, source = fields
+            if all(r in holds for r in requirements.split(",") if r):
+                path = os.path.join(app, *target.split("\\"))
+                expected[path] = os.path.getsize(os.path.join(outdir, source))
+    return expected
+
+
+def tree_size(root):
+    count = size = 0
+    for base, _, files in os.walk(root):
+        for name in files:
+            count += 1
+            size += os.path.getsize(os.path.join(base, name))
+    return count, size
+
+
+def server_times(log_path, since, until):
+    """(first line, last completed transfer) of the server's log between two times (epoch s)."""
+    start = end = None
+    pattern = re.compile(r"^(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d),(\d{3}) (.*)$")
+    with open(log_path, encoding="utf-8", errors="replace") as f:
+        for line in f:
+            m = pattern.match(line)
+            if not m:
+                continue
+            at = datetime.datetime.strptime(m.group(1), "%Y-%m-%d %H:%M:%S").timestamp() + \
+                int(m.group(2)) / 1000
+            if at < since or at > until:
+                continue
+            if start is None:
+                start = at
+            if "-> 226" in m.group(3):
+                end = at
+    return start, end
+
+
+def installed(before_path, setup_log, server_log, package_dir, times_path, holds):
+    with open(before_path, encoding="utf-8") as f:
+        before = json.load(f)
+    with open(times_path, encoding="utf-8") as f:
+        times = json.load(f)
+    if not os.path.isfile(setup_log):
+        print("NOT INSTALLED: no install record " + setup_log)
+        return 1
+    log = read_setup_log(setup_log)
+    setup = log.get("Setup", [])
+    app_win, app_id = first(setup, "AppDir"), first(setup, "AppId")
+    app = unix_path(app_win)
+    problems = []
+
+    print(f"install folder: {app_win}")
+    run = times["finished"] - times["install_pressed"]
+    print(f"install run: {run:.1f} s (Install pressed -> finish page shown)")
+    start, end = server_times(server_log, times["install_pressed"], times["finished"])
+    if start and end:
+        share = end - start
+        print(f"  of which the download: {share:.1f} s ({100 * share / run:.0f} %), from the FTP "
+              "server's log: its first command after the press to its last completed transfer")
+    if "lftp" in times:
+        print(f"  lftp mirror of the same files from the same server: {times['lftp']:.1f} s")
+
+    count, size = tree_size(app)
+    uninst_count, uninst_size = tree_size(os.path.join(app, "Uninst"))
+    print(f"files installed: {count} files, {size} bytes below the install folder "
+          f"(Uninst: {uninst_count} files, {uninst_size} bytes)")
+    expected = expected_files(package_dir, app, set(holds.split(",")))
+    missing = [p for p, s in expected.items()
+               if not os.path.isfile(p) or os.path.getsize(p) != s]
+    print(f"  the package's manifest for these choices ({holds}): {len(expected)} files, "
+          f"{sum(expected.values())} bytes; present with their sizes: "
+          f"{len(expected) - len(missing)} of {len(expected)}")
+    for p in missing[:10]:
+        print("  missing or of another size: " + os.path.relpath(p, drive_c()))
+    if missing or not expected:
+        problems.append("package files")
+
+    entry = values(UNINSTALL + "\\" + app_id, "64")
+    print(f"Uninstall entry {app_id} (64-bit view):" + ("" if entry else " MISSING"))
+    for name, (kind, value) in entry.items():
+        print(f"  {name} = {value}  ({kind})")
+    if not entry:
+        problems.append("Uninstall entry")
+
+    links = shortcuts(log)
+    print(f"shortcuts: {len(links)}  (group: {first(log.get('ショートカット', []), 'Group')})")
+    for link in links:
+        here = os.path.isfile(unix_path(link) or "")
+        print(f"  {'ok     ' if here else 'MISSING'} {link}")
+        if not here:
+            problems.append("shortcut " + link)
+
+    fonts = new_fonts(before)
+    print(f"fonts added: {len(fonts)}")
+    for name, value in fonts.items():
+        print(f"  {name} = {value}")
+
+    links = associations(log)
+    print(f"file associations: {len(links)}")
+    for ext, prog in links:
+        command = values(CLASSES + "\\" + prog + r"\shell\open\command", "64").get("(既定)") or \
+            values(CLASSES + "\\" + prog + r"\shell\open\command", "64").get("(Default)")
+        ext_value = next(iter(values(CLASSES + "\\" + ext, "64").values()), ("", ""))[1]
+        print(f"  {ext} -> {ext_value or 'MISSING'}; {prog} opens with "
+              f"{command[1] if command else 'MISSING'}")
+        if not ext_value:
+            problems.append("association " + ext)
+
+    layers = layers_for(app_win)
+    print("administrator values (AppCompatFlags Layers):")
+    for view in VIEWS:
+        found = values(LAYERS, view)
+        for name in layers[view]:
+            print(f"  {view}-bit view: {name} = {found[name][1]}")
+    wanted = admin_programs(log)
+    for program in wanted:
+        if not all(any(n.lower() == program.lower() for n in layers[v]) for v in VIEWS):
+            problems.append("administrator value " + program)
+            print(f"  MISSING in a view: {program}")
+
+    print(f"Setup.log: {os.path.getsize(setup_log)} bytes")
+    if problems:
+        print("NOT INSTALLED completely: " + ", ".join(problems))
+        return 1
+    return 0
+
+
+def leftovers(before_path, setup_log):
+    with open(before_path, encoding="utf-8") as f:
+        before = json.load(f)
+    log = read_setup_log(setup_log)
+    setup = log.get("Setup", [])
+    app_win, app_id = first(setup, "AppDir"), first(setup, "AppId")
+    left = []
+
+    if os.path.exists(unix_path(app_win)):
+        left.append(f"install folder {app_win}: " + ", ".join(all_files(unix_path(app_win))[:8]))
+    for view in VIEWS:
+        if key_exists(UNINSTALL + "\\" + app_id, view):
+            left.append(f"Uninstall entry ({view}-bit view)")
+    for link in shortcuts(log):
+        if os.path.exists(unix_path(link) or ""):
+            left.append("shortcut " + link)
+    group = first(log.get("ショートカット", []), "Group")
+    if group and os.path.exists(unix_path(group) or ""):
+        left.append("program group " + group)
+    for ext, prog in associations(log):
+        for key in (ext, prog):
+            if key_exists(CLASSES + "\\" + key, "64"):
+                left.append("association key " + key)
+    for view, names in layers_for(app_win).items():
+        left.extend(f"administrator value ({view}-bit view) {n}" for n in names)
+    uninstaller = app_win.rstrip("\\") + r"\Uninst\Dekant00.exe"
+    for fonts in [new_fonts(before)]:
+        left.extend(f"font {name}" for name in fonts)
+
+    now = set(p for p in all_files(drive_c()) if not NOISE.match(p + "/"))
+    added = sorted(now - set(before["files"]))
+    temp = os.path.join("users")
+    deleteme = [p for p in all_files(os.path.join(drive_c(), temp))
+                if p.lower().endswith("/deleteme.cmd")]
+    left.extend("command file users/" + p for p in deleteme)
+
+    print(f"after the removal ({uninstaller} /S):")
+    if left:
+        for item in left:
+            print("  LEFT: " + item)
+    else:
+        print("  nothing of the product is left: install folder, Uninstall entry, shortcuts, "
+              "program group, associations, administrator values and fonts are gone")
+    others = [p for p in added if not p.lower().startswith("norvalesetup")]
+    if others:
+        print("  other new paths in the prefix since before the installation (not the product's "
+              "by the record):")
+        for p in others[:20]:
+            print("    " + p)
+    return 1 if left else 0
+
+
+def main():
+    command, args = sys.argv[1], sys.argv[2:]
+    if command == "snapshot":
+        snapshot(*args)
+        return 0
+    if command == "installed":
+        return installed(*args)
+    if command == "leftovers":
+        return leftovers(*args)
+    if command == "uninstall-command":
+        log = read_setup_log(args[0]).get("Setup", [])
+        entry = values(UNINSTALL + "\\" + first(log, "AppId"), "64")
+        print(entry.get("UninstallString", ("", ""))[1])
+        return 0
+    if command == "lftp-commands":
+        lftp_commands(*args)
+        return 0
+    print(__doc__, file=sys.stderr)
+    return 2
+
+
+if __name__ == "__main__":
+    sys.exit(main())
