@@ -204,7 +204,7 @@ click() {
 
 # What the walk chooses: the first option of the one option group (preset),
 # the tasks as preset plus task 2 ticked, and this install folder.
-install_folder='C:\Norvale POS'
+install_folder='C:\Shop\Norvale POS'
 holds=64bit,win10,opt1,task1,task2,task3
 
 echo "starting the installer on display $DISPLAY ..."
@@ -287,20 +287,24 @@ set -e
 # --- The silent removal ------------------------------------------------------------------
 left_status=0
 if [ -f "$outdir/Setup.log" ]; then
-  uninstall=$(python3 "$root/tools/demo_report.py" uninstall-command "$outdir/Setup.log")
+  # The quiet uninstall command as the Uninstall entry holds it: program, then "/S".
+  mapfile -t uninstall < <(python3 "$root/tools/demo_report.py" uninstall-command "$outdir/Setup.log")
   say ""
-  say "=== removal: $uninstall /S ==="
-  if [ -n "$uninstall" ]; then
-    (cd "$drive_c" && exec env LC_ALL=ja_JP.UTF-8 "$NORVALE_WINE" "$uninstall" /S) \
+  say "=== removal: ${uninstall[*]:-(no quiet uninstall command registered)} ==="
+  if [ ${#uninstall[@]} -gt 0 ]; then
+    (cd "$drive_c" && exec env LC_ALL=ja_JP.UTF-8 "$NORVALE_WINE" "${uninstall[@]}") \
       </dev/null >"$work/uninstaller.log" 2>&1 &
     uninstaller_pid=$!
+    removal_started=$(date +%s.%N)
     window=
     wait_until 20 eval 'find_window " UnInstaller Ver " || ! kill -0 "$uninstaller_pid" 2>/dev/null' || true
     [ -z "$window" ] || shot uninstall-progress 2>/dev/null || true
     wait "$uninstaller_pid" || true
+    uninstaller_seconds=$(since "$removal_started")
     # "DeleteMe.cmd" goes on after the uninstaller has ended; Wine's server
     # ends once it and every other program of the prefix are done.
     timeout 120 wineserver -w || say "the prefix's programs were still running after 120 s"
+    say "uninstaller: $uninstaller_seconds s; with \"DeleteMe.cmd\" done: $(since "$removal_started") s"
   fi
   set +e
   python3 "$root/tools/demo_report.py" leftovers "$work/before.json" "$outdir/Setup.log" \

@@ -6,7 +6,7 @@ it after the removal; used by tools/demo.sh.
     demo_report.py installed BEFORE.json SETUP_LOG SERVER_LOG PACKAGE_DIR TIMES.json HOLDS
     demo_report.py leftovers BEFORE.json SETUP_LOG
     demo_report.py lftp-commands SETUP_LOG TARGET_DIR
-    demo_report.py uninstall-command SETUP_LOG
+    demo_report.py uninstall-command SETUP_LOG   (the quiet command, one word a line)
 
 The prefix is $WINEPREFIX; Wine is started with $NORVALE_WINE.  "installed"
 exits 1 when the product is not installed, "leftovers" when something of it
@@ -76,6 +76,11 @@ def reg_query(key, view, recurse=False):
 def values(key, view):
     found = reg_query(key, view)
     return next(iter(found.values()), {}) if found else {}
+
+
+def default_value(key, view="64"):
+    """The key's unnamed value; reg.exe names it "(Default)" in the locale's words."""
+    return next((v for n, (_, v) in values(key, view).items() if n.startswith("(")), "")
 
 
 def key_exists(key, view):
@@ -148,6 +153,17 @@ def downloads(log):
     return list(zip(srcs, dsts))
 
 
+def split_command(line):
+    """A command line's program and arguments: a quoted program path may hold
+    blanks; the arguments are separated by blanks."""
+    line = line.strip()
+    if line.startswith('"'):
+        program, _, rest = line[1:].partition('"')
+    else:
+        program, _, rest = line.partition(" ")
+    return [program] + rest.split() if program else []
+
+
 def lftp_commands(setup_log, target):
     """lftp commands fetching what the installer downloaded, one folder per entry."""
     for n, (src, _) in enumerate(downloads(read_setup_log(setup_log)), 1):
@@ -202,9 +218,12 @@ def tree_size(root):
 
 
 def server_times(log_path, since, until):
-    """(first line, last completed transfer) of the server's log between two times (epoch s)."""
-    start = end = None
+    """What the server's log holds between two times (epoch s): the first line's
+    and the last completed transfer's time, the sessions, the files sent, their
+    bytes and the seconds spent sending them."""
+    found = {"start": None, "end": None, "sessions": 0, "files": 0, "bytes": 0, "sending": 0.0}
     pattern = re.compile(r"^(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d),(\d{3}) (.*)$")
+    sent = re.compile(r"\] RETR .* completed=1 bytes=(\d+) seconds=([\d.]+)")
     with open(log_path, encoding="utf-8", errors="replace") as f:
         for line in f:
             m = pattern.match(line)
@@ -214,11 +233,19 @@ def server_times(log_path, since, until):
                 int(m.group(2)) / 1000
             if at < since or at > until:
                 continue
-            if start is None:
-                start = at
-            if "-> 226" in m.group(3):
-                end = at
-    return start, end
+            text = m.group(3)
+            if found["start"] is None:
+                found["start"] = at
+            if "-> 226" in text:
+                found["end"] = at
+            if "FTP session opened" in text:
+                found["sessions"] += 1
+            s = sent.search(text)
+            if s:
+                found["files"] += 1
+                found["bytes"] += int(s.group(1))
+                found["sending"] += float(s.group(2))
+    return found
 
 
 def installed(before_path, setup_log, server_log, package_dir, times_path, holds):
@@ -238,11 +265,14 @@ def installed(before_path, setup_log, server_log, package_dir, times_path, holds
     print(f"install folder: {app_win}")
     run = times["finished"] - times["install_pressed"]
     print(f"install run: {run:.1f} s (Install pressed -> finish page shown)")
-    start, end = server_times(server_log, times["install_pressed"], times["finished"])
-    if start and end:
-        share = end - start
+    server = server_times(server_log, times["install_pressed"], times["finished"])
+    if server["start"] and server["end"]:
+        share = server["end"] - server["start"]
         print(f"  of which the download: {share:.1f} s ({100 * share / run:.0f} %), from the FTP "
-              "server's log: its first command after the press to its last completed transfer")
+              "server's log: its first line after the press to its last completed transfer")
+        print(f"    {server['files']} files, {server['bytes']} bytes sent in "
+              f"{server['sending']:.2f} s; {server['sessions']} FTP sessions (connect, login, "
+              f"quit) around them: the time goes between the transfers, not into them")
     if "lftp" in times:
         print(f"  lftp mirror of the same files from the same server: {times['lftp']:.1f} s")
 
@@ -284,11 +314,9 @@ def installed(before_path, setup_log, server_log, package_dir, times_path, holds
     links = associations(log)
     print(f"file associations: {len(links)}")
     for ext, prog in links:
-        command = values(CLASSES + "\\" + prog + r"\shell\open\command", "64").get("(既定)") or \
-            values(CLASSES + "\\" + prog + r"\shell\open\command", "64").get("(Default)")
-        ext_value = next(iter(values(CLASSES + "\\" + ext, "64").values()), ("", ""))[1]
-        print(f"  {ext} -> {ext_value or 'MISSING'}; {prog} opens with "
-              f"{command[1] if command else 'MISSING'}")
+        command = default_value(CLASSES + "\\" + prog + r"\shell\open\command")
+        ext_value = default_value(CLASSES + "\\" + ext)
+        print(f"  {ext} -> {ext_value or 'MISSING'}; {prog} opens with {command or 'MISSING'}")
         if not ext_value:
             problems.append("association " + ext)
 
@@ -298,9 +326,10 @@ def installed(before_path, setup_log, server_log, package_dir, times_path, holds
         found = values(LAYERS, view)
         for name in layers[view]:
             print(f"  {view}-bit view: {name} = {found[name][1]}")
-    wanted = admin_programs(log)
-    for program in wanted:
-        if not all(any(n.lower() == program.lower() for n in layers[v]) for v in VIEWS):
+    # A 32-bit installer on 64-bit Windows writes both views; a 64-bit one its own.
+    views = VIEWS if os.environ.get("NORVALE_ARCH") == "i686" else ("64",)
+    for program in admin_programs(log):
+        if not all(any(n.lower() == program.lower() for n in layers[v]) for v in views):
             problems.append("administrator value " + program)
             print(f"  MISSING in a view: {program}")
 
@@ -336,17 +365,14 @@ def leftovers(before_path, setup_log):
                 left.append("association key " + key)
     for view, names in layers_for(app_win).items():
         left.extend(f"administrator value ({view}-bit view) {n}" for n in names)
+    left.extend(f"font value {name}" for name in new_fonts(before))
+
+    everything = all_files(drive_c())
+    added = sorted(set(p for p in everything if not NOISE.match(p + "/")) - set(before["files"]))
+    left.extend("font file " + p for p in added if p.lower().startswith("windows/fonts/"))
+    left.extend("command file " + p for p in everything if p.lower().endswith("/deleteme.cmd"))
+
     uninstaller = app_win.rstrip("\\") + r"\Uninst\Dekant00.exe"
-    for fonts in [new_fonts(before)]:
-        left.extend(f"font {name}" for name in fonts)
-
-    now = set(p for p in all_files(drive_c()) if not NOISE.match(p + "/"))
-    added = sorted(now - set(before["files"]))
-    temp = os.path.join("users")
-    deleteme = [p for p in all_files(os.path.join(drive_c(), temp))
-                if p.lower().endswith("/deleteme.cmd")]
-    left.extend("command file users/" + p for p in deleteme)
-
     print(f"after the removal ({uninstaller} /S):")
     if left:
         for item in left:
@@ -354,7 +380,9 @@ def leftovers(before_path, setup_log):
     else:
         print("  nothing of the product is left: install folder, Uninstall entry, shortcuts, "
               "program group, associations, administrator values and fonts are gone")
-    others = [p for p in added if not p.lower().startswith("norvalesetup")]
+    app_rel = os.path.relpath(unix_path(app_win), drive_c()).replace(os.sep, "/").lower()
+    others = [p for p in added
+              if not p.lower().startswith(("norvalesetup", "windows/fonts/", app_rel))]
     if others:
         print("  other new paths in the prefix since before the installation (not the product's "
               "by the record):")
@@ -375,7 +403,7 @@ def main():
     if command == "uninstall-command":
         log = read_setup_log(args[0]).get("Setup", [])
         entry = values(UNINSTALL + "\\" + first(log, "AppId"), "64")
-        print(entry.get("UninstallString", ("", ""))[1])
+        print("\n".join(split_command(entry.get("QuietUninstallString", ("", ""))[1])))
         return 0
     if command == "lftp-commands":
         lftp_commands(*args)

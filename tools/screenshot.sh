@@ -27,9 +27,10 @@ shift
 [ -f "$program" ] || { echo "no such program: $program" >&2; exit 2; }
 
 # Packages for the picture: the X server, its authority file, ImageMagick's
-# import, and a Japanese font for the captions.
+# import, a Japanese font for the captions and Wine's own fonts (Marlett
+# draws the caption buttons).
 missing=()
-for p in xvfb xauth imagemagick fonts-ipafont-gothic; do
+for p in xvfb xauth imagemagick fonts-ipafont-gothic fonts-wine; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ]; then
@@ -77,6 +78,10 @@ if [ ! -e "$WINEPREFIX/.norvale-shot-ready" ]; then
   rm -f "$WINEPREFIX/dosdevices/z:"
   touch "$WINEPREFIX/.norvale-shot-ready"
 fi
+# Wine looks for Marlett among the Windows fonts only.
+marlett=/usr/share/wine/fonts/marlett.ttf
+[ ! -f "$marlett" ] || cmp -s "$marlett" "$WINEPREFIX/drive_c/windows/Fonts/marlett.ttf" ||
+  cp "$marlett" "$WINEPREFIX/drive_c/windows/Fonts/"
 # The profile's folders become the prefix's own, never links to this home.
 "$(dirname "$0")/wine-prefix-links.sh" "$WINEPREFIX" --fix
 ln -sfn "$(dirname "$program")" "$WINEPREFIX/dosdevices/s:"

@@ -100,7 +100,7 @@ class ManifestTest(unittest.TestCase):
 
 
 class ServerLogTest(unittest.TestCase):
-    def test_download_spans_first_line_to_last_completed_transfer_in_the_window(self):
+    def test_download_is_what_the_log_holds_between_the_press_and_the_finish_page(self):
         def stamp(seconds):
             at = datetime.datetime(2026, 12, 9, 12, 0, 0) + datetime.timedelta(seconds=seconds)
             return at.strftime("%Y-%m-%d %H:%M:%S") + ",%03d" % (at.microsecond // 1000)
@@ -110,6 +110,8 @@ class ServerLogTest(unittest.TestCase):
             stamp(10.5) + " 127.0.0.1:2-[] FTP session opened (connect)",
             stamp(11) + " 127.0.0.1:2-[norvale] <- RETR /norvale/pkg/core.zip",
             stamp(12.25) + " 127.0.0.1:2-[norvale] -> 226 Transfer complete.",
+            stamp(12.25) + " 127.0.0.1:2-[norvale] RETR /srv/norvale/pkg/core.zip completed=1 "
+                           "bytes=263306 seconds=0.004",
             stamp(13) + " 127.0.0.1:2-[norvale] <- QUIT",
             stamp(40) + " 127.0.0.1:3-[norvale] -> 226 Transfer complete.",  # lftp, later
         ]
@@ -117,9 +119,11 @@ class ServerLogTest(unittest.TestCase):
             path = os.path.join(d, "server.log")
             with open(path, "w", encoding="utf-8") as f:
                 f.write("\n".join(lines) + "\n")
-            start, end = demo_report.server_times(path, base + 10, base + 30)
-        self.assertAlmostEqual(start - base, 10.5, places=2)
-        self.assertAlmostEqual(end - base, 12.25, places=2)
+            found = demo_report.server_times(path, base + 10, base + 30)
+        self.assertAlmostEqual(found["start"] - base, 10.5, places=2)
+        self.assertAlmostEqual(found["end"] - base, 12.25, places=2)
+        self.assertEqual((found["sessions"], found["files"], found["bytes"]), (1, 1, 263306))
+        self.assertAlmostEqual(found["sending"], 0.004)
 
 
 class PathTest(unittest.TestCase):
