@@ -204,7 +204,7 @@ click() {
 
 # What the walk chooses: the first option of the one option group (preset),
 # the tasks as preset plus task 2 ticked, and this install folder.
-install_folder='C:\Shop\Norvale POS'
+install_folder='C:\Norvale POS Demo'
 holds=64bit,win10,opt1,task1,task2,task3
 
 echo "starting the installer on display $DISPLAY ..."
