@@ -32,21 +32,13 @@ wait_until() {
 }
 since() { awk -v a="$1" -v b="$(date +%s.%N)" 'BEGIN { printf "%.3f\n", b - a }'; }
 : >"$outdir/report.txt"
-rm -f "$outdir"/page*.png
+rm -f "$outdir"/page*.png "$outdir"/uninstall-*.png
 
 # --- What the demo needs on this machine --------------------------------------
 "$root/tools/deps.sh"
-missing=()
-for p in xdotool lftp imagemagick fonts-ipafont-gothic fonts-wine; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  SUDO=
-  [ "$(id -u)" -eq 0 ] || SUDO=sudo
-  export DEBIAN_FRONTEND=noninteractive
-  $SUDO apt-get update -qq
-  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+# The X server, key presses and clicks, pictures, a Japanese font and Wine's own
+# (Marlett draws the caption buttons), and lftp to compare the download with.
+"$root/tools/deps.sh" xvfb xdotool imagemagick fonts-ipafont-gothic fonts-wine lftp
 
 . "$root/tools/wine-arch.sh"
 norvale_use_arch "$root"
@@ -75,6 +67,15 @@ else
 fi
 
 # --- Package and FTP server ------------------------------------------------------
+demo_prefix=$build/wineprefix-demo
+server_pid=
+xvfb_pid=
+# This prefix's Wine, the X server and the FTP server end with the demo.
+cleanup() {
+  [ ! -d "$demo_prefix" ] || WINEPREFIX=$demo_prefix wineserver -k 2>/dev/null || true
+  [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true
+  [ -z "$server_pid" ] || kill "$server_pid" 2>/dev/null || true
+}
 work=$build/demo
 mkdir -p "$work"
 /usr/bin/python3 "$root/demo/make_package.py" "$outdir" --program "$sample_exe" \
@@ -88,8 +89,9 @@ rm -f "$server_state" "$server_log"
   --state-file "$server_state" --log "$server_log" --user norvale --password norvale \
   --port 0 --idle-timeout 900 >/dev/null 2>&1 &
 server_pid=$!
+trap cleanup EXIT
 
-export WINEPREFIX=$build/wineprefix-demo
+export WINEPREFIX=$demo_prefix
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEARCH=win64
@@ -98,44 +100,19 @@ unset DISPLAY
 # Only Wine gets the Japanese locale; this shell cannot load it.
 wine() { env LC_ALL=ja_JP.UTF-8 "$NORVALE_WINE" "$@"; }
 
-xvfb_pid=
-cleanup() {
-  wineserver -k 2>/dev/null || true
-  [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true
-  kill "$server_pid" 2>/dev/null || true
-}
-trap cleanup EXIT
 
 wait_until 10 test -s "$server_state" || fail "the FTP server did not start (see $server_log)"
 port=$(python3 -c 'import json,sys; print(json.load(open(sys.argv[1]))["port"])' "$server_state")
 
 # --- A fresh Wine prefix -----------------------------------------------------------
 echo "making a fresh Wine prefix: $WINEPREFIX ..."
-if [ ! -e "$LOCPATH/ja_JP.UTF-8/LC_CTYPE" ]; then
-  mkdir -p "$LOCPATH"
-  localedef -i ja_JP -f UTF-8 "$LOCPATH/ja_JP.UTF-8" 2>/dev/null || \
-    [ -e "$LOCPATH/ja_JP.UTF-8/LC_CTYPE" ]
-fi
 wineserver -k 2>/dev/null || true
 rm -rf "$WINEPREFIX"
-wine wineboot -i </dev/null >/dev/null 2>&1
-wineserver -w
-wine reg add 'HKCU\Software\Wine' /v Version /d win10 /f </dev/null >/dev/null 2>&1
-# The programs' faces, drawn with the IPA font.
-for face in 'ＭＳ Ｐゴシック' 'ＭＳ ゴシック' 'ＭＳ Ｐ明朝' 'ＭＳ 明朝' 'MS UI Gothic'; do
-  wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /d 'IPAPGothic' /f \
-    </dev/null >/dev/null 2>&1
-done
-wineserver -w
-# Nothing of this machine is reachable from inside.
-rm -f "$WINEPREFIX/dosdevices/z:"
-"$root/tools/wine-prefix-links.sh" "$WINEPREFIX" --fix
+"$root/tools/wine-prefix-display.sh" "$WINEPREFIX" "$build"
 "$root/tools/place-standins.sh" "$build" "$WINEPREFIX"
-# Wine draws the windows' frames itself (no window manager runs on the
-# display), with its own Marlett font for the caption buttons.
+# No window manager runs on the display: Wine draws the windows' frames itself.
 drive_c=$WINEPREFIX/drive_c
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
-[ ! -f /usr/share/wine/fonts/marlett.ttf ] || cp /usr/share/wine/fonts/marlett.ttf "$drive_c/windows/Fonts/"
 wineserver -w
 
 setup_dir=$drive_c/NorvaleSetup

@@ -29,17 +29,7 @@ shift
 # Packages for the picture: the X server, its authority file, ImageMagick's
 # import, a Japanese font for the captions and Wine's own fonts (Marlett
 # draws the caption buttons).
-missing=()
-for p in xvfb xauth imagemagick fonts-ipafont-gothic fonts-wine; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  SUDO=
-  [ "$(id -u)" -eq 0 ] || SUDO=sudo
-  export DEBIAN_FRONTEND=noninteractive
-  $SUDO apt-get update -qq
-  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+"$(dirname "$0")/deps.sh" xvfb xauth imagemagick fonts-ipafont-gothic fonts-wine
 
 # The build folder: the nearest folder above the program with wine-run.sh.
 build=$(dirname "$program")
@@ -54,36 +44,10 @@ export WINEARCH=win64
 . "$(dirname "$0")/wine-arch.sh"
 norvale_use_arch "$(cd "$(dirname "$0")/.." && pwd)"
 export NORVALE_WINE
-wine() { "$NORVALE_WINE" "$@"; }
 export LOCPATH="$build/locale"
-if [ ! -e "$LOCPATH/ja_JP.UTF-8/LC_CTYPE" ]; then
-  mkdir -p "$LOCPATH"
-  localedef -i ja_JP -f UTF-8 "$LOCPATH/ja_JP.UTF-8" 2>/dev/null || \
-    [ -e "$LOCPATH/ja_JP.UTF-8/LC_CTYPE" ]
-fi
+"$(dirname "$0")/wine-prefix-display.sh" "$WINEPREFIX" "$build"
 # The shell itself cannot load the build's locale; only Wine needs it.
 export LC_ALL=ja_JP.UTF-8 2>/dev/null
-
-if [ ! -e "$WINEPREFIX/.norvale-shot-ready" ]; then
-  rm -rf "$WINEPREFIX"
-  DISPLAY= wine wineboot -i </dev/null >/dev/null 2>&1
-  wineserver -w
-  wine reg add 'HKCU\Software\Wine' /v Version /d win10 /f </dev/null >/dev/null 2>&1
-  # The programs' faces, drawn with the IPA font.
-  for face in 'ＭＳ Ｐゴシック' 'ＭＳ ゴシック' 'ＭＳ Ｐ明朝' 'ＭＳ 明朝' 'MS UI Gothic'; do
-    wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /d 'IPAPGothic' /f \
-      </dev/null >/dev/null 2>&1
-  done
-  wineserver -w
-  rm -f "$WINEPREFIX/dosdevices/z:"
-  touch "$WINEPREFIX/.norvale-shot-ready"
-fi
-# Wine looks for Marlett among the Windows fonts only.
-marlett=/usr/share/wine/fonts/marlett.ttf
-[ ! -f "$marlett" ] || cmp -s "$marlett" "$WINEPREFIX/drive_c/windows/Fonts/marlett.ttf" ||
-  cp "$marlett" "$WINEPREFIX/drive_c/windows/Fonts/"
-# The profile's folders become the prefix's own, never links to this home.
-"$(dirname "$0")/wine-prefix-links.sh" "$WINEPREFIX" --fix
 ln -sfn "$(dirname "$program")" "$WINEPREFIX/dosdevices/s:"
 
 mkdir -p "$outdir"
