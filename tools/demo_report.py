@@ -271,9 +271,10 @@ def installed(before_path, setup_log, server_log, package_dir, times_path, holds
         print(f"  of which the download: {share:.1f} s ({100 * share / run:.0f} %), from the FTP "
               "server's log: its first line after the press to its last completed transfer")
         print(f"    {server['files']} files, {server['bytes']} bytes sent in "
-              f"{server['sending']:.2f} s; {server['sessions']} FTP sessions (connect, login, "
-              f"quit) around them: the time goes between the transfers, not into them")
-    if "lftp" in times:
+              f"{server['sending']:.2f} s, in {server['sessions']} FTP sessions (connect, login, "
+              f"quit)" + ("; the time goes between the transfers, not into them"
+                          if server["sending"] < share / 2 else ""))
+    if times.get("lftp") is not None:
         print(f"  lftp mirror of the same files from the same server: {times['lftp']:.1f} s")
 
     count, size = tree_size(app)

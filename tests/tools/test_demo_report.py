@@ -136,5 +136,120 @@ class PathTest(unittest.TestCase):
             self.assertIsNone(demo_report.unix_path("\\\\server\\share"))
 
 
+class FakeMachine:
+    """A prefix folder and a registry, so the verdicts can be checked without Wine."""
+
+    def __init__(self, root):
+        self.prefix = root
+        self.registry = {}  # (key in lower case, view) -> {name: (type, value)}
+        os.makedirs(os.path.join(root, "drive_c"))
+
+    def add_value(self, key, view, name, value):
+        self.registry.setdefault((key.lower(), view), {})[name] = ("REG_SZ", value)
+
+    def reg_query(self, key, view, recurse=False):
+        found = self.registry.get((key.lower(), view))
+        return {"HKEY_LOCAL_MACHINE\\" + key[5:]: found} if found is not None else {}
+
+    def file(self, windows_path, data=b"x"):
+        path = demo_report.unix_path(windows_path)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as f:
+            f.write(data)
+        return path
+
+
+class VerdictTest(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.TemporaryDirectory()
+        self.machine = FakeMachine(os.path.join(self.dir.name, "prefix"))
+        patches = [unittest.mock.patch.dict(os.environ, {"WINEPREFIX": self.machine.prefix,
+                                                         "NORVALE_ARCH": "x86_64"}),
+                   unittest.mock.patch.object(demo_report, "reg_query", self.machine.reg_query),
+                   unittest.mock.patch("sys.stdout", new_callable=io.StringIO)]
+        for p in patches:
+            p.start()
+            self.addCleanup(p.stop)
+        self.log = os.path.join(self.dir.name, "Setup.log")
+        with open(self.log, "wb") as f:
+            f.write(RECORD.encode("cp932"))
+        self.before = os.path.join(self.dir.name, "before.json")
+        demo_report.snapshot(self.before)
+
+    def tearDown(self):
+        self.dir.cleanup()
+
+    def install_everything(self):
+        for link in ("C:\\users\\Public\\Desktop\\Norvale POS.lnk",
+                     "C:\\ProgramData\\Start Menu\\Norvale POS\\Norvale POS.lnk"):
+            self.machine.file(link)
+        self.machine.file("C:\\Norvale POS\\NorvalePos.exe", b"abc")
+        self.machine.file("C:\\Norvale POS\\Uninst\\Setup.log")
+        self.machine.add_value(demo_report.UNINSTALL + "\\{6C1B5E0A-4D7F-4E8B-9A21-3F0C2D5B7E94}",
+                               "64", "DisplayName", "Norvale POS")
+        self.machine.add_value(demo_report.CLASSES + "\\.npos", "64", "(既定)", "NorvalePOS.Slip")
+        self.machine.add_value(demo_report.CLASSES + "\\NorvalePOS.Slip", "64", "(既定)", "伝票")
+        self.machine.add_value(demo_report.LAYERS, "64", "C:\\Norvale POS\\NorvalePos.exe",
+                               "~ RUNASADMIN")
+
+    def installed(self, holds="64bit"):
+        package = os.path.join(self.dir.name, "package")
+        os.makedirs(package, exist_ok=True)
+        with open(os.path.join(package, "pos.exe"), "wb") as f:
+            f.write(b"abc")
+        with open(os.path.join(package, "manifest.tsv"), "w", encoding="utf-8") as f:
+            f.write("\tNorvalePos.exe\tpos.exe\n")
+        times = os.path.join(self.dir.name, "times.json")
+        with open(times, "w", encoding="utf-8") as f:
+            f.write('{"install_pressed": 100, "finished": 140, "lftp": null}')
+        server_log = os.path.join(self.dir.name, "server.log")
+        open(server_log, "w").close()
+        return demo_report.installed(self.before, self.log, server_log, package, times, holds)
+
+    def test_a_complete_installation_passes(self):
+        self.install_everything()
+        self.assertEqual(self.installed(), 0)
+
+    def test_a_missing_package_file_or_uninstall_entry_fails(self):
+        self.install_everything()
+        os.remove(demo_report.unix_path("C:\\Norvale POS\\NorvalePos.exe"))
+        self.assertEqual(self.installed(), 1)
+        self.install_everything()
+        self.machine.registry.clear()
+        self.assertEqual(self.installed(), 1)
+        self.assertIn("Uninstall entry", sys.stdout.getvalue())
+
+    def test_a_32_bit_installer_must_write_both_views(self):
+        self.install_everything()
+        with unittest.mock.patch.dict(os.environ, {"NORVALE_ARCH": "i686"}):
+            self.assertEqual(self.installed(), 1)
+            self.machine.add_value(demo_report.LAYERS, "32", "C:\\Norvale POS\\NorvalePos.exe",
+                                   "~ RUNASADMIN")
+            self.assertEqual(self.installed(), 0)
+
+    def test_nothing_left_passes_and_each_remainder_fails(self):
+        self.assertEqual(demo_report.leftovers(self.before, self.log), 0)
+        self.machine.file("C:\\ProgramData\\Start Menu\\Norvale POS\\Norvale POS.lnk")
+        self.machine.add_value(demo_report.LAYERS, "32", "c:\\norvale pos\\NorvalePos.exe",
+                               "~ RUNASADMIN")
+        self.machine.file("C:\\users\\me\\Temp\\DeleteMe.cmd")
+        self.assertEqual(demo_report.leftovers(self.before, self.log), 1)
+        report = sys.stdout.getvalue()
+        self.assertIn("LEFT: shortcut C:\\ProgramData\\Start Menu\\Norvale POS\\Norvale POS.lnk",
+                      report)
+        self.assertIn("LEFT: program group", report)
+        self.assertIn("administrator value (32-bit view) c:\\norvale pos\\NorvalePos.exe", report)
+        self.assertIn("command file users/me/Temp/DeleteMe.cmd", report)
+
+
+class CommandTest(unittest.TestCase):
+    def test_a_quoted_program_keeps_its_blanks(self):
+        self.assertEqual(demo_report.split_command('"C:\\Norvale POS\\Uninst\\Dekant00.exe" /S'),
+                         ["C:\\Norvale POS\\Uninst\\Dekant00.exe", "/S"])
+        self.assertEqual(demo_report.split_command("C:\\POS\\Dekant00.exe /S"),
+                         ["C:\\POS\\Dekant00.exe", "/S"])
+        self.assertEqual(demo_report.split_command("  "), [])
+
+
 if __name__ == "__main__":
     unittest.main()
