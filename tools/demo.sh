@@ -76,7 +76,7 @@ cleanup() {
   [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true
   [ -z "$server_pid" ] || kill "$server_pid" 2>/dev/null || true
 }
-work=$build/demo
+work=$build/demo-run
 mkdir -p "$work"
 /usr/bin/python3 "$root/demo/make_package.py" "$outdir" --program "$sample_exe" \
   >"$outdir/package.log" 2>&1 ||
@@ -130,13 +130,16 @@ cp "$start_ini_exe" "$drive_c/demo-tools/"
 rm -rf "$drive_c/demo-tools"
 
 # --- The X display and the walk through the wizard -------------------------------------
+# What the prefix holds before the installation, then no Wine program left
+# running: the next ones start on the display.
+python3 "$root/tools/demo_report.py" snapshot "$work/before.json"
+wineserver -w
 rm -f "$work/display"
 Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp 9>"$work/display" >/dev/null 2>&1 &
 xvfb_pid=$!
 wait_until 10 test -s "$work/display" || fail "Xvfb did not start"
 export DISPLAY=:$(head -1 "$work/display")
 
-python3 "$root/tools/demo_report.py" snapshot "$work/before.json"
 
 window=
 shots=()
@@ -185,7 +188,9 @@ install_folder='C:\Norvale POS Demo'
 holds=64bit,win10,opt1,task1,task2,task3
 
 echo "starting the installer on display $DISPLAY ..."
-(cd "$setup_dir" && exec env LC_ALL=ja_JP.UTF-8 "$NORVALE_WINE" 'C:\NorvaleSetup\Norvale_Installer.exe') \
+# Wine's own error lines go to the log beside the demo's other files.
+(cd "$setup_dir" && exec env LC_ALL=ja_JP.UTF-8 WINEDEBUG=err+all,fixme-all "$NORVALE_WINE" \
+  'C:\NorvaleSetup\Norvale_Installer.exe') \
   </dev/null >"$work/installer.log" 2>&1 &
 installer_pid=$!
 # While the setup information comes, a progress box of a similar caption shows.
@@ -269,7 +274,8 @@ if [ -f "$outdir/Setup.log" ]; then
   say ""
   say "=== removal: ${uninstall[*]:-(no quiet uninstall command registered)} ==="
   if [ ${#uninstall[@]} -gt 0 ]; then
-    (cd "$drive_c" && exec env LC_ALL=ja_JP.UTF-8 "$NORVALE_WINE" "${uninstall[@]}") \
+    (cd "$drive_c" && exec env LC_ALL=ja_JP.UTF-8 WINEDEBUG=err+all,fixme-all "$NORVALE_WINE" \
+      "${uninstall[@]}") \
       </dev/null >"$work/uninstaller.log" 2>&1 &
     uninstaller_pid=$!
     removal_started=$(date +%s.%N)
