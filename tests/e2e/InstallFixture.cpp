@@ -1,0 +1,323 @@
+#include "InstallFixture.h"
+
+#include <windows.h>
+
+#include <shlobj.h>
+
+#include <algorithm>
+
+#include "EngineBinding.h"
+#include "Form_UnInset_MAIN.h"
+#include "InstallSequence.h"
+#include "SetupInfoDownload.h"
+#include "SetupText.h"
+#include "StartIni.h"
+#include "System.h"
+#include "Text.h"
+#include "UninstallerState.h"
+#include "forms/Application.h"
+
+namespace e2e {
+
+std::unique_ptr<testing_support::FtpTestServer> InstallFixture::server_;
+const wchar_t kFontsKey[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
+const wchar_t kSampleFontValue[] = L"Norvale Sans (TrueType)";
+
+std::wstring WindowsFolder() {
+  wchar_t path[MAX_PATH] = {};
+  GetWindowsDirectoryW(path, MAX_PATH);
+  return path;
+}
+
+std::wstring TempFolder() {
+  wchar_t path[MAX_PATH] = {};
+  const DWORD length = GetTempPathW(MAX_PATH, path);
+  std::wstring text(path, length);
+  while (!text.empty() && text.back() == L'\\') text.pop_back();
+  return text;
+}
+
+namespace {
+
+std::wstring FromUtf8(const std::string& bytes) {
+  if (bytes.empty()) return L"";
+  std::wstring text(bytes.size(), L'\0');
+  const int length = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()),
+                                         text.data(), static_cast<int>(text.size()));
+  text.resize(length > 0 ? length : 0);
+  return text;
+}
+
+std::vector<std::wstring> Split(const std::wstring& text, wchar_t separator) {
+  std::vector<std::wstring> pieces;
+  size_t from = 0;
+  for (size_t at; (at = text.find(separator, from)) != std::wstring::npos; from = at + 1) {
+    pieces.push_back(text.substr(from, at - from));
+  }
+  pieces.push_back(text.substr(from));
+  return pieces;
+}
+
+// Program starts as the system makes them, except the uninstaller's command
+// file, which the test runs itself once the window is gone.
+class StartsButCommandFile final : public norvale::IProgramStarts {
+ public:
+  bool Start(const std::wstring& commandLine, int showState, DWORD* processId,
+             HANDLE* process) override {
+    if (commandLine.find(L"DeleteMe.cmd") != std::wstring::npos) {
+      commandLines.push_back(commandLine);
+      if (processId) *processId = 0;
+      if (process) *process = nullptr;
+      return true;
+    }
+    return system_.Start(commandLine, showState, processId, process);
+  }
+  std::vector<std::wstring> commandLines;
+
+ private:
+  norvale::SystemProgramStarts system_;
+};
+
+class CountingEnd final : public norvale::forms::IProgramEnd {
+ public:
+  void End() override { ++ends; }
+  int ends = 0;
+};
+
+// What the Fonts folder's "Install" verb does on Windows, which Wine's does
+// not: the file copied into the Fonts folder and registered under its name.
+class InstallingFontsShell final : public norvale::IFontsFolderShell {
+ public:
+  bool InvokeInstall(const std::wstring& folder, const std::wstring& name,
+                     std::wstring* error) override {
+    const std::wstring target = WindowsFolder() + L"\\Fonts\\" + name;
+    if (!CopyFileW((folder + L"\\" + name).c_str(), target.c_str(), FALSE)) {
+      if (error) *error = L"copy failed";
+      return false;
+    }
+    return RegSetKeyValueW(HKEY_LOCAL_MACHINE, kFontsKey, kSampleFontValue, REG_SZ, name.c_str(),
+                           static_cast<DWORD>((name.size() + 1) * sizeof(wchar_t))) ==
+           ERROR_SUCCESS;
+  }
+  bool CopyToFonts(const std::wstring&, std::wstring*) override { return false; }
+};
+
+void RunCommandFile(const std::wstring& commandLine) {
+  const size_t from = commandLine.find(L"/c \"\"");
+  ASSERT_NE(from, std::wstring::npos) << commandLine;
+  const size_t to = commandLine.find(L"\"\"", from + 5);
+  const std::wstring file = commandLine.substr(from + 5, to - from - 5);
+  std::wstring line = L"\"" + norvale::SystemFolder() + L"\\cmd.exe\" /c \"\"" + file + L"\"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                             nullptr, nullptr, &startup, &process));
+  EXPECT_EQ(WaitForSingleObject(process.hProcess, 120000), WAIT_OBJECT_0);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+}
+
+}  // namespace
+
+std::wstring ModuleFolder() {
+  wchar_t path[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring text = path;
+  return text.substr(0, text.rfind(L'\\'));
+}
+
+std::wstring ReadAnsi(const std::wstring& path) {
+  return norvale::FromAnsi(testing_support::ReadFileBytes(path));
+}
+
+bool PathExists(const std::wstring& path) {
+  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::wstring RegText(HKEY root, const std::wstring& key, const std::wstring& name, REGSAM view) {
+  wchar_t data[2048] = {};
+  DWORD size = sizeof data;
+  const DWORD flags = RRF_RT_REG_SZ | (view == KEY_WOW64_32KEY ? RRF_SUBKEY_WOW6432KEY
+                                                                : RRF_SUBKEY_WOW6464KEY);
+  if (RegGetValueW(root, key.c_str(), name.empty() ? nullptr : name.c_str(), flags, nullptr, data,
+                   &size) != ERROR_SUCCESS) {
+    return L"<none>";
+  }
+  return data;
+}
+
+bool RegKeyExists(HKEY root, const std::wstring& key, REGSAM view) {
+  HKEY opened = nullptr;
+  if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | view, &opened) != ERROR_SUCCESS) return false;
+  RegCloseKey(opened);
+  return true;
+}
+
+std::wstring InstallFixture::PackageFolder() { return ModuleFolder() + L"\\package"; }
+
+void InstallFixture::SetUpTestSuite() {
+  server_ = std::make_unique<testing_support::FtpTestServer>(PackageFolder() + L"\\ftp");
+  ASSERT_TRUE(server_->Start()) << server_->Error();
+}
+
+void InstallFixture::TearDownTestSuite() { server_.reset(); }
+
+void InstallFixture::TearDown() {
+  // A test that stopped half-way still leaves the prefix without the product.
+  if (installed_ && state_ && PathExists(App() + L"\\Uninst\\Dekant00.exe")) Uninstall(true);
+  state_.reset();
+  installer_.reset();
+}
+
+bool InstallFixture::Prepare(setupinfo_testing::Machine machine) {
+  machine_ = machine;
+  installer_ = std::make_unique<testing_support::TempDir>(L"e2e installer");
+  const std::wstring from = ModuleFolder() + L"\\installer\\";
+  for (const wchar_t* name : {L"Dekant00.exe", L"7-zip32.dll", L"Add-Font.ps1", L"Remove-Font.ps1"}) {
+    if (!CopyFileW((from + name).c_str(), (*installer_ / name).c_str(), FALSE)) {
+      ADD_FAILURE() << "missing beside the test: " << norvale::ToAnsi(name);
+      return false;
+    }
+  }
+  const norvale::InstallerState keyHolder;
+  const std::wstring& key = keyHolder.DecodeKey;
+  auto encoded = [&](const std::wstring& value) { return norvale::EncodeIniValue(value, key); };
+  setupinfo_testing::WriteAnsiFile(
+      *installer_ / L"Start.ini",
+      L"[server]\nApName=Norvale POS\nip=" + encoded(server_->Host()) +
+          L"\nport=" + encoded(std::to_wstring(server_->Port())) + L"\nuser=" +
+          encoded(server_->User()) + L"\npw=" + encoded(server_->Password()) +
+          L"\npath=" + encoded(L"/norvale") + L"\nSetupFile=" + encoded(L"Setup.ini") + L"\n");
+
+  profile_ = std::make_unique<setupinfo_testing::TestMachine>(machine);
+  installerBoxes_ = profile_->boxes;
+  norvale::InstallerSeams seams = profile_->Seams();
+  // The auto-run program and the font scripts really run.
+  seams.windows.starts = std::make_shared<norvale::SystemProgramStarts>();
+  seams.windows.waits = std::make_shared<norvale::SystemWaits>();
+  state_ = std::make_unique<norvale::InstallerState>(seams);
+  state_->objStartIni.iniDir(installer_->Path());
+  state_->objStartIni.IniFileID(L"Start.ini");
+  state_->objSetupIni.iniDir(installer_->Path());
+  state_->objSetupIni.IniFileID(state_->SetupFileId);
+  state_->ProgramPath = *installer_ / L"Norvale_Installer.exe";
+  state_->InstallerVersion = L"1.0.00";
+  norvale::forms::Application app(profile_->end);
+  if (!norvale::DownloadSetupInfo(*state_, app)) return false;
+  // The test's own folders (the installer's and the FTP server's), and the
+  // cache where WinINet keeps every transfer, change with the run whatever
+  // the product does.
+  wchar_t cache[MAX_PATH] = {};
+  SHGetFolderPathW(nullptr, CSIDL_INTERNET_CACHE, nullptr, 0, cache);
+  before_ = std::make_unique<PrefixSnapshot>(
+      std::vector<std::wstring>{installer_->Path(), std::wstring(cache),
+                                TempFolder() + L"\\nv-ftpsrv-*"});
+  before_->Take();
+  return true;
+}
+
+void InstallFixture::RunInstall() {
+  norvale::InstallerState& s = *state_;
+  // What the wizard's folder pages leave behind when Next is pressed on them.
+  s.ProgramGroupDir = s.InputItems[2].value;
+  norvale::EngineSeams engineSeams;
+  engineSeams.programFolder = installer_->Path();
+  if (machine_ == setupinfo_testing::Machine::Windows7x86) {
+    engineSeams.fontsShell = std::make_shared<InstallingFontsShell>();
+  }
+  norvale::EngineBinding binding(s, window_, engineSeams);
+  installed_ = true;
+  norvale::InstallRun run{s, window_, binding.Calls(), installer_->Path(), L"Norvale_Installer",
+                          [this] { ended_.push_back(L"end"); },
+                          [this](const std::wstring& file) { commandFiles_.push_back(file); }};
+  norvale::ExecuteSetup(run);
+}
+
+std::vector<std::wstring> InstallFixture::ChangesSinceBefore() {
+  if (!before_) {
+    ADD_FAILURE() << "no snapshot taken";
+    return {};
+  }
+  PrefixSnapshot now = *before_;
+  now.Take();
+  return before_->Differences(now);
+}
+
+void InstallFixture::ExpectPrefixAsBefore() {
+  for (const std::wstring& line : ChangesSinceBefore()) ADD_FAILURE() << norvale::ToAnsi(line);
+}
+
+std::wstring InstallFixture::App() const { return state_->InputItems[1].value; }
+
+std::vector<ExpectedFile> InstallFixture::ExpectedFiles() const {
+  const norvale::InstallerState& s = *state_;
+  const bool x64 = machine_ != setupinfo_testing::Machine::Windows7x86;
+  auto holds = [&](const std::wstring& requirement) {
+    if (requirement == L"64bit") return x64;
+    if (requirement == L"32bit") return !x64;
+    if (requirement == L"win7") return machine_ == setupinfo_testing::Machine::Windows7x86;
+    if (requirement == L"win10") return machine_ != setupinfo_testing::Machine::Windows7x86;
+    if (requirement.rfind(L"opt", 0) == 0) {
+      const size_t option = std::stoul(requirement.substr(3));
+      return s.SelectGroups[1].options[option].chosen != 0;
+    }
+    if (requirement.rfind(L"task", 0) == 0) {
+      return s.CheckItems[std::stoul(requirement.substr(4))].checked != 0;
+    }
+    ADD_FAILURE() << "unknown requirement " << norvale::ToAnsi(requirement);
+    return false;
+  };
+  std::vector<ExpectedFile> files;
+  const std::wstring manifest =
+      FromUtf8(testing_support::ReadFileBytes(PackageFolder() + L"\\manifest.tsv"));
+  for (const std::wstring& line : Split(manifest, L'\n')) {
+    if (line.empty()) continue;
+    const std::vector<std::wstring> fields = Split(line, L'\t');
+    if (fields.size() != 3) {
+      ADD_FAILURE() << "manifest line " << norvale::ToAnsi(line);
+      continue;
+    }
+    ExpectedFile file{{}, fields[1], PackageFolder() + L"\\" + norvale::ReplaceAll(fields[2], L"/", L"\\")};
+    if (!fields[0].empty()) file.requirements = Split(fields[0], L',');
+    if (std::all_of(file.requirements.begin(), file.requirements.end(), holds)) {
+      files.push_back(std::move(file));
+    }
+  }
+  return files;
+}
+
+void InstallFixture::Uninstall(bool silent) {
+  auto starts = std::make_shared<StartsButCommandFile>();
+  norvale::UninstallerServices services;
+  services.seams.messageBox = uninstallerBoxes_;
+  services.windows.windows = profile_->windows;
+  services.windows.starts = starts;
+  auto state = std::make_unique<norvale::UninstallerState>(App() + L"\\Uninst\\Dekant00.exe",
+                                                           services);
+  auto end = std::make_shared<CountingEnd>();
+  {
+    norvale::forms::Application app(end);
+    norvale::Form_UnInset_MAIN form(app, std::move(state), silent ? L"/S" : L"");
+    if (silent) {
+      ASSERT_TRUE(form.Show());
+      for (int i = 0; i < 200 && end->ends == 0; ++i) app.DoEvents();
+    } else {
+      ASSERT_TRUE(form.Load());
+      ASSERT_EQ(form.State().StartupOk, -1) << norvale::ToAnsi(form.State().ErrText);
+      form.C_Skip_Click(1);  // the options
+      form.C_Skip_Click(1);  // the summary
+      form.C_Skip_Click(1);  // the removal
+      EXPECT_EQ(form.State().PageNo, 4);
+      form.Opt_Final(1)->Value(true);  // no restart
+      form.C_Skip_Click(1);
+    }
+    EXPECT_EQ(end->ends, 1);
+    if (app.IsLoaded(&form)) form.Unload();
+  }
+  installed_ = false;
+  ASSERT_EQ(starts->commandLines.size(), 1u);
+  RunCommandFile(starts->commandLines[0]);
+}
+
+}  // namespace e2e
