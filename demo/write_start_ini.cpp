@@ -62,6 +62,10 @@ int wmain(int argc, wchar_t** argv) {
                            {L"SetupFile", options[L"--setup-file"], true}};
   std::wstring text = L"[server]\r\n";
   for (const Entry& entry : entries) {
+    // A line break in a value would start a line of its own in the file.
+    for (wchar_t c : entry.value) {
+      if (c < L' ') return Usage((std::wstring(L"a control character in ") + entry.key).c_str());
+    }
     std::wstring value = entry.value;
     if (entry.encoded && !value.empty()) {
       value = norvale::EncodeIniValue(entry.value, key);

@@ -7,11 +7,12 @@
 #include <algorithm>
 
 #include "EngineBinding.h"
+#include "Handles.h"
+#include "WinHandles.h"
 #include "Form_UnInset_MAIN.h"
 #include "InstallSequence.h"
 #include "SetupInfoDownload.h"
 #include "SetupText.h"
-#include "StartIni.h"
 #include "System.h"
 #include "Text.h"
 #include "UninstallerState.h"
@@ -102,20 +103,29 @@ class InstallingFontsShell final : public norvale::IFontsFolderShell {
   bool CopyToFonts(const std::wstring&, std::wstring*) override { return false; }
 };
 
+// Runs a program and waits for it; its exit code, -1 when it did not run.
+DWORD RunAndWait(std::wstring commandLine) {
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                      nullptr, nullptr, &startup, &process)) {
+    return static_cast<DWORD>(-1);
+  }
+  const norvale::KernelHandle thread(process.hThread), program(process.hProcess);
+  if (WaitForSingleObject(program.Get(), 120000) != WAIT_OBJECT_0) return static_cast<DWORD>(-1);
+  DWORD code = static_cast<DWORD>(-1);
+  GetExitCodeProcess(program.Get(), &code);
+  return code;
+}
+
 void RunCommandFile(const std::wstring& commandLine) {
   const size_t from = commandLine.find(L"/c \"\"");
   ASSERT_NE(from, std::wstring::npos) << commandLine;
   const size_t to = commandLine.find(L"\"\"", from + 5);
   const std::wstring file = commandLine.substr(from + 5, to - from - 5);
-  std::wstring line = L"\"" + norvale::SystemFolder() + L"\\cmd.exe\" /c \"\"" + file + L"\"\"";
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
-                             nullptr, nullptr, &startup, &process));
-  EXPECT_EQ(WaitForSingleObject(process.hProcess, 120000), WAIT_OBJECT_0);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  EXPECT_NE(RunAndWait(L"\"" + norvale::SystemFolder() + L"\\cmd.exe\" /c \"\"" + file + L"\"\""),
+            static_cast<DWORD>(-1));
 }
 
 }  // namespace
@@ -150,7 +160,7 @@ std::wstring RegText(HKEY root, const std::wstring& key, const std::wstring& nam
 bool RegKeyExists(HKEY root, const std::wstring& key, REGSAM view) {
   HKEY opened = nullptr;
   if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | view, &opened) != ERROR_SUCCESS) return false;
-  RegCloseKey(opened);
+  const norvale::RegKey owned(opened);
   return true;
 }
 
@@ -180,15 +190,14 @@ bool InstallFixture::Prepare(setupinfo_testing::Machine machine) {
       return false;
     }
   }
-  const norvale::InstallerState keyHolder;
-  const std::wstring& key = keyHolder.DecodeKey;
-  auto encoded = [&](const std::wstring& value) { return norvale::EncodeIniValue(value, key); };
-  setupinfo_testing::WriteAnsiFile(
-      *installer_ / L"Start.ini",
-      L"[server]\nApName=Norvale POS\nip=" + encoded(server_->Host()) +
-          L"\nport=" + encoded(std::to_wstring(server_->Port())) + L"\nuser=" +
-          encoded(server_->User()) + L"\npw=" + encoded(server_->Password()) +
-          L"\npath=" + encoded(L"/norvale") + L"\nSetupFile=" + encoded(L"Setup.ini") + L"\n");
+  // "Start.ini" as the demo writes it, by the tool that encodes it.
+  const std::wstring startIni = *installer_ / L"Start.ini";
+  if (RunAndWait(L"\"" + ModuleFolder() + L"\\write_start_ini.exe\" --host " + server_->Host() +
+                 L" --port " + std::to_wstring(server_->Port()) + L" --user " + server_->User() +
+                 L" --password " + server_->Password() + L" --out \"" + startIni + L"\"") != 0) {
+    ADD_FAILURE() << "write_start_ini failed";
+    return false;
+  }
 
   profile_ = std::make_unique<setupinfo_testing::TestMachine>(machine);
   installerBoxes_ = profile_->boxes;

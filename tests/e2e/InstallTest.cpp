@@ -11,6 +11,13 @@ using setupinfo_testing::Machine;
 
 TEST_F(InstallFixture, Windows10x64GetsItsFilesRecordAndRegistrations) {
   ASSERT_TRUE(Prepare(Machine::Windows10x64)) << norvale::ToAnsi(State().ErrText);
+  // The encoded "Start.ini" led to the server.
+  EXPECT_EQ(State().StartServer.ip, server_->Host());
+  EXPECT_EQ(State().StartServer.port, server_->Port());
+  EXPECT_EQ(State().StartServer.user, server_->User());
+  EXPECT_EQ(State().StartServer.pw, server_->Password());
+  EXPECT_EQ(State().StartServer.path, L"/norvale");
+  EXPECT_EQ(State().Caption, L"Norvale POS Installer Ver 1.0.00");
   EXPECT_EQ(App(), L"C:\\Norvale POS");
   RunInstall();
   ExpectInstalled();

@@ -4,6 +4,9 @@
 
 #include <cwctype>
 
+#include "Handles.h"
+#include "WinHandles.h"
+
 namespace e2e {
 namespace {
 
@@ -68,9 +71,9 @@ void PrefixSnapshot::Take() {
 
 void PrefixSnapshot::WalkFolder(const std::wstring& folder) {
   WIN32_FIND_DATAW found{};
-  HANDLE search = FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &found,
-                                   FindExSearchNameMatch, nullptr, 0);
-  if (search == INVALID_HANDLE_VALUE) return;
+  const norvale::FindHandle search(FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic,
+                                                    &found, FindExSearchNameMatch, nullptr, 0));
+  if (!search) return;
   std::vector<std::wstring> folders;
   do {
     const std::wstring name = found.cFileName;
@@ -86,8 +89,7 @@ void PrefixSnapshot::WalkFolder(const std::wstring& folder) {
     const ULONGLONG time =
         (ULONGLONG(found.ftLastWriteTime.dwHighDateTime) << 32) | found.ftLastWriteTime.dwLowDateTime;
     entries_[L"F " + Lower(path)] = std::to_wstring(size) + L" " + std::to_wstring(time);
-  } while (FindNextFileW(search, &found));
-  FindClose(search);
+  } while (FindNextFileW(search.Get(), &found));
   for (const std::wstring& sub : folders) WalkFolder(sub);
 }
 
@@ -98,16 +100,18 @@ void PrefixSnapshot::WalkKey(void* root, const std::wstring& rootName, const std
   for (const wchar_t* churn : kChurningKeys) {
     if (lower.find(churn) != std::wstring::npos) return;
   }
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(static_cast<HKEY>(root), path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) {
+  HKEY opened = nullptr;
+  if (RegOpenKeyExW(static_cast<HKEY>(root), path.c_str(), 0, KEY_READ | view, &opened) !=
+      ERROR_SUCCESS) {
     return;
   }
+  const norvale::RegKey key(opened);
   entries_[L"K " + lower + L"\\"] = L"key";
   std::vector<BYTE> data(1 << 16);
   for (DWORD i = 0;; ++i) {
     wchar_t valueName[16384];
     DWORD nameLength = 16384, type = 0, size = static_cast<DWORD>(data.size());
-    const LONG got = RegEnumValueW(key, i, valueName, &nameLength, nullptr, &type, data.data(), &size);
+    const LONG got = RegEnumValueW(key.Get(), i, valueName, &nameLength, nullptr, &type, data.data(), &size);
     if (got == ERROR_MORE_DATA) {
       data.resize(size);
       --i;
@@ -121,12 +125,11 @@ void PrefixSnapshot::WalkKey(void* root, const std::wstring& rootName, const std
   for (DWORD i = 0;; ++i) {
     wchar_t subName[256];
     DWORD length = 256;
-    if (RegEnumKeyExW(key, i, subName, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+    if (RegEnumKeyExW(key.Get(), i, subName, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
       break;
     }
     subkeys.emplace_back(subName, length);
   }
-  RegCloseKey(key);
   for (const std::wstring& sub : subkeys) WalkKey(root, rootName, path + L"\\" + sub, view);
 }
 

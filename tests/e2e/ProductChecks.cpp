@@ -5,6 +5,8 @@
 
 #include <set>
 
+#include "EngineSupport.h"
+#include "Handles.h"
 #include "InstallFixture.h"
 #include "Text.h"
 
@@ -23,8 +25,8 @@ std::wstring Lower(std::wstring text) {
 // Every file below the folder, as lower-case paths relative to it.
 void ListTree(const std::wstring& folder, const std::wstring& prefix, std::set<std::wstring>& out) {
   WIN32_FIND_DATAW found{};
-  HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return;
+  const norvale::FindHandle search(FindFirstFileW((folder + L"\\*").c_str(), &found));
+  if (!search) return;
   do {
     const std::wstring name = found.cFileName;
     if (name == L"." || name == L"..") continue;
@@ -33,8 +35,7 @@ void ListTree(const std::wstring& folder, const std::wstring& prefix, std::set<s
     } else {
       out.insert(Lower(prefix + name));
     }
-  } while (FindNextFileW(search, &found));
-  FindClose(search);
+  } while (FindNextFileW(search.Get(), &found));
 }
 
 struct Shortcut {
@@ -43,25 +44,21 @@ struct Shortcut {
 
 Shortcut ReadShortcut(const std::wstring& path) {
   Shortcut result;
-  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  IShellLinkW* link = nullptr;
-  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                 reinterpret_cast<void**>(&link)))) {
-    IPersistFile* file = nullptr;
-    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-      if (SUCCEEDED(file->Load(path.c_str(), STGM_READ))) {
-        wchar_t text[MAX_PATH] = {};
-        if (SUCCEEDED(link->GetPath(text, MAX_PATH, nullptr, SLGP_RAWPATH))) result.target = text;
-        text[0] = 0;
-        if (SUCCEEDED(link->GetArguments(text, MAX_PATH))) result.arguments = text;
-        text[0] = 0;
-        if (SUCCEEDED(link->GetWorkingDirectory(text, MAX_PATH))) result.workingFolder = text;
-      }
-      file->Release();
-    }
-    link->Release();
+  norvale::engine::ComApartment com;
+  norvale::engine::ComPtr<IShellLinkW> link;
+  norvale::engine::ComPtr<IPersistFile> file;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                              link.OutVoid())) ||
+      FAILED(link->QueryInterface(IID_IPersistFile, file.OutVoid())) ||
+      FAILED(file->Load(path.c_str(), STGM_READ))) {
+    return result;
   }
-  if (SUCCEEDED(com)) CoUninitialize();
+  wchar_t text[MAX_PATH] = {};
+  if (SUCCEEDED(link->GetPath(text, MAX_PATH, nullptr, SLGP_RAWPATH))) result.target = text;
+  text[0] = 0;
+  if (SUCCEEDED(link->GetArguments(text, MAX_PATH))) result.arguments = text;
+  text[0] = 0;
+  if (SUCCEEDED(link->GetWorkingDirectory(text, MAX_PATH))) result.workingFolder = text;
   return result;
 }
 
