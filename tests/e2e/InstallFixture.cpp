@@ -6,11 +6,9 @@
 
 #include <algorithm>
 
-#include "EngineBinding.h"
 #include "Handles.h"
 #include "WinHandles.h"
 #include "Form_UnInset_MAIN.h"
-#include "InstallSequence.h"
 #include "SetupInfoDownload.h"
 #include "SetupText.h"
 #include "System.h"
@@ -175,12 +173,14 @@ void InstallFixture::TearDownTestSuite() { server_.reset(); }
 
 void InstallFixture::TearDown() {
   // A test that stopped half-way still leaves the prefix without the product.
-  if (installed_ && state_ && PathExists(App() + L"\\Uninst\\Dekant00.exe")) Uninstall(true);
-  state_.reset();
+  if (window_ && window_->State()) Finish();
+  if (installed_ && PathExists(App() + L"\\Uninst\\Dekant00.exe")) Uninstall(true);
+  window_.reset();
+  app_.reset();
   installer_.reset();
 }
 
-bool InstallFixture::Prepare(setupinfo_testing::Machine machine) {
+bool InstallFixture::Open(setupinfo_testing::Machine machine) {
   machine_ = machine;
   installer_ = std::make_unique<testing_support::TempDir>(L"e2e installer");
   const std::wstring from = ModuleFolder() + L"\\installer\\";
@@ -201,19 +201,27 @@ bool InstallFixture::Prepare(setupinfo_testing::Machine machine) {
 
   profile_ = std::make_unique<setupinfo_testing::TestMachine>(machine);
   installerBoxes_ = profile_->boxes;
-  norvale::InstallerSeams seams = profile_->Seams();
-  // The auto-run program and the font scripts really run.
-  seams.windows.starts = std::make_shared<norvale::SystemProgramStarts>();
-  seams.windows.waits = std::make_shared<norvale::SystemWaits>();
-  state_ = std::make_unique<norvale::InstallerState>(seams);
-  state_->objStartIni.iniDir(installer_->Path());
-  state_->objStartIni.IniFileID(L"Start.ini");
-  state_->objSetupIni.iniDir(installer_->Path());
-  state_->objSetupIni.IniFileID(state_->SetupFileId);
-  state_->ProgramPath = *installer_ / L"Norvale_Installer.exe";
-  state_->InstallerVersion = L"1.0.00";
-  norvale::forms::Application app(profile_->end);
-  if (!norvale::DownloadSetupInfo(*state_, app)) return false;
+  app_ = std::make_unique<norvale::forms::Application>(profile_->end);
+  norvale::InstallerWindowOptions options;
+  options.seams = profile_->Seams();
+  // The auto-run program and the font scripts really run; the finish
+  // page's program and any restart are only recorded.
+  options.seams.windows.starts = starts_;
+  options.seams.windows.waits = std::make_shared<norvale::SystemWaits>();
+  options.seams.windows.actions = actions_;
+  options.startUp = [this](norvale::InstallerState& state) {
+    return norvale::DownloadSetupInfo(state, *app_);
+  };
+  options.programFolder = installer_->Path();
+  options.engineSeams.programFolder = installer_->Path();
+  if (machine == setupinfo_testing::Machine::Windows7x86) {
+    options.engineSeams.fontsShell = std::make_shared<InstallingFontsShell>();
+  }
+  window_ = std::make_unique<WizardWindow>(*app_, std::move(options));
+  window_->Show();
+  for (int i = 0; i < 20; ++i) app_->DoEvents();
+  if (!window_->State() || window_->State()->StartupOk == 0) return false;
+
   // The test's own folders (the installer's and the FTP server's), and the
   // cache where WinINet keeps every transfer, change with the run whatever
   // the product does.
@@ -226,21 +234,37 @@ bool InstallFixture::Prepare(setupinfo_testing::Machine machine) {
   return true;
 }
 
-void InstallFixture::RunInstall() {
-  norvale::InstallerState& s = *state_;
-  // What the wizard's folder pages leave behind when Next is pressed on them.
-  s.ProgramGroupDir = s.InputItems[2].value;
-  norvale::EngineSeams engineSeams;
-  engineSeams.programFolder = installer_->Path();
-  if (machine_ == setupinfo_testing::Machine::Windows7x86) {
-    engineSeams.fontsShell = std::make_shared<InstallingFontsShell>();
+void InstallFixture::InstallThroughThePages(const std::function<void(WizardWindow&)>& choose) {
+  ASSERT_TRUE(window_ && window_->State());
+  norvale::InstallerState& s = *window_->State();
+  for (int presses = 0; s.PageNo != 4; ++presses) {
+    ASSERT_LT(presses, 10) << "stuck on page " << s.PageNo;
+    if (choose && (s.PageNo == 1 || s.PageNo == 3)) choose(*window_);
+    window_->C_Skip_Click(1);
+    ASSERT_TRUE(window_->State()) << "the window closed on the way";
   }
-  norvale::EngineBinding binding(s, window_, engineSeams);
   installed_ = true;
-  norvale::InstallRun run{s, window_, binding.Calls(), installer_->Path(), L"Norvale_Installer",
-                          [this] { ended_.push_back(L"end"); },
-                          [this](const std::wstring& file) { commandFiles_.push_back(file); }};
-  norvale::ExecuteSetup(run);
+  window_->C_Skip_Click(1);  // the install run
+  ASSERT_TRUE(window_->State()) << "the install run closed the window";
+  ASSERT_EQ(s.PageNo, 6);
+  ASSERT_EQ(s.InstallAborted, 0);
+  facts_.app = s.InputItems[1].value;
+  facts_.appId = s.AppId;
+  facts_.desktop = s.CommonDesktopDir;
+  facts_.startup = s.StartupDir;
+  facts_.group = s.ProgramGroupDir;
+  for (int t = 1; t <= 3 && t <= s.CheckItemCount; ++t) facts_.tasks[t] = s.CheckItems[t].checked != 0;
+  for (int o = 1; o <= 2 && o <= s.SelectGroups[1].optionCount; ++o) {
+    facts_.options[o] = s.SelectGroups[1].options[o].chosen != 0;
+  }
+}
+
+void InstallFixture::Finish() {
+  if (!window_ || !window_->State()) return;
+  // No restart now, whatever the install asked for.
+  if (window_->F_Final_Sel.Visible() && window_->Opt_Final(1)) window_->Opt_Final(1)->Value(true);
+  window_->C_Skip_Click(1);
+  for (int i = 0; i < 20 && window_->State(); ++i) app_->DoEvents();
 }
 
 std::vector<std::wstring> InstallFixture::ChangesSinceBefore() {
@@ -257,22 +281,17 @@ void InstallFixture::ExpectPrefixAsBefore() {
   for (const std::wstring& line : ChangesSinceBefore()) ADD_FAILURE() << norvale::ToAnsi(line);
 }
 
-std::wstring InstallFixture::App() const { return state_->InputItems[1].value; }
-
 std::vector<ExpectedFile> InstallFixture::ExpectedFiles() const {
-  const norvale::InstallerState& s = *state_;
-  const bool x64 = machine_ != setupinfo_testing::Machine::Windows7x86;
+  const bool x64 = Is64();
   auto holds = [&](const std::wstring& requirement) {
     if (requirement == L"64bit") return x64;
     if (requirement == L"32bit") return !x64;
     if (requirement == L"win7") return machine_ == setupinfo_testing::Machine::Windows7x86;
     if (requirement == L"win10") return machine_ != setupinfo_testing::Machine::Windows7x86;
-    if (requirement.rfind(L"opt", 0) == 0) {
-      const size_t option = std::stoul(requirement.substr(3));
-      return s.SelectGroups[1].options[option].chosen != 0;
-    }
-    if (requirement.rfind(L"task", 0) == 0) {
-      return s.CheckItems[std::stoul(requirement.substr(4))].checked != 0;
+    if (requirement == L"opt1" || requirement == L"opt2") return facts_.options[requirement[3] - L'0'];
+    if (requirement.size() == 5 && requirement.rfind(L"task", 0) == 0 && requirement[4] >= L'1' &&
+        requirement[4] <= L'3') {
+      return facts_.tasks[requirement[4] - L'0'];
     }
     ADD_FAILURE() << "unknown requirement " << norvale::ToAnsi(requirement);
     return false;

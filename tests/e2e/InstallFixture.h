@@ -1,15 +1,18 @@
 #pragma once
 // One installation of the sample package on a machine profile: the package
 // served by the FTP test server, an installer folder with "Start.ini", the
-// uninstaller, the archive DLL and the font scripts, the setup information
-// downloaded and read by the start-up step, and the real engine's install
-// run. The uninstaller then removes what it installed.
+// uninstaller, the archive DLL and the font scripts, and the installer
+// window driven through its pages as a user does, which downloads the setup
+// information and runs the real engine. The uninstaller then removes what it
+// installed.
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "Form_Inset_MAIN.h"
 #include "FtpTestServer.h"
 #include "InstallRun.h"
 #include "PrefixSnapshot.h"
@@ -18,14 +21,68 @@
 
 namespace e2e {
 
-class ProgressWindow final : public norvale::IInstallRunWindow {
+// The installer window with its buttons and controls in reach.
+class WizardWindow final : public norvale::Form_Inset_MAIN {
  public:
-  void Dispゲージ(int16_t) override {}
-  void DoEvents() override {}
-  std::shared_ptr<norvale::ITextDisplay> L_SETUP(int16_t) override { return nullptr; }
-  void Chk_FinalRun(int16_t value) override { finalRun = value; }
-  void C_CancelEnabled(bool) override {}
-  int16_t finalRun = 1;
+  using Form_Inset_MAIN::Form_Inset_MAIN;
+  using Form_Inset_MAIN::C_Skip_Click;
+  using Form_Inset_MAIN::Chk_Check;
+  using Form_Inset_MAIN::Chk_FinalRun;
+  using Form_Inset_MAIN::F_Final_Sel;
+  using Form_Inset_MAIN::Opt_Final;
+  using Form_Inset_MAIN::Opt_SelItem;
+  using Form_Inset_MAIN::T_Input;
+};
+
+// Program starts as the system makes them, except the one at the finish
+// page, which is only recorded: the product must not run while it is
+// removed.
+class StartsButFinalProgram final : public norvale::IProgramStarts {
+ public:
+  bool Start(const std::wstring& commandLine, int showState, DWORD* processId,
+             HANDLE* process) override {
+    return system_.Start(commandLine, showState, processId, process);
+  }
+  bool StartProgram(const std::wstring&, const std::wstring& commandLine, int, DWORD* processId,
+                    HANDLE* process) override {
+    finalPrograms.push_back(commandLine);
+    if (processId) *processId = 0;
+    if (process) *process = nullptr;
+    return true;
+  }
+  std::vector<std::wstring> finalPrograms;
+
+ private:
+  norvale::SystemProgramStarts system_;
+};
+
+// Restarts and shutdowns recorded, never made.
+class RecordingActions final : public norvale::ISystemActions {
+ public:
+  bool EnablePrivilege(const std::wstring&) override { return Note(L"EnablePrivilege"); }
+  bool RequestExitWindows(UINT, DWORD) override { return Note(L"RequestExitWindows"); }
+  bool InitiateShutdown(const std::wstring&, const std::wstring&, DWORD, bool, bool) override {
+    return Note(L"InitiateShutdown");
+  }
+  bool SetSystemClock(const SYSTEMTIME&) override { return Note(L"SetSystemClock"); }
+  bool SetLocalClock(const SYSTEMTIME&) override { return Note(L"SetLocalClock"); }
+  bool DeviceControl(const std::wstring&, DWORD) override { return Note(L"DeviceControl"); }
+  DWORD FormatDriveDialog(HWND, UINT, UINT, UINT) override { return Note(L"Format"), 0; }
+  DWORD DisconnectDialog(HWND, DWORD) override { return Note(L"Disconnect"), 0; }
+  std::vector<std::wstring> calls;
+
+ private:
+  bool Note(const std::wstring& call) {
+    calls.push_back(call);
+    return true;
+  }
+};
+
+// What the checks need of an install once its window is gone.
+struct InstalledFacts {
+  std::wstring app, appId, desktop, startup, group;
+  bool tasks[4] = {};    // 1..3 ticked
+  bool options[3] = {};  // 1..2 chosen in the one group
 };
 
 // One line of the package's manifest: a file the install folder receives.
@@ -41,16 +98,20 @@ class InstallFixture : public ::testing::Test {
   static void TearDownTestSuite();
   void TearDown() override;
 
-  // Downloads and reads the setup information on the machine; false when
-  // the start-up step failed.
-  bool Prepare(setupinfo_testing::Machine machine);
-  // The install run after Prepare.
-  void RunInstall();
+  // Opens the installer window on the machine: its start-up downloads and
+  // reads the setup information. Then the snapshot of the prefix is taken.
+  bool Open(setupinfo_testing::Machine machine);
+  // Presses Next up to the ready page; `choose` runs on the option page and
+  // on the tasks page. Then Next installs, and the run ends on the finish
+  // page, whose facts are kept.
+  void InstallThroughThePages(const std::function<void(WizardWindow&)>& choose = nullptr);
+  // Finish on the finish page: the window unloads.
+  void Finish();
   // The manifest's files whose requirements hold for the profile and the
-  // record's choices.
+  // install's choices.
   std::vector<ExpectedFile> ExpectedFiles() const;
-  std::wstring App() const;
-  norvale::InstallerState& State() { return *state_; }
+  std::wstring App() const { return facts_.app; }
+  norvale::InstallerState& State() { return *window_->State(); }
 
   // Removes the installed product through the uninstaller's window, by its
   // pages or silently, then runs the command file it left with the command
@@ -66,8 +127,7 @@ class InstallFixture : public ::testing::Test {
   void ExpectInstalled();
   void ExpectRecord();
   // Nothing of the product is left, in files or registry.
-  void ExpectNothingOfTheProduct(const std::wstring& app);
-  std::wstring ProgramGroup() const { return state_->ProgramGroupDir; }
+  void ExpectNothingOfTheProduct();
   bool Is64() const { return machine_ != setupinfo_testing::Machine::Windows7x86; }
 
   static std::wstring PackageFolder();
@@ -77,11 +137,13 @@ class InstallFixture : public ::testing::Test {
   std::unique_ptr<testing_support::TempDir> installer_;
   std::unique_ptr<setupinfo_testing::TestMachine> profile_;
   std::shared_ptr<norvale::ScriptedMessageBox> installerBoxes_;
-  std::unique_ptr<norvale::InstallerState> state_;
+  std::shared_ptr<StartsButFinalProgram> starts_ = std::make_shared<StartsButFinalProgram>();
+  std::shared_ptr<RecordingActions> actions_ = std::make_shared<RecordingActions>();
+  std::unique_ptr<norvale::forms::Application> app_;
+  std::unique_ptr<WizardWindow> window_;
+  InstalledFacts facts_;
   std::unique_ptr<PrefixSnapshot> before_;
   bool installed_ = false;
-  ProgressWindow window_;
-  std::vector<std::wstring> ended_, commandFiles_;
   std::shared_ptr<norvale::ScriptedMessageBox> uninstallerBoxes_ =
       std::make_shared<norvale::ScriptedMessageBox>();
 };

@@ -75,7 +75,6 @@ std::vector<std::wstring> Lines(const std::wstring& text) {
 }  // namespace
 
 void InstallFixture::ExpectInstalled() {
-  const norvale::InstallerState& s = *state_;
   const std::wstring app = App();
   for (const auto& question : installerBoxes_->Asked()) {
     ADD_FAILURE() << "asked: " << norvale::ToAnsi(question.title + L" / " + question.text);
@@ -90,8 +89,9 @@ void InstallFixture::ExpectInstalled() {
         << norvale::ToAnsi(file.installPath);
     present.erase(Lower(file.installPath));
   }
+  // The marker of a started installation is gone once the run completed.
   std::set<std::wstring> own = {L"7-zip32.dll", L"installfiles.txt", L"setup_init.txt",
-                                L"setup_start.txt", L"start.ini", L"uninst\\add-font.ps1",
+                                L"start.ini", L"uninst\\add-font.ps1",
                                 L"uninst\\dekant00.exe", L"uninst\\remove-font.ps1",
                                 L"uninst\\setup.log"};
   // Windows 10 starts the startup program through a command file, written
@@ -103,7 +103,7 @@ void InstallFixture::ExpectInstalled() {
             testing_support::ReadFileBytes(ModuleFolder() + L"\\installer\\Dekant00.exe"));
 
   // The Uninstall entry, in the 64-bit view on 64-bit Windows only.
-  const std::wstring entry = kUninstallKey + s.AppId;
+  const std::wstring entry = kUninstallKey + facts_.appId;
   const REGSAM view = Is64() ? KEY_WOW64_64KEY : 0;
   EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, entry, L"DisplayName", view), L"Norvale POS");
   EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, entry, L"DisplayVersion", view), L"Norvale POS 3.2");
@@ -117,19 +117,19 @@ void InstallFixture::ExpectInstalled() {
 
   // Shortcuts, read back.
   const std::wstring exe = app + L"\\NorvalePos.exe";
-  const Shortcut desktop = ReadShortcut(s.CommonDesktopDir + L"\\Norvale POS.lnk");
-  if (s.CheckItems[1].checked != 0) {
+  const Shortcut desktop = ReadShortcut(facts_.desktop + L"\\Norvale POS.lnk");
+  if (facts_.tasks[1]) {
     EXPECT_EQ(Lower(desktop.target), Lower(exe));
     EXPECT_EQ(Lower(desktop.workingFolder), Lower(app));
   } else {
-    EXPECT_FALSE(PathExists(s.CommonDesktopDir + L"\\Norvale POS.lnk"));
+    EXPECT_FALSE(PathExists(facts_.desktop + L"\\Norvale POS.lnk"));
   }
-  EXPECT_EQ(Lower(ReadShortcut(ProgramGroup() + L"\\Norvale POS.lnk").target), Lower(exe));
-  const Shortcut help = ReadShortcut(ProgramGroup() + L"\\Norvale POS ヘルプ.lnk");
+  EXPECT_EQ(Lower(ReadShortcut(facts_.group + L"\\Norvale POS.lnk").target), Lower(exe));
+  const Shortcut help = ReadShortcut(facts_.group + L"\\Norvale POS ヘルプ.lnk");
   EXPECT_EQ(Lower(help.target), Lower(exe));
   EXPECT_EQ(help.arguments, L"/help");
-  const std::wstring startup = s.StartupDir + L"\\Norvale POS 常駐.lnk";
-  if (s.CheckItems[3].checked != 0) {
+  const std::wstring startup = facts_.startup + L"\\Norvale POS 常駐.lnk";
+  if (facts_.tasks[3]) {
     EXPECT_EQ(Lower(ReadShortcut(startup).target),
               Lower(app + (Is64() ? L"\\NvTray.CMD" : L"\\NvTray.exe")));
   } else {
@@ -146,15 +146,14 @@ void InstallFixture::ExpectInstalled() {
             L"\"" + exe + L"\" \"%1\"");
   EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, kLayersKey, exe, view), L"~ RUNASADMIN");
   EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, kLayersKey, app + L"\\NvTray.exe", view),
-            s.CheckItems[3].checked != 0 ? L"~ RUNASADMIN" : L"<none>");
+            facts_.tasks[3] ? L"~ RUNASADMIN" : L"<none>");
   EXPECT_EQ(testing_support::ReadFileBytes(app + L"\\Setup_Init.txt"), "initialised\r\n");
 }
 
 void InstallFixture::ExpectRecord() {
-  const norvale::InstallerState& s = *state_;
   const std::wstring app = App();
   std::vector<std::wstring> expected = {
-      L";Setup処理を開始しました。", L"[Setup]", L";セットアップ情報", L"AppId=" + s.AppId,
+      L";Setup処理を開始しました。", L"[Setup]", L";セットアップ情報", L"AppId=" + facts_.appId,
       L"AppName=Norvale POS", L"AppVerName=Norvale POS 3.2", L"AppDir=" + app,
       L"AlertSpaceOnDisk=1", L"InstallFilesList=InstallFiles.txt", L"[Download]",
       L";ダウンロード結果", L"Count=11", L""};
@@ -182,11 +181,11 @@ void InstallFixture::ExpectRecord() {
   const std::wstring exe = app + L"\\NorvalePos.exe";
   for (const std::wstring& line :
        {std::wstring(), std::wstring(L"[ショートカット]"), std::wstring(L";ショートカット作成結果"),
-        L"Group=" + ProgramGroup(), std::wstring(L"Count=4"),
-        L"ShortCut01=" + s.CommonDesktopDir + L"\\Norvale POS.lnk", std::wstring(L"err01="),
-        L"ShortCut02=" + ProgramGroup() + L"\\Norvale POS.lnk", std::wstring(L"err02="),
-        L"ShortCut03=" + ProgramGroup() + L"\\Norvale POS ヘルプ.lnk", std::wstring(L"err03="),
-        L"ShortCut04=" + s.StartupDir + L"\\Norvale POS 常駐.lnk", std::wstring(L"err04="),
+        L"Group=" + facts_.group, std::wstring(L"Count=4"),
+        L"ShortCut01=" + facts_.desktop + L"\\Norvale POS.lnk", std::wstring(L"err01="),
+        L"ShortCut02=" + facts_.group + L"\\Norvale POS.lnk", std::wstring(L"err02="),
+        L"ShortCut03=" + facts_.group + L"\\Norvale POS ヘルプ.lnk", std::wstring(L"err03="),
+        L"ShortCut04=" + facts_.startup + L"\\Norvale POS 常駐.lnk", std::wstring(L"err04="),
         std::wstring(), std::wstring(L"[APファイルリンク]"), std::wstring(L";APファイルリンク作成結果"),
         std::wstring(L"Count=1"), std::wstring(), std::wstring(L"ext01_ext=.npos"),
         std::wstring(L"ext01_id=NorvalePOS.Slip"), std::wstring(L"ext01_name=Norvale POS 伝票ファイル"),
@@ -201,15 +200,15 @@ void InstallFixture::ExpectRecord() {
   EXPECT_EQ(Lines(ReadAnsi(app + L"\\Uninst\\Setup.log")), expected);
 }
 
-void InstallFixture::ExpectNothingOfTheProduct(const std::wstring& app) {
-  const norvale::InstallerState& s = *state_;
+void InstallFixture::ExpectNothingOfTheProduct() {
+  const std::wstring app = App();
   EXPECT_FALSE(PathExists(app));
-  EXPECT_FALSE(PathExists(ProgramGroup()));
-  EXPECT_FALSE(PathExists(s.CommonDesktopDir + L"\\Norvale POS.lnk"));
-  EXPECT_FALSE(PathExists(s.StartupDir + L"\\Norvale POS 常駐.lnk"));
+  EXPECT_FALSE(PathExists(facts_.group));
+  EXPECT_FALSE(PathExists(facts_.desktop + L"\\Norvale POS.lnk"));
+  EXPECT_FALSE(PathExists(facts_.startup + L"\\Norvale POS 常駐.lnk"));
   EXPECT_FALSE(PathExists(WindowsFolder() + L"\\Fonts\\" + kFontFile));
   for (REGSAM view : {REGSAM(KEY_WOW64_64KEY), REGSAM(KEY_WOW64_32KEY)}) {
-    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey + s.AppId, view));
+    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey + facts_.appId, view));
     EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, kFontsKey, kSampleFontValue, view), L"<none>");
     EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, kLayersKey, app + L"\\NorvalePos.exe", view), L"<none>");
     EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, kLayersKey, app + L"\\NvTray.exe", view), L"<none>");

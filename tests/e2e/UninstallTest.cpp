@@ -1,6 +1,6 @@
-// Install, then remove through the uninstaller: through its pages, and
-// silently. Afterwards nothing of the product is left and the prefix is as it
-// was before the install.
+// Install through the installer's pages, then remove through the
+// uninstaller: through its pages, and silently. Afterwards nothing of the
+// product is left and the prefix is as it was before the install.
 #include <algorithm>
 
 #include "InstallFixture.h"
@@ -12,10 +12,10 @@ namespace {
 using setupinfo_testing::Machine;
 
 TEST_F(InstallFixture, ThePagesRemoveEverythingTheInstallMade) {
-  ASSERT_TRUE(Prepare(Machine::Windows10x64)) << norvale::ToAnsi(State().ErrText);
-  RunInstall();
-  const std::wstring app = App();
-  ASSERT_TRUE(PathExists(app + L"\\Uninst\\Setup.log"));
+  ASSERT_TRUE(Open(Machine::Windows10x64)) << norvale::ToAnsi(State().ErrText);
+  InstallThroughThePages();
+  Finish();
+  ASSERT_TRUE(PathExists(App() + L"\\Uninst\\Setup.log"));
   // The snapshot sees the install, so its silence afterwards means something.
   const std::vector<std::wstring> changes = ChangesSinceBefore();
   for (const wchar_t* made : {L"+ F c:\\norvale pos\\uninst\\setup.log",
@@ -28,18 +28,18 @@ TEST_F(InstallFixture, ThePagesRemoveEverythingTheInstallMade) {
   for (const auto& question : uninstallerBoxes_->Asked()) {
     ADD_FAILURE() << "asked: " << norvale::ToAnsi(question.title + L" / " + question.text);
   }
-  ExpectNothingOfTheProduct(app);
+  ExpectNothingOfTheProduct();
   ExpectPrefixAsBefore();
 }
 
 TEST_F(InstallFixture, TheSilentRunRemovesEverythingOnWindows7) {
-  ASSERT_TRUE(Prepare(Machine::Windows7x86)) << norvale::ToAnsi(State().ErrText);
-  RunInstall();
-  const std::wstring app = App();
-  ASSERT_TRUE(PathExists(app + L"\\Uninst\\Setup.log"));
+  ASSERT_TRUE(Open(Machine::Windows7x86)) << norvale::ToAnsi(State().ErrText);
+  InstallThroughThePages();
+  Finish();
+  ASSERT_TRUE(PathExists(App() + L"\\Uninst\\Setup.log"));
   Uninstall(true);
   EXPECT_TRUE(uninstallerBoxes_->Asked().empty());
-  ExpectNothingOfTheProduct(app);
+  ExpectNothingOfTheProduct();
   ExpectPrefixAsBefore();
 }
 
