@@ -6,14 +6,14 @@
 
 #include <algorithm>
 
-#include "Handles.h"
-#include "WinHandles.h"
 #include "Form_UnInset_MAIN.h"
+#include "Handles.h"
 #include "SetupInfoDownload.h"
 #include "SetupText.h"
 #include "System.h"
 #include "Text.h"
 #include "UninstallerState.h"
+#include "WinHandles.h"
 #include "forms/Application.h"
 
 namespace e2e {
@@ -122,6 +122,9 @@ void RunCommandFile(const std::wstring& commandLine) {
   ASSERT_NE(from, std::wstring::npos) << commandLine;
   const size_t to = commandLine.find(L"\"\"", from + 5);
   const std::wstring file = commandLine.substr(from + 5, to - from - 5);
+  // Nothing was asked to restart, so the file must not restart Windows.
+  const std::string text = testing_support::ReadFileBytes(file);
+  ASSERT_EQ(text.find("shutdown"), std::string::npos) << text;
   EXPECT_NE(RunAndWait(L"\"" + norvale::SystemFolder() + L"\\cmd.exe\" /c \"\"" + file + L"\"\""),
             static_cast<DWORD>(-1));
 }
@@ -224,12 +227,14 @@ bool InstallFixture::Open(setupinfo_testing::Machine machine) {
 
   // The test's own folders (the installer's and the FTP server's), and the
   // cache where WinINet keeps every transfer, change with the run whatever
-  // the product does.
+  // the product does. The uninstaller's command file has a fixed name in the
+  // temporary folder and replaces one that other tests left there.
   wchar_t cache[MAX_PATH] = {};
   SHGetFolderPathW(nullptr, CSIDL_INTERNET_CACHE, nullptr, 0, cache);
   before_ = std::make_unique<PrefixSnapshot>(
       std::vector<std::wstring>{installer_->Path(), std::wstring(cache),
-                                TempFolder() + L"\\nv-ftpsrv-*"});
+                                TempFolder() + L"\\nv-ftpsrv-*",
+                                TempFolder() + L"\\DeleteMe.cmd"});
   before_->Take();
   return true;
 }
@@ -321,6 +326,7 @@ void InstallFixture::Uninstall(bool silent) {
   services.seams.messageBox = uninstallerBoxes_;
   services.windows.windows = profile_->windows;
   services.windows.starts = starts;
+  services.windows.actions = actions_;
   auto state = std::make_unique<norvale::UninstallerState>(App() + L"\\Uninst\\Dekant00.exe",
                                                            services);
   auto end = std::make_shared<CountingEnd>();
