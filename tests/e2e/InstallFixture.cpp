@@ -220,7 +220,7 @@ bool InstallFixture::Open(setupinfo_testing::Machine machine) {
   if (machine == setupinfo_testing::Machine::Windows7x86) {
     options.engineSeams.fontsShell = std::make_shared<InstallingFontsShell>();
   }
-  window_ = std::make_unique<WizardWindow>(*app_, std::move(options));
+  window_ = std::make_unique<wizard_testing::WizardProbe>(*app_, std::move(options));
   window_->Show();
   for (int i = 0; i < 20; ++i) app_->DoEvents();
   if (!window_->State() || window_->State()->StartupOk == 0) return false;
@@ -239,7 +239,7 @@ bool InstallFixture::Open(setupinfo_testing::Machine machine) {
   return true;
 }
 
-void InstallFixture::InstallThroughThePages(const std::function<void(WizardWindow&)>& choose) {
+void InstallFixture::InstallThroughThePages(const std::function<void(wizard_testing::WizardProbe&)>& choose) {
   ASSERT_TRUE(window_ && window_->State());
   norvale::InstallerState& s = *window_->State();
   for (int presses = 0; s.PageNo != 4; ++presses) {

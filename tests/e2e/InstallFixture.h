@@ -12,27 +12,14 @@
 
 #include <gtest/gtest.h>
 
-#include "Form_Inset_MAIN.h"
 #include "FtpTestServer.h"
+#include "PageMachineSupport.h"
 #include "InstallRun.h"
 #include "PrefixSnapshot.h"
 #include "SetupInfoTestSupport.h"
 #include "TempDir.h"
 
 namespace e2e {
-
-// The installer window with its buttons and controls in reach.
-class WizardWindow final : public norvale::Form_Inset_MAIN {
- public:
-  using Form_Inset_MAIN::Form_Inset_MAIN;
-  using Form_Inset_MAIN::C_Skip_Click;
-  using Form_Inset_MAIN::Chk_Check;
-  using Form_Inset_MAIN::Chk_FinalRun;
-  using Form_Inset_MAIN::F_Final_Sel;
-  using Form_Inset_MAIN::Opt_Final;
-  using Form_Inset_MAIN::Opt_SelItem;
-  using Form_Inset_MAIN::T_Input;
-};
 
 // Program starts as the system makes them, except the one at the finish
 // page, which is only recorded: the product must not run while it is
@@ -54,28 +41,6 @@ class StartsButFinalProgram final : public norvale::IProgramStarts {
 
  private:
   norvale::SystemProgramStarts system_;
-};
-
-// Restarts and shutdowns recorded, never made.
-class RecordingActions final : public norvale::ISystemActions {
- public:
-  bool EnablePrivilege(const std::wstring&) override { return Note(L"EnablePrivilege"); }
-  bool RequestExitWindows(UINT, DWORD) override { return Note(L"RequestExitWindows"); }
-  bool InitiateShutdown(const std::wstring&, const std::wstring&, DWORD, bool, bool) override {
-    return Note(L"InitiateShutdown");
-  }
-  bool SetSystemClock(const SYSTEMTIME&) override { return Note(L"SetSystemClock"); }
-  bool SetLocalClock(const SYSTEMTIME&) override { return Note(L"SetLocalClock"); }
-  bool DeviceControl(const std::wstring&, DWORD) override { return Note(L"DeviceControl"); }
-  DWORD FormatDriveDialog(HWND, UINT, UINT, UINT) override { return Note(L"Format"), 0; }
-  DWORD DisconnectDialog(HWND, DWORD) override { return Note(L"Disconnect"), 0; }
-  std::vector<std::wstring> calls;
-
- private:
-  bool Note(const std::wstring& call) {
-    calls.push_back(call);
-    return true;
-  }
 };
 
 // What the checks need of an install once its window is gone.
@@ -104,7 +69,7 @@ class InstallFixture : public ::testing::Test {
   // Presses Next up to the ready page; `choose` runs on the option page and
   // on the tasks page. Then Next installs, and the run ends on the finish
   // page, whose facts are kept.
-  void InstallThroughThePages(const std::function<void(WizardWindow&)>& choose = nullptr);
+  void InstallThroughThePages(const std::function<void(wizard_testing::WizardProbe&)>& choose = nullptr);
   // Finish on the finish page: the window unloads.
   void Finish();
   // The manifest's files whose requirements hold for the profile and the
@@ -138,9 +103,10 @@ class InstallFixture : public ::testing::Test {
   std::unique_ptr<setupinfo_testing::TestMachine> profile_;
   std::shared_ptr<norvale::ScriptedMessageBox> installerBoxes_;
   std::shared_ptr<StartsButFinalProgram> starts_ = std::make_shared<StartsButFinalProgram>();
-  std::shared_ptr<RecordingActions> actions_ = std::make_shared<RecordingActions>();
+  std::shared_ptr<wizard_testing::RecordingActions> actions_ =
+      std::make_shared<wizard_testing::RecordingActions>();
   std::unique_ptr<norvale::forms::Application> app_;
-  std::unique_ptr<WizardWindow> window_;
+  std::unique_ptr<wizard_testing::WizardProbe> window_;
   InstalledFacts facts_;
   std::unique_ptr<PrefixSnapshot> before_;
   bool installed_ = false;

@@ -48,7 +48,7 @@ TEST_F(InstallFixture, TheChosenOptionAndTasksDecideWhatArrives) {
   ASSERT_EQ(State().SelectGroupCount, 1);
   ASSERT_EQ(State().SelectGroups[1].optionCount, 2);
   ASSERT_EQ(State().CheckItemCount, 3);
-  InstallThroughThePages([](WizardWindow& w) {
+  InstallThroughThePages([](wizard_testing::WizardProbe& w) {
     if (w.State()->PageNo == 1) {
       ASSERT_TRUE(w.Opt_SelItem(2));
       w.Opt_SelItem(2)->Value(true);  // 小売店向けテンプレート
