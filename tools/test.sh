@@ -24,7 +24,8 @@ cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$NORVALE_TOOLCHAIN" >/dev/n
 cmake --build "$build" -j "$(nproc)"
 if [ "$NORVALE_ARCH" = x86_64 ]; then
   # What we ship is 32-bit: it must build even where it cannot be run.
-  cmake -S "$root" -B "$build/ship-i686" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" >/dev/null
+  cmake -S "$root" -B "$build/ship-i686" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
+    -DCMAKE_BUILD_TYPE=Release >/dev/null
   cmake --build "$build/ship-i686" --target deliverables -j "$(nproc)"
 fi
 
