@@ -8,6 +8,7 @@
 
 #include "Handles.h"
 #include "Text.h"
+#include "forms/ComObjects.h"
 
 namespace norvale {
 namespace {
@@ -79,9 +80,6 @@ std::wstring EnvironmentFolder(const wchar_t* name) {
   return n > 0 && n < MAX_PATH ? std::wstring(buffer, n) : std::wstring();
 }
 
-struct ComRelease {
-  void operator()(IUnknown* p) const { p->Release(); }
-};
 struct TaskMemFree {
   void operator()(void* p) const { CoTaskMemFree(p); }
 };
@@ -90,13 +88,12 @@ struct TaskMemFree {
 // profile new users are made from: a hand list of CSIDLs misses Downloads,
 // Saved Games, LocalLow and whatever a later Windows adds.
 void AddKnownFolders(std::vector<std::wstring>& folders) {
-  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  const forms::ComApartment com;
   {
-    IKnownFolderManager* raw = nullptr;
+    forms::ComPtr<IKnownFolderManager> manager;
     if (SUCCEEDED(CoCreateInstance(CLSID_KnownFolderManager, nullptr, CLSCTX_INPROC_SERVER,
-                                   IID_IKnownFolderManager, reinterpret_cast<void**>(&raw))) &&
-        raw) {
-      std::unique_ptr<IKnownFolderManager, ComRelease> manager(raw);
+                                   IID_IKnownFolderManager, manager.OutVoid())) &&
+        manager) {
       KNOWNFOLDERID* rawIds = nullptr;
       UINT count = 0;
       if (SUCCEEDED(manager->GetFolderIds(&rawIds, &count)) && rawIds) {
@@ -114,7 +111,6 @@ void AddKnownFolders(std::vector<std::wstring>& folders) {
       }
     }
   }
-  if (SUCCEEDED(com)) CoUninitialize();
 }
 
 // One folder under every name it goes by: full, and long when it exists.

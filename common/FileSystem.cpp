@@ -75,6 +75,14 @@ std::vector<FoundFile> ListFiles(const std::wstring& pattern, bool includeHidden
 
 bool IsNetworkPath(const std::wstring& path) { return StartsWith(path, L"\\\\"); }
 
+bool IsFullyQualifiedPath(const std::wstring& path) {
+  const wchar_t first = path.empty() ? L'\0' : path[0];
+  const bool letter = (first >= L'A' && first <= L'Z') || (first >= L'a' && first <= L'z');
+  if (path.size() >= 3 && letter && path[1] == L':' && path[2] == L'\\') return true;
+  return path.size() > 2 && path[0] == L'\\' && path[1] == L'\\' && path[2] != L'\\' &&
+         path[2] != L'?' && path[2] != L'.';
+}
+
 std::optional<std::wstring> AbsolutePath(const std::wstring& path,
                                          const std::wstring& baseFolder) {
   std::wstring p = Trim(path);

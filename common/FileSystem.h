@@ -33,6 +33,9 @@ std::vector<FoundFile> ListFiles(const std::wstring& pattern, bool includeHidden
                                  int32_t* listError = nullptr);
 
 bool IsNetworkPath(const std::wstring& path);
+// "X:\..." or "\\server\...": a path that names one place whatever the
+// current drive and folder are ("\\?\" and "\\.\" device paths excluded).
+bool IsFullyQualifiedPath(const std::wstring& path);
 
 // The "." and ".." entries that every folder listing holds.
 bool IsSelfOrParent(std::wstring_view name);

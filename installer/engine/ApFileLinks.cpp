@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "DownloadLoop.h"
+#include "FileSystem.h"
 #include "Text.h"
 
 namespace norvale {
@@ -55,11 +56,7 @@ bool IsOwnFileType(const std::wstring& ext, const std::wstring& id) {
 bool IsFullProgramPath(const std::wstring& path) {
   const std::wstring p = Trim(path);
   if (p.find_first_of(L"\"\r\n\t") != std::wstring::npos) return false;
-  const bool drivePath = p.size() >= 3 && ((p[0] >= L'A' && p[0] <= L'Z') || (p[0] >= L'a' && p[0] <= L'z')) &&
-                         p[1] == L':' && p[2] == L'\\';
-  const bool networkPath = p.size() > 2 && p[0] == L'\\' && p[1] == L'\\' && p[2] != L'\\' &&
-                           p[2] != L'?' && p[2] != L'.';
-  return drivePath || networkPath;
+  return IsFullyQualifiedPath(p);
 }
 
 int32_t CountApFileLinks(InstallRun& run) {

@@ -2,6 +2,7 @@
 
 #include "ArchiveExtraction.h"
 #include "Conditions.h"
+#include "FileSystem.h"
 #include "Fonts.h"
 #include "SetupLog.h"
 #include "ShortCuts.h"
@@ -23,12 +24,7 @@ namespace {
 // otherwise the bare name, found by the system's search for libraries.
 std::wstring SevenZipLibraryIn(const std::wstring& programFolder) {
   const std::wstring beside = programFolder + L"\\7-zip32.dll";
-  const DWORD attributes = GetFileAttributesW(beside.c_str());
-  if (!programFolder.empty() && attributes != INVALID_FILE_ATTRIBUTES &&
-      !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    return beside;
-  }
-  return L"7-zip32.dll";
+  return !programFolder.empty() && FileExists(beside) ? beside : L"7-zip32.dll";
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include "SetupText.h"
 #include "System.h"
+#include "forms/ComObjects.h"
 
 namespace norvale::engine {
 
@@ -38,45 +39,9 @@ bool EndsWithIgnoreCase(std::wstring_view text, std::wstring_view tail);
 size_t FindIgnoreCase(std::wstring_view text, std::wstring_view part);
 bool EqualsIgnoreCase(std::wstring_view a, std::wstring_view b);
 
-// COM on the calling thread for as long as this object lives. A thread that
-// already runs COM in another model keeps it.
-class ComApartment {
- public:
-  ComApartment() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-  ComApartment(const ComApartment&) = delete;
-  ComApartment& operator=(const ComApartment&) = delete;
-  ~ComApartment() {
-    if (SUCCEEDED(hr_)) CoUninitialize();
-  }
-  bool Usable() const { return SUCCEEDED(hr_) || hr_ == RPC_E_CHANGED_MODE; }
-
- private:
-  HRESULT hr_;
-};
-
-template <typename T>
-class ComPtr {
- public:
-  ComPtr() = default;
-  ComPtr(const ComPtr&) = delete;
-  ComPtr& operator=(const ComPtr&) = delete;
-  ComPtr(ComPtr&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
-  ~ComPtr() { Reset(); }
-  void Reset() {
-    if (p_) std::exchange(p_, nullptr)->Release();
-  }
-  T** Out() {
-    Reset();
-    return &p_;
-  }
-  void** OutVoid() { return reinterpret_cast<void**>(Out()); }
-  T* Get() const { return p_; }
-  T* operator->() const { return p_; }
-  explicit operator bool() const { return p_ != nullptr; }
-
- private:
-  T* p_ = nullptr;
-};
+// COM on the thread and COM objects that release themselves.
+using forms::ComApartment;
+using forms::ComPtr;
 
 // A VARIANT that clears itself.
 class Variant {

@@ -38,12 +38,6 @@ bool IsSafeFolderName(const std::wstring& name) {
          name.find(L':') == std::wstring::npos && name[0] != L'\\' && name[0] != L'/';
 }
 
-bool IsAbsoluteFolder(const std::wstring& path) {
-  const std::wstring t = Trim(path);
-  if (t.size() >= 3 && t[1] == L':' && t[2] == L'\\' && iswalpha(t[0])) return true;
-  return t.size() > 2 && t[0] == L'\\' && t[1] == L'\\' && t[2] != L'?' && t[2] != L'.';
-}
-
 void ChooseDefaultDrive(InstallerState& state) {
   const int64_t freeC = state.seams.drives->FreeSpace(L"C:\\", false);
   int64_t freeD = 0;
@@ -186,7 +180,7 @@ int16_t HandleEarlierInstallation(InstallerState& state) {
   if (IsBlank(command)) return -1;
   if (!IsOrdinaryFile(command)) {
     // A relative or blank folder would install below the current directory.
-    if (IsAbsoluteFolder(path) && path.find(L"..") == std::wstring::npos &&
+    if (IsFullyQualifiedPath(Trim(path)) && path.find(L"..") == std::wstring::npos &&
         HasNoControlCharacters(path)) {
       state.InputItems[1].value = path;
     } else {

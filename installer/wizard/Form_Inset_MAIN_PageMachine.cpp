@@ -32,18 +32,6 @@ constexpr wchar_t kChooseTail[] =
     L"\u3000インストールを中止する場合は「いいえ」を押して下さい。";
 constexpr wchar_t kMayNotWork[] = L"（インストールを続行しても正常に動作しない可能性があります）";
 
-// "X:\..." or "\\server\share\...": a path that names one place whatever
-// the current folder is.
-bool IsFullyQualified(const std::wstring& path) {
-  const wchar_t drive = path.empty() ? L'\0' : path[0];
-  const bool letter = (drive >= L'A' && drive <= L'Z') || (drive >= L'a' && drive <= L'z');
-  if (path.size() >= 3 && letter && path[1] == L':' && path[2] == L'\\') {
-    return true;
-  }
-  return path.size() >= 5 && path[0] == L'\\' && path[1] == L'\\' && path[2] != L'\\' &&
-         path[2] != L'?' && path[2] != L'.';
-}
-
 bool PathExists(const std::wstring& path) {
   return !path.empty() && GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
@@ -59,7 +47,7 @@ struct TemporaryTarget {
 std::optional<TemporaryTarget> TemporaryTargetOf(InstallerState& s, const DownloadEntry& entry,
                                                  const std::wstring& dst) {
   const std::wstring folder = Trim(dst);
-  if (!IsFullyQualified(folder)) return std::nullopt;
+  if (!IsFullyQualifiedPath(folder)) return std::nullopt;
   if (entry.IsFolder != 0) return TemporaryTarget{folder, true};
   const std::wstring name = Trim(s.objPublicFunc.GetFileID_FTP(entry.src));
   // A server name is one plain file name, never a pattern or a path.
@@ -330,7 +318,7 @@ bool Form_Inset_MAIN::CheckInstallFolder() {
 
 std::vector<std::wstring> Form_Inset_MAIN::MissingFoldersAbove(const std::wstring& folder) const {
   std::vector<std::wstring> missing;
-  if (!IsFullyQualified(folder)) return missing;
+  if (!IsFullyQualifiedPath(folder)) return missing;
   for (std::wstring level = BeforeLast(folder, L'\\');
        level.size() > 3 && level.find(L'\\') != std::wstring::npos && !FolderExists(level);
        level = BeforeLast(level, L'\\')) {
@@ -434,7 +422,7 @@ void Form_Inset_MAIN::RollBack(InstallRun& run, const std::vector<PathBefore>& b
       }
     });
   }
-  if (IsFullyQualified(app)) {
+  if (IsFullyQualifiedPath(app)) {
     const std::wstring marker = app + L"\\" + kStartMarker;
     SkipOnFailure([&] {
       if (FileExists(marker)) {
@@ -446,7 +434,9 @@ void Form_Inset_MAIN::RollBack(InstallRun& run, const std::vector<PathBefore>& b
     // The folders the run made above the install folder, when nothing else
     // moved in meanwhile.
     for (const std::wstring& level : createdAbove) {
-      if (!SkipOnFailure([&] { RemoveGuardedFolder(level); })) break;
+      bool removed = false;
+      SkipOnFailure([&] { removed = RemoveGuardedFolder(level); });
+      if (!removed) break;  // a folder that is not empty keeps every one above it
     }
   }
 }
@@ -497,7 +487,7 @@ void Form_Inset_MAIN::StartFinalProgram() {
     }
     // Exactly the named program file: never a search along PATH, never the
     // shell's idea of what a name or document means.
-    if (!IsFullyQualified(program) || program.find(L'"') != std::wstring::npos ||
+    if (!IsFullyQualifiedPath(program) || program.find(L'"') != std::wstring::npos ||
         !FileExists(program)) {
       return;
     }

@@ -5,42 +5,12 @@
 
 #include <cstring>
 
+#include "forms/ComObjects.h"
 #include "forms/WindowClasses.h"
 
 namespace norvale::forms {
 
 namespace {
-
-// COM for the picture decoder, for one call.
-class ComScope {
- public:
-  ComScope() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-  ComScope(const ComScope&) = delete;
-  ComScope& operator=(const ComScope&) = delete;
-  ~ComScope() {
-    if (SUCCEEDED(hr_)) CoUninitialize();
-  }
-
- private:
-  HRESULT hr_;
-};
-
-template <typename T>
-class ComPtr {
- public:
-  ComPtr() = default;
-  ComPtr(const ComPtr&) = delete;
-  ComPtr& operator=(const ComPtr&) = delete;
-  ~ComPtr() {
-    if (p_) p_->Release();
-  }
-  T** Out() { return &p_; }
-  T* operator->() const { return p_; }
-  explicit operator bool() const { return p_ != nullptr; }
-
- private:
-  T* p_ = nullptr;
-};
 
 HBITMAP DecodePicture(const void* bytes, DWORD size) {
   HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, size);
@@ -119,7 +89,7 @@ bool Image::PictureFromResource(HMODULE module, int resourceId, const wchar_t* t
   const void* bytes = loaded ? LockResource(loaded) : nullptr;
   const DWORD size = found ? SizeofResource(module, found) : 0;
   if (!bytes || size == 0) return false;
-  ComScope com;
+  ComApartment com;  // for the picture decoder, for one call
   HBITMAP bitmap = DecodePicture(bytes, size);
   if (!bitmap) return false;
   ClearPicture();

@@ -86,6 +86,19 @@ TEST(SharedTextTest, ReplacingUpperCasingAndSeparators) {
   EXPECT_FALSE(norvale::IsSelfOrParent(L".nvpart"));
 }
 
+// Only a path that names one place whatever the current drive and folder
+// are counts: what a relative name would reach depends on where the
+// program happens to stand.
+TEST(SharedTextTest, FullyQualifiedPaths) {
+  for (const wchar_t* path : {L"C:\\Norvale", L"d:\\", L"\\\\server\\share\\pos"}) {
+    EXPECT_TRUE(norvale::IsFullyQualifiedPath(path)) << path;
+  }
+  for (const wchar_t* path : {L"", L"C:", L"C:Norvale", L"Norvale\\POS", L"\\Norvale", L"1:\\x",
+                              L"\\\\\\x", L"\\\\?\\C:\\x", L"\\\\.\\PhysicalDrive0", L" C:\\x"}) {
+    EXPECT_FALSE(norvale::IsFullyQualifiedPath(path)) << path;
+  }
+}
+
 TEST(SharedTextTest, SystemErrorTextsEndWithoutALineBreak) {
   const std::wstring text = norvale::SystemErrorText(ERROR_FILE_NOT_FOUND);
   ASSERT_FALSE(text.empty());

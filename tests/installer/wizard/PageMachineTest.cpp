@@ -119,7 +119,9 @@ TEST_F(PageMachineTest, BackAndNextFollowTheTablesForEveryShape) {
     EXPECT_TRUE(w.Asked().empty());
     // The new page is the one on show.
     forms::Frame* shown[] = {&f.F_Start, &f.F_Select, &f.F_Input, &f.F_Check, &f.F_END, &f.F_SETUP};
-    if (m.toPage <= 5) EXPECT_TRUE(shown[m.toPage]->Visible());
+    if (m.toPage <= 5) {
+      EXPECT_TRUE(shown[m.toPage]->Visible());
+    }
   }
 }
 

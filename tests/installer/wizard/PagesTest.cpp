@@ -112,7 +112,9 @@ TEST(BuildPagesTest, CrowdedRecordPlacesEveryElementWithoutOverlap) {
     ASSERT_NE(nullptr, frame);
     EXPECT_FLOAT_EQ(g % 2 ? 150 : 4550, frame->Left()) << g;
     EXPECT_FLOAT_EQ(4200, frame->Width());
-    if (g % 2 == 0) EXPECT_FALSE(Overlap(*f.F_SelItem(g - 1), *frame)) << g;
+    if (g % 2 == 0) {
+      EXPECT_FALSE(Overlap(*f.F_SelItem(g - 1), *frame)) << g;
+    }
     // The options of one group stack without touching one another.
     std::vector<forms::OptionButton*> inGroup;
     for (forms::OptionButton* option : f.Opt_SelItem.Elements()) {
