@@ -123,51 +123,65 @@ void Form_Inset_MAIN::C_Skip_Click(int16_t Index) {
   }
 }
 
+namespace {
+
+// The record's share in the page tables: G option groups, I input items,
+// T tasks and the P sub-pages of the options page (two groups each).
+struct PageShape {
+  explicit PageShape(const SetupRecord& r)
+      : G(r.SelectGroupCount), I(r.InputItemCount), T(r.CheckItemCount),
+        P(static_cast<int16_t>((G + 1) / 2)) {}
+  int16_t G, I, T, P;
+};
+
+void MoveTo(InstallerState& s, int16_t page, int16_t subPage) {
+  s.PageNo = page;
+  s.SubPageNo = subPage;
+}
+
+}  // namespace
+
 void Form_Inset_MAIN::GoBack() {
   InstallerState& s = *state_;
-  const int16_t G = s.SelectGroupCount;
-  const int16_t I = s.InputItemCount;
-  const int16_t T = s.CheckItemCount;
-  const int16_t P = static_cast<int16_t>((G + 1) / 2);
-  auto go = [&](int16_t page, int16_t subPage) {
-    s.PageNo = page;
-    s.SubPageNo = subPage;
+  const PageShape shape(s);
+  const int16_t previousSubPage = static_cast<int16_t>(s.SubPageNo - 1);
+  // Where Back lands when the input items are left behind.
+  auto beforeInputs = [&] {
+    if (shape.G > 0) {
+      MoveTo(s, 1, shape.P);
+    } else {
+      MoveTo(s, 0, 0);
+    }
   };
   switch (s.PageNo) {
     case 1:
       if (s.SubPageNo > 1) {
-        go(1, static_cast<int16_t>(s.SubPageNo - 1));
+        MoveTo(s, 1, previousSubPage);
       } else {
-        go(0, 0);
+        MoveTo(s, 0, 0);
       }
       break;
     case 2:
       if (s.SubPageNo > 1) {
-        go(2, static_cast<int16_t>(s.SubPageNo - 1));
-      } else if (G > 0) {
-        go(1, P);
+        MoveTo(s, 2, previousSubPage);
       } else {
-        go(0, 0);
+        beforeInputs();
       }
       break;
     case 3:
-      if (I > 0) {
-        go(2, 1);
-      } else if (G > 0) {
-        go(1, P);
+      if (shape.I > 0) {
+        MoveTo(s, 2, 1);
       } else {
-        go(0, 0);
+        beforeInputs();
       }
       break;
     case 4:
-      if (T > 0) {
-        go(3, 0);
-      } else if (I > 0) {
-        go(2, I);
-      } else if (G > 0) {
-        go(1, P);
+      if (shape.T > 0) {
+        MoveTo(s, 3, 0);
+      } else if (shape.I > 0) {
+        MoveTo(s, 2, shape.I);
       } else {
-        go(0, 0);
+        beforeInputs();
       }
       break;
     default:
@@ -178,45 +192,39 @@ void Form_Inset_MAIN::GoBack() {
 
 void Form_Inset_MAIN::GoNext() {
   InstallerState& s = *state_;
-  const int16_t G = s.SelectGroupCount;
-  const int16_t I = s.InputItemCount;
-  const int16_t T = s.CheckItemCount;
-  const int16_t P = static_cast<int16_t>((G + 1) / 2);
-  auto go = [&](int16_t page, int16_t subPage) {
-    s.PageNo = page;
-    s.SubPageNo = subPage;
-  };
-  auto firstAfterOptions = [&] {
-    if (I > 0) {
-      go(2, 1);
-    } else if (T > 0) {
-      go(3, 1);
+  const PageShape shape(s);
+  // Where Next lands when the options are behind.
+  auto afterOptions = [&] {
+    if (shape.I > 0) {
+      MoveTo(s, 2, 1);
+    } else if (shape.T > 0) {
+      MoveTo(s, 3, 1);
     } else {
-      go(4, 0);
+      MoveTo(s, 4, 0);
     }
   };
   switch (s.PageNo) {
     case 0:
-      if (G > 0) {
-        go(1, 1);
+      if (shape.G > 0) {
+        MoveTo(s, 1, 1);
       } else {
-        firstAfterOptions();
+        afterOptions();
       }
       break;
     case 1:
-      if (s.SubPageNo < P) {
-        go(1, static_cast<int16_t>(s.SubPageNo + 1));
+      if (s.SubPageNo < shape.P) {
+        MoveTo(s, 1, static_cast<int16_t>(s.SubPageNo + 1));
       } else {
-        firstAfterOptions();
+        afterOptions();
       }
       break;
     case 2:
       if (!LeaveInputPageAllowed()) return;
       if (!state_) return;  // the user chose to end the installer
-      go(T > 0 ? 3 : 4, 0);
+      MoveTo(s, shape.T > 0 ? 3 : 4, 0);
       break;
     case 3:
-      go(4, 0);
+      MoveTo(s, 4, 0);
       break;
     case 4:
       if (!CheckInstallFolder()) return;

@@ -138,10 +138,6 @@ std::wstring ModuleFolder() {
   return text.substr(0, text.rfind(L'\\'));
 }
 
-std::wstring ReadAnsi(const std::wstring& path) {
-  return norvale::FromAnsi(testing_support::ReadFileBytes(path));
-}
-
 bool PathExists(const std::wstring& path) {
   return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }

@@ -121,7 +121,6 @@ extern const wchar_t kSampleFontValue[];
 std::wstring TempFolder();
 std::wstring WindowsFolder();
 std::wstring ModuleFolder();
-std::wstring ReadAnsi(const std::wstring& path);
 bool PathExists(const std::wstring& path);
 // A registry text value, "<none>" when it is missing.
 std::wstring RegText(HKEY root, const std::wstring& key, const std::wstring& name, REGSAM view);

@@ -62,16 +62,6 @@ Shortcut ReadShortcut(const std::wstring& path) {
   return result;
 }
 
-std::vector<std::wstring> Lines(const std::wstring& text) {
-  std::vector<std::wstring> lines;
-  size_t from = 0;
-  for (size_t at; (at = text.find(L"\r\n", from)) != std::wstring::npos; from = at + 2) {
-    lines.push_back(text.substr(from, at - from));
-  }
-  if (from < text.size()) lines.push_back(text.substr(from) + L"<no line end>");
-  return lines;
-}
-
 }  // namespace
 
 void InstallFixture::ExpectInstalled() {
@@ -197,7 +187,7 @@ void InstallFixture::ExpectRecord() {
         L"exe02=" + app + L"\\NvTray.exe", std::wstring(L"err02=")}) {
     expected.push_back(line);
   }
-  EXPECT_EQ(Lines(ReadAnsi(app + L"\\Uninst\\Setup.log")), expected);
+  EXPECT_EQ(testing_support::ReadAnsiLines(app + L"\\Uninst\\Setup.log"), expected);
 }
 
 void InstallFixture::ExpectNothingOfTheProduct() {

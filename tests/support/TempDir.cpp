@@ -5,6 +5,8 @@
 #include <atomic>
 #include <stdexcept>
 
+#include "Text.h"
+
 namespace testing_support {
 
 TempDir::TempDir(const std::wstring& hint) {
@@ -62,6 +64,17 @@ std::string ReadFileBytes(const std::wstring& path) {
   while (ReadFile(h, buffer, sizeof buffer, &got, nullptr) && got > 0) out.append(buffer, got);
   CloseHandle(h);
   return out;
+}
+
+std::vector<std::wstring> ReadAnsiLines(const std::wstring& path) {
+  const std::wstring text = norvale::FromAnsi(ReadFileBytes(path));
+  std::vector<std::wstring> lines;
+  size_t start = 0;
+  for (size_t at; (at = text.find(L"\r\n", start)) != std::wstring::npos; start = at + 2) {
+    lines.push_back(text.substr(start, at - start));
+  }
+  if (start < text.size()) lines.push_back(text.substr(start) + L"<no CR LF>");
+  return lines;
 }
 
 void AgeFile(const std::wstring& path, int64_t seconds) {

@@ -3,6 +3,7 @@
 // contents when the test ends.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace testing_support {
 
@@ -23,6 +24,9 @@ class TempDir {
 // Writes bytes to a file, creating it.
 void WriteFileBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadFileBytes(const std::wstring& path);
+// The lines of an ANSI text file with CR LF ends; a last line without one is
+// marked "<no CR LF>" so that a missing line end shows in a comparison.
+std::vector<std::wstring> ReadAnsiLines(const std::wstring& path);
 // Sets a file's last-write time to now minus the given seconds.
 void AgeFile(const std::wstring& path, int64_t seconds);
 void RemoveTree(const std::wstring& path);

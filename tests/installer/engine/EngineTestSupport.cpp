@@ -45,17 +45,6 @@ EngineUnderTest::EngineUnderTest(const std::wstring& installFolder,
 
 std::string ReadBytes(const std::wstring& path) { return testing_support::ReadFileBytes(path); }
 
-std::vector<std::wstring> ReadAnsiLines(const std::wstring& path) {
-  const std::wstring text = norvale::FromAnsi(ReadBytes(path));
-  std::vector<std::wstring> lines;
-  size_t start = 0;
-  for (size_t at; (at = text.find(L"\r\n", start)) != std::wstring::npos; start = at + 2) {
-    lines.push_back(text.substr(start, at - start));
-  }
-  if (start < text.size()) lines.push_back(text.substr(start) + L"<no CR LF>");
-  return lines;
-}
-
 void WriteUtf8(const std::wstring& path, const std::wstring& text) {
   const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
                                     nullptr, 0, nullptr, nullptr);

@@ -61,7 +61,7 @@ struct EngineUnderTest {
 
 // The lines of an ANSI text file with CR LF line ends (without the last
 // empty one).
-std::vector<std::wstring> ReadAnsiLines(const std::wstring& path);
+using testing_support::ReadAnsiLines;
 std::string ReadBytes(const std::wstring& path);
 void WriteUtf8(const std::wstring& path, const std::wstring& text);
 bool Exists(const std::wstring& path);

@@ -90,6 +90,8 @@ TEST(Fuzz, RandomCodecInputNeverYieldsControlCharacters) {
     bool failed = false;
     const std::wstring plain = DecodeIniValue(text, L"kovtar", &failed);
     for (wchar_t c : plain) ASSERT_GE(c, 0x20);
-    if (failed) ASSERT_TRUE(plain.empty());
+    if (failed) {
+      ASSERT_TRUE(plain.empty());
+    }
   }
 }
