@@ -18,7 +18,8 @@ if [ -f "$build/CMakeCache.txt" ] && ! grep -q "mingw-$NORVALE_ARCH.cmake" "$bui
   exit 2
 fi
 if [ "$NORVALE_ARCH" = x86_64 ]; then
-  echo "note: this kernel cannot run 32-bit programs; the tests run a 64-bit build" >&2
+  why=$(norvale_no32_reason)
+  echo "note: the tests run a 64-bit build: ${why:-NORVALE_ARCH=x86_64 was asked for}" >&2
 fi
 cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$NORVALE_TOOLCHAIN" >/dev/null
 cmake --build "$build" -j "$(nproc)"
@@ -43,13 +44,14 @@ rm -rf "$build"/wineprefix/drive_c/users/*/AppData/Local/Microsoft/Windows/INetC
   2>/dev/null || true
 
 # Count the individual test cases from the binaries' XML reports.
-python3 - "$build/test-results" <<'PY' || true
+python3 - "$build/test-results" "$NORVALE_ARCH" <<'PY' || true
 import sys, glob, xml.etree.ElementTree as ET
 tests = failures = skipped = 0
 for f in glob.glob(sys.argv[1] + "/*.xml"):
     r = ET.parse(f).getroot()
     tests += int(r.get("tests", 0)); failures += int(r.get("failures", 0))
     skipped += int(r.get("disabled", 0)) + int(r.get("skipped", 0) or 0)
-print(f"gtest: {tests - failures - skipped} passed, {failures} failed, {skipped} skipped")
+arch = {"i686": "32-bit (i686), as shipped", "x86_64": "64-bit (x86_64)"}.get(sys.argv[2], sys.argv[2])
+print(f"gtest: {tests - failures - skipped} passed, {failures} failed, {skipped} skipped; build tested: {arch}")
 PY
 exit $status

@@ -18,7 +18,7 @@ export WINEARCH=win64
 unset DISPLAY
 . "$checkout/tools/wine-arch.sh"
 norvale_use_arch "$checkout"
-wine() { "$NORVALE_WINE" "$@"; }
+wine() { command "$NORVALE_WINE" "$@"; }
 
 # The system locale stays untouched: the Japanese locale is compiled into the
 # build folder, which is what lets Wine open files with Japanese names.
