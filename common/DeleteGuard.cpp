@@ -197,7 +197,10 @@ ProtectedPlaces AskProtectedPlaces() {
   const DWORD n = GetTempPathW(MAX_PATH + 1, temp);
   if (n > 0 && n <= MAX_PATH) AddForms(places.tempFolders, std::wstring(temp, n));
   AddForms(places.fontsFolders, KnownFolder(CSIDL_FONTS));
+  // "system32" of a 32-bit program on 64-bit Windows is SysWOW64 once the
+  // path is resolved: the cache file it names lies there.
   AddForms(places.systemFolders, KnownFolder(CSIDL_SYSTEM));
+  AddForms(places.systemFolders, KnownFolder(CSIDL_SYSTEMX86));
   places.machineNames = MachineNames();
   return places;
 }

@@ -139,12 +139,34 @@ TEST(DeleteGuardTest, KeepsAllowingWhatAnInstallationOwns) {
         windows.substr(0, 2) + L"\\Norvale", Folder(CSIDL_COMMON_PROGRAMS) + L"\\Norvale POS",
         Folder(CSIDL_COMMON_DESKTOPDIRECTORY) + L"\\Norvale POS.lnk",
         Folder(CSIDL_FONTS) + L"\\norvale.ttf", Folder(CSIDL_FONTS) + L"\\NORVALE.FON",
-        Folder(CSIDL_SYSTEM) + L"\\FNTCACHE.DAT",
+        Folder(CSIDL_SYSTEM) + L"\\FNTCACHE.DAT", Folder(CSIDL_SYSTEMX86) + L"\\FNTCACHE.DAT",
         std::wstring(L"\\\\server\\share\\Norvale")}) {
     EXPECT_TRUE(MayDelete(path)) << "refused: [" << Narrow(path) << "]";
   }
   EXPECT_TRUE(MayDelete(TempFolder() + L"\\Norvale\\*.zip", DeleteKind::PatternInFolder));
   EXPECT_TRUE(MayDelete(product + L"\\*.*", DeleteKind::PatternInFolder));
+}
+
+// The font cache is named as "C:\Windows\system32\FNTCACHE.DAT"; a 32-bit
+// program on 64-bit Windows reaches SysWOW64 by that name, and the guard
+// judges where an existing file really lies.
+TEST(DeleteGuardTest, TheFontCacheMayGoWhereverThisProgramFindsIt) {
+  const std::wstring cache = Folder(CSIDL_SYSTEM) + L"\\FNTCACHE.DAT";
+  if (GetFileAttributesW(cache.c_str()) != INVALID_FILE_ATTRIBUTES) {
+    GTEST_SKIP() << "the prefix has a font cache of its own";
+  }
+  {
+    const HANDLE file = CreateFileW(cache.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    CloseHandle(file);
+  }
+  EXPECT_TRUE(MayDelete(cache));
+  EXPECT_TRUE(norvale::DeleteGuardedFile(cache));
+  EXPECT_EQ(GetFileAttributesW(cache.c_str()), INVALID_FILE_ATTRIBUTES);
+  // Beside it, only the cache file may go.
+  EXPECT_FALSE(MayDelete(Folder(CSIDL_SYSTEMX86) + L"\\kernel32.dll"));
+  EXPECT_FALSE(MayDelete(Folder(CSIDL_SYSTEMX86)));
 }
 
 std::wstring ShortForm(const std::wstring& path) {

@@ -145,8 +145,10 @@ bool PathExists(const std::wstring& path) {
 std::wstring RegText(HKEY root, const std::wstring& key, const std::wstring& name, REGSAM view) {
   wchar_t data[2048] = {};
   DWORD size = sizeof data;
-  const DWORD flags = RRF_RT_REG_SZ | (view == KEY_WOW64_32KEY ? RRF_SUBKEY_WOW6432KEY
-                                                                : RRF_SUBKEY_WOW6464KEY);
+  // View 0 is the test program's own, as for RegOpenKeyEx.
+  DWORD flags = RRF_RT_REG_SZ;
+  if (view == KEY_WOW64_32KEY) flags |= RRF_SUBKEY_WOW6432KEY;
+  if (view == KEY_WOW64_64KEY) flags |= RRF_SUBKEY_WOW6464KEY;
   if (RegGetValueW(root, key.c_str(), name.empty() ? nullptr : name.c_str(), flags, nullptr, data,
                    &size) != ERROR_SUCCESS) {
     return L"<none>";

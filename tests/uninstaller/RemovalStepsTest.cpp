@@ -41,9 +41,15 @@ void SetDefault(const std::wstring& key, const std::wstring& value) {
   RegCloseKey(h);
 }
 
-bool KeyExists(const std::wstring& key) {
+// Associations live in the program's own view (0); the Uninstall entry is
+// written into the 64-bit view wherever Windows is 64-bit, which is the case
+// for both test builds here (the 32-bit one runs under WoW64).
+constexpr REGSAM kOwnView = 0;
+constexpr REGSAM kUninstallView = KEY_WOW64_64KEY;
+
+bool KeyExists(const std::wstring& key, REGSAM view = kOwnView) {
   HKEY h = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) {
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ | view, &h) != ERROR_SUCCESS) {
     return false;
   }
   RegCloseKey(h);
@@ -69,7 +75,16 @@ bool LayerExists(const std::wstring& exe) {
   return found;
 }
 
-void DeleteTreeKey(const std::wstring& key) { RegDeleteTreeW(HKEY_LOCAL_MACHINE, key.c_str()); }
+void DeleteTreeKey(const std::wstring& key, REGSAM view = kOwnView) {
+  HKEY h = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_ALL_ACCESS | view, &h) !=
+      ERROR_SUCCESS) {
+    return;
+  }
+  RegDeleteTreeW(h, nullptr);  // what is below the key, then the key itself
+  RegCloseKey(h);
+  RegDeleteKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), view, 0);
+}
 
 // A product with shortcuts, a group, one association and one
 // run-as-administrator value of its own, and the same kinds of things that
@@ -232,8 +247,8 @@ TEST(RemovalSteps, UninstallEntryOnlyWhenItIsOurs) {
   const std::wstring uninstall = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
   auto entry = [&](const std::wstring& id, const std::wstring& command) {
     HKEY h = nullptr;
-    RegCreateKeyExW(HKEY_LOCAL_MACHINE, (uninstall + id).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                    nullptr, &h, nullptr);
+    RegCreateKeyExW(HKEY_LOCAL_MACHINE, (uninstall + id).c_str(), 0, nullptr, 0,
+                    KEY_ALL_ACCESS | kUninstallView, nullptr, &h, nullptr);
     RegSetValueExW(h, L"UninstallString", 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
                    static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
     RegCloseKey(h);
@@ -246,10 +261,10 @@ TEST(RemovalSteps, UninstallEntryOnlyWhenItIsOurs) {
     ASSERT_EQ(norvale::ReadInstallRecord(*state), -1);
     norvale::UnRegstUninstInfo(*state);
   }
-  EXPECT_TRUE(KeyExists(uninstall + L"{NvTest-Foreign}"));
-  EXPECT_FALSE(KeyExists(uninstall + L"{NvTest-Own}"));
-  DeleteTreeKey(uninstall + L"{NvTest-Foreign}");
-  DeleteTreeKey(uninstall + L"{NvTest-Own}");
+  EXPECT_TRUE(KeyExists(uninstall + L"{NvTest-Foreign}", kUninstallView));
+  EXPECT_FALSE(KeyExists(uninstall + L"{NvTest-Own}", kUninstallView));
+  DeleteTreeKey(uninstall + L"{NvTest-Foreign}", kUninstallView);
+  DeleteTreeKey(uninstall + L"{NvTest-Own}", kUninstallView);
 }
 
 TEST(RemovalSteps, FontsRemovedByExactNameUnlessKept) {

@@ -102,6 +102,8 @@ TEST_F(FontsTest, RemovalTakesOnlyTheExactFileAndItsValues) {
   SetFontValue(tag_ + L" Sans Bold (TrueType)", tag_ + L"Bold.ttf");
   SetFontValue(tag_ + L" Path", L"C:\\other\\" + tag_ + L".ttf");
   SetFontValue(tag_ + L" Inside", L"x" + tag_ + L".ttf");
+  // The cache by the name the removal uses: a 32-bit test on 64-bit Windows
+  // reaches SysWOW64 through it, exactly as the 32-bit product does.
   const std::wstring cache = L"C:\\Windows\\system32\\FNTCACHE.DAT";
   WriteFileBytes(cache, "cache");
 

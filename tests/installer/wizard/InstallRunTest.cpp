@@ -45,9 +45,12 @@ std::string ReadBytes(const std::wstring& path) {
   return bytes;
 }
 
+// The Uninstall entry, which the run writes into the 64-bit view on 64-bit
+// Windows: the prefix is 64-bit for both test builds.
 bool KeyExists(const std::wstring& path) {
   HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &key) !=
+      ERROR_SUCCESS) {
     return false;
   }
   RegCloseKey(key);
