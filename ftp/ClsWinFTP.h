@@ -143,6 +143,10 @@ class ClsWinFTP {
  private:
   using Session = norvale::ChildInternetHandle;
 
+  // The proxy handed to InternetOpen; nothing outside the class sets it.
+  const std::wstring& Proxy() const { return proxy_; }
+  void Proxy(const std::wstring& value) { proxy_ = value; }
+
   // Sessions.
   bool FtpConnect(Session& session, const std::wstring& server, const std::wstring& user,
                   const std::wstring& password, int32_t& aLngErrCode);

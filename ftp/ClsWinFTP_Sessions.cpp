@@ -37,7 +37,7 @@ bool ClsWinFTP::InetOpen(int32_t& aLngErrCode) try {
   if (hOpen_) InetClose(ignored);
   const std::wstring agent = norvale::ProgramTitle();
   HINTERNET h = InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_DIRECT,
-                              proxy_.empty() ? nullptr : proxy_.c_str(),
+                              Proxy().empty() ? nullptr : Proxy().c_str(),
                               proxyBypass_.empty() ? nullptr : proxyBypass_.c_str(), 0);
   if (h == nullptr) {
     aLngErrCode = static_cast<int32_t>(GetLastError());
