@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,8 +27,9 @@
 constexpr int32_t kFtpStopped = -999;
 constexpr int32_t kFtpFileNotFound = -998;
 constexpr int32_t kFtpNoServerOrUser = -1;
-// A transfer whose file keeps another size than the server lists, after all
-// retries: the server cut it short (WinINet still calls that a success).
+// A transfer whose file keeps another size than the server lists or gives,
+// after all retries: the server cut it short (WinINet still calls that a
+// success).
 constexpr int32_t kFtpIncompleteTransfer = ERROR_INTERNET_CONNECTION_ABORTED;
 
 class ClsWinFTP {
@@ -216,10 +218,15 @@ class ClsWinFTP {
   // One transfer of a file of the main session's folder into a local file,
   // read in chunks so that a stop request ends it at once. The local file
   // changes only when the transfer completed with the expected size (low
-  // 32 bits, when given); nothing of a failed one stays on disk. 0 or the
-  // error code of the step that failed.
+  // 32 bits, when given; else the size the server gives for the open file,
+  // when it gives one); nothing of a failed one stays on disk. 0, the error
+  // code of the step that failed, or kFtpIncompleteTransfer for a transfer
+  // that came out short or long.
   DWORD ReceiveFile(const std::wstring& serverFileId, const std::wstring& localPath,
                     bool overwrite, const int32_t* expectedSize = nullptr);
+  // The size the server gives for a file opened for reading; none when it
+  // gives none.
+  static std::optional<uint64_t> OpenFileSize(HINTERNET file);
   static DirInfo LocalDirInfo(const std::wstring& path);
 
   // Folder download.

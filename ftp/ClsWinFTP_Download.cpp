@@ -1,5 +1,6 @@
 // Single-file download on the main session, with the identical-copy skip,
 // the size check, timed retries and the server's time on the local file.
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -55,7 +56,8 @@ bool ClsWinFTP::FtpGet(const std::wstring& aSvDir, const std::wstring& aGetFileI
   aLngErrCode = 0;
 
   DirInfo listed;
-  if (Is更新日設定 || Is同一Skip || Isベリファイ) {
+  const bool lookedUp = Is更新日設定 || Is同一Skip || Isベリファイ;
+  if (lookedUp) {
     std::vector<std::wstring> names;
     const int32_t n = FtpGetFileList(aSvDir, aGetFileId, 2, names, aLngErrCode, L"", L"", L"",
                                      false);
@@ -86,8 +88,11 @@ bool ClsWinFTP::FtpGet(const std::wstring& aSvDir, const std::wstring& aGetFileI
   DWORD transferError = 0;
   bool complete = false;
   for (;;) {
+    // The listed size tells a transfer cut short from a whole one, whether
+    // or not the caller asked for verification: a cut one must never take
+    // the place of a good file.
     transferError = ReceiveFile(aGetFileId, aPutFilePath, Is上書き,
-                                Isベリファイ ? &listed.FileSize : nullptr);
+                                lookedUp ? &listed.FileSize : nullptr);
     complete = false;
     if (transferError == 0) {
       const auto file = norvale::QueryFile(aPutFilePath);
@@ -149,6 +154,7 @@ DWORD ClsWinFTP::ReceiveFile(const std::wstring& serverFileId, const std::wstrin
 
   DWORD error = 0;
   bool finished = false;
+  std::optional<uint64_t> serverSize;
   {
     Session remote(&rootGeneration_);
     const uint32_t born = remote.BirthMark();
@@ -162,6 +168,7 @@ DWORD ClsWinFTP::ReceiveFile(const std::wstring& serverFileId, const std::wstrin
     if (!remote) {
       error = GetLastError();
     } else {
+      if (expectedSize == nullptr) serverSize = OpenFileSize(remote.Get());
       DWORD chunk = kFirstChunkBytes;
       std::vector<char> buffer(chunk);
       ULONGLONG pumped = 0;  // so that the first chunk lets the loop run
@@ -202,9 +209,12 @@ DWORD ClsWinFTP::ReceiveFile(const std::wstring& serverFileId, const std::wstrin
     }
   }
   local.Reset();
-  if (finished && expectedSize != nullptr) {
+  if (finished && (expectedSize != nullptr || serverSize)) {
     const auto file = norvale::QueryFile(partPath);
-    if (!file || LowSizeWord(file->size) != *expectedSize) {
+    const bool whole = file && (expectedSize != nullptr
+                                    ? LowSizeWord(file->size) == *expectedSize
+                                    : file->size == *serverSize);
+    if (!whole) {
       finished = false;
       error = static_cast<DWORD>(kFtpIncompleteTransfer);
     }
@@ -224,6 +234,16 @@ DWORD ClsWinFTP::ReceiveFile(const std::wstring& serverFileId, const std::wstrin
   std::wstring ignored;
   DeleteLocalFile(partPath, ignored);
   return error != 0 ? error : static_cast<DWORD>(ERROR_INTERNET_OPERATION_CANCELLED);
+}
+
+std::optional<uint64_t> ClsWinFTP::OpenFileSize(HINTERNET file) {
+  DWORD high = 0;
+  SetLastError(ERROR_SUCCESS);
+  const DWORD low = FtpGetFileSize(file, &high);
+  if (low == INVALID_FILE_SIZE && GetLastError() != ERROR_SUCCESS) return std::nullopt;
+  // Wine answers 0 for every file; an empty file has nothing to cut anyway.
+  if (low == 0 && high == 0) return std::nullopt;
+  return (static_cast<uint64_t>(high) << 32) | low;
 }
 
 DirInfo ClsWinFTP::LocalDirInfo(const std::wstring& path) {

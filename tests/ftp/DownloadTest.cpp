@@ -166,6 +166,69 @@ TEST_F(DownloadTest, ATransferCutShortIsRetriedAndNeverReportedAsDone) {
   EXPECT_EQ(ftp_->DownloadedFilesCount(), 1);
 }
 
+// WinINet calls a transfer that the server cut short a success. Once the
+// lookup has listed the file, its size tells the cut, whether or not the
+// caller asked for verification, and the good copy on disk stays.
+TEST_F(DownloadTest, ACutTransferNeverReplacesAGoodFileOnceTheSizeIsListed) {
+  const std::wstring target = *local_ / L"big.bin";
+  const std::string older = PatternBytes(3 * 1024 * 1024, 5);
+  WriteFileBytes(target, older);
+  FtpFaults faults;
+  faults.truncateRetr = 1536 * 1024;
+  Server().SetFaults(faults);
+  ftp_->OLErrorRetryWaitTime(0);
+  ftp_->OLErrorRetryMaxCount(1);
+  int before = Retrievals();
+
+  // Dated, not verified.
+  EXPECT_FALSE(ftp_->FtpGet(L"/files", L"big.bin", target, true, code_, false, true, count_));
+  EXPECT_EQ(code_, kFtpIncompleteTransfer);
+  EXPECT_EQ(count_, -5);
+  EXPECT_EQ(Retrievals() - before, 2);
+  EXPECT_TRUE(ReadFileBytes(target) == older);
+  EXPECT_FALSE(norvale::FileExists(target + L".nvpart"));
+
+  // Only the identical-copy skip asked for: listed as well.
+  before = Retrievals();
+  EXPECT_FALSE(ftp_->FtpGet(L"/files", L"big.bin", target, true, code_, true, false, count_));
+  EXPECT_EQ(code_, kFtpIncompleteTransfer);
+  EXPECT_EQ(Retrievals() - before, 2);
+  EXPECT_TRUE(ReadFileBytes(target) == older);
+  EXPECT_FALSE(norvale::FileExists(target + L".nvpart"));
+
+  // Cut once: the retry brings the whole file; unverified, it is not recorded.
+  faults.truncateRetrCount = 1;
+  Server().SetFaults(faults);
+  ASSERT_TRUE(ftp_->FtpGet(L"/files", L"big.bin", target, true, code_, false, true, count_))
+      << code_;
+  EXPECT_EQ(code_, 0);
+  EXPECT_EQ(count_, 1);
+  EXPECT_TRUE(ReadFileBytes(target) == BigBytes());
+  EXPECT_EQ(ftp_->DownloadedFilesCount(), 0);
+}
+
+// Without a lookup, from a server that tells no size but in its listings,
+// nothing shows that a file came out short: the download counts as done, as
+// it always has.
+TEST_F(DownloadTest, WithoutAKnownSizeACutTransferStillCountsAsDone) {
+  const std::wstring target = *local_ / L"setup.ini";
+  WriteFileBytes(target, "older");
+  FtpFaults faults;
+  faults.truncateRetr = 1000;
+  faults.refuseSize = true;
+  Server().SetFaults(faults);
+  const int lists = Server().Stat("list");
+  const int before = Retrievals();
+  ASSERT_TRUE(ftp_->FtpGet(L"/files", L"setup.ini", target, true, code_, false, false, count_))
+      << code_;
+  EXPECT_EQ(code_, 0);
+  EXPECT_EQ(count_, 1);
+  EXPECT_EQ(Retrievals() - before, 1);
+  EXPECT_EQ(Server().Stat("list"), lists);
+  EXPECT_EQ(ReadFileBytes(target), SetupBytes().substr(0, 1000));
+  EXPECT_FALSE(norvale::FileExists(target + L".nvpart"));
+}
+
 // The server restarts mid-file: the retry logs in again instead of asking
 // the dead session (which answered 12110, "operation in progress").
 TEST_F(DownloadTest, TheRetryReconnectsADroppedSession) {

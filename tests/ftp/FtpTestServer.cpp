@@ -245,6 +245,7 @@ void FtpTestServer::SetFaults(const FtpFaults& f) {
   if (f.truncateRetr) json << ", \"truncate_retr\": " << *f.truncateRetr;
   if (f.truncateRetrCount) json << ", \"truncate_retr_count\": " << *f.truncateRetrCount;
   if (f.throttleBytesPerSecond) json << ", \"throttle\": " << f.throttleBytesPerSecond;
+  if (f.refuseSize) json << ", \"refuse_size\": true";
   if (!f.oddNames.empty()) {
     json << ", \"odd_names\": [";
     for (size_t i = 0; i < f.oddNames.size(); ++i) {

@@ -36,6 +36,7 @@ struct FtpFaults {
   std::optional<int64_t> truncateRetr;   // bytes sent of a file
   std::optional<int> truncateRetrCount;  // for this many RETR (absent: all)
   int throttleBytesPerSecond = 0;        // data channel limit, 0 = none
+  bool refuseSize = false;               // answer SIZE with 550
 
   struct OddName {
     std::wstring name;
@@ -79,7 +80,7 @@ class FtpTestServer {
   void ClearFaults() { SetFaults(FtpFaults{}); }
 
   // The server's counters since it started: connections, dropped, logins,
-  // refused, retr, retr_failed, retr_truncated, list, quit, cwd.
+  // refused, retr, retr_failed, retr_truncated, list, quit, cwd, size.
   std::map<std::string, int> Stats() const;
   int Stat(const std::string& name) const;
   // Waits until a counter reaches a value (the server counts after it has

@@ -22,6 +22,8 @@ new connection, so a test switches faults on while the server runs.  Keys:
   truncate_retr        send only this many bytes of a file ...
   truncate_retr_count  ... for the next N RETR (absent: every RETR)
   throttle             data channel limit in bytes per second (0 = none)
+  refuse_size          answer every SIZE with 550: a server that tells no
+                       file's size outside its listings
   odd_names            extra LIST entries: [{"name": s, "dir": bool,
                        "size": n, "in": "/folder/"}] ("in" absent: every
                        folder)
@@ -32,7 +34,7 @@ changes; writing a new "serial" value restarts them for the same faults.
 
 The stats file (optional) is rewritten after every command as name=value
 lines: connections, dropped, logins, refused, retr, retr_failed,
-retr_truncated, list, quit, cwd.  The log file gets every command.
+retr_truncated, list, quit, cwd, size.  The log file gets every command.
 
 The server never outlives its tests for long: it ends on SIGTERM, after
 --max-lifetime seconds, and after --idle-timeout seconds without a
@@ -75,7 +77,7 @@ class FaultState:
         self.used = {}
         self.stats = dict.fromkeys(
             ("connections", "dropped", "logins", "refused", "retr", "retr_failed",
-             "retr_truncated", "list", "quit", "cwd"), 0)
+             "retr_truncated", "list", "quit", "cwd", "size"), 0)
         self.last_activity = time.monotonic()
 
     def refresh(self):
@@ -263,6 +265,13 @@ class FaultHandler(FTPHandler):
     def ftp_CWD(self, path):
         STATE.count("cwd")
         return super().ftp_CWD(path)
+
+    def ftp_SIZE(self, path):
+        STATE.count("size")
+        if STATE.value("refuse_size"):
+            self.respond("550 Could not get file size.")
+            return None
+        return super().ftp_SIZE(path)
 
     def ftp_LIST(self, path):
         STATE.count("list")
