@@ -192,7 +192,7 @@ int16_t ReadDownloadRecord(UninstallerState& state, std::wstring& errText) {
   std::vector<std::wstring> keys, values;
   const int16_t read = ReadSectionValues(path, L"Download", count, keys, values, errText);
   const std::set<std::wstring> forged = ForgedValues(path);
-  std::vector<std::wstring> srcs(1), dsts(1), chks(1);
+  std::vector<std::wstring> srcs(1), dsts(1), chks(1), errs(1);
   for (int16_t i = 1; i <= count; ++i) {
     const std::wstring key = FoldCase(keys[i].substr(0, 3));
     // A forged line still takes its place in the pairing, so that it cannot
@@ -201,6 +201,7 @@ int16_t ReadDownloadRecord(UninstallerState& state, std::wstring& errText) {
     if (key == L"SRC") srcs.push_back(value);
     if (key == L"DST") dsts.push_back(ReplaceAll(value, L"\\\\", L"\\"));
     if (key == L"CHK") chks.push_back(value);
+    if (key == L"ERR") errs.push_back(value);
   }
   for (size_t n = 1; n < srcs.size(); ++n) {
     DownloadEntry entry;
@@ -208,6 +209,10 @@ int16_t ReadDownloadRecord(UninstallerState& state, std::wstring& errText) {
     entry.dst = Trim(Nth(dsts, n));
     if (IsBlank(entry.src) || IsBlank(entry.dst)) continue;
     if (!HasNoControlCharacters(entry.src) || !IsSafeRecordedPath(entry.dst)) continue;
+    // Every processed entry writes its err line beside src and dst. A font
+    // that the machine had before the installation carries this note there:
+    // it is not the product's, and no step may remove it.
+    if (Trim(Nth(errs, n)) == kFontAlreadyInstalledText) continue;
     entry.chk = Trim(Nth(chks, n));
     entry.IsFolder = entry.dst.back() == L'\\' ? -1 : 0;
     entry.IsTemp = ContainsNoCase(entry.dst, L"{tmp}") ? -1 : 0;

@@ -2,8 +2,11 @@
 
 #include <windows.h>
 
+#include <set>
+
 #include "DeleteGuard.h"
 #include "FileSystem.h"
+#include "Fonts.h"
 #include "LocalPathGuard.h"
 #include "Text.h"
 
@@ -40,6 +43,13 @@ int16_t OptionUpperBound(const SelectGroupEntry& group) {
   return static_cast<int16_t>(group.options.empty() ? 0 : group.options.size() - 1);
 }
 
+// One spelling per local file, whatever letter case or "." and ".." levels
+// name it.
+std::wstring PathKey(const std::wstring& path) {
+  const std::wstring full = FullLocalPath(Trim(path));
+  return UpperCased(full.empty() ? Trim(path) : full);
+}
+
 // Everything one call of DownloadFiles keeps.
 class DownloadStep {
  public:
@@ -58,6 +68,8 @@ class DownloadStep {
   void JournalEntry(const DownloadEntry& entry, EntryKind kind, bool withError);
   void CheckDownloadedFiles();
   void MakeTargetFolder(const std::wstring& folder);
+  void NoteWhatWasThere(const DownloadEntry& entry, EntryKind kind);
+  bool WasThere(const std::wstring& path) const;
   void UndoWhatWasWritten();
   bool GetFile(const std::wstring& localDir, bool saveInfo, std::wstring& lastLocalFile);
   bool GetFolder(const DownloadEntry& entry);
@@ -78,6 +90,11 @@ class DownloadStep {
   std::wstring serverFolder_, fileName_, ext_;
   // Folders outside the install folder that this run created.
   std::vector<std::wstring> createdFolders_;
+  // Targets outside the install folder that were on the machine before the
+  // run (PathKey): an abort leaves them, whatever this run wrote over them.
+  std::set<std::wstring> wasThere_;
+  // The font of the current entry was installed before the run.
+  bool fontWasThere_ = false;
 };
 
 int16_t DownloadStep::Run() {
@@ -143,6 +160,7 @@ int16_t DownloadStep::Run() {
 
       EntryKind kind = EntryKind::PlainFile;
       Outcome outcome = Outcome::Failure;
+      NoteWhatWasThere(entry, KindOf(entry, s_.objPublicFunc.GetFileExt(entry.src)));
       for (;;) {
         message_.clear();
         retryText_.clear();
@@ -174,7 +192,8 @@ int16_t DownloadStep::Run() {
         break;
       }
       // A stopped transfer carries its code, an unpacking or font failure its
-      // text; an installed font is recorded without one.
+      // text, a font that was there before the run says so; an installed
+      // font is recorded without one.
       JournalEntry(entry, kind,
                    outcome == Outcome::Failure || (outcome == Outcome::Journal && !message_.empty()));
     }
@@ -335,6 +354,7 @@ DownloadStep::Outcome DownloadStep::TransferFont() {
                                           : run_.calls.vbInstallFont(copy, text);
   });
   if (installed) {
+    if (fontWasThere_) message_ = kFontAlreadyInstalledText;
     SkipOnFailure([&] {
       const std::wstring font = s_.FontsDir + L"\\" + fileName_;
       const auto found = QueryFile(font);
@@ -449,9 +469,65 @@ void DownloadStep::MakeTargetFolder(const std::wstring& dst) {
   });
 }
 
+// Before an entry's transfer: which of its targets outside the install folder
+// are on the machine already and were not written by this run. For a folder
+// entry these are the files already below its folder, for a font whether its
+// file is in the Fonts folder or the registry names it.
+void DownloadStep::NoteWhatWasThere(const DownloadEntry& entry, EntryKind kind) {
+  fontWasThere_ = false;
+  SkipOnFailure([&] {
+    const std::wstring app = Trim(run_.InstallFolder());
+    auto outside = [&](const std::wstring& path) {
+      return app.empty() || !IsInsideFolder(app, path, true);
+    };
+    std::set<std::wstring> written;
+    const int32_t listed = ftp_.DownloadedFilesCount();
+    for (int32_t k = 1; k <= listed; ++k) {
+      written.insert(PathKey(ftp_.DownloadedFilesGetFilePath(k)));
+    }
+    auto note = [&](const std::wstring& path) {
+      const std::wstring key = PathKey(path);
+      if (written.count(key) != 0) return false;
+      wasThere_.insert(key);
+      return true;
+    };
+
+    switch (kind) {
+      case EntryKind::Folder: {
+        if (!outside(entry.dst) || !FolderExists(Trim(entry.dst))) return;
+        std::vector<FileListEntry> files{FileListEntry{}};
+        GetFolderFileList(Trim(entry.dst), files, -1);
+        for (size_t k = 1; k < files.size(); ++k) note(files[k].path);
+        return;
+      }
+      case EntryKind::Font: {
+        const std::wstring name = s_.objPublicFunc.GetFileID_FTP(entry.src);
+        if (IsBlank(name) || IsBlank(s_.FontsDir)) return;
+        const std::wstring font = s_.FontsDir + L"\\" + name;
+        if (FileExists(font) || s_.objWinCommon.REG_IsFontInstalled(name)) {
+          fontWasThere_ = note(font);
+        }
+        return;
+      }
+      case EntryKind::PlainFile: {
+        const std::wstring target = RecordedDestination(entry, kind);
+        if (outside(target) && FileExists(target)) note(target);
+        return;
+      }
+      default:
+        return;  // an archive's contents are never taken back
+    }
+  });
+}
+
+bool DownloadStep::WasThere(const std::wstring& path) const {
+  return wasThere_.count(PathKey(path)) != 0;
+}
+
 // An aborted run leaves nothing of its downloads outside the install folder
 // (whose removal belongs to the roll-back): the listed files, installed fonts
-// and the folders this run created go again.
+// and the folders this run created go again. What was there before the run
+// stays, a font included.
 void DownloadStep::UndoWhatWasWritten() {
   const std::wstring app = Trim(run_.InstallFolder());
   int32_t listed = 0;
@@ -460,6 +536,7 @@ void DownloadStep::UndoWhatWasWritten() {
     SkipOnFailure([&] {
       const std::wstring path = ftp_.DownloadedFilesGetFilePath(k);
       if (IsBlank(path) || (!app.empty() && IsInsideFolder(app, path))) return;
+      if (WasThere(path)) return;
       const std::wstring fonts = Trim(s_.FontsDir);
       if (!fonts.empty() && TextEqualsIgnoreCase(BeforeLast(path, L'\\'), fonts)) {
         if (run_.calls.vbRemoveFont) run_.calls.vbRemoveFont(AfterLast(path, L'\\'));

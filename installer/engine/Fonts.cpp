@@ -8,6 +8,8 @@
 
 namespace norvale {
 
+const wchar_t kFontAlreadyInstalledText[] = L"フォントは既にインストールされています。";
+
 using engine::OrFailure;
 using engine::SkipOnFailure;
 
@@ -139,7 +141,7 @@ bool vbAddFontByPowerShell(FontServices& fonts, const std::wstring& path, std::w
     std::wstring existence;
     if (vbFileExists(FontsFolder(fonts) + L"\\" + name, existence) &&
         fonts.windows.REG_IsFontInstalled(name)) {
-      message = L"フォントは既にインストールされています。";
+      message = kFontAlreadyInstalledText;
       return true;
     }
     if (!CheckScriptAndPowerShell(fonts, kAddFontScript, message)) return false;

@@ -24,6 +24,12 @@ struct FontServices {
 
 FontServices FontServicesOf(EngineContext& engine);
 
+// What the PowerShell route answers for a font the machine already has. The
+// download step records a font that was there before the run with this text
+// as its error note, and the uninstaller leaves such a font alone: it is not
+// the product's.
+extern const wchar_t kFontAlreadyInstalledText[];
+
 bool vbAddFontByPowerShell(FontServices& fonts, const std::wstring& path, std::wstring& message);
 bool vbInstallFont(EngineContext& engine, const std::wstring& path, std::wstring& message);
 bool vbRemoveFontByPowerShell(FontServices& fonts, const std::wstring& name,

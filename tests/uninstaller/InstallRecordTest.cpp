@@ -2,6 +2,7 @@
 // and the lines the reader must never pass on.
 #include <gtest/gtest.h>
 
+#include "FontRemoval.h"
 #include "InstallRecord.h"
 #include "Text.h"
 #include "UninstallerTestSupport.h"
@@ -124,6 +125,45 @@ TEST(InstallRecord, FontOptionOnlyForAStillInstalledRecordedFont) {
   EXPECT_EQ(withFont->UninstOptionCount, 2);
   EXPECT_EQ(withFont->UninstOptions[2].Caption, L"インストールされたフォントを残す");
   DeleteFileW(present.c_str());
+}
+
+// A font recorded with the note that the machine already had it is none of
+// the product's: it neither offers the font option nor is removed with ours.
+TEST(InstallRecord, AFontThatWasThereBeforeIsNotTheProducts) {
+  InstalledProduct product;
+  auto probe = product.MakeState();
+  const std::wstring fonts = probe->objWinCommon.GetSpecialFolderPath(CSIDL_FONTS);
+  const std::wstring theirs = fonts + L"\\nvtest_theirs.ttf";
+  const std::wstring ours = fonts + L"\\nvtest_ours.ttf";
+  Touch(theirs);
+  Touch(ours);
+  product.fontRegistry->values = {{L"NvTest Theirs (TrueType)", L"nvtest_theirs.ttf"},
+                                  {L"NvTest Ours (TrueType)", L"nvtest_ours.ttf"}};
+  const std::wstring earlier = std::wstring(L"err001=") + norvale::kFontAlreadyInstalledText;
+
+  product.WriteRecord({L"[Setup]", L"AppId=P", L"[Download]", L"src001=/f/nvtest_theirs.ttf",
+                       L"dst001=" + theirs, earlier});
+  auto onlyTheirs = product.MakeState();
+  ASSERT_EQ(ReadInstallRecord(*onlyTheirs), -1);
+  EXPECT_EQ(onlyTheirs->DownloadCount, 0);
+  EXPECT_EQ(onlyTheirs->UninstOptionCount, 1);
+
+  product.WriteRecord({L"[Setup]", L"AppId=P", L"[Download]", L"src001=/f/nvtest_theirs.ttf",
+                       L"dst001=" + theirs, earlier, L"src002=/f/nvtest_ours.ttf",
+                       L"dst002=" + ours, L"err002="});
+  auto both = product.MakeState();
+  ASSERT_EQ(ReadInstallRecord(*both), -1);
+  ASSERT_EQ(both->DownloadCount, 1);
+  EXPECT_EQ(both->DownloadList[1].dst, ours);
+  ASSERT_EQ(both->UninstOptionCount, 2);
+  both->OsVersion.dwMajorVersion = 6;  // the registry route, whatever Wine reports
+  EXPECT_EQ(norvale::UninstallFonts(*both), -1);
+  EXPECT_FALSE(Exists(ours));
+  EXPECT_TRUE(Exists(theirs));
+  ASSERT_EQ(product.fontRegistry->values.size(), 1u);
+  EXPECT_EQ(product.fontRegistry->values[0].second, L"nvtest_theirs.ttf");
+  DeleteFileW(theirs.c_str());
+  DeleteFileW(ours.c_str());
 }
 
 }  // namespace

@@ -4,10 +4,12 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <memory>
 
 #include "DownloadLoop.h"
 #include "EngineRunFixture.h"
 #include "FileSystem.h"
+#include "Fonts.h"
 
 namespace testing_support {
 namespace {
@@ -147,6 +149,85 @@ TEST_F(DownloadLoopTest, CancelDuringALargeFileStopsWithinASecondAndRollsBack) {
   EXPECT_FALSE(norvale::FileExists(appDir_ + L"\\option.txt"));
   EXPECT_EQ(removedFonts_, std::vector<std::wstring>{L"demo.ttf"});
   EXPECT_FALSE(norvale::FileExists(*fonts_ / L"demo.ttf"));
+}
+
+// Cancel takes back only what the run brought: a file it wrote over, the
+// files a folder entry found in its folder and a font the machine already had
+// (its file, its registry value or both) stay; such a font is recorded as one
+// that was there, which keeps the uninstaller away from it.
+TEST_F(DownloadLoopTest, CancelKeepsWhatWasThereBeforeTheRun) {
+  const std::wstring overwritten = *outside_ / L"readme.txt";
+  const std::wstring tree = *outside_ / L"tree";
+  WriteFileBytes(overwritten, "the user's own\r\n");
+  ASSERT_EQ(State().objPublicFunc.MakeDir(tree), 0);
+  WriteFileBytes(tree + L"\\main.txt", "the user's main\r\n");
+
+  struct EarlierFont {
+    std::wstring file;
+    bool inFolder, registered;
+    std::wstring value;  // its registry value's name
+  };
+  std::vector<EarlierFont> earlier = {
+      {L"nvkept.ttf", true, true}, {L"nvfile.ttf", true, false}, {L"nvreg.ttf", false, true}};
+  const std::wstring fontsKey = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
+  std::vector<std::unique_ptr<ScopedRegValue>> values;
+  for (EarlierFont& font : earlier) {
+    if (font.inFolder) WriteFileBytes(*fonts_ / font.file, "installed earlier");
+    if (!font.registered) continue;
+    font.value = UniqueName(L"NvEarlier") + L" (TrueType)";
+    values.push_back(std::make_unique<ScopedRegValue>(HKEY_LOCAL_MACHINE, fontsKey, font.value));
+    // The program's own view, where the installer looks for fonts.
+    WriteText(HKEY_LOCAL_MACHINE, fontsKey, font.value, font.file, 0);
+  }
+
+  AddDownload(L"/pkg/files/readme.txt", outside_->Path());
+  AddDownload(L"/pkg/files/option.txt", outside_->Path());
+  AddDownload(L"/pkg/app/", tree);
+  for (const EarlierFont& font : earlier) AddDownload(L"/pkg/fonts/" + font.file, FontsFolder());
+  AddDownload(L"/pkg/fonts/demo.ttf", FontsFolder());
+  AddDownload(L"/pkg/files/big.bin", L"{app}");
+  FtpFaults slow;
+  slow.throttleBytesPerSecond = 256 * 1024;
+  server_->SetFaults(slow);
+  bool cancelled = false;
+  pump_->hook = [&] {
+    const auto file = norvale::QueryFile(appDir_ + L"\\big.bin.nvpart");
+    if (!cancelled && file && file->size > 64 * 1024) {
+      cancelled = true;
+      ClickCancel();
+    }
+  };
+  box_->Answer(kFtpStopTitle, IDYES);
+  box_->Answer(kStopTitle, IDYES);
+
+  EXPECT_EQ(norvale::DownloadFiles(Run()), 0);
+  ASSERT_EQ(State().InstallAborted, -1);
+  ASSERT_TRUE(cancelled);
+
+  EXPECT_TRUE(norvale::FileExists(overwritten));
+  EXPECT_FALSE(norvale::FileExists(*outside_ / L"option.txt"));
+  EXPECT_TRUE(norvale::FileExists(tree + L"\\main.txt"));
+  EXPECT_FALSE(norvale::FileExists(tree + L"\\bin\\core.bin"));
+  EXPECT_FALSE(norvale::FileExists(tree + L"\\データ\\説明.txt"));
+  EXPECT_EQ(removedFonts_, std::vector<std::wstring>{L"demo.ttf"});
+  EXPECT_FALSE(norvale::FileExists(*fonts_ / L"demo.ttf"));
+
+  const auto lines = Section(L"Download");
+  auto recorded = [&](const std::wstring& line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+  };
+  int n = 4;
+  for (const EarlierFont& font : earlier) {
+    EXPECT_TRUE(norvale::FileExists(*fonts_ / font.file)) << font.file;
+    if (font.registered) {
+      EXPECT_TRUE(ReadRaw(HKEY_LOCAL_MACHINE, fontsKey, font.value, 0).has_value()) << font.file;
+    }
+    const std::wstring jjj = L"00" + std::to_wstring(n++);
+    EXPECT_TRUE(recorded(L"dst" + jjj + L"=" + FontsFolder() + L"\\" + font.file)) << font.file;
+    EXPECT_TRUE(recorded(L"err" + jjj + L"=" + norvale::kFontAlreadyInstalledText)) << font.file;
+  }
+  EXPECT_TRUE(recorded(L"dst007=" + FontsFolder() + L"\\demo.ttf"));
+  EXPECT_TRUE(recorded(L"err007="));
 }
 
 TEST_F(DownloadLoopTest, NoAtTheStopQuestionDownloadsTheEntryAgain) {

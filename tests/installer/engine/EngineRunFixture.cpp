@@ -297,6 +297,9 @@ void PackageServerTest::SetUpTestSuite() {
   PutFile(r, L"pkg/files/option.txt", "option\r\n");
   PutFile(r, L"pkg/files/task.txt", "task\r\n");
   PutFile(r, L"pkg/fonts/demo.ttf", PatternBytes(4000, 9));
+  for (const wchar_t* font : {L"nvkept.ttf", L"nvfile.ttf", L"nvreg.ttf"}) {
+    PutFile(r, std::wstring(L"pkg/fonts/") + font, PatternBytes(3000, 11));
+  }
   PutFile(r, L"pkg/late/other.txt", "other\r\n");
   server_ = std::make_unique<FtpTestServer>(r);
   server_->Start();

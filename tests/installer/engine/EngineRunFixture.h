@@ -129,7 +129,8 @@ class EngineRunTest : public ::testing::Test {
 
 // The same, with an FTP test server per suite serving a sample package:
 // /pkg/app/ (a tree with Japanese names), /pkg/files/ (plain files, a 3 MB
-// file, an archive), /pkg/fonts/demo.ttf, /pkg/late/ (one unrelated file).
+// file, an archive), /pkg/fonts/ (demo.ttf and three more), /pkg/late/ (one
+// unrelated file).
 class PackageServerTest : public EngineRunTest {
  protected:
   static constexpr size_t kBigFile = 3 * 1024 * 1024;
