@@ -3,6 +3,8 @@
 #include <utility>
 #include <vector>
 
+#include "DeleteGuard.h"
+#include "FileSystem.h"
 #include "Handles.h"
 #include "RemovalGuards.h"
 #include "RemovalSteps.h"
@@ -60,7 +62,94 @@ std::wstring Echoed(const std::wstring& path) {
 
 Line Fixed(const std::wstring& text) { return {{text, false}}; }
 
+struct Entry {
+  std::wstring path;
+  std::wstring name;
+  DWORD attributes;
+};
+
+// Listed whole before anything in the folder is deleted.
+std::vector<Entry> EntriesOf(const std::wstring& folder) {
+  std::vector<Entry> entries;
+  WIN32_FIND_DATAW data{};
+  FindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &data));
+  if (!find) return entries;
+  do {
+    if (IsSelfOrParent(data.cFileName)) continue;
+    entries.push_back({folder + L"\\" + data.cFileName, data.cFileName, data.dwFileAttributes});
+  } while (FindNextFileW(find.Get(), &data));
+  return entries;
+}
+
+// Where the system finds what a path names, a link in the last part taken
+// as itself where the system can; empty when it cannot be asked.
+std::wstring FinalPath(const std::wstring& path) {
+  FileHandle handle(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                nullptr));
+  if (!handle) return L"";
+  std::vector<wchar_t> buffer(MAX_PATH);
+  DWORD n = GetFinalPathNameByHandleW(handle.Get(), buffer.data(),
+                                      static_cast<DWORD>(buffer.size()), VOLUME_NAME_DOS);
+  if (n >= buffer.size()) {
+    buffer.resize(n + 1);
+    n = GetFinalPathNameByHandleW(handle.Get(), buffer.data(),
+                                  static_cast<DWORD>(buffer.size()), VOLUME_NAME_DOS);
+  }
+  if (n == 0 || n >= buffer.size()) return L"";
+  return std::wstring(buffer.data(), n);
+}
+
+// Deletes what folder holds, all but keep (the program file, as
+// LongNormalisedPath gives it) and the folders on the way to it. The walk is
+// our own rather than the guard's tree delete because of file links: Wine
+// shows a file link as a plain file, and deleting it deletes what it leads
+// to. Only a file that the system finds where it is listed goes.
+void RemoveAllBut(const std::wstring& folder, const std::wstring& keep) {
+  const std::wstring folderPlace = FinalPath(folder);
+  if (folderPlace.empty()) return;
+  for (const Entry& entry : EntriesOf(folder)) {
+    SkipOnFailure([&] {
+      const std::wstring place = LongNormalisedPath(entry.path);
+      if (place.empty() || TextEqualsIgnoreCase(place, keep)) return;
+      const bool link = (entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+      if (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        if (link) {
+          // Removed as a link, never entered; the program's own folder
+          // reached through one is left whole to the command file.
+          if (!IsStrictlyBelow(keep, place)) DeleteTree(entry.path);
+          return;
+        }
+        RemoveAllBut(entry.path, keep);
+        if (IsStrictlyBelow(keep, place)) return;
+        if (entry.attributes & FILE_ATTRIBUTE_READONLY) {
+          SetFileAttributesW(entry.path.c_str(), entry.attributes & ~FILE_ATTRIBUTE_READONLY);
+        }
+        RemoveGuardedFolder(entry.path);
+        return;
+      }
+      if (!TextEqualsIgnoreCase(FinalPath(entry.path), folderPlace + L"\\" + entry.name)) return;
+      // A link's read-only mark could only be cleared on what it leads to.
+      DeleteGuardedFile(entry.path, nullptr, !link);
+    });
+  }
+}
+
 }  // namespace
+
+void RemoveInstallFolderContents(const std::wstring& installFolder,
+                                 const std::wstring& programPath) {
+  SkipOnFailure([&] {
+    const std::wstring keep = LongNormalisedPath(programPath);
+    const std::wstring folder = LongNormalisedPath(installFolder);
+    // Not knowing which file is the program, nothing is deleted: the command
+    // file then finds the folder not empty and says so.
+    if (keep.empty() || folder.empty() || !IsStrictlyBelow(keep, folder)) return;
+    RemoveAllBut(folder, keep);
+  });
+}
 
 std::optional<std::string> BuildDeleteMeCmd(const std::wstring& programPath,
                                             const std::wstring& installFolder, bool restart) {
@@ -82,11 +171,17 @@ std::optional<std::string> BuildDeleteMeCmd(const std::wstring& programPath,
   };
   if (!folder.empty()) {
     const std::wstring q = L"\"";
+    lines.push_back(Fixed(L":Lbl2"));
+    lines.push_back(
+        {{L"echo [", false}, {Echoed(folder), true}, {L"]を削除しています [%i%回目]", false}});
+    // Only empty folders are removed: a folder that still holds anything
+    // stays, and the message below says so.
+    const std::wstring programFolder = BeforeLast(program, L'\\');
+    if (IsStrictlyBelow(programFolder, folder)) {
+      lines.push_back({{L"RD ", false}, {Quoted(programFolder), true}});
+    }
     const std::vector<Line> folderLines = {
-        Fixed(L":Lbl2"),
-        {{L"echo [", false}, {Echoed(folder), true}, {L"]を削除しています [%i%回目]", false}},
-        {{L"DEL ", false}, {Quoted(folder + L"\\*"), true}, {L" /s /q", false}},
-        {{L"RD /s /q ", false}, {Quoted(folder), true}},
+        {{L"RD ", false}, {Quoted(folder), true}},
         {{L"IF NOT EXIST ", false}, {Quoted(folder + L"\\"), true}, {L" GOTO Lbl3", false}},
         Fixed(L"set /a i+=1"),
         Fixed(L"TIMEOUT /T 1"),
@@ -137,14 +232,15 @@ void MakeDeleteMeCmd(UninstallerState& state, bool restart, forms::IProgramEnd& 
               L")はこのプログラムのインストール先と一致しないため削除しません。",
           L"アンインストール", MB_OK | MB_ICONEXCLAMATION);
     }
+    // Neither this program nor the interpreter may keep the install folder
+    // as its current folder.
+    SetCurrentDirectoryW(L"C:\\");
+    if (installFolder) RemoveInstallFolderContents(*installFolder, state.ProgramPath);
     if (IsBlank(folder)) return;
     const std::wstring file = folder + L"\\" + kDeleteMeFileName;
     const std::optional<std::string> bytes =
         BuildDeleteMeCmd(state.ProgramPath, installFolder.value_or(L""), restart);
     if (!bytes || !WriteDeleteMeCmd(file, *bytes)) return;
-    // Neither this program nor the interpreter may keep the install folder
-    // as its current folder.
-    SetCurrentDirectoryW(L"C:\\");
     state.window->DoEvents();
     const std::wstring commandLine =
         L"\"" + SystemFolder() + L"\\cmd.exe\" /c \"\"" + file + L"\"\"";

@@ -1,6 +1,9 @@
 #include "RemovalSteps.h"
 
+#include <vector>
+
 #include "DeleteGuard.h"
+#include "FileSystem.h"
 #include "FontRemoval.h"
 #include "RegVariant.h"
 #include "RemovalGuards.h"
@@ -40,12 +43,47 @@ void RemoveEmptyProgramGroup(UninstallerState& state) {
   RemoveGuardedFolder(folder);
 }
 
+// No file or folder name is longer; a longer part names nothing (and makes
+// Wine's GetLongPathNameW overrun its buffer).
+bool PartsFitAFileName(const std::wstring& path) {
+  size_t start = 0;
+  for (;;) {
+    const size_t end = path.find(L'\\', start);
+    const size_t length = (end == std::wstring::npos ? path.size() : end) - start;
+    if (length > MAX_PATH - 1) return false;
+    if (end == std::wstring::npos) return true;
+    start = end + 1;
+  }
+}
+
+// The program paths a registered uninstall command may start with: the text
+// up to a closing quote (the registry reader took the opening one), or up to
+// an ".exe" that arguments such as " /S" follow.
+std::vector<std::wstring> RegisteredProgramPaths(const std::wstring& command) {
+  const std::wstring text = command.substr(0, command.find(L'"'));
+  std::vector<std::wstring> paths{text};
+  const std::wstring upper = UpperCased(text);
+  for (size_t at = upper.find(L".EXE "); at != std::wstring::npos;
+       at = upper.find(L".EXE ", at + 1)) {
+    paths.push_back(text.substr(0, at + 4));
+  }
+  return paths;
+}
+
 // The AppId comes from the record: the entry it names is removed only when
 // its uninstall command is this very uninstaller, never another product's.
+// The program may have been started by another spelling of its path (an
+// 8.3 short form, "/" or ".." in it), so places are compared, not texts.
 bool UninstallEntryIsOurs(UninstallerState& state) {
+  const std::wstring ours =
+      LongNormalisedPath(state.ProgramFolder + L"\\" + kUninstallerFileName);
+  if (ours.empty()) return false;
   const std::wstring command = GetUninstallString(
       state.objWinCommon, state.AppId, IsWow64(*state.services.windows.windows));
-  return ContainsNoCase(command, state.ProgramFolder + L"\\" + kUninstallerFileName);
+  for (const std::wstring& path : RegisteredProgramPaths(command)) {
+    if (TextEqualsIgnoreCase(LongNormalisedPath(path), ours)) return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -147,6 +185,32 @@ int16_t FinishUninstSteps(UninstallerState&) { return -1; }
 
 int16_t vbDeleteFolder(UninstallerState&, const std::wstring& strFolder) {
   return ValueOrOnFailure<int16_t>(0, [&] { return norvale::vbDeleteFolder(strFolder) ? -1 : 0; });
+}
+
+std::wstring LongNormalisedPath(const std::wstring& path) {
+  return ValueOrOnFailure(std::wstring(), [&]() -> std::wstring {
+    const std::wstring given = ReplaceAll(Trim(path), L"/", L"\\");
+    if (!IsFullyQualifiedPath(given) || !HasNoControlCharacters(given) ||
+        given.size() >= 32767) {
+      return L"";
+    }
+    DWORD n = GetFullPathNameW(given.c_str(), 0, nullptr, nullptr);
+    if (n == 0) return L"";
+    std::vector<wchar_t> buffer(n + 1);
+    n = GetFullPathNameW(given.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(),
+                         nullptr);
+    if (n == 0 || n >= buffer.size()) return L"";
+    const std::wstring full = WithoutTrailingSeparator(std::wstring(buffer.data(), n));
+    // A share named in the registry is not asked: the question alone would
+    // reach out to whatever host the value names.
+    if (StartsWith(full, L"\\\\") || !PartsFitAFileName(full)) return full;
+    n = GetLongPathNameW(full.c_str(), nullptr, 0);
+    if (n == 0) return full;  // nothing there: the full form is all there is
+    buffer.assign(n + 1, L'\0');
+    n = GetLongPathNameW(full.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n == 0 || n >= buffer.size()) return full;
+    return WithoutTrailingSeparator(std::wstring(buffer.data(), n));
+  });
 }
 
 std::wstring ReplaceFolderMacros(const UninstallerState& state, const std::wstring& text) {

@@ -2,6 +2,8 @@
 // command interpreter does with it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "DeleteMeCmd.h"
 #include "System.h"
 #include "Text.h"
@@ -41,8 +43,8 @@ TEST(DeleteMeCmd, LinesForProgramFolderAndRestart) {
       L"set i=1",
       L":Lbl2",
       L"echo [C:\\Pos]を削除しています [%i%回目]",
-      L"DEL \"C:\\Pos\\*\" /s /q",
-      L"RD /s /q \"C:\\Pos\"",
+      L"RD \"C:\\Pos\\Uninst\"",
+      L"RD \"C:\\Pos\"",
       L"IF NOT EXIST \"C:\\Pos\\\" GOTO Lbl3",
       L"set /a i+=1",
       L"TIMEOUT /T 1",
@@ -76,7 +78,41 @@ TEST(DeleteMeCmd, SpecialCharactersStayLiteral) {
   ASSERT_TRUE(bytes);
   const std::vector<std::wstring> lines = Lines(*bytes);
   EXPECT_EQ(lines[4], L"echo [C:\\A%%PATH%%^&b\\Uninst\\Dekant00.exe]を削除しています [%i%回目]");
-  EXPECT_EQ(lines[15], L"RD /s /q \"C:\\A%%PATH%%&b^c|d<e>f!g!\"");
+  EXPECT_EQ(lines[14], L"RD \"C:\\A%%PATH%%&b^c|d<e>f!g!\"");
+}
+
+// The interpreter's DEL /s and RD /s walk into links: the file deletes the
+// program file and removes folders that are empty by then, nothing more.
+TEST(DeleteMeCmd, NoLineDeletesATree) {
+  for (const auto& [program, folder] : std::vector<std::pair<std::wstring, std::wstring>>{
+           {L"C:\\Pos\\Uninst\\Dekant00.exe", L"C:\\Pos"},
+           {L"C:\\Pos\\Uninst\\Dekant00.exe", L"C:\\Pos\\"},
+           {L"C:\\Pos /s\\Uninst\\Dekant00.exe", L"C:\\Pos /s"},
+           {L"C:\\Other\\Dekant00.exe", L"C:\\Pos"},
+           {L"C:\\Pos\\Uninst\\Dekant00.exe", L""}}) {
+    const auto bytes = BuildDeleteMeCmd(program, folder, true);
+    ASSERT_TRUE(bytes);
+    int removals = 0;
+    for (const std::wstring& line : Lines(*bytes)) {
+      const std::wstring upper = norvale::UpperCased(line);
+      if (!norvale::StartsWith(upper, L"DEL ") && !norvale::StartsWith(upper, L"RD ")) continue;
+      ++removals;
+      // A path of ours may hold " /s"; only what stands outside quotes counts.
+      std::wstring unquoted;
+      bool inQuotes = false;
+      for (wchar_t c : upper) {
+        if (c == L'"') inQuotes = !inQuotes;
+        else if (!inQuotes) unquoted += c;
+      }
+      EXPECT_EQ(unquoted.find(L"/S"), std::wstring::npos) << norvale::ToAnsi(line);
+      EXPECT_EQ(unquoted.find(L"/Q"), std::wstring::npos) << norvale::ToAnsi(line);
+      EXPECT_EQ(unquoted.find(L'*'), std::wstring::npos) << norvale::ToAnsi(line);
+    }
+    // The program, its folder when it lies in the install folder, the
+    // install folder, the file itself.
+    const bool ownFolder = folder.size() > 0 && program.find(L"\\Uninst\\") != std::wstring::npos;
+    EXPECT_EQ(removals, folder.empty() ? 2 : ownFolder ? 4 : 3) << norvale::ToAnsi(folder);
+  }
 }
 
 TEST(DeleteMeCmd, APathTheCodePageCannotHoldIsNotWritten) {
@@ -107,23 +143,115 @@ TEST(DeleteMeCmd, InterpreterDeletesOnlyTheProgramAndTheFolder) {
     MakeFolder(dir);
   }
   Touch(program);
+  Touch(folder + L"\\Uninst\\Setup.log");
   Touch(folder + L"\\data\\kept.dat");
   Touch(neighbour + L"\\other.dat");
   Touch(temp.Path() + L"\\Pos");
   const auto bytes = BuildDeleteMeCmd(program, folder, false);
   ASSERT_TRUE(bytes);
   const std::wstring file = temp.Path() + L"\\DeleteMe.cmd";
+
+  // Alone, the file deletes the program and no folder that still holds
+  // anything.
   ASSERT_TRUE(norvale::WriteDeleteMeCmd(file, *bytes));
   RunCmd(file);
   EXPECT_FALSE(Exists(program));
+  EXPECT_TRUE(Exists(folder + L"\\Uninst\\Setup.log"));
+  EXPECT_TRUE(Exists(folder + L"\\data\\kept.dat"));
+  EXPECT_FALSE(Exists(file));
+
+  // Emptied by the uninstaller around its program first, the folder goes.
+  Touch(program);
+  norvale::RemoveInstallFolderContents(folder, program);
+  EXPECT_TRUE(Exists(program));
+  EXPECT_FALSE(Exists(folder + L"\\Uninst\\Setup.log"));
+  EXPECT_FALSE(Exists(folder + L"\\data"));
+  ASSERT_TRUE(norvale::WriteDeleteMeCmd(file, *bytes));
+  RunCmd(file);
   EXPECT_FALSE(Exists(folder));
   EXPECT_FALSE(Exists(file));
   EXPECT_TRUE(Exists(neighbour + L"\\other.dat"));
   EXPECT_TRUE(Exists(temp.Path() + L"\\Pos"));
 }
 
+// Everything below folder, links listed but not entered.
+void ListBelow(const std::wstring& folder, std::vector<std::wstring>& found) {
+  WIN32_FIND_DATAW data{};
+  HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::wstring name = data.cFileName;
+    if (name == L"." || name == L"..") continue;
+    found.push_back(folder + L"\\" + name);
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+        !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+      ListBelow(folder + L"\\" + name, found);
+    }
+  } while (FindNextFileW(find, &data));
+  FindClose(find);
+}
+
+// The fixture (tests/uninstaller/make-link-fixture.sh) holds an install
+// folder with links made by the host, beside the program, in its own folder
+// and in a data folder, leading to a decoy folder and a decoy file outside.
+// The uninstaller's removal and its command file leave both untouched.
+TEST(DeleteMeCmd, NothingIsDeletedThroughALink) {
+  const std::wstring fixture = L"C:\\norvale-uninst-links";
+  const std::wstring app = fixture + L"\\Pos";
+  const std::wstring program = app + L"\\Uninst\\Dekant00.exe";
+  const DWORD attributes = GetFileAttributesW((app + L"\\folderlink").c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) GTEST_SKIP() << "run through ctest for the links";
+  ASSERT_NE(0u, attributes & FILE_ATTRIBUTE_REPARSE_POINT) << "Wine shows no reparse point";
+  auto decoysIntact = [&] {
+    EXPECT_EQ("mine", testing_support::ReadFileBytes(fixture + L"\\decoy\\precious.txt"));
+    EXPECT_EQ("mine", testing_support::ReadFileBytes(fixture + L"\\decoy.txt"));
+  };
+
+  auto messages = std::make_shared<norvale::ScriptedMessageBox>();
+  auto starts = std::make_shared<RecordingStarts>();
+  norvale::UninstallerServices services;
+  services.seams.messageBox = messages;
+  services.windows.starts = starts;
+  norvale::UninstallerState state(program, services);
+  state.AppDir = app;
+  testing_support::TempDir tmp(L"tmp");
+  state.TmpDir = tmp.Path();
+  RecordingEnd end;
+  norvale::MakeDeleteMeCmd(state, false, end);
+  ASSERT_EQ(starts->started.size(), 1u);
+  EXPECT_TRUE(messages->Asked().empty());
+  decoysIntact();
+  // The program leaves itself to the command file, and what it holds goes.
+  EXPECT_TRUE(Exists(program));
+  EXPECT_FALSE(Exists(app + L"\\Uninst\\Setup.log"));
+  EXPECT_FALSE(Exists(app + L"\\data\\pos.dat"));
+
+  RunCmd(tmp.Path() + L"\\DeleteMe.cmd");
+  decoysIntact();
+  EXPECT_TRUE(Exists(fixture + L"\\decoy"));
+  EXPECT_FALSE(Exists(program));
+  // Windows removes links as links, and the folder goes whole. Wine 8
+  // cannot remove a folder link, and shows a file link as a plain file that
+  // a delete goes through: there every link stays, with the folders that
+  // hold one, and nothing else.
+  if (Exists(app)) {
+    std::vector<std::wstring> left;
+    ListBelow(app, left);
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::wstring>{
+                        app + L"\\Uninst", app + L"\\Uninst\\filelink.txt",
+                        app + L"\\Uninst\\folderlink", app + L"\\data",
+                        app + L"\\data\\filelink.txt", app + L"\\filelink.txt",
+                        app + L"\\folderlink"}));
+  }
+}
+
 TEST(DeleteMeCmd, MakeWritesStartsAndEnds) {
   InstalledProduct product;
+  product.WriteRecord({L"[Setup]"});
+  MakeFolder(product.appDir + L"\\data");
+  Touch(product.appDir + L"\\data\\pos.dat");
+  Touch(product.appDir + L"\\Start.ini");
   auto state = product.MakeState();
   testing_support::TempDir tmp(L"tmp");
   state->TmpDir = tmp.Path();
@@ -136,6 +264,10 @@ TEST(DeleteMeCmd, MakeWritesStartsAndEnds) {
   const std::string written = testing_support::ReadFileBytes(tmp.Path() + L"\\DeleteMe.cmd");
   EXPECT_EQ(written, *BuildDeleteMeCmd(product.program, product.appDir, false));
   EXPECT_TRUE(product.messages->Asked().empty());
+  // The install folder is emptied before, all but the running program.
+  std::vector<std::wstring> left;
+  ListBelow(product.appDir, left);
+  EXPECT_EQ(left, (std::vector<std::wstring>{product.uninstDir, product.program}));
 
   // Nothing is started when the file cannot be written.
   state->TmpDir = tmp.Path() + L"\\missing";

@@ -4,6 +4,7 @@
 
 #include "Form_UnInset_MAIN.h"
 #include "InstallRecord.h"
+#include "Text.h"
 #include "UninstallerTestSupport.h"
 
 namespace {
@@ -91,7 +92,7 @@ TEST(UninstallerWindow, PagesSummaryAndFinish) {
   EXPECT_EQ(w.end->ends, 1);
   const std::string cmd = StartedCmd(product);
   EXPECT_EQ(cmd.find("shutdown"), std::string::npos);
-  EXPECT_NE(cmd.find("RD /s /q"), std::string::npos);
+  EXPECT_NE(cmd.find("RD \"" + norvale::ToAnsi(product.appDir) + "\"\r\n"), std::string::npos);
   f.Unload();
 }
 

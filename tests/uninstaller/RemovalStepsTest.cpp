@@ -8,6 +8,7 @@
 #include "FontRemoval.h"
 #include "InstallRecord.h"
 #include "RemovalSteps.h"
+#include "Text.h"
 #include "UninstallerTestSupport.h"
 
 namespace {
@@ -265,6 +266,65 @@ TEST(RemovalSteps, UninstallEntryOnlyWhenItIsOurs) {
   EXPECT_FALSE(KeyExists(uninstall + L"{NvTest-Own}", kUninstallView));
   DeleteTreeKey(uninstall + L"{NvTest-Foreign}", kUninstallView);
   DeleteTreeKey(uninstall + L"{NvTest-Own}", kUninstallView);
+}
+
+std::wstring ShortForm(const std::wstring& path) {
+  wchar_t buffer[MAX_PATH] = {};
+  const DWORD n = GetShortPathNameW(path.c_str(), buffer, MAX_PATH);
+  return n > 0 && n < MAX_PATH ? std::wstring(buffer, n) : path;
+}
+
+// The uninstaller may have been started by any spelling of its path, and the
+// entry may quote it or add arguments: the places are compared. A command
+// that starts another program stays, whatever it names after it.
+TEST(RemovalSteps, UninstallEntryWhateverSpellingStartedTheUninstaller) {
+  InstalledProduct product;
+  const std::wstring key =
+      L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{NvTest-Spelling}";
+  auto registered = [&](const std::wstring& command) {
+    HKEY h = nullptr;
+    RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0,
+                    KEY_ALL_ACCESS | kUninstallView, nullptr, &h, nullptr);
+    RegSetValueExW(h, L"UninstallString", 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+                   static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(h);
+  };
+  product.WriteRecord({L"[Setup]", L"AppId={NvTest-Spelling}", L"AppDir=" + product.appDir});
+  // The uninstaller's folder as the program was started; ProgramPath follows.
+  const std::wstring shortFolder = ShortForm(product.uninstDir);
+  ASSERT_NE(shortFolder, product.uninstDir) << "no 8.3 names on this volume";
+  struct Case {
+    std::wstring folder, command;
+    bool ours;
+  };
+  const std::wstring program = product.program;
+  const Case cases[] = {
+      {shortFolder, program, true},
+      {norvale::ReplaceAll(product.uninstDir, L"\\", L"/"), program, true},
+      {product.uninstDir + L"\\..\\Uninst", program, true},
+      {product.uninstDir + L"\\.\\", program, true},
+      {product.uninstDir, ShortForm(program), true},
+      {product.uninstDir, L"\"" + program + L"\" /S", true},
+      {product.uninstDir, program + L" /S", true},
+      {shortFolder, L"C:\\Other\\uninstall.exe", false},
+      {shortFolder, L"C:\\Other\\uninstall.exe " + program, false},
+      {shortFolder, product.uninstDir + L"\\Other.exe", false},
+      {shortFolder, L"Dekant00.exe", false},
+      {product.uninstDir, product.appDir + L"\\..\\Dekant00.exe", false},
+  };
+  for (const Case& c : cases) {
+    registered(c.command);
+    auto state = product.MakeState();
+    ASSERT_EQ(norvale::ReadInstallRecord(*state), -1);
+    state->ProgramFolder = c.folder;
+    state->ProgramPath = c.folder + L"\\Dekant00.exe";
+    SetCurrentDirectoryW(product.uninstDir.c_str());
+    norvale::UnRegstUninstInfo(*state);
+    SetCurrentDirectoryW(L"C:\\");
+    EXPECT_EQ(KeyExists(key, kUninstallView), !c.ours)
+        << norvale::ToAnsi(c.folder + L" | " + c.command);
+  }
+  DeleteTreeKey(key, kUninstallView);
 }
 
 TEST(RemovalSteps, FontsRemovedByExactNameUnlessKept) {

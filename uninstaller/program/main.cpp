@@ -6,6 +6,7 @@
 
 #include "Form_UnInset_MAIN.h"
 #include "Handles.h"
+#include "ProgramVersion.h"
 #include "System.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -15,7 +16,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
   norvale::forms::Application app;
   auto state = std::make_unique<norvale::UninstallerState>(norvale::ProgramPath());
-  state->ProgramVersion = DEKANT00_VERSION_TEXT;
+  state->ProgramVersion = norvale::UninstallerVersionText(
+      DEKANT00_VERSION_MAJOR, DEKANT00_VERSION_MINOR, DEKANT00_VERSION_REVISION);
   norvale::Form_UnInset_MAIN form(app, std::move(state), PathGetArgsW(GetCommandLineW()));
   form.Icon(GetModuleHandleW(nullptr), 1);
   if (!form.Show()) return 1;
