@@ -27,8 +27,31 @@ std::wstring Normalised(const std::wstring& path) {
   return WithoutTrailingSeparators(std::wstring(buffer.data(), n));
 }
 
-// The long form of an existing path ("C:\PROGRA~1" names Program Files too).
+constexpr size_t kMaxPathPartChars = 255;
+
+// Some GetLongPathNameW (Wine's) builds the long form in a fixed buffer of
+// 1,024 characters and overruns it, killing the process. Only a path whose
+// long form surely fits is asked: an 8.3 alias ("PROGRA~1", at most 12
+// characters with a "~") may grow to a full name, any other part keeps its
+// length.
+bool LongFormFitsTheCall(const std::wstring& path) {
+  constexpr size_t kLongFormBufferChars = 1024;
+  size_t longest = path.size();
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t end = path.find_first_of(L"\\/", start);
+    if (end == std::wstring::npos) end = path.size();
+    const size_t length = end - start;
+    if (length <= 12 && path.find(L'~', start) < end) longest += kMaxPathPartChars;
+    start = end + 1;
+  }
+  return longest < kLongFormBufferChars;
+}
+
+// The long form of an existing path ("C:\PROGRA~1" names Program Files too);
+// the path itself when it has none or it cannot be asked.
 std::wstring LongForm(const std::wstring& path) {
+  if (!LongFormFitsTheCall(path)) return path;
   DWORD n = GetLongPathNameW(path.c_str(), nullptr, 0);
   if (n == 0) return path;
   std::vector<wchar_t> buffer(n + 1);
@@ -304,10 +327,23 @@ bool IsDriveAbsolute(const std::wstring& p) {
 
 }  // namespace
 
+bool FitsPlainPathCalls(const std::wstring& path, bool folder) {
+  size_t length = path.size();
+  while (length > 0 && (path[length - 1] == L'\\' || path[length - 1] == L'/')) --length;
+  if (length > (folder ? MAX_PATH - 12 : MAX_PATH - 1)) return false;
+  size_t part = 0;
+  for (size_t i = 0; i < length; ++i) {
+    part = path[i] == L'\\' || path[i] == L'/' ? 0 : part + 1;
+    if (part > kMaxPathPartChars) return false;
+  }
+  return true;
+}
+
 std::wstring DeleteRefusal(const std::wstring& path, DeleteKind kind) {
   const std::wstring p = Trim(path);
   if (p.empty()) return L"blank path";
   if (p.find(L'\0') != std::wstring::npos) return L"path holds a NUL";
+  if (!FitsPlainPathCalls(p)) return L"path too long";
   if (StartsWith(p, L"\\\\?\\") || StartsWith(p, L"\\\\.\\") || StartsWith(p, L"//?/") ||
       StartsWith(p, L"//./") || StartsWith(p, L"\\??\\")) {
     return L"device or raw path";
@@ -343,6 +379,7 @@ std::wstring DeleteRefusal(const std::wstring& path, DeleteKind kind) {
   // The same folder by other names: its long form, and where it lies once
   // the links on the way are followed.
   std::vector<std::wstring> forms{full};
+  if (!LongFormFitsTheCall(full)) return L"too many short names in path";
   const std::wstring longForm = LongForm(full);
   if (longForm != full) forms.push_back(longForm);
   const std::wstring resolved = ResolvedForm(full);
@@ -397,10 +434,16 @@ bool RemoveBelow(const std::wstring& folder) {
   return ok;
 }
 
+std::wstring FolderRefusal(const std::wstring& folder) {
+  const std::wstring refusal = DeleteRefusal(folder);
+  if (!refusal.empty()) return refusal;
+  return FitsPlainPathCalls(Trim(folder), true) ? L"" : L"path too long";
+}
+
 }  // namespace
 
 bool DeleteTree(const std::wstring& folder, std::wstring* why) {
-  const std::wstring refusal = DeleteRefusal(folder);
+  const std::wstring refusal = FolderRefusal(folder);
   if (!refusal.empty()) {
     if (why) *why = refusal;
     return false;
@@ -474,7 +517,7 @@ bool DeleteGuardedFile(const std::wstring& path, std::wstring* why, bool evenRea
 }
 
 bool RemoveGuardedFolder(const std::wstring& folder, std::wstring* why) {
-  if (Refused(DeleteRefusal(folder), why)) return false;
+  if (Refused(FolderRefusal(folder), why)) return false;
   if (RemoveDirectoryW(Normalised(Trim(folder)).c_str())) return true;
   if (why) why->clear();
   return false;

@@ -19,16 +19,25 @@ enum class DeleteKind {
   PatternInFolder,   // wildcards allowed in the last part only
 };
 
+// True when a path fits the plain file calls (no "\\?\" form): at most
+// MAX_PATH - 1 characters without its closing separators, MAX_PATH - 12 for a
+// folder (room left for an 8.3 name inside it, as CreateDirectoryW demands),
+// and no part longer than 255 characters. Nothing longer is ours, and some
+// systems' path calls overrun fixed buffers on it.
+bool FitsPlainPathCalls(const std::wstring& path, bool folder = false);
+
 // Empty when the path may be deleted; otherwise why not (for the log).
+// A path that does not fit the plain file calls is refused before any of
+// them sees it.
 std::wstring DeleteRefusal(const std::wstring& path, DeleteKind kind = DeleteKind::SinglePath);
 inline bool MayDelete(const std::wstring& path, DeleteKind kind = DeleteKind::SinglePath) {
   return DeleteRefusal(path, kind).empty();
 }
 
 // Deletes a folder with everything below it (read-only files included) after
-// the guard agreed. Junctions and symbolic links inside are removed as links:
-// what they point to is never entered. Returns true when the folder is gone;
-// a refusal or failure is described in *why.
+// the guard agreed and the path fits a folder. Junctions and symbolic links
+// inside are removed as links: what they point to is never entered. Returns
+// true when the folder is gone; a refusal or failure is described in *why.
 bool DeleteTree(const std::wstring& folder, std::wstring* why = nullptr);
 
 // Deletes one file after the guard agreed; a read-only one only when asked.
@@ -37,7 +46,8 @@ bool DeleteTree(const std::wstring& folder, std::wstring* why = nullptr);
 bool DeleteGuardedFile(const std::wstring& path, std::wstring* why = nullptr,
                        bool evenReadOnly = false);
 
-// Removes one empty folder after the guard agreed (errors as above).
+// Removes one empty folder after the guard agreed and the path fits a
+// folder (errors as above).
 bool RemoveGuardedFolder(const std::wstring& folder, std::wstring* why = nullptr);
 
 // Moves a finished file over an older one: replacing deletes the older one,

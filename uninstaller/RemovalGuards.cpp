@@ -29,6 +29,9 @@ bool IsInAnyOf(const std::wstring& path, const std::vector<std::wstring>& folder
 
 bool IsSafeRecordedPath(const std::wstring& path) {
   if (path.size() < 4 || !HasNoControlCharacters(path)) return false;
+  // A longer path is none of ours, and some systems' path calls overrun
+  // fixed buffers on it and take the whole removal down.
+  if (!FitsPlainPathCalls(path, path.back() == L'\\')) return false;
   const wchar_t drive = path[0];
   if (!((drive >= L'A' && drive <= L'Z') || (drive >= L'a' && drive <= L'z'))) return false;
   if (path[1] != L':' || path[2] != L'\\') return false;
@@ -56,7 +59,9 @@ bool IsStrictlyBelow(const std::wstring& path, const std::wstring& folder) {
 
 std::optional<std::wstring> CheckedInstallFolder(const UninstallerState& state) {
   const std::wstring folder = WithoutTrailingBackslash(Trim(state.AppDir));
-  if (!IsSafeRecordedPath(folder) || !MayDelete(folder)) return std::nullopt;
+  if (!IsSafeRecordedPath(folder) || !FitsPlainPathCalls(folder, true) || !MayDelete(folder)) {
+    return std::nullopt;
+  }
   const std::wstring own = WithoutTrailingBackslash(state.ProgramFolder);
   if (!TextEqualsIgnoreCase(AfterLast(own, L'\\'), L"Uninst")) return std::nullopt;
   if (!TextEqualsIgnoreCase(BeforeLast(own, L'\\'), folder)) return std::nullopt;
@@ -77,7 +82,8 @@ bool IsRemovableShortCut(const UninstallerState& state, const std::wstring& path
 
 bool IsRemovableProgramGroup(const UninstallerState& state, const std::wstring& folder) {
   const std::wstring group = WithoutTrailingBackslash(folder);
-  return IsSafeRecordedPath(group) && IsSafeRecordedPath(state.CommonProgramsDir) &&
+  return IsSafeRecordedPath(group) && FitsPlainPathCalls(group, true) &&
+         IsSafeRecordedPath(state.CommonProgramsDir) &&
          IsStrictlyBelow(group, state.CommonProgramsDir);
 }
 

@@ -12,16 +12,18 @@ namespace norvale {
 // A local, absolute, plain path: a drive letter, ":\", then folder and file
 // names without "..", ".", device names, wildcards, control characters or
 // further colons. A single trailing "\" is allowed (a folder). UNC and
-// device paths ("\\server\...", "\\?\...") are refused.
+// device paths ("\\server\...", "\\?\...") are refused, and so is a path
+// that does not fit the plain file calls (FitsPlainPathCalls; a folder when
+// it ends in "\").
 bool IsSafeRecordedPath(const std::wstring& path);
 
 // path lies strictly below folder (letter case ignored).
 bool IsStrictlyBelow(const std::wstring& path, const std::wstring& folder);
 
 // The install folder the command file may delete: AppDir, trimmed and
-// without a trailing "\", when it is a safe absolute path that the delete
-// guard accepts and that is the folder directly above the uninstaller's own
-// "Uninst" folder. Nothing otherwise.
+// without a trailing "\", when it is a safe absolute path that fits a folder
+// path, that the delete guard accepts and that is the folder directly above
+// the uninstaller's own "Uninst" folder. Nothing otherwise.
 std::optional<std::wstring> CheckedInstallFolder(const UninstallerState& state);
 
 // A recorded shortcut that may be deleted: a ".lnk" file inside the common
@@ -30,7 +32,7 @@ std::optional<std::wstring> CheckedInstallFolder(const UninstallerState& state);
 bool IsRemovableShortCut(const UninstallerState& state, const std::wstring& path);
 
 // The recorded program group folder, when it lies strictly below the common
-// programs folder.
+// programs folder and fits a folder path.
 bool IsRemovableProgramGroup(const UninstallerState& state, const std::wstring& folder);
 
 }  // namespace norvale

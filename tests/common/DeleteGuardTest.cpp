@@ -254,4 +254,110 @@ TEST(DeleteTreeTest, AHostMadeLinkIsNeverEntered) {
   EXPECT_EQ("mine", ReadFileBytes(fixture + L"\\keep\\precious.txt"));
 }
 
+// A chain of existing folders below `root`, `count` of them with names of
+// `part` characters, made through the "\\?\" form; its plain path.
+std::wstring DeepFolders(const std::wstring& root, size_t part, int count) {
+  std::wstring path = root;
+  for (int i = 0; i < count; ++i) {
+    path += L"\\" + std::wstring(part, static_cast<wchar_t>(L'A' + i));
+    CreateDirectoryW((L"\\\\?\\" + path).c_str(), nullptr);
+  }
+  return path;
+}
+
+bool FolderExists(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW((L"\\\\?\\" + path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The plain file calls take MAX_PATH - 1 characters, a folder MAX_PATH - 12
+// (CreateDirectoryW keeps room for an 8.3 name), and no name is longer than
+// 255 characters; a closing separator does not count.
+TEST(DeleteGuardTest, PathsBeyondThePlainFileCallsAreRefused) {
+  TempDir dir(L"lengths");
+  const std::wstring base = dir.Path() + L"\\";
+  const auto pathOf = [&](size_t length) {
+    return base + std::wstring(length - base.size(), L'a');
+  };
+  EXPECT_TRUE(MayDelete(pathOf(259)));
+  EXPECT_TRUE(MayDelete(pathOf(259) + L"\\"));
+  EXPECT_FALSE(MayDelete(pathOf(260)));
+  EXPECT_EQ(norvale::DeleteRefusal(pathOf(260)), L"path too long");
+  EXPECT_TRUE(MayDelete(pathOf(257) + L"\\*", DeleteKind::PatternInFolder));
+  EXPECT_FALSE(MayDelete(pathOf(258) + L"\\*", DeleteKind::PatternInFolder));
+  const std::wstring drive = dir.Path().substr(0, 3);
+  EXPECT_TRUE(MayDelete(drive + std::wstring(255, L'p')));
+  EXPECT_FALSE(MayDelete(drive + std::wstring(256, L'p')));
+
+  const std::wstring fits = pathOf(248), tooLong = pathOf(249);
+  for (const std::wstring& folder : {fits, tooLong}) {
+    CreateDirectoryW((L"\\\\?\\" + folder).c_str(), nullptr);
+    ASSERT_TRUE(FolderExists(folder));
+  }
+  std::wstring why;
+  EXPECT_FALSE(norvale::RemoveGuardedFolder(tooLong, &why));
+  EXPECT_EQ(why, L"path too long");
+  EXPECT_FALSE(norvale::DeleteTree(tooLong + L"\\", &why));
+  EXPECT_EQ(why, L"path too long");
+  EXPECT_TRUE(FolderExists(tooLong));
+  EXPECT_TRUE(norvale::RemoveGuardedFolder(fits));
+  EXPECT_FALSE(FolderExists(fits));
+}
+
+// Some systems' path calls overrun fixed buffers on such paths (Wine's
+// GetLongPathNameW kills the process past 1,024 characters): the guard
+// refuses them before any call sees them. The folders on the way exist, so
+// a call would walk the whole length.
+TEST(DeleteGuardTest, OverlongPathsAreRefusedBeforeAnyPathCallSeesThem) {
+  TempDir dir(L"overlong");
+  const std::wstring deep = DeepFolders(dir.Path(), 200, 4);
+  ASSERT_TRUE(FolderExists(deep));
+  ASSERT_GE(deep.size() + 1 + 255, 1028u) << "the 1,028 characters have a part over 255";
+  const std::wstring paths[] = {
+      deep + L"\\" + std::wstring(1028 - deep.size() - 5, L'f') + L".lnk",
+      dir.Path() + L"\\" + std::wstring(3039 - dir.Path().size() - 5, L'A') + L".lnk",
+      dir.Path() + L"\\" + std::wstring(1100, L'p'),
+  };
+  ASSERT_EQ(paths[0].size(), 1028u);
+  ASSERT_EQ(paths[1].size(), 3039u);
+  for (const std::wstring& path : paths) {
+    const std::string name = Narrow(path.substr(0, 60)) + "... (" + std::to_string(path.size()) +
+                             " characters)";
+    EXPECT_FALSE(MayDelete(path)) << name;
+    EXPECT_FALSE(MayDelete(path + L"\\*.lnk", DeleteKind::PatternInFolder)) << name;
+    std::wstring why;
+    SetLastError(0);
+    EXPECT_FALSE(norvale::DeleteGuardedFile(path, &why, true)) << name;
+    EXPECT_EQ(why, L"path too long") << name;
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED)) << name;
+    why.clear();
+    EXPECT_FALSE(norvale::DeleteTree(path, &why)) << name;
+    EXPECT_EQ(why, L"path too long") << name;
+    why.clear();
+    EXPECT_FALSE(norvale::RemoveGuardedFolder(path + L"\\", &why)) << name;
+    EXPECT_EQ(why, L"path too long") << name;
+    EXPECT_FALSE(norvale::ReplaceGuardedFile(dir / L"new", path, &why)) << name;
+  }
+  EXPECT_TRUE(FolderExists(deep));
+}
+
+// A short path may name folders whose long names add up to more than such a
+// buffer holds; the guard does not ask for the long form then.
+TEST(DeleteGuardTest, ShortNamesOfVeryDeepFoldersAreRefused) {
+  TempDir dir(L"deep short");
+  const std::wstring deep = DeepFolders(dir.Path(), 250, 5);
+  ASSERT_TRUE(FolderExists(deep));
+  wchar_t buffer[MAX_PATH] = {};
+  const DWORD n = GetShortPathNameW((L"\\\\?\\" + deep).c_str(), buffer, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) GTEST_SKIP() << "this file system has no short names";
+  std::wstring shortPath(buffer, n);
+  if (shortPath.rfind(L"\\\\?\\", 0) == 0) shortPath = shortPath.substr(4);
+  ASSERT_LT(shortPath.size(), 200u);
+  EXPECT_EQ(norvale::DeleteRefusal(shortPath), L"too many short names in path");
+  EXPECT_FALSE(norvale::DeleteTree(shortPath));
+  EXPECT_TRUE(FolderExists(deep));
+  // One short name in an ordinary path is still judged by its long form.
+  EXPECT_TRUE(MayDelete(ShortForm(dir.Path()) + L"\\x.txt"));
+}
+
 }  // namespace

@@ -85,4 +85,50 @@ TEST(RemovalGuards, ProgramGroupStrictlyBelowThePrograms) {
   EXPECT_FALSE(IsRemovableProgramGroup(*state, state->CommonProgramsDir + L"\\..\\x"));
 }
 
+// A recorded path that the plain file calls cannot take is refused before
+// any of them sees it: longer than MAX_PATH - 1 characters (MAX_PATH - 12
+// for a folder), or with a part longer than 255 characters.
+TEST(RemovalGuards, OverlongRecordedPathsAreUnsafe) {
+  using norvale::IsSafeRecordedPath;
+  const std::wstring desktop = L"C:\\users\\Public\\Desktop\\";
+  const auto pathOf = [&](size_t length, const std::wstring& end) {
+    return desktop + std::wstring(length - desktop.size() - end.size(), L'A') + end;
+  };
+  EXPECT_TRUE(IsSafeRecordedPath(desktop + L"Pos.lnk"));
+  EXPECT_TRUE(IsSafeRecordedPath(L"C:\\Program Files (x86)\\Norvale\\POS\\"));
+  EXPECT_TRUE(IsSafeRecordedPath(pathOf(259, L".lnk")));
+  EXPECT_FALSE(IsSafeRecordedPath(pathOf(260, L".lnk")));
+  EXPECT_FALSE(IsSafeRecordedPath(pathOf(3039, L".lnk")));
+  EXPECT_FALSE(IsSafeRecordedPath(desktop + std::wstring(300, L'B') + L"\\Pos.lnk"));
+  EXPECT_TRUE(IsSafeRecordedPath(L"C:\\" + std::wstring(255, L'B')));
+  EXPECT_FALSE(IsSafeRecordedPath(L"C:\\" + std::wstring(256, L'B')));
+  // A folder (closing "\\") must leave room for the names inside it.
+  EXPECT_TRUE(IsSafeRecordedPath(pathOf(248, L"\\")));
+  EXPECT_TRUE(IsSafeRecordedPath(pathOf(249, L"\\")));
+  EXPECT_FALSE(IsSafeRecordedPath(pathOf(250, L"\\")));
+
+  InstalledProduct product;
+  auto state = product.MakeState();
+  state->AppDir = product.appDir;
+  state->CommonDesktopDir = L"C:\\users\\Public\\Desktop";
+  state->CommonProgramsDir = L"C:\\ProgramData\\Start Menu\\Programs";
+  EXPECT_FALSE(IsRemovableShortCut(*state, pathOf(3039, L".lnk")));
+  EXPECT_FALSE(IsRemovableShortCut(*state, product.appDir + L"\\" + std::wstring(1100, L'C') +
+                                               L".lnk"));
+  const std::wstring programs = state->CommonProgramsDir + L"\\";
+  const std::wstring group248 = programs + std::wstring(248 - programs.size(), L'G');
+  EXPECT_TRUE(IsRemovableProgramGroup(*state, group248));
+  EXPECT_FALSE(IsRemovableProgramGroup(*state, group248 + L"G"));
+  EXPECT_FALSE(IsRemovableProgramGroup(*state, group248 + L"G\\"));
+
+  // An install folder too long for a folder is not taken either.
+  const std::wstring base = product.temp.Path() + L"\\";
+  for (const size_t length : {size_t{248}, size_t{249}}) {
+    const std::wstring appDir = base + std::wstring(length - base.size(), L'D');
+    norvale::UninstallerState deep(appDir + L"\\Uninst\\Dekant00.exe");
+    deep.AppDir = appDir;
+    EXPECT_EQ(CheckedInstallFolder(deep).has_value(), length == 248) << length;
+  }
+}
+
 }  // namespace

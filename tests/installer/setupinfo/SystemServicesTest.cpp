@@ -84,6 +84,31 @@ TEST(SystemServices, DeleteFile) {
   EXPECT_TRUE(FileExists(dir / L"keep.txt"));
 }
 
+// A path longer than the plain file calls take fails like any other
+// refused one; the process lives on. The folders on the way exist, so a
+// path call would walk the whole length.
+TEST(SystemServices, OverlongPathsFailAndThePathCallsNeverSeeThem) {
+  testing_support::TempDir dir(L"long");
+  std::wstring deep = dir.Path();
+  for (wchar_t letter : {L'A', L'B', L'C', L'D'}) {
+    deep += L"\\" + std::wstring(200, letter);
+    CreateDirectoryW((L"\\\\?\\" + deep).c_str(), nullptr);
+  }
+  const std::wstring paths[] = {
+      deep + L"\\" + std::wstring(1028 - deep.size() - 5, L'f') + L".lnk",
+      dir.Path() + L"\\" + std::wstring(3039 - dir.Path().size() - 5, L'A') + L".lnk",
+      dir.Path() + L"\\" + std::wstring(1100, L'p'),
+  };
+  for (const std::wstring& path : paths) {
+    std::wstring err;
+    EXPECT_FALSE(vbDeleteFile(path, err)) << path.size();
+    EXPECT_FALSE(err.empty()) << path.size();
+    EXPECT_FALSE(vbDeleteFile(path + L"\\*.*", err)) << path.size();
+    EXPECT_FALSE(vbDeleteFolder(path)) << path.size();
+    EXPECT_FALSE(vbDeleteFolder(path + L"\\")) << path.size();
+  }
+}
+
 TEST(SystemServices, ProductsAndRuntimeAliases) {
   TestMachine machine;
   InstallerState state(machine.Seams());
