@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "FileSystem.h"
 #include "Handles.h"
 #include "Text.h"
 #include "forms/ComObjects.h"
@@ -29,35 +30,9 @@ std::wstring Normalised(const std::wstring& path) {
 
 constexpr size_t kMaxPathPartChars = 255;
 
-// Some GetLongPathNameW (Wine's) builds the long form in a fixed buffer of
-// 1,024 characters and overruns it, killing the process. Only a path whose
-// long form surely fits is asked: an 8.3 alias ("PROGRA~1", at most 12
-// characters with a "~") may grow to a full name, any other part keeps its
-// length.
-bool LongFormFitsTheCall(const std::wstring& path) {
-  constexpr size_t kLongFormBufferChars = 1024;
-  size_t longest = path.size();
-  size_t start = 0;
-  while (start <= path.size()) {
-    size_t end = path.find_first_of(L"\\/", start);
-    if (end == std::wstring::npos) end = path.size();
-    const size_t length = end - start;
-    if (length <= 12 && path.find(L'~', start) < end) longest += kMaxPathPartChars;
-    start = end + 1;
-  }
-  return longest < kLongFormBufferChars;
-}
-
-// The long form of an existing path ("C:\PROGRA~1" names Program Files too);
-// the path itself when it has none or it cannot be asked.
+// The long form without its closing separators.
 std::wstring LongForm(const std::wstring& path) {
-  if (!LongFormFitsTheCall(path)) return path;
-  DWORD n = GetLongPathNameW(path.c_str(), nullptr, 0);
-  if (n == 0) return path;
-  std::vector<wchar_t> buffer(n + 1);
-  n = GetLongPathNameW(path.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
-  if (n == 0 || n >= buffer.size()) return path;
-  return WithoutTrailingSeparators(std::wstring(buffer.data(), n));
+  return WithoutTrailingSeparators(LongFormOf(path));
 }
 
 // Where an existing path really lies: links and junctions on the way to it
@@ -86,6 +61,28 @@ std::wstring ResolvedForm(const std::wstring& path) {
     resolved = resolved.substr(4);
   }
   return WithoutTrailingSeparators(resolved);
+}
+
+// A file that the system finds elsewhere than where its folder lists it is a
+// link that opening follows (Wine shows a file link made on the host so,
+// without the reparse mark): deleting it would delete what it leads to.
+// folderResolved is where the folder itself lies.
+bool OpensElsewhere(const std::wstring& folderResolved, const std::wstring& listedName,
+                    const std::wstring& fileResolved) {
+  if (folderResolved.empty() || fileResolved.empty()) return false;
+  const std::wstring listed =
+      (folderResolved.back() == L'\\' ? folderResolved : folderResolved + L"\\") + listedName;
+  return !TextEqualsIgnoreCase(fileResolved, listed);
+}
+
+bool IsFileLinkedElsewhere(const std::wstring& full, const std::wstring& fileResolved) {
+  WIN32_FIND_DATAW data{};
+  const FindHandle find(FindFirstFileW(full.c_str(), &data));
+  if (!find || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+  const size_t sep = full.rfind(L'\\');
+  if (sep == std::wstring::npos) return false;
+  const std::wstring folder = full.substr(0, sep == 2 ? 3 : sep);
+  return OpensElsewhere(ResolvedForm(folder), data.cFileName, fileResolved);
 }
 
 std::wstring KnownFolder(int csidl) {
@@ -379,7 +376,7 @@ std::wstring DeleteRefusal(const std::wstring& path, DeleteKind kind) {
   // The same folder by other names: its long form, and where it lies once
   // the links on the way are followed.
   std::vector<std::wstring> forms{full};
-  if (!LongFormFitsTheCall(full)) return L"too many short names in path";
+  if (LongFormMayOverrun(full)) return L"too many short names in path";
   const std::wstring longForm = LongForm(full);
   if (longForm != full) forms.push_back(longForm);
   const std::wstring resolved = ResolvedForm(full);
@@ -390,6 +387,9 @@ std::wstring DeleteRefusal(const std::wstring& path, DeleteKind kind) {
       if (!why.empty()) return why;
     }
     forms.push_back(resolved);
+  }
+  if (!pattern && IsFileLinkedElsewhere(full, resolved)) {
+    return L"link to a file elsewhere";
   }
   const ProtectedPlaces& places = Protected();
   for (const std::wstring& form : forms) {
@@ -410,6 +410,7 @@ namespace {
 
 bool RemoveBelow(const std::wstring& folder) {
   bool ok = true;
+  const std::wstring folderResolved = ResolvedForm(folder);
   WIN32_FIND_DATAW data{};
   FindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &data));
   if (find) {
@@ -418,12 +419,18 @@ bool RemoveBelow(const std::wstring& folder) {
       if (name == L"." || name == L"..") continue;
       const std::wstring child = folder + L"\\" + name;
       const DWORD attributes = data.dwFileAttributes;
-      if (attributes & FILE_ATTRIBUTE_READONLY) {
+      // A junction or link is removed as itself, never entered, and its
+      // marks are not touched: changing them could change its target's.
+      const bool link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+      if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+          OpensElsewhere(folderResolved, name, ResolvedForm(child))) {
+        ok = false;
+        continue;
+      }
+      if (!link && (attributes & FILE_ATTRIBUTE_READONLY)) {
         SetFileAttributesW(child.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
       }
       if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-        // A junction or directory link is removed as itself, never entered.
-        const bool link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
         if (!link) ok = RemoveBelow(child) && ok;
         ok = RemoveDirectoryW(child.c_str()) && ok;
       } else {

@@ -62,77 +62,38 @@ std::wstring Echoed(const std::wstring& path) {
 
 Line Fixed(const std::wstring& text) { return {{text, false}}; }
 
-struct Entry {
-  std::wstring path;
-  std::wstring name;
-  DWORD attributes;
-};
-
-// Listed whole before anything in the folder is deleted.
-std::vector<Entry> EntriesOf(const std::wstring& folder) {
-  std::vector<Entry> entries;
-  WIN32_FIND_DATAW data{};
-  FindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &data));
-  if (!find) return entries;
-  do {
-    if (IsSelfOrParent(data.cFileName)) continue;
-    entries.push_back({folder + L"\\" + data.cFileName, data.cFileName, data.dwFileAttributes});
-  } while (FindNextFileW(find.Get(), &data));
-  return entries;
-}
-
-// Where the system finds what a path names, a link in the last part taken
-// as itself where the system can; empty when it cannot be asked.
-std::wstring FinalPath(const std::wstring& path) {
-  FileHandle handle(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING,
-                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                                nullptr));
-  if (!handle) return L"";
-  std::vector<wchar_t> buffer(MAX_PATH);
-  DWORD n = GetFinalPathNameByHandleW(handle.Get(), buffer.data(),
-                                      static_cast<DWORD>(buffer.size()), VOLUME_NAME_DOS);
-  if (n >= buffer.size()) {
-    buffer.resize(n + 1);
-    n = GetFinalPathNameByHandleW(handle.Get(), buffer.data(),
-                                  static_cast<DWORD>(buffer.size()), VOLUME_NAME_DOS);
-  }
-  if (n == 0 || n >= buffer.size()) return L"";
-  return std::wstring(buffer.data(), n);
-}
-
 // Deletes what folder holds, all but keep (the program file, as
-// LongNormalisedPath gives it) and the folders on the way to it. The walk is
-// our own rather than the guard's tree delete because of file links: Wine
-// shows a file link as a plain file, and deleting it deletes what it leads
-// to. Only a file that the system finds where it is listed goes.
+// LongNormalisedPath gives it) and the folders on the way to it. Everything
+// goes through the delete guard, which removes a link as a link and leaves a
+// file that opens elsewhere than where it is listed (Wine's view of a file
+// link), so nothing outside the folder is ever reached.
 void RemoveAllBut(const std::wstring& folder, const std::wstring& keep) {
-  const std::wstring folderPlace = FinalPath(folder);
-  if (folderPlace.empty()) return;
-  for (const Entry& entry : EntriesOf(folder)) {
+  std::vector<WIN32_FIND_DATAW> entries;
+  {
+    // Listed whole before anything in the folder is deleted.
+    WIN32_FIND_DATAW data{};
+    FindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &data));
+    if (!find) return;
+    do {
+      if (!IsSelfOrParent(data.cFileName)) entries.push_back(data);
+    } while (FindNextFileW(find.Get(), &data));
+  }
+  for (const WIN32_FIND_DATAW& entry : entries) {
     SkipOnFailure([&] {
-      const std::wstring place = LongNormalisedPath(entry.path);
+      const std::wstring path = folder + L"\\" + entry.cFileName;
+      const std::wstring place = LongNormalisedPath(path);
       if (place.empty() || TextEqualsIgnoreCase(place, keep)) return;
-      const bool link = (entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-      if (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) {
-        if (link) {
-          // Removed as a link, never entered; the program's own folder
-          // reached through one is left whole to the command file.
-          if (!IsStrictlyBelow(keep, place)) DeleteTree(entry.path);
-          return;
-        }
-        RemoveAllBut(entry.path, keep);
-        if (IsStrictlyBelow(keep, place)) return;
-        if (entry.attributes & FILE_ATTRIBUTE_READONLY) {
-          SetFileAttributesW(entry.path.c_str(), entry.attributes & ~FILE_ATTRIBUTE_READONLY);
-        }
-        RemoveGuardedFolder(entry.path);
-        return;
+      const bool folderEntry = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+      const bool link = (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+      if (!folderEntry) {
+        DeleteGuardedFile(path, nullptr, !link);
+      } else if (!IsStrictlyBelow(keep, place)) {
+        DeleteTree(path);
+      } else if (!link) {
+        // The program's own folder: emptied around the program, which the
+        // command file deletes once this process has ended.
+        RemoveAllBut(path, keep);
       }
-      if (!TextEqualsIgnoreCase(FinalPath(entry.path), folderPlace + L"\\" + entry.name)) return;
-      // A link's read-only mark could only be cleared on what it leads to.
-      DeleteGuardedFile(entry.path, nullptr, !link);
     });
   }
 }

@@ -43,19 +43,6 @@ void RemoveEmptyProgramGroup(UninstallerState& state) {
   RemoveGuardedFolder(folder);
 }
 
-// No file or folder name is longer; a longer part names nothing (and makes
-// Wine's GetLongPathNameW overrun its buffer).
-bool PartsFitAFileName(const std::wstring& path) {
-  size_t start = 0;
-  for (;;) {
-    const size_t end = path.find(L'\\', start);
-    const size_t length = (end == std::wstring::npos ? path.size() : end) - start;
-    if (length > MAX_PATH - 1) return false;
-    if (end == std::wstring::npos) return true;
-    start = end + 1;
-  }
-}
-
 // The program paths a registered uninstall command may start with: the text
 // up to a closing quote (the registry reader took the opening one), or up to
 // an ".exe" that arguments such as " /S" follow.
@@ -203,13 +190,9 @@ std::wstring LongNormalisedPath(const std::wstring& path) {
     const std::wstring full = WithoutTrailingSeparator(std::wstring(buffer.data(), n));
     // A share named in the registry is not asked: the question alone would
     // reach out to whatever host the value names.
-    if (StartsWith(full, L"\\\\") || !PartsFitAFileName(full)) return full;
-    n = GetLongPathNameW(full.c_str(), nullptr, 0);
-    if (n == 0) return full;  // nothing there: the full form is all there is
-    buffer.assign(n + 1, L'\0');
-    n = GetLongPathNameW(full.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (n == 0 || n >= buffer.size()) return full;
-    return WithoutTrailingSeparator(std::wstring(buffer.data(), n));
+    if (StartsWith(full, L"\\\\")) return full;
+    // A path that does not exist keeps its full form.
+    return WithoutTrailingSeparator(LongFormOf(full));
   });
 }
 

@@ -246,6 +246,15 @@ TEST(DeleteTreeTest, AHostMadeLinkIsNeverEntered) {
   // Wine 8 cannot remove such a link (RemoveDirectoryW fails on it), so
   // there the delete reports the tree as not removed, with the link the
   // only thing left; what it leads to is never touched.
+  // A file link that opens what it leads to (so Wine shows one made on the
+  // host) is refused alone and left by the tree delete.
+  const std::wstring fileLink = fixture + L"\\filelink";
+  const DWORD fileLinkAttributes = GetFileAttributesW(fileLink.c_str());
+  ASSERT_NE(INVALID_FILE_ATTRIBUTES, fileLinkAttributes);
+  if (!(fileLinkAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    EXPECT_FALSE(MayDelete(fileLink));
+    EXPECT_FALSE(norvale::DeleteGuardedFile(fileLink));
+  }
   std::wstring why;
   if (!norvale::DeleteTree(fixture + L"\\tree", &why)) {
     EXPECT_EQ(L"folder could not be removed completely", why);

@@ -168,7 +168,8 @@ TEST_F(DownloadLoopTest, CancelKeepsWhatWasThereBeforeTheRun) {
     std::wstring value;  // its registry value's name
   };
   std::vector<EarlierFont> earlier = {
-      {L"nvkept.ttf", true, true}, {L"nvfile.ttf", true, false}, {L"nvreg.ttf", false, true}};
+      {L"nvkept.ttf", true, true, L""}, {L"nvfile.ttf", true, false, L""},
+      {L"nvreg.ttf", false, true, L""}};
   const std::wstring fontsKey = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
   std::vector<std::unique_ptr<ScopedRegValue>> values;
   for (EarlierFont& font : earlier) {
