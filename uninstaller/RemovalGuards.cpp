@@ -1,6 +1,9 @@
 #include "RemovalGuards.h"
 
+#include <vector>
+
 #include "DeleteGuard.h"
+#include "FileSystem.h"
 #include "SetupText.h"
 #include "Text.h"
 
@@ -57,14 +60,38 @@ bool IsStrictlyBelow(const std::wstring& path, const std::wstring& folder) {
          path[base.size()] == L'\\';
 }
 
+std::wstring LongNormalisedPath(const std::wstring& path) {
+  return ValueOrOnFailure(std::wstring(), [&]() -> std::wstring {
+    const std::wstring given = ReplaceAll(Trim(path), L"/", L"\\");
+    if (!IsFullyQualifiedPath(given) || !HasNoControlCharacters(given) ||
+        given.size() >= 32767) {
+      return L"";
+    }
+    DWORD n = GetFullPathNameW(given.c_str(), 0, nullptr, nullptr);
+    if (n == 0) return L"";
+    std::vector<wchar_t> buffer(n + 1);
+    n = GetFullPathNameW(given.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(),
+                         nullptr);
+    if (n == 0 || n >= buffer.size()) return L"";
+    const std::wstring full = WithoutTrailingSeparator(std::wstring(buffer.data(), n));
+    // A share named in the registry is not asked: the question alone would
+    // reach out to whatever host the value names.
+    if (StartsWith(full, L"\\\\")) return full;
+    // A path that does not exist keeps its full form.
+    return WithoutTrailingSeparator(LongFormOf(full));
+  });
+}
+
 std::optional<std::wstring> CheckedInstallFolder(const UninstallerState& state) {
   const std::wstring folder = WithoutTrailingBackslash(Trim(state.AppDir));
   if (!IsSafeRecordedPath(folder) || !FitsPlainPathCalls(folder, true) || !MayDelete(folder)) {
     return std::nullopt;
   }
-  const std::wstring own = WithoutTrailingBackslash(state.ProgramFolder);
+  const std::wstring own = LongNormalisedPath(state.ProgramFolder);
   if (!TextEqualsIgnoreCase(AfterLast(own, L'\\'), L"Uninst")) return std::nullopt;
-  if (!TextEqualsIgnoreCase(BeforeLast(own, L'\\'), folder)) return std::nullopt;
+  if (!TextEqualsIgnoreCase(BeforeLast(own, L'\\'), LongNormalisedPath(folder))) {
+    return std::nullopt;
+  }
   return folder;
 }
 

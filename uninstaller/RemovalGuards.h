@@ -20,10 +20,16 @@ bool IsSafeRecordedPath(const std::wstring& path);
 // path lies strictly below folder (letter case ignored).
 bool IsStrictlyBelow(const std::wstring& path, const std::wstring& folder);
 
+// One name for one place: the full path ("/" and ".." resolved, no closing
+// "\\") with every 8.3 short part expanded where the path exists. Empty for
+// a path that does not name one place whatever the current folder is.
+std::wstring LongNormalisedPath(const std::wstring& path);
+
 // The install folder the command file may delete: AppDir, trimmed and
 // without a trailing "\", when it is a safe absolute path that fits a folder
 // path, that the delete guard accepts and that is the folder directly above
-// the uninstaller's own "Uninst" folder. Nothing otherwise.
+// the uninstaller's own "Uninst" folder, whatever spelling of its path
+// started the uninstaller. Nothing otherwise.
 std::optional<std::wstring> CheckedInstallFolder(const UninstallerState& state);
 
 // A recorded shortcut that may be deleted: a ".lnk" file inside the common

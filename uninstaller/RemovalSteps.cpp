@@ -161,8 +161,16 @@ int16_t UnRegstRunAsAdmin(UninstallerState& state) {
       state.objWinCommon.REG_4DLayersUnRegst(exe);
     });
   }
+  // Our own value is named as the installer spelled the path, which need not
+  // be the spelling that started this program.
   SkipOnFailure([&] {
-    state.objWinCommon.REG_4DLayersUnRegst(state.ProgramFolder + L"\\" + kUninstallerFileName);
+    const std::wstring started = state.ProgramFolder + L"\\" + kUninstallerFileName;
+    state.objWinCommon.REG_4DLayersUnRegst(started);
+    if (!installFolder) return;
+    const std::wstring registered = *installFolder + L"\\Uninst\\" + kUninstallerFileName;
+    if (!TextEqualsIgnoreCase(registered, started)) {
+      state.objWinCommon.REG_4DLayersUnRegst(registered);
+    }
   });
   ClearStep(state, false);
   return -1;
@@ -172,28 +180,6 @@ int16_t FinishUninstSteps(UninstallerState&) { return -1; }
 
 int16_t vbDeleteFolder(UninstallerState&, const std::wstring& strFolder) {
   return ValueOrOnFailure<int16_t>(0, [&] { return norvale::vbDeleteFolder(strFolder) ? -1 : 0; });
-}
-
-std::wstring LongNormalisedPath(const std::wstring& path) {
-  return ValueOrOnFailure(std::wstring(), [&]() -> std::wstring {
-    const std::wstring given = ReplaceAll(Trim(path), L"/", L"\\");
-    if (!IsFullyQualifiedPath(given) || !HasNoControlCharacters(given) ||
-        given.size() >= 32767) {
-      return L"";
-    }
-    DWORD n = GetFullPathNameW(given.c_str(), 0, nullptr, nullptr);
-    if (n == 0) return L"";
-    std::vector<wchar_t> buffer(n + 1);
-    n = GetFullPathNameW(given.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(),
-                         nullptr);
-    if (n == 0 || n >= buffer.size()) return L"";
-    const std::wstring full = WithoutTrailingSeparator(std::wstring(buffer.data(), n));
-    // A share named in the registry is not asked: the question alone would
-    // reach out to whatever host the value names.
-    if (StartsWith(full, L"\\\\")) return full;
-    // A path that does not exist keeps its full form.
-    return WithoutTrailingSeparator(LongFormOf(full));
-  });
 }
 
 std::wstring ReplaceFolderMacros(const UninstallerState& state, const std::wstring& text) {

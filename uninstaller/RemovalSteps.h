@@ -19,10 +19,6 @@ int16_t FinishUninstSteps(UninstallerState& state);
 int16_t vbDeleteFolder(UninstallerState& state, const std::wstring& strFolder);
 std::wstring ReplaceFolderMacros(const UninstallerState& state, const std::wstring& text);
 
-// One name for one place: the full path ("/" and ".." resolved, no closing
-// "\\") with every 8.3 short part expanded where the path exists. Empty for
-// a path that does not name one place whatever the current folder is.
-std::wstring LongNormalisedPath(const std::wstring& path);
 
 // The association's open command still starts a program inside the
 // checked install folder.

@@ -7,6 +7,7 @@
 #include "DeleteMeCmd.h"
 #include "FontRemoval.h"
 #include "InstallRecord.h"
+#include "RemovalGuards.h"
 #include "RemovalSteps.h"
 #include "Text.h"
 #include "UninstallerTestSupport.h"
@@ -325,6 +326,25 @@ TEST(RemovalSteps, UninstallEntryWhateverSpellingStartedTheUninstaller) {
         << norvale::ToAnsi(c.folder + L" | " + c.command);
   }
   DeleteTreeKey(key, kUninstallView);
+}
+
+// Started through an 8.3 spelling of its folder, the uninstaller still knows
+// its install folder, and removes its own run-as-administrator value under
+// the name the installer gave it.
+TEST(RemovalSteps, AnotherSpellingStillFindsTheInstallFolderAndOurOwnValue) {
+  InstalledProduct product;
+  const std::wstring shortFolder = ShortForm(product.uninstDir);
+  ASSERT_NE(shortFolder, product.uninstDir) << "no 8.3 names on this volume";
+  product.WriteRecord({L"[Setup]", L"AppId={NvTest-Short}", L"AppDir=" + product.appDir});
+  SetLayer(product.program);
+  auto state = product.MakeState();
+  ASSERT_EQ(norvale::ReadInstallRecord(*state), -1);
+  state->ProgramFolder = shortFolder;
+  state->ProgramPath = shortFolder + L"\\Dekant00.exe";
+  ASSERT_TRUE(norvale::CheckedInstallFolder(*state));
+  EXPECT_EQ(*norvale::CheckedInstallFolder(*state), product.appDir);
+  norvale::UnRegstRunAsAdmin(*state);
+  EXPECT_FALSE(LayerExists(product.program));
 }
 
 TEST(RemovalSteps, FontsRemovedByExactNameUnlessKept) {
