@@ -15,6 +15,7 @@
 #include "EngineSeams.h"
 #include "Handles.h"
 #include "InstallRun.h"
+#include "InstallerPictures.h"
 #include "InstallerState.h"
 #include "InstallerWindow.h"
 #include "SetupInfoFile.h"
@@ -23,12 +24,10 @@
 
 namespace norvale {
 
-// Resource numbers of the window's pictures.
+// Resource numbers of the window's icons (its pictures: InstallerPictures.h).
 constexpr int kIconInstallFolder = 101;
 constexpr int kIconProgramGroup = 102;
 constexpr int kIconInstaller = 1;
-constexpr int kPictureHeader = 201;
-constexpr int kPictureSidePanel = 202;
 
 // Whether a condition of the setup information's language holds on this PC
 // as far as its bitness and Windows tokens go (ParseCondition's include

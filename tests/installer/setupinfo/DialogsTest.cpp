@@ -20,6 +20,17 @@ class DialogsTest : public ::testing::Test {
 
 }  // namespace
 
+// The progress window and the server dialog carry the installer window's
+// header picture in their header strip.
+TEST_F(DialogsTest, TheHeadersShowTheInstallerLogo) {
+  Form_MSG progress(app);
+  Form_IpInput dialog(app, machine.Seams().common);
+  for (forms::Image* logo : {&progress.Image_H, &dialog.Image_H}) {
+    EXPECT_TRUE(logo->HasPicture());
+    EXPECT_TRUE(logo->Stretch());
+  }
+}
+
 TEST_F(DialogsTest, ServerDialogChecksItsBoxesInOrder) {
   std::wstring ip = L"10.0.0.1", user = L"u", pw = L"p", dir = L"/pos", file = L"Setup.ini";
   Form_IpInput dialog(app, machine.Seams().common);
