@@ -103,6 +103,29 @@ TEST_F(DialogsTest, TheNoticeOpensOnlyWebAddresses) {
   EXPECT_EQ(machine.end->ends, 1);
 }
 
+// The address shows the hand pointer, as a link does; the notice's other
+// texts the usual one.
+TEST_F(DialogsTest, TheAddressShowsAHandPointer) {
+  Form_UpdateMsg notice(app, machine.Seams(), L"1.0.00");
+  EXPECT_EQ(notice.L_URL.MousePointer(), forms::PointerShape::kHand);
+  EXPECT_EQ(notice.L_MSG(0)->MousePointer(), forms::PointerShape::kDefault);
+  HCURSOR overAddress = nullptr, overText = nullptr;
+  notice.Shown = [&](Form_UpdateMsg& n) {
+    const auto pointerOver = [](HWND hwnd) {
+      SetCursor(nullptr);
+      SendMessageW(hwnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(hwnd),
+                   MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+      return GetCursor();
+    };
+    overAddress = pointerOver(n.L_URL.hWnd());
+    overText = pointerOver(n.L_MSG(0)->hWnd());
+    n.C_Cancel.Click(-1);
+  };
+  notice.ShowForm(L"https://example.jp/new");
+  EXPECT_EQ(overAddress, LoadCursorW(nullptr, IDC_HAND));
+  EXPECT_EQ(overText, LoadCursorW(nullptr, IDC_ARROW));
+}
+
 TEST_F(DialogsTest, ABrowserThatDoesNotStartIsExplained) {
   machine.opener->result = 2;
   Form_UpdateMsg notice(app, machine.Seams(), L"1.0.00");
