@@ -3,6 +3,7 @@
 #include "DeleteMeCmd.h"
 #include "FontRemoval.h"
 #include "InstallRecord.h"
+#include "InstallerPictures.h"
 #include "RemovalSteps.h"
 #include "SetupText.h"
 #include "StartIni.h"
@@ -37,6 +38,13 @@ class ApplicationEnd final : public forms::IProgramEnd {
  private:
   forms::Application& app_;
 };
+
+// Every page picture shows the program's one bitmap, stretched.
+forms::Image& Pictured(forms::Image& image) {
+  image.Stretch(true);
+  image.PictureFromResource(GetModuleHandleW(nullptr), kPictureHeader);
+  return image;
+}
 
 template <class T>
 T& Placed(T& control, float left, float top, float width, float height) {
@@ -123,7 +131,7 @@ void Form_UnInset_MAIN::DesignControls() {
   // Start page.
   Placed(F_Start, 60, -45, 8790, 5535).BackColor(kGrey);
   Placed(Pic_Start, 45, 105, 2220, 5385).BackColor(kWhite);
-  Placed(Image_Start, 30, 45, 2100, 2040).Stretch(true);
+  Pictured(Placed(Image_Start, 30, 45, 2100, 2040));
   AddLabel(*this, L_Start, 0, F_Start, 2385, 270, 5820, 480, m14b, kGrey);
   AddLabel(*this, L_Start, 1, F_Start, 2415, 810, 6030, 840, g9, kGrey);
   AddLabel(*this, L_Start, 2, F_Start, 2415, 1740, 6135, 1605, g9, kGrey)
@@ -140,7 +148,7 @@ void Form_UnInset_MAIN::DesignControls() {
   Placed(Pic_Check, 40, 100, 8680, 1000).BackColor(forms::kColorWindow);
   AddLabel(*this, L_Check_H, 0, Pic_Check, 300, 105, 6405, 300, g11b, kWhite);
   AddLabel(*this, L_Check_H, 1, Pic_Check, 570, 480, 7050, 300, g9, kWhite);
-  Placed(Image_Check_H, 7740, 60, 885, 870).Stretch(true);
+  Pictured(Placed(Image_Check_H, 7740, 60, 885, 870));
   AddLabel(*this, L_Check, 0, F_Check, 345, 1335, 7710, 495, g9, forms::kColorButtonFace);
   auto& titleTemplate = AddLabel(*this, L_CheckTitle, 0, F_Check, 405, 1890, 5610, 285, g9,
                                  forms::kColorButtonFace);
@@ -159,7 +167,7 @@ void Form_UnInset_MAIN::DesignControls() {
   AddLabel(*this, L_END_H, 0, Pic_END, 300, 105, 6405, 300, g11b, kWhite)
       .Caption(L"アンインストール準備完了");
   AddLabel(*this, L_END_H, 1, Pic_END, 570, 480, 6510, 300, g9, kWhite);
-  Placed(Image_END_H, 7740, 60, 885, 870).Stretch(true);
+  Pictured(Placed(Image_END_H, 7740, 60, 885, 870));
   AddLabel(*this, L_END, 0, F_END, 615, 1245, 6975, 630, g9, forms::kColorButtonFace)
       .Caption(L"アンインストールを行う場合は「アンインストール」を、条件の変更を行う場合は「戻る」をクリックして下さい。");
   Placed(T_END, 615, 1800, 7410, 3510).Font(g9);
@@ -175,7 +183,7 @@ void Form_UnInset_MAIN::DesignControls() {
   Placed(Pic_SETUP, 40, 100, 8680, 1000).BackColor(forms::kColorWindow);
   AddLabel(*this, L_SETUP_H, 0, Pic_SETUP, 300, 105, 6405, 300, g11b, kWhite);
   AddLabel(*this, L_SETUP_H, 1, Pic_SETUP, 570, 480, 7005, 420, g9, kWhite);
-  Placed(Image_SETUP_H, 7740, 60, 885, 870).Stretch(true);
+  Pictured(Placed(Image_SETUP_H, 7740, 60, 885, 870));
   AddLabel(*this, L_SETUP, 0, F_SETUP, 420, 1245, 7800, 630, g9, forms::kColorButtonFace);
   Placed(Pic_ingM, 465, 2235, 7605, 400).BackColor(forms::kColorWindow);
   Pic_ingM.Visible(false);
@@ -186,7 +194,7 @@ void Form_UnInset_MAIN::DesignControls() {
   Placed(F_FINAL, 9285, 105, 8790, 5535).BackColor(kGrey);
   F_FINAL.Visible(false);
   Placed(Pic_FINAL, 45, 105, 2220, 5385).BackColor(kWhite);
-  Placed(Image_Final, 0, -15, 2100, 2040).Stretch(true);
+  Pictured(Placed(Image_Final, 0, -15, 2100, 2040));
   AddLabel(*this, L_Final, 0, F_FINAL, 2385, 270, 5820, 480, m14b, kGrey)
       .Caption(L"アンインストールの終了");
   AddLabel(*this, L_Final, 1, F_FINAL, 2415, 810, 6200, 840, g9, kGrey)

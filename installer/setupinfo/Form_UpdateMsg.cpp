@@ -31,6 +31,7 @@ Form_UpdateMsg::Form_UpdateMsg(forms::Application& app, InstallerSeams seams,
   L_URL.ForeColor(static_cast<int32_t>(RGB(0, 0, 192)));
   L_URL.BackColor(static_cast<int32_t>(RGB(255, 255, 255)));
   L_URL.Caption(L"http://");
+  L_URL.MousePointer(forms::PointerShape::kHand);
   L_URL.Click = [this](int16_t) { L_URL_Click(); };
   C_Cancel.Move(4200, 2280, 1600, 400);
   C_Cancel.Caption(L"キャンセル");

@@ -1,5 +1,7 @@
 #include "StartupForms.h"
 
+#include "InstallerPictures.h"
+
 namespace norvale {
 
 forms::StdFont GothicFont(float points, bool bold) {
@@ -34,6 +36,8 @@ StartupHeader AddStartupHeader(forms::Form& form, forms::ControlArray<forms::Lab
   auto& logo = form.Add<forms::Image>(L"Image_H", strip);
   logo.Move(5800, 60, 885, 870);
   logo.Stretch(true);
+  // The installer window's header picture, which the program carries.
+  logo.PictureFromResource(GetModuleHandleW(nullptr), kPictureHeader);
   auto& heading = L_H.Add(form, 0, strip);
   heading.Move(300, 105, 6405, 300);
   heading.Font(GothicFont(11.25f, true));

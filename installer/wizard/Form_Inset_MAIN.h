@@ -15,6 +15,7 @@
 #include "EngineSeams.h"
 #include "Handles.h"
 #include "InstallRun.h"
+#include "InstallerPictures.h"
 #include "InstallerState.h"
 #include "InstallerWindow.h"
 #include "SetupInfoFile.h"
@@ -23,12 +24,15 @@
 
 namespace norvale {
 
-// Resource numbers of the window's pictures.
+// Resource numbers of the window's icons (its pictures: InstallerPictures.h).
 constexpr int kIconInstallFolder = 101;
 constexpr int kIconProgramGroup = 102;
 constexpr int kIconInstaller = 1;
-constexpr int kPictureHeader = 201;
-constexpr int kPictureSidePanel = 202;
+
+// Whether a condition of the setup information's language holds on this PC
+// as far as its bitness and Windows tokens go (ParseCondition's include
+// output); the Windows version check asks it for each Windows name.
+bool ConditionIncludes(InstallerState& state, const std::wstring& condition);
 
 // What the window is given from outside.
 struct InstallerWindowOptions {
@@ -37,7 +41,7 @@ struct InstallerWindowOptions {
   // setup-information download); false stops the start-up, leaving ErrText.
   std::function<bool(InstallerState&)> startUp;
   // Evaluates one condition of the setup information's language.
-  std::function<bool(InstallerState&, const std::wstring&)> parseCondition;
+  std::function<bool(InstallerState&, const std::wstring&)> parseCondition = ConditionIncludes;
   std::shared_ptr<IFolderDialog> folderDialog = std::make_shared<SystemFolderDialog>();
   // Names the one installer that may run at a time.
   std::wstring instanceName = L"Local\\Norvale_Installer.Running";

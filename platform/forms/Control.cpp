@@ -134,6 +134,7 @@ void Control::CopyFrom(const Control& source) {
   foreColor_ = source.foreColor_;
   enabled_ = source.enabled_;
   tag_ = source.tag_;
+  mousePointer_ = source.mousePointer_;
   visible_ = false;
   Click = source.Click;
   GotFocus = source.GotFocus;
@@ -165,6 +166,13 @@ LRESULT Control::WindowMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
     form_.NoteFocus(*this);
     RaiseEvent(GotFocus, index_);
     return result;
+  }
+  // Over the control's own client area; over its border or a window inside
+  // it the usual pointer shows.
+  if (message == WM_SETCURSOR && mousePointer_ == PointerShape::kHand &&
+      reinterpret_cast<HWND>(wParam) == hwnd && LOWORD(lParam) == HTCLIENT) {
+    SetCursor(LoadCursorW(nullptr, IDC_HAND));
+    return TRUE;
   }
   return Widget::WindowMessage(hwnd, message, wParam, lParam);
 }

@@ -17,6 +17,12 @@ namespace norvale::forms {
 
 class Form;
 
+// The mouse pointer a control shows while the mouse is over it.
+enum class PointerShape {
+  kDefault,  // the window's own
+  kHand,     // the system's hand, as over a link
+};
+
 class Control : public Widget {
  public:
   // Made only by a form (Form::Add, ControlArray); the passkey keeps it so.
@@ -54,6 +60,10 @@ class Control : public Widget {
   using Widget::Visible;
   bool Enabled(bool value) override;
   using Widget::Enabled;
+
+  // Answered when Windows asks for the pointer over the control itself.
+  PointerShape MousePointer() const { return mousePointer_; }
+  void MousePointer(PointerShape value) { mousePointer_ = value; }
 
   // Events; Index is the element's index (-1 for a single control).
   std::function<void(int16_t Index)> Click;
@@ -105,6 +115,7 @@ class Control : public Widget {
   int16_t index_;
   Widget* container_;
   int controlId_ = 0;
+  PointerShape mousePointer_ = PointerShape::kDefault;
 };
 
 // Runs an event handler of the program; what it throws stops there.

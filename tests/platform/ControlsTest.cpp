@@ -1,4 +1,5 @@
-// Control arrays, option and check boxes, text boxes, focus and tab order.
+// Control arrays, option and check boxes, text boxes, focus and tab order,
+// pictures, labels and mouse pointers.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -322,6 +323,40 @@ TEST(LabelTest, ClickOnALabel) {
   wchar_t shown[64] = {};
   GetWindowTextW(url.hWnd(), shown, 64);
   EXPECT_EQ(std::wstring(L"https://example.jp/setup"), shown);
+}
+
+// What Windows gets when it asks the window under the mouse for a pointer.
+HCURSOR PointerOver(HWND hwnd, WORD hit = HTCLIENT) {
+  SetCursor(nullptr);
+  SendMessageW(hwnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(hwnd), MAKELPARAM(hit, WM_MOUSEMOVE));
+  return GetCursor();
+}
+
+TEST(MousePointerTest, AHandOverTheControlTheUsualPointerElsewhere) {
+  Application app;
+  EventForm form(app, L"Form_UpdateMsg");
+  ControlArray<Label> links(L"L_Link");
+  Label& link = links.Add(form, 0);
+  link.Move(300, 300, 3000, 300);
+  link.Caption(L"https://example.jp/");
+  Label& plain = form.Add<Label>(L"L_Plain");
+  plain.Move(300, 900, 3000, 300);
+  plain.Caption(L"text");
+  EXPECT_EQ(PointerShape::kDefault, link.MousePointer());
+  link.MousePointer(PointerShape::kHand);
+  Label* copy = links.Load(1);
+  ASSERT_NE(nullptr, copy);
+  EXPECT_EQ(PointerShape::kHand, copy->MousePointer());
+  form.Show();
+
+  const HCURSOR hand = LoadCursorW(nullptr, IDC_HAND), arrow = LoadCursorW(nullptr, IDC_ARROW);
+  EXPECT_EQ(hand, PointerOver(link.hWnd()));
+  EXPECT_EQ(hand, PointerOver(copy->hWnd()));
+  EXPECT_EQ(arrow, PointerOver(plain.hWnd()));
+  EXPECT_EQ(arrow, PointerOver(form.hWnd()));
+  EXPECT_NE(hand, PointerOver(link.hWnd(), HTBORDER));
+  link.MousePointer(PointerShape::kDefault);
+  EXPECT_EQ(arrow, PointerOver(link.hWnd()));
 }
 
 }  // namespace

@@ -96,6 +96,19 @@ TEST(UninstallerWindow, PagesSummaryAndFinish) {
   f.Unload();
 }
 
+// The start page's side panel and the four headers show the same picture.
+TEST(UninstallerWindow, EveryPageShowsThePicture) {
+  InstalledProduct product;
+  product.WriteRecord(BasicRecord(product));
+  Window w(product);
+  Form_UnInset_MAIN& f = *w.form;
+  for (norvale::forms::Image* image :
+       {&f.Image_Start, &f.Image_Check_H, &f.Image_END_H, &f.Image_SETUP_H, &f.Image_Final}) {
+    EXPECT_TRUE(image->HasPicture()) << image->Name();
+    EXPECT_TRUE(image->Stretch()) << image->Name();
+  }
+}
+
 TEST(UninstallerWindow, GaugeAndLayout) {
   InstalledProduct product;
   product.WriteRecord(BasicRecord(product));

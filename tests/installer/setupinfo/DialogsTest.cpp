@@ -20,6 +20,17 @@ class DialogsTest : public ::testing::Test {
 
 }  // namespace
 
+// The progress window and the server dialog carry the installer window's
+// header picture in their header strip.
+TEST_F(DialogsTest, TheHeadersShowTheInstallerLogo) {
+  Form_MSG progress(app);
+  Form_IpInput dialog(app, machine.Seams().common);
+  for (forms::Image* logo : {&progress.Image_H, &dialog.Image_H}) {
+    EXPECT_TRUE(logo->HasPicture());
+    EXPECT_TRUE(logo->Stretch());
+  }
+}
+
 TEST_F(DialogsTest, ServerDialogChecksItsBoxesInOrder) {
   std::wstring ip = L"10.0.0.1", user = L"u", pw = L"p", dir = L"/pos", file = L"Setup.ini";
   Form_IpInput dialog(app, machine.Seams().common);
@@ -90,6 +101,29 @@ TEST_F(DialogsTest, TheNoticeOpensOnlyWebAddresses) {
   EXPECT_EQ(machine.opener->opened, std::vector<std::wstring>{L"https://example.jp/new"});
   EXPECT_EQ(machine.waits->sleeps, std::vector<DWORD>{1000});
   EXPECT_EQ(machine.end->ends, 1);
+}
+
+// The address shows the hand pointer, as a link does; the notice's other
+// texts the usual one.
+TEST_F(DialogsTest, TheAddressShowsAHandPointer) {
+  Form_UpdateMsg notice(app, machine.Seams(), L"1.0.00");
+  EXPECT_EQ(notice.L_URL.MousePointer(), forms::PointerShape::kHand);
+  EXPECT_EQ(notice.L_MSG(0)->MousePointer(), forms::PointerShape::kDefault);
+  HCURSOR overAddress = nullptr, overText = nullptr;
+  notice.Shown = [&](Form_UpdateMsg& n) {
+    const auto pointerOver = [](HWND hwnd) {
+      SetCursor(nullptr);
+      SendMessageW(hwnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(hwnd),
+                   MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+      return GetCursor();
+    };
+    overAddress = pointerOver(n.L_URL.hWnd());
+    overText = pointerOver(n.L_MSG(0)->hWnd());
+    n.C_Cancel.Click(-1);
+  };
+  notice.ShowForm(L"https://example.jp/new");
+  EXPECT_EQ(overAddress, LoadCursorW(nullptr, IDC_HAND));
+  EXPECT_EQ(overText, LoadCursorW(nullptr, IDC_ARROW));
 }
 
 TEST_F(DialogsTest, ABrowserThatDoesNotStartIsExplained) {

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "SampleRecords.h"
+#include "SetupInfoTestSupport.h"
+#include "StartIni.h"
 #include "WizardProbe.h"
 
 using namespace norvale;
@@ -211,6 +213,45 @@ TEST(WindowsVersionCheckTest, ListsEveryNameAndMarksThoseInTheWindowsName) {
   EXPECT_NE(std::wstring::npos, q.text.find(L"\r\nWindows 8（★）\r\nWindows 8.1（★）\r\n"));
   EXPECT_NE(std::wstring::npos, q.text.find(L"\r\nWindows 10\r\nWindows Server 2016\r\n"));
   EXPECT_EQ(std::wstring::npos, q.text.find(L"Windows 7（★）"));
+}
+
+// The window as the programs make it: the check goes through the condition
+// language itself, over the Windows that the PC reports.
+TEST(WindowsVersionCheckTest, MarksOnlyThePcsOwnWindows) {
+  using setupinfo_testing::Machine;
+  struct Case {
+    Machine machine;
+    const wchar_t* windowsName;
+    const wchar_t* markedLine;  // none: the list has no line for it
+  };
+  const Case cases[] = {{Machine::Windows7x86, L"Windows 7", L"\r\nWindows 7（★）\r\n"},
+                        {Machine::Windows10x64, L"Windows 10", L"\r\nWindows 10（★）\r\n"},
+                        {Machine::Windows11x64, L"Windows 11", nullptr}};
+  for (const Case& c : cases) {
+    setupinfo_testing::TestMachine pc(c.machine);
+    Wizard w;
+    InstallerWindowOptions options = w.setup.Options([](InstallerState& s) {
+      FillPlain(s);
+      ReadWindowsFacts(s);
+    });
+    options.seams.windows.windows = pc.windows;
+    w.window = std::make_unique<WizardProbe>(w.app, std::move(options));
+    w.window->Load();
+    w.setup.box->Answer(IDOK);
+    w.window->C_WinVer_Click();
+    ASSERT_EQ(1u, w.setup.box->Asked().size()) << c.windowsName;
+    const std::wstring& text = w.setup.box->Asked()[0].text;
+    EXPECT_EQ(0u, text.find(std::wstring(L"このPCのバージョンは[") + c.windowsName + L"]です。"))
+        << c.windowsName;
+    size_t marks = 0;
+    for (size_t at = text.find(L"（★）"); at != std::wstring::npos; at = text.find(L"（★）", at + 1)) {
+      ++marks;
+    }
+    EXPECT_EQ(c.markedLine ? 1u : 0u, marks) << c.windowsName;
+    if (c.markedLine) {
+      EXPECT_NE(std::wstring::npos, text.find(c.markedLine)) << c.windowsName;
+    }
+  }
 }
 
 }  // namespace

@@ -20,17 +20,6 @@ InstallerWindowOptions ProbeSetup::Options(std::function<void(InstallerState&)> 
     fill(s);
     return true;
   };
-  // The Windows part of the condition language: a name holds when it
-  // occurs in the PC's Windows name.
-  options.parseCondition = [](InstallerState& s, const std::wstring& condition) {
-    const std::wstring open = L"<Windows>", close = L"</Windows>";
-    if (condition.rfind(open, 0) != 0 || condition.size() < open.size() + close.size()) {
-      return false;
-    }
-    const std::wstring name =
-        condition.substr(open.size(), condition.size() - open.size() - close.size());
-    return s.WindowsName.find(name) != std::wstring::npos;
-  };
   return options;
 }
 
