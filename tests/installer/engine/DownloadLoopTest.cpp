@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 
 #include "DownloadLoop.h"
@@ -20,6 +21,23 @@ constexpr wchar_t kFtpStopTitle[] = L"FTP:ダウンロードを中止します�
 class DownloadLoopTest : public PackageServerTest {
  protected:
   std::wstring FontsFolder() { return State().objWinCommon.GetSpecialFolderPath(20); }
+
+  // A slow server, and Cancel pressed once big.bin is well under way in the
+  // install folder; `beforeClick` runs just before. cancelled_ says it was.
+  void CancelDuringBigFile(std::function<void()> beforeClick = nullptr) {
+    FtpFaults slow;
+    slow.throttleBytesPerSecond = 256 * 1024;
+    server_->SetFaults(slow);
+    pump_->hook = [this, beforeClick] {
+      const auto file = norvale::QueryFile(appDir_ + L"\\big.bin.nvpart");
+      if (!cancelled_ && file && file->size > 64 * 1024) {
+        cancelled_ = true;
+        if (beforeClick) beforeClick();
+        ClickCancel();
+      }
+    };
+  }
+  bool cancelled_ = false;
 };
 
 TEST_F(DownloadLoopTest, InstallsEveryKindOfEntryAndRecordsEach) {
@@ -187,23 +205,13 @@ TEST_F(DownloadLoopTest, CancelKeepsWhatWasThereBeforeTheRun) {
   for (const EarlierFont& font : earlier) AddDownload(L"/pkg/fonts/" + font.file, FontsFolder());
   AddDownload(L"/pkg/fonts/demo.ttf", FontsFolder());
   AddDownload(L"/pkg/files/big.bin", L"{app}");
-  FtpFaults slow;
-  slow.throttleBytesPerSecond = 256 * 1024;
-  server_->SetFaults(slow);
-  bool cancelled = false;
-  pump_->hook = [&] {
-    const auto file = norvale::QueryFile(appDir_ + L"\\big.bin.nvpart");
-    if (!cancelled && file && file->size > 64 * 1024) {
-      cancelled = true;
-      ClickCancel();
-    }
-  };
+  CancelDuringBigFile();
   box_->Answer(kFtpStopTitle, IDYES);
   box_->Answer(kStopTitle, IDYES);
 
   EXPECT_EQ(norvale::DownloadFiles(Run()), 0);
   ASSERT_EQ(State().InstallAborted, -1);
-  ASSERT_TRUE(cancelled);
+  ASSERT_TRUE(cancelled_);
 
   EXPECT_TRUE(norvale::FileExists(overwritten));
   EXPECT_FALSE(norvale::FileExists(*outside_ / L"option.txt"));
@@ -233,18 +241,7 @@ TEST_F(DownloadLoopTest, CancelKeepsWhatWasThereBeforeTheRun) {
 
 TEST_F(DownloadLoopTest, NoAtTheStopQuestionDownloadsTheEntryAgain) {
   AddDownload(L"/pkg/files/big.bin", L"{app}");
-  FtpFaults slow;
-  slow.throttleBytesPerSecond = 256 * 1024;
-  server_->SetFaults(slow);
-  bool cancelled = false;
-  pump_->hook = [&] {
-    const auto file = norvale::QueryFile(appDir_ + L"\\big.bin.nvpart");
-    if (!cancelled && file && file->size > 64 * 1024) {
-      cancelled = true;
-      server_->ClearFaults();
-      ClickCancel();
-    }
-  };
+  CancelDuringBigFile([this] { server_->ClearFaults(); });
   box_->Answer(kFtpStopTitle, IDYES);
   box_->Answer(kStopTitle, IDNO);
 
