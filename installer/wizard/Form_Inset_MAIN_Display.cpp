@@ -244,14 +244,12 @@ void Form_Inset_MAIN::Dispゲージ(int16_t intValue) {
 void Form_Inset_MAIN::DoEvents() { App().DoEvents(); }
 
 bool ConditionIncludes(InstallerState& state, const std::wstring& condition) {
-  try {
+  return ValueOrOnFailure(false, [&] {
     int16_t groupNo = 0, optionNo = 0, include = 0, taskNo = 0;
     std::wstring groupName, optionName;
     ParseCondition(state, condition, groupNo, optionNo, include, taskNo, groupName, optionName);
     return include == -1;
-  } catch (...) {
-    return false;
-  }
+  });
 }
 
 void Form_Inset_MAIN::C_WinVer_Click() { ShowWindowsVersionCheck(); }
