@@ -164,10 +164,9 @@ bool vbDeleteFile(const std::wstring& path, std::wstring& errText) {
     }
     for (const FoundFile& file : found) {
       const std::wstring target = folder.empty() ? file.name : folder + L"\\" + file.name;
-      if (file.attributes & FILE_ATTRIBUTE_READONLY) {
-        SetFileAttributesW(target.c_str(), file.attributes & ~FILE_ATTRIBUTE_READONLY);
-      }
-      if (!norvale::DeleteGuardedFile(norvale::FullPathInCurrentFolder(target))) {
+      // Read-only files go too, but only once the guard has judged each one:
+      // a file it refuses keeps its mark.
+      if (!norvale::DeleteGuardedFile(norvale::FullPathInCurrentFolder(target), nullptr, true)) {
         errText = SystemErrorText(GetLastError());
         return false;
       }

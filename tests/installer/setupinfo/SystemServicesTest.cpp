@@ -109,6 +109,26 @@ TEST(SystemServices, OverlongPathsFailAndThePathCallsNeverSeeThem) {
   }
 }
 
+// A pattern the guard accepts may list a file it refuses (here one whose
+// whole path is too long for the plain file calls): that file is left as it
+// was, its read-only mark included.
+TEST(SystemServices, AFileTheGuardRefusesKeepsItsReadOnlyMark) {
+  testing_support::TempDir dir(L"mark");
+  const std::wstring pattern = dir.Path() + L"\\*.txt";
+  const std::wstring name = std::wstring(262 - dir.Path().size(), L'r') + L".txt";
+  const std::wstring file = L"\\\\?\\" + dir.Path() + L"\\" + name;
+  const HANDLE made = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_READONLY, nullptr);
+  ASSERT_NE(made, INVALID_HANDLE_VALUE);
+  CloseHandle(made);
+  std::wstring err;
+  EXPECT_FALSE(vbDeleteFile(pattern, err));
+  EXPECT_EQ(GetFileAttributesW(file.c_str()) & FILE_ATTRIBUTE_READONLY,
+            DWORD{FILE_ATTRIBUTE_READONLY});
+  SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+  DeleteFileW(file.c_str());
+}
+
 TEST(SystemServices, ProductsAndRuntimeAliases) {
   TestMachine machine;
   InstallerState state(machine.Seams());
