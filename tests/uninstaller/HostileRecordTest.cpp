@@ -10,34 +10,6 @@ namespace {
 
 using namespace uninstaller_test;
 
-constexpr wchar_t kLayers[] =
-    L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Layers";
-
-void SetLayer(const std::wstring& exe, bool set) {
-  HKEY h = nullptr;
-  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kLayers, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h,
-                      nullptr) != ERROR_SUCCESS) {
-    return;
-  }
-  const std::wstring data = L"RUNASADMIN";
-  if (set) {
-    RegSetValueExW(h, exe.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
-                   static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
-  } else {
-    RegDeleteValueW(h, exe.c_str());
-  }
-  RegCloseKey(h);
-}
-
-bool LayerExists(const std::wstring& exe) {
-  HKEY h = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kLayers, 0, KEY_READ, &h) != ERROR_SUCCESS) return false;
-  const bool found =
-      RegQueryValueExW(h, exe.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-  RegCloseKey(h);
-  return found;
-}
-
 class StepsSeen final : public norvale::IUninstallerWindow {
  public:
   void SetStepText(int16_t index, const std::wstring& text) override {
@@ -82,8 +54,8 @@ TEST(HostileRecord, OverlongShortcutsAreSkippedAndTheRemovalGoesOn) {
   record.push_back(L"ShortCut04=" + ownLink);
   record.insert(record.end(), {L"[管理者権限]", L"exe01=" + product.appDir + L"\\pos.exe"});
   product.WriteRecord(record);
-  SetLayer(product.appDir + L"\\pos.exe", true);
-  SetLayer(product.program, true);
+  SetLayer(product.appDir + L"\\pos.exe");
+  SetLayer(product.program);
 
   auto state = product.MakeState();
   ASSERT_EQ(norvale::ReadInstallRecord(*state), -1);
@@ -108,8 +80,8 @@ TEST(HostileRecord, OverlongShortcutsAreSkippedAndTheRemovalGoesOn) {
   EXPECT_FALSE(Exists(ownLink));
   EXPECT_TRUE(Exists(deep));
 
-  SetLayer(product.appDir + L"\\pos.exe", false);
-  SetLayer(product.program, false);
+  ClearLayer(product.appDir + L"\\pos.exe");
+  ClearLayer(product.program);
 }
 
 }  // namespace

@@ -30,8 +30,6 @@ class RecordingWindow final : public norvale::IUninstallerWindow {
 };
 
 constexpr wchar_t kClasses[] = L"SOFTWARE\\Classes\\";
-constexpr wchar_t kLayers[] =
-    L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Layers";
 
 void SetDefault(const std::wstring& key, const std::wstring& value) {
   HKEY h = nullptr;
@@ -56,25 +54,6 @@ bool KeyExists(const std::wstring& key, REGSAM view = kOwnView) {
   }
   RegCloseKey(h);
   return true;
-}
-
-void SetLayer(const std::wstring& exe) {
-  HKEY h = nullptr;
-  RegCreateKeyExW(HKEY_LOCAL_MACHINE, kLayers, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h,
-                  nullptr);
-  const std::wstring data = L"RUNASADMIN";
-  RegSetValueExW(h, exe.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
-                 static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
-  RegCloseKey(h);
-}
-
-bool LayerExists(const std::wstring& exe) {
-  HKEY h = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kLayers, 0, KEY_READ, &h) != ERROR_SUCCESS) return false;
-  const bool found = RegQueryValueExW(h, exe.c_str(), nullptr, nullptr, nullptr, nullptr) ==
-                     ERROR_SUCCESS;
-  RegCloseKey(h);
-  return found;
 }
 
 void DeleteTreeKey(const std::wstring& key, REGSAM view = kOwnView) {
@@ -125,13 +104,9 @@ struct Scene {
     }
     testing_support::RemoveTree(group);
     for (const std::wstring& file : {ownDesktopLink, otherDesktopFile}) DeleteFileW(file.c_str());
-    HKEY h = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kLayers, 0, KEY_ALL_ACCESS, &h) == ERROR_SUCCESS) {
-      for (const std::wstring& exe : {product.appDir + L"\\pos.exe", other + L"\\other.exe",
-                                      product.program}) {
-        RegDeleteValueW(h, exe.c_str());
-      }
-      RegCloseKey(h);
+    for (const std::wstring& exe :
+         {product.appDir + L"\\pos.exe", other + L"\\other.exe", product.program}) {
+      ClearLayer(exe);
     }
   }
 

@@ -60,6 +60,45 @@ std::unique_ptr<UninstallerState> InstalledProduct::MakeState() const {
   return std::make_unique<UninstallerState>(program, services);
 }
 
+namespace {
+constexpr wchar_t kLayers[] =
+    L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Layers";
+constexpr REGSAM kOwnView = 0;
+}  // namespace
+
+void SetLayer(const std::wstring& exe) {
+  HKEY h = nullptr;
+  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kLayers, 0, nullptr, 0, KEY_ALL_ACCESS | kOwnView,
+                      nullptr, &h, nullptr) != ERROR_SUCCESS) {
+    return;
+  }
+  const std::wstring data = L"RUNASADMIN";
+  RegSetValueExW(h, exe.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                 static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+  RegCloseKey(h);
+}
+
+void ClearLayer(const std::wstring& exe) {
+  HKEY h = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kLayers, 0, KEY_ALL_ACCESS | kOwnView, &h) !=
+      ERROR_SUCCESS) {
+    return;
+  }
+  RegDeleteValueW(h, exe.c_str());
+  RegCloseKey(h);
+}
+
+bool LayerExists(const std::wstring& exe) {
+  HKEY h = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kLayers, 0, KEY_READ | kOwnView, &h) != ERROR_SUCCESS) {
+    return false;
+  }
+  const bool found =
+      RegQueryValueExW(h, exe.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+  RegCloseKey(h);
+  return found;
+}
+
 bool Exists(const std::wstring& path) {
   return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }

@@ -56,6 +56,14 @@ struct InstalledProduct {
   std::shared_ptr<MemoryFontRegistry> fontRegistry = std::make_shared<MemoryFontRegistry>();
 };
 
+// Run-as-administrator values in the program's own registry view (the
+// 32-bit one for the shipped build on 64-bit Windows), where the installer
+// always writes them; the uninstaller removes them from there and, on 64-bit
+// Windows, from the 64-bit view too.
+void SetLayer(const std::wstring& exe);
+void ClearLayer(const std::wstring& exe);
+bool LayerExists(const std::wstring& exe);
+
 bool Exists(const std::wstring& path);
 void MakeFolder(const std::wstring& path);
 void Touch(const std::wstring& path);
