@@ -10,7 +10,16 @@
 # the one package the tests can do without: when its i386 libraries cannot
 # match the amd64 ones already installed, it is left out, the reason is said
 # in one line, and the tests run the 64-bit build (tools/wine-arch.sh).
+#
+# Such a verdict holds as long as the package index it was reached against:
+# it is kept in the build folder (NORVALE_BUILD, default build/), and while
+# the index is unchanged and less than a day old, a run that misses only what
+# was found uninstallable neither updates the index nor asks apt again.
 set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+settled=${NORVALE_BUILD:-$root/build}/.deps-settled
+apt_lists=${NORVALE_APT_LISTS:-/var/lib/apt/lists}
 
 need=(g++-mingw-w64-i686-posix mingw-w64-i686-dev
       g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev cmake make googletest
@@ -31,6 +40,26 @@ done
 
 if [ ${#missing[@]} -eq 0 ]; then
   exit 0
+fi
+
+# What apt's index is now: its files' names, sizes and times.
+index_state() {
+  { dpkg --print-foreign-architectures 2>/dev/null || true
+    find "$apt_lists" -maxdepth 1 -type f -printf '%f %s %T@\n' 2>/dev/null | sort
+  } | cksum | cut -d' ' -f1
+}
+
+# Every missing package was found uninstallable against this very index.
+if [ -f "$settled" ] && [ -n "$(find "$settled" -mmin -1440 2>/dev/null)" ] &&
+   [ "$(sed -n 's/^index=//p' "$settled")" = "$(index_state)" ]; then
+  unsettled=0
+  for p in "${missing[@]}"; do
+    grep -qxF "refused=$p" "$settled" || unsettled=1
+  done
+  if [ $unsettled -eq 0 ]; then
+    sed -n 's/^note=//p' "$settled" >&2
+    exit 0
+  fi
 fi
 
 SUDO=
@@ -76,18 +105,54 @@ if ! apt-get install -s --no-install-recommends "${missing[@]}" >/dev/null 2>&1;
   done
 fi
 
+status=0
+# Packages that each go in alone may still exclude each other: the first of
+# such a pair is installed, the second is named with the first.
+if [ ${#installable[@]} -gt 1 ] &&
+   ! apt-get install -s --no-install-recommends "${installable[@]}" >/dev/null 2>&1; then
+  together=()
+  for p in "${installable[@]}"; do
+    if apt-get install -s --no-install-recommends ${together[@]+"${together[@]}"} "$p" \
+        >/dev/null 2>&1; then
+      together+=("$p")
+      continue
+    fi
+    partner=
+    for q in ${together[@]+"${together[@]}"}; do
+      if ! apt-get install -s --no-install-recommends "$q" "$p" >/dev/null 2>&1; then
+        partner=$q
+        break
+      fi
+    done
+    reason=$(why_not ${together[@]+"${together[@]}"} "$p")
+    echo "error: $p cannot be installed together with ${partner:-the others} (${reason:-no reason given})" >&2
+    status=1
+  done
+  installable=(${together[@]+"${together[@]}"})
+fi
+
 if [ ${#installable[@]} -gt 0 ]; then
   $SUDO "${apt_install[@]}" "${installable[@]}" >/dev/null 2> >(grep -v '^debconf: delaying' >&2)
 fi
 
-status=0
+notes=()
 for p in ${refused[@]+"${refused[@]}"}; do
   reason=$(why_not "$p")
   if [ "$p" = wine32:i386 ]; then
-    echo "note: wine32:i386 cannot be installed: its i386 libraries must carry the versions of the amd64 ones installed, and this package index has no match (${reason:-apt gave no reason}); the tests use the 64-bit build" >&2
+    notes+=("note: wine32:i386 cannot be installed: its i386 libraries must carry the versions of the amd64 ones installed, and this package index has no match (${reason:-apt gave no reason}); the tests use the 64-bit build")
+    echo "${notes[-1]}" >&2
   else
     echo "error: $p cannot be installed (${reason:-no reason given})" >&2
     status=1
   fi
 done
+
+# Only a run that ended with nothing but the expected gap is remembered.
+rm -f "$settled"
+if [ $status -eq 0 ] && [ ${#refused[@]} -gt 0 ] && mkdir -p "$(dirname "$settled")" 2>/dev/null; then
+  { echo "index=$(index_state)"
+    for p in "${refused[@]}"; do echo "refused=$p"; done
+    for n in "${notes[@]}"; do echo "note=$n"; done
+  } >"$settled" 2>/dev/null || rm -f "$settled"
+fi
 exit $status

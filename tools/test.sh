@@ -8,7 +8,7 @@ build=${1:-$root/build}
 mkdir -p "$build"
 build=$(cd "$build" && pwd)
 
-"$root/tools/deps.sh"
+NORVALE_BUILD="$build" "$root/tools/deps.sh"
 . "$root/tools/wine-arch.sh"
 norvale_use_arch "$root"
 
