@@ -218,7 +218,7 @@ SETUP_INI = """\
 [Setup]
 AppId={6C1B5E0A-4D7F-4E8B-9A21-3F0C2D5B7E94}
 AppName=Norvale POS
-AppVerName=Norvale POS 3.2
+AppVerName=Ver 3.2
 AppPublisher=Norvale Systems
 DefaultDirName=Norvale POS
 DefaultGroupName=Norvale POS

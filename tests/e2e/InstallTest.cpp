@@ -18,6 +18,9 @@ TEST_F(InstallFixture, Windows10x64GetsItsFilesRecordAndRegistrations) {
   EXPECT_EQ(State().StartServer.user, server_->User());
   EXPECT_EQ(State().StartServer.pw, server_->Password());
   EXPECT_EQ(State().StartServer.path, L"/norvale");
+  // The welcome page names the product once, then its version.
+  EXPECT_EQ(window_->L_Start(1)->Caption(),
+            L"このプログラムはご使用のコンピュータへNorvale POS Ver 3.2をインストールします。");
   InstallThroughThePages();
   EXPECT_EQ(App(), L"C:\\Norvale POS");
   ExpectInstalled();

@@ -96,7 +96,7 @@ void InstallFixture::ExpectInstalled() {
   const std::wstring entry = kUninstallKey + facts_.appId;
   const REGSAM view = Is64() ? KEY_WOW64_64KEY : 0;
   EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, entry, L"DisplayName", view), L"Norvale POS");
-  EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, entry, L"DisplayVersion", view), L"Norvale POS 3.2");
+  EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, entry, L"DisplayVersion", view), L"Ver 3.2");
   EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, entry, L"Publisher", view), L"Norvale Systems");
   EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, entry, L"AppPath", view), app);
   EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, entry, L"UninstallString", view),
@@ -144,7 +144,7 @@ void InstallFixture::ExpectRecord() {
   const std::wstring app = App();
   std::vector<std::wstring> expected = {
       L";Setup処理を開始しました。", L"[Setup]", L";セットアップ情報", L"AppId=" + facts_.appId,
-      L"AppName=Norvale POS", L"AppVerName=Norvale POS 3.2", L"AppDir=" + app,
+      L"AppName=Norvale POS", L"AppVerName=Ver 3.2", L"AppDir=" + app,
       L"AlertSpaceOnDisk=1", L"InstallFilesList=InstallFiles.txt", L"[Download]",
       L";ダウンロード結果", L"Count=11", L""};
   std::vector<std::pair<std::wstring, std::wstring>> downloads = {

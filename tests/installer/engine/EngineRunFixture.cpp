@@ -103,7 +103,7 @@ void EngineRunTest::NewRun(std::shared_ptr<FakeWindows> windows) {
   norvale::AddToList(s.InputItemCount, s.InputItems, folder);
   s.AppId = UniqueName(L"app");
   s.AppName = L"Norvale POS";
-  s.AppVerName = L"Norvale POS 3.2";
+  s.AppVerName = L"Ver 3.2";
   s.AppPublisher = L"Norvale Systems";
   s.TmpDir = appDir_ + L"\\TEMP";
   s.FontsDir = fonts_->Path();

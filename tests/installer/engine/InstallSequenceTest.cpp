@@ -48,7 +48,7 @@ TEST_F(InstallSequenceTest, ACompletedRunRecordsEveryStepAndRegistersTheProduct)
   EXPECT_EQ(start, (std::vector<std::wstring>{
                        L";Setup処理を開始しました。", L"[Setup]", L";セットアップ情報",
                        L"AppId=" + State().AppId, L"AppName=Norvale POS",
-                       L"AppVerName=Norvale POS 3.2", L"AppDir=" + appDir_,
+                       L"AppVerName=Ver 3.2", L"AppDir=" + appDir_,
                        L"AlertSpaceOnDisk=2.5", L"InstallFilesList=files.txt", L"[Download]"}));
   EXPECT_EQ(Headers(log_), (std::vector<std::wstring>{L"[Setup]", L"[Download]", L"[ショートカット]",
                                                       L"[APファイルリンク]", L"[自動実行]",
