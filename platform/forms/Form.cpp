@@ -430,7 +430,12 @@ LRESULT Form::WindowMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
       break;
     case kActivateMessage:
       activatePending_ = false;
-      if (state_ == State::kLoaded && GetActiveWindow() == hwnd) RaiseActivate();
+      // Settled means no other form of ours has been activated since; the
+      // window may already have lost the foreground to another program,
+      // which, as with any form, raises no event of ours. Asking the window
+      // instead dropped the event for good, and a form that acts on its
+      // first activation then never acted.
+      if (state_ == State::kLoaded && app_.activeForm_ == this) RaiseActivate();
       return 0;
     case WM_CLOSE:
       UnloadWith(kFormControlMenu);

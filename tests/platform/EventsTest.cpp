@@ -57,6 +57,20 @@ TEST(FormEventsTest, ActivateFiresOncePerChangeOfTheActiveForm) {
   EXPECT_EQ(nullptr, second.hWnd());
 }
 
+// Another program may take the foreground before the loop raises the
+// activation: the form was activated all the same, and a form that acts on
+// its first activation must still get the event.
+TEST(FormEventsTest, ActivateIsRaisedWhenAnotherProgramTakesTheForegroundAtOnce) {
+  Application app;
+  EventForm form(app, L"A");
+  ASSERT_TRUE(form.Show());
+  // What the foreground moving to another program does to this thread.
+  SetActiveWindow(nullptr);
+  ASSERT_TRUE(PumpUntil(app, [&] { return form.Count(L"Activate") == 1; }));
+  PumpFor(app, milliseconds(30));
+  EXPECT_EQ(1, form.Count(L"Activate"));
+}
+
 // The start-up failure pattern: the first activation shows a real message
 // box; when the user has answered it, Activate comes once more.
 TEST(FormEventsTest, ActivateComesAgainAfterARealMessageBoxIsAnswered) {
