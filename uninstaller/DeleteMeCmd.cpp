@@ -62,53 +62,108 @@ std::wstring Echoed(const std::wstring& path) {
 
 Line Fixed(const std::wstring& text) { return {{text, false}}; }
 
+// A file held for a moment (the product still closing, a virus scan, the
+// search indexer) is mostly free again within seconds: what could not go is
+// tried again, a second apart, for five seconds.
+constexpr int kRetries = 5;
+constexpr DWORD kRetryPauseMs = 1000;
+// The window answers between the steps of a pause.
+constexpr DWORD kPauseStepMs = 100;
+
+void AnswerWindow(IUninstallerWindow& window) {
+  SkipOnFailure([&] { window.DoEvents(); });
+}
+
+void Pause(IWaits& waits, IUninstallerWindow& window, DWORD milliseconds) {
+  for (DWORD waited = 0; waited < milliseconds; waited += kPauseStepMs) {
+    waits.Sleep(kPauseStepMs);
+    AnswerWindow(window);
+  }
+}
+
+bool HoldsNothing(const std::wstring& folder) {
+  WIN32_FIND_DATAW data{};
+  FindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &data));
+  if (!find) return false;
+  do {
+    if (!IsSelfOrParent(data.cFileName)) return false;
+  } while (FindNextFileW(find.Get(), &data));
+  return true;
+}
+
 // Deletes what folder holds, all but keep (the program file, as
-// LongNormalisedPath gives it) and the folders on the way to it. Everything
-// goes through the delete guard, which removes a link as a link and leaves a
-// file that opens elsewhere than where it is listed (Wine's view of a file
-// link), so nothing outside the folder is ever reached.
-void RemoveAllBut(const std::wstring& folder, const std::wstring& keep) {
+// LongNormalisedPath gives it; empty for none) and the folders on the way to
+// it, answering the window after each item however much the folder holds.
+// Everything goes through the delete guard, which removes a link as a link
+// and leaves a file that opens elsewhere than where it is listed (Wine's view
+// of a file link), so nothing outside the folder is ever reached. False when
+// something is left that another try may remove; what the guard refused
+// stays for good.
+bool RemoveAllBut(const std::wstring& folder, const std::wstring& keep,
+                  IUninstallerWindow& window) {
   std::vector<WIN32_FIND_DATAW> entries;
   {
     // Listed whole before anything in the folder is deleted.
     WIN32_FIND_DATAW data{};
     FindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &data));
-    if (!find) return;
+    if (!find) return true;
     do {
       if (!IsSelfOrParent(data.cFileName)) entries.push_back(data);
     } while (FindNextFileW(find.Get(), &data));
   }
+  bool done = true;
   for (const WIN32_FIND_DATAW& entry : entries) {
     SkipOnFailure([&] {
       const std::wstring path = folder + L"\\" + entry.cFileName;
-      const std::wstring place = LongNormalisedPath(path);
+      // Below a folder that does not lead to the program nothing is kept
+      // (keep is empty), and nothing needs comparing.
+      const std::wstring place = keep.empty() ? path : LongNormalisedPath(path);
       if (place.empty() || TextEqualsIgnoreCase(place, keep)) return;
       const bool folderEntry = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
       const bool link = (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
       if (!folderEntry) {
-        DeleteGuardedFile(path, nullptr, !link);
-      } else if (!IsStrictlyBelow(keep, place)) {
-        DeleteTree(path);
-      } else if (!link) {
+        std::wstring why;
+        if (!DeleteGuardedFile(path, &why, !link) && why.empty() && FileExists(path)) {
+          done = false;
+        }
+        return;
+      }
+      const bool onTheWay = !keep.empty() && IsStrictlyBelow(keep, place);
+      // A link is never entered.
+      const bool emptied = link || RemoveAllBut(path, onTheWay ? keep : L"", window);
+      if (onTheWay) {
         // The program's own folder: emptied around the program, which the
         // command file deletes once this process has ended.
-        RemoveAllBut(path, keep);
+        done = done && emptied;
+      } else if (!DeleteTree(path) && (!emptied || (!link && HoldsNothing(path)))) {
+        done = false;
       }
     });
+    AnswerWindow(window);
   }
+  return done;
+}
+
+// A box about what the removal leaves; the silent run asks nothing.
+void TellWhatStays(const UninstallerState& state, const std::wstring& text) {
+  if (state.IsSilent) return;
+  state.services.seams.messageBox->Show(text, L"アンインストール", MB_OK | MB_ICONEXCLAMATION);
 }
 
 }  // namespace
 
 void RemoveInstallFolderContents(const std::wstring& installFolder,
-                                 const std::wstring& programPath) {
+                                 const std::wstring& programPath, IWaits& waits,
+                                 IUninstallerWindow& window) {
   SkipOnFailure([&] {
     const std::wstring keep = LongNormalisedPath(programPath);
     const std::wstring folder = LongNormalisedPath(installFolder);
     // Not knowing which file is the program, nothing is deleted: the command
     // file then finds the folder not empty and says so.
     if (keep.empty() || folder.empty() || !IsStrictlyBelow(keep, folder)) return;
-    RemoveAllBut(folder, keep);
+    for (int retry = 1; !RemoveAllBut(folder, keep, window) && retry <= kRetries; ++retry) {
+      Pause(waits, window, kRetryPauseMs);
+    }
   });
 }
 
@@ -137,8 +192,10 @@ std::optional<std::string> BuildDeleteMeCmd(const std::wstring& programPath,
         {{L"echo [", false}, {Echoed(folder), true}, {L"]を削除しています [%i%回目]", false}});
     // Only empty folders are removed: a folder that still holds anything
     // stays, and the message below says so.
-    const std::wstring programFolder = BeforeLast(program, L'\\');
-    if (IsStrictlyBelow(programFolder, folder)) {
+    // The program may have been started through another spelling of its
+    // path (an 8.3 form): places are compared, and the place is removed.
+    const std::wstring programFolder = LongNormalisedPath(BeforeLast(program, L'\\'));
+    if (IsStrictlyBelow(programFolder, LongNormalisedPath(folder))) {
       lines.push_back({{L"RD ", false}, {Quoted(programFolder), true}});
     }
     const std::vector<Line> folderLines = {
@@ -187,21 +244,32 @@ void MakeDeleteMeCmd(UninstallerState& state, bool restart, forms::IProgramEnd& 
   SkipOnFailure([&] {
     const std::wstring folder = ReplaceFolderMacros(state, L"{tmp}");
     const std::optional<std::wstring> installFolder = CheckedInstallFolder(state);
-    if (!installFolder && !IsBlank(state.AppDir) && !state.IsSilent) {
-      state.services.seams.messageBox->Show(
-          L"インストール先フォルダ(" + Trim(state.AppDir) +
-              L")はこのプログラムのインストール先と一致しないため削除しません。",
-          L"アンインストール", MB_OK | MB_ICONEXCLAMATION);
+    if (!installFolder && !IsBlank(state.AppDir)) {
+      TellWhatStays(state, L"インストール先フォルダ(" + Trim(state.AppDir) +
+                               L")はこのプログラムのインストール先と一致しないため削除しません。");
     }
     // Neither this program nor the interpreter may keep the install folder
     // as its current folder.
     SetCurrentDirectoryW(L"C:\\");
-    if (installFolder) RemoveInstallFolderContents(*installFolder, state.ProgramPath);
-    if (IsBlank(folder)) return;
     const std::wstring file = folder + L"\\" + kDeleteMeFileName;
     const std::optional<std::string> bytes =
-        BuildDeleteMeCmd(state.ProgramPath, installFolder.value_or(L""), restart);
-    if (!bytes || !WriteDeleteMeCmd(file, *bytes)) return;
+        IsBlank(folder) ? std::nullopt
+                        : BuildDeleteMeCmd(state.ProgramPath, installFolder.value_or(L""), restart);
+    // Only the command file removes the program and the folders, so without
+    // it nothing is deleted: the folder stays whole, "Setup.log" with it.
+    if (!bytes || !WriteDeleteMeCmd(file, *bytes)) {
+      TellWhatStays(state, L"一時フォルダに削除用のファイル(" + std::wstring(kDeleteMeFileName) +
+                               L")を作成できないため、" +
+                               (installFolder
+                                    ? L"インストール先フォルダ(" + *installFolder + L")"
+                                    : L"アンインストーラー(" + Trim(state.ProgramPath) + L")") +
+                               L"は削除しません。");
+      return;
+    }
+    if (installFolder) {
+      RemoveInstallFolderContents(*installFolder, state.ProgramPath,
+                                  *state.services.windows.waits, *state.window);
+    }
     state.window->DoEvents();
     const std::wstring commandLine =
         L"\"" + SystemFolder() + L"\\cmd.exe\" /c \"\"" + file + L"\"\"";

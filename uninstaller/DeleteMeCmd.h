@@ -25,16 +25,20 @@ std::optional<std::string> BuildDeleteMeCmd(const std::wstring& programPath,
 // Deletes everything inside installFolder through the delete guard except
 // the running program file and the folders on the way to it, which the
 // command file removes once the program has ended. A link inside is removed
-// as a link; what it leads to is never touched.
+// as a link; what it leads to is never touched. What could not be deleted is
+// tried again up to five times, a second apart (waited through waits); the
+// window answers after every item and during the waits.
 void RemoveInstallFolderContents(const std::wstring& installFolder,
-                                 const std::wstring& programPath);
+                                 const std::wstring& programPath, IWaits& waits,
+                                 IUninstallerWindow& window);
 
 // Writes the file anew; false when it could not be written whole.
 bool WriteDeleteMeCmd(const std::wstring& path, const std::string& bytes);
 
-// Empties the checked install folder, writes the command file into the
-// temporary folder, starts it and ends the program. restart: "今すぐに再起動(Y)"
-// is selected. A file that this run could not write is not started.
+// Writes the command file into the temporary folder, then empties the
+// checked install folder, starts the file and ends the program. restart:
+// "今すぐに再起動(Y)" is selected. When the file cannot be written nothing is
+// deleted or started, and the user is told (not in the silent run).
 void MakeDeleteMeCmd(UninstallerState& state, bool restart, forms::IProgramEnd& programEnd);
 
 }  // namespace norvale

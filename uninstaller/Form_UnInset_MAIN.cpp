@@ -273,8 +273,12 @@ void Form_UnInset_MAIN::RunRemoval() {
 }
 
 void Form_UnInset_MAIN::Finish(bool restart) {
+  // The window answers while the install folder is emptied: a second click
+  // or closing it then would start the end anew or tear the window down.
+  removing_ = true;
   ApplicationEnd end(App());
   MakeDeleteMeCmd(*state_, restart, end);
+  removing_ = false;
 }
 
 void Form_UnInset_MAIN::ShowUninstPage() {

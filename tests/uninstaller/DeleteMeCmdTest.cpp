@@ -5,6 +5,8 @@
 #include <algorithm>
 
 #include "DeleteMeCmd.h"
+#include "Handles.h"
+#include "RemovalGuards.h"
 #include "System.h"
 #include "Text.h"
 #include "UninstallerTestSupport.h"
@@ -162,7 +164,9 @@ TEST(DeleteMeCmd, InterpreterDeletesOnlyTheProgramAndTheFolder) {
 
   // Emptied by the uninstaller around its program first, the folder goes.
   Touch(program);
-  norvale::RemoveInstallFolderContents(folder, program);
+  norvale::NoUninstallerWindow window;
+  norvale::SystemWaits waits;
+  norvale::RemoveInstallFolderContents(folder, program, waits, window);
   EXPECT_TRUE(Exists(program));
   EXPECT_FALSE(Exists(folder + L"\\Uninst\\Setup.log"));
   EXPECT_FALSE(Exists(folder + L"\\data"));
@@ -274,6 +278,160 @@ TEST(DeleteMeCmd, MakeWritesStartsAndEnds) {
   norvale::MakeDeleteMeCmd(*state, false, end);
   EXPECT_EQ(end.ends, 2);
   EXPECT_EQ(product.starts->started.size(), 1u);
+}
+
+// A product file held open without delete sharing, as a closing product, a
+// virus scan or the search indexer holds one, in a folder of its own.
+struct HeldFile {
+  explicit HeldFile(const InstalledProduct& product)
+      : folder(product.appDir + L"\\bin"), path(folder + L"\\pos.dll") {
+    MakeFolder(folder);
+    Touch(path);
+    Touch(folder + L"\\other.dll");
+    handle.Reset(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  }
+  std::wstring folder, path;
+  norvale::FileHandle handle;
+};
+
+// A removal whose waits take no time and whose window counts its answers.
+struct PacedRemoval {
+  explicit PacedRemoval(InstalledProduct& product) : state(product.MakeState()) {
+    product.WriteRecord({L"[Setup]"});
+    state->services.windows.waits = waits;
+    state->AttachWindow(&window);
+    state->TmpDir = tmp.Path();
+    state->AppDir = product.appDir;
+  }
+  std::shared_ptr<VirtualWaits> waits = std::make_shared<VirtualWaits>();
+  AnsweringWindow window;
+  testing_support::TempDir tmp{L"tmp"};
+  std::unique_ptr<norvale::UninstallerState> state;
+  RecordingEnd end;
+};
+
+std::vector<std::wstring> SortedBelow(const std::wstring& folder) {
+  std::vector<std::wstring> left;
+  ListBelow(folder, left);
+  std::sort(left.begin(), left.end());
+  return left;
+}
+
+// A file held for a moment goes on a later try, its folder with it, and the
+// command file then removes the install folder. One held for good is tried
+// for five seconds; everything else goes all the same. The window answers
+// during the waits.
+TEST(DeleteMeCmd, AHeldFileIsTriedAgainForFiveSeconds) {
+  {
+    InstalledProduct product;
+    PacedRemoval removal(product);
+    HeldFile held(product);
+    ASSERT_TRUE(held.handle);
+    int answersAtLastWait = -1;
+    removal.waits->hook = [&] {
+      EXPECT_GT(removal.window.answers, answersAtLastWait) << "the window froze in the wait";
+      answersAtLastWait = removal.window.answers;
+      if (removal.waits->slept >= 1500) held.handle.Reset();
+    };
+    norvale::MakeDeleteMeCmd(*removal.state, false, removal.end);
+    EXPECT_GE(removal.waits->slept, 1500u);
+    EXPECT_LT(removal.waits->slept, 5000u);
+    EXPECT_FALSE(Exists(held.folder));
+    ASSERT_EQ(SortedBelow(product.appDir),
+              (std::vector<std::wstring>{product.uninstDir, product.program}));
+    ASSERT_EQ(product.starts->started.size(), 1u);
+    RunCmd(removal.tmp.Path() + L"\\DeleteMe.cmd");
+    EXPECT_FALSE(Exists(product.appDir));
+  }
+  {
+    InstalledProduct product;
+    PacedRemoval removal(product);
+    HeldFile held(product);
+    ASSERT_TRUE(held.handle);
+    norvale::MakeDeleteMeCmd(*removal.state, false, removal.end);
+    EXPECT_EQ(removal.waits->slept, 5000u);
+    EXPECT_EQ(SortedBelow(product.appDir),
+              (std::vector<std::wstring>{product.uninstDir, product.program, held.folder,
+                                         held.path}));
+    EXPECT_EQ(product.starts->started.size(), 1u);
+    EXPECT_EQ(removal.end.ends, 1);
+  }
+}
+
+// However much the install folder holds, the window answers between its
+// items, not only once the folder is empty.
+TEST(DeleteMeCmd, TheWindowAnswersWhileTheFolderIsEmptied) {
+  InstalledProduct product;
+  PacedRemoval removal(product);
+  const std::wstring data = product.appDir + L"\\data";
+  MakeFolder(data);
+  constexpr int kFiles = 20;
+  for (int i = 0; i < kFiles; ++i) Touch(data + L"\\" + std::to_wstring(i) + L".dat");
+  bool answeredHalfway = false;
+  removal.window.hook = [&] {
+    const size_t left = SortedBelow(data).size();
+    if (left > 0 && left < kFiles) answeredHalfway = true;
+  };
+  norvale::MakeDeleteMeCmd(*removal.state, false, removal.end);
+  EXPECT_TRUE(answeredHalfway);
+  EXPECT_FALSE(Exists(data));
+  EXPECT_EQ(removal.waits->slept, 0u);
+}
+
+// Without its command file nothing would remove the rest: with TEMP blank,
+// TEMP missing or a path the command file cannot hold, nothing of the
+// install folder is deleted, nothing is started, and the user is told
+// (not in the silent run).
+TEST(DeleteMeCmd, WithoutTheCommandFileNothingIsDeleted) {
+  struct Case {
+    std::wstring hint, tmp;
+    bool silent;
+  };
+  const std::wstring missing = L"C:\\norvale-no-such-temp";
+  for (const Case& c : {Case{L"un", L"", false}, Case{L"un", missing, false},
+                        Case{L"un\u0101", L"{own}", false}, Case{L"un", L"", true}}) {
+    InstalledProduct product(c.hint);
+    PacedRemoval removal(product);
+    Touch(product.appDir + L"\\pos.dat");
+    if (c.tmp != L"{own}") removal.state->TmpDir = c.tmp;
+    removal.state->IsSilent = c.silent ? -1 : 0;
+    const std::vector<std::wstring> before = SortedBelow(product.appDir);
+    norvale::MakeDeleteMeCmd(*removal.state, false, removal.end);
+    const std::string which = norvale::ToAnsi(c.hint + L" [" + c.tmp + L"]");
+    EXPECT_EQ(SortedBelow(product.appDir), before) << which;
+    EXPECT_TRUE(product.starts->started.empty()) << which;
+    EXPECT_EQ(removal.end.ends, 1) << which;
+    if (c.silent) {
+      EXPECT_TRUE(product.messages->Asked().empty());
+      continue;
+    }
+    ASSERT_EQ(product.messages->Asked().size(), 1u) << which;
+    const auto& told = product.messages->Asked()[0];
+    EXPECT_EQ(told.title, L"アンインストール");
+    EXPECT_EQ(told.text, L"一時フォルダに削除用のファイル(DeleteMe.cmd)を作成できないため、"
+                         L"インストール先フォルダ(" +
+                             product.appDir + L")は削除しません。")
+        << which;
+  }
+}
+
+// Started through the 8.3 spelling of its path, the uninstaller's command
+// file still removes its own folder, so that the install folder can go.
+TEST(DeleteMeCmd, StartedThroughAShortPathItsOwnFolderIsRemoved) {
+  InstalledProduct product;
+  const std::wstring shortProgram = ShortForm(product.program);
+  ASSERT_NE(shortProgram, product.program) << "no 8.3 names on this volume";
+  const auto bytes = BuildDeleteMeCmd(shortProgram, product.appDir, false);
+  ASSERT_TRUE(bytes);
+  const std::wstring own = norvale::LongNormalisedPath(product.uninstDir);
+  int removesOwn = 0;
+  for (const std::wstring& line : Lines(*bytes)) {
+    if (!norvale::StartsWith(line, L"RD \"")) continue;
+    const std::wstring path = line.substr(4, line.size() - 5);
+    if (norvale::TextEqualsIgnoreCase(norvale::LongNormalisedPath(path), own)) ++removesOwn;
+  }
+  EXPECT_EQ(removesOwn, 1);
 }
 
 }  // namespace

@@ -136,6 +136,8 @@ TEST(UninstallerWindow, GaugeAndLayout) {
 
 // A close request that arrives while the removal runs (its steps let the
 // window handle messages) neither ends the window nor starts anything again.
+// The same holds while the install folder is emptied at the end, for a
+// second click on "完了(F)" too.
 TEST(UninstallerWindow, CloseDuringTheRemovalWaits) {
   InstalledProduct product;
   product.WriteRecord(BasicRecord(product));
@@ -149,6 +151,13 @@ TEST(UninstallerWindow, CloseDuringTheRemovalWaits) {
   EXPECT_TRUE(w.app.IsLoaded(&f));
   EXPECT_EQ(f.State().PageNo, 4);
   EXPECT_TRUE(product.starts->started.empty());
+
+  PostMessageW(f.C_Skip(1)->hWnd(), BM_CLICK, 0, 0);
+  PostMessageW(f.hWnd(), WM_CLOSE, 0, 0);
+  f.C_Skip_Click(1);
+  EXPECT_EQ(w.end->ends, 1);
+  EXPECT_EQ(product.starts->started.size(), 1u);
+  EXPECT_TRUE(w.app.IsLoaded(&f));
   f.Unload();
 }
 

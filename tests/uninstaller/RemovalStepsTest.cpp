@@ -244,12 +244,6 @@ TEST(RemovalSteps, UninstallEntryOnlyWhenItIsOurs) {
   DeleteTreeKey(uninstall + L"{NvTest-Own}", kUninstallView);
 }
 
-std::wstring ShortForm(const std::wstring& path) {
-  wchar_t buffer[MAX_PATH] = {};
-  const DWORD n = GetShortPathNameW(path.c_str(), buffer, MAX_PATH);
-  return n > 0 && n < MAX_PATH ? std::wstring(buffer, n) : path;
-}
-
 // The uninstaller may have been started by any spelling of its path, and the
 // entry may quote it or add arguments: the places are compared. A command
 // that starts another program stays, whatever it names after it.

@@ -107,4 +107,10 @@ void MakeFolder(const std::wstring& path) { CreateDirectoryW(path.c_str(), nullp
 
 void Touch(const std::wstring& path) { testing_support::WriteFileBytes(path, "x"); }
 
+std::wstring ShortForm(const std::wstring& path) {
+  wchar_t buffer[MAX_PATH] = {};
+  const DWORD n = GetShortPathNameW(path.c_str(), buffer, MAX_PATH);
+  return n > 0 && n < MAX_PATH ? std::wstring(buffer, n) : path;
+}
+
 }  // namespace uninstaller_test

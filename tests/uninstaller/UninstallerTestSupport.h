@@ -1,6 +1,7 @@
 #pragma once
 // A product installed for a test: "<temp>\<name>\App\Uninst\Dekant00.exe"
 // beside its "Setup.log", and a state pointed at it.
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,6 +27,37 @@ class RecordingEnd final : public norvale::forms::IProgramEnd {
  public:
   void End() override { ++ends; }
   int ends = 0;
+};
+
+// Waits that take no time: they add up what was asked for and call the
+// test's hook after each pause.
+class VirtualWaits final : public norvale::IWaits {
+ public:
+  void Sleep(DWORD milliseconds) override {
+    slept += milliseconds;
+    if (hook) hook();
+  }
+  DWORD WaitFor(HANDLE, DWORD milliseconds) override {
+    Sleep(milliseconds);
+    return WAIT_TIMEOUT;
+  }
+  DWORD slept = 0;
+  std::function<void()> hook;
+};
+
+// A window that counts the times it was let to answer and calls the test's
+// hook each time.
+class AnsweringWindow final : public norvale::IUninstallerWindow {
+ public:
+  void SetStepText(int16_t, const std::wstring&) override {}
+  void Dispゲージ(int16_t) override {}
+  void DisableCancel() override {}
+  void DoEvents() override {
+    ++answers;
+    if (hook) hook();
+  }
+  int answers = 0;
+  std::function<void()> hook;
 };
 
 // Font registry values in memory.
@@ -67,5 +99,7 @@ bool LayerExists(const std::wstring& exe);
 bool Exists(const std::wstring& path);
 void MakeFolder(const std::wstring& path);
 void Touch(const std::wstring& path);
+// The 8.3 spelling of an existing path; the path itself when it has none.
+std::wstring ShortForm(const std::wstring& path);
 
 }  // namespace uninstaller_test
