@@ -7,9 +7,10 @@
 
 namespace norvale {
 
-// Converts with the system ANSI code page.
-std::string ToAnsi(std::wstring_view text);
-std::wstring FromAnsi(std::string_view bytes);
+// Converts with the system ANSI code page, or with the code page given
+// (0 is CP_ACP, the system's).
+std::string ToAnsi(std::wstring_view text, unsigned int codePage = 0);
+std::wstring FromAnsi(std::string_view bytes, unsigned int codePage = 0);
 // Bytes the text takes in the ANSI code page.
 int AnsiByteLength(std::wstring_view text);
 

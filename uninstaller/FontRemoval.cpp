@@ -16,7 +16,8 @@ struct RecordedFont {
 };
 
 // The recorded downloads that are font files put straight into the Fonts
-// folder; only their exact file names are ever removed.
+// folder, Windows' own left out; only their exact file names are ever
+// removed.
 std::vector<RecordedFont> RecordedFonts(UninstallerState& state) {
   std::vector<RecordedFont> fonts;
   const std::wstring fontsFolder = state.objWinCommon.GetSpecialFolderPath(CSIDL_FONTS);
@@ -28,6 +29,9 @@ std::vector<RecordedFont> RecordedFonts(UninstallerState& state) {
     const std::wstring name = state.objWinCommon.GetFileID(entry.dst);
     if (IsBlank(folder) || IsBlank(name) || !IsPlainFileName(name)) continue;
     if (!TextEqualsIgnoreCase(folder, fontsFolder)) continue;
+    // A record may name a font that came with Windows: neither its file nor
+    // its registration is ever the product's.
+    if (state.objWinCommon.IsSystemProtectedFile(entry.dst)) continue;
     fonts.push_back({entry.dst, name});
   }
   return fonts;

@@ -212,7 +212,7 @@ int16_t ReadDownloadRecord(UninstallerState& state, std::wstring& errText) {
     // Every processed entry writes its err line beside src and dst. A font
     // that the machine had before the installation carries this note there:
     // it is not the product's, and no step may remove it.
-    if (Trim(Nth(errs, n)) == kFontAlreadyInstalledText) continue;
+    if (IsFontWasThereNote(Nth(errs, n))) continue;
     entry.chk = Trim(Nth(chks, n));
     entry.IsFolder = entry.dst.back() == L'\\' ? -1 : 0;
     entry.IsTemp = ContainsNoCase(entry.dst, L"{tmp}") ? -1 : 0;

@@ -7,6 +7,7 @@
 
 #include "DeleteGuard.h"
 #include "Handles.h"
+#include "WinHandles.h"
 
 namespace norvale {
 
@@ -229,6 +230,20 @@ bool SystemDialogs::CloseShellDesktop() {
 
 DWORD SystemDialogs::ConnectDialog(HWND owner, DWORD resourceType) {
   return WNetConnectionDialog(owner, resourceType);
+}
+
+bool SystemProtectedFiles::IsProtected(const std::wstring& path) {
+  // Loaded from the system folder by its full name, so that no "sfc.dll"
+  // beside the program answers in its place.
+  wchar_t system[MAX_PATH] = {};
+  const UINT n = GetSystemDirectoryW(system, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return false;
+  LoadedModule sfc(LoadLibraryW((std::wstring(system, n) + L"\\sfc.dll").c_str()));
+  if (!sfc) return false;
+  using SfcIsFileProtectedFn = BOOL(WINAPI*)(HANDLE, LPCWSTR);
+  auto isProtected = reinterpret_cast<SfcIsFileProtectedFn>(
+      reinterpret_cast<void*>(GetProcAddress(sfc.Get(), "SfcIsFileProtected")));
+  return isProtected && isProtected(nullptr, path.c_str()) != FALSE;
 }
 
 UINT SystemDriveQueries::DriveType(const std::wstring& root) { return GetDriveTypeW(root.c_str()); }

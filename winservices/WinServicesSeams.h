@@ -162,6 +162,16 @@ class INotificationArea {
   virtual bool Notify(DWORD message, NOTIFYICONDATAW& icon) = 0;
 };
 
+// Windows' own protection of its system files (Windows File Protection,
+// later Windows Resource Protection): the fonts that come with Windows are
+// among them. Wine protects nothing, so tests name the protected files.
+class IProtectedFiles {
+ public:
+  virtual ~IProtectedFiles() = default;
+  // SfcIsFileProtected of a full, long path; false when it cannot be asked.
+  virtual bool IsProtected(const std::wstring& path) = 0;
+};
+
 class SystemNotificationArea final : public INotificationArea {
  public:
   bool Notify(DWORD message, NOTIFYICONDATAW& icon) override;
@@ -241,6 +251,11 @@ class SystemDialogs final : public IDialogs {
   DWORD ConnectDialog(HWND owner, DWORD resourceType) override;
 };
 
+class SystemProtectedFiles final : public IProtectedFiles {
+ public:
+  bool IsProtected(const std::wstring& path) override;
+};
+
 struct WinServicesSeams {
   std::shared_ptr<IWindowsFacts> windows;
   std::shared_ptr<IRegistryKeys> registry;
@@ -252,6 +267,7 @@ struct WinServicesSeams {
   std::shared_ptr<IDialogs> dialogs = std::make_shared<SystemDialogs>();
   std::shared_ptr<INotificationArea> tray = std::make_shared<SystemNotificationArea>();
   std::shared_ptr<IDriveQueries> drives = std::make_shared<SystemDriveQueries>();
+  std::shared_ptr<IProtectedFiles> protectedFiles = std::make_shared<SystemProtectedFiles>();
 
   static WinServicesSeams System();
 };

@@ -224,6 +224,10 @@ class clsWinCommon {
   void ShellEnd_By_Handle(HANDLE ProcessHandle);
   std::wstring REG_GetFontNameByFileId(const std::wstring& aFontID);
   bool REG_DelFontNameByFileId(const std::wstring& aFontID);
+  // Windows protects the file as its own (the fonts that come with Windows
+  // are such files), asked of the path's full, long form: no step may remove
+  // it. False for a blank path or when Windows cannot be asked.
+  bool IsSystemProtectedFile(const std::wstring& path);
   bool IsProccessRunning(const std::wstring& aExeName, bool IsPathCheck = false);
   bool KillProccessByExeName(const std::wstring& aExeName);
   std::wstring GetWindowsName();

@@ -1,6 +1,8 @@
-// Installed fonts in the Windows font registry, found by their file name.
+// Installed fonts in the Windows font registry, found by their file name,
+// and Windows' protection of its own files, which its fonts have.
 #include "clsWinCommon.h"
 
+#include "FileSystem.h"
 #include "Text.h"
 
 using namespace norvale;
@@ -105,6 +107,18 @@ bool clsWinCommon::REG_DelFontNameByFileId(const std::wstring& aFontID) {
     // The name is read whole, so the value is deleted under exactly the name
     // it is listed by.
     return found && RegDeleteValueW(fonts.Get(), found->c_str()) == ERROR_SUCCESS;
+  } catch (...) {
+    return false;
+  }
+}
+
+bool clsWinCommon::IsSystemProtectedFile(const std::wstring& path) {
+  try {
+    if (IsBlank(path)) return false;
+    // "arial.ttf." and "ARIAL~1.TTF" open the same file as "arial.ttf", but
+    // only the full, long name is on Windows' list.
+    return windows_.protectedFiles &&
+           windows_.protectedFiles->IsProtected(LongFormOf(FullPathInCurrentFolder(path)));
   } catch (...) {
     return false;
   }

@@ -20,13 +20,6 @@ constexpr DWORD kScreenKeyboardSettle = 500;
 constexpr LCID kJapaneseLocale = MAKELCID(MAKELANGID(LANG_JAPANESE, SUBLANG_JAPANESE_JAPAN),
                                           SORT_DEFAULT);
 
-struct ModuleTraits {
-  using handle_type = HMODULE;
-  static HMODULE Invalid() { return nullptr; }
-  static void Close(HMODULE h) { FreeLibrary(h); }
-};
-using LoadedModule = UniqueHandle<ModuleTraits>;
-
 // An input context taken from a window, given back when done.
 class InputContext {
  public:

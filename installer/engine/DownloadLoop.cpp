@@ -70,6 +70,7 @@ class DownloadStep {
   void MakeTargetFolder(const std::wstring& folder);
   void NoteWhatWasThere(const DownloadEntry& entry, EntryKind kind);
   bool WasThere(const std::wstring& path) const;
+  bool IsEarlierProductFont(const std::wstring& name) const;
   void UndoWhatWasWritten();
   bool GetFile(const std::wstring& localDir, bool saveInfo, std::wstring& lastLocalFile);
   bool GetFolder(const DownloadEntry& entry);
@@ -354,7 +355,6 @@ DownloadStep::Outcome DownloadStep::TransferFont() {
                                           : run_.calls.vbInstallFont(copy, text);
   });
   if (installed) {
-    if (fontWasThere_) message_ = kFontAlreadyInstalledText;
     SkipOnFailure([&] {
       const std::wstring font = s_.FontsDir + L"\\" + fileName_;
       const auto found = QueryFile(font);
@@ -364,6 +364,8 @@ DownloadStep::Outcome DownloadStep::TransferFont() {
     errCode_ = 0;
     message_ = L"FONTファイル[" + copy + L"]をインストールできませんでした！";
   }
+  // Installed or not, a font the machine had before stays the user's.
+  if (fontWasThere_) message_ = FontWasThereNote(message_);
   std::wstring ignored;
   SkipOnFailure([&] { run_.calls.vbDeleteFile(copy, ignored); });
   // A font never enters the done lists and never leads to the retry question.
@@ -505,7 +507,9 @@ void DownloadStep::NoteWhatWasThere(const DownloadEntry& entry, EntryKind kind) 
         if (IsBlank(name) || IsBlank(s_.FontsDir)) return;
         const std::wstring font = s_.FontsDir + L"\\" + name;
         if (FileExists(font) || s_.objWinCommon.REG_IsFontInstalled(name)) {
-          fontWasThere_ = note(font);
+          // One that the replaced installation recorded is the product's own:
+          // an abort leaves it, the new record claims it.
+          fontWasThere_ = note(font) && !IsEarlierProductFont(name);
         }
         return;
       }
@@ -518,6 +522,13 @@ void DownloadStep::NoteWhatWasThere(const DownloadEntry& entry, EntryKind kind) 
         return;  // an archive's contents are never taken back
     }
   });
+}
+
+bool DownloadStep::IsEarlierProductFont(const std::wstring& name) const {
+  for (const std::wstring& earlier : s_.EarlierProductFonts) {
+    if (TextEqualsIgnoreCase(earlier, name)) return true;
+  }
+  return false;
 }
 
 bool DownloadStep::WasThere(const std::wstring& path) const {

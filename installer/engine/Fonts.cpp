@@ -4,6 +4,7 @@
 
 #include "EngineSupport.h"
 #include "FileSystem.h"
+#include "SectionReaders.h"
 #include "Text.h"
 
 namespace norvale {
@@ -18,6 +19,8 @@ namespace {
 const wchar_t kAddFontScript[] = L"Add-Font.ps1";
 const wchar_t kRemoveFontScript[] = L"Remove-Font.ps1";
 const wchar_t kFontCacheFile[] = L"C:\\Windows\\system32\\FNTCACHE.DAT";
+const wchar_t kFontWasThereMark[] = L"[font-was-there]";
+constexpr unsigned int kJapaneseCodePage = 932;
 constexpr int32_t kWindowsFolder = 0x24;     // CSIDL_WINDOWS
 constexpr int32_t kMinimisedNoFocus = 6;
 
@@ -65,6 +68,19 @@ std::wstring RunScript(FontServices& fonts, const std::wstring& script,
 bool IsPlainFileName(const std::wstring& name) {
   return name.find_first_of(L"\\/:*?\"<>|") == std::wstring::npos && Trim(name) != L"." &&
          Trim(name) != L"..";
+}
+
+// A font file that Windows protects as its own is none of the product's,
+// whatever a record or a setup list names.
+bool IsProtectedFont(FontServices& fonts, const std::wstring& name) {
+  return fonts.windows.IsSystemProtectedFile(FontsFolder(fonts) + L"\\" + Trim(name));
+}
+
+// The file is in the Fonts folder and the registry names it.
+bool IsFontInstalled(FontServices& fonts, const std::wstring& name) {
+  std::wstring existence;
+  return vbFileExists(FontsFolder(fonts) + L"\\" + name, existence) &&
+         fonts.windows.REG_IsFontInstalled(name);
 }
 
 void AppendLine(std::wstring& message, const std::wstring& line) {
@@ -138,9 +154,7 @@ bool vbAddFontByPowerShell(FontServices& fonts, const std::wstring& path, std::w
       return false;
     }
     const std::wstring name = AfterLast(Trim(path), L'\\');
-    std::wstring existence;
-    if (vbFileExists(FontsFolder(fonts) + L"\\" + name, existence) &&
-        fonts.windows.REG_IsFontInstalled(name)) {
+    if (IsFontInstalled(fonts, name)) {
       message = kFontAlreadyInstalledText;
       return true;
     }
@@ -164,7 +178,15 @@ bool vbInstallFont(EngineContext& engine, const std::wstring& path, std::wstring
     FontServices fonts = FontServicesOf(engine);
     const std::wstring folder = BeforeLast(Trim(path), L'\\');
     const std::wstring name = AfterLast(Trim(path), L'\\');
-    vbRemoveFont(fonts, name);
+    // An installed font stays as it is, as on the PowerShell route: removed
+    // first, it would be lost when the verb then fails. What goes first is a
+    // registration of a file that is gone, which would make the verb take
+    // the font for installed.
+    if (IsFontInstalled(fonts, name)) {
+      message = kFontAlreadyInstalledText;
+      return true;
+    }
+    if (!FileExists(FontsFolder(fonts) + L"\\" + name)) vbRemoveFont(fonts, name);
     std::wstring error;
     if (!fonts.fontsShell.InvokeInstall(folder, name, &error)) {
       message = error;
@@ -188,6 +210,10 @@ bool vbRemoveFontByPowerShell(FontServices& fonts, const std::wstring& name,
       message = L"フォント名が正しくありません！(" + name + L")";
       return false;
     }
+    if (IsProtectedFont(fonts, name)) {
+      message = L"Windowsのフォントは削除できません！(" + name + L")";
+      return false;
+    }
     if (!CheckScriptAndPowerShell(fonts, kRemoveFontScript, message)) return false;
     if (!IsBlank(RunScript(fonts, kRemoveFontScript, name))) return false;
     if (fonts.windows.REG_IsFontInstalled(name)) fonts.windows.REG_DelFontNameByFileId(name);
@@ -208,7 +234,7 @@ bool vbRemoveFont(FontServices& fonts, std::wstring fontFileName, std::wstring a
       aStrErrMsg = L"ファイルを指定して下さい！";
       return false;
     }
-    if (!IsPlainFileName(fontFileName)) return false;
+    if (!IsPlainFileName(fontFileName) || IsProtectedFont(fonts, fontFileName)) return false;
     const std::wstring name = Trim(fontFileName);
     const std::wstring file = FontsFolder(fonts) + L"\\" + name;
     // A file that cannot be deleted does not fail the removal; its
@@ -236,6 +262,50 @@ bool vbRemoveFont(FontServices& fonts, std::wstring fontFileName, std::wstring a
   if (deleted > 0) DeleteFontCache();
   if (aDelCount) *aDelCount = deleted;
   return ok;
+}
+
+std::wstring FontWasThereNote(const std::wstring& failure) {
+  const std::wstring note = std::wstring(kFontAlreadyInstalledText) + L" " + kFontWasThereMark;
+  return IsBlank(failure) ? note : failure + L" " + note;
+}
+
+bool IsFontWasThereNote(const std::wstring& err, unsigned int codePage) {
+  const std::wstring value = Trim(err);
+  const std::wstring mark = kFontWasThereMark;
+  if (value.size() >= mark.size() && value.compare(value.size() - mark.size(), mark.size(), mark) == 0) {
+    return true;
+  }
+  // Records without the mark: the text as this code page keeps it (on most
+  // code pages but 932 a row of "?"), or as code page 932 wrote it.
+  const std::wstring text = kFontAlreadyInstalledText;
+  return value == text || value == FromAnsi(ToAnsi(text, codePage), codePage) ||
+         value == FromAnsi(ToAnsi(text, kJapaneseCodePage), codePage);
+}
+
+std::vector<std::wstring> ProductFontsOfRecord(const std::wstring& recordPath,
+                                               const std::wstring& fontsFolder) {
+  std::vector<std::wstring> names;
+  SkipOnFailure([&] {
+    if (IsBlank(fontsFolder) || !IsOrdinaryFile(recordPath)) return;
+    int16_t count = 0;
+    std::vector<std::wstring> keys, values;
+    std::wstring error;
+    ReadSectionValues(recordPath, L"Download", count, keys, values, error);
+    // Every processed entry has its dst and err line, in this order.
+    std::vector<std::wstring> dsts, errs;
+    for (size_t i = 1; i <= static_cast<size_t>(count) && i < keys.size(); ++i) {
+      const std::wstring key = UpperCased(keys[i].substr(0, 3));
+      if (key == L"DST") dsts.push_back(ReplaceAll(Trim(values[i]), L"\\\\", L"\\"));
+      if (key == L"ERR") errs.push_back(values[i]);
+    }
+    for (size_t n = 0; n < dsts.size(); ++n) {
+      if (n < errs.size() && IsFontWasThereNote(errs[n])) continue;
+      if (!TextEqualsIgnoreCase(BeforeLast(dsts[n], L'\\'), fontsFolder)) continue;
+      const std::wstring name = AfterLast(dsts[n], L'\\');
+      if (!IsBlank(name) && IsPlainFileName(name)) names.push_back(name);
+    }
+  });
+  return names;
 }
 
 bool CopyFontToFontsFolder(FontServices& fonts, const std::wstring& path) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "EngineContext.h"
 #include "clsWinCommon.h"
@@ -24,11 +25,23 @@ struct FontServices {
 
 FontServices FontServicesOf(EngineContext& engine);
 
-// What the PowerShell route answers for a font the machine already has. The
-// download step records a font that was there before the run with this text
-// as its error note, and the uninstaller leaves such a font alone: it is not
-// the product's.
+// What both install routes answer for a font the machine already has.
 extern const wchar_t kFontAlreadyInstalledText[];
+
+// The download step records a font that was there before the run with this
+// note (after the failure text when its installation failed), and the
+// uninstaller leaves such a font alone: it is not the product's. The note
+// ends in an ASCII mark, which every ANSI code page keeps.
+std::wstring FontWasThereNote(const std::wstring& failure = L"");
+// The err value of a record carries that note: the mark, or the Japanese
+// text alone as records without the mark have it, whether they were written
+// in this code page or in code page 932. codePage is the one the record was
+// read with (0: the system's).
+bool IsFontWasThereNote(const std::wstring& err, unsigned int codePage = 0);
+// The file names of the fonts that the record at recordPath installed into
+// the Fonts folder for the product (those noted as there before left out).
+std::vector<std::wstring> ProductFontsOfRecord(const std::wstring& recordPath,
+                                               const std::wstring& fontsFolder);
 
 bool vbAddFontByPowerShell(FontServices& fonts, const std::wstring& path, std::wstring& message);
 bool vbInstallFont(EngineContext& engine, const std::wstring& path, std::wstring& message);
@@ -36,6 +49,7 @@ bool vbRemoveFontByPowerShell(FontServices& fonts, const std::wstring& name,
                               std::wstring& message);
 // Removes the font file of exactly that name from the Fonts folder and the
 // registry values whose data is exactly that name (letter case ignored).
+// A font that Windows protects as its own is never touched (false).
 bool vbRemoveFont(FontServices& fonts, std::wstring fontFileName, std::wstring aStrErrMsg = L"",
                   int16_t* aDelCount = nullptr);
 bool vbFileExists(const std::wstring& path, std::wstring& message);

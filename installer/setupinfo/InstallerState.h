@@ -91,6 +91,10 @@ struct InstallerState : SetupRecord {
   int16_t InstallAborted = 0;
   const std::wstring DecodeKey = L"kovtar";
   int16_t RestartNeeded = 0;
+  // The file names of the fonts that an earlier installation in the install
+  // folder recorded as the product's, read before that folder was deleted:
+  // such a font on the machine is still the product's, not one it had before.
+  std::vector<std::wstring> EarlierProductFonts;
 
   // The window's caption as the start-up sets it; the wizard shows it.
   std::wstring Caption;

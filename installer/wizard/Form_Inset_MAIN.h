@@ -219,6 +219,9 @@ class Form_Inset_MAIN : public forms::Form, public IInstallerWindow {
   // The checks on leaving the input page; false keeps the page.
   bool LeaveInputPageAllowed();
   bool HoldsEarlierInstallation(const std::wstring& folder);
+  // Before the folder of an earlier installation is deleted: the fonts its
+  // record names as the product's stay the product's (EarlierProductFonts).
+  void NoteEarlierProductFonts(const std::wstring& folder);
   void RunInstallation();
   std::vector<PathBefore> ExistingTemporaryTargets(InstallRun& run);
   void RollBack(InstallRun& run, const std::vector<PathBefore>& before,

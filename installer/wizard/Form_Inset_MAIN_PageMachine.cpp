@@ -2,6 +2,7 @@
 // install folder's checks, the install run with its roll-back, and what the
 // finish page does on its way out.
 #include <windows.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <optional>
@@ -10,6 +11,7 @@
 #include "DeleteGuard.h"
 #include "EngineBinding.h"
 #include "FileSystem.h"
+#include "Fonts.h"
 #include "Form_Inset_MAIN.h"
 #include "InstallSequence.h"
 #include "SetupText.h"
@@ -252,6 +254,19 @@ bool Form_Inset_MAIN::HoldsEarlierInstallation(const std::wstring& folder) {
          FileExists(folder + L"\\" + kUninstallerProgram);
 }
 
+void Form_Inset_MAIN::NoteEarlierProductFonts(const std::wstring& folder) {
+  InstallerState& s = *state_;
+  SkipOnFailure([&] {
+    const std::wstring fonts = s.objWinCommon.GetSpecialFolderPath(CSIDL_FONTS);
+    // Where our install run puts the record, and where older ones did.
+    for (const std::wstring& record : {folder + L"\\Uninst\\Setup.log", folder + L"\\Setup.log"}) {
+      for (const std::wstring& name : ProductFontsOfRecord(record, fonts)) {
+        s.EarlierProductFonts.push_back(name);
+      }
+    }
+  });
+}
+
 bool Form_Inset_MAIN::LeaveInputPageAllowed() {
   InstallerState& s = *state_;
   if (s.SubPageNo == 1) {
@@ -300,6 +315,7 @@ bool Form_Inset_MAIN::LeaveInputPageAllowed() {
       Unload();
       return false;
     }
+    NoteEarlierProductFonts(folder);
     if (!ValueOrOnFailure(false, [&] { return vbDeleteFolder(folder); })) {
       Ask(L"フォルダ[" + folder + L"]を削除できませんでした！", L"デレクトリを削除できませんでした！",
           MB_OK | MB_ICONINFORMATION | MB_SYSTEMMODAL);
@@ -320,7 +336,10 @@ bool Form_Inset_MAIN::CheckInstallFolder() {
     return false;
   }
   // The user agreed to its removal on the input page.
-  if (PathExists(folder)) SkipOnFailure([&] { vbDeleteFolder(folder); });
+  if (PathExists(folder)) {
+    NoteEarlierProductFonts(folder);
+    SkipOnFailure([&] { vbDeleteFolder(folder); });
+  }
   return true;
 }
 

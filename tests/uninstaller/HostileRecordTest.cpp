@@ -1,6 +1,11 @@
 // A record written to bring the uninstaller down: paths far longer than the
-// file calls take. The removal refuses them and carries on with the rest.
+// file calls take, fonts that are Windows' own. The removal refuses them and
+// carries on with the rest.
+#include <shlobj.h>
+
 #include <gtest/gtest.h>
+
+#include "FontRemoval.h"
 
 #include "InstallRecord.h"
 #include "RemovalSteps.h"
@@ -82,6 +87,60 @@ TEST(HostileRecord, OverlongShortcutsAreSkippedAndTheRemovalGoesOn) {
 
   ClearLayer(product.appDir + L"\\pos.exe");
   ClearLayer(product.program);
+}
+
+// Anyone may change a record under an install folder that inherits the
+// rights of C:\. One naming two fonts of Windows' own among the product's
+// removes neither their files nor their registrations, and never runs the
+// removal script for them, on either route; a font named through another
+// folder is no recorded font at all. Wine protects no file, so the seam
+// answers for the two as Windows does.
+TEST(HostileRecord, WindowsOwnFontsNamedAsTheProductsStay) {
+  InstalledProduct product;
+  auto probe = product.MakeState();
+  const std::wstring fonts = probe->objWinCommon.GetSpecialFolderPath(CSIDL_FONTS);
+  const std::wstring windowsFonts[] = {fonts + L"\\nvtest_arial.ttf", fonts + L"\\nvtest_meiryo.ttc"};
+  const std::wstring ours = fonts + L"\\nvtest_ownpos.ttf";
+  const std::wstring above = fonts + L"\\..\\nvtest_above.ttf";
+  for (const std::wstring& font : windowsFonts) {
+    product.protectedFiles->Protect(font);
+    Touch(font);
+  }
+  Touch(above);
+  Touch(product.uninstDir + L"\\Remove-Font.ps1");
+  product.WriteRecord({L"[Setup]", L"AppId={NvTest-Fonts}", L"[Download]",
+                       L"src001=/f/nvtest_arial.ttf", L"dst001=" + windowsFonts[0], L"err001=",
+                       L"src002=/f/nvtest_meiryo.ttc", L"dst002=" + windowsFonts[1], L"err002=",
+                       L"src003=/f/nvtest_above.ttf", L"dst003=" + above, L"err003=",
+                       L"src004=/f/nvtest_ownpos.ttf", L"dst004=" + ours, L"err004="});
+
+  for (const DWORD major : {6ul, 10ul}) {
+    Touch(ours);
+    product.fontRegistry->values = {{L"NvTest Arial (TrueType)", L"nvtest_arial.ttf"},
+                                    {L"NvTest Meiryo (TrueType)", L"nvtest_meiryo.ttc"},
+                                    {L"NvTest Own (TrueType)", L"nvtest_ownpos.ttf"}};
+    product.starts->started.clear();
+    auto state = product.MakeState();
+    ASSERT_EQ(norvale::ReadInstallRecord(*state), -1);
+    ASSERT_EQ(state->UninstOptionCount, 2);
+    state->OsVersion.dwMajorVersion = major;
+    state->OsVersion.dwBuildNumber = 19045;
+    EXPECT_EQ(norvale::UninstallFonts(*state), -1);
+    for (const std::wstring& font : windowsFonts) EXPECT_TRUE(Exists(font)) << major;
+    EXPECT_TRUE(Exists(above));
+    EXPECT_FALSE(Exists(ours)) << major;
+    if (major == 6) {
+      ASSERT_EQ(product.fontRegistry->values.size(), 2u);
+      EXPECT_EQ(product.fontRegistry->values[0].second, L"nvtest_arial.ttf");
+      EXPECT_EQ(product.fontRegistry->values[1].second, L"nvtest_meiryo.ttc");
+    }
+    for (const std::wstring& start : product.starts->started) {
+      EXPECT_EQ(start.find(L"nvtest_arial"), std::wstring::npos) << norvale::ToAnsi(start);
+      EXPECT_EQ(start.find(L"nvtest_meiryo"), std::wstring::npos) << norvale::ToAnsi(start);
+    }
+  }
+  for (const std::wstring& font : windowsFonts) DeleteFileW(font.c_str());
+  DeleteFileW(above.c_str());
 }
 
 }  // namespace

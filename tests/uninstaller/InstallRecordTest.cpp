@@ -1,5 +1,7 @@
 // Reading "Setup.log": defaults, the [Download] pairing, the shortcut lines,
 // and the lines the reader must never pass on.
+#include <shlobj.h>
+
 #include <gtest/gtest.h>
 
 #include "FontRemoval.h"
@@ -164,6 +166,49 @@ TEST(InstallRecord, AFontThatWasThereBeforeIsNotTheProducts) {
   EXPECT_EQ(product.fontRegistry->values[0].second, L"nvtest_theirs.ttf");
   DeleteFileW(theirs.c_str());
   DeleteFileW(ours.c_str());
+}
+
+// The note that a font was there before survives a record written in any
+// ANSI code page; records that carry the Japanese text alone still count,
+// written in this code page or in 932. A plain failure is no such note.
+TEST(InstallRecord, TheThereBeforeNoteSurvivesEveryCodePage) {
+  using norvale::FontWasThereNote;
+  using norvale::IsFontWasThereNote;
+  using norvale::kFontAlreadyInstalledText;
+  const std::wstring failure = L"FONTファイル[C:\\T\\a.ttf]をインストールできませんでした！";
+  auto stored = [](const std::wstring& text, unsigned int codePage) {
+    return norvale::FromAnsi(norvale::ToAnsi(text, codePage), codePage);
+  };
+  for (unsigned int codePage : {1252u, 1251u, 1253u, 437u, 874u, 936u, 949u, 932u, 65001u}) {
+    EXPECT_TRUE(IsFontWasThereNote(stored(FontWasThereNote(), codePage), codePage)) << codePage;
+    EXPECT_TRUE(IsFontWasThereNote(stored(FontWasThereNote(failure), codePage), codePage))
+        << codePage;
+    EXPECT_TRUE(IsFontWasThereNote(stored(kFontAlreadyInstalledText, codePage), codePage))
+        << codePage;
+    EXPECT_TRUE(IsFontWasThereNote(norvale::FromAnsi(norvale::ToAnsi(kFontAlreadyInstalledText, 932),
+                                                     codePage),
+                                   codePage))
+        << codePage;
+    EXPECT_FALSE(IsFontWasThereNote(stored(failure, codePage), codePage)) << codePage;
+    EXPECT_FALSE(IsFontWasThereNote(L"", codePage)) << codePage;
+  }
+
+  // The reader, given a record that a code page 1252 machine wrote.
+  InstalledProduct product;
+  auto probe = product.MakeState();
+  const std::wstring theirs =
+      probe->objWinCommon.GetSpecialFolderPath(CSIDL_FONTS) + L"\\nvtest_latin.ttf";
+  std::wstring text;
+  for (const std::wstring& line :
+       {std::wstring(L"[Setup]"), std::wstring(L"AppId=P"), std::wstring(L"[Download]"),
+        std::wstring(L"src001=/f/nvtest_latin.ttf"), L"dst001=" + theirs,
+        L"err001=" + FontWasThereNote(failure)}) {
+    text += line + L"\r\n";
+  }
+  product.WriteRecordBytes(norvale::ToAnsi(text, 1252));
+  auto state = product.MakeState();
+  ASSERT_EQ(ReadInstallRecord(*state), -1);
+  EXPECT_EQ(state->DownloadCount, 0);
 }
 
 }  // namespace

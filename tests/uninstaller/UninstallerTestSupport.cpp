@@ -57,6 +57,7 @@ std::unique_ptr<UninstallerState> InstalledProduct::MakeState() const {
   services.seams.messageBox = messages;
   services.windows.starts = starts;
   services.fontRegistry = fontRegistry;
+  services.windows.protectedFiles = protectedFiles;
   return std::make_unique<UninstallerState>(program, services);
 }
 

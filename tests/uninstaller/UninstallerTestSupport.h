@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 #include "DeleteMeCmd.h"
+#include "NamedProtectedFiles.h"
 #include "ScriptedMessageBox.h"
 #include "TempDir.h"
 #include "UninstallerState.h"
@@ -86,6 +87,8 @@ struct InstalledProduct {
       std::make_shared<norvale::ScriptedMessageBox>();
   std::shared_ptr<RecordingStarts> starts = std::make_shared<RecordingStarts>();
   std::shared_ptr<MemoryFontRegistry> fontRegistry = std::make_shared<MemoryFontRegistry>();
+  std::shared_ptr<testing_support::NamedProtectedFiles> protectedFiles =
+      std::make_shared<testing_support::NamedProtectedFiles>();
 };
 
 // Run-as-administrator values in the program's own registry view (the

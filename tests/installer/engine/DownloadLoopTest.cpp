@@ -233,10 +233,40 @@ TEST_F(DownloadLoopTest, CancelKeepsWhatWasThereBeforeTheRun) {
     }
     const std::wstring jjj = L"00" + std::to_wstring(n++);
     EXPECT_TRUE(recorded(L"dst" + jjj + L"=" + FontsFolder() + L"\\" + font.file)) << font.file;
-    EXPECT_TRUE(recorded(L"err" + jjj + L"=" + norvale::kFontAlreadyInstalledText)) << font.file;
+    EXPECT_TRUE(recorded(L"err" + jjj + L"=" + norvale::FontWasThereNote())) << font.file;
   }
   EXPECT_TRUE(recorded(L"dst007=" + FontsFolder() + L"\\demo.ttf"));
   EXPECT_TRUE(recorded(L"err007="));
+}
+
+// A font the machine had before the run is noted as such even when its
+// installation fails; one that the installation this run replaces recorded
+// as the product's is the product's again, noted or not.
+TEST_F(DownloadLoopTest, FontsThatWereThereAreNotedUnlessTheReplacedInstallationHadThem) {
+  const std::wstring fontsKey = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
+  std::vector<std::unique_ptr<ScopedRegValue>> values;
+  for (const wchar_t* file : {L"nvkept.ttf", L"nvfile.ttf"}) {
+    WriteFileBytes(*fonts_ / file, "installed earlier");
+    const std::wstring value = UniqueName(L"NvEarlier") + L" (TrueType)";
+    values.push_back(std::make_unique<ScopedRegValue>(HKEY_LOCAL_MACHINE, fontsKey, value));
+    WriteText(HKEY_LOCAL_MACHINE, fontsKey, value, file, 0);  // the program's own view
+  }
+  State().EarlierProductFonts = {L"NVFILE.TTF"};
+  fontInstallWorks_ = false;
+  AddDownload(L"/pkg/fonts/nvkept.ttf", FontsFolder());
+  AddDownload(L"/pkg/fonts/nvfile.ttf", FontsFolder());
+
+  norvale::DownloadFiles(Run());
+  const auto lines = Section(L"Download");
+  auto err = [&](const std::wstring& key) {
+    for (const std::wstring& line : lines) {
+      if (line.rfind(key + L"=", 0) == 0) return line.substr(key.size() + 1);
+    }
+    return std::wstring(L"(none)");
+  };
+  const std::wstring failure = L"FONTファイル[" + appDir_ + L"\\TEMP\\";
+  EXPECT_EQ(err(L"err001"), norvale::FontWasThereNote(failure + L"nvkept.ttf]をインストールできませんでした！"));
+  EXPECT_EQ(err(L"err002"), failure + L"nvfile.ttf]をインストールできませんでした！");
 }
 
 TEST_F(DownloadLoopTest, NoAtTheStopQuestionDownloadsTheEntryAgain) {

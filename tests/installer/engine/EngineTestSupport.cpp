@@ -33,6 +33,7 @@ EngineUnderTest::EngineUnderTest(const std::wstring& installFolder,
                                  std::shared_ptr<norvale::IProgramStarts> starts) {
   norvale::InstallerSeams seams;
   seams.windows.windows = windows;
+  seams.windows.protectedFiles = protectedFiles;
   if (starts) seams.windows.starts = std::move(starts);
   state = std::make_unique<norvale::InstallerState>(seams);
   norvale::InputItemEntry app;

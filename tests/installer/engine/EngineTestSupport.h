@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "EngineContext.h"
+#include "NamedProtectedFiles.h"
 #include "TempDir.h"
 
 namespace engine_testing {
@@ -52,6 +53,8 @@ struct EngineUnderTest {
   explicit EngineUnderTest(const std::wstring& installFolder,
                            std::shared_ptr<norvale::IProgramStarts> starts = nullptr);
   std::shared_ptr<TestWindows> windows = std::make_shared<TestWindows>();
+  std::shared_ptr<testing_support::NamedProtectedFiles> protectedFiles =
+      std::make_shared<testing_support::NamedProtectedFiles>();
   std::unique_ptr<norvale::InstallerState> state;
   RecordingWindow window;
   TablePathMacros macros;

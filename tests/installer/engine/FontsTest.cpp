@@ -166,6 +166,8 @@ TEST_F(FontsTest, TheInstallVerbRouteIsVerified) {
   EXPECT_EQ(std::vector<std::wstring>{dir_.Path() + L"|" + tag_ + L".ttf"}, shell_->calls);
 
   // A verb that reports success and does nothing is a failure.
+  DeleteFileW(InFonts(tag_ + L".ttf").c_str());
+  RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kFontsKey, (tag_ + L" Sans (TrueType)").c_str());
   engine_.state->RestartNeeded = 0;
   shell_->installs = false;
   EXPECT_FALSE(vbInstallFont(*engine_.context, source, message));
@@ -233,6 +235,57 @@ TEST_F(FontsTest, ThePowerShellScriptsAreRunAndTheirWorkVerified) {
             starts_->starts);
   EXPECT_FALSE(Exists(InFonts(tag_ + L".ttf")));
   EXPECT_FALSE(HasFontValue(tag_ + L" Sans (TrueType)"));
+}
+
+// A font that came with Windows is never removed, whatever spelling of its
+// name reaches the removal. Windows protects such files; Wine protects
+// nothing, so the test's seam answers for the font as Windows does.
+TEST_F(FontsTest, WindowsOwnFontsAreNeverRemoved) {
+  engine_.protectedFiles->Protect(InFonts(tag_ + L".ttf"));
+  WriteFileBytes(InFonts(tag_ + L".ttf"), "windows");
+  SetFontValue(tag_ + L" Sans (TrueType)", tag_ + L".ttf");
+  WriteFileBytes(dir_ / L"Remove-Font.ps1", "");
+  FontServices fonts = Services();
+
+  for (const std::wstring& name : {tag_ + L".ttf", tag_ + L".TTF", tag_ + L".ttf."}) {
+    EXPECT_FALSE(vbRemoveFont(fonts, name)) << name;
+    std::wstring message;
+    EXPECT_FALSE(vbRemoveFontByPowerShell(fonts, name, message)) << name;
+  }
+  EXPECT_TRUE(starts_->starts.empty());
+  EXPECT_EQ("windows", testing_support::ReadFileBytes(InFonts(tag_ + L".ttf")));
+  EXPECT_TRUE(HasFontValue(tag_ + L" Sans (TrueType)"));
+
+  // Nor does the removal before an installation take its registration,
+  // even with the file gone.
+  DeleteFileW(InFonts(tag_ + L".ttf").c_str());
+  const std::wstring source = dir_ / (tag_ + L".ttf");
+  WriteFileBytes(source, "new font");
+  std::wstring message;
+  vbInstallFont(*engine_.context, source, message);
+  EXPECT_TRUE(HasFontValue(tag_ + L" Sans (TrueType)"));
+}
+
+// The Install verb route does not remove a font that is there before it
+// installs: a verb that then fails would leave the user without it.
+TEST_F(FontsTest, TheInstallVerbRouteKeepsAFontThatIsThere) {
+  const std::wstring source = dir_ / (tag_ + L".ttf");
+  WriteFileBytes(source, "new font");
+  WriteFileBytes(InFonts(tag_ + L".ttf"), "the user's");
+  SetFontValue(tag_ + L" Upper", tag_ + L".ttf");
+  shell_->installs = false;
+
+  // Installed (file and registration): answered as the PowerShell route does.
+  std::wstring message;
+  EXPECT_TRUE(vbInstallFont(*engine_.context, source, message));
+  EXPECT_EQ(kFontAlreadyInstalledText, message);
+  EXPECT_TRUE(shell_->calls.empty());
+  EXPECT_EQ(0, engine_.state->RestartNeeded);
+
+  // Only the file: it stays when the verb fails.
+  RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kFontsKey, (tag_ + L" Upper").c_str());
+  EXPECT_FALSE(vbInstallFont(*engine_.context, source, message));
+  EXPECT_EQ("the user's", testing_support::ReadFileBytes(InFonts(tag_ + L".ttf")));
 }
 
 TEST(FontFilesTest, ExistenceNeedsAPath) {

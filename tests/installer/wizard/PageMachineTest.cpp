@@ -1,12 +1,16 @@
 // Back and Next over every shape of setup record, the install folder's
 // checks and their questions, the letter keys, Cancel away from the
 // progress page, and the finish page's ways out.
+#include <shlobj.h>
+
 #include <gtest/gtest.h>
 
 #include "FileSystem.h"
+#include "Fonts.h"
 #include "PageMachineSupport.h"
 #include "SampleRecords.h"
 #include "TempDir.h"
+#include "Text.h"
 #include "WinServicesTestSupport.h"
 
 using namespace norvale;
@@ -303,14 +307,27 @@ TEST_F(PageMachineTest, AnEarlierInstallationIsNamedAndAFailedDeletionReported) 
   EXPECT_EQ(0u, w.Asked()[0].text.find(L"インストール先フォルダ["));
 }
 
+// The fonts that the deleted installation's record names as the product's
+// are remembered first: they stay the product's in the new record.
 TEST_F(PageMachineTest, NextOnTheReadyPageDeletesAnExistingFolderWithoutAsking) {
   const std::wstring folder = temp_ / L"Norvale";
-  ASSERT_EQ(0, CreateMissingLevels(folder, nullptr));
+  ASSERT_EQ(0, CreateMissingLevels(folder + L"\\Uninst", nullptr));
   WizardProbe& f = Open(FillPlain);
+  const std::wstring fonts = w_.S().objWinCommon.GetSpecialFolderPath(CSIDL_FONTS);
+  std::wstring record;
+  for (const std::wstring& line :
+       {std::wstring(L"[Download]"), L"dst001=" + fonts + L"\\nvpos.ttf", std::wstring(L"err001="),
+        L"dst002=" + fonts + L"\\nvusers.ttf", L"err002=" + FontWasThereNote(),
+        L"dst003=" + folder + L"\\nvlocal.ttf", std::wstring(L"err003="),
+        L"dst004=" + fonts + L"\\sub\\nvdeep.ttf", std::wstring(L"err004=")}) {
+    record += line + L"\r\n";
+  }
+  testing_support::WriteFileBytes(folder + L"\\Uninst\\Setup.log", ToAnsi(record));
   w_.S().InputItems[1].value = folder;
   EXPECT_TRUE(f.CheckInstallFolder());
   EXPECT_FALSE(FolderExists(folder));
   EXPECT_TRUE(w_.Asked().empty());
+  EXPECT_EQ(w_.S().EarlierProductFonts, std::vector<std::wstring>{L"nvpos.ttf"});
 }
 
 TEST_F(PageMachineTest, LettersInATextBoxTypeTextAndActOnlyWithAlt) {
