@@ -141,6 +141,12 @@ class ClsWinFTP {
                      const std::wstring& aPass, bool Is下層, bool Is上書き, bool Is同一Skip,
                      bool Is更新日設定, bool Is削除, int32_t& aLngDelCount,
                      std::wstring& aLastFilePath, bool IsDLFileInfo保存);
+  // Told the local path of every file that Ftp_GetFolder is about to write,
+  // while whatever lay there is still there: the installer's roll-back tells
+  // so the user's own files from those the run brought. None by default.
+  void BeforeWriting(std::function<void(const std::wstring&)> watcher) {
+    beforeWriting_ = std::move(watcher);
+  }
 
  private:
   using Session = norvale::ChildInternetHandle;
@@ -295,4 +301,5 @@ class ClsWinFTP {
   std::vector<DirInfo> downloaded_;  // the downloaded-files list, 1..n at 0..n-1
   std::unique_ptr<clsError> errorLog_;
   bool fileUsingCheck_ = false;
+  std::function<void(const std::wstring&)> beforeWriting_;
 };

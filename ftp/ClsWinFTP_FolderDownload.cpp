@@ -274,6 +274,7 @@ bool ClsWinFTP::FtpGetListedFile(const DirInfo& record, const std::wstring& loca
     }
   }
 
+  if (beforeWriting_) beforeWriting_(localPath);
   // An old file stays until the new one is complete (see ReceiveFile); a
   // folder in the file's place has to go first.
   if (Is上書き) {

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <set>
 
 #include "DeleteGuard.h"
@@ -50,6 +51,21 @@ std::wstring PathKey(const std::wstring& path) {
   return UpperCased(full.empty() ? Trim(path) : full);
 }
 
+// Tells the FTP client whom to show the files it is about to write, for as
+// long as one call of DownloadFiles runs.
+class WritesWatched {
+ public:
+  WritesWatched(ClsWinFTP& ftp, std::function<void(const std::wstring&)> watcher) : ftp_(ftp) {
+    ftp_.BeforeWriting(std::move(watcher));
+  }
+  ~WritesWatched() { ftp_.BeforeWriting(nullptr); }
+  WritesWatched(const WritesWatched&) = delete;
+  WritesWatched& operator=(const WritesWatched&) = delete;
+
+ private:
+  ClsWinFTP& ftp_;
+};
+
 // Everything one call of DownloadFiles keeps.
 class DownloadStep {
  public:
@@ -69,6 +85,8 @@ class DownloadStep {
   void CheckDownloadedFiles();
   void MakeTargetFolder(const std::wstring& folder);
   void NoteWhatWasThere(const DownloadEntry& entry, EntryKind kind);
+  void NoteIfThere(const std::wstring& path);
+  bool WrittenByThisRun(const std::wstring& path);
   bool WasThere(const std::wstring& path) const;
   bool IsEarlierProductFont(const std::wstring& name) const;
   void UndoWhatWasWritten();
@@ -94,6 +112,9 @@ class DownloadStep {
   // Targets outside the install folder that were on the machine before the
   // run (PathKey): an abort leaves them, whatever this run wrote over them.
   std::set<std::wstring> wasThere_;
+  // The client's downloaded files (PathKey), and how many of them are in.
+  std::set<std::wstring> written_;
+  int32_t writtenSeen_ = 0;
   // The font of the current entry was installed before the run.
   bool fontWasThere_ = false;
 };
@@ -117,6 +138,10 @@ int16_t DownloadStep::Run() {
   processed_ = 0;
   targetCount_ = CountDownloadTargets(run_);
   SkipOnFailure([&] { ftp_.DownloadedFilesClear(); });
+  // Whatever names the listing brings (a pattern's matches, another
+  // spelling of the name) and wherever the folders lead (a junction inside
+  // the target), the client says which local file it is about to replace.
+  const WritesWatched watched(ftp_, [this](const std::wstring& path) { NoteIfThere(path); });
 
   run_.Log(L"[Download]");
   run_.Log(L";ダウンロード結果");
@@ -471,37 +496,19 @@ void DownloadStep::MakeTargetFolder(const std::wstring& dst) {
   });
 }
 
-// Before an entry's transfer: which of its targets outside the install folder
-// are on the machine already and were not written by this run. For a folder
-// entry these are the files already below its folder, for a font whether its
-// file is in the Fonts folder or the registry names it.
+// Before an entry's transfer: whether its font is in the Fonts folder or the
+// registry names it. Files and folders are noted file by file, as the client
+// is about to write them.
 void DownloadStep::NoteWhatWasThere(const DownloadEntry& entry, EntryKind kind) {
   fontWasThere_ = false;
   SkipOnFailure([&] {
-    const std::wstring app = Trim(run_.InstallFolder());
-    auto outside = [&](const std::wstring& path) {
-      return app.empty() || !IsInsideFolder(app, path, true);
-    };
-    std::set<std::wstring> written;
-    const int32_t listed = ftp_.DownloadedFilesCount();
-    for (int32_t k = 1; k <= listed; ++k) {
-      written.insert(PathKey(ftp_.DownloadedFilesGetFilePath(k)));
-    }
     auto note = [&](const std::wstring& path) {
-      const std::wstring key = PathKey(path);
-      if (written.count(key) != 0) return false;
-      wasThere_.insert(key);
+      if (WrittenByThisRun(path)) return false;
+      wasThere_.insert(PathKey(path));
       return true;
     };
 
     switch (kind) {
-      case EntryKind::Folder: {
-        if (!outside(entry.dst) || !FolderExists(Trim(entry.dst))) return;
-        std::vector<FileListEntry> files{FileListEntry{}};
-        GetFolderFileList(Trim(entry.dst), files, -1);
-        for (size_t k = 1; k < files.size(); ++k) note(files[k].path);
-        return;
-      }
       case EntryKind::Font: {
         const std::wstring name = s_.objPublicFunc.GetFileID_FTP(entry.src);
         if (IsBlank(name) || IsBlank(s_.FontsDir)) return;
@@ -513,13 +520,8 @@ void DownloadStep::NoteWhatWasThere(const DownloadEntry& entry, EntryKind kind) 
         }
         return;
       }
-      case EntryKind::PlainFile: {
-        const std::wstring target = RecordedDestination(entry, kind);
-        if (outside(target) && FileExists(target)) note(target);
-        return;
-      }
       default:
-        return;  // an archive's contents are never taken back
+        return;  // an archive's contents are never taken back, files see NoteIfThere
     }
   });
 }
@@ -529,6 +531,23 @@ bool DownloadStep::IsEarlierProductFont(const std::wstring& name) const {
     if (TextEqualsIgnoreCase(earlier, name)) return true;
   }
   return false;
+}
+
+// A target outside the install folder that is on the machine now and was not
+// written by this run is the user's: an abort leaves it.
+void DownloadStep::NoteIfThere(const std::wstring& path) {
+  SkipOnFailure([&] {
+    const std::wstring app = Trim(run_.InstallFolder());
+    if (!app.empty() && IsInsideFolder(app, path, true)) return;
+    if (FileExists(path) && !WrittenByThisRun(path)) wasThere_.insert(PathKey(path));
+  });
+}
+
+bool DownloadStep::WrittenByThisRun(const std::wstring& path) {
+  for (const int32_t listed = ftp_.DownloadedFilesCount(); writtenSeen_ < listed;) {
+    written_.insert(PathKey(ftp_.DownloadedFilesGetFilePath(++writtenSeen_)));
+  }
+  return written_.count(PathKey(path)) != 0;
 }
 
 bool DownloadStep::WasThere(const std::wstring& path) const {

@@ -246,6 +246,7 @@ void FtpTestServer::SetFaults(const FtpFaults& f) {
   if (f.truncateRetrCount) json << ", \"truncate_retr_count\": " << *f.truncateRetrCount;
   if (f.throttleBytesPerSecond) json << ", \"throttle\": " << f.throttleBytesPerSecond;
   if (f.refuseSize) json << ", \"refuse_size\": true";
+  if (f.failList) json << ", \"fail_list\": " << f.failList;
   if (!f.oddNames.empty()) {
     json << ", \"odd_names\": [";
     for (size_t i = 0; i < f.oddNames.size(); ++i) {

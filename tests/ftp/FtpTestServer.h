@@ -37,6 +37,7 @@ struct FtpFaults {
   std::optional<int> truncateRetrCount;  // for this many RETR (absent: all)
   int throttleBytesPerSecond = 0;        // data channel limit, 0 = none
   bool refuseSize = false;               // answer SIZE with 550
+  int failList = 0;                      // answer LIST with 550
 
   struct OddName {
     std::wstring name;

@@ -24,6 +24,8 @@ new connection, so a test switches faults on while the server runs.  Keys:
   throttle             data channel limit in bytes per second (0 = none)
   refuse_size          answer every SIZE with 550: a server that tells no
                        file's size outside its listings
+  fail_list            answer the next N LIST with 550: a server that lists
+                       a file by its name only with a wildcard
   odd_names            extra LIST entries: [{"name": s, "dir": bool,
                        "size": n, "in": "/folder/"}] ("in" absent: every
                        folder)
@@ -275,6 +277,9 @@ class FaultHandler(FTPHandler):
 
     def ftp_LIST(self, path):
         STATE.count("list")
+        if STATE.take("fail_list"):
+            self.respond("550 No such file or directory.")
+            return None
         self.fs.listing_folder = self.fs.isdir(path)
         return super().ftp_LIST(path)
 

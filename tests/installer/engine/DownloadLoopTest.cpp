@@ -18,14 +18,44 @@ namespace {
 constexpr wchar_t kStopTitle[] = L"★処理を中止しますか？";
 constexpr wchar_t kRetryTitle[] = L"リトライしますか？";
 constexpr wchar_t kFtpStopTitle[] = L"FTP:ダウンロードを中止しますか？";
+
+// A folder link made on the host for as long as it lives. Wine makes no
+// junction (CreateSymbolicLinkW creates nothing), but shows a host link as a
+// reparse point that file calls go through, as Windows does a junction.
+class HostFolderLink {
+ public:
+  HostFolderLink(const std::wstring& folder, const std::wstring& name, const std::wstring& target)
+      : link_(folder + L"\\" + name), unixLink_(UnixPath(link_)) {
+    StartUnixProgram("/bin/ln", {"-s", UnixPath(target), unixLink_});
+    WaitFor(true);
+  }
+  ~HostFolderLink() {
+    StartUnixProgram("/bin/rm", {unixLink_});
+    WaitFor(false);
+  }
+  HostFolderLink(const HostFolderLink&) = delete;
+  HostFolderLink& operator=(const HostFolderLink&) = delete;
+  bool Made() const {
+    const DWORD attributes = GetFileAttributesW(link_.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+  }
+
+ private:
+  void WaitFor(bool made) const {
+    for (int i = 0; i < 250 && Made() != made; ++i) Sleep(20);
+  }
+  std::wstring link_;
+  std::string unixLink_;
+};
+
 class DownloadLoopTest : public PackageServerTest {
  protected:
   std::wstring FontsFolder() { return State().objWinCommon.GetSpecialFolderPath(20); }
 
-  // A slow server, and Cancel pressed once big.bin is well under way in the
-  // install folder; `beforeClick` runs just before. cancelled_ says it was.
-  void CancelDuringBigFile(std::function<void()> beforeClick = nullptr) {
-    FtpFaults slow;
+  // A slow server (with the other faults given), and Cancel pressed once
+  // big.bin is well under way in the install folder; `beforeClick` runs just
+  // before. cancelled_ says it was.
+  void CancelDuringBigFile(std::function<void()> beforeClick = nullptr, FtpFaults slow = {}) {
     slow.throttleBytesPerSecond = 256 * 1024;
     server_->SetFaults(slow);
     pump_->hook = [this, beforeClick] {
@@ -267,6 +297,48 @@ TEST_F(DownloadLoopTest, FontsThatWereThereAreNotedUnlessTheReplacedInstallation
   const std::wstring failure = L"FONTファイル[" + appDir_ + L"\\TEMP\\";
   EXPECT_EQ(err(L"err001"), norvale::FontWasThereNote(failure + L"nvkept.ttf]をインストールできませんでした！"));
   EXPECT_EQ(err(L"err002"), failure + L"nvfile.ttf]をインストールできませんでした！");
+}
+
+// The same where the download reaches the user's files by names other than
+// the entry's own: the matches of a pattern, names that the listing found
+// only on its second try with a wildcard, and a folder entry's files behind
+// a link inside its folder.
+TEST_F(DownloadLoopTest, CancelKeepsTheUsersFilesWhateverNameTheDownloadReachesThemBy) {
+  const std::wstring retried = *outside_ / L"retried";
+  const std::wstring pattern = *outside_ / L"pattern";
+  const std::wstring tree = *outside_ / L"tree";
+  const std::wstring keep = *outside_ / L"keep";
+  for (const std::wstring& folder : {retried, pattern, tree, keep}) {
+    ASSERT_EQ(State().objPublicFunc.MakeDir(folder), 0);
+  }
+  WriteFileBytes(retried + L"\\only32.txt", "the user's own\r\n");
+  WriteFileBytes(pattern + L"\\readme.txt", "the user's own\r\n");
+  WriteFileBytes(keep + L"\\core.bin", "the user's own\r\n");
+  const HostFolderLink link(tree, L"bin", keep);
+  ASSERT_TRUE(link.Made());
+
+  AddDownload(L"/pkg/files/only*.txt", retried);
+  AddDownload(L"/pkg/files/*.txt", pattern);
+  AddDownload(L"/pkg/app/", tree);
+  AddDownload(L"/pkg/files/big.bin", L"{app}");
+  FtpFaults firstListingRefused;
+  firstListingRefused.failList = 1;
+  CancelDuringBigFile(nullptr, firstListingRefused);
+  box_->Answer(kFtpStopTitle, IDYES);
+  box_->Answer(kStopTitle, IDYES);
+
+  EXPECT_EQ(norvale::DownloadFiles(Run()), 0);
+  ASSERT_EQ(State().InstallAborted, -1);
+  ASSERT_TRUE(cancelled_);
+
+  // Each download wrote over the user's file (which stays, as it now is)
+  // and brought new ones (which go).
+  EXPECT_EQ(ReadFileBytes(retried + L"\\only32.txt"), Served(L"pkg/files/only32.txt"));
+  EXPECT_FALSE(norvale::FileExists(retried + L"\\only64.txt"));
+  EXPECT_EQ(ReadFileBytes(pattern + L"\\readme.txt"), Served(L"pkg/files/readme.txt"));
+  EXPECT_FALSE(norvale::FileExists(pattern + L"\\option.txt"));
+  EXPECT_TRUE(ReadFileBytes(keep + L"\\core.bin") == Served(L"pkg/app/bin/core.bin"));
+  EXPECT_FALSE(norvale::FileExists(tree + L"\\main.txt"));
 }
 
 TEST_F(DownloadLoopTest, NoAtTheStopQuestionDownloadsTheEntryAgain) {
