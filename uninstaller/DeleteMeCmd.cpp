@@ -63,7 +63,7 @@ std::wstring Echoed(const std::wstring& path) {
 Line Fixed(const std::wstring& text) { return {{text, false}}; }
 
 // Deletes what folder holds, all but keep (the program file, as
-// LongNormalisedPath gives it) and the folders on the way to it. Everything
+// LongPath gives it) and the folders on the way to it. Everything
 // goes through the delete guard, which removes a link as a link and leaves a
 // file that opens elsewhere than where it is listed (Wine's view of a file
 // link), so nothing outside the folder is ever reached.
@@ -81,13 +81,13 @@ void RemoveAllBut(const std::wstring& folder, const std::wstring& keep) {
   for (const WIN32_FIND_DATAW& entry : entries) {
     SkipOnFailure([&] {
       const std::wstring path = folder + L"\\" + entry.cFileName;
-      const std::wstring place = LongNormalisedPath(path);
-      if (place.empty() || TextEqualsIgnoreCase(place, keep)) return;
+      const std::wstring place = LongPath(path);
+      if (place.empty() || SamePath(place, keep)) return;
       const bool folderEntry = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
       const bool link = (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
       if (!folderEntry) {
         DeleteGuardedFile(path, nullptr, !link);
-      } else if (!IsStrictlyBelow(keep, place)) {
+      } else if (!IsBelow(keep, place)) {
         DeleteTree(path);
       } else if (!link) {
         // The program's own folder: emptied around the program, which the
@@ -103,11 +103,11 @@ void RemoveAllBut(const std::wstring& folder, const std::wstring& keep) {
 void RemoveInstallFolderContents(const std::wstring& installFolder,
                                  const std::wstring& programPath) {
   SkipOnFailure([&] {
-    const std::wstring keep = LongNormalisedPath(programPath);
-    const std::wstring folder = LongNormalisedPath(installFolder);
+    const std::wstring keep = LongPath(programPath);
+    const std::wstring folder = LongPath(installFolder);
     // Not knowing which file is the program, nothing is deleted: the command
     // file then finds the folder not empty and says so.
-    if (keep.empty() || folder.empty() || !IsStrictlyBelow(keep, folder)) return;
+    if (keep.empty() || folder.empty() || !IsBelow(keep, folder)) return;
     RemoveAllBut(folder, keep);
   });
 }
@@ -138,7 +138,7 @@ std::optional<std::string> BuildDeleteMeCmd(const std::wstring& programPath,
     // Only empty folders are removed: a folder that still holds anything
     // stays, and the message below says so.
     const std::wstring programFolder = BeforeLast(program, L'\\');
-    if (IsStrictlyBelow(programFolder, folder)) {
+    if (IsBelow(programFolder, folder)) {
       lines.push_back({{L"RD ", false}, {Quoted(programFolder), true}});
     }
     const std::vector<Line> folderLines = {

@@ -312,7 +312,7 @@ DownloadStep::Outcome DownloadStep::TransferZip(const DownloadEntry& entry) {
   // brought along, emptied and removed again.
   std::wstring below = archive;
   if (below.size() >= tmp.size() &&
-      TextEqualsIgnoreCase(std::wstring_view(below).substr(0, tmp.size()), tmp)) {
+      SamePath(std::wstring_view(below).substr(0, tmp.size()), tmp)) {
     below = below.substr(tmp.size());
   }
   if (!below.empty() && below[0] == L'\\') below.erase(0, 1);
@@ -538,7 +538,7 @@ void DownloadStep::UndoWhatWasWritten() {
       if (IsBlank(path) || (!app.empty() && IsInsideFolder(app, path))) return;
       if (WasThere(path)) return;
       const std::wstring fonts = Trim(s_.FontsDir);
-      if (!fonts.empty() && TextEqualsIgnoreCase(BeforeLast(path, L'\\'), fonts)) {
+      if (!fonts.empty() && SamePath(BeforeLast(path, L'\\'), fonts)) {
         if (run_.calls.vbRemoveFont) run_.calls.vbRemoveFont(AfterLast(path, L'\\'));
         return;
       }
