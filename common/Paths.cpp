@@ -67,14 +67,16 @@ std::wstring LongPath(const std::wstring& path) {
   for (size_t start = 3; start < full.size();) {
     size_t end = full.find(L'\\', start);
     if (end == std::wstring::npos) end = full.size();
-    std::wstring next = Joined(result, full.substr(start, end - start));
-    if (!FitsPlainPathCalls(next)) return {};
-    if (asking && !HoldsWildcard(full.substr(start, end - start))) {
+    const std::wstring part = full.substr(start, end - start);
+    std::wstring next = Joined(result, part);
+    // The folder asked is already long, so no call is handed more than the
+    // plain calls take, whatever the short names would grow to.
+    if (asking && FitsPlainPathCalls(next) && !HoldsWildcard(part)) {
       const std::wstring listed = ListedName(next);
       asking = !listed.empty();
       if (asking) next = Joined(result, listed);
-      if (!FitsPlainPathCalls(next)) return {};
     }
+    if (!FitsPlainPathCalls(next)) return {};
     result = next;
     start = end + 1;
   }
