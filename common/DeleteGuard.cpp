@@ -14,75 +14,15 @@
 namespace norvale {
 namespace {
 
-std::wstring WithoutTrailingSeparators(std::wstring path) {
-  while (path.size() > 3 && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
-  return path;
-}
-
-std::wstring Normalised(const std::wstring& path) {
-  DWORD n = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-  if (n == 0) return {};
-  std::vector<wchar_t> buffer(n + 1);
-  n = GetFullPathNameW(path.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
-  if (n == 0 || n >= buffer.size()) return {};
-  return WithoutTrailingSeparators(std::wstring(buffer.data(), n));
-}
-
-constexpr size_t kMaxPathPartChars = 255;
-
-// The long form without its closing separators.
-std::wstring LongForm(const std::wstring& path) {
-  return WithoutTrailingSeparators(LongFormOf(path));
-}
-
-// Where an existing path really lies: links and junctions on the way to it
-// resolved, the last part itself taken as it is (a link there is deleted as
-// a link). Empty when the path does not exist or cannot be asked.
-std::wstring ResolvedForm(const std::wstring& path) {
-  FileHandle handle(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING,
-                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                                nullptr));
-  if (!handle) return {};
-  std::vector<wchar_t> buffer(1024);
-  DWORD n = GetFinalPathNameByHandleW(handle.Get(), buffer.data(),
-                                      static_cast<DWORD>(buffer.size()), VOLUME_NAME_DOS);
-  if (n >= buffer.size()) {
-    buffer.resize(n + 1);
-    n = GetFinalPathNameByHandleW(handle.Get(), buffer.data(),
-                                  static_cast<DWORD>(buffer.size()), VOLUME_NAME_DOS);
-  }
-  if (n == 0 || n >= buffer.size()) return {};
-  std::wstring resolved(buffer.data(), n);
-  if (StartsWith(resolved, L"\\\\?\\UNC\\")) {
-    resolved = L"\\\\" + resolved.substr(8);
-  } else if (StartsWith(resolved, L"\\\\?\\")) {
-    resolved = resolved.substr(4);
-  }
-  return WithoutTrailingSeparators(resolved);
-}
-
-// A file that the system finds elsewhere than where its folder lists it is a
+// A file that the system opens elsewhere than where its folder lists it is a
 // link that opening follows (Wine shows a file link made on the host so,
 // without the reparse mark): deleting it would delete what it leads to.
-// folderResolved is where the folder itself lies.
-bool OpensElsewhere(const std::wstring& folderResolved, const std::wstring& listedName,
-                    const std::wstring& fileResolved) {
-  if (folderResolved.empty() || fileResolved.empty()) return false;
-  const std::wstring listed =
-      (folderResolved.back() == L'\\' ? folderResolved : folderResolved + L"\\") + listedName;
-  return !TextEqualsIgnoreCase(fileResolved, listed);
-}
-
-bool IsFileLinkedElsewhere(const std::wstring& full, const std::wstring& fileResolved) {
-  WIN32_FIND_DATAW data{};
-  const FindHandle find(FindFirstFileW(full.c_str(), &data));
-  if (!find || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
-  const size_t sep = full.rfind(L'\\');
-  if (sep == std::wstring::npos) return false;
-  const std::wstring folder = full.substr(0, sep == 2 ? 3 : sep);
-  return OpensElsewhere(ResolvedForm(folder), data.cFileName, fileResolved);
+// listed is where the folder lists it, its folder resolved (ResolvedPath).
+bool OpensElsewhere(const std::wstring& listed, const std::wstring& path,
+                    const IFinalPaths& finalPaths) {
+  if (listed.empty()) return false;
+  const std::wstring opened = finalPaths.FinalPathOf(path, false);
+  return !opened.empty() && !SamePath(opened, listed);
 }
 
 std::wstring KnownFolder(int csidl) {
@@ -136,11 +76,11 @@ void AddKnownFolders(std::vector<std::wstring>& folders) {
 // One folder under every name it goes by: full, and long when it exists.
 void AddForms(std::vector<std::wstring>& to, const std::wstring& folder) {
   if (folder.empty()) return;
-  const std::wstring full = Normalised(folder);
+  const std::wstring full = FullPath(folder);
   if (full.empty()) return;
   to.push_back(full);
-  const std::wstring longForm = LongForm(full);
-  if (longForm != full) to.push_back(longForm);
+  const std::wstring longForm = LongPath(full);
+  if (!longForm.empty() && longForm != full) to.push_back(longForm);
 }
 
 struct ProtectedPlaces {
@@ -234,20 +174,13 @@ const ProtectedPlaces& Protected() {
 
 // True when `ancestor` is `path` itself or one of its parents.
 bool IsSameOrAncestor(const std::wstring& ancestor, const std::wstring& path) {
-  if (ancestor.size() > path.size()) return false;
-  if (!TextEqualsIgnoreCase(ancestor, path.substr(0, ancestor.size()))) return false;
-  return ancestor.size() == path.size() || path[ancestor.size()] == L'\\' ||
-         ancestor.back() == L'\\';
-}
-
-bool IsStrictlyBelow(const std::wstring& folder, const std::wstring& path) {
-  return path.size() > folder.size() && IsSameOrAncestor(folder, path);
+  return SamePath(ancestor, path) || IsBelow(path, ancestor);
 }
 
 // True when `path` is `folder`, lies directly in it, or is above it.
 bool IsWithinOneLevelOf(const std::wstring& folder, const std::wstring& path) {
   if (IsSameOrAncestor(path, folder)) return true;
-  if (!IsStrictlyBelow(folder, path)) return false;
+  if (!IsBelow(path, folder)) return false;
   const size_t rest = folder.back() == L'\\' ? folder.size() : folder.size() + 1;
   return path.find(L'\\', rest) == std::wstring::npos;
 }
@@ -255,7 +188,7 @@ bool IsWithinOneLevelOf(const std::wstring& folder, const std::wstring& path) {
 bool AnyHolds(const std::vector<std::wstring>& folders, const std::wstring& path,
               bool strictly) {
   for (const std::wstring& f : folders) {
-    if (strictly ? IsStrictlyBelow(f, path) : IsSameOrAncestor(f, path)) return true;
+    if (strictly ? IsBelow(path, f) : IsSameOrAncestor(f, path)) return true;
   }
   return false;
 }
@@ -266,7 +199,7 @@ bool IsFontFileName(const std::wstring& path) {
   const std::wstring extension = path.substr(dot + 1);
   for (const wchar_t* font : {L"ttf", L"ttc", L"otf", L"otc", L"fon", L"fnt", L"fot", L"pfm",
                               L"pfb"}) {
-    if (TextEqualsIgnoreCase(extension, font)) return true;
+    if (SamePath(extension, font)) return true;
   }
   return false;
 }
@@ -287,14 +220,14 @@ std::wstring WindowsFolderRefusal(const std::wstring& form, bool pattern) {
     const size_t sep = form.rfind(L'\\');
     const std::wstring parent = sep == std::wstring::npos ? L"" : form.substr(0, sep);
     for (const std::wstring& fonts : places.fontsFolders) {
-      if (!folder && TextEqualsIgnoreCase(fonts, parent)) return L"";
+      if (!folder && SamePath(fonts, parent)) return L"";
     }
   }
   if (!pattern) {
     const size_t sep = form.rfind(L'\\');
-    if (sep != std::wstring::npos && TextEqualsIgnoreCase(form.substr(sep + 1), L"FNTCACHE.DAT")) {
+    if (sep != std::wstring::npos && SamePath(form.substr(sep + 1), L"FNTCACHE.DAT")) {
       for (const std::wstring& system : places.systemFolders) {
-        if (TextEqualsIgnoreCase(system, form.substr(0, sep))) return L"";
+        if (SamePath(system, form.substr(0, sep))) return L"";
       }
     }
   }
@@ -324,19 +257,8 @@ bool IsDriveAbsolute(const std::wstring& p) {
 
 }  // namespace
 
-bool FitsPlainPathCalls(const std::wstring& path, bool folder) {
-  size_t length = path.size();
-  while (length > 0 && (path[length - 1] == L'\\' || path[length - 1] == L'/')) --length;
-  if (length > (folder ? MAX_PATH - 12 : MAX_PATH - 1)) return false;
-  size_t part = 0;
-  for (size_t i = 0; i < length; ++i) {
-    part = path[i] == L'\\' || path[i] == L'/' ? 0 : part + 1;
-    if (part > kMaxPathPartChars) return false;
-  }
-  return true;
-}
-
-std::wstring DeleteRefusal(const std::wstring& path, DeleteKind kind) {
+std::wstring DeleteRefusal(const std::wstring& path, DeleteKind kind,
+                           const IFinalPaths& finalPaths) {
   const std::wstring p = Trim(path);
   if (p.empty()) return L"blank path";
   if (p.find(L'\0') != std::wstring::npos) return L"path holds a NUL";
@@ -365,7 +287,7 @@ std::wstring DeleteRefusal(const std::wstring& path, DeleteKind kind) {
   // drive's current directory, not its root.
   const bool pattern = wildcard != std::wstring::npos;
   const std::wstring folderPart = pattern ? p.substr(0, lastSep + 1) : p;
-  const std::wstring full = Normalised(folderPart);
+  const std::wstring full = FullPath(folderPart);
   if (full.empty()) return L"path cannot be resolved";
   if (unc) {
     const std::wstring why = UncRefusal(full);
@@ -373,22 +295,30 @@ std::wstring DeleteRefusal(const std::wstring& path, DeleteKind kind) {
   } else if (full.size() <= 3) {
     return L"drive root";
   }
-  // The same folder by other names: its long form, and where it lies once
-  // the links on the way are followed.
+  // The same place by other names: its long form, and where it lies once
+  // the links on the way are followed (a pattern's folder is entered, so
+  // its own link is followed too). Where the system opens the path itself
+  // is judged as well: Wine follows a folder link made on the host even
+  // when asked not to.
+  const std::wstring longForm = LongPath(full);
+  if (longForm.empty()) return L"path too long";
   std::vector<std::wstring> forms{full};
-  if (LongFormMayOverrun(full)) return L"too many short names in path";
-  const std::wstring longForm = LongForm(full);
   if (longForm != full) forms.push_back(longForm);
-  const std::wstring resolved = ResolvedForm(full);
-  if (!resolved.empty() && resolved != full) {
-    if (!StartsWith(resolved, L"\\\\") && resolved.size() <= 3) return L"drive root";
-    if (StartsWith(resolved, L"\\\\")) {
-      const std::wstring why = UncRefusal(resolved);
+  const std::wstring resolved =
+      pattern ? ResolvedFolder(full, finalPaths) : ResolvedPath(full, finalPaths);
+  const std::wstring opened = pattern ? L"" : finalPaths.FinalPathOf(full, false);
+  for (const std::wstring& form : {resolved, opened}) {
+    if (form.empty() || form == full) continue;
+    if (!StartsWith(form, L"\\\\") && form.size() <= 3) return L"drive root";
+    if (StartsWith(form, L"\\\\")) {
+      const std::wstring why = UncRefusal(form);
       if (!why.empty()) return why;
     }
-    forms.push_back(resolved);
+    forms.push_back(form);
   }
-  if (!pattern && IsFileLinkedElsewhere(full, resolved)) {
+  const DWORD attributes = GetFileAttributesW(full.c_str());
+  if (!pattern && attributes != INVALID_FILE_ATTRIBUTES &&
+      !(attributes & FILE_ATTRIBUTE_DIRECTORY) && OpensElsewhere(resolved, full, finalPaths)) {
     return L"link to a file elsewhere";
   }
   const ProtectedPlaces& places = Protected();
@@ -408,9 +338,11 @@ std::wstring DeleteRefusal(const std::wstring& path, DeleteKind kind) {
 
 namespace {
 
-bool RemoveBelow(const std::wstring& folder) {
+bool RemoveBelow(const std::wstring& folder, const IFinalPaths& finalPaths) {
   bool ok = true;
-  const std::wstring folderResolved = ResolvedForm(folder);
+  // The folder as the system finds it, itself a junction perhaps (a product
+  // moved to another drive and linked back): its files lie there too.
+  const std::wstring folderResolved = ResolvedFolder(folder, finalPaths);
   WIN32_FIND_DATAW data{};
   FindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &data));
   if (find) {
@@ -422,8 +354,8 @@ bool RemoveBelow(const std::wstring& folder) {
       // A junction or link is removed as itself, never entered, and its
       // marks are not touched: changing them could change its target's.
       const bool link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-      if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) &&
-          OpensElsewhere(folderResolved, name, ResolvedForm(child))) {
+      if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) && !folderResolved.empty() &&
+          OpensElsewhere(folderResolved + L"\\" + name, child, finalPaths)) {
         ok = false;
         continue;
       }
@@ -431,7 +363,7 @@ bool RemoveBelow(const std::wstring& folder) {
         SetFileAttributesW(child.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
       }
       if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-        if (!link) ok = RemoveBelow(child) && ok;
+        if (!link) ok = RemoveBelow(child, finalPaths) && ok;
         ok = RemoveDirectoryW(child.c_str()) && ok;
       } else {
         ok = DeleteFileW(child.c_str()) && ok;
@@ -441,21 +373,22 @@ bool RemoveBelow(const std::wstring& folder) {
   return ok;
 }
 
-std::wstring FolderRefusal(const std::wstring& folder) {
-  const std::wstring refusal = DeleteRefusal(folder);
+std::wstring FolderRefusal(const std::wstring& folder,
+                           const IFinalPaths& finalPaths = SystemFinalPaths()) {
+  const std::wstring refusal = DeleteRefusal(folder, DeleteKind::SinglePath, finalPaths);
   if (!refusal.empty()) return refusal;
   return FitsPlainPathCalls(Trim(folder), true) ? L"" : L"path too long";
 }
 
 }  // namespace
 
-bool DeleteTree(const std::wstring& folder, std::wstring* why) {
-  const std::wstring refusal = FolderRefusal(folder);
+bool DeleteTree(const std::wstring& folder, std::wstring* why, const IFinalPaths& finalPaths) {
+  const std::wstring refusal = FolderRefusal(folder, finalPaths);
   if (!refusal.empty()) {
     if (why) *why = refusal;
     return false;
   }
-  const std::wstring full = Normalised(Trim(folder));
+  const std::wstring full = FullPath(folder);
   const DWORD attributes = GetFileAttributesW(full.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
     if (why) *why = L"no such folder";
@@ -464,7 +397,7 @@ bool DeleteTree(const std::wstring& folder, std::wstring* why) {
   if (attributes & FILE_ATTRIBUTE_READONLY) {
     SetFileAttributesW(full.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
   }
-  if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) RemoveBelow(full);
+  if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) RemoveBelow(full, finalPaths);
   if (RemoveDirectoryW(full.c_str())) return true;
   if (why) *why = L"folder could not be removed completely";
   return false;
@@ -505,10 +438,11 @@ std::wstring ShellList(const wchar_t* list) {
 
 }  // namespace
 
-bool DeleteGuardedFile(const std::wstring& path, std::wstring* why, bool evenReadOnly) {
-  if (Refused(DeleteRefusal(path), why)) return false;
+bool DeleteGuardedFile(const std::wstring& path, std::wstring* why, bool evenReadOnly,
+                       const IFinalPaths& finalPaths) {
+  if (Refused(DeleteRefusal(path, DeleteKind::SinglePath, finalPaths), why)) return false;
   // The path judged is the path deleted.
-  const std::wstring full = Normalised(Trim(path));
+  const std::wstring full = FullPath(path);
   const DWORD attributes = GetFileAttributesW(full.c_str());
   const bool readOnly =
       attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
@@ -525,14 +459,14 @@ bool DeleteGuardedFile(const std::wstring& path, std::wstring* why, bool evenRea
 
 bool RemoveGuardedFolder(const std::wstring& folder, std::wstring* why) {
   if (Refused(FolderRefusal(folder), why)) return false;
-  if (RemoveDirectoryW(Normalised(Trim(folder)).c_str())) return true;
+  if (RemoveDirectoryW(FullPath(folder).c_str())) return true;
   if (why) why->clear();
   return false;
 }
 
 bool ReplaceGuardedFile(const std::wstring& from, const std::wstring& to, std::wstring* why) {
   if (Refused(DeleteRefusal(to), why)) return false;
-  if (MoveFileExW(from.c_str(), Normalised(Trim(to)).c_str(),
+  if (MoveFileExW(from.c_str(), FullPath(to).c_str(),
                   MOVEFILE_REPLACE_EXISTING)) {
     return true;
   }

@@ -12,6 +12,8 @@
 
 #include <string>
 
+#include "Paths.h"
+
 namespace norvale {
 
 enum class DeleteKind {
@@ -19,32 +21,31 @@ enum class DeleteKind {
   PatternInFolder,   // wildcards allowed in the last part only
 };
 
-// True when a path fits the plain file calls (no "\\?\" form): at most
-// MAX_PATH - 1 characters without its closing separators, MAX_PATH - 12 for a
-// folder (room left for an 8.3 name inside it, as CreateDirectoryW demands),
-// and no part longer than 255 characters. Nothing longer is ours, and some
-// systems' path calls overrun fixed buffers on it.
-bool FitsPlainPathCalls(const std::wstring& path, bool folder = false);
-
 // Empty when the path may be deleted; otherwise why not (for the log).
-// A path that does not fit the plain file calls is refused before any of
-// them sees it.
-std::wstring DeleteRefusal(const std::wstring& path, DeleteKind kind = DeleteKind::SinglePath);
-inline bool MayDelete(const std::wstring& path, DeleteKind kind = DeleteKind::SinglePath) {
-  return DeleteRefusal(path, kind).empty();
+// A path that does not fit the plain file calls (FitsPlainPathCalls), or
+// whose long form does not, is refused before any of them sees it. Where an
+// existing path lies is asked of finalPaths, the system unless a test
+// answers as another system would.
+std::wstring DeleteRefusal(const std::wstring& path, DeleteKind kind = DeleteKind::SinglePath,
+                           const IFinalPaths& finalPaths = SystemFinalPaths());
+inline bool MayDelete(const std::wstring& path, DeleteKind kind = DeleteKind::SinglePath,
+                      const IFinalPaths& finalPaths = SystemFinalPaths()) {
+  return DeleteRefusal(path, kind, finalPaths).empty();
 }
 
 // Deletes a folder with everything below it (read-only files included) after
 // the guard agreed and the path fits a folder. Junctions and symbolic links
 // inside are removed as links: what they point to is never entered. Returns
 // true when the folder is gone; a refusal or failure is described in *why.
-bool DeleteTree(const std::wstring& folder, std::wstring* why = nullptr);
+bool DeleteTree(const std::wstring& folder, std::wstring* why = nullptr,
+                const IFinalPaths& finalPaths = SystemFinalPaths());
 
 // Deletes one file after the guard agreed; a read-only one only when asked.
 // A refusal leaves ERROR_ACCESS_DENIED as the last error and says why in
 // *why; a failed delete leaves the system's error and *why empty.
 bool DeleteGuardedFile(const std::wstring& path, std::wstring* why = nullptr,
-                       bool evenReadOnly = false);
+                       bool evenReadOnly = false,
+                       const IFinalPaths& finalPaths = SystemFinalPaths());
 
 // Removes one empty folder after the guard agreed and the path fits a
 // folder (errors as above).

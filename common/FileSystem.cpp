@@ -133,43 +133,7 @@ int32_t CreateNetworkFolder(const std::wstring& path) {
   return LastRuntimeError();
 }
 
-std::wstring FullPathInCurrentFolder(const std::wstring& path) {
-  const std::wstring trimmed = Trim(path);
-  const DWORD n = GetFullPathNameW(trimmed.c_str(), 0, nullptr, nullptr);
-  if (n == 0) return trimmed;
-  std::wstring full(n, L'\0');
-  const DWORD written = GetFullPathNameW(trimmed.c_str(), n, full.data(), nullptr);
-  if (written == 0 || written >= n) return trimmed;
-  full.resize(written);
-  return full;
-}
-
 bool IsSelfOrParent(std::wstring_view name) { return name == L"." || name == L".."; }
-
-bool LongFormMayOverrun(const std::wstring& path) {
-  constexpr size_t kLongFormBufferChars = 1024;
-  constexpr size_t kMaxPathPartChars = 255;
-  size_t longest = path.size();
-  size_t start = 0;
-  while (start <= path.size()) {
-    size_t end = path.find_first_of(L"\\/", start);
-    if (end == std::wstring::npos) end = path.size();
-    const size_t length = end - start;
-    if (length <= 12 && path.find(L'~', start) < end) longest += kMaxPathPartChars;
-    start = end + 1;
-  }
-  return longest >= kLongFormBufferChars;
-}
-
-std::wstring LongFormOf(const std::wstring& path) {
-  if (LongFormMayOverrun(path)) return path;
-  DWORD n = GetLongPathNameW(path.c_str(), nullptr, 0);
-  if (n == 0) return path;
-  std::vector<wchar_t> buffer(n + 1);
-  n = GetLongPathNameW(path.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
-  if (n == 0 || n >= buffer.size()) return path;
-  return std::wstring(buffer.data(), n);
-}
 
 std::wstring WithoutTrailingSeparator(std::wstring path) {
   if (path.size() > 3 && path.back() == L'\\') path.pop_back();

@@ -43,24 +43,11 @@ bool IsSelfOrParent(std::wstring_view name);
 // alone names the drive's current folder.
 std::wstring WithoutTrailingSeparator(std::wstring path);
 
-// Some GetLongPathNameW (Wine's) build the long form in a fixed buffer of
-// 1,024 characters and overrun it, killing the process. True when the long
-// form of this path might not fit: an 8.3 alias ("PROGRA~1", at most 12
-// characters with a "~") may grow to a full 255-character name.
-bool LongFormMayOverrun(const std::wstring& path);
-// The long form of an existing path ("C:\\PROGRA~1" names Program Files too);
-// the path itself when it has none, cannot be asked, or might overrun.
-std::wstring LongFormOf(const std::wstring& path);
-
 // The absolute form of a path: blanks trimmed, a leading "." resolved against
 // baseFolder (the program's folder when blank), then against the current
 // directory. The disk is not touched. nullopt when Windows cannot make one.
 std::optional<std::wstring> AbsolutePath(const std::wstring& path,
                                          const std::wstring& baseFolder);
-
-// A relative path or pattern ("*.log") made absolute against the current
-// folder, blanks trimmed; the trimmed text when Windows cannot make one.
-std::wstring FullPathInCurrentFolder(const std::wstring& path);
 
 // Creates every missing level of an absolute path, from the drive down,
 // without changing the current directory. Returns 0 or the run-time error

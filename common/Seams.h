@@ -32,6 +32,18 @@ class IMessagePump {
   virtual void DoEvents() = 0;
 };
 
+// Where the file system finds an existing file or folder. Windows and Wine
+// answer differently for junctions and links, so tests can answer as
+// Windows does.
+class IFinalPaths {
+ public:
+  virtual ~IFinalPaths() = default;
+  // The path's final form ("\\?\" taken off, no closing separator), every
+  // link on the way followed; a link in the last part too only when
+  // followLast. Empty when it does not exist or cannot be asked.
+  virtual std::wstring FinalPathOf(const std::wstring& path, bool followLast) const = 0;
+};
+
 class SystemMessageBox final : public IMessageBox {
  public:
   int Show(const std::wstring& text, const std::wstring& title, unsigned style) override;
@@ -45,6 +57,11 @@ class SystemClock final : public IClock {
 class SystemMessagePump final : public IMessagePump {
  public:
   void DoEvents() override;
+};
+
+class SystemFinalPaths final : public IFinalPaths {
+ public:
+  std::wstring FinalPathOf(const std::wstring& path, bool followLast) const override;
 };
 
 // The seams one object uses. Owners hand theirs to the objects they own.

@@ -23,7 +23,9 @@ bool IsBlank(std::wstring_view text);
 std::wstring CutAtNull(std::wstring_view text);
 
 // The locale's case-insensitive comparison (also folds width and kana type,
-// as a Japanese user expects "ＳＥＴＵＰ" and "setup" to name one thing).
+// as a Japanese user expects "ＳＥＴＵＰ" and "setup" to name one thing), for
+// texts people read. The file system tells such names apart: paths compare
+// with SamePath (Paths.h).
 bool TextEqualsIgnoreCase(std::wstring_view a, std::wstring_view b);
 
 bool StartsWith(std::wstring_view text, std::wstring_view prefix);

@@ -72,7 +72,7 @@ int32_t clsError::DeleteFile(const std::wstring& aStrLogFilePathText, bool IsKak
             L"ファイルは存在しません", 0x1040);
     return -1;
   }
-  if (norvale::DeleteGuardedFile(FullPathInCurrentFolder(file))) return 0;
+  if (norvale::DeleteGuardedFile(FullPath(file))) return 0;
   const int32_t number = LastRuntimeError();
   DispMsg(L"ファイルの削除に失敗しました！\r\n" + RuntimeErrorDescription(number) + L"\r\n(" +
               file + L")",

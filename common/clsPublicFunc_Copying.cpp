@@ -86,7 +86,7 @@ int32_t clsPublicFunc::DIR_COPY(const std::wstring& aStrSrcDir, const std::wstri
 int32_t clsPublicFunc::DelFiles(const std::wstring& aStrPath, int16_t intDay) {
   std::vector<std::wstring> selected;
   try {
-    const std::wstring strPath = FullPathInCurrentFolder(aStrPath);
+    const std::wstring strPath = FullPath(aStrPath);
     int32_t listError = 0;
     const auto files = ListFiles(strPath, false, &listError);
     if (listError != 0) {
@@ -119,7 +119,7 @@ int32_t clsPublicFunc::DelFilesFormPath(const std::wstring& aDelDir,
                                         const std::wstring& DelFilesName, int32_t DelDays) {
   std::vector<std::wstring> selected;
   try {
-    const std::wstring DelDir = FullPathInCurrentFolder(aDelDir);
+    const std::wstring DelDir = FullPath(aDelDir);
     const int64_t days = DelDays < 0 ? -static_cast<int64_t>(DelDays) : DelDays;
     const std::wstring pattern =
         DelDir + (IsBlank(DelFilesName) ? L"\\*.*" : L"\\" + Trim(DelFilesName));
@@ -157,7 +157,7 @@ int32_t clsPublicFunc::DirCheckAndFileDelete(const std::wstring& strSrcDir,
     int32_t deleted = 0;
     for (const std::wstring& name : sources) {
       if (IsBlank(name) || !FileCheck(name, destinations)) continue;
-      const std::wstring src = FullPathInCurrentFolder(strSrcDir + L"\\" + name);
+      const std::wstring src = FullPath(strSrcDir + L"\\" + name);
       if (IsSizeCheck) {
         const auto a = QueryFile(src);
         const auto b = QueryFile(strDistDir + L"\\" + name);

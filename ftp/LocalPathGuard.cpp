@@ -5,6 +5,7 @@
 #include <array>
 #include <vector>
 
+#include "Paths.h"
 #include "Text.h"
 
 namespace norvale {
@@ -62,13 +63,8 @@ bool IsSafeLocalName(std::wstring_view name) {
 bool IsInsideFolder(const std::wstring& folder, const std::wstring& path, bool allowSame) {
   const std::wstring root = FullLocalPath(folder);
   const std::wstring full = FullLocalPath(path);
-  if (root.empty() || full.empty() || full.size() < root.size()) return false;
-  if (CompareStringOrdinal(root.data(), static_cast<int>(root.size()), full.data(),
-                           static_cast<int>(root.size()), TRUE) != CSTR_EQUAL) {
-    return false;
-  }
-  if (full.size() == root.size()) return allowSame;
-  return root.back() == L'\\' || full[root.size()] == L'\\';
+  if (root.empty() || full.empty()) return false;
+  return IsBelow(full, root) || (allowSame && SamePath(full, root));
 }
 
 }  // namespace norvale

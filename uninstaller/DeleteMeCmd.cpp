@@ -6,6 +6,7 @@
 #include "DeleteGuard.h"
 #include "FileSystem.h"
 #include "Handles.h"
+#include "Paths.h"
 #include "RemovalGuards.h"
 #include "RemovalSteps.h"
 #include "SetupText.h"
@@ -92,7 +93,7 @@ bool HoldsNothing(const std::wstring& folder) {
 }
 
 // Deletes what folder holds, all but keep (the program file, as
-// LongNormalisedPath gives it; empty for none) and the folders on the way to
+// LongPath gives it; empty for none) and the folders on the way to
 // it, answering the window after each item however much the folder holds.
 // Everything goes through the delete guard, which removes a link as a link
 // and leaves a file that opens elsewhere than where it is listed (Wine's view
@@ -117,8 +118,8 @@ bool RemoveAllBut(const std::wstring& folder, const std::wstring& keep,
       const std::wstring path = folder + L"\\" + entry.cFileName;
       // Below a folder that does not lead to the program nothing is kept
       // (keep is empty), and nothing needs comparing.
-      const std::wstring place = keep.empty() ? path : LongNormalisedPath(path);
-      if (place.empty() || TextEqualsIgnoreCase(place, keep)) return;
+      const std::wstring place = keep.empty() ? path : LongPath(path);
+      if (place.empty() || SamePath(place, keep)) return;
       const bool folderEntry = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
       const bool link = (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
       if (!folderEntry) {
@@ -128,7 +129,7 @@ bool RemoveAllBut(const std::wstring& folder, const std::wstring& keep,
         }
         return;
       }
-      const bool onTheWay = !keep.empty() && IsStrictlyBelow(keep, place);
+      const bool onTheWay = !keep.empty() && IsBelow(keep, place);
       // A link is never entered.
       const bool emptied = link || RemoveAllBut(path, onTheWay ? keep : L"", window);
       if (onTheWay) {
@@ -156,11 +157,11 @@ void RemoveInstallFolderContents(const std::wstring& installFolder,
                                  const std::wstring& programPath, IWaits& waits,
                                  IUninstallerWindow& window) {
   SkipOnFailure([&] {
-    const std::wstring keep = LongNormalisedPath(programPath);
-    const std::wstring folder = LongNormalisedPath(installFolder);
+    const std::wstring keep = LongPath(programPath);
+    const std::wstring folder = LongPath(installFolder);
     // Not knowing which file is the program, nothing is deleted: the command
     // file then finds the folder not empty and says so.
-    if (keep.empty() || folder.empty() || !IsStrictlyBelow(keep, folder)) return;
+    if (keep.empty() || folder.empty() || !IsBelow(keep, folder)) return;
     for (int retry = 1; !RemoveAllBut(folder, keep, window) && retry <= kRetries; ++retry) {
       Pause(waits, window, kRetryPauseMs);
     }
@@ -194,8 +195,8 @@ std::optional<std::string> BuildDeleteMeCmd(const std::wstring& programPath,
     // stays, and the message below says so.
     // The program may have been started through another spelling of its
     // path (an 8.3 form): places are compared, and the place is removed.
-    const std::wstring programFolder = LongNormalisedPath(BeforeLast(program, L'\\'));
-    if (IsStrictlyBelow(programFolder, LongNormalisedPath(folder))) {
+    const std::wstring programFolder = LongPath(BeforeLast(program, L'\\'));
+    if (IsBelow(programFolder, LongPath(folder))) {
       lines.push_back({{L"RD ", false}, {Quoted(programFolder), true}});
     }
     const std::vector<Line> folderLines = {

@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 
+#include "Paths.h"
 #include "SetupText.h"
 #include "SystemServices.h"
 #include "Text.h"
@@ -28,7 +29,7 @@ std::vector<RecordedFont> RecordedFonts(UninstallerState& state) {
     const std::wstring folder = state.objWinCommon.GetFilePath(entry.dst);
     const std::wstring name = state.objWinCommon.GetFileID(entry.dst);
     if (IsBlank(folder) || IsBlank(name) || !IsPlainFileName(name)) continue;
-    if (!TextEqualsIgnoreCase(folder, fontsFolder)) continue;
+    if (!SamePath(folder, fontsFolder)) continue;
     // A record may name a font that came with Windows: neither its file nor
     // its registration is ever the product's.
     if (state.objWinCommon.IsSystemProtectedFile(entry.dst)) continue;

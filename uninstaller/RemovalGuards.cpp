@@ -4,6 +4,7 @@
 
 #include "DeleteGuard.h"
 #include "FileSystem.h"
+#include "Paths.h"
 #include "SetupText.h"
 #include "Text.h"
 
@@ -18,12 +19,12 @@ std::wstring WithoutTrailingBackslash(std::wstring path) {
 
 bool EndsWithNoCase(const std::wstring& text, const std::wstring& suffix) {
   return text.size() >= suffix.size() &&
-         TextEqualsIgnoreCase(std::wstring_view(text).substr(text.size() - suffix.size()), suffix);
+         SamePath(std::wstring_view(text).substr(text.size() - suffix.size()), suffix);
 }
 
 bool IsInAnyOf(const std::wstring& path, const std::vector<std::wstring>& folders) {
   for (const std::wstring& folder : folders) {
-    if (IsSafeRecordedPath(folder) && IsStrictlyBelow(path, folder)) return true;
+    if (IsSafeRecordedPath(folder) && IsBelow(path, folder)) return true;
   }
   return false;
 }
@@ -53,43 +54,14 @@ bool IsSafeRecordedPath(const std::wstring& path) {
   }
 }
 
-bool IsStrictlyBelow(const std::wstring& path, const std::wstring& folder) {
-  const std::wstring base = WithoutTrailingBackslash(folder);
-  if (base.empty() || path.size() <= base.size() + 1) return false;
-  return TextEqualsIgnoreCase(std::wstring_view(path).substr(0, base.size()), base) &&
-         path[base.size()] == L'\\';
-}
-
-std::wstring LongNormalisedPath(const std::wstring& path) {
-  return ValueOrOnFailure(std::wstring(), [&]() -> std::wstring {
-    const std::wstring given = ReplaceAll(Trim(path), L"/", L"\\");
-    if (!IsFullyQualifiedPath(given) || !HasNoControlCharacters(given) ||
-        given.size() >= 32767) {
-      return L"";
-    }
-    DWORD n = GetFullPathNameW(given.c_str(), 0, nullptr, nullptr);
-    if (n == 0) return L"";
-    std::vector<wchar_t> buffer(n + 1);
-    n = GetFullPathNameW(given.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(),
-                         nullptr);
-    if (n == 0 || n >= buffer.size()) return L"";
-    const std::wstring full = WithoutTrailingSeparator(std::wstring(buffer.data(), n));
-    // A share named in the registry is not asked: the question alone would
-    // reach out to whatever host the value names.
-    if (StartsWith(full, L"\\\\")) return full;
-    // A path that does not exist keeps its full form.
-    return WithoutTrailingSeparator(LongFormOf(full));
-  });
-}
-
 std::optional<std::wstring> CheckedInstallFolder(const UninstallerState& state) {
   const std::wstring folder = WithoutTrailingBackslash(Trim(state.AppDir));
   if (!IsSafeRecordedPath(folder) || !FitsPlainPathCalls(folder, true) || !MayDelete(folder)) {
     return std::nullopt;
   }
-  const std::wstring own = LongNormalisedPath(state.ProgramFolder);
-  if (!TextEqualsIgnoreCase(AfterLast(own, L'\\'), L"Uninst")) return std::nullopt;
-  if (!TextEqualsIgnoreCase(BeforeLast(own, L'\\'), LongNormalisedPath(folder))) {
+  const std::wstring own = LongPath(state.ProgramFolder);
+  if (!SamePath(AfterLast(own, L'\\'), L"Uninst")) return std::nullopt;
+  if (!SamePath(BeforeLast(own, L'\\'), LongPath(folder))) {
     return std::nullopt;
   }
   return folder;
@@ -104,14 +76,14 @@ bool IsRemovableShortCut(const UninstallerState& state, const std::wstring& path
     if (installFolder) folders.push_back(*installFolder);
     return IsInAnyOf(path, folders);
   }
-  return EndsWithNoCase(path, L".cmd") && installFolder && IsStrictlyBelow(path, *installFolder);
+  return EndsWithNoCase(path, L".cmd") && installFolder && IsBelow(path, *installFolder);
 }
 
 bool IsRemovableProgramGroup(const UninstallerState& state, const std::wstring& folder) {
   const std::wstring group = WithoutTrailingBackslash(folder);
   return IsSafeRecordedPath(group) && FitsPlainPathCalls(group, true) &&
          IsSafeRecordedPath(state.CommonProgramsDir) &&
-         IsStrictlyBelow(group, state.CommonProgramsDir);
+         IsBelow(group, state.CommonProgramsDir);
 }
 
 }  // namespace norvale

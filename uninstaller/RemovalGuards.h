@@ -17,14 +17,6 @@ namespace norvale {
 // it ends in "\").
 bool IsSafeRecordedPath(const std::wstring& path);
 
-// path lies strictly below folder (letter case ignored).
-bool IsStrictlyBelow(const std::wstring& path, const std::wstring& folder);
-
-// One name for one place: the full path ("/" and ".." resolved, no closing
-// "\\") with every 8.3 short part expanded where the path exists. Empty for
-// a path that does not name one place whatever the current folder is.
-std::wstring LongNormalisedPath(const std::wstring& path);
-
 // The install folder the command file may delete: AppDir, trimmed and
 // without a trailing "\", when it is a safe absolute path that fits a folder
 // path, that the delete guard accepts and that is the folder directly above

@@ -4,6 +4,7 @@
 
 #include "DeleteGuard.h"
 #include "FileSystem.h"
+#include "Paths.h"
 #include "FontRemoval.h"
 #include "RegVariant.h"
 #include "RemovalGuards.h"
@@ -63,12 +64,12 @@ std::vector<std::wstring> RegisteredProgramPaths(const std::wstring& command) {
 // 8.3 short form, "/" or ".." in it), so places are compared, not texts.
 bool UninstallEntryIsOurs(UninstallerState& state) {
   const std::wstring ours =
-      LongNormalisedPath(state.ProgramFolder + L"\\" + kUninstallerFileName);
+      LongPath(state.ProgramFolder + L"\\" + kUninstallerFileName);
   if (ours.empty()) return false;
   const std::wstring command = GetUninstallString(
       state.objWinCommon, state.AppId, IsWow64(*state.services.windows.windows));
   for (const std::wstring& path : RegisteredProgramPaths(command)) {
-    if (TextEqualsIgnoreCase(LongNormalisedPath(path), ours)) return true;
+    if (SamePath(LongPath(path), ours)) return true;
   }
   return false;
 }
@@ -157,7 +158,7 @@ int16_t UnRegstRunAsAdmin(UninstallerState& state) {
       // Another product's value under the same name stays: only programs
       // inside this install folder were ours.
       const std::wstring exe = state.AdminExeList[i].exe;
-      if (!installFolder || !IsStrictlyBelow(Trim(exe), *installFolder)) return;
+      if (!installFolder || !IsBelow(Trim(exe), *installFolder)) return;
       state.objWinCommon.REG_4DLayersUnRegst(exe);
     });
   }
@@ -168,7 +169,7 @@ int16_t UnRegstRunAsAdmin(UninstallerState& state) {
     state.objWinCommon.REG_4DLayersUnRegst(started);
     if (!installFolder) return;
     const std::wstring registered = *installFolder + L"\\Uninst\\" + kUninstallerFileName;
-    if (!TextEqualsIgnoreCase(registered, started)) {
+    if (!SamePath(registered, started)) {
       state.objWinCommon.REG_4DLayersUnRegst(registered);
     }
   });

@@ -3,6 +3,7 @@
 #include "clsWinCommon.h"
 
 #include "FileSystem.h"
+#include "Paths.h"
 #include "Text.h"
 
 using namespace norvale;
@@ -117,8 +118,10 @@ bool clsWinCommon::IsSystemProtectedFile(const std::wstring& path) {
     if (IsBlank(path)) return false;
     // "arial.ttf." and "ARIAL~1.TTF" open the same file as "arial.ttf", but
     // only the full, long name is on Windows' list.
-    return windows_.protectedFiles &&
-           windows_.protectedFiles->IsProtected(LongFormOf(FullPathInCurrentFolder(path)));
+    if (!windows_.protectedFiles) return false;
+    const std::wstring full = FullPath(path);
+    const std::wstring longForm = LongPath(full);
+    return windows_.protectedFiles->IsProtected(longForm.empty() ? full : longForm);
   } catch (...) {
     return false;
   }

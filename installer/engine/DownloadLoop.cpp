@@ -9,6 +9,7 @@
 #include "FileSystem.h"
 #include "Fonts.h"
 #include "LocalPathGuard.h"
+#include "Paths.h"
 #include "Text.h"
 
 namespace norvale {
@@ -338,7 +339,7 @@ DownloadStep::Outcome DownloadStep::TransferZip(const DownloadEntry& entry) {
   // brought along, emptied and removed again.
   std::wstring below = archive;
   if (below.size() >= tmp.size() &&
-      TextEqualsIgnoreCase(std::wstring_view(below).substr(0, tmp.size()), tmp)) {
+      SamePath(std::wstring_view(below).substr(0, tmp.size()), tmp)) {
     below = below.substr(tmp.size());
   }
   if (!below.empty() && below[0] == L'\\') below.erase(0, 1);
@@ -528,7 +529,7 @@ void DownloadStep::NoteWhatWasThere(const DownloadEntry& entry, EntryKind kind) 
 
 bool DownloadStep::IsEarlierProductFont(const std::wstring& name) const {
   for (const std::wstring& earlier : s_.EarlierProductFonts) {
-    if (TextEqualsIgnoreCase(earlier, name)) return true;
+    if (SamePath(earlier, name)) return true;
   }
   return false;
 }
@@ -568,7 +569,7 @@ void DownloadStep::UndoWhatWasWritten() {
       if (IsBlank(path) || (!app.empty() && IsInsideFolder(app, path))) return;
       if (WasThere(path)) return;
       const std::wstring fonts = Trim(s_.FontsDir);
-      if (!fonts.empty() && TextEqualsIgnoreCase(BeforeLast(path, L'\\'), fonts)) {
+      if (!fonts.empty() && SamePath(BeforeLast(path, L'\\'), fonts)) {
         if (run_.calls.vbRemoveFont) run_.calls.vbRemoveFont(AfterLast(path, L'\\'));
         return;
       }

@@ -4,6 +4,7 @@
 
 #include "EngineSupport.h"
 #include "FileSystem.h"
+#include "Paths.h"
 #include "SectionReaders.h"
 #include "Text.h"
 
@@ -300,7 +301,7 @@ std::vector<std::wstring> ProductFontsOfRecord(const std::wstring& recordPath,
     }
     for (size_t n = 0; n < dsts.size(); ++n) {
       if (n < errs.size() && IsFontWasThereNote(errs[n])) continue;
-      if (!TextEqualsIgnoreCase(BeforeLast(dsts[n], L'\\'), fontsFolder)) continue;
+      if (!SamePath(BeforeLast(dsts[n], L'\\'), fontsFolder)) continue;
       const std::wstring name = AfterLast(dsts[n], L'\\');
       if (!IsBlank(name) && IsPlainFileName(name)) names.push_back(name);
     }

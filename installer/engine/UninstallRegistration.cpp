@@ -8,6 +8,7 @@
 #include "ApFileLinks.h"
 #include "FileSystem.h"
 #include "Handles.h"
+#include "Paths.h"
 #include "Text.h"
 
 namespace norvale {
@@ -210,7 +211,7 @@ void vbMakeReplaceCmd(InstallRun& run, const std::wstring& newProgram) {
     // installer itself (its DEL would remove the fresh copy).
     const bool safe = !fresh.empty() && FileExists(fresh) && IsCommandFileSafePath(fresh) &&
                       IsCommandFileSafePath(installer) && IsCommandFileSafePath(cmdPath) &&
-                      !TextEqualsIgnoreCase(fresh, installer) && !TextEqualsIgnoreCase(fresh, cmdPath);
+                      !SamePath(fresh, installer) && !SamePath(fresh, cmdPath);
     if (safe) {
       const std::wstring q = L"\"";
       const std::vector<std::wstring> lines = {

@@ -166,7 +166,7 @@ bool vbDeleteFile(const std::wstring& path, std::wstring& errText) {
       const std::wstring target = folder.empty() ? file.name : folder + L"\\" + file.name;
       // Read-only files go too, but only once the guard has judged each one:
       // a file it refuses keeps its mark.
-      if (!norvale::DeleteGuardedFile(norvale::FullPathInCurrentFolder(target), nullptr, true)) {
+      if (!norvale::DeleteGuardedFile(norvale::FullPath(target), nullptr, true)) {
         errText = SystemErrorText(GetLastError());
         return false;
       }

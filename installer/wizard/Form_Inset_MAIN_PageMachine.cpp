@@ -438,7 +438,7 @@ void Form_Inset_MAIN::RollBack(InstallRun& run, const std::vector<PathBefore>& b
       const auto target = TemporaryTargetOf(s, entry, entry.dst);
       if (!target) return;
       const bool wasThere = std::any_of(before.begin(), before.end(), [&](const PathBefore& p) {
-        return TextEqualsIgnoreCase(p, target->path);
+        return SamePath(p, target->path);
       });
       if (wasThere) return;
       if (target->isFolder) {

@@ -2,6 +2,7 @@
 #include <knownfolders.h>
 #include <shlobj.h>
 
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -350,8 +351,8 @@ TEST(DeleteGuardTest, OverlongPathsAreRefusedBeforeAnyPathCallSeesThem) {
   EXPECT_TRUE(FolderExists(deep));
 }
 
-// A short path may name folders whose long names add up to more than such a
-// buffer holds; the guard does not ask for the long form then.
+// A short path may name folders whose long names add up to more than the
+// plain file calls take: it is refused, no call having been handed more.
 TEST(DeleteGuardTest, ShortNamesOfVeryDeepFoldersAreRefused) {
   TempDir dir(L"deep short");
   const std::wstring deep = DeepFolders(dir.Path(), 250, 5);
@@ -362,11 +363,108 @@ TEST(DeleteGuardTest, ShortNamesOfVeryDeepFoldersAreRefused) {
   std::wstring shortPath(buffer, n);
   if (shortPath.rfind(L"\\\\?\\", 0) == 0) shortPath = shortPath.substr(4);
   ASSERT_LT(shortPath.size(), 200u);
-  EXPECT_EQ(norvale::DeleteRefusal(shortPath), L"too many short names in path");
+  EXPECT_EQ(norvale::DeleteRefusal(shortPath), L"path too long");
   EXPECT_FALSE(norvale::DeleteTree(shortPath));
   EXPECT_TRUE(FolderExists(deep));
   // One short name in an ordinary path is still judged by its long form.
   EXPECT_TRUE(MayDelete(ShortForm(dir.Path()) + L"\\x.txt"));
+}
+
+// Ordinary paths spelled with many short names (a product folder and its data
+// folders, a temporary file named "~DF12.tmp") are judged by their long form,
+// each part expanded by itself.
+TEST(DeleteGuardTest, PathsOfManyShortNamesAreJudgedByTheirLongForm) {
+  TempDir dir(L"many short");
+  std::wstring deep = dir.Path();
+  for (const wchar_t* name : {L"Norvale Products", L"Point Of Sale", L"Data Files", L"Backups 2026"}) {
+    deep += std::wstring(L"\\") + name;
+    CreateDirectoryW(deep.c_str(), nullptr);
+  }
+  const std::wstring file = deep + L"\\~DF12.tmp";
+  WriteFileBytes(file, "x");
+  const std::wstring shortFile = ShortForm(file);
+  if (shortFile == file) GTEST_SKIP() << "this file system has no short names";
+  EXPECT_TRUE(norvale::SamePath(norvale::LongPath(shortFile), file)) << Narrow(shortFile);
+  EXPECT_EQ(norvale::DeleteRefusal(shortFile), L"") << Narrow(shortFile);
+  EXPECT_TRUE(norvale::DeleteGuardedFile(shortFile));
+  EXPECT_EQ(GetFileAttributesW(file.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_TRUE(norvale::DeleteTree(ShortForm(dir / L"Norvale Products")));
+  EXPECT_FALSE(FolderExists(dir / L"Norvale Products"));
+}
+
+// Windows answers for junctions as Wine cannot (Wine 8 makes none): this
+// answers for one folder as Windows does for a junction to `target`. The
+// folder itself opens as where it is listed, everything through it as lying
+// at the target. Files named in opensAt open there instead (file links);
+// every other path is asked of the system.
+class JunctionAsWindowsShowsIt final : public norvale::IFinalPaths {
+ public:
+  JunctionAsWindowsShowsIt(std::wstring junction, std::wstring target)
+      : junction_(std::move(junction)), target_(std::move(target)) {}
+  std::wstring FinalPathOf(const std::wstring& path, bool followLast) const override {
+    const auto link = opensAt.find(path);
+    if (link != opensAt.end()) return link->second;
+    if (norvale::SamePath(path, junction_)) return followLast ? target_ : junction_;
+    if (norvale::IsBelow(path, junction_)) return target_ + path.substr(junction_.size());
+    return norvale::SystemFinalPaths().FinalPathOf(path, followLast);
+  }
+  std::map<std::wstring, std::wstring> opensAt;
+
+ private:
+  std::wstring junction_, target_;
+};
+
+// A product folder moved to another drive and linked back: what lies in it
+// lies where the junction leads, so its files may go, while a file link in
+// it is still refused and a junction into Windows is judged as Windows.
+TEST(DeleteGuardJunctionTest, WhatLiesInAJunctionIsJudgedWhereItLeads) {
+  TempDir dir(L"junction");
+  const std::wstring pos = dir / L"Pos";
+  CreateDirectoryW(pos.c_str(), nullptr);
+  CreateDirectoryW((pos + L"\\data").c_str(), nullptr);
+  for (const wchar_t* name : {L"\\pos.dat", L"\\old.dat", L"\\filelink.txt", L"\\data\\x.dat"}) {
+    WriteFileBytes(pos + name, "x");
+  }
+  JunctionAsWindowsShowsIt moved(pos, L"E:\\Moved\\Pos");
+  moved.opensAt[pos + L"\\filelink.txt"] = L"E:\\Elsewhere\\decoy.txt";
+
+  EXPECT_EQ(norvale::DeleteRefusal(pos + L"\\pos.dat", DeleteKind::SinglePath, moved), L"");
+  EXPECT_TRUE(norvale::DeleteGuardedFile(pos + L"\\pos.dat", nullptr, false, moved));
+  EXPECT_EQ(GetFileAttributesW((pos + L"\\pos.dat").c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(norvale::DeleteRefusal(pos + L"\\filelink.txt", DeleteKind::SinglePath, moved),
+            L"link to a file elsewhere");
+  std::wstring why;
+  EXPECT_FALSE(norvale::DeleteTree(pos, &why, moved));
+  EXPECT_EQ(why, L"folder could not be removed completely");
+  EXPECT_EQ(GetFileAttributesW((pos + L"\\old.dat").c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_FALSE(FolderExists(pos + L"\\data"));
+  EXPECT_EQ("x", ReadFileBytes(pos + L"\\filelink.txt"));
+
+  const std::wstring sys = dir / L"Sys";
+  CreateDirectoryW(sys.c_str(), nullptr);
+  WriteFileBytes(sys + L"\\kernel32.dll", "x");
+  const JunctionAsWindowsShowsIt intoSystem(sys, Folder(CSIDL_SYSTEM));
+  EXPECT_FALSE(MayDelete(sys + L"\\*.dll", DeleteKind::PatternInFolder, intoSystem));
+  EXPECT_FALSE(MayDelete(sys + L"\\kernel32.dll", DeleteKind::SinglePath, intoSystem));
+  EXPECT_TRUE(MayDelete(sys + L"\\*.dll", DeleteKind::PatternInFolder));
+}
+
+// A file that opens as another name of its folder is a link, even when the
+// names differ only in kana type or width: the file system tells them apart.
+TEST(DeleteGuardJunctionTest, AFileOpeningAsAnotherKanaIsALink) {
+  TempDir dir(L"kana");
+  const std::wstring file = dir / L"ぽす.dat";
+  WriteFileBytes(file, "x");
+  const std::wstring folder = norvale::SystemFinalPaths().FinalPathOf(dir.Path(), true);
+  ASSERT_FALSE(folder.empty());
+  JunctionAsWindowsShowsIt linked(dir / L"none", L"E:\\none");
+  for (const wchar_t* target : {L"\\ポス.dat", L"\\ﾎﾟｽ.dat"}) {
+    linked.opensAt[file] = folder + target;
+    EXPECT_EQ(norvale::DeleteRefusal(file, DeleteKind::SinglePath, linked),
+              L"link to a file elsewhere");
+  }
+  linked.opensAt[file] = folder + L"\\ぽす.DAT";
+  EXPECT_EQ(norvale::DeleteRefusal(file, DeleteKind::SinglePath, linked), L"");
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "DeleteMeCmd.h"
 #include "Handles.h"
+#include "Paths.h"
 #include "RemovalGuards.h"
 #include "System.h"
 #include "Text.h"
@@ -424,12 +425,12 @@ TEST(DeleteMeCmd, StartedThroughAShortPathItsOwnFolderIsRemoved) {
   ASSERT_NE(shortProgram, product.program) << "no 8.3 names on this volume";
   const auto bytes = BuildDeleteMeCmd(shortProgram, product.appDir, false);
   ASSERT_TRUE(bytes);
-  const std::wstring own = norvale::LongNormalisedPath(product.uninstDir);
+  const std::wstring own = norvale::LongPath(product.uninstDir);
   int removesOwn = 0;
   for (const std::wstring& line : Lines(*bytes)) {
     if (!norvale::StartsWith(line, L"RD \"")) continue;
     const std::wstring path = line.substr(4, line.size() - 5);
-    if (norvale::TextEqualsIgnoreCase(norvale::LongNormalisedPath(path), own)) ++removesOwn;
+    if (norvale::SamePath(norvale::LongPath(path), own)) ++removesOwn;
   }
   EXPECT_EQ(removesOwn, 1);
 }

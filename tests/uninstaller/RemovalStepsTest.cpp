@@ -281,6 +281,8 @@ TEST(RemovalSteps, UninstallEntryWhateverSpellingStartedTheUninstaller) {
       {shortFolder, product.uninstDir + L"\\Other.exe", false},
       {shortFolder, L"Dekant00.exe", false},
       {product.uninstDir, product.appDir + L"\\..\\Dekant00.exe", false},
+      // The file system tells full-width letters from plain ones.
+      {product.uninstDir, product.uninstDir + L"\\Ｄｅｋａｎｔ００.exe", false},
   };
   for (const Case& c : cases) {
     registered(c.command);
@@ -295,6 +297,22 @@ TEST(RemovalSteps, UninstallEntryWhateverSpellingStartedTheUninstaller) {
         << norvale::ToAnsi(c.folder + L" | " + c.command);
   }
   DeleteTreeKey(key, kUninstallView);
+}
+
+// The program kept while the install folder is emptied is that very file:
+// names that differ from it in kana type or width are other files.
+TEST(RemovalSteps, EmptyingTheFolderKeepsOnlyTheProgramItself) {
+  InstalledProduct product;
+  const std::wstring kept = product.uninstDir + L"\\ぽす.exe";
+  const std::wstring others[] = {product.uninstDir + L"\\ポス.exe",
+                                 product.uninstDir + L"\\ﾎﾟｽ.exe", product.appDir + L"\\ぽす.exe"};
+  Touch(kept);
+  for (const std::wstring& other : others) Touch(other);
+  VirtualWaits waits;
+  AnsweringWindow window;
+  norvale::RemoveInstallFolderContents(product.appDir, kept, waits, window);
+  EXPECT_TRUE(Exists(kept));
+  for (const std::wstring& other : others) EXPECT_FALSE(Exists(other)) << norvale::ToAnsi(other);
 }
 
 // Started through an 8.3 spelling of its folder, the uninstaller still knows

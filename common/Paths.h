@@ -1,0 +1,54 @@
+#pragma once
+// The one set of rules by which two path texts name the same place, shared
+// by the delete guard, the installer and the uninstaller: the full form, the
+// long form, where an existing path really lies, and comparing as the file
+// system compares names (letter case ignored, nothing else: "ポ" and "ぽ",
+// or a full-width and a half-width letter, name different files).
+#include <string>
+#include <string_view>
+
+#include "Seams.h"
+
+namespace norvale {
+
+// True when a path fits the plain file calls (no "\\?\" form): at most
+// MAX_PATH - 1 characters without its closing separators, MAX_PATH - 12 for a
+// folder (room left for an 8.3 name inside it, as CreateDirectoryW demands),
+// and no part longer than 255 characters. Nothing longer is ours, and some
+// systems' path calls overrun fixed buffers on it.
+bool FitsPlainPathCalls(const std::wstring& path, bool folder = false);
+
+// The full form: blanks trimmed, "/" read as "\", "." and ".." resolved, a
+// relative path taken from the current folder, no closing separator (a drive
+// root keeps it). The disk is not asked. Empty when Windows cannot make one.
+std::wstring FullPath(const std::wstring& path);
+
+// The full form of a path that names one place whatever the current folder
+// is, each existing part spelled as its folder lists it (8.3 short names
+// expanded). Each part is looked up by itself in the folder its long form
+// names, so no call is handed more than the plain file calls take. A share
+// is not asked (the question alone would reach whatever host it names), nor
+// are the parts from the first one that is missing or holds a wildcard.
+// Empty when the path is relative or its long form does not fit the plain
+// file calls.
+std::wstring LongPath(const std::wstring& path);
+
+// Where an existing folder lies: every junction and link on the way to it,
+// and the folder's own, followed. Empty when it cannot be asked.
+std::wstring ResolvedFolder(const std::wstring& folder,
+                            const IFinalPaths& finalPaths = SystemFinalPaths());
+
+// Where an existing file or folder lies as a delete meets it: the folder
+// holding it resolved through its links, then its own name as that folder
+// lists it (a link there is the link itself). Empty when it does not exist
+// or cannot be asked.
+std::wstring ResolvedPath(const std::wstring& path,
+                          const IFinalPaths& finalPaths = SystemFinalPaths());
+
+// Two paths in one form name the same place (ordinal, letter case ignored).
+bool SamePath(std::wstring_view a, std::wstring_view b);
+
+// path lies strictly below folder, both in one form (folder may end in "\").
+bool IsBelow(std::wstring_view path, std::wstring_view folder);
+
+}  // namespace norvale
