@@ -168,7 +168,7 @@ DWORD ClsWinFTP::ReceiveFile(const std::wstring& serverFileId, const std::wstrin
     if (!remote) {
       error = GetLastError();
     } else {
-      if (expectedSize == nullptr) serverSize = OpenFileSize(remote.Get());
+      if (expectedSize == nullptr) serverSize = OpenFileSize(remote.Get(), serverFileId);
       DWORD chunk = kFirstChunkBytes;
       std::vector<char> buffer(chunk);
       ULONGLONG pumped = 0;  // so that the first chunk lets the loop run
@@ -236,10 +236,11 @@ DWORD ClsWinFTP::ReceiveFile(const std::wstring& serverFileId, const std::wstrin
   return error != 0 ? error : static_cast<DWORD>(ERROR_INTERNET_OPERATION_CANCELLED);
 }
 
-std::optional<uint64_t> ClsWinFTP::OpenFileSize(HINTERNET file) {
+std::optional<uint64_t> ClsWinFTP::OpenFileSize(HINTERNET file,
+                                               const std::wstring& serverFileId) {
   DWORD high = 0;
   SetLastError(ERROR_SUCCESS);
-  const DWORD low = FtpGetFileSize(file, &high);
+  const DWORD low = fileSize_->OfOpenFile(file, serverFileId, &high);
   if (low == INVALID_FILE_SIZE && GetLastError() != ERROR_SUCCESS) return std::nullopt;
   // Wine answers 0 for every file; an empty file has nothing to cut anyway.
   if (low == 0 && high == 0) return std::nullopt;

@@ -19,6 +19,28 @@ const std::string& BigBytes() {
   return bytes;
 }
 
+// Windows' WinINet answers the size of a file opened for download (it asks
+// the server); Wine answers 0 for every file. This one answers as Windows
+// does, from the server's folder at the moment of the question, or with
+// Wine's 0 when told to.
+class ServerFileSize final : public norvale::IFtpFileSize {
+ public:
+  explicit ServerFileSize(std::wstring folder) : folder_(std::move(folder)) {}
+  DWORD OfOpenFile(HINTERNET, const std::wstring& serverFileId, DWORD* high) override {
+    ++questions;
+    const auto file = norvale::QueryFile(folder_ + L"\\" + serverFileId);
+    const uint64_t size = file && !answersZero ? file->size : 0;
+    *high = static_cast<DWORD>(size >> 32);
+    return static_cast<DWORD>(size & 0xFFFFFFFFu);
+  }
+
+  bool answersZero = false;
+  int questions = 0;
+
+ private:
+  std::wstring folder_;
+};
+
 class DownloadTest : public FtpClientTest {
  protected:
   static void SetUpTestSuite() {
@@ -46,6 +68,15 @@ class DownloadTest : public FtpClientTest {
   }
 
   int Retrievals() const { return Server().Stat("retr"); }
+
+  // A connected client that learns the sizes of /files as on Windows.
+  std::shared_ptr<ServerFileSize> SizesAsOnWindows() {
+    auto sizes = std::make_shared<ServerFileSize>(ServerRoot() + L"\\files");
+    ftp_ = NewClient(norvale::FtpWaits::None(), sizes);
+    int32_t code = 0;
+    EXPECT_TRUE(Connect(*ftp_, code)) << code;
+    return sizes;
+  }
 
   norvale::OleDate LocalWriteTime(const std::wstring& path) const {
     const auto file = norvale::QueryFile(path);
@@ -227,6 +258,49 @@ TEST_F(DownloadTest, WithoutAKnownSizeACutTransferStillCountsAsDone) {
   EXPECT_EQ(Server().Stat("list"), lists);
   EXPECT_EQ(ReadFileBytes(target), SetupBytes().substr(0, 1000));
   EXPECT_FALSE(norvale::FileExists(target + L".nvpart"));
+}
+
+// Without a lookup the size comes from WinINet alone, which only Windows
+// answers (see ServerFileSize).
+TEST_F(DownloadTest, WithoutALookupTheSizeTheServerGivesTellsACutTransfer) {
+  const auto sizes = SizesAsOnWindows();
+  const std::wstring target = *local_ / L"big.bin";
+  const std::string older = PatternBytes(3 * 1024 * 1024, 5);
+  WriteFileBytes(target, older);
+  FtpFaults faults;
+  faults.truncateRetr = 1536 * 1024;
+  Server().SetFaults(faults);
+  ftp_->OLErrorRetryWaitTime(0);
+  ftp_->OLErrorRetryMaxCount(1);
+  const int lists = Server().Stat("list");
+  const int before = Retrievals();
+
+  EXPECT_FALSE(ftp_->FtpGet(L"/files", L"big.bin", target, true, code_, false, false, count_));
+  EXPECT_EQ(code_, kFtpIncompleteTransfer);
+  EXPECT_EQ(ftp_->GetErrMsg(code_), L"The connection with the server has been terminated.");
+  EXPECT_EQ(count_, -5);
+  EXPECT_EQ(Retrievals() - before, 2);
+  EXPECT_EQ(sizes->questions, 2);
+  EXPECT_EQ(Server().Stat("list"), lists);
+  EXPECT_TRUE(ReadFileBytes(target) == older);
+  EXPECT_FALSE(norvale::FileExists(target + L".nvpart"));
+
+  // Cut once: the retry brings the whole file.
+  faults.truncateRetrCount = 1;
+  Server().SetFaults(faults);
+  ASSERT_TRUE(ftp_->FtpGet(L"/files", L"big.bin", target, true, code_, false, false, count_))
+      << code_;
+  EXPECT_EQ(count_, 1);
+  EXPECT_TRUE(ReadFileBytes(target) == BigBytes());
+
+  // A size of 0 is no size: as under Wine, the cut file counts as done.
+  sizes->answersZero = true;
+  faults.truncateRetrCount.reset();
+  Server().SetFaults(faults);
+  ASSERT_TRUE(ftp_->FtpGet(L"/files", L"big.bin", target, true, code_, false, false, count_))
+      << code_;
+  EXPECT_EQ(code_, 0);
+  EXPECT_TRUE(ReadFileBytes(target) == BigBytes().substr(0, 1536 * 1024));
 }
 
 // The server restarts mid-file: the retry logs in again instead of asking
