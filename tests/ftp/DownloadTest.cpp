@@ -303,6 +303,85 @@ TEST_F(DownloadTest, WithoutALookupTheSizeTheServerGivesTellsACutTransfer) {
   EXPECT_TRUE(ReadFileBytes(target) == BigBytes().substr(0, 1536 * 1024));
 }
 
+// An update published on the server while a download runs: the first
+// attempt is cut short and the file is then replaced. Each retry is checked
+// against the size the server has for it now.
+TEST_F(DownloadTest, AFileReplacedBetweenAttemptsIsCheckedAgainstItsNewSize) {
+  const SYSTEMTIME newerTime = LocalTime(2021, 5, 6, 12, 0, 0);
+  const auto publish = [&newerTime](const std::string& older, const std::string& newer) {
+    PutFile(ServerRoot(), L"files\\moving.bin", older);
+    PutFile(ServerRoot(), L"files\\moving.bin.next", newer);
+    SetLocalTime(ServerRoot() + L"\\files\\moving.bin.next", newerTime);
+    FtpFaults faults;
+    faults.truncateRetr = 512 * 1024;
+    faults.truncateRetrCount = 1;
+    faults.replaceAfterRetr = FtpFaults::Replacement{L"moving.bin", L"moving.bin.next"};
+    Server().SetFaults(faults);
+  };
+  const std::wstring target = *local_ / L"moving.bin";
+  WriteFileBytes(target, "older");
+
+  // The start-up download of the setup information, listed and verified.
+  const std::string longer = PatternBytes(2560 * 1024, 12);
+  publish(PatternBytes(2 * 1024 * 1024, 11), longer);
+  ftp_->OLErrorRetryWaitTime(0);
+  ftp_->OLErrorRetryMaxCount(2);
+  int replaced = Server().Stat("replaced");
+  int before = Retrievals();
+  ASSERT_TRUE(GetVerified(L"/files", L"moving.bin", target)) << code_;
+  EXPECT_EQ(code_, 0);
+  EXPECT_EQ(count_, 1);
+  EXPECT_EQ(Retrievals() - before, 2);
+  EXPECT_EQ(Server().Stat("replaced") - replaced, 1);
+  EXPECT_TRUE(ReadFileBytes(target) == longer);
+  EXPECT_FALSE(norvale::FileExists(target + L".nvpart"));
+  ASSERT_EQ(ftp_->DownloadedFilesCount(), 1);
+  EXPECT_EQ(ftp_->DownloadedFilesGetFileSize(1), static_cast<int32_t>(longer.size()));
+  EXPECT_EQ(LocalWriteTime(target), norvale::OleDate::FromSystemTime(newerTime));
+
+  // Unlisted, with the size the server gives on Windows; a shorter update.
+  const auto sizes = SizesAsOnWindows();
+  ftp_->OLErrorRetryWaitTime(0);
+  ftp_->OLErrorRetryMaxCount(2);
+  const std::string shorter = PatternBytes(1024 * 1024, 13);
+  publish(PatternBytes(2 * 1024 * 1024, 14), shorter);
+  replaced = Server().Stat("replaced");
+  before = Retrievals();
+  ASSERT_TRUE(ftp_->FtpGet(L"/files", L"moving.bin", target, true, code_, false, false, count_))
+      << code_;
+  EXPECT_EQ(Retrievals() - before, 2);
+  EXPECT_EQ(Server().Stat("replaced") - replaced, 1);
+  EXPECT_EQ(sizes->questions, 2);
+  EXPECT_TRUE(ReadFileBytes(target) == shorter);
+}
+
+// Taken off the server during a cut first attempt: the retry's listing finds
+// nothing, and nothing is fetched again.
+TEST_F(DownloadTest, AFileGoneBeforeTheRetryEndsTheDownloadAsMissing) {
+  const std::wstring onServer = ServerRoot() + L"\\files\\going.bin";
+  PutFile(ServerRoot(), L"files\\going.bin", PatternBytes(1024 * 1024, 15));
+  FtpFaults faults;
+  faults.truncateRetr = 512 * 1024;
+  Server().SetFaults(faults);
+  ftp_->OLErrorRetryWaitTime(0);
+  ftp_->OLErrorRetryMaxCount(2);
+  RecordingDisplay* display = display_.get();
+  pump_->hook = [display, &onServer](int) {
+    if (!display->texts.empty() && display->texts.back() == L"[going.bin]を受信しています...") {
+      DeleteFileW(onServer.c_str());
+    }
+  };
+  const std::wstring target = *local_ / L"going.bin";
+  WriteFileBytes(target, "older");
+  const int before = Retrievals();
+  EXPECT_FALSE(GetVerified(L"/files", L"going.bin", target));
+  EXPECT_EQ(code_, kFtpFileNotFound);
+  EXPECT_EQ(count_, -5);
+  EXPECT_EQ(Retrievals() - before, 1);
+  EXPECT_EQ(ReadFileBytes(target), "older");
+  EXPECT_FALSE(norvale::FileExists(target + L".nvpart"));
+}
+
 // The server restarts mid-file: the retry logs in again instead of asking
 // the dead session (which answered 12110, "operation in progress").
 TEST_F(DownloadTest, TheRetryReconnectsADroppedSession) {
