@@ -1,5 +1,6 @@
 // Single-file downloads against the test server, with its faults.
 #include <chrono>
+#include <functional>
 
 #include "FileSystem.h"
 #include "FtpClientFixture.h"
@@ -68,6 +69,45 @@ class DownloadTest : public FtpClientTest {
   }
 
   int Retrievals() const { return Server().Stat("retr"); }
+
+  // An older copy of big.bin at target and a server that cuts every
+  // transfer of big.bin at 1.5 MB; one retry, without a countdown.
+  std::string OlderCopyAndCutTransfers(const std::wstring& target, FtpFaults& faults) {
+    std::string older = PatternBytes(3 * 1024 * 1024, 5);
+    WriteFileBytes(target, older);
+    faults.truncateRetr = 1536 * 1024;
+    Server().SetFaults(faults);
+    ftp_->OLErrorRetryWaitTime(0);
+    ftp_->OLErrorRetryMaxCount(1);
+    return older;
+  }
+
+  // A failed update: the old file as it was, nothing of the transfer beside.
+  static void ExpectTheOldFileOnly(const std::wstring& target, const std::string& older) {
+    EXPECT_TRUE(ReadFileBytes(target) == older);
+    EXPECT_FALSE(norvale::FileExists(target + L".nvpart"));
+  }
+
+  // Cut once only, after OlderCopyAndCutTransfers: the retry of an
+  // unverified download brings the whole file.
+  void ExpectTheRetryToBringItWhole(const std::wstring& target, FtpFaults& faults, bool dated) {
+    faults.truncateRetrCount = 1;
+    Server().SetFaults(faults);
+    ASSERT_TRUE(ftp_->FtpGet(L"/files", L"big.bin", target, true, code_, false, dated, count_))
+        << code_;
+    EXPECT_EQ(code_, 0);
+    EXPECT_EQ(count_, 1);
+    EXPECT_TRUE(ReadFileBytes(target) == BigBytes());
+  }
+
+  // Runs action at every turn of the message loop while fileId is received.
+  void WhileReceiving(const std::wstring& fileId, std::function<void()> action) {
+    RecordingDisplay* display = display_.get();
+    pump_->hook = [display, text = L"[" + fileId + L"]を受信しています...",
+                   action = std::move(action)](int) {
+      if (!display->texts.empty() && display->texts.back() == text) action();
+    };
+  }
 
   // A connected client that learns the sizes of /files as on Windows.
   std::shared_ptr<ServerFileSize> SizesAsOnWindows() {
@@ -186,8 +226,7 @@ TEST_F(DownloadTest, ATransferCutShortIsRetriedAndNeverReportedAsDone) {
   // An older copy stays when the update fails.
   WriteFileBytes(target, "older");
   EXPECT_FALSE(GetVerified(L"/files", L"setup.ini", target));
-  EXPECT_EQ(ReadFileBytes(target), "older");
-  EXPECT_FALSE(norvale::FileExists(target + L".nvpart"));
+  ExpectTheOldFileOnly(target, "older");
 
   // Cut short once: the retry brings the whole file.
   faults.truncateRetrCount = 1;
@@ -202,13 +241,8 @@ TEST_F(DownloadTest, ATransferCutShortIsRetriedAndNeverReportedAsDone) {
 // caller asked for verification, and the good copy on disk stays.
 TEST_F(DownloadTest, ACutTransferNeverReplacesAGoodFileOnceTheSizeIsListed) {
   const std::wstring target = *local_ / L"big.bin";
-  const std::string older = PatternBytes(3 * 1024 * 1024, 5);
-  WriteFileBytes(target, older);
   FtpFaults faults;
-  faults.truncateRetr = 1536 * 1024;
-  Server().SetFaults(faults);
-  ftp_->OLErrorRetryWaitTime(0);
-  ftp_->OLErrorRetryMaxCount(1);
+  const std::string older = OlderCopyAndCutTransfers(target, faults);
   int before = Retrievals();
 
   // Dated, not verified.
@@ -216,25 +250,17 @@ TEST_F(DownloadTest, ACutTransferNeverReplacesAGoodFileOnceTheSizeIsListed) {
   EXPECT_EQ(code_, kFtpIncompleteTransfer);
   EXPECT_EQ(count_, -5);
   EXPECT_EQ(Retrievals() - before, 2);
-  EXPECT_TRUE(ReadFileBytes(target) == older);
-  EXPECT_FALSE(norvale::FileExists(target + L".nvpart"));
+  ExpectTheOldFileOnly(target, older);
 
   // Only the identical-copy skip asked for: listed as well.
   before = Retrievals();
   EXPECT_FALSE(ftp_->FtpGet(L"/files", L"big.bin", target, true, code_, true, false, count_));
   EXPECT_EQ(code_, kFtpIncompleteTransfer);
   EXPECT_EQ(Retrievals() - before, 2);
-  EXPECT_TRUE(ReadFileBytes(target) == older);
-  EXPECT_FALSE(norvale::FileExists(target + L".nvpart"));
+  ExpectTheOldFileOnly(target, older);
 
-  // Cut once: the retry brings the whole file; unverified, it is not recorded.
-  faults.truncateRetrCount = 1;
-  Server().SetFaults(faults);
-  ASSERT_TRUE(ftp_->FtpGet(L"/files", L"big.bin", target, true, code_, false, true, count_))
-      << code_;
-  EXPECT_EQ(code_, 0);
-  EXPECT_EQ(count_, 1);
-  EXPECT_TRUE(ReadFileBytes(target) == BigBytes());
+  // Unverified, the whole file is not recorded.
+  ExpectTheRetryToBringItWhole(target, faults, true);
   EXPECT_EQ(ftp_->DownloadedFilesCount(), 0);
 }
 
@@ -265,13 +291,8 @@ TEST_F(DownloadTest, WithoutAKnownSizeACutTransferStillCountsAsDone) {
 TEST_F(DownloadTest, WithoutALookupTheSizeTheServerGivesTellsACutTransfer) {
   const auto sizes = SizesAsOnWindows();
   const std::wstring target = *local_ / L"big.bin";
-  const std::string older = PatternBytes(3 * 1024 * 1024, 5);
-  WriteFileBytes(target, older);
   FtpFaults faults;
-  faults.truncateRetr = 1536 * 1024;
-  Server().SetFaults(faults);
-  ftp_->OLErrorRetryWaitTime(0);
-  ftp_->OLErrorRetryMaxCount(1);
+  const std::string older = OlderCopyAndCutTransfers(target, faults);
   const int lists = Server().Stat("list");
   const int before = Retrievals();
 
@@ -282,16 +303,9 @@ TEST_F(DownloadTest, WithoutALookupTheSizeTheServerGivesTellsACutTransfer) {
   EXPECT_EQ(Retrievals() - before, 2);
   EXPECT_EQ(sizes->questions, 2);
   EXPECT_EQ(Server().Stat("list"), lists);
-  EXPECT_TRUE(ReadFileBytes(target) == older);
-  EXPECT_FALSE(norvale::FileExists(target + L".nvpart"));
+  ExpectTheOldFileOnly(target, older);
 
-  // Cut once: the retry brings the whole file.
-  faults.truncateRetrCount = 1;
-  Server().SetFaults(faults);
-  ASSERT_TRUE(ftp_->FtpGet(L"/files", L"big.bin", target, true, code_, false, false, count_))
-      << code_;
-  EXPECT_EQ(count_, 1);
-  EXPECT_TRUE(ReadFileBytes(target) == BigBytes());
+  ExpectTheRetryToBringItWhole(target, faults, false);
 
   // A size of 0 is no size: as under Wine, the cut file counts as done.
   sizes->answersZero = true;
@@ -365,12 +379,7 @@ TEST_F(DownloadTest, AFileGoneBeforeTheRetryEndsTheDownloadAsMissing) {
   Server().SetFaults(faults);
   ftp_->OLErrorRetryWaitTime(0);
   ftp_->OLErrorRetryMaxCount(2);
-  RecordingDisplay* display = display_.get();
-  pump_->hook = [display, &onServer](int) {
-    if (!display->texts.empty() && display->texts.back() == L"[going.bin]を受信しています...") {
-      DeleteFileW(onServer.c_str());
-    }
-  };
+  WhileReceiving(L"going.bin", [&onServer] { DeleteFileW(onServer.c_str()); });
   const std::wstring target = *local_ / L"going.bin";
   WriteFileBytes(target, "older");
   const int before = Retrievals();
@@ -378,8 +387,7 @@ TEST_F(DownloadTest, AFileGoneBeforeTheRetryEndsTheDownloadAsMissing) {
   EXPECT_EQ(code_, kFtpFileNotFound);
   EXPECT_EQ(count_, -5);
   EXPECT_EQ(Retrievals() - before, 1);
-  EXPECT_EQ(ReadFileBytes(target), "older");
-  EXPECT_FALSE(norvale::FileExists(target + L".nvpart"));
+  ExpectTheOldFileOnly(target, "older");
 }
 
 // The server restarts mid-file: the retry logs in again instead of asking
@@ -390,16 +398,14 @@ TEST_F(DownloadTest, TheRetryReconnectsADroppedSession) {
   Server().SetFaults(faults);
   ftp_->OLErrorRetryWaitTime(0);
   ftp_->OLErrorRetryMaxCount(1);
-  RecordingDisplay* display = display_.get();
   int chunks = 0;
   bool restarted = false;
-  pump_->hook = [display, &chunks, &restarted](int) {
-    if (!restarted && !display->texts.empty() &&
-        display->texts.back() == L"[big.bin]を受信しています..." && ++chunks == 4) {
+  WhileReceiving(L"big.bin", [&chunks, &restarted] {
+    if (!restarted && ++chunks == 4) {
       restarted = true;
       ASSERT_TRUE(Server().Restart()) << Server().Error();
     }
-  };
+  });
   const std::wstring target = *local_ / L"big.bin";
   ASSERT_TRUE(ftp_->FtpGet(L"/files", L"big.bin", target, true, code_, false, false, count_,
                            true, false))
