@@ -34,8 +34,10 @@ constexpr int32_t kFtpIncompleteTransfer = ERROR_INTERNET_CONNECTION_ABORTED;
 
 class ClsWinFTP {
  public:
+  // Without fileSize, WinINet's own answer.
   explicit ClsWinFTP(norvale::Seams seams = norvale::Seams::System(),
-                     norvale::FtpWaits waits = norvale::FtpWaits{});
+                     norvale::FtpWaits waits = norvale::FtpWaits{},
+                     std::shared_ptr<norvale::IFtpFileSize> fileSize = nullptr);
   ~ClsWinFTP();
   ClsWinFTP(const ClsWinFTP&) = delete;
   ClsWinFTP& operator=(const ClsWinFTP&) = delete;
@@ -230,9 +232,13 @@ class ClsWinFTP {
   // that came out short or long.
   DWORD ReceiveFile(const std::wstring& serverFileId, const std::wstring& localPath,
                     bool overwrite, const int32_t* expectedSize = nullptr);
-  // The size the server gives for a file opened for reading; none when it
-  // gives none.
-  static std::optional<uint64_t> OpenFileSize(HINTERNET file);
+  // The size the server gives for serverFileId, opened for reading as file;
+  // none when it gives none.
+  std::optional<uint64_t> OpenFileSize(HINTERNET file, const std::wstring& serverFileId);
+  // Lists the one server file of a download into listed; the listing's
+  // count, its code in aLngErrCode.
+  int32_t ListServerFile(const std::wstring& aSvDir, const std::wstring& fileId,
+                         DirInfo& listed, int32_t& aLngErrCode);
   static DirInfo LocalDirInfo(const std::wstring& path);
 
   // Folder download.
@@ -268,6 +274,7 @@ class ClsWinFTP {
 
   norvale::Seams seams_;
   norvale::FtpWaits waits_;
+  std::shared_ptr<norvale::IFtpFileSize> fileSize_;
 
   std::vector<DirInfo> listing_;  // the listing table, entries 1..n at 0..n-1
   bool passive_ = true;

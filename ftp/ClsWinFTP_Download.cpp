@@ -58,14 +58,11 @@ bool ClsWinFTP::FtpGet(const std::wstring& aSvDir, const std::wstring& aGetFileI
   DirInfo listed;
   const bool lookedUp = Is更新日設定 || Is同一Skip || Isベリファイ;
   if (lookedUp) {
-    std::vector<std::wstring> names;
-    const int32_t n = FtpGetFileList(aSvDir, aGetFileId, 2, names, aLngErrCode, L"", L"", L"",
-                                     false);
+    const int32_t n = ListServerFile(aSvDir, aGetFileId, listed, aLngErrCode);
     if (n < 1) {
       aLngFileCount = n;
       return false;
     }
-    listed = listing_.front();
   }
 
   if (Is同一Skip && norvale::FileExists(aPutFilePath)) {
@@ -90,7 +87,7 @@ bool ClsWinFTP::FtpGet(const std::wstring& aSvDir, const std::wstring& aGetFileI
   for (;;) {
     // The listed size tells a transfer cut short from a whole one, whether
     // or not the caller asked for verification: a cut one must never take
-    // the place of a good file.
+    // the place of a good file. Each attempt has a listing of its own.
     transferError = ReceiveFile(aGetFileId, aPutFilePath, Is上書き,
                                 lookedUp ? &listed.FileSize : nullptr);
     complete = false;
@@ -116,6 +113,16 @@ bool ClsWinFTP::FtpGet(const std::wstring& aSvDir, const std::wstring& aGetFileI
       transferError = static_cast<DWORD>(revived);
       break;
     }
+    // The file may have been replaced on the server since the last listing
+    // (setup information updated while the installer starts): checked
+    // against the old size, the new file would fail every retry.
+    if (lookedUp) {
+      int32_t listCode = 0;
+      if (ListServerFile(aSvDir, aGetFileId, listed, listCode) < 1) {
+        transferError = static_cast<DWORD>(listCode != 0 ? listCode : kFtpFileNotFound);
+        break;
+      }
+    }
     Show(ReceivingText(aGetFileId));
   }
 
@@ -129,6 +136,14 @@ bool ClsWinFTP::FtpGet(const std::wstring& aSvDir, const std::wstring& aGetFileI
 } catch (...) {
   aLngErrCode = ERROR_NOT_ENOUGH_MEMORY;
   return false;
+}
+
+int32_t ClsWinFTP::ListServerFile(const std::wstring& aSvDir, const std::wstring& fileId,
+                                  DirInfo& listed, int32_t& aLngErrCode) {
+  std::vector<std::wstring> names;
+  const int32_t n = FtpGetFileList(aSvDir, fileId, 2, names, aLngErrCode, L"", L"", L"", false);
+  if (n >= 1) listed = listing_.front();
+  return n;
 }
 
 DWORD ClsWinFTP::ReceiveFile(const std::wstring& serverFileId, const std::wstring& localPath,
@@ -168,7 +183,7 @@ DWORD ClsWinFTP::ReceiveFile(const std::wstring& serverFileId, const std::wstrin
     if (!remote) {
       error = GetLastError();
     } else {
-      if (expectedSize == nullptr) serverSize = OpenFileSize(remote.Get());
+      if (expectedSize == nullptr) serverSize = OpenFileSize(remote.Get(), serverFileId);
       DWORD chunk = kFirstChunkBytes;
       std::vector<char> buffer(chunk);
       ULONGLONG pumped = 0;  // so that the first chunk lets the loop run
@@ -236,10 +251,11 @@ DWORD ClsWinFTP::ReceiveFile(const std::wstring& serverFileId, const std::wstrin
   return error != 0 ? error : static_cast<DWORD>(ERROR_INTERNET_OPERATION_CANCELLED);
 }
 
-std::optional<uint64_t> ClsWinFTP::OpenFileSize(HINTERNET file) {
+std::optional<uint64_t> ClsWinFTP::OpenFileSize(HINTERNET file,
+                                               const std::wstring& serverFileId) {
   DWORD high = 0;
   SetLastError(ERROR_SUCCESS);
-  const DWORD low = FtpGetFileSize(file, &high);
+  const DWORD low = fileSize_->OfOpenFile(file, serverFileId, &high);
   if (low == INVALID_FILE_SIZE && GetLastError() != ERROR_SUCCESS) return std::nullopt;
   // Wine answers 0 for every file; an empty file has nothing to cut anyway.
   if (low == 0 && high == 0) return std::nullopt;

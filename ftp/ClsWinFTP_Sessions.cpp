@@ -11,8 +11,11 @@
 using norvale::IsBlank;
 using norvale::Trim;
 
-ClsWinFTP::ClsWinFTP(norvale::Seams seams, norvale::FtpWaits waits)
-    : seams_(std::move(seams)), waits_(waits) {
+ClsWinFTP::ClsWinFTP(norvale::Seams seams, norvale::FtpWaits waits,
+                     std::shared_ptr<norvale::IFtpFileSize> fileSize)
+    : seams_(std::move(seams)),
+      waits_(waits),
+      fileSize_(fileSize ? std::move(fileSize) : std::make_shared<norvale::WinInetFileSize>()) {
   appName_ = L"[" + norvale::ProgramTitle() + L"]";
   errorLog_ = std::make_unique<clsError>(seams_);
   // A new object already holds a root handle.

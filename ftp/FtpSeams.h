@@ -1,7 +1,9 @@
 #pragma once
 // What the FTP client needs from its surroundings besides the network: a
-// place to show its progress texts and the lengths of its fixed pauses.
+// place to show its progress texts, the lengths of its fixed pauses and the
+// one WinINet answer that differs between Windows and Wine.
 #include <windows.h>
+#include <wininet.h>
 
 #include <string>
 
@@ -22,6 +24,23 @@ class WindowTextDisplay final : public ITextDisplay {
 
  private:
   HWND window_;
+};
+
+// The size WinINet gives for a file opened for download. Windows asks the
+// server; Wine answers 0 for every file, so tests put in an answer of their
+// own to reach what the client does with a known size.
+class IFtpFileSize {
+ public:
+  virtual ~IFtpFileSize() = default;
+  // As FtpGetFileSize on file, the handle of serverFileId opened for
+  // reading: the low 32 bits, the high ones in *high; INVALID_FILE_SIZE with
+  // the error in GetLastError when there is no answer.
+  virtual DWORD OfOpenFile(HINTERNET file, const std::wstring& serverFileId, DWORD* high) = 0;
+};
+
+class WinInetFileSize final : public IFtpFileSize {
+ public:
+  DWORD OfOpenFile(HINTERNET file, const std::wstring& serverFileId, DWORD* high) override;
 };
 
 // The client's fixed pauses in milliseconds. Production keeps the defaults;

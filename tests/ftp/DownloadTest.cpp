@@ -1,5 +1,6 @@
 // Single-file downloads against the test server, with its faults.
 #include <chrono>
+#include <functional>
 
 #include "FileSystem.h"
 #include "FtpClientFixture.h"
@@ -18,6 +19,28 @@ const std::string& BigBytes() {
   static const std::string bytes = PatternBytes(4 * 1024 * 1024, 9);
   return bytes;
 }
+
+// Windows' WinINet answers the size of a file opened for download (it asks
+// the server); Wine answers 0 for every file. This one answers as Windows
+// does, from the server's folder at the moment of the question, or with
+// Wine's 0 when told to.
+class ServerFileSize final : public norvale::IFtpFileSize {
+ public:
+  explicit ServerFileSize(std::wstring folder) : folder_(std::move(folder)) {}
+  DWORD OfOpenFile(HINTERNET, const std::wstring& serverFileId, DWORD* high) override {
+    ++questions;
+    const auto file = norvale::QueryFile(folder_ + L"\\" + serverFileId);
+    const uint64_t size = file && !answersZero ? file->size : 0;
+    *high = static_cast<DWORD>(size >> 32);
+    return static_cast<DWORD>(size & 0xFFFFFFFFu);
+  }
+
+  bool answersZero = false;
+  int questions = 0;
+
+ private:
+  std::wstring folder_;
+};
 
 class DownloadTest : public FtpClientTest {
  protected:
@@ -46,6 +69,54 @@ class DownloadTest : public FtpClientTest {
   }
 
   int Retrievals() const { return Server().Stat("retr"); }
+
+  // An older copy of big.bin at target and a server that cuts every
+  // transfer of big.bin at 1.5 MB; one retry, without a countdown.
+  std::string OlderCopyAndCutTransfers(const std::wstring& target, FtpFaults& faults) {
+    std::string older = PatternBytes(3 * 1024 * 1024, 5);
+    WriteFileBytes(target, older);
+    faults.truncateRetr = 1536 * 1024;
+    Server().SetFaults(faults);
+    ftp_->OLErrorRetryWaitTime(0);
+    ftp_->OLErrorRetryMaxCount(1);
+    return older;
+  }
+
+  // A failed update: the old file as it was, nothing of the transfer beside.
+  static void ExpectTheOldFileOnly(const std::wstring& target, const std::string& older) {
+    EXPECT_TRUE(ReadFileBytes(target) == older);
+    EXPECT_FALSE(norvale::FileExists(target + L".nvpart"));
+  }
+
+  // Cut once only, after OlderCopyAndCutTransfers: the retry of an
+  // unverified download brings the whole file.
+  void ExpectTheRetryToBringItWhole(const std::wstring& target, FtpFaults& faults, bool dated) {
+    faults.truncateRetrCount = 1;
+    Server().SetFaults(faults);
+    ASSERT_TRUE(ftp_->FtpGet(L"/files", L"big.bin", target, true, code_, false, dated, count_))
+        << code_;
+    EXPECT_EQ(code_, 0);
+    EXPECT_EQ(count_, 1);
+    EXPECT_TRUE(ReadFileBytes(target) == BigBytes());
+  }
+
+  // Runs action at every turn of the message loop while fileId is received.
+  void WhileReceiving(const std::wstring& fileId, std::function<void()> action) {
+    RecordingDisplay* display = display_.get();
+    pump_->hook = [display, text = L"[" + fileId + L"]を受信しています...",
+                   action = std::move(action)](int) {
+      if (!display->texts.empty() && display->texts.back() == text) action();
+    };
+  }
+
+  // A connected client that learns the sizes of /files as on Windows.
+  std::shared_ptr<ServerFileSize> SizesAsOnWindows() {
+    auto sizes = std::make_shared<ServerFileSize>(ServerRoot() + L"\\files");
+    ftp_ = NewClient(norvale::FtpWaits::None(), sizes);
+    int32_t code = 0;
+    EXPECT_TRUE(Connect(*ftp_, code)) << code;
+    return sizes;
+  }
 
   norvale::OleDate LocalWriteTime(const std::wstring& path) const {
     const auto file = norvale::QueryFile(path);
@@ -155,8 +226,7 @@ TEST_F(DownloadTest, ATransferCutShortIsRetriedAndNeverReportedAsDone) {
   // An older copy stays when the update fails.
   WriteFileBytes(target, "older");
   EXPECT_FALSE(GetVerified(L"/files", L"setup.ini", target));
-  EXPECT_EQ(ReadFileBytes(target), "older");
-  EXPECT_FALSE(norvale::FileExists(target + L".nvpart"));
+  ExpectTheOldFileOnly(target, "older");
 
   // Cut short once: the retry brings the whole file.
   faults.truncateRetrCount = 1;
@@ -171,13 +241,8 @@ TEST_F(DownloadTest, ATransferCutShortIsRetriedAndNeverReportedAsDone) {
 // caller asked for verification, and the good copy on disk stays.
 TEST_F(DownloadTest, ACutTransferNeverReplacesAGoodFileOnceTheSizeIsListed) {
   const std::wstring target = *local_ / L"big.bin";
-  const std::string older = PatternBytes(3 * 1024 * 1024, 5);
-  WriteFileBytes(target, older);
   FtpFaults faults;
-  faults.truncateRetr = 1536 * 1024;
-  Server().SetFaults(faults);
-  ftp_->OLErrorRetryWaitTime(0);
-  ftp_->OLErrorRetryMaxCount(1);
+  const std::string older = OlderCopyAndCutTransfers(target, faults);
   int before = Retrievals();
 
   // Dated, not verified.
@@ -185,25 +250,17 @@ TEST_F(DownloadTest, ACutTransferNeverReplacesAGoodFileOnceTheSizeIsListed) {
   EXPECT_EQ(code_, kFtpIncompleteTransfer);
   EXPECT_EQ(count_, -5);
   EXPECT_EQ(Retrievals() - before, 2);
-  EXPECT_TRUE(ReadFileBytes(target) == older);
-  EXPECT_FALSE(norvale::FileExists(target + L".nvpart"));
+  ExpectTheOldFileOnly(target, older);
 
   // Only the identical-copy skip asked for: listed as well.
   before = Retrievals();
   EXPECT_FALSE(ftp_->FtpGet(L"/files", L"big.bin", target, true, code_, true, false, count_));
   EXPECT_EQ(code_, kFtpIncompleteTransfer);
   EXPECT_EQ(Retrievals() - before, 2);
-  EXPECT_TRUE(ReadFileBytes(target) == older);
-  EXPECT_FALSE(norvale::FileExists(target + L".nvpart"));
+  ExpectTheOldFileOnly(target, older);
 
-  // Cut once: the retry brings the whole file; unverified, it is not recorded.
-  faults.truncateRetrCount = 1;
-  Server().SetFaults(faults);
-  ASSERT_TRUE(ftp_->FtpGet(L"/files", L"big.bin", target, true, code_, false, true, count_))
-      << code_;
-  EXPECT_EQ(code_, 0);
-  EXPECT_EQ(count_, 1);
-  EXPECT_TRUE(ReadFileBytes(target) == BigBytes());
+  // Unverified, the whole file is not recorded.
+  ExpectTheRetryToBringItWhole(target, faults, true);
   EXPECT_EQ(ftp_->DownloadedFilesCount(), 0);
 }
 
@@ -229,6 +286,110 @@ TEST_F(DownloadTest, WithoutAKnownSizeACutTransferStillCountsAsDone) {
   EXPECT_FALSE(norvale::FileExists(target + L".nvpart"));
 }
 
+// Without a lookup the size comes from WinINet alone, which only Windows
+// answers (see ServerFileSize).
+TEST_F(DownloadTest, WithoutALookupTheSizeTheServerGivesTellsACutTransfer) {
+  const auto sizes = SizesAsOnWindows();
+  const std::wstring target = *local_ / L"big.bin";
+  FtpFaults faults;
+  const std::string older = OlderCopyAndCutTransfers(target, faults);
+  const int lists = Server().Stat("list");
+  const int before = Retrievals();
+
+  EXPECT_FALSE(ftp_->FtpGet(L"/files", L"big.bin", target, true, code_, false, false, count_));
+  EXPECT_EQ(code_, kFtpIncompleteTransfer);
+  EXPECT_EQ(ftp_->GetErrMsg(code_), L"The connection with the server has been terminated.");
+  EXPECT_EQ(count_, -5);
+  EXPECT_EQ(Retrievals() - before, 2);
+  EXPECT_EQ(sizes->questions, 2);
+  EXPECT_EQ(Server().Stat("list"), lists);
+  ExpectTheOldFileOnly(target, older);
+
+  ExpectTheRetryToBringItWhole(target, faults, false);
+
+  // A size of 0 is no size: as under Wine, the cut file counts as done.
+  sizes->answersZero = true;
+  faults.truncateRetrCount.reset();
+  Server().SetFaults(faults);
+  ASSERT_TRUE(ftp_->FtpGet(L"/files", L"big.bin", target, true, code_, false, false, count_))
+      << code_;
+  EXPECT_EQ(code_, 0);
+  EXPECT_TRUE(ReadFileBytes(target) == BigBytes().substr(0, 1536 * 1024));
+}
+
+// An update published on the server while a download runs: the first
+// attempt is cut short and the file is then replaced. Each retry is checked
+// against the size the server has for it now.
+TEST_F(DownloadTest, AFileReplacedBetweenAttemptsIsCheckedAgainstItsNewSize) {
+  const SYSTEMTIME newerTime = LocalTime(2021, 5, 6, 12, 0, 0);
+  const auto publish = [&newerTime](const std::string& older, const std::string& newer) {
+    PutFile(ServerRoot(), L"files\\moving.bin", older);
+    PutFile(ServerRoot(), L"files\\moving.bin.next", newer);
+    SetLocalTime(ServerRoot() + L"\\files\\moving.bin.next", newerTime);
+    FtpFaults faults;
+    faults.truncateRetr = 512 * 1024;
+    faults.truncateRetrCount = 1;
+    faults.replaceAfterRetr = FtpFaults::Replacement{L"moving.bin", L"moving.bin.next"};
+    Server().SetFaults(faults);
+  };
+  const std::wstring target = *local_ / L"moving.bin";
+  WriteFileBytes(target, "older");
+
+  // The start-up download of the setup information, listed and verified.
+  const std::string longer = PatternBytes(2560 * 1024, 12);
+  publish(PatternBytes(2 * 1024 * 1024, 11), longer);
+  ftp_->OLErrorRetryWaitTime(0);
+  ftp_->OLErrorRetryMaxCount(2);
+  int replaced = Server().Stat("replaced");
+  int before = Retrievals();
+  ASSERT_TRUE(GetVerified(L"/files", L"moving.bin", target)) << code_;
+  EXPECT_EQ(code_, 0);
+  EXPECT_EQ(count_, 1);
+  EXPECT_EQ(Retrievals() - before, 2);
+  EXPECT_EQ(Server().Stat("replaced") - replaced, 1);
+  EXPECT_TRUE(ReadFileBytes(target) == longer);
+  EXPECT_FALSE(norvale::FileExists(target + L".nvpart"));
+  ASSERT_EQ(ftp_->DownloadedFilesCount(), 1);
+  EXPECT_EQ(ftp_->DownloadedFilesGetFileSize(1), static_cast<int32_t>(longer.size()));
+  EXPECT_EQ(LocalWriteTime(target), norvale::OleDate::FromSystemTime(newerTime));
+
+  // Unlisted, with the size the server gives on Windows; a shorter update.
+  const auto sizes = SizesAsOnWindows();
+  ftp_->OLErrorRetryWaitTime(0);
+  ftp_->OLErrorRetryMaxCount(2);
+  const std::string shorter = PatternBytes(1024 * 1024, 13);
+  publish(PatternBytes(2 * 1024 * 1024, 14), shorter);
+  replaced = Server().Stat("replaced");
+  before = Retrievals();
+  ASSERT_TRUE(ftp_->FtpGet(L"/files", L"moving.bin", target, true, code_, false, false, count_))
+      << code_;
+  EXPECT_EQ(Retrievals() - before, 2);
+  EXPECT_EQ(Server().Stat("replaced") - replaced, 1);
+  EXPECT_EQ(sizes->questions, 2);
+  EXPECT_TRUE(ReadFileBytes(target) == shorter);
+}
+
+// Taken off the server during a cut first attempt: the retry's listing finds
+// nothing, and nothing is fetched again.
+TEST_F(DownloadTest, AFileGoneBeforeTheRetryEndsTheDownloadAsMissing) {
+  const std::wstring onServer = ServerRoot() + L"\\files\\going.bin";
+  PutFile(ServerRoot(), L"files\\going.bin", PatternBytes(1024 * 1024, 15));
+  FtpFaults faults;
+  faults.truncateRetr = 512 * 1024;
+  Server().SetFaults(faults);
+  ftp_->OLErrorRetryWaitTime(0);
+  ftp_->OLErrorRetryMaxCount(2);
+  WhileReceiving(L"going.bin", [&onServer] { DeleteFileW(onServer.c_str()); });
+  const std::wstring target = *local_ / L"going.bin";
+  WriteFileBytes(target, "older");
+  const int before = Retrievals();
+  EXPECT_FALSE(GetVerified(L"/files", L"going.bin", target));
+  EXPECT_EQ(code_, kFtpFileNotFound);
+  EXPECT_EQ(count_, -5);
+  EXPECT_EQ(Retrievals() - before, 1);
+  ExpectTheOldFileOnly(target, "older");
+}
+
 // The server restarts mid-file: the retry logs in again instead of asking
 // the dead session (which answered 12110, "operation in progress").
 TEST_F(DownloadTest, TheRetryReconnectsADroppedSession) {
@@ -237,16 +398,14 @@ TEST_F(DownloadTest, TheRetryReconnectsADroppedSession) {
   Server().SetFaults(faults);
   ftp_->OLErrorRetryWaitTime(0);
   ftp_->OLErrorRetryMaxCount(1);
-  RecordingDisplay* display = display_.get();
   int chunks = 0;
   bool restarted = false;
-  pump_->hook = [display, &chunks, &restarted](int) {
-    if (!restarted && !display->texts.empty() &&
-        display->texts.back() == L"[big.bin]を受信しています..." && ++chunks == 4) {
+  WhileReceiving(L"big.bin", [&chunks, &restarted] {
+    if (!restarted && ++chunks == 4) {
       restarted = true;
       ASSERT_TRUE(Server().Restart()) << Server().Error();
     }
-  };
+  });
   const std::wstring target = *local_ / L"big.bin";
   ASSERT_TRUE(ftp_->FtpGet(L"/files", L"big.bin", target, true, code_, false, false, count_,
                            true, false))

@@ -35,14 +35,15 @@ void FtpClientTest::TearDown() {
   local_.reset();
 }
 
-std::unique_ptr<ClsWinFTP> FtpClientTest::NewClient(norvale::FtpWaits waits) {
+std::unique_ptr<ClsWinFTP> FtpClientTest::NewClient(
+    norvale::FtpWaits waits, std::shared_ptr<norvale::IFtpFileSize> fileSize) {
   display_ = std::make_shared<RecordingDisplay>();
   pump_ = std::make_shared<HookPump>();
   box_ = std::make_shared<norvale::ScriptedMessageBox>();
   norvale::Seams seams = norvale::Seams::System();
   seams.messageBox = box_;
   seams.pump = pump_;
-  auto client = std::make_unique<ClsWinFTP>(seams, waits);
+  auto client = std::make_unique<ClsWinFTP>(seams, waits, std::move(fileSize));
   client->ServerIP(server_->Host());
   client->UserID(server_->User());
   client->Pass(server_->Password());

@@ -44,8 +44,11 @@ class FtpClientTest : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
 
-  // A client for the suite's server with the given pauses (none by default).
-  std::unique_ptr<ClsWinFTP> NewClient(norvale::FtpWaits waits = norvale::FtpWaits::None());
+  // A client for the suite's server with the given pauses (none by default)
+  // and, when given, its answer to the size of a file opened for download.
+  std::unique_ptr<ClsWinFTP> NewClient(
+      norvale::FtpWaits waits = norvale::FtpWaits::None(),
+      std::shared_ptr<norvale::IFtpFileSize> fileSize = nullptr);
   bool Connect(ClsWinFTP& client, int32_t& code);
 
   std::shared_ptr<RecordingDisplay> display_;

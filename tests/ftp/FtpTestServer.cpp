@@ -247,6 +247,10 @@ void FtpTestServer::SetFaults(const FtpFaults& f) {
   if (f.throttleBytesPerSecond) json << ", \"throttle\": " << f.throttleBytesPerSecond;
   if (f.refuseSize) json << ", \"refuse_size\": true";
   if (f.failList) json << ", \"fail_list\": " << f.failList;
+  if (f.replaceAfterRetr) {
+    json << ", \"replace_after_retr\": {\"name\": " << JsonString(f.replaceAfterRetr->name)
+         << ", \"by\": " << JsonString(f.replaceAfterRetr->by) << "}";
+  }
   if (!f.oddNames.empty()) {
     json << ", \"odd_names\": [";
     for (size_t i = 0; i < f.oddNames.size(); ++i) {

@@ -38,6 +38,13 @@ struct FtpFaults {
   int throttleBytesPerSecond = 0;        // data channel limit, 0 = none
   bool refuseSize = false;               // answer SIZE with 550
   int failList = 0;                      // answer LIST with 550
+  // Once a RETR of the file named name has begun, the file by of its folder
+  // takes its place (once: by is gone then).
+  struct Replacement {
+    std::wstring name;
+    std::wstring by;
+  };
+  std::optional<Replacement> replaceAfterRetr;
 
   struct OddName {
     std::wstring name;
@@ -81,7 +88,8 @@ class FtpTestServer {
   void ClearFaults() { SetFaults(FtpFaults{}); }
 
   // The server's counters since it started: connections, dropped, logins,
-  // refused, retr, retr_failed, retr_truncated, list, quit, cwd, size.
+  // refused, retr, retr_failed, retr_truncated, replaced, list, quit, cwd,
+  // size.
   std::map<std::string, int> Stats() const;
   int Stat(const std::string& name) const;
   // Waits until a counter reaches a value (the server counts after it has

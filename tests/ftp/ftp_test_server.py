@@ -26,6 +26,11 @@ new connection, so a test switches faults on while the server runs.  Keys:
                        file's size outside its listings
   fail_list            answer the next N LIST with 550: a server that lists
                        a file by its name only with a wildcard
+  replace_after_retr   {"name": s, "by": s}: once a RETR of a file named
+                       "name" has begun (cut short or not), the file "by"
+                       of the same folder takes its place, as a file that
+                       is updated on the server during a download; this
+                       happens once, as "by" is then gone
   odd_names            extra LIST entries: [{"name": s, "dir": bool,
                        "size": n, "in": "/folder/"}] ("in" absent: every
                        folder)
@@ -36,7 +41,7 @@ changes; writing a new "serial" value restarts them for the same faults.
 
 The stats file (optional) is rewritten after every command as name=value
 lines: connections, dropped, logins, refused, retr, retr_failed,
-retr_truncated, list, quit, cwd, size.  The log file gets every command.
+retr_truncated, replaced, list, quit, cwd, size.  The log file gets every command.
 
 The server never outlives its tests for long: it ends on SIGTERM, after
 --max-lifetime seconds, and after --idle-timeout seconds without a
@@ -79,7 +84,7 @@ class FaultState:
         self.used = {}
         self.stats = dict.fromkeys(
             ("connections", "dropped", "logins", "refused", "retr", "retr_failed",
-             "retr_truncated", "list", "quit", "cwd", "size"), 0)
+             "retr_truncated", "replaced", "list", "quit", "cwd", "size"), 0)
         self.last_activity = time.monotonic()
 
     def refresh(self):
@@ -284,6 +289,22 @@ class FaultHandler(FTPHandler):
         return super().ftp_LIST(path)
 
     def ftp_RETR(self, file):
+        try:
+            return self._retr(file)
+        finally:
+            self._replace_after_retr(file)
+
+    def _replace_after_retr(self, file):
+        # The transfer that began reads the old file (open or already read).
+        replacement = STATE.value("replace_after_retr")
+        if not replacement or os.path.basename(file) != replacement.get("name"):
+            return
+        by = os.path.join(os.path.dirname(file), replacement.get("by", ""))
+        if os.path.isfile(by):
+            os.replace(by, file)
+            STATE.count("replaced")
+
+    def _retr(self, file):
         STATE.count("retr")
         if STATE.take("fail_retr"):
             STATE.count("retr_failed")
