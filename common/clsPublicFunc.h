@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "DdeLinkControl.h"
+#include "forms/DdeLinkControl.h"
 #include "OleDate.h"
 #include "RuntimeError.h"
 #include "Seams.h"
@@ -185,7 +185,7 @@ class clsPublicFunc {
   int32_t GetWidthByAdoFieldType(int16_t aIntFieldIndex, int16_t aIntFieldType);
   int32_t ChangeAddressOf(int32_t address);
   int32_t timer_ss(int32_t tm_mode = 0, int32_t ss_time = 0);
-  bool DDE_SEND(norvale::IDdeLinkControl* objSEND_CTL, const std::wstring& strSEND_MSG,
+  bool DDE_SEND(norvale::forms::IDdeLinkControl* objSEND_CTL, const std::wstring& strSEND_MSG,
                 const std::wstring& strLINK_TOPIC, const std::wstring& strLINK_ITEM);
   norvale::Variant CallFuncByName(const norvale::Variant& aValArg);
   std::wstring GetIpAdrByURL(const std::wstring& aStrUrl);

@@ -40,7 +40,7 @@ int32_t clsPublicFunc::timer_ss(int32_t tm_mode, int32_t ss_time) {
   return elapsed > ss_time ? 0 : elapsed - ss_time;
 }
 
-bool clsPublicFunc::DDE_SEND(IDdeLinkControl* objSEND_CTL, const std::wstring& strSEND_MSG,
+bool clsPublicFunc::DDE_SEND(forms::IDdeLinkControl* objSEND_CTL, const std::wstring& strSEND_MSG,
                              const std::wstring& strLINK_TOPIC,
                              const std::wstring& strLINK_ITEM) {
   if (!objSEND_CTL) return false;

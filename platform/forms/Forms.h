@@ -31,6 +31,7 @@
 #include "forms/CommandButton.h"
 #include "forms/Control.h"
 #include "forms/ControlArray.h"
+#include "forms/DdeLink.h"
 #include "forms/Form.h"
 #include "forms/Frame.h"
 #include "forms/Image.h"

@@ -22,6 +22,11 @@ void Label::Caption(const std::wstring& value) {
   ApplyWindowText(value);
 }
 
+bool Label::SetValue(const std::wstring& value) {
+  Caption(value);
+  return true;
+}
+
 void Label::OnCommand(WORD code) {
   if (code == STN_CLICKED) RaiseClick();
 }

@@ -55,6 +55,11 @@ void TextBox::Text(const std::wstring& value) {
   ApplyWindowText(value);
 }
 
+bool TextBox::SetValue(const std::wstring& value) {
+  Text(value);
+  return true;
+}
+
 void TextBox::RecreateWindow() {
   if (!hwnd_) return;
   const std::wstring text = Text();

@@ -1,11 +1,13 @@
 #pragma once
 // A text box: one line or many, read-only when locked, masked by a password
-// character, with the selection as start and length in characters.
+// character, with the selection as start and length in characters. Its
+// text is the value a DDE link sends.
 #include "forms/Control.h"
+#include "forms/DdeLink.h"
 
 namespace norvale::forms {
 
-class TextBox : public Control {
+class TextBox : public Control, public DdeLink {
  public:
   explicit TextBox(const Init& init);
 
@@ -31,6 +33,7 @@ class TextBox : public Control {
   bool SelLength(int32_t value);
 
   bool TakesFocus() const override { return true; }
+  bool SetValue(const std::wstring& value) override;
 
  protected:
   WindowKind Kind() const override;
@@ -38,6 +41,7 @@ class TextBox : public Control {
   void AfterWindowCreated() override;
   std::unique_ptr<Control> NewElement(const Init& init) const override;
   void CopyFrom(const Control& source) override;
+  std::wstring LinkValue() const override { return Text(); }
 
  private:
   // Line mode and scroll bars are fixed at creation: the window is made

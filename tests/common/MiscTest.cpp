@@ -49,7 +49,7 @@ TEST_F(Misc, ArrayBoundsAndCallsByName) {
   EXPECT_TRUE(f_.CallFuncByName(ArrayOf(0, 3)).IsEmpty());  // no object in element 0
 }
 
-class FakeLink final : public norvale::IDdeLinkControl {
+class FakeLink final : public norvale::forms::IDdeLinkControl {
  public:
   bool serverAnswers = true;
   int32_t mode = 0;

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-namespace norvale {
+namespace norvale::forms {
 
 class IDdeLinkControl {
  public:
@@ -19,4 +19,4 @@ class IDdeLinkControl {
   virtual bool LinkPoke() = 0;
 };
 
-}  // namespace norvale
+}  // namespace norvale::forms
