@@ -282,19 +282,23 @@ bool ClsWinFTP::FtpGetListedFile(const DirInfo& record, const std::wstring& loca
     if (found && found->attributes == FILE_ATTRIBUTE_DIRECTORY) DeleteLocalFolder(localPath);
   }
 
+  // What each attempt is checked against: the folder's listing first, then
+  // the file's own listing of that attempt. A file updated on the server
+  // since the folder was listed would fail every retry against the old size.
+  DirInfo listed = record;
   int32_t retries = 0;
   DWORD transferError = 0;
   bool complete = false;
   for (;;) {
-    transferError = ReceiveFile(record.FileId, localPath, Is上書き, &record.FileSize);
+    transferError = ReceiveFile(listed.FileId, localPath, Is上書き, &listed.FileSize);
     complete = false;
     if (transferError == 0) {
       const auto file = norvale::QueryFile(localPath);
       complete = file && !IsFolderAttr(file->attributes) &&
-                 LowSizeWord(file->size) == record.FileSize;
+                 LowSizeWord(file->size) == listed.FileSize;
     }
     if (complete) {
-      if (IsDLFileInfo保存) DownloadedFilesAdd(localPath, record.FileSize);
+      if (IsDLFileInfo保存) DownloadedFilesAdd(localPath, listed.FileSize);
       break;
     }
     if (stopFlag_ != 0) break;
@@ -310,6 +314,15 @@ bool ClsWinFTP::FtpGetListedFile(const DirInfo& record, const std::wstring& loca
       transferError = static_cast<DWORD>(revived);
       break;
     }
+    // The folder's listing stays the one the download walks.
+    const std::vector<DirInfo> folderListing = listing_;
+    int32_t listCode = 0;
+    const int32_t found = ListServerFile(record.Dir, record.FileId, listed, listCode);
+    listing_ = folderListing;
+    if (found < 1) {
+      transferError = static_cast<DWORD>(listCode != 0 ? listCode : kFtpFileNotFound);
+      break;
+    }
     Show(ReceivingText(record.FileId));
   }
 
@@ -317,7 +330,7 @@ bool ClsWinFTP::FtpGetListedFile(const DirInfo& record, const std::wstring& loca
     aLngErrCode = FailedTransferCode(transferError);
     return false;
   }
-  if (Is更新日設定) SetLocalFileTime(localPath, record.UpDate);
+  if (Is更新日設定) SetLocalFileTime(localPath, listed.UpDate);
   return true;
 }
 

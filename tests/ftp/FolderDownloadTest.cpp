@@ -362,6 +362,29 @@ TEST_F(FolderDownloadTest, AnUpdateCutShortKeepsTheOldFile) {
   EXPECT_EQ(FolderEntryCount(target_), 1);
 }
 
+// Updated on the server while its first transfer was cut short: the retry is
+// checked against the file as it is then, not as the folder listed it.
+TEST_F(FolderDownloadTest, AFileReplacedBetweenAttemptsArrivesInItsNewSize) {
+  const std::string longer = PatternBytes(1536 * 1024, 21);
+  PutFile(ServerRoot(), L"moving\\update.bin", PatternBytes(1024 * 1024, 20));
+  PutFile(ServerRoot(), L"moving\\update.bin.next", longer);
+  PutFile(target_, L"update.bin", "the old version");
+  FtpFaults faults;
+  faults.truncateRetr = 256 * 1024;
+  faults.truncateRetrCount = 1;
+  faults.replaceAfterRetr = FtpFaults::Replacement{L"update.bin", L"update.bin.next"};
+  Server().SetFaults(faults);
+  ftp_->OLErrorRetryMaxCount(2);
+  const int before = Retrievals();
+  ASSERT_TRUE(Get(L"/moving", L"update.bin", 2, target_)) << code_;
+  EXPECT_EQ(Retrievals() - before, 2);
+  EXPECT_TRUE(ReadFileBytes(target_ + L"\\update.bin") == longer);
+  EXPECT_EQ(FolderEntryCount(target_), 1);
+  ASSERT_GE(ftp_->DownloadedFilesCount(), 1);
+  EXPECT_EQ(ftp_->DownloadedFilesGetFileSize(ftp_->DownloadedFilesCount()),
+            static_cast<int32_t>(longer.size()));
+}
+
 TEST_F(FolderDownloadTest, NamesThatLeaveTheTargetAreRefused) {
   for (const wchar_t* name : {L"..\\..\\evil.txt", L"C:\\Windows\\x.dll", L"con", L"Nul.txt",
                               L"..", L"a:b"}) {
