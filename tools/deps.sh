@@ -147,6 +147,19 @@ for p in ${refused[@]+"${refused[@]}"}; do
   fi
 done
 
+# What an earlier run settled and this one did not ask for stays settled
+# while it still cannot go in from the index as it now is.
+if [ -f "$settled" ]; then
+  while IFS= read -r line; do
+    case $line in refused=*) p=${line#refused=} ;; *) continue ;; esac
+    [[ " ${refused[*]-} " == *" $p "* ]] && continue
+    installed "$p" && continue
+    apt-get install -s --no-install-recommends "$p" >/dev/null 2>&1 && continue
+    refused+=("$p")
+    notes+=("$(grep -m1 -F "note=note: $p " "$settled" | sed 's/^note=//')")
+  done <"$settled"
+fi
+
 # Only a run that ended with nothing but the expected gap is remembered.
 rm -f "$settled"
 if [ $status -eq 0 ] && [ ${#refused[@]} -gt 0 ] && mkdir -p "$(dirname "$settled")" 2>/dev/null; then
