@@ -443,9 +443,16 @@ TEST(DeleteGuardJunctionTest, WhatLiesInAJunctionIsJudgedWhereItLeads) {
   const std::wstring sys = dir / L"Sys";
   CreateDirectoryW(sys.c_str(), nullptr);
   WriteFileBytes(sys + L"\\kernel32.dll", "x");
-  const JunctionAsWindowsShowsIt intoSystem(sys, Folder(CSIDL_SYSTEM));
-  EXPECT_FALSE(MayDelete(sys + L"\\*.dll", DeleteKind::PatternInFolder, intoSystem));
-  EXPECT_FALSE(MayDelete(sys + L"\\kernel32.dll", DeleteKind::SinglePath, intoSystem));
+  // Into either system folder: "system32" by the name this program gets for
+  // it (a 32-bit program on 64-bit Windows reaches SysWOW64 behind that
+  // name), and SysWOW64 named as such.
+  for (const int systemFolder : {CSIDL_SYSTEM, CSIDL_SYSTEMX86}) {
+    const JunctionAsWindowsShowsIt intoSystem(sys, Folder(systemFolder));
+    EXPECT_FALSE(MayDelete(sys + L"\\*.dll", DeleteKind::PatternInFolder, intoSystem))
+        << systemFolder;
+    EXPECT_FALSE(MayDelete(sys + L"\\kernel32.dll", DeleteKind::SinglePath, intoSystem))
+        << systemFolder;
+  }
   EXPECT_TRUE(MayDelete(sys + L"\\*.dll", DeleteKind::PatternInFolder));
 }
 
