@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "DdeTestServer.h"
 #include "FormsTestSupport.h"
 #include "clsPublicFunc.h"
@@ -172,6 +174,35 @@ TEST_F(DdeSendTest, NoServerAnsweringOrARefusedMessageReturnsFalse) {
   EXPECT_FALSE(f.DDE_SEND(&label_, L"msg", L"NorvaleDdeTest|Register", L"Refused"));
   EXPECT_EQ(2, label_.LinkMode());
   EXPECT_TRUE(server_.Pokes().empty());
+}
+
+TEST_F(DdeSendTest, AServerThatStoppedAndStartedAgainIsLinkedAnew) {
+  form_.Show();
+  clsPublicFunc f;
+  std::optional<DdeTestServer> till(std::in_place, L"NorvaleDdeTill", L"Register");
+  ASSERT_TRUE(till->Running());
+  EXPECT_TRUE(f.DDE_SEND(&box_, L"first", L"NorvaleDdeTill|Register", L"Slip"));
+  EXPECT_TRUE(f.DDE_SEND(&label_, L"first", L"NorvaleDdeTill|Register", L"Note"));
+  EXPECT_EQ(2, box_.LinkMode());
+
+  till.reset();
+  till.emplace(L"NorvaleDdeTill", L"Register");
+  ASSERT_TRUE(till->Running());
+  // The text box is asked before this thread has read anything from the
+  // server that went; the label after the server's goodbye was handled.
+  EXPECT_EQ(0, box_.LinkMode());
+  EXPECT_FALSE(box_.LinkPoke());
+  EXPECT_TRUE(f.DDE_SEND(&box_, L"second", L"NorvaleDdeTill|Register", L"Slip"));
+  EXPECT_EQ(2, box_.LinkMode());
+  PumpFor(app_, std::chrono::milliseconds(200));
+  EXPECT_EQ(0, label_.LinkMode());
+  EXPECT_TRUE(f.DDE_SEND(&label_, L"second", L"NorvaleDdeTill|Register", L"Note"));
+  EXPECT_EQ((Pokes{{L"Slip", L"second"}, {L"Note", L"second"}}), till->Pokes());
+  EXPECT_EQ(2, till->Conversations());
+
+  box_.SetLinkMode(0);
+  label_.SetLinkMode(0);
+  EXPECT_TRUE(PumpUntil(app_, [&] { return till->Conversations() == 0; }));
 }
 
 }  // namespace
