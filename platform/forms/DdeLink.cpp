@@ -105,7 +105,7 @@ bool DdeLink::SetLinkMode(int32_t mode) {
   // "application|topic"
   const size_t bar = topic_.find(L'|');
   if (bar == std::wstring::npos) return false;
-  auto opened = std::make_unique<Conversation>(topic_.substr(0, bar), topic_.substr(bar + 1));
+  auto opened = std::make_shared<Conversation>(topic_.substr(0, bar), topic_.substr(bar + 1));
   if (!opened->Connected()) return false;
   conversation_ = std::move(opened);
   return true;
@@ -123,7 +123,14 @@ bool DdeLink::SetLinkItem(const std::wstring& item) {
 
 bool DdeLink::LinkPoke() {
   if (LinkMode() != kManualLink || item_.empty()) return false;
-  return conversation_->Poke(item_, LinkValue());
+  // The library handles messages while it waits for the server's answer,
+  // and one of them may end the link or take the control away with its
+  // form. Ending the conversation under the running transaction would
+  // leave the library working on a freed one: it ends when the last holder
+  // lets go, here after the answer, and nothing of the control is touched
+  // after the poke.
+  const std::shared_ptr<const Conversation> held = conversation_;
+  return held->Poke(item_, LinkValue());
 }
 
 }  // namespace norvale::forms

@@ -41,7 +41,8 @@ class DdeLink : public IDdeLinkControl {
 
   std::wstring topic_;
   std::wstring item_;
-  std::unique_ptr<Conversation> conversation_;
+  // Shared with a poke under way, which keeps it until the poke returns.
+  std::shared_ptr<Conversation> conversation_;
 };
 
 }  // namespace norvale::forms

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <memory>
 #include <optional>
 
 #include "DdeTestServer.h"
@@ -134,6 +136,77 @@ TEST_F(DdeLinkTest, RefusedLinksLeaveNothingOpen) {
     EXPECT_TRUE(ConversationsBecome(1));
   }
   EXPECT_TRUE(ConversationsBecome(0));
+}
+
+// A form that runs an action of the test's when it unloads.
+class ActingForm : public EventForm {
+ public:
+  using EventForm::EventForm;
+  std::function<void()> onUnload;
+
+ protected:
+  void Form_Unload(int16_t& Cancel) override {
+    EventForm::Form_Unload(Cancel);
+    if (onUnload) onUnload();
+  }
+};
+
+// Run on the server's thread before it answers a poke: closes a window of
+// the client's thread from outside and holds the answer back until the
+// window is gone. Wine's library, while it waits, wakes for posted messages
+// only and then handles the messages sent to the thread (Windows handles
+// every message there), hence the posted nothing after the close.
+void CloseFromElsewhere(HWND window) {
+  SendNotifyMessageW(window, WM_CLOSE, 0, 0);
+  PostMessageW(window, WM_NULL, 0, 0);
+  for (int i = 0; i < 300 && IsWindow(window); ++i) Sleep(10);
+}
+
+// The library handles messages while a poke waits for the server: here
+// another form of the program is closed meanwhile, and its Unload event
+// takes the linked control away.
+TEST_F(DdeLinkTest, ALinkTakenAwayWhileItsPokeWaitsEndsOnlyAfterThePoke) {
+  ActingForm closer(app_, L"Form_Closer");
+  closer.Show();
+  const HWND closerWindow = closer.hWnd();
+  server_.WhilePoking([closerWindow] { CloseFromElsewhere(closerWindow); });
+
+  auto linked = std::make_unique<EventForm>(app_, L"Form_Linked");
+  TextBox& box = linked->Add<TextBox>(L"T_Linked");
+  linked->Show();
+  box.SetLinkTopic(L"NorvaleDdeTest|Register");
+  box.SetLinkItem(L"Total");
+  ASSERT_TRUE(box.SetLinkMode(2));
+  ASSERT_TRUE(ConversationsBecome(1));
+  box.Text(L"1,200");
+  closer.onUnload = [&] { linked.reset(); };
+  const DWORD start = GetTickCount();
+  EXPECT_TRUE(box.LinkPoke());  // the server answers over the conversation still open
+  EXPECT_LT(GetTickCount() - start, 3000u);
+  EXPECT_FALSE(linked);
+  EXPECT_EQ(1, closer.Count(L"Unload"));
+  EXPECT_EQ((Pokes{{L"Total", L"1,200"}}), server_.Pokes());
+  EXPECT_TRUE(ConversationsBecome(0));
+
+  // Mode 0 set from the same place ends the link the same way, and the
+  // control links and pokes again afterwards.
+  ActingForm second(app_, L"Form_Second");
+  second.Show();
+  const HWND secondWindow = second.hWnd();
+  server_.WhilePoking([secondWindow] { CloseFromElsewhere(secondWindow); });
+  label_.SetLinkTopic(L"NorvaleDdeTest|Register");
+  label_.SetLinkItem(L"Note");
+  ASSERT_TRUE(label_.SetLinkMode(2));
+  second.onUnload = [&] { label_.SetLinkMode(0); };
+  label_.SetValue(L"お預かり");
+  EXPECT_TRUE(label_.LinkPoke());
+  EXPECT_EQ(0, label_.LinkMode());
+  EXPECT_TRUE(ConversationsBecome(0));
+  server_.WhilePoking(nullptr);
+  ASSERT_TRUE(label_.SetLinkMode(2));
+  EXPECT_TRUE(label_.LinkPoke());
+  EXPECT_EQ((Pokes{{L"Total", L"1,200"}, {L"Note", L"お預かり"}, {L"Note", L"お預かり"}}),
+            server_.Pokes());
 }
 
 using DdeSendTest = DdeLinkTest;
