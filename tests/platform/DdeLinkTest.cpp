@@ -174,14 +174,11 @@ TEST_F(DdeLinkTest, ALinkTakenAwayWhileItsPokeWaitsEndsOnlyAfterThePoke) {
   auto linked = std::make_unique<EventForm>(app_, L"Form_Linked");
   TextBox& box = linked->Add<TextBox>(L"T_Linked");
   linked->Show();
-  box.SetLinkTopic(L"NorvaleDdeTest|Register");
-  box.SetLinkItem(L"Total");
-  ASSERT_TRUE(box.SetLinkMode(2));
-  ASSERT_TRUE(ConversationsBecome(1));
-  box.Text(L"1,200");
   closer.onUnload = [&] { linked.reset(); };
+  clsPublicFunc f;
   const DWORD start = GetTickCount();
-  EXPECT_TRUE(box.LinkPoke());  // the server answers over the conversation still open
+  // The server answers over the conversation still open.
+  EXPECT_TRUE(f.DDE_SEND(&box, L"1,200", L"NorvaleDdeTest|Register", L"Total"));
   EXPECT_LT(GetTickCount() - start, 3000u);
   EXPECT_FALSE(linked);
   EXPECT_EQ(1, closer.Count(L"Unload"));
