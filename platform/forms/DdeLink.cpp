@@ -127,10 +127,12 @@ bool DdeLink::LinkPoke() {
   // and one of them may end the link or take the control away with its
   // form. Ending the conversation under the running transaction would
   // leave the library working on a freed one: it ends when the last holder
-  // lets go, here after the answer, and nothing of the control is touched
-  // after the poke.
+  // lets go, here after the answer. Nothing of the control may be touched
+  // once the poke is sent, its item neither.
   const std::shared_ptr<const Conversation> held = conversation_;
-  return held->Poke(item_, LinkValue());
+  const std::wstring item = item_;
+  const std::wstring value = LinkValue();
+  return held->Poke(item, value);
 }
 
 }  // namespace norvale::forms
