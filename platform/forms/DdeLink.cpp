@@ -56,6 +56,19 @@ class DdeLink::Conversation {
 
   bool Connected() const { return hconv_.Get() != nullptr; }
 
+  // A server that ends the conversation, or whose program stops, leaves our
+  // end of it standing: the library marks it no longer connected once it
+  // has read the server's goodbye, and the server's window is gone as soon
+  // as its program stopped, whether or not we have read anything yet.
+  bool Open() const {
+    if (!hconv_.Get()) return false;
+    CONVINFO info{};
+    info.cb = sizeof(info);
+    if (!DdeQueryConvInfo(hconv_.Get(), QID_SYNC, &info)) return false;
+    return (info.wStatus & ST_CONNECTED) != 0 && (info.wStatus & ST_TERMINATED) == 0 &&
+           IsWindow(info.hwndPartner);
+  }
+
   bool Poke(const std::wstring& item, const std::wstring& value) const {
     const DdeString itemName(instance_.Id(), item);
     if (!itemName.Get()) return false;
@@ -77,7 +90,11 @@ class DdeLink::Conversation {
 DdeLink::DdeLink() = default;
 DdeLink::~DdeLink() = default;
 
-int32_t DdeLink::LinkMode() const { return conversation_ ? kManualLink : kNoLink; }
+// A conversation the server has closed is no link: the next DDE_SEND then
+// links again instead of poking into it for good.
+int32_t DdeLink::LinkMode() const {
+  return conversation_ && conversation_->Open() ? kManualLink : kNoLink;
+}
 
 bool DdeLink::SetLinkMode(int32_t mode) {
   if (mode == kNoLink) {
@@ -88,7 +105,7 @@ bool DdeLink::SetLinkMode(int32_t mode) {
   // "application|topic"
   const size_t bar = topic_.find(L'|');
   if (bar == std::wstring::npos) return false;
-  auto opened = std::make_unique<Conversation>(topic_.substr(0, bar), topic_.substr(bar + 1));
+  auto opened = std::make_shared<Conversation>(topic_.substr(0, bar), topic_.substr(bar + 1));
   if (!opened->Connected()) return false;
   conversation_ = std::move(opened);
   return true;
@@ -105,8 +122,17 @@ bool DdeLink::SetLinkItem(const std::wstring& item) {
 }
 
 bool DdeLink::LinkPoke() {
-  if (!conversation_ || item_.empty()) return false;
-  return conversation_->Poke(item_, LinkValue());
+  if (LinkMode() != kManualLink || item_.empty()) return false;
+  // The library handles messages while it waits for the server's answer,
+  // and one of them may end the link or take the control away with its
+  // form. Ending the conversation under the running transaction would
+  // leave the library working on a freed one: it ends when the last holder
+  // lets go, here after the answer. Nothing of the control may be touched
+  // once the poke is sent, its item neither.
+  const std::shared_ptr<const Conversation> held = conversation_;
+  const std::wstring item = item_;
+  const std::wstring value = LinkValue();
+  return held->Poke(item, value);
 }
 
 }  // namespace norvale::forms

@@ -18,6 +18,8 @@ class DdeLink : public IDdeLinkControl {
   DdeLink& operator=(const DdeLink&) = delete;
   ~DdeLink() override;
 
+  // 2 while the conversation is open at both ends: one the server closed,
+  // or whose server stopped, is no link any more.
   int32_t LinkMode() const override;
   // 0 ends the link. 2 connects anew; when no server answers it is refused
   // and the control is left as it was. Other modes are refused.
@@ -29,7 +31,9 @@ class DdeLink : public IDdeLinkControl {
   const std::wstring& LinkItem() const { return item_; }
   bool SetLinkItem(const std::wstring& item) override;
   // False without a link, without an item, or when the server does not
-  // acknowledge the value in time.
+  // acknowledge the value in time. The control may end its link or be
+  // destroyed by a message handled while the poke waits; the conversation
+  // then ends once the poke has returned.
   bool LinkPoke() override;
 
  protected:
@@ -41,7 +45,8 @@ class DdeLink : public IDdeLinkControl {
 
   std::wstring topic_;
   std::wstring item_;
-  std::unique_ptr<Conversation> conversation_;
+  // Shared with a poke under way, which keeps it until the poke returns.
+  std::shared_ptr<Conversation> conversation_;
 };
 
 }  // namespace norvale::forms

@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <memory>
+#include <optional>
+
 #include "DdeTestServer.h"
 #include "FormsTestSupport.h"
 #include "clsPublicFunc.h"
@@ -134,6 +138,74 @@ TEST_F(DdeLinkTest, RefusedLinksLeaveNothingOpen) {
   EXPECT_TRUE(ConversationsBecome(0));
 }
 
+// A form that runs an action of the test's when it unloads.
+class ActingForm : public EventForm {
+ public:
+  using EventForm::EventForm;
+  std::function<void()> onUnload;
+
+ protected:
+  void Form_Unload(int16_t& Cancel) override {
+    EventForm::Form_Unload(Cancel);
+    if (onUnload) onUnload();
+  }
+};
+
+// Run on the server's thread before it answers a poke: closes a window of
+// the client's thread from outside and holds the answer back until the
+// window is gone. Wine's library, while it waits, wakes for posted messages
+// only and then handles the messages sent to the thread (Windows handles
+// every message there), hence the posted nothing after the close.
+void CloseFromElsewhere(HWND window) {
+  SendNotifyMessageW(window, WM_CLOSE, 0, 0);
+  PostMessageW(window, WM_NULL, 0, 0);
+  for (int i = 0; i < 300 && IsWindow(window); ++i) Sleep(10);
+}
+
+// The library handles messages while a poke waits for the server: here
+// another form of the program is closed meanwhile, and its Unload event
+// takes the linked control away.
+TEST_F(DdeLinkTest, ALinkTakenAwayWhileItsPokeWaitsEndsOnlyAfterThePoke) {
+  ActingForm closer(app_, L"Form_Closer");
+  closer.Show();
+  const HWND closerWindow = closer.hWnd();
+  server_.WhilePoking([closerWindow] { CloseFromElsewhere(closerWindow); });
+
+  auto linked = std::make_unique<EventForm>(app_, L"Form_Linked");
+  TextBox& box = linked->Add<TextBox>(L"T_Linked");
+  linked->Show();
+  closer.onUnload = [&] { linked.reset(); };
+  clsPublicFunc f;
+  const DWORD start = GetTickCount();
+  // The server answers over the conversation still open.
+  EXPECT_TRUE(f.DDE_SEND(&box, L"1,200", L"NorvaleDdeTest|Register", L"Total"));
+  EXPECT_LT(GetTickCount() - start, 3000u);
+  EXPECT_FALSE(linked);
+  EXPECT_EQ(1, closer.Count(L"Unload"));
+  EXPECT_EQ((Pokes{{L"Total", L"1,200"}}), server_.Pokes());
+  EXPECT_TRUE(ConversationsBecome(0));
+
+  // Mode 0 set from the same place ends the link the same way, and the
+  // control links and pokes again afterwards.
+  ActingForm second(app_, L"Form_Second");
+  second.Show();
+  const HWND secondWindow = second.hWnd();
+  server_.WhilePoking([secondWindow] { CloseFromElsewhere(secondWindow); });
+  label_.SetLinkTopic(L"NorvaleDdeTest|Register");
+  label_.SetLinkItem(L"Note");
+  ASSERT_TRUE(label_.SetLinkMode(2));
+  second.onUnload = [&] { label_.SetLinkMode(0); };
+  label_.SetValue(L"お預かり");
+  EXPECT_TRUE(label_.LinkPoke());
+  EXPECT_EQ(0, label_.LinkMode());
+  EXPECT_TRUE(ConversationsBecome(0));
+  server_.WhilePoking(nullptr);
+  ASSERT_TRUE(label_.SetLinkMode(2));
+  EXPECT_TRUE(label_.LinkPoke());
+  EXPECT_EQ((Pokes{{L"Total", L"1,200"}, {L"Note", L"お預かり"}, {L"Note", L"お預かり"}}),
+            server_.Pokes());
+}
+
 using DdeSendTest = DdeLinkTest;
 
 TEST_F(DdeSendTest, LinksAFreeTextBoxOnceAndPokesTheMessage) {
@@ -172,6 +244,35 @@ TEST_F(DdeSendTest, NoServerAnsweringOrARefusedMessageReturnsFalse) {
   EXPECT_FALSE(f.DDE_SEND(&label_, L"msg", L"NorvaleDdeTest|Register", L"Refused"));
   EXPECT_EQ(2, label_.LinkMode());
   EXPECT_TRUE(server_.Pokes().empty());
+}
+
+TEST_F(DdeSendTest, AServerThatStoppedAndStartedAgainIsLinkedAnew) {
+  form_.Show();
+  clsPublicFunc f;
+  std::optional<DdeTestServer> till(std::in_place, L"NorvaleDdeTill", L"Register");
+  ASSERT_TRUE(till->Running());
+  EXPECT_TRUE(f.DDE_SEND(&box_, L"first", L"NorvaleDdeTill|Register", L"Slip"));
+  EXPECT_TRUE(f.DDE_SEND(&label_, L"first", L"NorvaleDdeTill|Register", L"Note"));
+  EXPECT_EQ(2, box_.LinkMode());
+
+  till.reset();
+  till.emplace(L"NorvaleDdeTill", L"Register");
+  ASSERT_TRUE(till->Running());
+  // The text box is asked before this thread has read anything from the
+  // server that went; the label after the server's goodbye was handled.
+  EXPECT_EQ(0, box_.LinkMode());
+  EXPECT_FALSE(box_.LinkPoke());
+  EXPECT_TRUE(f.DDE_SEND(&box_, L"second", L"NorvaleDdeTill|Register", L"Slip"));
+  EXPECT_EQ(2, box_.LinkMode());
+  PumpFor(app_, std::chrono::milliseconds(200));
+  EXPECT_EQ(0, label_.LinkMode());
+  EXPECT_TRUE(f.DDE_SEND(&label_, L"second", L"NorvaleDdeTill|Register", L"Note"));
+  EXPECT_EQ((Pokes{{L"Slip", L"second"}, {L"Note", L"second"}}), till->Pokes());
+  EXPECT_EQ(2, till->Conversations());
+
+  box_.SetLinkMode(0);
+  label_.SetLinkMode(0);
+  EXPECT_TRUE(PumpUntil(app_, [&] { return till->Conversations() == 0; }));
 }
 
 }  // namespace

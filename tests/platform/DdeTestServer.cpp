@@ -51,6 +51,11 @@ int DdeTestServer::Conversations() const {
   return conversations_;
 }
 
+void DdeTestServer::WhilePoking(std::function<void()> action) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  whilePoking_ = std::move(action);
+}
+
 void DdeTestServer::Run(HANDLE ready) {
   tServer = this;
   threadId_ = GetCurrentThreadId();
@@ -100,6 +105,12 @@ HDDEDATA DdeTestServer::Handle(UINT type, UINT format, HSZ hsz1, HSZ hsz2, HDDED
       return nullptr;
     }
     case XTYP_POKE: {
+      std::function<void()> action;
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        action = whilePoking_;
+      }
+      if (action) action();
       Poke poke{StringOf(instance_, hsz2), L""};
       if (format != CF_TEXT || poke.item == L"Refused") {
         return reinterpret_cast<HDDEDATA>(DDE_FNOTPROCESSED);

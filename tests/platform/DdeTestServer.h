@@ -5,6 +5,7 @@
 // under the item "Refused", which it refuses.
 #include "forms/DdeHandles.h"
 
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -30,6 +31,9 @@ class DdeTestServer {
   std::vector<Poke> Pokes() const;
   // Conversations open now.
   int Conversations() const;
+  // Runs on the server's thread whenever a poke arrives, before the server
+  // answers it: the client waits meanwhile, as it does for a slow server.
+  void WhilePoking(std::function<void()> action);
 
  private:
   static HDDEDATA CALLBACK Callback(UINT type, UINT format, HCONV conversation, HSZ hsz1, HSZ hsz2,
@@ -47,6 +51,7 @@ class DdeTestServer {
   mutable std::mutex mutex_;
   std::vector<Poke> pokes_;
   int conversations_ = 0;
+  std::function<void()> whilePoking_;
   std::thread thread_;
 };
 
