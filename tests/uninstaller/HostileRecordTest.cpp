@@ -1,6 +1,8 @@
 // A record written to bring the uninstaller down: paths far longer than the
 // file calls take, fonts that are Windows' own. The removal refuses them and
 // carries on with the rest.
+#include <windows.h>
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
@@ -141,6 +143,45 @@ TEST(HostileRecord, WindowsOwnFontsNamedAsTheProductsStay) {
   }
   for (const std::wstring& font : windowsFonts) DeleteFileW(font.c_str());
   DeleteFileW(above.c_str());
+}
+
+// A record names fonts to run as code under the administrator's PowerShell:
+// one whose name goes on after ";" is no font name and never reaches a
+// script; one with blanks and "$(...)" is a plain name and reaches the script
+// after -File as one literal argument, from a program folder with blanks.
+// The starts are recorded here; the stand-in tests show how PowerShell
+// splits such a command line.
+TEST(HostileRecord, FontNamesReachTheScriptOnlyAsOneLiteralArgument) {
+  InstalledProduct product(L"Program Files (x86)");
+  auto probe = product.MakeState();
+  const std::wstring fonts = probe->objWinCommon.GetSpecialFolderPath(CSIDL_FONTS);
+  const std::wstring powershell = probe->objWinCommon.GetSpecialFolderPath(CSIDL_WINDOWS) +
+                                  L"\\system32\\WindowsPowershell\\v1.0\\powershell.exe";
+  if (!Exists(powershell)) GTEST_SKIP() << "this prefix has no powershell.exe";
+  const std::wstring command = L"nvtest_y.ttf;ri -r -fo (gi ~)";
+  const std::wstring literal = L"nvtest z $(ri -r -fo (gi ~)).ttf";
+  Touch(fonts + L"\\" + literal);
+  Touch(product.uninstDir + L"\\Remove-Font.ps1");
+  product.WriteRecord({L"[Setup]", L"AppId={NvTest-Quoted}", L"[Download]",
+                       L"src001=/f/a.ttf", L"dst001=" + fonts + L"\\" + command, L"err001=",
+                       L"src002=/f/b.ttf", L"dst002=" + fonts + L"\\" + literal, L"err002="});
+
+  auto state = product.MakeState();
+  ASSERT_EQ(norvale::ReadInstallRecord(*state), -1);
+  ASSERT_EQ(state->UninstOptionCount, 2);
+  state->OsVersion.dwMajorVersion = 10;
+  state->OsVersion.dwBuildNumber = 19045;
+  EXPECT_EQ(norvale::UninstallFonts(*state), -1);
+
+  ASSERT_EQ(product.starts->started.size(), 1u);
+  int count = 0;
+  LPWSTR* argv = CommandLineToArgvW(product.starts->started[0].c_str(), &count);
+  const std::vector<std::wstring> args(argv, argv + count);
+  LocalFree(argv);
+  EXPECT_EQ(args, (std::vector<std::wstring>{powershell, L"-ExecutionPolicy", L"unrestricted",
+                                             L"-File", product.uninstDir + L"\\Remove-Font.ps1",
+                                             literal}));
+  EXPECT_FALSE(Exists(fonts + L"\\" + literal));
 }
 
 }  // namespace
