@@ -103,6 +103,30 @@ std::wstring ArgumentsOfCommandLine(std::wstring_view commandLine) {
   return std::wstring(commandLine.substr(i));
 }
 
+std::optional<std::wstring> QuotedArgument(std::wstring_view argument) {
+  if (argument.find(L'\0') != std::wstring_view::npos) return std::nullopt;
+  std::wstring quoted = L"\"";
+  // Backslashes are literal unless a quote follows them: before an inner
+  // quote and before the closing one, each is doubled.
+  size_t backslashes = 0;
+  for (const wchar_t c : argument) {
+    if (c == L'\\') {
+      ++backslashes;
+      continue;
+    }
+    if (c == L'"') {
+      quoted.append(backslashes * 2 + 1, L'\\');
+    } else {
+      quoted.append(backslashes, L'\\');
+    }
+    quoted += c;
+    backslashes = 0;
+  }
+  quoted.append(backslashes * 2, L'\\');
+  quoted += L'"';
+  return quoted;
+}
+
 }  // namespace norvale
 
 namespace norvale {

@@ -2,6 +2,7 @@
 // Text helpers shared by every class: the system's texts are UTF-16 in
 // memory and ANSI (code page 932 on the target systems) in files and in the
 // byte counts that the fixed-width layouts rely on.
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -48,6 +49,14 @@ namespace norvale {
 // The arguments of a command line: the text after the program's own path
 // (quoted or not) and the blanks that follow it.
 std::wstring ArgumentsOfCommandLine(std::wstring_view commandLine);
+
+// One argument written so that a program splitting its command line by the
+// Windows rules (CommandLineToArgvW, the C runtime) reads back exactly this
+// text as one argument, whatever blanks, quotes, backslashes or characters
+// that a shell would act on it holds; always quoted, so an empty text stays
+// one argument. Nothing for a text holding a NUL, which no command line can
+// carry.
+std::optional<std::wstring> QuotedArgument(std::wstring_view argument);
 
 }  // namespace norvale
 

@@ -3,11 +3,12 @@
 // list.
 #include <shlobj.h>
 
-#include <array>
 #include <string>
 
 #include "ClsWinFTP.h"
 #include "FileSystem.h"
+#include "FontFiles.h"
+#include "Paths.h"
 #include "Text.h"
 
 using norvale::IsBlank;
@@ -23,13 +24,7 @@ constexpr int32_t kCsidlTemp = 255;
 bool IsFontFile(const std::wstring& path) {
   const size_t dot = path.find(L'.');
   if (dot == std::wstring::npos || dot == 0) return false;
-  const std::wstring extension = path.substr(dot + 1);
-  static const std::array<const wchar_t*, 5> kFontExtensions = {L"ttf", L"ttc", L"otf",
-                                                               L"woff", L"eot"};
-  for (const wchar_t* candidate : kFontExtensions) {
-    if (norvale::TextEqualsIgnoreCase(extension, candidate)) return true;
-  }
-  return false;
+  return norvale::IsFontExtension(std::wstring_view(path).substr(dot + 1));
 }
 
 void AppendLine(std::wstring& text, const std::wstring& line) {
@@ -119,7 +114,7 @@ bool ClsWinFTP::DownloadedFilesVerify(int32_t& aFileCount, int32_t& aErrCount,
     }
     if (message.empty()) continue;
     const bool inFontsFolder =
-        !fontsFolder.empty() && norvale::TextEqualsIgnoreCase(entry.Dir, fontsFolder);
+        !fontsFolder.empty() && norvale::SamePath(entry.Dir, fontsFolder);
     if (inFontsFolder && IsFontFile(entry.FilePath)) {
       AppendLine(aWarningMsg, message);
     } else {

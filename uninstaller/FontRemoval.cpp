@@ -18,7 +18,7 @@ struct RecordedFont {
 
 // The recorded downloads that are font files put straight into the Fonts
 // folder, Windows' own left out; only their exact file names are ever
-// removed.
+// removed, and only names that pass the font name rule ever reach a script.
 std::vector<RecordedFont> RecordedFonts(UninstallerState& state) {
   std::vector<RecordedFont> fonts;
   const std::wstring fontsFolder = state.objWinCommon.GetSpecialFolderPath(CSIDL_FONTS);
@@ -28,7 +28,7 @@ std::vector<RecordedFont> RecordedFonts(UninstallerState& state) {
     if (entry.IsFolder) continue;
     const std::wstring folder = state.objWinCommon.GetFilePath(entry.dst);
     const std::wstring name = state.objWinCommon.GetFileID(entry.dst);
-    if (IsBlank(folder) || IsBlank(name) || !IsPlainFileName(name)) continue;
+    if (IsBlank(folder) || !IsFontFileName(name)) continue;
     if (!SamePath(folder, fontsFolder)) continue;
     // A record may name a font that came with Windows: neither its file nor
     // its registration is ever the product's.

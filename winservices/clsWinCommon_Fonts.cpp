@@ -56,6 +56,9 @@ void clsWinCommon::ForEachFontValue(
   }
 }
 
+// Font file names compare as the file system compares names: a comparison
+// for readers would take "ＡＲＩＡＬ.TTF" for "arial.ttf" and hand a record's
+// full-width spelling Windows' own registration.
 bool clsWinCommon::REG_IsFontInstalled(const std::wstring& aFontID, int32_t* aCount) {
   if (aCount) *aCount = 0;
   try {
@@ -64,7 +67,7 @@ bool clsWinCommon::REG_IsFontInstalled(const std::wstring& aFontID, int32_t* aCo
     if (!fonts) return false;
     int32_t count = 0;
     ForEachFontValue(fonts.Get(), [&](const std::wstring&, const std::wstring& data) {
-      if (TextEqualsIgnoreCase(data, aFontID)) ++count;
+      if (SamePath(data, aFontID)) ++count;
       return true;
     });
     if (aCount) *aCount = count;
@@ -82,7 +85,7 @@ std::wstring clsWinCommon::REG_GetFontNameByFileId(const std::wstring& aFontID) 
     if (!fonts) return L"";
     std::wstring found;
     ForEachFontValue(fonts.Get(), [&](const std::wstring& name, const std::wstring& data) {
-      if (!TextEqualsIgnoreCase(data, aFontID)) return true;
+      if (!SamePath(data, aFontID)) return true;
       found = name;
       return false;
     });
@@ -101,7 +104,7 @@ bool clsWinCommon::REG_DelFontNameByFileId(const std::wstring& aFontID) {
     if (!fonts) return false;
     std::optional<std::wstring> found;
     ForEachFontValue(fonts.Get(), [&](const std::wstring& name, const std::wstring& data) {
-      if (!TextEqualsIgnoreCase(data, aFontID)) return true;
+      if (!SamePath(data, aFontID)) return true;
       found = name;
       return false;
     });

@@ -7,6 +7,7 @@
 
 #include "DeleteGuard.h"
 #include "FileSystem.h"
+#include "FontFiles.h"
 #include "Fonts.h"
 #include "LocalPathGuard.h"
 #include "Paths.h"
@@ -23,13 +24,6 @@ const wchar_t kRetryTail[] =
     L"  中止する場合「いいえ」をクリックして下さい。";
 
 enum class EntryKind { Folder, Zip, Font, PlainFile };
-
-bool IsFontExtension(const std::wstring& ext) {
-  for (const wchar_t* font : {L"ttf", L"ttc", L"otf", L"woff", L"eot"}) {
-    if (TextEqualsIgnoreCase(ext, font)) return true;
-  }
-  return false;
-}
 
 // The 16-bit number a text stands for, 0 when it is none.
 int32_t NumberOr0(const std::wstring& text) {

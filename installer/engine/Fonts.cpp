@@ -4,8 +4,10 @@
 
 #include "EngineSupport.h"
 #include "FileSystem.h"
+#include "FontFiles.h"
 #include "Paths.h"
 #include "SectionReaders.h"
+#include "SetupText.h"
 #include "Text.h"
 
 namespace norvale {
@@ -54,27 +56,29 @@ bool CheckScriptAndPowerShell(FontServices& fonts, const std::wstring& script,
   return true;
 }
 
+// Both programs run as administrator and the names they pass may come from
+// a record any user can edit. Without -File, PowerShell joins its arguments
+// into a command and runs it, so ";" or "$(...)" in a name would run as
+// code; with -File each argument reaches the script as one literal text.
 std::wstring RunScript(FontServices& fonts, const std::wstring& script,
                        const std::wstring& argument) {
-  const std::wstring arguments = L"-ExecutionPolicy unrestricted \"" + fonts.programFolder +
-                                 L"\\" + script + L"\" " + argument;
+  const auto scriptPath = QuotedArgument(fonts.programFolder + L"\\" + script);
+  const auto quotedArgument = QuotedArgument(argument);
+  if (!scriptPath || !quotedArgument) {
+    return L"PowerShell(" + script + L")を起動できません！";
+  }
+  const std::wstring arguments =
+      L"-ExecutionPolicy unrestricted -File " + *scriptPath + L" " + *quotedArgument;
   const std::wstring error = fonts.windows.RunApplication(
       PowerShellFolder(fonts) + L"\\powershell.exe", true, nullptr, kMinimisedNoFocus, arguments);
   if (fonts.yield) SkipOnFailure(fonts.yield);
   return error;
 }
 
-// A name taken from a record is a font's file name only when it names no
-// other folder: anything else would reach files outside the Fonts folder.
-bool IsPlainFileName(const std::wstring& name) {
-  return name.find_first_of(L"\\/:*?\"<>|") == std::wstring::npos && Trim(name) != L"." &&
-         Trim(name) != L"..";
-}
-
 // A font file that Windows protects as its own is none of the product's,
 // whatever a record or a setup list names.
 bool IsProtectedFont(FontServices& fonts, const std::wstring& name) {
-  return fonts.windows.IsSystemProtectedFile(FontsFolder(fonts) + L"\\" + Trim(name));
+  return fonts.windows.IsSystemProtectedFile(FontsFolder(fonts) + L"\\" + name);
 }
 
 // The file is in the Fonts folder and the registry names it.
@@ -108,6 +112,17 @@ bool VerifyInstalled(FontServices& fonts, const std::wstring& name, std::wstring
 }
 
 }  // namespace
+
+bool IsFontFileName(std::wstring_view name) {
+  if (name.empty() || name.front() == L' ' || name.back() == L' ' || name.back() == L'.') {
+    return false;
+  }
+  // A script's parameter binding would take a leading "-" for a parameter.
+  if (name.front() == L'-') return false;
+  if (!IsPlainFileName(name)) return false;
+  const size_t dot = name.rfind(L'.');
+  return dot != std::wstring_view::npos && dot > 0 && IsFontExtension(name.substr(dot + 1));
+}
 
 FontServices FontServicesOf(EngineContext& engine) {
   return FontServices{engine.state.objWinCommon, *engine.seams.fontRegistry,
@@ -155,12 +170,16 @@ bool vbAddFontByPowerShell(FontServices& fonts, const std::wstring& path, std::w
       return false;
     }
     const std::wstring name = AfterLast(Trim(path), L'\\');
+    if (!IsFontFileName(name)) {
+      message = L"ファイルを指定して下さい！";
+      return false;
+    }
     if (IsFontInstalled(fonts, name)) {
       message = kFontAlreadyInstalledText;
       return true;
     }
     if (!CheckScriptAndPowerShell(fonts, kAddFontScript, message)) return false;
-    const std::wstring error = RunScript(fonts, kAddFontScript, L"\"" + path + L"\"");
+    const std::wstring error = RunScript(fonts, kAddFontScript, Trim(path));
     if (!IsBlank(error)) {
       message = error;
       return false;
@@ -179,6 +198,10 @@ bool vbInstallFont(EngineContext& engine, const std::wstring& path, std::wstring
     FontServices fonts = FontServicesOf(engine);
     const std::wstring folder = BeforeLast(Trim(path), L'\\');
     const std::wstring name = AfterLast(Trim(path), L'\\');
+    if (!IsFontFileName(name)) {
+      message = L"ファイルを指定して下さい！";
+      return false;
+    }
     // An installed font stays as it is, as on the PowerShell route: removed
     // first, it would be lost when the verb then fails. What goes first is a
     // registration of a file that is gone, which would make the verb take
@@ -207,8 +230,8 @@ bool vbRemoveFontByPowerShell(FontServices& fonts, const std::wstring& name,
       message = L"フォント名を指定して下さい！";
       return false;
     }
-    if (!IsPlainFileName(name)) {
-      message = L"フォント名が正しくありません！(" + name + L")";
+    if (!IsFontFileName(name)) {
+      message = L"フォント名を指定して下さい！";
       return false;
     }
     if (IsProtectedFont(fonts, name)) {
@@ -235,8 +258,12 @@ bool vbRemoveFont(FontServices& fonts, std::wstring fontFileName, std::wstring a
       aStrErrMsg = L"ファイルを指定して下さい！";
       return false;
     }
-    if (!IsPlainFileName(fontFileName) || IsProtectedFont(fonts, fontFileName)) return false;
-    const std::wstring name = Trim(fontFileName);
+    if (!IsFontFileName(fontFileName)) {
+      aStrErrMsg = L"ファイルを指定して下さい！";
+      return false;
+    }
+    if (IsProtectedFont(fonts, fontFileName)) return false;
+    const std::wstring& name = fontFileName;
     const std::wstring file = FontsFolder(fonts) + L"\\" + name;
     // A file that cannot be deleted does not fail the removal; its
     // registration still goes.
@@ -251,7 +278,9 @@ bool vbRemoveFont(FontServices& fonts, std::wstring fontFileName, std::wstring a
         allDeleted = false;
         continue;
       }
-      if (!engine::EqualsIgnoreCase(Trim(data), name)) continue;
+      // As the file system tells names apart: "ＡＲＩＡＬ.TTF" is not
+      // "arial.ttf", whatever a comparison for readers would say.
+      if (!SamePath(Trim(data), name)) continue;
       if (fonts.registry.DeleteValue(value.name)) {
         ++deleted;
       } else {
@@ -303,7 +332,7 @@ std::vector<std::wstring> ProductFontsOfRecord(const std::wstring& recordPath,
       if (n < errs.size() && IsFontWasThereNote(errs[n])) continue;
       if (!SamePath(BeforeLast(dsts[n], L'\\'), fontsFolder)) continue;
       const std::wstring name = AfterLast(dsts[n], L'\\');
-      if (!IsBlank(name) && IsPlainFileName(name)) names.push_back(name);
+      if (IsFontFileName(name)) names.push_back(name);
     }
   });
   return names;

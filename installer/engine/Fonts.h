@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "EngineContext.h"
@@ -24,6 +25,14 @@ struct FontServices {
 };
 
 FontServices FontServicesOf(EngineContext& engine);
+
+// A font file name as the routes accept it from a record or a setup list:
+// one plain name in the Fonts folder (no folder, drive, wildcard, control
+// character or device name such as CON or COM1, not "." or "..", no blank
+// or dot at either end, no leading "-") ending in one of the font
+// extensions. Installer and uninstaller judge every font name by it; a name
+// it refuses is never handed to a script or joined to a folder.
+bool IsFontFileName(std::wstring_view name);
 
 // What both install routes answer for a font the machine already has.
 extern const wchar_t kFontAlreadyInstalledText[];

@@ -1,7 +1,16 @@
 // A stand-in for powershell.exe inside the test prefix, where Wine's own does
 // nothing. It runs no script: given "Add-Font.ps1" or "Remove-Font.ps1" with
-// their argument, it does what those scripts do on Windows.
-//   powershell.exe [-ExecutionPolicy P] [-File] <script> <argument...>
+// their one argument, it does what those scripts do on Windows.
+//   powershell.exe [-ExecutionPolicy P] ... -File <script> <argument...>
+// It reads its command line as Windows PowerShell does: split by the Windows
+// rules; after -File the next argument is the script and every one after it
+// one argument of the script, taken literally. Without -File, Windows
+// PowerShell joins the rest into a command and runs it ("a.ttf;ri x" runs
+// "ri x"); the stand-in runs no command and fails instead, so a caller that
+// leaves -File out is caught.
+// With NORVALE_POWERSHELL_LOG set, each run appends one line to that file:
+// the arguments it was given, each in brackets (UTF-8), so a test sees how
+// the command line was split.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -98,6 +107,27 @@ int RemoveFont(const std::wstring& name) {
   return 0;
 }
 
+// One line per run: "[arg1] [arg2] ..." as this program received them.
+void LogArguments(const std::vector<std::wstring>& args) {
+  wchar_t log[MAX_PATH] = {};
+  const DWORD length = GetEnvironmentVariableW(L"NORVALE_POWERSHELL_LOG", log, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return;
+  std::wstring line;
+  for (const std::wstring& arg : args) line += (line.empty() ? L"[" : L" [") + arg + L"]";
+  line += L"\r\n";
+  const int bytes = WideCharToMultiByte(CP_UTF8, 0, line.c_str(), int(line.size()), nullptr, 0,
+                                        nullptr, nullptr);
+  std::string utf8(size_t(bytes > 0 ? bytes : 0), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, line.c_str(), int(line.size()), utf8.data(), bytes, nullptr,
+                      nullptr);
+  HANDLE file = CreateFileW(log, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  DWORD written = 0;
+  WriteFile(file, utf8.data(), DWORD(utf8.size()), &written, nullptr);
+  CloseHandle(file);
+}
+
 }  // namespace
 
 int wmain() {
@@ -105,31 +135,44 @@ int wmain() {
   LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
   std::vector<std::wstring> args(argv + 1, argv + argc);
   LocalFree(argv);
+  LogArguments(args);
   size_t i = 0;
+  bool file = false;
   while (i < args.size() && !args[i].empty() && args[i][0] == L'-') {
     const std::wstring& option = args[i];
     if (SameText(option, L"-ExecutionPolicy") || SameText(option, L"-WindowStyle")) {
       i += 2;
     } else if (SameText(option, L"-File")) {
       ++i;
+      file = true;
       break;
     } else if (SameText(option, L"-NoProfile") || SameText(option, L"-NonInteractive") ||
                SameText(option, L"-NoLogo")) {
       ++i;
+    } else if (SameText(option, L"-Command") || SameText(option, L"-EncodedCommand")) {
+      break;
     } else {
       return Fail(L"option not known to the stand-in", option);
     }
   }
+  if (!file) {
+    std::wstring command;
+    for (size_t a = i; a < args.size(); ++a) command += (command.empty() ? L"" : L" ") + args[a];
+    return Fail(L"without -File this is a command, which the stand-in never runs", command);
+  }
   if (i >= args.size()) return Fail(L"no script given", L"");
-  std::wstring script = args[i];
-  std::wstring argument;
-  for (size_t a = i + 1; a < args.size(); ++a) argument += (argument.empty() ? L"" : L" ") + args[a];
+  const std::wstring script = args[i];
+  const std::vector<std::wstring> scriptArgs(args.begin() + std::ptrdiff_t(i) + 1, args.end());
   DWORD attributes = GetFileAttributesW(script.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
     return Fail(L"script not found", script);
   }
+  // Both scripts take exactly one argument.
+  if (scriptArgs.size() != 1) {
+    return Fail(L"the script takes one argument, given", std::to_wstring(scriptArgs.size()));
+  }
   std::wstring scriptName = FileNameOf(script);
-  if (SameText(scriptName, L"Add-Font.ps1")) return AddFont(argument);
-  if (SameText(scriptName, L"Remove-Font.ps1")) return RemoveFont(argument);
+  if (SameText(scriptName, L"Add-Font.ps1")) return AddFont(scriptArgs[0]);
+  if (SameText(scriptName, L"Remove-Font.ps1")) return RemoveFont(scriptArgs[0]);
   return Fail(L"the stand-in runs only Add-Font.ps1 and Remove-Font.ps1", script);
 }

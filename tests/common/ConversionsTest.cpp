@@ -1,3 +1,8 @@
+#include <windows.h>
+#include <shellapi.h>
+
+#include <vector>
+
 #include "PublicFuncFixture.h"
 #include "Text.h"
 
@@ -70,6 +75,57 @@ TEST(CommandLine, ArgumentsFollowTheProgramPath) {
   EXPECT_EQ(L"x.ini /S", norvale::ArgumentsOfCommandLine(L"\"C:\\a b\\p.exe\"  x.ini /S"));
   EXPECT_EQ(L"x.ini", norvale::ArgumentsOfCommandLine(L"p.exe x.ini"));
   EXPECT_EQ(L"", norvale::ArgumentsOfCommandLine(L"p.exe"));
+}
+
+// How a program that splits its command line by the Windows rules reads the
+// arguments after its own path.
+std::vector<std::wstring> SplitAsWindowsDoes(const std::wstring& arguments) {
+  int count = 0;
+  LPWSTR* argv = CommandLineToArgvW((L"\"C:\\p\\p.exe\" " + arguments).c_str(), &count);
+  std::vector<std::wstring> split;
+  for (int i = 1; i < count; ++i) split.emplace_back(argv[i]);
+  LocalFree(argv);
+  return split;
+}
+
+// Texts a record or a server may bring: each must come back whole and alone,
+// and nothing in it may start a further argument.
+TEST(CommandLine, AQuotedArgumentReadsBackAsExactlyThatOneArgument) {
+  const std::vector<std::wstring> hostile = {
+      L"",
+      L" ",
+      L"nvy.ttf;ri -r -fo C:\\",
+      L"nvz$(ri -r -fo C:\\).ttf",
+      L"Nv Test Mono.ttf",
+      L"C:\\Program Files (x86)\\Norvale\\Uninst\\Remove-Font.ps1",
+      L"say \"hi\"",
+      L"\"",
+      L"\"\"",
+      L"\\",
+      L"C:\\tmp\\",
+      L"C:\\tmp\\\\",
+      L"a\\\"b",
+      L"a\\\\\"b c\\",
+      L"\\\"\\",
+      L"tab\there",
+      L"line\r\nbreak",
+      L"ｍｅｉｒｙｏ.ttc",
+      L"%PATH% ^& | < > `(x)'",
+  };
+  for (const std::wstring& text : hostile) {
+    const auto quoted = norvale::QuotedArgument(text);
+    ASSERT_TRUE(quoted.has_value()) << norvale::ToAnsi(text);
+    EXPECT_EQ(std::vector<std::wstring>{text}, SplitAsWindowsDoes(*quoted))
+        << norvale::ToAnsi(*quoted);
+    // Side by side with a second argument, neither runs into the other.
+    EXPECT_EQ((std::vector<std::wstring>{text, L"next"}),
+              SplitAsWindowsDoes(*quoted + L" " + *norvale::QuotedArgument(L"next")))
+        << norvale::ToAnsi(*quoted);
+  }
+  EXPECT_EQ(L"\"C:\\a b\\\\\"", norvale::QuotedArgument(L"C:\\a b\\"));
+  EXPECT_EQ(L"\"a\\\\\\\"b\"", norvale::QuotedArgument(L"a\\\"b"));
+  // A NUL would end the command line where it stands.
+  EXPECT_FALSE(norvale::QuotedArgument(std::wstring(L"a.ttf\0;x", 8)).has_value());
 }
 
 TEST_F(Conversions, FindsWordsOnTheOwnCommandLine) {

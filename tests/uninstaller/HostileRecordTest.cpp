@@ -1,6 +1,8 @@
 // A record written to bring the uninstaller down: paths far longer than the
 // file calls take, fonts that are Windows' own. The removal refuses them and
 // carries on with the rest.
+#include <windows.h>
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
@@ -9,6 +11,7 @@
 
 #include "InstallRecord.h"
 #include "RemovalSteps.h"
+#include "SavedRegValue.h"
 #include "UninstallerTestSupport.h"
 
 namespace {
@@ -141,6 +144,97 @@ TEST(HostileRecord, WindowsOwnFontsNamedAsTheProductsStay) {
   }
   for (const std::wstring& font : windowsFonts) DeleteFileW(font.c_str());
   DeleteFileW(above.c_str());
+}
+
+// A record names fonts to run as code under the administrator's PowerShell:
+// one whose name goes on after ";" is no font name and never reaches a
+// script; one with blanks and "$(...)" is a plain name and reaches the script
+// after -File as one literal argument, from a program folder with blanks.
+// The starts are recorded here; the stand-in tests show how PowerShell
+// splits such a command line.
+TEST(HostileRecord, FontNamesReachTheScriptOnlyAsOneLiteralArgument) {
+  InstalledProduct product(L"Program Files (x86)");
+  auto probe = product.MakeState();
+  const std::wstring fonts = probe->objWinCommon.GetSpecialFolderPath(CSIDL_FONTS);
+  const std::wstring powershell = probe->objWinCommon.GetSpecialFolderPath(CSIDL_WINDOWS) +
+                                  L"\\system32\\WindowsPowershell\\v1.0\\powershell.exe";
+  if (!Exists(powershell)) GTEST_SKIP() << "this prefix has no powershell.exe";
+  const std::wstring command = L"nvtest_y.ttf;ri -r -fo (gi ~)";
+  const std::wstring literal = L"nvtest z $(ri -r -fo (gi ~)).ttf";
+  Touch(fonts + L"\\" + literal);
+  Touch(product.uninstDir + L"\\Remove-Font.ps1");
+  product.WriteRecord({L"[Setup]", L"AppId={NvTest-Quoted}", L"[Download]",
+                       L"src001=/f/a.ttf", L"dst001=" + fonts + L"\\" + command, L"err001=",
+                       L"src002=/f/b.ttf", L"dst002=" + fonts + L"\\" + literal, L"err002="});
+
+  auto state = product.MakeState();
+  ASSERT_EQ(norvale::ReadInstallRecord(*state), -1);
+  ASSERT_EQ(state->UninstOptionCount, 2);
+  state->OsVersion.dwMajorVersion = 10;
+  state->OsVersion.dwBuildNumber = 19045;
+  EXPECT_EQ(norvale::UninstallFonts(*state), -1);
+
+  ASSERT_EQ(product.starts->started.size(), 1u);
+  int count = 0;
+  LPWSTR* argv = CommandLineToArgvW(product.starts->started[0].c_str(), &count);
+  const std::vector<std::wstring> args(argv, argv + count);
+  LocalFree(argv);
+  EXPECT_EQ(args, (std::vector<std::wstring>{powershell, L"-ExecutionPolicy", L"unrestricted",
+                                             L"-File", product.uninstDir + L"\\Remove-Font.ps1",
+                                             literal}));
+  EXPECT_FALSE(Exists(fonts + L"\\" + literal));
+}
+
+// Windows' Meiryo and Arial named in full-width letters: no such files
+// exist, so Windows protects nothing by those names, and a comparison that
+// folds width would find Windows' own registrations by them. Neither route
+// removes those. The PowerShell route asks the machine's Fonts key
+// (HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Fonts in the test's own
+// view, the 32-bit one, which 64-bit Windows shares with the 64-bit view);
+// Windows' two values are set there as Windows has them and put back as
+// they were. The other route meets the test's registry in memory. Wine
+// protects no file: the seam protects the two real files as Windows does.
+TEST(HostileRecord, WindowsFontsUnderAFullWidthSpellingStay) {
+  const wchar_t fontsKey[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
+  testing_support::SavedRegValue arial(HKEY_LOCAL_MACHINE, fontsKey, L"Arial (TrueType)");
+  testing_support::SavedRegValue meiryo(HKEY_LOCAL_MACHINE, fontsKey,
+                                        L"Meiryo & Meiryo UI (TrueType)");
+  arial.SetText(L"arial.ttf");
+  meiryo.SetText(L"meiryo.ttc");
+  InstalledProduct product;
+  product.starts->endsAtOnce = true;
+  auto probe = product.MakeState();
+  const std::wstring fonts = probe->objWinCommon.GetSpecialFolderPath(CSIDL_FONTS);
+  product.protectedFiles->Protect(fonts + L"\\arial.ttf");
+  product.protectedFiles->Protect(fonts + L"\\meiryo.ttc");
+  const std::wstring ours = fonts + L"\\nvtest_ownpos.ttf";
+  Touch(product.uninstDir + L"\\Remove-Font.ps1");
+  product.WriteRecord({L"[Setup]", L"AppId={NvTest-Width}", L"[Download]",
+                       L"src001=/f/meiryo.ttc", L"dst001=" + fonts + L"\\ｍｅｉｒｙｏ.ttc",
+                       L"err001=", L"src002=/f/arial.ttf", L"dst002=" + fonts + L"\\ＡＲＩＡＬ.TTF",
+                       L"err002=", L"src003=/f/nvtest_ownpos.ttf", L"dst003=" + ours,
+                       L"err003="});
+
+  for (const DWORD major : {6ul, 10ul}) {
+    Touch(ours);
+    product.fontRegistry->values = {{L"Arial (TrueType)", L"arial.ttf"},
+                                    {L"Meiryo & Meiryo UI (TrueType)", L"meiryo.ttc"},
+                                    {L"NvTest Own (TrueType)", L"nvtest_ownpos.ttf"}};
+    auto state = product.MakeState();
+    ASSERT_EQ(norvale::ReadInstallRecord(*state), -1);
+    ASSERT_EQ(state->UninstOptionCount, 2);
+    state->OsVersion.dwMajorVersion = major;
+    state->OsVersion.dwBuildNumber = 19045;
+    EXPECT_EQ(norvale::UninstallFonts(*state), -1);
+    EXPECT_FALSE(Exists(ours)) << major;
+    EXPECT_EQ(arial.Text().value_or(L"<gone>"), L"arial.ttf") << major;
+    EXPECT_EQ(meiryo.Text().value_or(L"<gone>"), L"meiryo.ttc") << major;
+    if (major == 6) {
+      ASSERT_EQ(product.fontRegistry->values.size(), 2u);
+      EXPECT_EQ(product.fontRegistry->values[0].second, L"arial.ttf");
+      EXPECT_EQ(product.fontRegistry->values[1].second, L"meiryo.ttc");
+    }
+  }
 }
 
 }  // namespace

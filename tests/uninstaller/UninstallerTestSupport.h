@@ -13,15 +13,22 @@
 
 namespace uninstaller_test {
 
-// Records the program starts instead of making them.
+// Records the program starts instead of making them. With endsAtOnce each
+// start hands back a process that has already ended, as a real run would
+// once it is waited for.
 class RecordingStarts final : public norvale::IProgramStarts {
  public:
-  bool Start(const std::wstring& commandLine, int, DWORD*, HANDLE* process) override {
+  bool Start(const std::wstring& commandLine, int, DWORD* processId, HANDLE* process) override {
     started.push_back(commandLine);
     if (process) *process = nullptr;
+    if (endsAtOnce && processId && process) {
+      *processId = 1;
+      *process = CreateEventW(nullptr, TRUE, TRUE, nullptr);
+    }
     return true;
   }
   std::vector<std::wstring> started;
+  bool endsAtOnce = false;
 };
 
 class RecordingEnd final : public norvale::forms::IProgramEnd {

@@ -4,13 +4,18 @@
 
 #include <gtest/gtest.h>
 
+#include "SavedRegValue.h"
 #include "WinServicesTestSupport.h"
+#include "Text.h"
 #include "clsWinCommon.h"
 
 using namespace testing_support;
 
 namespace {
 
+// The machine's Fonts key. The tests, like the shipped programs, are 32-bit
+// processes and open it through their own view; on 64-bit Windows that key
+// is one of those both views share.
 const std::wstring kFonts = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
 
 // Font values of the test's own, in the system's fonts key. Their names share
@@ -86,6 +91,36 @@ TEST_F(FontsTest, ALongValueNameDoesNotEndTheSearch) {
             win_.REG_GetFontNameByFileId(File(L"-long.ttf")));
   EXPECT_TRUE(win_.REG_DelFontNameByFileId(File(L"-long.ttf")));
   EXPECT_FALSE(ReadRaw(HKEY_LOCAL_MACHINE, kFonts, tag_ + longName, 0));
+}
+
+// A record may name Windows' fonts in full-width letters: "ＡＲＩＡＬ.TTF"
+// names a file Windows does not have, so no protection covers it, and a
+// comparison for readers would hand it the registration of "arial.ttf".
+// Windows' own two values are set as Windows has them and put back as they
+// were in the prefix when the test ends.
+TEST_F(FontsTest, AnotherWidthOrKanaIsAnotherFontsFile) {
+  testing_support::SavedRegValue arial(HKEY_LOCAL_MACHINE, kFonts, L"Arial (TrueType)");
+  testing_support::SavedRegValue meiryo(HKEY_LOCAL_MACHINE, kFonts,
+                                        L"Meiryo & Meiryo UI (TrueType)");
+  arial.SetText(L"arial.ttf");
+  meiryo.SetText(L"meiryo.ttc");
+  AddFont(L" Kana (TrueType)", File(L"-メイリオ.ttc"));
+
+  for (const std::wstring& spelling :
+       {std::wstring(L"ＡＲＩＡＬ.TTF"), std::wstring(L"ａｒｉａｌ.ｔｔｆ"), std::wstring(L"ｍｅｉｒｙｏ.ttc"),
+        File(L"-めいりお.ttc"), File(L"-ﾒｲﾘｵ.ttc")}) {
+    const std::string shown = norvale::ToAnsi(spelling);
+    int32_t count = -1;
+    EXPECT_FALSE(win_.REG_IsFontInstalled(spelling, &count)) << shown;
+    EXPECT_EQ(0, count) << shown;
+    EXPECT_EQ(L"", win_.REG_GetFontNameByFileId(spelling)) << shown;
+    EXPECT_FALSE(win_.REG_DelFontNameByFileId(spelling)) << shown;
+  }
+  EXPECT_EQ(L"arial.ttf", arial.Text().value_or(L"<gone>"));
+  EXPECT_EQ(L"meiryo.ttc", meiryo.Text().value_or(L"<gone>"));
+  // Letter case alone still names the same file.
+  EXPECT_TRUE(win_.REG_IsFontInstalled(L"ARIAL.TTF"));
+  EXPECT_TRUE(win_.REG_IsFontInstalled(File(L"-メイリオ.TTC")));
 }
 
 TEST_F(FontsTest, WithoutAdministratorRightsFontsAreFoundButNotRemoved) {

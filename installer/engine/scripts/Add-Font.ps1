@@ -1,7 +1,7 @@
 # Installs one font for the whole machine: copies the file into the Windows
 # Fonts folder, registers it under the machine's Fonts key and makes it
 # available to running programs at once.
-#   powershell -ExecutionPolicy unrestricted Add-Font.ps1 "C:\path\font.ttf"
+#   powershell -ExecutionPolicy unrestricted -File Add-Font.ps1 "C:\path\font.ttf"
 param([Parameter(Mandatory = $true)][string]$FontPath)
 
 $ErrorActionPreference = 'Stop'

@@ -1,11 +1,14 @@
 # Uninstalls one font of the machine by its file name in the Fonts folder:
 # only the registry values whose data is exactly that name and only that
 # file are removed.
-#   powershell -ExecutionPolicy unrestricted Remove-Font.ps1 font.ttf
-# The name arrives unquoted, so a name with blanks comes as several
-# arguments; they are joined again.
+#   powershell -ExecutionPolicy unrestricted -File Remove-Font.ps1 "font name.ttf"
+# Started with -File, the name arrives as one argument, taken literally.
 $ErrorActionPreference = 'Stop'
-$name = ($args -join ' ').Trim()
+if ($args.Count -ne 1) {
+    Write-Error "One font file name expected, got $($args.Count) arguments"
+    exit 1
+}
+$name = [string]$args[0]
 if ($name -eq '' -or $name -match '[\\/:*?"<>|]' -or $name -eq '.' -or $name -eq '..') {
     Write-Error "Not a font file name: $name"
     exit 1
@@ -24,7 +27,10 @@ $key = 'HKLM:\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Fonts'
 $values = Get-Item -Path $key
 foreach ($valueName in $values.GetValueNames()) {
     $data = $values.GetValue($valueName)
-    if ($data -is [string] -and $data.Trim() -ieq $name) {
+    # Ordinal, letter case ignored, as the file system compares names: a
+    # full-width spelling is another file's name.
+    if ($data -is [string] -and
+        [string]::Equals($data.Trim(), $name, [StringComparison]::OrdinalIgnoreCase)) {
         Remove-ItemProperty -Path $key -Name $valueName
     }
 }

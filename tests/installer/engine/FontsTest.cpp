@@ -6,6 +6,7 @@
 
 #include "EngineTestSupport.h"
 #include "Fonts.h"
+#include "Text.h"
 
 using namespace engine_testing;
 using namespace norvale;
@@ -218,8 +219,8 @@ TEST_F(FontsTest, ThePowerShellScriptsAreRunAndTheirWorkVerified) {
   EXPECT_FALSE(vbAddFontByPowerShell(fonts, source, message));
   EXPECT_EQ(L"レジストリにフォントを登録できませんでした！", message);
   EXPECT_EQ((std::vector<std::wstring>{L"\"" + powershell +
-                                       L"\" -ExecutionPolicy unrestricted \"" + (dir_ / L"Add-Font.ps1") +
-                                       L"\" \"" + source + L"\"|6"}),
+                                       L"\" -ExecutionPolicy unrestricted -File \"" +
+                                       (dir_ / L"Add-Font.ps1") + L"\" \"" + source + L"\"|6"}),
             starts_->starts);
   starts_->script = [&] { SetFontValue(tag_ + L" Sans (TrueType)", tag_ + L".ttf"); };
   EXPECT_TRUE(vbAddFontByPowerShell(fonts, source, message));
@@ -230,11 +231,84 @@ TEST_F(FontsTest, ThePowerShellScriptsAreRunAndTheirWorkVerified) {
   starts_->script = nullptr;
   EXPECT_TRUE(vbRemoveFontByPowerShell(fonts, tag_ + L".ttf", message)) << message;
   EXPECT_EQ((std::vector<std::wstring>{L"\"" + powershell +
-                                       L"\" -ExecutionPolicy unrestricted \"" +
-                                       (dir_ / L"Remove-Font.ps1") + L"\" " + tag_ + L".ttf|6"}),
+                                       L"\" -ExecutionPolicy unrestricted -File \"" +
+                                       (dir_ / L"Remove-Font.ps1") + L"\" \"" + tag_ +
+                                       L".ttf\"|6"}),
             starts_->starts);
   EXPECT_FALSE(Exists(InFonts(tag_ + L".ttf")));
   EXPECT_FALSE(HasFontValue(tag_ + L" Sans (TrueType)"));
+}
+
+// A name that is no plain font file name never reaches a script: it would
+// be joined to the Fonts folder, and a record any user may edit would choose
+// what the administrator's PowerShell is handed.
+TEST_F(FontsTest, AHostileNameIsRefusedBeforeAnyStart) {
+  FontServices fonts = Services();
+  const std::wstring powershell =
+      engine_.state->objWinCommon.GetSpecialFolderPath(CSIDL_WINDOWS) +
+      L"\\system32\\WindowsPowershell\\v1.0\\powershell.exe";
+  if (!Exists(powershell)) GTEST_SKIP() << "this prefix has no powershell.exe";
+  WriteFileBytes(dir_ / L"Add-Font.ps1", "");
+  WriteFileBytes(dir_ / L"Remove-Font.ps1", "");
+  for (const std::wstring& name :
+       {std::wstring(L"nvy.ttf;ri -r -fo (gi ~)"), std::wstring(L"CON.ttf"),
+        std::wstring(L"a.ttf."), std::wstring(L"-File.ttf"), std::wstring(L"nv*.ttf"),
+        std::wstring(L"nv.ps1")}) {
+    const std::string shown = ToAnsi(name);
+    std::wstring message;
+    EXPECT_FALSE(vbRemoveFontByPowerShell(fonts, name, message)) << shown;
+    EXPECT_EQ(L"フォント名を指定して下さい！", message) << shown;
+    EXPECT_FALSE(vbAddFontByPowerShell(fonts, dir_ / name, message)) << shown;
+    EXPECT_EQ(L"ファイルを指定して下さい！", message) << shown;
+    EXPECT_FALSE(vbInstallFont(*engine_.context, dir_ / name, message)) << shown;
+    EXPECT_EQ(L"ファイルを指定して下さい！", message) << shown;
+    EXPECT_FALSE(vbRemoveFont(fonts, name)) << shown;
+  }
+  EXPECT_TRUE(starts_->starts.empty());
+  EXPECT_TRUE(shell_->calls.empty());
+}
+
+// The scripts meet the stand-in for Windows PowerShell in the test prefix
+// (Wine's own runs nothing), which splits its command line by the Windows
+// rules as PowerShell does and notes what arrived. The program folder and
+// the font name each hold blanks, and the name "$(...)" too: each arrives
+// as one literal argument of the script.
+TEST(FontScriptsTest, EachNameArrivesAsOneArgumentOfTheScript) {
+  testing_support::TempDir dir(L"fontrun");
+  EngineUnderTest engine(dir / L"app");
+  const std::wstring powershell =
+      engine.state->objWinCommon.GetSpecialFolderPath(CSIDL_WINDOWS) +
+      L"\\system32\\WindowsPowershell\\v1.0\\powershell.exe";
+  if (!Exists(powershell)) GTEST_SKIP() << "this prefix has no powershell.exe";
+  const std::wstring program = dir / L"Program Files (x86)";
+  CreateDirectoryW(program.c_str(), nullptr);
+  CreateDirectoryW((program + L"\\Norvale").c_str(), nullptr);
+  engine.context->seams.programFolder = program + L"\\Norvale";
+  WriteFileBytes(program + L"\\Norvale\\Add-Font.ps1", "");
+  WriteFileBytes(program + L"\\Norvale\\Remove-Font.ps1", "");
+  const std::wstring log = dir / L"powershell.log";
+  SetEnvironmentVariableW(L"NORVALE_POWERSHELL_LOG", log.c_str());
+
+  const std::wstring name =
+      L"nv" + std::to_wstring(GetCurrentProcessId()) + L" Mono $(ri -r -fo (gi ~)).ttf";
+  const std::wstring source = program + L"\\" + name;
+  WriteFileBytes(source, "not a font");
+  FontServices fonts = FontServicesOf(*engine.context);
+  std::wstring message;
+  EXPECT_FALSE(vbAddFontByPowerShell(fonts, source, message));
+  EXPECT_TRUE(vbRemoveFontByPowerShell(fonts, name, message)) << ToAnsi(message);
+  SetEnvironmentVariableW(L"NORVALE_POWERSHELL_LOG", nullptr);
+
+  const std::string bytes = testing_support::ReadFileBytes(log);
+  std::wstring lines(bytes.size(), L'\0');
+  lines.resize(static_cast<size_t>(MultiByteToWideChar(
+      CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), lines.data(),
+      static_cast<int>(lines.size()))));
+  EXPECT_EQ(L"[-ExecutionPolicy] [unrestricted] [-File] [" + program +
+                L"\\Norvale\\Add-Font.ps1] [" + source + L"]\r\n"
+                L"[-ExecutionPolicy] [unrestricted] [-File] [" + program +
+                L"\\Norvale\\Remove-Font.ps1] [" + name + L"]\r\n",
+            lines);
 }
 
 // A font that came with Windows is never removed, whatever spelling of its
@@ -286,6 +360,28 @@ TEST_F(FontsTest, TheInstallVerbRouteKeepsAFontThatIsThere) {
   RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kFontsKey, (tag_ + L" Upper").c_str());
   EXPECT_FALSE(vbInstallFont(*engine_.context, source, message));
   EXPECT_EQ("the user's", testing_support::ReadFileBytes(InFonts(tag_ + L".ttf")));
+}
+
+TEST(FontFilesTest, OneRuleJudgesEveryFontName) {
+  for (const wchar_t* name :
+       {L"nvpos.ttf", L"A.TTC", L"x.otf", L"x.woff", L"x.eot", L"Nv Test Mono.ttf",
+        L"メイリオ.ttc", L"CONSOLE.ttf", L"nvz$(ri -r -fo (gi ~)).ttf", L"a;b.ttf"}) {
+    EXPECT_TRUE(IsFontFileName(name)) << ToAnsi(name);
+  }
+  for (const std::wstring& name :
+       {std::wstring(L""), std::wstring(L"nvy.ttf;ri -r -fo (gi ~)"), std::wstring(L"CON.ttf"),
+        std::wstring(L"con"), std::wstring(L"nul.ttc"), std::wstring(L"Aux.otf"),
+        std::wstring(L"PRN.ttf"), std::wstring(L"COM1.ttf"), std::wstring(L"lpt9.eot"),
+        std::wstring(L"CON .ttf"), std::wstring(L"a*.ttf"), std::wstring(L"a?.ttf"),
+        std::wstring(L"a\tb.ttf"), std::wstring(L"a\x7f.ttf"), std::wstring(L"."),
+        std::wstring(L".."), std::wstring(L"a.ttf."), std::wstring(L"a.ttf "),
+        std::wstring(L" a.ttf"), std::wstring(L".ttf"), std::wstring(L"a"),
+        std::wstring(L"a.exe"), std::wstring(L"a.ps1"), std::wstring(L"..\\a.ttf"),
+        std::wstring(L"f\\a.ttf"), std::wstring(L"f/a.ttf"), std::wstring(L"C:a.ttf"),
+        std::wstring(L"a.ttf:s"), std::wstring(L"a\"b.ttf"), std::wstring(L"-File.ttf"),
+        std::wstring(L"a.ｔｔｆ"), std::wstring(L"a.ttf\0.exe", 11)}) {
+    EXPECT_FALSE(IsFontFileName(name)) << ToAnsi(name);
+  }
 }
 
 TEST(FontFilesTest, ExistenceNeedsAPath) {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "TempDir.h"
+#include "Text.h"
 
 namespace {
 
@@ -116,10 +117,10 @@ class FontStandIn : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(Exists(PowerShell())) << "run tools/wine-prefix.sh on the build folder";
-    CreateDirectoryW((temp / L"scripts").c_str(), nullptr);
+    CreateDirectoryW((temp / L"script folder").c_str(), nullptr);
     CreateDirectoryW((temp / L"font files").c_str(), nullptr);
-    WriteFileBytes(temp / L"scripts\\Add-Font.ps1", "# installs a font\r\n");
-    WriteFileBytes(temp / L"scripts\\Remove-Font.ps1", "# removes a font\r\n");
+    WriteFileBytes(temp / L"script folder\\Add-Font.ps1", "# installs a font\r\n");
+    WriteFileBytes(temp / L"script folder\\Remove-Font.ps1", "# removes a font\r\n");
   }
   void TearDown() override {
     for (const wchar_t* file : {L"NvTestSans.ttf", L"NvTestSansBold.ttf", L"Nv Test Mono.ttf"}) {
@@ -132,13 +133,22 @@ class FontStandIn : public ::testing::Test {
     }
   }
   // The command lines exactly as the font routines build them.
-  long AddFont(const std::wstring& fontPath) {
-    return RunAndWait(L"\"" + PowerShell() + L"\" -ExecutionPolicy unrestricted \"" +
-                      temp / L"scripts\\Add-Font.ps1\" \"" + fontPath + L"\"");
+  long RunScript(const std::wstring& script, const std::wstring& argument) {
+    return RunAndWait(L"\"" + PowerShell() + L"\" -ExecutionPolicy unrestricted -File " +
+                      *norvale::QuotedArgument(temp / (L"script folder\\" + script)) + L" " +
+                      *norvale::QuotedArgument(argument));
   }
+  long AddFont(const std::wstring& fontPath) { return RunScript(L"Add-Font.ps1", fontPath); }
   long RemoveFont(const std::wstring& fileName) {
-    return RunAndWait(L"\"" + PowerShell() + L"\" -ExecutionPolicy unrestricted \"" +
-                      temp / L"scripts\\Remove-Font.ps1\" " + fileName);
+    return RunScript(L"Remove-Font.ps1", fileName);
+  }
+  // What the stand-in noted of its arguments, one line per run.
+  std::wstring Logged() {
+    const std::string bytes = ReadFileBytes(temp / L"powershell.log");
+    std::wstring text(bytes.size(), L'\0');
+    text.resize(size_t(MultiByteToWideChar(CP_UTF8, 0, bytes.data(), int(bytes.size()),
+                                           text.data(), int(text.size()))));
+    return text;
   }
   TempDir temp{L"font"};
   std::wstring fonts = WindowsFolder() + L"\\Fonts";
@@ -164,7 +174,7 @@ TEST_F(FontStandIn, InstallsForTheMachineAndRemovesExactlyThatFont) {
   EXPECT_EQ(L"NvTestSansBold.ttf", FontsValue(L"Norvale Test Sans Bold (TrueType)"));
 }
 
-TEST_F(FontStandIn, AFileNameWithBlanksArrivesUnquotedAndIsJoinedAgain) {
+TEST_F(FontStandIn, AFileNameWithBlanksArrivesAsOneArgument) {
   WriteFileBytes(temp / L"font files\\Nv Test Mono.ttf", TinyFont(L"Norvale Test Mono"));
   ASSERT_EQ(0, AddFont(temp / L"font files\\Nv Test Mono.ttf"));
   EXPECT_EQ(L"Nv Test Mono.ttf", FontsValue(L"Norvale Test Mono (TrueType)"));
@@ -173,13 +183,36 @@ TEST_F(FontStandIn, AFileNameWithBlanksArrivesUnquotedAndIsJoinedAgain) {
   EXPECT_EQ(L"<none>", FontsValue(L"Norvale Test Mono (TrueType)"));
 }
 
+// As Windows PowerShell reads its command line: split by the Windows rules,
+// the script's arguments only after -File. Without -File the rest would be
+// a command, which the stand-in never runs.
+TEST_F(FontStandIn, ReadsItsCommandLineAsWindowsPowerShellDoes) {
+  SetEnvironmentVariableW(L"NORVALE_POWERSHELL_LOG", (temp / L"powershell.log").c_str());
+  WriteFileBytes(fonts + L"\\Nv Test Mono.ttf", TinyFont(L"Norvale Test Mono"));
+  const std::wstring script = temp / L"script folder\\Remove-Font.ps1";
+  const std::wstring start = L"\"" + PowerShell() + L"\" -ExecutionPolicy unrestricted ";
+  // The name unquoted after -File is two arguments; the script takes one.
+  EXPECT_NE(0, RunAndWait(start + L"-File \"" + script + L"\" Nv Test Mono.ttf"));
+  // Without -File: a command.
+  EXPECT_NE(0, RunAndWait(start + L"\"" + script + L"\" \"Nv Test Mono.ttf\""));
+  EXPECT_TRUE(Exists(fonts + L"\\Nv Test Mono.ttf"));
+  // Backslashes count only before a quote.
+  EXPECT_NE(0, RunAndWait(start + L"-File \"" + script + L"\" \"a\\\"b c\" d\\\\"));
+  SetEnvironmentVariableW(L"NORVALE_POWERSHELL_LOG", nullptr);
+  EXPECT_EQ(L"[-ExecutionPolicy] [unrestricted] [-File] [" + script +
+                L"] [Nv] [Test] [Mono.ttf]\r\n"
+                L"[-ExecutionPolicy] [unrestricted] [" + script + L"] [Nv Test Mono.ttf]\r\n"
+                L"[-ExecutionPolicy] [unrestricted] [-File] [" + script + L"] [a\"b c] [d\\\\]\r\n",
+            Logged());
+}
+
 TEST_F(FontStandIn, AMissingScriptFileOrNoFontInstallsNothing) {
   WriteFileBytes(temp / L"font files\\NvTestSans.ttf", TinyFont(L"Norvale Test Sans"));
-  DeleteFileW((temp / L"scripts\\Add-Font.ps1").c_str());
+  DeleteFileW((temp / L"script folder\\Add-Font.ps1").c_str());
   EXPECT_NE(0, AddFont(temp / L"font files\\NvTestSans.ttf"));
   EXPECT_FALSE(Exists(fonts + L"\\NvTestSans.ttf"));
 
-  WriteFileBytes(temp / L"scripts\\Add-Font.ps1", "# installs a font\r\n");
+  WriteFileBytes(temp / L"script folder\\Add-Font.ps1", "# installs a font\r\n");
   WriteFileBytes(temp / L"font files\\NvTestSans.ttf", "not a font");
   EXPECT_NE(0, AddFont(temp / L"font files\\NvTestSans.ttf"));
   EXPECT_FALSE(Exists(fonts + L"\\NvTestSans.ttf"));
