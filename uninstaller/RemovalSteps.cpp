@@ -96,8 +96,7 @@ int16_t DeleteShortCuts(UninstallerState& state) {
     SkipOnFailure([&] {
       const std::wstring path = Trim(state.ShortCutLogList[i].dir);
       if (path.empty() || !IsRemovableShortCut(state, path)) return;
-      std::wstring errText;
-      vbDeleteFile(path, errText);
+      DeleteGuardedFile(path, nullptr, true, *state.services.finalPaths);
     });
   }
   SkipOnFailure([&] { RemoveEmptyProgramGroup(state); });
