@@ -334,6 +334,74 @@ TEST(RemovalSteps, AnotherSpellingStillFindsTheInstallFolderAndOurOwnValue) {
   EXPECT_FALSE(LayerExists(product.program));
 }
 
+// An association is the product's when the program its command starts lies
+// in the install folder, however that is spelled: not when another
+// program's command merely names our folder. Keys in the program's own
+// view (kOwnView), removed again at the end.
+TEST(RemovalSteps, AnAssociationIsOursByTheProgramItStarts) {
+  InstalledProduct product;
+  const std::wstring shortApp = ShortForm(product.appDir);
+  ASSERT_NE(shortApp, product.appDir) << "no 8.3 names on this volume";
+  const std::wstring other = product.temp.Path() + L"\\Other Product";
+  MakeFolder(other);
+  Touch(other + L"\\other.exe");
+  Touch(product.appDir + L"\\pos.exe");
+  struct Case {
+    std::wstring id, command;
+    bool ours;
+  };
+  const Case cases[] = {
+      {L"NvTest.Quoted", L"\"" + product.appDir + L"\\pos.exe\" \"%1\"", true},
+      {L"NvTest.Short", L"\"" + shortApp + L"\\pos.exe\" \"%1\"", true},
+      {L"NvTest.Bare", product.appDir + L"\\pos.exe %1", true},
+      {L"NvTest.ArgQuoted", L"\"" + other + L"\\other.exe\" \"" + product.appDir + L"\\%1\"", false},
+      {L"NvTest.ArgBare", other + L"\\other.exe " + product.appDir + L"\\pos.exe %1", false},
+      {L"NvTest.Above", L"\"" + product.appDir + L"\\..\\Other Product\\other.exe\" \"%1\"", false},
+  };
+  std::vector<std::wstring> record = {L"[Setup]", L"AppDir=" + product.appDir,
+                                      L"[APファイルリンク]"};
+  int n = 0;
+  for (const Case& c : cases) {
+    const std::wstring ext = L".nvt" + std::to_wstring(++n);
+    SetDefault(std::wstring(kClasses) + c.id + L"\\shell\\open\\command", c.command);
+    SetDefault(std::wstring(kClasses) + ext, c.id);
+    const std::wstring nn = L"ext0" + std::to_wstring(n);
+    record.insert(record.end(), {nn + L"_ext=" + ext, nn + L"_id=" + c.id, nn + L"_name=Pos",
+                                 nn + L"_path=" + product.appDir + L"\\pos.exe"});
+  }
+  product.WriteRecord(record);
+  auto state = product.MakeState();
+  ASSERT_EQ(norvale::ReadInstallRecord(*state), -1);
+  ASSERT_EQ(state->ApFileLinkCount, static_cast<int16_t>(std::size(cases)));
+  norvale::DeleteFileLinks(*state);
+  n = 0;
+  for (const Case& c : cases) {
+    const std::wstring ext = L".nvt" + std::to_wstring(++n);
+    EXPECT_EQ(KeyExists(std::wstring(kClasses) + c.id), !c.ours) << norvale::ToAnsi(c.command);
+    EXPECT_EQ(KeyExists(std::wstring(kClasses) + ext), !c.ours) << norvale::ToAnsi(c.command);
+    DeleteTreeKey(std::wstring(kClasses) + c.id);
+    DeleteTreeKey(std::wstring(kClasses) + ext);
+  }
+}
+
+// A run-as-administrator value is named by the program's long path; the
+// record may hold its 8.3 form where the code page lacks a character.
+TEST(RemovalSteps, AnAdministratorValueRecordedByItsShortNameGoes) {
+  InstalledProduct product;
+  const std::wstring exe = product.appDir + L"\\Café Pos.exe";
+  Touch(exe);
+  const std::wstring shortExe = ShortForm(exe);
+  ASSERT_NE(shortExe, exe) << "no 8.3 names on this volume";
+  SetLayer(exe);
+  product.WriteRecord({L"[Setup]", L"AppDir=" + product.appDir, L"[管理者権限]",
+                       L"exe01=" + shortExe});
+  auto state = product.MakeState();
+  ASSERT_EQ(norvale::ReadInstallRecord(*state), -1);
+  norvale::UnRegstRunAsAdmin(*state);
+  EXPECT_FALSE(LayerExists(exe));
+  ClearLayer(exe);
+}
+
 TEST(RemovalSteps, FontsRemovedByExactNameUnlessKept) {
   InstalledProduct product;
   auto probe = product.MakeState();
