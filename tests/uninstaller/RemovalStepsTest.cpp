@@ -432,6 +432,38 @@ TEST(RemovalSteps, FontsRemovedByExactNameUnlessKept) {
   DeleteFileW(similar.c_str());
 }
 
+// A font the record names by its short name (its code page lacks a
+// character of the long one) goes with its registration, which names the
+// long one; a recorded name that may be an earlier record's look-alike of
+// the font beside it takes neither (the prefix runs 932, which has no "é").
+TEST(RemovalSteps, FontsRecordedByShortNameGoAndLookAlikesStay) {
+  InstalledProduct product;
+  auto probe = product.MakeState();
+  const std::wstring fonts = probe->objWinCommon.GetSpecialFolderPath(CSIDL_FONTS);
+  const std::wstring ours = fonts + L"\\nvtest Café.ttf";
+  const std::wstring cafe = fonts + L"\\nvtest_café.ttf";
+  const std::wstring lookAlike = fonts + L"\\nvtest_cafe.ttf";
+  for (const std::wstring& file : {ours, cafe, lookAlike}) Touch(file);
+  const std::wstring shortOurs = ShortForm(ours);
+  ASSERT_NE(shortOurs, ours) << "no 8.3 names on this volume";
+  product.WriteRecord({L"[Setup]", L"AppId=P", L"[Download]", L"src001=/f/a.ttf",
+                       L"dst001=" + shortOurs, L"src002=/f/b.ttf", L"dst002=" + lookAlike});
+  product.fontRegistry->values = {{L"NvTest Cafe (TrueType)", L"nvtest Café.ttf"},
+                                  {L"NvTest cafe (TrueType)", L"nvtest_cafe.ttf"},
+                                  {L"NvTest café (TrueType)", L"nvtest_café.ttf"}};
+  auto state = product.MakeState();
+  ASSERT_EQ(norvale::ReadInstallRecord(*state), -1);
+  ASSERT_EQ(state->UninstOptionCount, 2);
+  state->OsVersion.dwMajorVersion = 6;  // the registry route, whatever Wine reports
+  norvale::UninstallFonts(*state);
+  EXPECT_FALSE(Exists(ours));
+  EXPECT_TRUE(Exists(cafe));
+  EXPECT_TRUE(Exists(lookAlike));
+  ASSERT_EQ(product.fontRegistry->values.size(), 2u);
+  EXPECT_EQ(product.fontRegistry->values[0].second, L"nvtest_cafe.ttf");
+  for (const std::wstring& file : {ours, cafe, lookAlike}) DeleteFileW(file.c_str());
+}
+
 TEST(RemovalSteps, ReplaceFolderMacros) {
   InstalledProduct product;
   auto state = product.MakeState();
