@@ -149,16 +149,21 @@ int32_t CountShortCuts(const SetupRecord& record) {
   });
 }
 
+bool CommandInterpreterReadsExactly(const std::wstring& text, unsigned int ansiCodePage,
+                                    unsigned int oemCodePage) {
+  return OrFailure(false, [&] {
+    const std::optional<std::string> ansi = ToAnsiExact(text, ansiCodePage);
+    const std::optional<std::string> oem = ToAnsiExact(text, oemCodePage);
+    return ansi && oem && *ansi == *oem;
+  });
+}
+
 std::optional<std::wstring> CommandFileProgramPath(const std::wstring& exePath,
                                                    unsigned int ansiCodePage,
                                                    unsigned int oemCodePage) {
   return OrFailure(std::optional<std::wstring>(), [&]() -> std::optional<std::wstring> {
-    // Written in the ANSI code page, read by the command interpreter in the
-    // OEM one: the path must be the same bytes in both.
     auto readsAlike = [&](const std::wstring& path) {
-      const std::optional<std::string> ansi = ToAnsiExact(path, ansiCodePage);
-      const std::optional<std::string> oem = ToAnsiExact(path, oemCodePage);
-      return ansi && oem && *ansi == *oem;
+      return CommandInterpreterReadsExactly(path, ansiCodePage, oemCodePage);
     };
     if (readsAlike(exePath)) return exePath;
     const std::wstring shortForm = ShortPathOf(exePath);

@@ -164,6 +164,21 @@ TEST_F(RegistrationsTest, ANameTheCodePageLacksIsNeverRecordedAsALookAlike) {
   EXPECT_EQ(program, std::wstring(longForm));
 }
 
+// The replacement command file is read in the OEM code page: on a 1252
+// system (OEM 850) "é" written as 0xE9 reads "Ú", so DEL and COPY would name
+// another file. The prefix runs 932 for both; other code pages are handed in.
+TEST(ReplaceCommandPathTest, OnlyPathsTheInterpreterReadsExactly) {
+  const std::wstring cafe = L"C:\\Café\\Norvale_Installer.exe";
+  const std::wstring japanese = L"C:\\ノルヴァーレ\\Norvale_Installer.exe";
+  EXPECT_TRUE(norvale::IsCommandFileSafePath(L"C:\\Pos\\Norvale_Installer.exe", 1252, 850));
+  EXPECT_FALSE(norvale::IsCommandFileSafePath(cafe, 1252, 850));
+  EXPECT_TRUE(norvale::IsCommandFileSafePath(cafe, 1252, 1252));
+  EXPECT_FALSE(norvale::IsCommandFileSafePath(cafe, 932, 932));
+  EXPECT_TRUE(norvale::IsCommandFileSafePath(japanese, 932, 932));
+  EXPECT_FALSE(norvale::IsCommandFileSafePath(japanese, 1252, 850));
+  EXPECT_FALSE(norvale::IsCommandFileSafePath(L"C:\\%TEMP%\\x.exe", 1252, 1252));
+}
+
 TEST_F(RegistrationsTest, UninstallEntryQuotesAPathWithBlanks) {
   ScopedRegKey entry(HKEY_LOCAL_MACHINE, kUninstall + State().AppId);
   ASSERT_EQ(State().objPublicFunc.MakeDir(appDir_ + L"\\empty"), 0);
