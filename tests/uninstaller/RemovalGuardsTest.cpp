@@ -152,9 +152,14 @@ TEST(RemovalGuards, ALookAlikeOfAnotherFileIsNeverTaken) {
   EXPECT_FALSE(norvale::HasLookAlikeBeside(desktop + L"\\Ｐｏｓ.lnk", 1252));
   EXPECT_FALSE(norvale::HasLookAlikeBeside(desktop + L"\\Sole.lnk", 932));
 
+  // Where the code page lacks a character the record holds the short name.
+  const std::wstring creme = desktop + L"\\Crème.lnk";
+  Touch(creme);
+  ASSERT_NE(ShortForm(creme), creme) << "no 8.3 names on this volume";
   product.WriteRecord({L"[Setup]", L"AppDir=" + product.appDir, L"[ショートカット]",
                        L"ShortCut01=" + desktop + L"\\Cafe.lnk",
-                       L"ShortCut02=" + desktop + L"\\Sole.lnk"});
+                       L"ShortCut02=" + desktop + L"\\Sole.lnk",
+                       L"ShortCut03=" + ShortForm(creme)});
   auto state = product.MakeState();
   ASSERT_EQ(norvale::ReadInstallRecord(*state), -1);
   state->CommonDesktopDir = desktop;
@@ -162,6 +167,7 @@ TEST(RemovalGuards, ALookAlikeOfAnotherFileIsNeverTaken) {
   EXPECT_TRUE(Exists(desktop + L"\\Cafe.lnk"));
   EXPECT_TRUE(Exists(desktop + L"\\Café.lnk"));
   EXPECT_FALSE(Exists(desktop + L"\\Sole.lnk"));
+  EXPECT_FALSE(Exists(creme));
 }
 
 TEST(RemovalGuards, ProgramGroupStrictlyBelowThePrograms) {
