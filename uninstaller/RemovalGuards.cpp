@@ -64,7 +64,8 @@ std::optional<std::wstring> CheckedInstallFolder(const UninstallerState& state) 
 bool HasLookAlikeBeside(const std::wstring& path, unsigned int codePage) {
   const std::wstring full = FullPath(path);
   const std::wstring folder = BeforeLast(full, L'\\');
-  if (folder.empty()) return false;
+  // A pattern would list other files than the one named.
+  if (folder.empty() || full.find_first_of(L"*?<>\"") != std::wstring::npos) return false;
   WIN32_FIND_DATAW data{};
   const FindHandle find(FindFirstFileW(full.c_str(), &data));
   if (!find) return false;
