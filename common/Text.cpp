@@ -17,6 +17,51 @@ std::string ToAnsi(std::wstring_view text, unsigned int codePage) {
   return out;
 }
 
+namespace {
+
+// UTF-7, UTF-8 and the stateful code pages refuse both the flag and the
+// default-character question; UTF-8 holds every character anyway, and the
+// round trip below still judges the others.
+bool TakesNoBestFitFlag(unsigned int codePage) {
+  const UINT cp = codePage == 0 ? GetACP() : codePage;
+  return !(cp == CP_UTF7 || cp == CP_UTF8 || (cp >= 50220 && cp <= 50229) || cp == 52936 ||
+           cp == 54936 || (cp >= 57002 && cp <= 57011) || cp == 42);
+}
+
+std::string NoBestFitBytes(std::wstring_view text, unsigned int codePage, bool* usedDefault) {
+  if (text.empty()) return {};
+  const bool flagged = TakesNoBestFitFlag(codePage);
+  const DWORD flags = flagged ? WC_NO_BEST_FIT_CHARS : 0;
+  BOOL defaulted = FALSE;
+  BOOL* ask = flagged ? &defaulted : nullptr;
+  const int n = WideCharToMultiByte(codePage, flags, text.data(), static_cast<int>(text.size()),
+                                    nullptr, 0, nullptr, ask);
+  if (n <= 0) {
+    if (usedDefault) *usedDefault = true;
+    return {};
+  }
+  std::string out(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(codePage, flags, text.data(), static_cast<int>(text.size()), out.data(), n,
+                      nullptr, ask);
+  if (usedDefault) *usedDefault = defaulted != FALSE;
+  return out;
+}
+
+}  // namespace
+
+std::optional<std::string> ToAnsiExact(std::wstring_view text, unsigned int codePage) {
+  bool defaulted = false;
+  std::string bytes = NoBestFitBytes(text, codePage, &defaulted);
+  // The round trip catches what the flag lets through where a system maps a
+  // character to bytes that read back as another one.
+  if (defaulted || FromAnsi(bytes, codePage) != text) return std::nullopt;
+  return bytes;
+}
+
+std::string ToAnsiNoBestFit(std::wstring_view text, unsigned int codePage) {
+  return NoBestFitBytes(text, codePage, nullptr);
+}
+
 std::wstring FromAnsi(std::string_view bytes, unsigned int codePage) {
   if (bytes.empty()) return {};
   int n = MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()),

@@ -12,6 +12,14 @@ namespace norvale {
 // (0 is CP_ACP, the system's).
 std::string ToAnsi(std::wstring_view text, unsigned int codePage = 0);
 std::wstring FromAnsi(std::string_view bytes, unsigned int codePage = 0);
+// The bytes of a text that the code page holds exactly, character for
+// character; nothing when it lacks one of them. WideCharToMultiByte's
+// default best fit turns such a character into a look-alike ("é" into "e",
+// "Ｐ" into "P"): a name written that way names another file, key or value.
+std::optional<std::string> ToAnsiExact(std::wstring_view text, unsigned int codePage = 0);
+// The text with every character the code page lacks as "?", never a
+// look-alike: for what is only read by people (comments, titles).
+std::string ToAnsiNoBestFit(std::wstring_view text, unsigned int codePage = 0);
 // Bytes the text takes in the ANSI code page.
 int AnsiByteLength(std::wstring_view text);
 

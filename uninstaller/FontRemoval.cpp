@@ -3,6 +3,7 @@
 #include <shlobj.h>
 
 #include "Paths.h"
+#include "RemovalGuards.h"
 #include "SetupText.h"
 #include "SystemServices.h"
 #include "Text.h"
@@ -12,7 +13,7 @@ namespace norvale {
 namespace {
 
 struct RecordedFont {
-  std::wstring path;  // dst as recorded
+  std::wstring path;  // dst in its long form
   std::wstring name;  // its file name
 };
 
@@ -26,14 +27,21 @@ std::vector<RecordedFont> RecordedFonts(UninstallerState& state) {
   for (int16_t i = 1; i <= state.DownloadCount; ++i) {
     const DownloadEntry& entry = state.DownloadList[i];
     if (entry.IsFolder) continue;
-    const std::wstring folder = state.objWinCommon.GetFilePath(entry.dst);
-    const std::wstring name = state.objWinCommon.GetFileID(entry.dst);
+    // The record holds the 8.3 form of a name its code page lacks; the font
+    // is registered under its long name. An earlier record may hold a
+    // code page's look-alike of another font's name instead: while such a
+    // font lies beside it, neither is taken.
+    if (HasLookAlikeBeside(entry.dst)) continue;
+    const std::wstring longForm = LongPath(entry.dst);
+    const std::wstring dst = longForm.empty() ? entry.dst : longForm;
+    const std::wstring folder = state.objWinCommon.GetFilePath(dst);
+    const std::wstring name = state.objWinCommon.GetFileID(dst);
     if (IsBlank(folder) || !IsFontFileName(name)) continue;
     if (!SamePath(folder, fontsFolder)) continue;
     // A record may name a font that came with Windows: neither its file nor
     // its registration is ever the product's.
-    if (state.objWinCommon.IsSystemProtectedFile(entry.dst)) continue;
-    fonts.push_back({entry.dst, name});
+    if (state.objWinCommon.IsSystemProtectedFile(dst)) continue;
+    fonts.push_back({dst, name});
   }
   return fonts;
 }

@@ -4,6 +4,7 @@
 
 #include "DeleteGuard.h"
 #include "FileSystem.h"
+#include "Handles.h"
 #include "Paths.h"
 #include "SetupText.h"
 #include "Text.h"
@@ -20,13 +21,6 @@ std::wstring WithoutTrailingBackslash(std::wstring path) {
 bool EndsWithNoCase(const std::wstring& text, const std::wstring& suffix) {
   return text.size() >= suffix.size() &&
          SamePath(std::wstring_view(text).substr(text.size() - suffix.size()), suffix);
-}
-
-bool IsInAnyOf(const std::wstring& path, const std::vector<std::wstring>& folders) {
-  for (const std::wstring& folder : folders) {
-    if (IsSafeRecordedPath(folder) && IsBelow(path, folder)) return true;
-  }
-  return false;
 }
 
 }  // namespace
@@ -67,16 +61,46 @@ std::optional<std::wstring> CheckedInstallFolder(const UninstallerState& state) 
   return folder;
 }
 
+bool HasLookAlikeBeside(const std::wstring& path, unsigned int codePage) {
+  const std::wstring full = FullPath(path);
+  const std::wstring folder = BeforeLast(full, L'\\');
+  // A pattern would list other files than the one named.
+  if (folder.empty() || full.find_first_of(L"*?<>\"") != std::wstring::npos) return false;
+  WIN32_FIND_DATAW data{};
+  const FindHandle find(FindFirstFileW(full.c_str(), &data));
+  if (!find) return false;
+  const std::wstring name = data.cFileName;
+  const FindHandle all(FindFirstFileW((folder + L"\\*").c_str(), &data));
+  if (!all) return false;
+  do {
+    const std::wstring other = data.cFileName;
+    if (SamePath(other, name)) continue;
+    if (SamePath(FromAnsi(ToAnsi(other, codePage), codePage), name)) return true;
+  } while (FindNextFileW(all.Get(), &data));
+  return false;
+}
+
 bool IsRemovableShortCut(const UninstallerState& state, const std::wstring& path) {
   if (!IsSafeRecordedPath(path) || path.back() == L'\\') return false;
+  const IFinalPaths& finalPaths = *state.services.finalPaths;
+  // The delete meets the file where its folders' junctions lead, so that is
+  // where it is judged, not by the recorded spelling.
+  const std::wstring lies = ResolvedPath(path, finalPaths);
+  if (lies.empty() || HasLookAlikeBeside(path)) return false;
+  auto inside = [&](const std::wstring& folder) {
+    if (!IsSafeRecordedPath(folder)) return false;
+    const std::wstring where = ResolvedFolder(folder, finalPaths);
+    return !where.empty() && IsBelow(lies, where);
+  };
   const std::optional<std::wstring> installFolder = CheckedInstallFolder(state);
-  if (EndsWithNoCase(path, L".lnk")) {
-    std::vector<std::wstring> folders = {state.CommonDesktopDir, state.CommonProgramsDir,
-                                         state.StartupDir};
-    if (installFolder) folders.push_back(*installFolder);
-    return IsInAnyOf(path, folders);
+  if (EndsWithNoCase(lies, L".lnk")) {
+    for (const std::wstring& folder :
+         {state.CommonDesktopDir, state.CommonProgramsDir, state.StartupDir}) {
+      if (inside(folder)) return true;
+    }
+    return installFolder && inside(*installFolder);
   }
-  return EndsWithNoCase(path, L".cmd") && installFolder && IsBelow(path, *installFolder);
+  return EndsWithNoCase(lies, L".cmd") && installFolder && inside(*installFolder);
 }
 
 bool IsRemovableProgramGroup(const UninstallerState& state, const std::wstring& folder) {

@@ -24,10 +24,20 @@ bool IsSafeRecordedPath(const std::wstring& path);
 // started the uninstaller. Nothing otherwise.
 std::optional<std::wstring> CheckedInstallFolder(const UninstallerState& state);
 
-// A recorded shortcut that may be deleted: a ".lnk" file inside the common
-// desktop, the common programs or the Startup folder or the install folder,
-// or a logon command file (".cmd") inside the install folder.
+// A recorded shortcut that may be deleted: an existing ".lnk" file inside
+// the common desktop, the common programs or the Startup folder or the
+// install folder, or a logon command file (".cmd") inside the install
+// folder, each judged where it really lies (through every junction on the
+// way, asked of state.services.finalPaths), and none that may be the
+// look-alike of another file beside it (HasLookAlikeBeside).
 bool IsRemovableShortCut(const UninstallerState& state, const std::wstring& path);
+
+// True when the folder of an existing file holds another name that the code
+// page's best fit writes as this file's name ("Café.lnk" beside "Cafe.lnk"
+// on 932, "Ｐｏｓ.lnk" beside "Pos.lnk" on 1252). Records of earlier
+// installers were written that way, so such a name may have meant the
+// other file. codePage 0 is the system's.
+bool HasLookAlikeBeside(const std::wstring& path, unsigned int codePage = 0);
 
 // The recorded program group folder, when it lies strictly below the common
 // programs folder and fits a folder path.

@@ -44,18 +44,42 @@ void RemoveEmptyProgramGroup(UninstallerState& state) {
   RemoveGuardedFolder(folder);
 }
 
-// The program paths a registered uninstall command may start with: the text
-// up to a closing quote (the registry reader took the opening one), or up to
-// an ".exe" that arguments such as " /S" follow.
-std::vector<std::wstring> RegisteredProgramPaths(const std::wstring& command) {
-  const std::wstring text = command.substr(0, command.find(L'"'));
-  std::vector<std::wstring> paths{text};
+// The program paths a command may start, in the order Windows tries them:
+// the text inside its opening quotes; unquoted (the registry reader may have
+// taken the opening quote off), the text up to the first quote, ended after
+// each ".exe" that a blank or the end follows, or at each blank when it
+// names no ".exe".
+std::vector<std::wstring> ProgramPathsOfCommand(const std::wstring& command) {
+  const std::wstring trimmed = Trim(command);
+  if (StartsWith(trimmed, L"\"")) {
+    const size_t close = trimmed.find(L'"', 1);
+    if (close == std::wstring::npos) return {};
+    return {trimmed.substr(1, close - 1)};
+  }
+  const std::wstring text = trimmed.substr(0, trimmed.find(L'"'));
   const std::wstring upper = UpperCased(text);
-  for (size_t at = upper.find(L".EXE "); at != std::wstring::npos;
-       at = upper.find(L".EXE ", at + 1)) {
-    paths.push_back(text.substr(0, at + 4));
+  std::vector<std::wstring> paths;
+  for (size_t at = upper.find(L".EXE"); at != std::wstring::npos; at = upper.find(L".EXE", at + 1)) {
+    if (at + 4 == text.size() || text[at + 4] == L' ') paths.push_back(text.substr(0, at + 4));
+  }
+  if (paths.empty()) {
+    for (size_t at = text.find(L' '); at != std::wstring::npos; at = text.find(L' ', at + 1)) {
+      paths.push_back(text.substr(0, at));
+    }
+    paths.push_back(text);
   }
   return paths;
+}
+
+// The program a command starts, in its long form: the first of its possible
+// paths that is a file, as Windows takes it, else the first of them.
+std::wstring ProgramOfCommand(const std::wstring& command) {
+  const std::vector<std::wstring> paths = ProgramPathsOfCommand(command);
+  for (const std::wstring& path : paths) {
+    const std::wstring program = LongPath(path);
+    if (!program.empty() && FileExists(program)) return program;
+  }
+  return paths.empty() ? std::wstring() : LongPath(paths.front());
 }
 
 // The AppId comes from the record: the entry it names is removed only when
@@ -68,7 +92,7 @@ bool UninstallEntryIsOurs(UninstallerState& state) {
   if (ours.empty()) return false;
   const std::wstring command = GetUninstallString(
       state.objWinCommon, state.AppId, IsWow64(*state.services.windows.windows));
-  for (const std::wstring& path : RegisteredProgramPaths(command)) {
+  for (const std::wstring& path : ProgramPathsOfCommand(command)) {
     if (SamePath(LongPath(path), ours)) return true;
   }
   return false;
@@ -96,8 +120,7 @@ int16_t DeleteShortCuts(UninstallerState& state) {
     SkipOnFailure([&] {
       const std::wstring path = Trim(state.ShortCutLogList[i].dir);
       if (path.empty() || !IsRemovableShortCut(state, path)) return;
-      std::wstring errText;
-      vbDeleteFile(path, errText);
+      DeleteGuardedFile(path, nullptr, true, *state.services.finalPaths);
     });
   }
   SkipOnFailure([&] { RemoveEmptyProgramGroup(state); });
@@ -113,7 +136,12 @@ bool FileLinkStillOurs(UninstallerState& state, const ApFileLinkEntry& entry) {
     const RegVariant command = state.objWinCommon.GetRegValue(
         HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\" + id + L"\\shell\\open\\command", L"",
         RegVariant{});
-    return ContainsNoCase(RegVariantText(command), *installFolder + L"\\");
+    // Judged by the program the command starts, not by any mention of our
+    // folder: another product's command may name it as an argument, and
+    // ours may spell it in its 8.3 form.
+    const std::wstring program = ProgramOfCommand(RegVariantText(command));
+    const std::wstring folder = LongPath(*installFolder);
+    return !program.empty() && !folder.empty() && IsBelow(program, folder);
   });
 }
 
@@ -156,10 +184,15 @@ int16_t UnRegstRunAsAdmin(UninstallerState& state) {
   for (int16_t i = 1; i <= state.AdminExeCount; ++i) {
     SkipOnFailure([&] {
       // Another product's value under the same name stays: only programs
-      // inside this install folder were ours.
+      // inside this install folder were ours. The record may hold the 8.3
+      // form of a name its code page lacks, while the value is named by the
+      // long form.
       const std::wstring exe = state.AdminExeList[i].exe;
-      if (!installFolder || !IsBelow(Trim(exe), *installFolder)) return;
+      const std::wstring program = LongPath(exe);
+      const std::wstring folder = installFolder ? LongPath(*installFolder) : L"";
+      if (folder.empty() || program.empty() || !IsBelow(program, folder)) return;
       state.objWinCommon.REG_4DLayersUnRegst(exe);
+      if (!SamePath(program, Trim(exe))) state.objWinCommon.REG_4DLayersUnRegst(program);
     });
   }
   // Our own value is named as the installer spelled the path, which need not

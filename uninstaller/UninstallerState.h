@@ -61,6 +61,9 @@ struct UninstallerServices {
   WinServicesSeams windows = WinServicesSeams::System();
   std::shared_ptr<IFontRegistry> fontRegistry = std::make_shared<WmiFontRegistry>();
   std::shared_ptr<IFontsFolderShell> fontsShell = std::make_shared<SystemFontsFolderShell>();
+  // Where recorded shortcuts really lie; tests answer for junctions as
+  // Windows does.
+  std::shared_ptr<IFinalPaths> finalPaths = std::make_shared<SystemFinalPaths>();
 };
 
 extern const wchar_t kDefaultAppId[];

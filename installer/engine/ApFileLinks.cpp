@@ -1,9 +1,11 @@
 #include "ApFileLinks.h"
 
+#include <optional>
 #include <vector>
 
 #include "DownloadLoop.h"
 #include "FileSystem.h"
+#include "SetupLog.h"
 #include "Text.h"
 
 namespace norvale {
@@ -97,10 +99,18 @@ int16_t CreateApFileLinks(InstallRun& run) {
       SkipOnFailure([&] { ok = s.objWinCommon.REG_CreateApLink(e.id, e.ext, e.name, e.path); });
     }
     const std::wstring nn = L"ext" + Numbered(count, 2);
-    run.Log(nn + L"_ext=" + e.ext);
-    run.Log(nn + L"_id=" + e.id);
-    run.Log(nn + L"_name=" + e.name);
-    run.Log(nn + L"_path=" + e.path);
+    // The reader pairs the n-th values of each key, so an entry is recorded
+    // whole or not at all; a look-alike id or extension would have the
+    // uninstaller remove another product's association.
+    const std::optional<std::wstring> path = RecordablePath(e.path);
+    if (ToAnsiExact(e.ext) && ToAnsiExact(e.id) && ToAnsiExact(e.name) && path) {
+      run.Log(nn + L"_ext=" + e.ext);
+      run.Log(nn + L"_id=" + e.id);
+      run.Log(nn + L"_name=" + e.name);
+      run.Log(nn + L"_path=" + *path);
+    } else {
+      run.Log(LeftOutNote(nn));
+    }
     run.Log(nn + L"_err=" + (ok ? L"" : L"APファイルのリンクに失敗しました！"));
     if (!ok) result = 0;
   }
@@ -168,7 +178,9 @@ int16_t RegstRunAsAdmin(InstallRun& run) {
     ++n;
     bool ok = false;
     SkipOnFailure([&] { ok = s.objWinCommon.REG_4DLayersRegst(e.exe); });
-    run.Log(L"exe" + Numbered(n, 2) + L"=" + e.exe);
+    // The uninstaller removes the value named by the program's long path,
+    // which the short form recorded here still finds.
+    run.Log(L"exe" + Numbered(n, 2) + L"=" + PathForRecord(e.exe));
     run.Log(L"err" + Numbered(n, 2) + L"=" + (ok ? L"" : L"レジストリの登録に失敗しました！"));
   }
   return -1;

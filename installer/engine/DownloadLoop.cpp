@@ -11,6 +11,7 @@
 #include "Fonts.h"
 #include "LocalPathGuard.h"
 #include "Paths.h"
+#include "SetupLog.h"
 #include "Text.h"
 
 namespace norvale {
@@ -429,8 +430,18 @@ void DownloadStep::JournalEntry(const DownloadEntry& entry, EntryKind kind, bool
                             : L"Download error! " + std::to_wstring(errCode_) + L":" +
                                   ftp_.GetErrMsg(errCode_);
   }
-  run_.Log(L"src" + jjj + L"=" + entry.src);
-  run_.Log(L"dst" + jjj + L"=" + RecordedDestination(entry, kind));
+  // The reader pairs the n-th src with the n-th dst, so a pair is recorded
+  // whole or not at all; a look-alike destination would have the
+  // uninstaller remove another font or file.
+  // The server path is only read by people: what the code page lacks in it
+  // reads "?".
+  const std::optional<std::wstring> dst = RecordablePath(RecordedDestination(entry, kind));
+  if (dst) {
+    run_.Log(L"src" + jjj + L"=" + FromAnsi(ToAnsiNoBestFit(entry.src)));
+    run_.Log(L"dst" + jjj + L"=" + *dst);
+  } else {
+    run_.Log(LeftOutNote(L"src" + jjj));
+  }
   run_.Log(L"err" + jjj + L"=" + err);
 }
 

@@ -7,6 +7,7 @@
 #include "ApFileLinks.h"
 #include "DownloadLoop.h"
 #include "Handles.h"
+#include "SetupLog.h"
 #include "Text.h"
 #include "UninstallRegistration.h"
 
@@ -68,7 +69,7 @@ int16_t ExecuteSetup(InstallRun& run) {
   run.Log(L"AppId=" + s.AppId);
   run.Log(L"AppName=" + s.AppName);
   run.Log(L"AppVerName=" + s.AppVerName);
-  run.Log(L"AppDir=" + app);
+  run.Log(L"AppDir=" + PathForRecord(app));
   if (s.AlertSpaceOnDisk > 0) {
     SkipOnFailure([&] {
       // A fixed-point value with four decimals, written as its decimal text.

@@ -60,7 +60,9 @@ bool WriteAnsiLines(const std::wstring& path, const std::vector<std::wstring>& l
   if (!file) return false;
   bool ok = true;
   for (const std::wstring& line : lines) {
-    const std::string bytes = ToAnsi(line) + "\r\n";
+    // The program's path is exact already; elsewhere a character the code
+    // page lacks reads "?", never a look-alike.
+    const std::string bytes = ToAnsiNoBestFit(line) + "\r\n";
     DWORD written = 0;
     if (!WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
                    nullptr) ||
@@ -147,16 +149,41 @@ int32_t CountShortCuts(const SetupRecord& record) {
   });
 }
 
+bool CommandInterpreterReadsExactly(const std::wstring& text, unsigned int ansiCodePage,
+                                    unsigned int oemCodePage) {
+  return OrFailure(false, [&] {
+    const std::optional<std::string> ansi = ToAnsiExact(text, ansiCodePage);
+    const std::optional<std::string> oem = ToAnsiExact(text, oemCodePage);
+    return ansi && oem && *ansi == *oem;
+  });
+}
+
+std::optional<std::wstring> CommandFileProgramPath(const std::wstring& exePath,
+                                                   unsigned int ansiCodePage,
+                                                   unsigned int oemCodePage) {
+  return OrFailure(std::optional<std::wstring>(), [&]() -> std::optional<std::wstring> {
+    auto readsAlike = [&](const std::wstring& path) {
+      return CommandInterpreterReadsExactly(path, ansiCodePage, oemCodePage);
+    };
+    if (readsAlike(exePath)) return exePath;
+    const std::wstring shortForm = ShortPathOf(exePath);
+    if (!shortForm.empty() && readsAlike(shortForm)) return shortForm;
+    return std::nullopt;
+  });
+}
+
 bool MakeStartupCmdFile(const std::wstring& folder, const std::wstring& fileName,
                         const std::wstring& exePath) {
   return OrFailure(false, [&] {
     if (IsBlank(folder) || IsBlank(fileName) || IsBlank(exePath)) return false;
+    const std::optional<std::wstring> program = CommandFileProgramPath(exePath);
+    if (!program) return false;
     const std::wstring path = Trim((folder.ends_with(L"\\") ? folder : folder + L"\\") + fileName);
     return WriteAnsiLines(
         path, {L"ECHO OFF",
                L"rem このコマンドファイルはWindows10専用としてインストーラーにより作成されました。",
                L"rem ログオン時のスタートアップ時に使用されます。", L"",
-               L"START \"" + fileName + L"を起動しています...\" \"" + exePath + L"\"", L"",
+               L"START \"" + fileName + L"を起動しています...\" \"" + *program + L"\"", L"",
                L"EXIT"});
   });
 }
@@ -196,7 +223,7 @@ bool CreateShortCuts(EngineContext& engine) {
     const int32_t total = CountShortCuts(state);
     WriteSetupLog(state, L"[ショートカット]", 0);
     WriteSetupLog(state, L";ショートカット作成結果", 0);
-    WriteSetupLog(state, L"Group=" + state.ProgramGroupDir, 0);
+    WriteSetupLog(state, L"Group=" + PathForRecord(state.ProgramGroupDir), 0);
     WriteSetupLog(state, L"Count=" + std::to_wstring(total), 0);
     SetLabel(engine.stepLabel, L"ショートカットを作成しています...");
     SetLabel(engine.itemLabel, L"");
@@ -223,8 +250,9 @@ bool CreateShortCuts(EngineContext& engine) {
         const bool ok = MakeShortCut(state, entry.dir, entry.nam, entry.exe, entry.ico, L"",
                                      entry.wrk, entry.arg, entry.style);
         const std::wstring number = LogNumber(count, 2);
-        WriteSetupLog(state, L"ShortCut" + number + L"=" + entry.dir + L"\\" + entry.nam + L".lnk",
-                      0);
+        WriteSetupLog(
+            state, L"ShortCut" + number + L"=" + PathForRecord(entry.dir + L"\\" + entry.nam + L".lnk"),
+            0);
         WriteSetupLog(state,
                       L"err" + number + L"=" + (ok ? L"" : L"ショートカットの作成に失敗しました！"),
                       0);

@@ -4,6 +4,7 @@
 // on Windows 10 and later a Startup-folder program starts through a logon
 // command file in the install folder.
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "EngineContext.h"
@@ -16,6 +17,19 @@ bool MakeShortCut(InstallerState& state, const std::wstring& folder, const std::
                   const std::wstring& target, const std::wstring& icon,
                   const std::wstring& description, const std::wstring& workDir,
                   const std::wstring& arguments, int32_t style);
+// A command file is written in the ANSI code page and read by the command
+// interpreter in the OEM one: true when both hold the text exactly as the
+// same bytes. 0 and CP_OEMCP (1) are the system's.
+bool CommandInterpreterReadsExactly(const std::wstring& text, unsigned int ansiCodePage = 0,
+                                    unsigned int oemCodePage = 1);
+// The program's path as a logon command file may name it: the command
+// interpreter reads the file in the OEM code page, and a look-alike there
+// starts another program. The path itself when both code pages hold it as
+// the same bytes, else its 8.3 short form when that reads alike, else
+// nothing (no command file is made). 0 and CP_OEMCP are the system's.
+std::optional<std::wstring> CommandFileProgramPath(const std::wstring& exePath,
+                                                   unsigned int ansiCodePage = 0,
+                                                   unsigned int oemCodePage = 1);
 bool MakeStartupCmdFile(const std::wstring& folder, const std::wstring& fileName,
                         const std::wstring& exePath);
 // The simple condition test: "task" with a check item's number, or a group

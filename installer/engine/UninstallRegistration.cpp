@@ -9,6 +9,7 @@
 #include "FileSystem.h"
 #include "Handles.h"
 #include "Paths.h"
+#include "ShortCuts.h"
 #include "Text.h"
 
 namespace norvale {
@@ -67,16 +68,14 @@ bool CopyFileBy(InstallRun& run, const std::wstring& source, const std::wstring&
   return ok;
 }
 
-// A path the command file may name: absolute, and nothing in it that the
-// command interpreter would expand or read as a pattern or the quote's end.
-// Characters the ANSI code page cannot hold would turn into "?" on disk.
-bool IsCommandFileSafePath(const std::wstring& path) {
+}  // namespace
+
+bool IsCommandFileSafePath(const std::wstring& path, unsigned int ansiCodePage,
+                           unsigned int oemCodePage) {
   if (path != Trim(path) || !IsFullProgramPath(path)) return false;
   if (path.find_first_of(L"%*?<>|") != std::wstring::npos) return false;
-  return FromAnsi(ToAnsi(path)) == path;
+  return CommandInterpreterReadsExactly(path, ansiCodePage, oemCodePage);
 }
-
-}  // namespace
 
 std::wstring UninstallCommand(const std::wstring& uninstallerPath) {
   if (uninstallerPath.find(L' ') == std::wstring::npos) return uninstallerPath;

@@ -17,6 +17,13 @@ bool InstallUninstaller(InstallRun& run);
 RegCurrency GetFolderSizeKB(const std::wstring& folder);
 bool GetFileVersionParts(const std::wstring& path, int32_t& major, int32_t& minor,
                          int32_t& revision);
+// A path the replacement command file may name: absolute, nothing in it
+// that the command interpreter would expand or read as a pattern or the
+// quote's end, and bytes it reads as this very path (it reads the file in
+// the OEM code page; a look-alike there deletes or copies another file).
+// 0 and CP_OEMCP (1) are the system's code pages.
+bool IsCommandFileSafePath(const std::wstring& path, unsigned int ansiCodePage = 0,
+                           unsigned int oemCodePage = 1);
 // Ends the program, whether or not the command file could be written.
 void vbMakeReplaceCmd(InstallRun& run, const std::wstring& newProgram);
 

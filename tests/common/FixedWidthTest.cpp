@@ -105,3 +105,21 @@ TEST_F(FixedWidth, FixedWidthPropertyHoldsForRandomTexts) {
 }
 
 }  // namespace
+
+namespace {
+
+// Exact conversion never answers a look-alike: "é" is missing from 932 and
+// "Ｐ" from 1252, where the default conversion writes "e" and "P". UTF-8,
+// which Windows refuses the no-best-fit question for, holds everything.
+TEST(ExactAnsiText, NeverALookAlike) {
+  EXPECT_FALSE(norvale::ToAnsiExact(L"Café", 932));
+  EXPECT_FALSE(norvale::ToAnsiExact(L"Ｐｏｓ", 1252));
+  EXPECT_EQ(norvale::ToAnsiExact(L"Café", 1252), std::string("Caf\xE9"));
+  EXPECT_EQ(norvale::ToAnsiExact(L"ポス", 932), std::string("\x83\x7C\x83\x58"));
+  EXPECT_EQ(norvale::ToAnsiExact(L"", 932), std::string());
+  EXPECT_EQ(norvale::ToAnsiExact(L"Café ポス", 65001), std::string("Caf\xC3\xA9 \xE3\x83\x9D\xE3\x82\xB9"));
+  EXPECT_EQ(norvale::ToAnsiNoBestFit(L"Caféｐ", 932), std::string("Caf?\x82\x90"));
+  EXPECT_EQ(norvale::ToAnsiNoBestFit(L"Ｐos", 1252), std::string("?os"));
+}
+
+}  // namespace

@@ -2,7 +2,11 @@
 // delete.
 #include <gtest/gtest.h>
 
+#include "InstallRecord.h"
+#include "Paths.h"
 #include "RemovalGuards.h"
+#include "RemovalSteps.h"
+#include "Text.h"
 #include "UninstallerTestSupport.h"
 
 namespace {
@@ -48,14 +52,27 @@ TEST(RemovalGuards, ShortCutsOnlyLnkInsideTheAllowedFolders) {
   InstalledProduct product;
   auto state = product.MakeState();
   state->AppDir = product.appDir;
+  // Shortcuts are judged where they lie, so the ones that may go exist.
+  const std::wstring desktop = product.temp.Path() + L"\\Desktop";
+  const std::wstring programs = product.temp.Path() + L"\\Programs";
+  const std::wstring startup = product.temp.Path() + L"\\Startup";
+  for (const std::wstring& folder : {desktop, programs, programs + L"\\Pos", startup}) {
+    MakeFolder(folder);
+  }
+  const std::wstring removable[] = {desktop + L"\\Pos.lnk", programs + L"\\Pos\\Pos.LNK",
+                                    startup + L"\\Pos.lnk", product.appDir + L"\\Pos.lnk",
+                                    product.appDir + L"\\Pos.cmd"};
+  for (const std::wstring& file : removable) Touch(file);
+  state->CommonDesktopDir = desktop;
+  state->CommonProgramsDir = programs;
+  state->StartupDir = startup;
+  for (const std::wstring& file : removable) {
+    EXPECT_TRUE(IsRemovableShortCut(*state, file)) << norvale::ToAnsi(file);
+  }
+  EXPECT_FALSE(IsRemovableShortCut(*state, desktop + L"\\Gone.lnk"));
   state->CommonDesktopDir = L"C:\\users\\Public\\Desktop";
   state->CommonProgramsDir = L"C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs";
   state->StartupDir = L"C:\\users\\me\\Startup";
-  EXPECT_TRUE(IsRemovableShortCut(*state, L"C:\\users\\Public\\Desktop\\Pos.lnk"));
-  EXPECT_TRUE(IsRemovableShortCut(*state, state->CommonProgramsDir + L"\\Pos\\Pos.LNK"));
-  EXPECT_TRUE(IsRemovableShortCut(*state, L"C:\\users\\me\\Startup\\Pos.lnk"));
-  EXPECT_TRUE(IsRemovableShortCut(*state, product.appDir + L"\\Pos.lnk"));
-  EXPECT_TRUE(IsRemovableShortCut(*state, product.appDir + L"\\Pos.cmd"));
 
   EXPECT_FALSE(IsRemovableShortCut(*state, L"C:\\users\\Public\\Desktop\\report.docx"));
   EXPECT_FALSE(IsRemovableShortCut(*state, L"C:\\users\\Public\\Desktop\\Pos.cmd"));
@@ -70,6 +87,87 @@ TEST(RemovalGuards, ShortCutsOnlyLnkInsideTheAllowedFolders) {
   // Without a sound install folder nothing inside it counts.
   state->AppDir = L"C:\\";
   EXPECT_FALSE(IsRemovableShortCut(*state, product.appDir + L"\\Pos.lnk"));
+}
+
+// Windows answers for junctions as Wine cannot (Wine 8 makes none): this
+// answers for one folder as Windows does for a junction to `target`, and
+// asks the system for every other path.
+class JunctionAsWindowsShowsIt final : public norvale::IFinalPaths {
+ public:
+  JunctionAsWindowsShowsIt(std::wstring junction, std::wstring target)
+      : junction_(std::move(junction)), target_(std::move(target)) {}
+  std::wstring FinalPathOf(const std::wstring& path, bool followLast) const override {
+    if (norvale::SamePath(path, junction_)) return followLast ? target_ : junction_;
+    if (norvale::IsBelow(path, junction_)) return target_ + path.substr(junction_.size());
+    return norvale::SystemFinalPaths().FinalPathOf(path, followLast);
+  }
+
+ private:
+  std::wstring junction_, target_;
+};
+
+// A folder inside the install folder that anyone could make a junction to
+// another user's Desktop: a shortcut recorded below it lies on that
+// Desktop, and neither the guard nor the removal step may take it.
+TEST(RemovalGuards, AShortcutIsJudgedWhereItsFoldersLead) {
+  InstalledProduct product;
+  const std::wstring junction = product.appDir + L"\\Links";
+  const std::wstring theirDesktop = product.temp.Path() + L"\\Users\\other\\Desktop";
+  MakeFolder(junction);
+  MakeFolder(theirDesktop);
+  // Wine lists the file where the test put it; Windows would show the one
+  // on their Desktop, and the seam says where it lies.
+  Touch(junction + L"\\Their.lnk");
+  product.WriteRecord({L"[Setup]", L"AppDir=" + product.appDir, L"[ショートカット]",
+                       L"ShortCut01=" + junction + L"\\Their.lnk",
+                       L"ShortCut02=" + product.appDir + L"\\Own.lnk"});
+  Touch(product.appDir + L"\\Own.lnk");
+  norvale::UninstallerServices services;
+  services.finalPaths = std::make_shared<JunctionAsWindowsShowsIt>(
+      junction, norvale::SystemFinalPaths().FinalPathOf(theirDesktop, true));
+  norvale::UninstallerState state(product.program, services);
+  ASSERT_EQ(norvale::ReadInstallRecord(state), -1);
+  EXPECT_FALSE(IsRemovableShortCut(state, junction + L"\\Their.lnk"));
+  EXPECT_TRUE(IsRemovableShortCut(state, product.appDir + L"\\Own.lnk"));
+  norvale::DeleteShortCuts(state);
+  EXPECT_TRUE(Exists(junction + L"\\Their.lnk"));
+  EXPECT_FALSE(Exists(product.appDir + L"\\Own.lnk"));
+}
+
+// Earlier installers wrote the record with the code page's best fit, so a
+// recorded name may be the look-alike of the product's own: while a file it
+// may have meant lies beside it, neither is taken. Wine's prefix runs 932;
+// 1252 is handed in as the code page.
+TEST(RemovalGuards, ALookAlikeOfAnotherFileIsNeverTaken) {
+  InstalledProduct product;
+  const std::wstring desktop = product.temp.Path() + L"\\Desktop";
+  MakeFolder(desktop);
+  for (const wchar_t* name : {L"\\Cafe.lnk", L"\\Café.lnk", L"\\Pos.lnk", L"\\Ｐｏｓ.lnk",
+                              L"\\Sole.lnk"}) {
+    Touch(desktop + name);
+  }
+  EXPECT_TRUE(norvale::HasLookAlikeBeside(desktop + L"\\Cafe.lnk", 932));
+  EXPECT_FALSE(norvale::HasLookAlikeBeside(desktop + L"\\Café.lnk", 932));
+  EXPECT_TRUE(norvale::HasLookAlikeBeside(desktop + L"\\Pos.lnk", 1252));
+  EXPECT_FALSE(norvale::HasLookAlikeBeside(desktop + L"\\Ｐｏｓ.lnk", 1252));
+  EXPECT_FALSE(norvale::HasLookAlikeBeside(desktop + L"\\Sole.lnk", 932));
+
+  // Where the code page lacks a character the record holds the short name.
+  const std::wstring creme = desktop + L"\\Crème.lnk";
+  Touch(creme);
+  ASSERT_NE(ShortForm(creme), creme) << "no 8.3 names on this volume";
+  product.WriteRecord({L"[Setup]", L"AppDir=" + product.appDir, L"[ショートカット]",
+                       L"ShortCut01=" + desktop + L"\\Cafe.lnk",
+                       L"ShortCut02=" + desktop + L"\\Sole.lnk",
+                       L"ShortCut03=" + ShortForm(creme)});
+  auto state = product.MakeState();
+  ASSERT_EQ(norvale::ReadInstallRecord(*state), -1);
+  state->CommonDesktopDir = desktop;
+  norvale::DeleteShortCuts(*state);
+  EXPECT_TRUE(Exists(desktop + L"\\Cafe.lnk"));
+  EXPECT_TRUE(Exists(desktop + L"\\Café.lnk"));
+  EXPECT_FALSE(Exists(desktop + L"\\Sole.lnk"));
+  EXPECT_FALSE(Exists(creme));
 }
 
 TEST(RemovalGuards, ProgramGroupStrictlyBelowThePrograms) {

@@ -334,6 +334,74 @@ TEST(RemovalSteps, AnotherSpellingStillFindsTheInstallFolderAndOurOwnValue) {
   EXPECT_FALSE(LayerExists(product.program));
 }
 
+// An association is the product's when the program its command starts lies
+// in the install folder, however that is spelled: not when another
+// program's command merely names our folder. Keys in the program's own
+// view (kOwnView), removed again at the end.
+TEST(RemovalSteps, AnAssociationIsOursByTheProgramItStarts) {
+  InstalledProduct product;
+  const std::wstring shortApp = ShortForm(product.appDir);
+  ASSERT_NE(shortApp, product.appDir) << "no 8.3 names on this volume";
+  const std::wstring other = product.temp.Path() + L"\\Other Product";
+  MakeFolder(other);
+  Touch(other + L"\\other.exe");
+  Touch(product.appDir + L"\\pos.exe");
+  struct Case {
+    std::wstring id, command;
+    bool ours;
+  };
+  const Case cases[] = {
+      {L"NvTest.Quoted", L"\"" + product.appDir + L"\\pos.exe\" \"%1\"", true},
+      {L"NvTest.Short", L"\"" + shortApp + L"\\pos.exe\" \"%1\"", true},
+      {L"NvTest.Bare", product.appDir + L"\\pos.exe %1", true},
+      {L"NvTest.ArgQuoted", L"\"" + other + L"\\other.exe\" \"" + product.appDir + L"\\%1\"", false},
+      {L"NvTest.ArgBare", other + L"\\other.exe " + product.appDir + L"\\pos.exe %1", false},
+      {L"NvTest.Above", L"\"" + product.appDir + L"\\..\\Other Product\\other.exe\" \"%1\"", false},
+  };
+  std::vector<std::wstring> record = {L"[Setup]", L"AppDir=" + product.appDir,
+                                      L"[APファイルリンク]"};
+  int n = 0;
+  for (const Case& c : cases) {
+    const std::wstring ext = L".nvt" + std::to_wstring(++n);
+    SetDefault(std::wstring(kClasses) + c.id + L"\\shell\\open\\command", c.command);
+    SetDefault(std::wstring(kClasses) + ext, c.id);
+    const std::wstring nn = L"ext0" + std::to_wstring(n);
+    record.insert(record.end(), {nn + L"_ext=" + ext, nn + L"_id=" + c.id, nn + L"_name=Pos",
+                                 nn + L"_path=" + product.appDir + L"\\pos.exe"});
+  }
+  product.WriteRecord(record);
+  auto state = product.MakeState();
+  ASSERT_EQ(norvale::ReadInstallRecord(*state), -1);
+  ASSERT_EQ(state->ApFileLinkCount, static_cast<int16_t>(std::size(cases)));
+  norvale::DeleteFileLinks(*state);
+  n = 0;
+  for (const Case& c : cases) {
+    const std::wstring ext = L".nvt" + std::to_wstring(++n);
+    EXPECT_EQ(KeyExists(std::wstring(kClasses) + c.id), !c.ours) << norvale::ToAnsi(c.command);
+    EXPECT_EQ(KeyExists(std::wstring(kClasses) + ext), !c.ours) << norvale::ToAnsi(c.command);
+    DeleteTreeKey(std::wstring(kClasses) + c.id);
+    DeleteTreeKey(std::wstring(kClasses) + ext);
+  }
+}
+
+// A run-as-administrator value is named by the program's long path; the
+// record may hold its 8.3 form where the code page lacks a character.
+TEST(RemovalSteps, AnAdministratorValueRecordedByItsShortNameGoes) {
+  InstalledProduct product;
+  const std::wstring exe = product.appDir + L"\\Café Pos.exe";
+  Touch(exe);
+  const std::wstring shortExe = ShortForm(exe);
+  ASSERT_NE(shortExe, exe) << "no 8.3 names on this volume";
+  SetLayer(exe);
+  product.WriteRecord({L"[Setup]", L"AppDir=" + product.appDir, L"[管理者権限]",
+                       L"exe01=" + shortExe});
+  auto state = product.MakeState();
+  ASSERT_EQ(norvale::ReadInstallRecord(*state), -1);
+  norvale::UnRegstRunAsAdmin(*state);
+  EXPECT_FALSE(LayerExists(exe));
+  ClearLayer(exe);
+}
+
 TEST(RemovalSteps, FontsRemovedByExactNameUnlessKept) {
   InstalledProduct product;
   auto probe = product.MakeState();
@@ -362,6 +430,38 @@ TEST(RemovalSteps, FontsRemovedByExactNameUnlessKept) {
   ASSERT_EQ(product.fontRegistry->values.size(), 1u);
   EXPECT_EQ(product.fontRegistry->values[0].second, L"nvtest_pos_bold.ttf");
   DeleteFileW(similar.c_str());
+}
+
+// A font the record names by its short name (its code page lacks a
+// character of the long one) goes with its registration, which names the
+// long one; a recorded name that may be an earlier record's look-alike of
+// the font beside it takes neither (the prefix runs 932, which has no "é").
+TEST(RemovalSteps, FontsRecordedByShortNameGoAndLookAlikesStay) {
+  InstalledProduct product;
+  auto probe = product.MakeState();
+  const std::wstring fonts = probe->objWinCommon.GetSpecialFolderPath(CSIDL_FONTS);
+  const std::wstring ours = fonts + L"\\nvtest Café.ttf";
+  const std::wstring cafe = fonts + L"\\nvtest_café.ttf";
+  const std::wstring lookAlike = fonts + L"\\nvtest_cafe.ttf";
+  for (const std::wstring& file : {ours, cafe, lookAlike}) Touch(file);
+  const std::wstring shortOurs = ShortForm(ours);
+  ASSERT_NE(shortOurs, ours) << "no 8.3 names on this volume";
+  product.WriteRecord({L"[Setup]", L"AppId=P", L"[Download]", L"src001=/f/a.ttf",
+                       L"dst001=" + shortOurs, L"src002=/f/b.ttf", L"dst002=" + lookAlike});
+  product.fontRegistry->values = {{L"NvTest Cafe (TrueType)", L"nvtest Café.ttf"},
+                                  {L"NvTest cafe (TrueType)", L"nvtest_cafe.ttf"},
+                                  {L"NvTest café (TrueType)", L"nvtest_café.ttf"}};
+  auto state = product.MakeState();
+  ASSERT_EQ(norvale::ReadInstallRecord(*state), -1);
+  ASSERT_EQ(state->UninstOptionCount, 2);
+  state->OsVersion.dwMajorVersion = 6;  // the registry route, whatever Wine reports
+  norvale::UninstallFonts(*state);
+  EXPECT_FALSE(Exists(ours));
+  EXPECT_TRUE(Exists(cafe));
+  EXPECT_TRUE(Exists(lookAlike));
+  ASSERT_EQ(product.fontRegistry->values.size(), 2u);
+  EXPECT_EQ(product.fontRegistry->values[0].second, L"nvtest_cafe.ttf");
+  for (const std::wstring& file : {ours, cafe, lookAlike}) DeleteFileW(file.c_str());
 }
 
 TEST(RemovalSteps, ReplaceFolderMacros) {

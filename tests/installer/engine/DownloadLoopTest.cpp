@@ -11,6 +11,7 @@
 #include "EngineRunFixture.h"
 #include "FileSystem.h"
 #include "Fonts.h"
+#include "Text.h"
 
 namespace testing_support {
 namespace {
@@ -123,6 +124,35 @@ TEST_F(DownloadLoopTest, InstallsEveryKindOfEntryAndRecordsEach) {
   EXPECT_EQ(window_->gauge, (std::vector<int16_t>{0, 16, 33, 50, 66, 83, -1}));
   EXPECT_TRUE(box_->asked.empty());
   EXPECT_EQ(State().objFtp.DispObject(), nullptr);
+}
+
+// The prefix runs code page 932, which has no "é": a destination below
+// "Café" is recorded by its short name, which finds the very file, never as
+// "Cafe"; one without a short name (the archive is gone once unpacked, and
+// this one could not even be unpacked there) leaves its src and dst out
+// together, so the next entry's pair stays paired.
+TEST_F(DownloadLoopTest, ADestinationTheCodePageLacksIsNeverRecordedAsALookAlike) {
+  AddDownload(L"/pkg/files/readme.txt", L"{app}\\Café\\");
+  AddDownload(L"/pkg/files/data.zip", L"{app}\\Café");
+  AddDownload(L"/pkg/files/readme.txt", L"{app}\\doc\\");
+
+  norvale::DownloadFiles(Run());
+  const std::wstring downloaded = appDir_ + L"\\Café\\readme.txt";
+  ASSERT_EQ(ReadFileBytes(downloaded), "read me\r\n");
+  const std::vector<std::wstring> lines = Section(L"Download");
+  ASSERT_EQ(lines.size(), 12u) << ::testing::PrintToString(lines);
+  EXPECT_EQ(lines[3], L"src001=/pkg/files/readme.txt");
+  ASSERT_TRUE(lines[4].starts_with(L"dst001="));
+  const std::wstring recorded = lines[4].substr(7);
+  EXPECT_EQ(recorded.find(L"Cafe"), std::wstring::npos);
+  wchar_t longForm[MAX_PATH] = {};
+  ASSERT_NE(0u, GetLongPathNameW(recorded.c_str(), longForm, MAX_PATH));
+  EXPECT_EQ(downloaded, std::wstring(longForm));
+  EXPECT_TRUE(lines[6].starts_with(L";★src002")) << norvale::ToAnsi(lines[6]);
+  EXPECT_EQ(lines[6].find(L'='), std::wstring::npos);
+  EXPECT_TRUE(lines[7].starts_with(L"err002="));
+  EXPECT_EQ(lines[8], L"src003=/pkg/files/readme.txt");
+  EXPECT_EQ(lines[9], L"dst003=" + appDir_ + L"\\doc\\readme.txt");
 }
 
 TEST_F(DownloadLoopTest, FailedUnpackingAndFontAreRecordedAndTheCheckIsSkipped) {

@@ -124,6 +124,61 @@ TEST_F(RegistrationsTest, RunAsAdminFlagsAreWrittenForChosenEntries) {
             (std::vector<std::wstring>{L";管理者権限で実行するEXEの登録結果", L"exe01=" + chosen, L"err01="}));
 }
 
+// The prefix runs code page 932, which has no "é": an association whose
+// type name holds one is left out of the record whole (the reader pairs the
+// n-th value of each key), and a program is recorded by its short name,
+// never as the look-alike "Cafe". Keys and values in the program's own view
+// (kOwnView), removed again by their scoped guards.
+TEST_F(RegistrationsTest, ANameTheCodePageLacksIsNeverRecordedAsALookAlike) {
+  const std::wstring cafe = L"Café." + UniqueName(L"pos");
+  const std::wstring cafeExt = L"." + UniqueName(L"ncafe");
+  const std::wstring id = UniqueName(L"pos");
+  const std::wstring ext = L"." + UniqueName(L"npos");
+  ScopedRegKey cafeKey(HKEY_LOCAL_MACHINE, kClasses + cafe);
+  ScopedRegKey cafeExtKey(HKEY_LOCAL_MACHINE, kClasses + cafeExt);
+  ScopedRegKey idKey(HKEY_LOCAL_MACHINE, kClasses + id);
+  ScopedRegKey extKey(HKEY_LOCAL_MACHINE, kClasses + ext);
+  AddLink(cafeExt, cafe, L"Café", L"{app}\\pos.exe");
+  AddLink(ext, id, L"Pos", L"{app}\\pos.exe");
+  EXPECT_EQ(norvale::CreateApFileLinks(Run()), -1);
+  const std::vector<std::wstring> links = Section(L"APファイルリンク");
+  ASSERT_EQ(links.size(), 11u) << ::testing::PrintToString(links);
+  EXPECT_TRUE(norvale::StartsWith(links[3], L";★ext01"));
+  EXPECT_EQ(links[3].find(L'='), std::wstring::npos);
+  EXPECT_EQ(links[4], L"ext01_err=");
+  EXPECT_EQ(links[5], L"ext02_ext=" + ext);
+  EXPECT_EQ(links[6], L"ext02_id=" + id);
+
+  const std::wstring program = *outside_ / L"Café Pos.exe";
+  WriteFileBytes(program, "x");
+  ScopedRegValue layer(HKEY_LOCAL_MACHINE, kLayers, program);
+  AddAdmin(program);
+  EXPECT_EQ(norvale::RegstRunAsAdmin(Run()), -1);
+  const std::vector<std::wstring> admin = Section(L"管理者権限");
+  ASSERT_EQ(admin.size(), 3u) << ::testing::PrintToString(admin);
+  ASSERT_TRUE(norvale::StartsWith(admin[1], L"exe01="));
+  const std::wstring recorded = admin[1].substr(6);
+  EXPECT_EQ(recorded.find(L"Cafe"), std::wstring::npos);
+  wchar_t longForm[MAX_PATH] = {};
+  ASSERT_NE(0u, GetLongPathNameW(recorded.c_str(), longForm, MAX_PATH));
+  EXPECT_EQ(program, std::wstring(longForm));
+}
+
+// The replacement command file is read in the OEM code page: on a 1252
+// system (OEM 850) "é" written as 0xE9 reads "Ú", so DEL and COPY would name
+// another file. The prefix runs 932 for both; other code pages are handed in.
+TEST(ReplaceCommandPathTest, OnlyPathsTheInterpreterReadsExactly) {
+  const std::wstring cafe = L"C:\\Café\\Norvale_Installer.exe";
+  const std::wstring japanese = L"C:\\ノルヴァーレ\\Norvale_Installer.exe";
+  EXPECT_TRUE(norvale::IsCommandFileSafePath(L"C:\\Pos\\Norvale_Installer.exe", 1252, 850));
+  EXPECT_FALSE(norvale::IsCommandFileSafePath(cafe, 1252, 850));
+  EXPECT_TRUE(norvale::IsCommandFileSafePath(cafe, 1252, 1252));
+  EXPECT_FALSE(norvale::IsCommandFileSafePath(cafe, 932, 932));
+  EXPECT_TRUE(norvale::IsCommandFileSafePath(japanese, 932, 932));
+  EXPECT_FALSE(norvale::IsCommandFileSafePath(japanese, 1252, 850));
+  EXPECT_FALSE(norvale::IsCommandFileSafePath(L"C:\\%TEMP%\\x.exe", 1252, 1252));
+}
+
 TEST_F(RegistrationsTest, UninstallEntryQuotesAPathWithBlanks) {
   ScopedRegKey entry(HKEY_LOCAL_MACHINE, kUninstall + State().AppId);
   ASSERT_EQ(State().objPublicFunc.MakeDir(appDir_ + L"\\empty"), 0);

@@ -7,6 +7,8 @@
 #include "EngineTestSupport.h"
 #include "SetupLog.h"
 #include "ShortCuts.h"
+#include "TempDir.h"
+#include "Text.h"
 
 using namespace engine_testing;
 using namespace norvale;
@@ -178,6 +180,51 @@ TEST_F(ShortCutsTest, CommandFilesNeedEveryPart) {
   EXPECT_TRUE(MakeStartupCmdFile(app_ + L"\\", L"a.CMD", L"C:\\a.exe"));
   EXPECT_EQ(7u, ReadAnsiLines(app_ + L"\\a.CMD").size());
   EXPECT_FALSE(MakeStartupCmdFile(dir_ / L"missing", L"a.CMD", L"C:\\a.exe"));
+}
+
+// A shortcut whose name the record's code page lacks is recorded by its
+// short name, which the uninstaller finds it by, never as "Cafe.lnk".
+TEST_F(ShortCutsTest, ANameTheCodePageLacksIsRecordedByItsShortName) {
+  Add(L"{commondesktop}", L"Café", L"{app}\\Pos.exe", L"{app}\\Pos.exe");
+  EXPECT_TRUE(CreateShortCuts(*engine_.context));
+  const std::vector<std::wstring> record = Record();
+  ASSERT_EQ(8u, record.size());
+  ASSERT_TRUE(StartsWith(record[5], L"ShortCut01=")) << ToAnsi(record[5]);
+  const std::wstring recorded = record[5].substr(11);
+  EXPECT_EQ(recorded.find(L"Cafe"), std::wstring::npos);
+  wchar_t longForm[MAX_PATH] = {};
+  ASSERT_NE(0u, GetLongPathNameW(recorded.c_str(), longForm, MAX_PATH));
+  EXPECT_EQ(dir_ / L"Desktop\\Café.lnk", std::wstring(longForm));
+}
+
+// The command interpreter reads a logon command file in the OEM code page:
+// the program is named by bytes that read alike in both code pages, by its
+// short name where they do not, and no file is made when neither does. A
+// look-alike there would start another program. Code pages other than the
+// prefix's are handed in.
+TEST_F(ShortCutsTest, ALogonCommandFileNamesItsProgramExactly) {
+  // dir_ is plain ASCII: 1252 holds all of this path.
+  const std::wstring cafe = dir_ / L"Café.exe";
+  testing_support::WriteFileBytes(cafe, "x");
+  const std::wstring japanese = app_ + L"\\売上.exe";
+  EXPECT_EQ(japanese, CommandFileProgramPath(japanese, 932, 932));
+  EXPECT_EQ(cafe, CommandFileProgramPath(cafe, 1252, 1252));
+  for (const auto& [ansi, oem] : {std::pair{932u, 932u}, std::pair{1252u, 850u}}) {
+    const std::optional<std::wstring> named = CommandFileProgramPath(cafe, ansi, oem);
+    ASSERT_TRUE(named) << ansi;
+    EXPECT_NE(cafe, *named);
+    EXPECT_EQ(ToAnsiExact(*named, ansi), ToAnsiExact(*named, oem));
+  }
+  const std::wstring missing = app_ + L"\\Crème.exe";
+  EXPECT_FALSE(CommandFileProgramPath(missing, 932, 932));
+  EXPECT_FALSE(MakeStartupCmdFile(app_, L"Crème.CMD", missing));
+  EXPECT_FALSE(Exists(app_ + L"\\Crème.CMD"));
+
+  // The prefix's own code pages, as the file is written.
+  ASSERT_TRUE(MakeStartupCmdFile(app_, L"Café.CMD", cafe));
+  const std::string bytes = ReadBytes(app_ + L"\\Café.CMD");
+  EXPECT_EQ(bytes.find("Cafe.exe"), std::string::npos);
+  EXPECT_NE(bytes.find(ToAnsi(*CommandFileProgramPath(cafe))), std::string::npos);
 }
 
 TEST_F(ShortCutsTest, TheSimpleConditionKnowsTasksAndOptionsOnly) {
