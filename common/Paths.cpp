@@ -101,11 +101,20 @@ std::wstring ResolvedPath(const std::wstring& path, const IFinalPaths& finalPath
   return folder.empty() ? folder : Joined(folder, name);
 }
 
-bool SamePath(std::wstring_view a, std::wstring_view b) {
+bool IsDriveLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
+
+bool IsDriveAbsolute(std::wstring_view path) {
+  return path.size() >= 3 && IsDriveLetter(path[0]) && path[1] == L':' &&
+         (path[2] == L'\\' || path[2] == L'/');
+}
+
+bool SameName(std::wstring_view a, std::wstring_view b) {
   if (a.empty() || b.empty()) return a.empty() && b.empty();
   return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
                               static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
 }
+
+bool SamePath(std::wstring_view a, std::wstring_view b) { return SameName(a, b); }
 
 bool IsBelow(std::wstring_view path, std::wstring_view folder) {
   while (!folder.empty() && folder.back() == L'\\') folder.remove_suffix(1);
@@ -113,6 +122,47 @@ bool IsBelow(std::wstring_view path, std::wstring_view folder) {
     return false;
   }
   return SamePath(path.substr(0, folder.size()), folder);
+}
+
+std::wstring PartBelow(std::wstring_view path, std::wstring_view folder) {
+  if (!IsBelow(path, folder)) return {};
+  while (!folder.empty() && folder.back() == L'\\') folder.remove_suffix(1);
+  return std::wstring(path.substr(folder.size() + 1));
+}
+
+bool LiesBelow(const std::wstring& path, const std::wstring& folder) {
+  // A relative path would be judged from wherever the program stands.
+  for (const std::wstring* p : {&path, &folder}) {
+    if (!IsFullyQualifiedPath(ReplaceAll(Trim(*p), L"/", L"\\"))) return false;
+  }
+  const std::wstring fullPath = FullPath(path);
+  const std::wstring fullFolder = FullPath(folder);
+  if (fullPath.empty() || fullFolder.empty()) return false;
+  if (IsBelow(fullPath, fullFolder)) return true;
+  const std::wstring longPath = LongPath(fullPath);
+  const std::wstring longFolder = LongPath(fullFolder);
+  return !longPath.empty() && !longFolder.empty() && IsBelow(longPath, longFolder);
+}
+
+std::wstring PathKey(const std::wstring& path) {
+  std::wstring key = FullPath(path);
+  if (key.empty()) {
+    key = Trim(path);
+  } else if (std::wstring longForm = LongPath(key); !longForm.empty()) {
+    key = std::move(longForm);
+  }
+  if (key.empty()) return key;
+  // The invariant upper case is the table the ordinal comparison folds with:
+  // no kana, width or locale rule enters the key.
+  const int n = LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, key.data(),
+                              static_cast<int>(key.size()), nullptr, 0, nullptr, nullptr, 0);
+  if (n <= 0) return key;
+  std::wstring upper(static_cast<size_t>(n), L'\0');
+  if (LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, key.data(),
+                    static_cast<int>(key.size()), upper.data(), n, nullptr, nullptr, 0) != n) {
+    return key;
+  }
+  return upper;
 }
 
 }  // namespace norvale
