@@ -376,7 +376,9 @@ std::wstring WindowsFolderRefusal(const ProtectedPlaces& places, const std::wstr
   return L"inside the Windows folder";
 }
 
-// "\\host\share\..." split into host and share; empty when not UNC.
+// Why a "\\host\share\..." path may not go; empty when it may. Host names
+// are compared as the network resolves them: ordinally, letter case ignored
+// (a full-width or kana twin of this machine's name is another name).
 std::wstring UncRefusal(const ProtectedPlaces& places, const std::wstring& full) {
   const size_t hostEnd = full.find(L'\\', 2);
   if (hostEnd == std::wstring::npos) return L"share root";
@@ -388,13 +390,9 @@ std::wstring UncRefusal(const ProtectedPlaces& places, const std::wstring& full)
   if (share.back() == L'$') return L"administrative share";
   if (StartsWith(host, L"127.")) return L"share on this machine";
   for (const std::wstring& name : places.machineNames) {
-    if (TextEqualsIgnoreCase(host, name)) return L"share on this machine";
+    if (SameName(host, name)) return L"share on this machine";
   }
   return L"";
-}
-
-bool IsDriveAbsolute(const std::wstring& p) {
-  return p.size() >= 3 && iswalpha(p[0]) && p[1] == L':' && (p[2] == L'\\' || p[2] == L'/');
 }
 
 }  // namespace
