@@ -130,18 +130,37 @@ std::wstring PartBelow(std::wstring_view path, std::wstring_view folder) {
   return std::wstring(path.substr(folder.size() + 1));
 }
 
-bool LiesBelow(const std::wstring& path, const std::wstring& folder) {
-  // A relative path would be judged from wherever the program stands.
-  for (const std::wstring* p : {&path, &folder}) {
+namespace {
+
+// Whether `related` holds for a and b by their full forms or by their long
+// forms. A relative path would be judged from wherever the program stands:
+// it relates to nothing.
+template <typename Related>
+bool RelatedByAnyName(const std::wstring& a, const std::wstring& b, Related related) {
+  for (const std::wstring* p : {&a, &b}) {
     if (!IsFullyQualifiedPath(ReplaceAll(Trim(*p), L"/", L"\\"))) return false;
   }
-  const std::wstring fullPath = FullPath(path);
-  const std::wstring fullFolder = FullPath(folder);
-  if (fullPath.empty() || fullFolder.empty()) return false;
-  if (IsBelow(fullPath, fullFolder)) return true;
-  const std::wstring longPath = LongPath(fullPath);
-  const std::wstring longFolder = LongPath(fullFolder);
-  return !longPath.empty() && !longFolder.empty() && IsBelow(longPath, longFolder);
+  const std::wstring fullA = FullPath(a);
+  const std::wstring fullB = FullPath(b);
+  if (fullA.empty() || fullB.empty()) return false;
+  if (related(fullA, fullB)) return true;
+  const std::wstring longA = LongPath(fullA);
+  const std::wstring longB = LongPath(fullB);
+  return !longA.empty() && !longB.empty() && related(longA, longB);
+}
+
+}  // namespace
+
+bool SamePlace(const std::wstring& a, const std::wstring& b) {
+  return RelatedByAnyName(a, b, [](const std::wstring& x, const std::wstring& y) {
+    return SamePath(x, y);
+  });
+}
+
+bool LiesBelow(const std::wstring& path, const std::wstring& folder) {
+  return RelatedByAnyName(path, folder, [](const std::wstring& x, const std::wstring& y) {
+    return IsBelow(x, y);
+  });
 }
 
 std::wstring PathKey(const std::wstring& path) {

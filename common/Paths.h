@@ -68,6 +68,10 @@ bool IsBelow(std::wstring_view path, std::wstring_view folder);
 // form; empty unless path lies strictly below folder.
 std::wstring PartBelow(std::wstring_view path, std::wstring_view folder);
 
+// Two absolute paths name one place by some name of each: their full forms,
+// or their long forms where both can be had (8.3 names expanded).
+bool SamePlace(const std::wstring& a, const std::wstring& b);
+
 // path lies strictly below folder by some name of each: their full forms, or
 // their long forms where both can be had (8.3 names expanded). Both must be
 // absolute (a drive or a share).

@@ -137,7 +137,7 @@ TEST_F(PathRulesOnDiskTest, TheLongFormSpellsEachPartAsItsFolderListsIt) {
   EXPECT_EQ(L"\\\\nohost\\share\\PROGRA~1", norvale::LongPath(L"\\\\nohost\\share\\PROGRA~1\\"));
 }
 
-TEST_F(PathRulesOnDiskTest, BelowByAnyNameTakesShortNamesOnEitherSide) {
+TEST_F(PathRulesOnDiskTest, SameAndBelowByAnyNameTakeShortNamesOnEitherSide) {
   if (!HasShortNames()) GTEST_SKIP() << "this file system has no short names";
   EXPECT_TRUE(norvale::LiesBelow(shortFile_, folder_));
   EXPECT_TRUE(norvale::LiesBelow(file_, shortFolder_ + L"\\"));
@@ -146,6 +146,12 @@ TEST_F(PathRulesOnDiskTest, BelowByAnyNameTakesShortNamesOnEitherSide) {
   EXPECT_FALSE(norvale::LiesBelow(folder_ + L"X\\a", folder_));
   EXPECT_FALSE(norvale::LiesBelow(folder_ + L"\\..\\a", folder_));
   EXPECT_FALSE(norvale::LiesBelow(L"relative\\a", L"relative"));
+
+  EXPECT_TRUE(norvale::SamePlace(shortFile_, file_));
+  EXPECT_TRUE(norvale::SamePlace(folder_ + L"\\", shortFolder_));
+  EXPECT_TRUE(norvale::SamePlace(folder_ + L"\\sub\\..", folder_));
+  EXPECT_FALSE(norvale::SamePlace(shortFolder_, file_));
+  EXPECT_FALSE(norvale::SamePlace(L"relative", L"relative"));
 }
 
 // Sets of paths keyed this way hold one entry per place, however the place
