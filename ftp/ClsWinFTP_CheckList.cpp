@@ -8,6 +8,7 @@
 
 #include "ClsWinFTP.h"
 #include "FileSystem.h"
+#include "Paths.h"
 #include "Text.h"
 
 using norvale::IsBlank;
@@ -81,7 +82,8 @@ bool ClsWinFTP::IsListedLater(int32_t index) const {
   if (path.empty()) return false;
   for (int32_t j = index + 1; j <= n; ++j) {
     const std::wstring& later = downloaded_[static_cast<size_t>(j) - 1].FilePath;
-    if (!IsBlank(later) && norvale::TextEqualsIgnoreCase(Trim(later), path)) return true;
+    // Names that differ in kana type or width are different files.
+    if (!IsBlank(later) && norvale::SamePath(Trim(later), path)) return true;
   }
   return false;
 }
@@ -119,7 +121,7 @@ bool ClsWinFTP::DownloadedFilesVerify(int32_t& aFileCount, int32_t& aErrCount,
     }
     if (message.empty()) continue;
     const bool inFontsFolder =
-        !fontsFolder.empty() && norvale::TextEqualsIgnoreCase(entry.Dir, fontsFolder);
+        !fontsFolder.empty() && norvale::SamePlace(entry.Dir, fontsFolder);
     if (inFontsFolder && IsFontFile(entry.FilePath)) {
       AppendLine(aWarningMsg, message);
     } else {
