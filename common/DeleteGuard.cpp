@@ -486,11 +486,16 @@ std::wstring RefusalAmong(const ProtectedPlaces& places, const std::wstring& pat
 
 std::wstring DeleteRefusal(const std::wstring& path, DeleteKind kind,
                            const IFinalPaths& finalPaths, const IProfileList& profiles) {
-  // Only the system's answer is kept for the run; another one is a test's.
-  if (dynamic_cast<const SystemProfileList*>(&profiles)) {
-    return RefusalAmong(Protected(), path, kind, finalPaths);
+  try {
+    // Only the system's answer is kept for the run; another one is a test's.
+    if (dynamic_cast<const SystemProfileList*>(&profiles)) {
+      return RefusalAmong(Protected(), path, kind, finalPaths);
+    }
+    return RefusalAmong(AskProtectedPlaces(profiles), path, kind, finalPaths);
+  } catch (...) {
+    // Out of memory, or a seam that failed: what cannot be judged stays.
+    return L"path cannot be judged";
   }
-  return RefusalAmong(AskProtectedPlaces(profiles), path, kind, finalPaths);
 }
 
 namespace {

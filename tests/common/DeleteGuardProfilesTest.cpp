@@ -8,6 +8,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -156,6 +157,19 @@ TEST_F(DeleteGuardProfilesTest, HostileListValuesNeitherRefuseEverythingNorAccep
         users_ + L"\\Public\\Desktop", drive_ + L"\\Documents and Settings\\another"}) {
     EXPECT_FALSE(May(path, listing)) << "allowed: [" << Narrow(path) << "]";
   }
+}
+
+class FailingProfiles final : public norvale::IProfileList {
+ public:
+  ProfileListing List() const override { throw std::runtime_error("no list"); }
+};
+
+// A list that cannot be had leaves nothing judged, and nothing deleted.
+TEST_F(DeleteGuardProfilesTest, AListThatFailsRefusesWithoutLettingTheErrorOut) {
+  std::wstring why;
+  EXPECT_NO_THROW(why = norvale::DeleteRefusal(drive_ + L"\\Norvale", DeleteKind::SinglePath,
+                                               norvale::SystemFinalPaths(), FailingProfiles()));
+  EXPECT_FALSE(why.empty());
 }
 
 // The program's real list reader, against a scratch account written into
