@@ -156,9 +156,9 @@ int16_t UnRegstRunAsAdmin(UninstallerState& state) {
   for (int16_t i = 1; i <= state.AdminExeCount; ++i) {
     SkipOnFailure([&] {
       // Another product's value under the same name stays: only programs
-      // inside this install folder were ours.
+      // inside this install folder were ours, where the path really leads.
       const std::wstring exe = state.AdminExeList[i].exe;
-      if (!installFolder || !IsBelow(Trim(exe), *installFolder)) return;
+      if (!installFolder || !LiesBelow(Trim(exe), *installFolder)) return;
       state.objWinCommon.REG_4DLayersUnRegst(exe);
     });
   }
