@@ -154,6 +154,37 @@ TEST_F(PathRulesOnDiskTest, SameAndBelowByAnyNameTakeShortNamesOnEitherSide) {
   EXPECT_FALSE(norvale::SamePlace(L"relative", L"relative"));
 }
 
+// Answers for folder links as Windows does for a junction, which Wine
+// cannot make: the folder `link` leads to `target`; anything else lies where
+// it is named.
+class OneJunction final : public norvale::IFinalPaths {
+ public:
+  OneJunction(std::wstring link, std::wstring target)
+      : link_(std::move(link)), target_(std::move(target)) {}
+  std::wstring FinalPathOf(const std::wstring& path, bool followLast) const override {
+    if (SamePath(path, link_)) return followLast ? target_ : path;
+    if (IsBelow(path, link_)) return target_ + path.substr(link_.size());
+    return path;
+  }
+
+ private:
+  std::wstring link_, target_;
+};
+
+// A delete meets the file itself in the folder its links lead to: the folder
+// is followed, the file's own name is the name its folder lists.
+TEST_F(PathRulesOnDiskTest, WhereAnExistingPathLiesAsADeleteMeetsIt) {
+  const OneJunction junction(folder_, L"D:\\Elsewhere");
+  EXPECT_EQ(L"D:\\Elsewhere\\Long Receipt Name.txt",
+            norvale::ResolvedPath(folder_ + L"\\LONG RECEIPT NAME.TXT", junction));
+  EXPECT_EQ(L"D:\\Elsewhere", norvale::ResolvedFolder(folder_ + L"\\", junction));
+  // The junction itself is met as the link it is.
+  EXPECT_TRUE(SamePath(folder_, norvale::ResolvedPath(folder_, junction)));
+  EXPECT_EQ(L"", norvale::ResolvedPath(folder_ + L"\\missing.txt", junction));
+  EXPECT_EQ(L"", norvale::ResolvedPath(folder_ + L"\\*.txt", junction));
+  EXPECT_EQ(L"C:\\", norvale::ResolvedPath(L"C:\\", junction));
+}
+
 // Sets of paths keyed this way hold one entry per place, however the place
 // was spelled, and keep apart what the file system keeps apart.
 TEST_F(PathRulesOnDiskTest, OneKeyPerPlace) {
