@@ -3,8 +3,10 @@
 // one place that deletes. An installer that deletes the wrong folder destroys
 // a user's data, so a path is refused unless it is an absolute, plain path
 // that lies strictly below every folder that Windows or a user profile owns,
-// outside the Windows folder (its own TEMP and font files excepted), and not
-// on another name for this machine's disks (admin shares, localhost).
+// outside every profile of another account (whichever account runs the
+// program, LocalSystem included), outside the Windows folder (its own TEMP
+// and font files excepted), and not on another name for this machine's disks
+// (admin shares, localhost).
 // Nothing else in the code base calls DeleteFileW, RemoveDirectoryW or a
 // deleting shell operation; a build check keeps it so.
 #include <windows.h>
