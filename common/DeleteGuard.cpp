@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -73,6 +74,71 @@ void AddKnownFolders(std::vector<std::wstring>& folders) {
   }
 }
 
+// A text value as stored (environment variables unexpanded); empty when it
+// is missing, no text, or larger than any path.
+std::wstring StoredText(HKEY key, const wchar_t* name) {
+  DWORD type = 0;
+  DWORD bytes = 0;
+  if (RegQueryValueExW(key, name, nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS ||
+      (type != REG_SZ && type != REG_EXPAND_SZ) || bytes == 0 || bytes > 65536) {
+    return {};
+  }
+  std::vector<wchar_t> buffer(bytes / sizeof(wchar_t) + 1);
+  if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()),
+                       &bytes) != ERROR_SUCCESS ||
+      (type != REG_SZ && type != REG_EXPAND_SZ)) {
+    return {};
+  }
+  // The stored text need not end in a NUL, or may hold one early.
+  return CutAtNull(std::wstring_view(buffer.data(), std::min<size_t>(bytes / sizeof(wchar_t),
+                                                                     buffer.size())));
+}
+
+}  // namespace
+
+ProfileListing SystemProfileList::List() const {
+  ProfileListing listing;
+  try {
+    listing.ownProfile = KnownFolder(CSIDL_PROFILE);
+    if (listing.ownProfile.empty()) listing.ownProfile = EnvironmentFolder(L"USERPROFILE");
+    // The key is shared by both registry views on 64-bit Windows; the 64-bit
+    // one is asked all the same, so a 32-bit program reads the list Windows
+    // keeps even where a view were split.
+    HKEY rawList = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE,
+                      L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList", 0,
+                      KEY_READ | KEY_WOW64_64KEY, &rawList) != ERROR_SUCCESS) {
+      return listing;
+    }
+    const RegKey list(rawList);
+    listing.profilesDirectory = StoredText(list.Get(), L"ProfilesDirectory");
+    listing.defaultProfile = StoredText(list.Get(), L"Default");
+    listing.publicProfile = StoredText(list.Get(), L"Public");
+    // A key name is at most 255 characters; a list of thousands is no
+    // machine's, and is read no further.
+    for (DWORD i = 0; i < 10000; ++i) {
+      wchar_t name[256] = {};
+      DWORD length = 256;
+      const LSTATUS status =
+          RegEnumKeyExW(list.Get(), i, name, &length, nullptr, nullptr, nullptr, nullptr);
+      if (status == ERROR_NO_MORE_ITEMS) break;
+      if (status != ERROR_SUCCESS) continue;
+      HKEY rawAccount = nullptr;
+      if (RegOpenKeyExW(list.Get(), name, 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &rawAccount) !=
+          ERROR_SUCCESS) {
+        continue;
+      }
+      const RegKey account(rawAccount);
+      listing.profiles.push_back(StoredText(account.Get(), L"ProfileImagePath"));
+    }
+  } catch (...) {
+    // Out of memory: what was read so far is all the guard learns.
+  }
+  return listing;
+}
+
+namespace {
+
 // One folder under every name it goes by: full, and long when it exists.
 void AddForms(std::vector<std::wstring>& to, const std::wstring& folder) {
   if (folder.empty()) return;
@@ -88,6 +154,9 @@ struct ProtectedPlaces {
   std::vector<std::wstring> folders;
   // Folders holding profiles: nothing directly in them may go either.
   std::vector<std::wstring> profileHolders;
+  // Other accounts' profiles and the default one: nothing at or below them
+  // may go, nor any of their ancestors.
+  std::vector<std::wstring> otherProfiles;
   // Nothing at or below them may go, except what lies strictly below TEMP
   // and font files directly in the Fonts folder.
   std::vector<std::wstring> windowsFolders;
@@ -112,7 +181,67 @@ std::vector<std::wstring> MachineNames() {
   return names;
 }
 
-ProtectedPlaces AskProtectedPlaces() {
+// A folder named by a profile list value, in full form; empty unless it is
+// an absolute, plain path below a drive root. The list is not ours: a blank,
+// relative, raw ("\\?\") or root value names nothing to protect.
+std::wstring ListedFolder(const std::wstring& value) {
+  const std::wstring stored = Trim(value);
+  if (stored.empty() || stored.size() > 32767 || stored.find(L'\0') != std::wstring::npos) {
+    return {};
+  }
+  const DWORD n = ExpandEnvironmentStringsW(stored.c_str(), nullptr, 0);
+  if (n == 0 || n > 32768) return {};
+  std::vector<wchar_t> buffer(n + 1);
+  const DWORD m =
+      ExpandEnvironmentStringsW(stored.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+  if (m == 0 || m > buffer.size()) return {};
+  const std::wstring expanded = Trim(std::wstring(buffer.data()));
+  if (!IsDriveAbsolute(expanded) || !FitsPlainPathCalls(expanded) ||
+      expanded.find_first_of(L"*?<>\"|") != std::wstring::npos ||
+      expanded.find(L':', 2) != std::wstring::npos) {
+    return {};
+  }
+  const std::wstring full = FullPath(expanded);
+  return full.size() > 3 ? full : std::wstring();
+}
+
+// Every profile the list names is another account's, except the running
+// account's own and the shared one (whose folders hold what a product
+// installs for all users). A listed path that is or holds one of those, the
+// folder of profiles or one of the folders everyone installs into
+// (`common`) is no profile: taking it whole would refuse what a product may
+// remove.
+void AddProfiles(ProtectedPlaces& places, const ProfileListing& listing,
+                 const std::vector<std::wstring>& common) {
+  std::vector<std::wstring> shared;
+  AddForms(shared, ListedFolder(listing.ownProfile));
+  AddForms(shared, ListedFolder(listing.publicProfile));
+  places.folders.insert(places.folders.end(), shared.begin(), shared.end());
+  const std::wstring holder = ListedFolder(listing.profilesDirectory);
+  AddForms(places.profileHolders, holder);
+  AddForms(places.folders, holder);
+  AddForms(shared, holder);
+  for (const std::wstring& folder : common) AddForms(shared, folder);
+
+  std::vector<std::wstring> candidates = listing.profiles;
+  candidates.push_back(listing.defaultProfile);
+  for (const std::wstring& value : candidates) {
+    const std::wstring folder = ListedFolder(value);
+    if (folder.empty()) continue;
+    std::vector<std::wstring> forms;
+    AddForms(forms, folder);
+    bool holdsShared = false;
+    for (const std::wstring& form : forms) {
+      for (const std::wstring& kept : shared) {
+        if (SamePath(form, kept) || IsBelow(kept, form)) holdsShared = true;
+      }
+    }
+    if (holdsShared) continue;
+    places.otherProfiles.insert(places.otherProfiles.end(), forms.begin(), forms.end());
+  }
+}
+
+ProtectedPlaces AskProtectedPlaces(const IProfileList& profiles) {
   static const int kCsidls[] = {
       CSIDL_WINDOWS, CSIDL_SYSTEM, CSIDL_SYSTEMX86, CSIDL_PROGRAM_FILES,
       CSIDL_PROGRAM_FILESX86, CSIDL_PROGRAM_FILES_COMMON, CSIDL_PROGRAM_FILES_COMMONX86,
@@ -136,8 +265,21 @@ ProtectedPlaces AskProtectedPlaces() {
 
   ProtectedPlaces places;
   for (const std::wstring& f : folders) AddForms(places.folders, f);
-  // The folder holding every profile ("C:\Users"), and its old name.
-  const std::wstring profile = KnownFolder(CSIDL_PROFILE);
+  const ProfileListing listing = profiles.List();
+  std::vector<std::wstring> common;
+  for (int csidl : {CSIDL_WINDOWS, CSIDL_PROGRAM_FILES, CSIDL_PROGRAM_FILESX86,
+                    CSIDL_PROGRAM_FILES_COMMON, CSIDL_PROGRAM_FILES_COMMONX86,
+                    CSIDL_COMMON_APPDATA, CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_COMMON_PROGRAMS,
+                    CSIDL_COMMON_STARTMENU, CSIDL_COMMON_STARTUP, CSIDL_COMMON_DOCUMENTS}) {
+    common.push_back(KnownFolder(csidl));
+  }
+  for (const wchar_t* name : {L"ProgramW6432", L"PUBLIC", L"ALLUSERSPROFILE"}) {
+    common.push_back(EnvironmentFolder(name));
+  }
+  AddProfiles(places, listing, common);
+  // The folder holding this account's profile ("C:\Users" unless it is a
+  // service's), and the old name of the folder of profiles.
+  const std::wstring profile = ListedFolder(listing.ownProfile);
   const size_t sep = profile.rfind(L'\\');
   if (sep != std::wstring::npos) AddForms(places.profileHolders, profile.substr(0, sep));
   std::wstring systemDrive = EnvironmentFolder(L"SystemDrive");
@@ -168,7 +310,7 @@ ProtectedPlaces AskProtectedPlaces() {
 // Where these folders lie does not change while a program runs; asking the
 // shell costs milliseconds, and deletes come by the hundred.
 const ProtectedPlaces& Protected() {
-  static const ProtectedPlaces places = AskProtectedPlaces();
+  static const ProtectedPlaces places = AskProtectedPlaces(SystemProfileList());
   return places;
 }
 
@@ -206,8 +348,8 @@ bool IsFontFileName(const std::wstring& path) {
 
 // Inside the Windows folder only TEMP's contents (where a service account
 // downloads) and single font files may go.
-std::wstring WindowsFolderRefusal(const std::wstring& form, bool pattern) {
-  const ProtectedPlaces& places = Protected();
+std::wstring WindowsFolderRefusal(const ProtectedPlaces& places, const std::wstring& form,
+                                  bool pattern) {
   if (!AnyHolds(places.windowsFolders, form, false)) return L"";
   if (pattern ? AnyHolds(places.tempFolders, form, false)
               : AnyHolds(places.tempFolders, form, true)) {
@@ -234,8 +376,10 @@ std::wstring WindowsFolderRefusal(const std::wstring& form, bool pattern) {
   return L"inside the Windows folder";
 }
 
-// "\\host\share\..." split into host and share; empty when not UNC.
-std::wstring UncRefusal(const std::wstring& full) {
+// Why a "\\host\share\..." path may not go; empty when it may. Host names
+// are compared as the network resolves them: ordinally, letter case ignored
+// (a full-width or kana twin of this machine's name is another name).
+std::wstring UncRefusal(const ProtectedPlaces& places, const std::wstring& full) {
   const size_t hostEnd = full.find(L'\\', 2);
   if (hostEnd == std::wstring::npos) return L"share root";
   const std::wstring host = full.substr(2, hostEnd - 2);
@@ -245,20 +389,18 @@ std::wstring UncRefusal(const std::wstring& full) {
   if (host.empty() || share.empty() || shareEnd + 1 >= full.size()) return L"share root";
   if (share.back() == L'$') return L"administrative share";
   if (StartsWith(host, L"127.")) return L"share on this machine";
-  for (const std::wstring& name : Protected().machineNames) {
-    if (TextEqualsIgnoreCase(host, name)) return L"share on this machine";
+  for (const std::wstring& name : places.machineNames) {
+    if (SameName(host, name)) return L"share on this machine";
   }
   return L"";
 }
 
-bool IsDriveAbsolute(const std::wstring& p) {
-  return p.size() >= 3 && iswalpha(p[0]) && p[1] == L':' && (p[2] == L'\\' || p[2] == L'/');
-}
-
 }  // namespace
 
-std::wstring DeleteRefusal(const std::wstring& path, DeleteKind kind,
-                           const IFinalPaths& finalPaths) {
+namespace {
+
+std::wstring RefusalAmong(const ProtectedPlaces& places, const std::wstring& path,
+                          DeleteKind kind, const IFinalPaths& finalPaths) {
   const std::wstring p = Trim(path);
   if (p.empty()) return L"blank path";
   if (p.find(L'\0') != std::wstring::npos) return L"path holds a NUL";
@@ -290,7 +432,7 @@ std::wstring DeleteRefusal(const std::wstring& path, DeleteKind kind,
   const std::wstring full = FullPath(folderPart);
   if (full.empty()) return L"path cannot be resolved";
   if (unc) {
-    const std::wstring why = UncRefusal(full);
+    const std::wstring why = UncRefusal(places, full);
     if (!why.empty()) return why;
   } else if (full.size() <= 3) {
     return L"drive root";
@@ -311,7 +453,7 @@ std::wstring DeleteRefusal(const std::wstring& path, DeleteKind kind,
     if (form.empty() || form == full) continue;
     if (!StartsWith(form, L"\\\\") && form.size() <= 3) return L"drive root";
     if (StartsWith(form, L"\\\\")) {
-      const std::wstring why = UncRefusal(form);
+      const std::wstring why = UncRefusal(places, form);
       if (!why.empty()) return why;
     }
     forms.push_back(form);
@@ -321,7 +463,6 @@ std::wstring DeleteRefusal(const std::wstring& path, DeleteKind kind,
       !(attributes & FILE_ATTRIBUTE_DIRECTORY) && OpensElsewhere(resolved, full, finalPaths)) {
     return L"link to a file elsewhere";
   }
-  const ProtectedPlaces& places = Protected();
   for (const std::wstring& form : forms) {
     for (const std::wstring& guarded : places.folders) {
       if (IsSameOrAncestor(form, guarded)) return L"protected folder: " + guarded;
@@ -330,10 +471,31 @@ std::wstring DeleteRefusal(const std::wstring& path, DeleteKind kind,
     for (const std::wstring& holder : places.profileHolders) {
       if (IsWithinOneLevelOf(holder, form)) return L"user profile: " + form;
     }
-    const std::wstring why = WindowsFolderRefusal(form, pattern);
+    for (const std::wstring& other : places.otherProfiles) {
+      if (IsSameOrAncestor(form, other) || IsBelow(form, other)) {
+        return L"another account's profile: " + other;
+      }
+    }
+    const std::wstring why = WindowsFolderRefusal(places, form, pattern);
     if (!why.empty()) return why;
   }
   return L"";
+}
+
+}  // namespace
+
+std::wstring DeleteRefusal(const std::wstring& path, DeleteKind kind,
+                           const IFinalPaths& finalPaths, const IProfileList& profiles) {
+  try {
+    // Only the system's answer is kept for the run; another one is a test's.
+    if (dynamic_cast<const SystemProfileList*>(&profiles)) {
+      return RefusalAmong(Protected(), path, kind, finalPaths);
+    }
+    return RefusalAmong(AskProtectedPlaces(profiles), path, kind, finalPaths);
+  } catch (...) {
+    // Out of memory, or a seam that failed: what cannot be judged stays.
+    return L"path cannot be judged";
+  }
 }
 
 namespace {

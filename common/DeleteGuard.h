@@ -3,18 +3,50 @@
 // one place that deletes. An installer that deletes the wrong folder destroys
 // a user's data, so a path is refused unless it is an absolute, plain path
 // that lies strictly below every folder that Windows or a user profile owns,
-// outside the Windows folder (its own TEMP and font files excepted), and not
-// on another name for this machine's disks (admin shares, localhost).
+// outside every profile of another account (whichever account runs the
+// program, LocalSystem included), outside the Windows folder (its own TEMP
+// and font files excepted), and not on another name for this machine's disks
+// (admin shares, localhost).
 // Nothing else in the code base calls DeleteFileW, RemoveDirectoryW or a
 // deleting shell operation; a build check keeps it so.
 #include <windows.h>
 #include <shellapi.h>
 
 #include <string>
+#include <vector>
 
 #include "Paths.h"
 
 namespace norvale {
+
+// The user profiles Windows lists for this machine, values as stored: they
+// may hold environment variables, and any of them may be blank, relative or
+// worse (the registry is not ours).
+struct ProfileListing {
+  // The running account's own profile folder; its folders keep the rules of
+  // the folders a product installs into for this user.
+  std::wstring ownProfile;
+  // Each listed account's ProfileImagePath.
+  std::vector<std::wstring> profiles;
+  // The folder holding new profiles, the profile new users are made from,
+  // and the folder shared by all users.
+  std::wstring profilesDirectory, defaultProfile, publicProfile;
+};
+
+// Where the guard learns which profiles there are. Tests answer as Windows
+// does for accounts a test cannot run as (another user, LocalSystem).
+class IProfileList {
+ public:
+  virtual ~IProfileList() = default;
+  virtual ProfileListing List() const = 0;
+};
+
+// What this account's profile folder and the machine's profile list say (the
+// key "SOFTWARE\Microsoft\Windows NT\CurrentVersion\ProfileList" of HKLM).
+class SystemProfileList final : public IProfileList {
+ public:
+  ProfileListing List() const override;
+};
 
 enum class DeleteKind {
   SinglePath,        // one file or folder, no wildcards
@@ -25,12 +57,16 @@ enum class DeleteKind {
 // A path that does not fit the plain file calls (FitsPlainPathCalls), or
 // whose long form does not, is refused before any of them sees it. Where an
 // existing path lies is asked of finalPaths, the system unless a test
-// answers as another system would.
+// answers as another system would; which profiles there are, of profiles.
+// Every profile another account owns is refused whole, whichever account
+// runs the program.
 std::wstring DeleteRefusal(const std::wstring& path, DeleteKind kind = DeleteKind::SinglePath,
-                           const IFinalPaths& finalPaths = SystemFinalPaths());
+                           const IFinalPaths& finalPaths = SystemFinalPaths(),
+                           const IProfileList& profiles = SystemProfileList());
 inline bool MayDelete(const std::wstring& path, DeleteKind kind = DeleteKind::SinglePath,
-                      const IFinalPaths& finalPaths = SystemFinalPaths()) {
-  return DeleteRefusal(path, kind, finalPaths).empty();
+                      const IFinalPaths& finalPaths = SystemFinalPaths(),
+                      const IProfileList& profiles = SystemProfileList()) {
+  return DeleteRefusal(path, kind, finalPaths, profiles).empty();
 }
 
 // Deletes a folder with everything below it (read-only files included) after

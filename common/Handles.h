@@ -52,10 +52,17 @@ struct FindHandleTraits {
   static void Close(HANDLE h) { FindClose(h); }
 };
 
+struct RegKeyTraits {
+  using handle_type = HKEY;
+  static HKEY Invalid() { return nullptr; }
+  static void Close(HKEY h) { RegCloseKey(h); }
+};
+
 // CreateFile results (INVALID_HANDLE_VALUE when empty).
 using FileHandle = UniqueHandle<FileHandleTraits>;
 // Process, thread, event, mutex handles (null when empty).
 using KernelHandle = UniqueHandle<KernelHandleTraits>;
 using FindHandle = UniqueHandle<FindHandleTraits>;
+using RegKey = UniqueHandle<RegKeyTraits>;
 
 }  // namespace norvale

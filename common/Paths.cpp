@@ -101,11 +101,20 @@ std::wstring ResolvedPath(const std::wstring& path, const IFinalPaths& finalPath
   return folder.empty() ? folder : Joined(folder, name);
 }
 
-bool SamePath(std::wstring_view a, std::wstring_view b) {
+bool IsDriveLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
+
+bool IsDriveAbsolute(std::wstring_view path) {
+  return path.size() >= 3 && IsDriveLetter(path[0]) && path[1] == L':' &&
+         (path[2] == L'\\' || path[2] == L'/');
+}
+
+bool SameName(std::wstring_view a, std::wstring_view b) {
   if (a.empty() || b.empty()) return a.empty() && b.empty();
   return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
                               static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
 }
+
+bool SamePath(std::wstring_view a, std::wstring_view b) { return SameName(a, b); }
 
 bool IsBelow(std::wstring_view path, std::wstring_view folder) {
   while (!folder.empty() && folder.back() == L'\\') folder.remove_suffix(1);
@@ -113,6 +122,66 @@ bool IsBelow(std::wstring_view path, std::wstring_view folder) {
     return false;
   }
   return SamePath(path.substr(0, folder.size()), folder);
+}
+
+std::wstring PartBelow(std::wstring_view path, std::wstring_view folder) {
+  if (!IsBelow(path, folder)) return {};
+  while (!folder.empty() && folder.back() == L'\\') folder.remove_suffix(1);
+  return std::wstring(path.substr(folder.size() + 1));
+}
+
+namespace {
+
+// Whether `related` holds for a and b by their full forms or by their long
+// forms. A relative path would be judged from wherever the program stands:
+// it relates to nothing.
+template <typename Related>
+bool RelatedByAnyName(const std::wstring& a, const std::wstring& b, Related related) {
+  for (const std::wstring* p : {&a, &b}) {
+    if (!IsFullyQualifiedPath(ReplaceAll(Trim(*p), L"/", L"\\"))) return false;
+  }
+  const std::wstring fullA = FullPath(a);
+  const std::wstring fullB = FullPath(b);
+  if (fullA.empty() || fullB.empty()) return false;
+  if (related(fullA, fullB)) return true;
+  const std::wstring longA = LongPath(fullA);
+  const std::wstring longB = LongPath(fullB);
+  return !longA.empty() && !longB.empty() && related(longA, longB);
+}
+
+}  // namespace
+
+bool SamePlace(const std::wstring& a, const std::wstring& b) {
+  return RelatedByAnyName(a, b, [](const std::wstring& x, const std::wstring& y) {
+    return SamePath(x, y);
+  });
+}
+
+bool LiesBelow(const std::wstring& path, const std::wstring& folder) {
+  return RelatedByAnyName(path, folder, [](const std::wstring& x, const std::wstring& y) {
+    return IsBelow(x, y);
+  });
+}
+
+std::wstring PathKey(const std::wstring& path) {
+  std::wstring key = FullPath(path);
+  if (key.empty()) {
+    key = Trim(path);
+  } else if (std::wstring longForm = LongPath(key); !longForm.empty()) {
+    key = std::move(longForm);
+  }
+  if (key.empty()) return key;
+  // The invariant upper case is the table the ordinal comparison folds with:
+  // no kana, width or locale rule enters the key.
+  const int n = LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, key.data(),
+                              static_cast<int>(key.size()), nullptr, 0, nullptr, nullptr, 0);
+  if (n <= 0) return key;
+  std::wstring upper(static_cast<size_t>(n), L'\0');
+  if (LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, key.data(),
+                    static_cast<int>(key.size()), upper.data(), n, nullptr, nullptr, 0) != n) {
+    return key;
+  }
+  return upper;
 }
 
 }  // namespace norvale

@@ -45,10 +45,42 @@ std::wstring ResolvedFolder(const std::wstring& folder,
 std::wstring ResolvedPath(const std::wstring& path,
                           const IFinalPaths& finalPaths = SystemFinalPaths());
 
+// A drive letter as the file system takes one: ASCII "A" to "Z" in either
+// case. "é" or a full-width "Ｃ" names no drive, and a rule that took one as a
+// drive would judge a relative path as an absolute one.
+bool IsDriveLetter(wchar_t c);
+
+// "X:\" or "X:/" with X a drive letter: a path that names its drive and the
+// folders from its root.
+bool IsDriveAbsolute(std::wstring_view path);
+
+// Two names as the file system and the network compare them: ordinal, letter
+// case ignored, nothing else (no kana type, width or ignorable characters).
+bool SameName(std::wstring_view a, std::wstring_view b);
+
 // Two paths in one form name the same place (ordinal, letter case ignored).
 bool SamePath(std::wstring_view a, std::wstring_view b);
 
 // path lies strictly below folder, both in one form (folder may end in "\").
 bool IsBelow(std::wstring_view path, std::wstring_view folder);
+
+// What follows folder and its separator in path ("sub\a.zip"), both in one
+// form; empty unless path lies strictly below folder.
+std::wstring PartBelow(std::wstring_view path, std::wstring_view folder);
+
+// Two absolute paths name one place by some name of each: their full forms,
+// or their long forms where both can be had (8.3 names expanded).
+bool SamePlace(const std::wstring& a, const std::wstring& b);
+
+// path lies strictly below folder by some name of each: their full forms, or
+// their long forms where both can be had (8.3 names expanded). Both must be
+// absolute (a drive or a share).
+bool LiesBelow(const std::wstring& path, const std::wstring& folder);
+
+// One key per place, for sets and maps of paths: the long form where it can
+// be had, else the full form, else the text trimmed; letter case folded as
+// SamePath ignores it. Keys of two paths are equal exactly when SamePath
+// takes their forms as one.
+std::wstring PathKey(const std::wstring& path);
 
 }  // namespace norvale

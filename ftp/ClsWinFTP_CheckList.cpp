@@ -76,7 +76,8 @@ bool ClsWinFTP::IsListedLater(int32_t index) const {
   if (path.empty()) return false;
   for (int32_t j = index + 1; j <= n; ++j) {
     const std::wstring& later = downloaded_[static_cast<size_t>(j) - 1].FilePath;
-    if (!IsBlank(later) && norvale::TextEqualsIgnoreCase(Trim(later), path)) return true;
+    // Names that differ in kana type or width are different files.
+    if (!IsBlank(later) && norvale::SamePath(Trim(later), path)) return true;
   }
   return false;
 }
@@ -114,7 +115,7 @@ bool ClsWinFTP::DownloadedFilesVerify(int32_t& aFileCount, int32_t& aErrCount,
     }
     if (message.empty()) continue;
     const bool inFontsFolder =
-        !fontsFolder.empty() && norvale::SamePath(entry.Dir, fontsFolder);
+        !fontsFolder.empty() && norvale::SamePlace(entry.Dir, fontsFolder);
     if (inFontsFolder && IsFontFile(entry.FilePath)) {
       AppendLine(aWarningMsg, message);
     } else {

@@ -30,9 +30,7 @@ bool IsSafeRecordedPath(const std::wstring& path) {
   // A longer path is none of ours, and some systems' path calls overrun
   // fixed buffers on it and take the whole removal down.
   if (!FitsPlainPathCalls(path, path.back() == L'\\')) return false;
-  const wchar_t drive = path[0];
-  if (!((drive >= L'A' && drive <= L'Z') || (drive >= L'a' && drive <= L'z'))) return false;
-  if (path[1] != L':' || path[2] != L'\\') return false;
+  if (!IsDriveAbsolute(path) || path[2] != L'\\') return false;
   const std::wstring rest = WithoutTrailingBackslash(path.substr(3));
   if (rest.empty()) return false;  // a drive root is never ours
   size_t start = 0;
@@ -107,7 +105,7 @@ bool IsRemovableProgramGroup(const UninstallerState& state, const std::wstring& 
   const std::wstring group = WithoutTrailingBackslash(folder);
   return IsSafeRecordedPath(group) && FitsPlainPathCalls(group, true) &&
          IsSafeRecordedPath(state.CommonProgramsDir) &&
-         IsBelow(group, state.CommonProgramsDir);
+         LiesBelow(group, state.CommonProgramsDir);
 }
 
 }  // namespace norvale

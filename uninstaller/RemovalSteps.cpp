@@ -184,15 +184,16 @@ int16_t UnRegstRunAsAdmin(UninstallerState& state) {
   for (int16_t i = 1; i <= state.AdminExeCount; ++i) {
     SkipOnFailure([&] {
       // Another product's value under the same name stays: only programs
-      // inside this install folder were ours. The record may hold the 8.3
-      // form of a name its code page lacks, while the value is named by the
-      // long form.
+      // inside this install folder were ours, where the path really leads.
+      // The record may hold the 8.3 form of a name its code page lacks,
+      // while the value is named by the long form.
       const std::wstring exe = state.AdminExeList[i].exe;
+      if (!installFolder || !LiesBelow(Trim(exe), *installFolder)) return;
       const std::wstring program = LongPath(exe);
-      const std::wstring folder = installFolder ? LongPath(*installFolder) : L"";
-      if (folder.empty() || program.empty() || !IsBelow(program, folder)) return;
       state.objWinCommon.REG_4DLayersUnRegst(exe);
-      if (!SamePath(program, Trim(exe))) state.objWinCommon.REG_4DLayersUnRegst(program);
+      if (!program.empty() && !SamePath(program, Trim(exe))) {
+        state.objWinCommon.REG_4DLayersUnRegst(program);
+      }
     });
   }
   // Our own value is named as the installer spelled the path, which need not

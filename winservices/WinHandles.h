@@ -7,12 +7,6 @@
 
 namespace norvale {
 
-struct RegKeyTraits {
-  using handle_type = HKEY;
-  static HKEY Invalid() { return nullptr; }
-  static void Close(HKEY h) { RegCloseKey(h); }
-};
-
 // An item-identifier list the shell allocated for us.
 struct ItemIdListTraits {
   using handle_type = LPITEMIDLIST;
@@ -27,7 +21,6 @@ struct ModuleTraits {
   static void Close(HMODULE h) { FreeLibrary(h); }
 };
 
-using RegKey = UniqueHandle<RegKeyTraits>;
 using ItemIdList = UniqueHandle<ItemIdListTraits>;
 using LoadedModule = UniqueHandle<ModuleTraits>;
 

@@ -67,7 +67,7 @@ bool clsWinCommon::REG_IsFontInstalled(const std::wstring& aFontID, int32_t* aCo
     if (!fonts) return false;
     int32_t count = 0;
     ForEachFontValue(fonts.Get(), [&](const std::wstring&, const std::wstring& data) {
-      if (SamePath(data, aFontID)) ++count;
+      if (SameName(data, aFontID)) ++count;
       return true;
     });
     if (aCount) *aCount = count;
@@ -85,7 +85,7 @@ std::wstring clsWinCommon::REG_GetFontNameByFileId(const std::wstring& aFontID) 
     if (!fonts) return L"";
     std::wstring found;
     ForEachFontValue(fonts.Get(), [&](const std::wstring& name, const std::wstring& data) {
-      if (!SamePath(data, aFontID)) return true;
+      if (!SameName(data, aFontID)) return true;
       found = name;
       return false;
     });
@@ -104,7 +104,7 @@ bool clsWinCommon::REG_DelFontNameByFileId(const std::wstring& aFontID) {
     if (!fonts) return false;
     std::optional<std::wstring> found;
     ForEachFontValue(fonts.Get(), [&](const std::wstring& name, const std::wstring& data) {
-      if (!SamePath(data, aFontID)) return true;
+      if (!SameName(data, aFontID)) return true;
       found = name;
       return false;
     });

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Handles.h"
+#include "Paths.h"
 #include "Text.h"
 
 using namespace norvale;
@@ -22,16 +23,6 @@ constexpr DWORD kWaitAndTerminate = SYNCHRONIZE | PROCESS_TERMINATE;
 // Ids below this belong to the system's own processes.
 constexpr int32_t kFirstOrdinaryProcessId = 30;
 constexpr DWORD kNameChars = 1024;
-
-std::wstring Upper(const std::wstring& text) {
-  std::wstring upper = text;
-  if (!upper.empty()) CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
-  return upper;
-}
-
-bool ContainsIgnoringCase(const std::wstring& text, const std::wstring& part) {
-  return Upper(text).find(Upper(part)) != std::wstring::npos;
-}
 
 std::wstring BaseNameOf(HANDLE process) {
   wchar_t name[kNameChars] = {};
@@ -94,7 +85,7 @@ bool clsWinCommon::IsProcRunning(const std::wstring& aChkProcName) {
     const std::wstring wanted = Trim(aChkProcName);
     bool found = false;
     ForEachSnapshotProcess([&](const PROCESSENTRY32W& entry) {
-      found = TextEqualsIgnoreCase(Trim(CutAtNull(entry.szExeFile)), wanted);
+      found = SameName(Trim(CutAtNull(entry.szExeFile)), wanted);
       return !found;
     });
     return found;
@@ -109,7 +100,7 @@ int32_t clsWinCommon::GetProcRunningCount(const std::wstring& aChkProcName) {
     const std::wstring wanted = Trim(aChkProcName);
     int32_t count = 0;
     ForEachSnapshotProcess([&](const PROCESSENTRY32W& entry) {
-      if (TextEqualsIgnoreCase(Trim(CutAtNull(entry.szExeFile)), wanted)) ++count;
+      if (SameName(Trim(CutAtNull(entry.szExeFile)), wanted)) ++count;
       return true;
     });
     return count;
@@ -155,17 +146,22 @@ bool clsWinCommon::IsProccessRunning(const std::wstring& aExeName, bool IsPathCh
   try {
     if (IsBlank(aExeName)) return false;
     const std::wstring wantedPath = Trim(aExeName);
-    const std::wstring wantedName = IsPathCheck ? GetFileID(aExeName) : wantedPath;
+    // A short (8.3) file name is matched by the name the process runs as.
+    const std::wstring longPath = IsPathCheck ? LongPath(wantedPath) : std::wstring();
+    const std::wstring wantedName =
+        IsPathCheck ? GetFileID(longPath.empty() ? wantedPath : longPath) : wantedPath;
     bool found = false;
     ForEachProcessId([&](DWORD id) {
       KernelHandle process(OpenProcess(kAllProcessAccess, FALSE, id));
       if (!process) return true;
-      if (!TextEqualsIgnoreCase(BaseNameOf(process.Get()), wantedName)) return true;
+      if (!SameName(BaseNameOf(process.Get()), wantedName)) return true;
       if (!IsPathCheck) {
         found = true;
       } else {
         for (const std::wstring& module : ModuleFileNamesOf(process.Get())) {
-          if (!IsBlank(module) && ContainsIgnoringCase(module, wantedPath)) found = true;
+          // The program file itself by any of its names, not a path that
+          // merely ends the same way.
+          if (!IsBlank(module) && SamePlace(module, wantedPath)) found = true;
         }
       }
       return !found;
@@ -184,7 +180,7 @@ bool clsWinCommon::KillProccessByExeName(const std::wstring& aExeName) {
     ForEachProcessId([&](DWORD id) {
       KernelHandle process(OpenProcess(kAllProcessAccess, FALSE, id));
       if (!process) return true;
-      if (!TextEqualsIgnoreCase(BaseNameOf(process.Get()), wanted)) return true;
+      if (!SameName(BaseNameOf(process.Get()), wanted)) return true;
       // Only the first process of that name is ended.
       terminated = TerminateProcess(process.Get(), 0) != FALSE;
       return false;

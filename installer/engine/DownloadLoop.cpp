@@ -40,13 +40,6 @@ int16_t OptionUpperBound(const SelectGroupEntry& group) {
   return static_cast<int16_t>(group.options.empty() ? 0 : group.options.size() - 1);
 }
 
-// One spelling per local file, whatever letter case or "." and ".." levels
-// name it.
-std::wstring PathKey(const std::wstring& path) {
-  const std::wstring full = FullLocalPath(Trim(path));
-  return UpperCased(full.empty() ? Trim(path) : full);
-}
-
 // Tells the FTP client whom to show the files it is about to write, for as
 // long as one call of DownloadFiles runs.
 class WritesWatched {
@@ -331,13 +324,10 @@ DownloadStep::Outcome DownloadStep::TransferZip(const DownloadEntry& entry) {
   SkipOnFailure([&] { run_.calls.vbDeleteFile(archive, ignored); });
 
   // The archive's first path element below {tmp}: a folder it may have
-  // brought along, emptied and removed again.
-  std::wstring below = archive;
-  if (below.size() >= tmp.size() &&
-      SamePath(std::wstring_view(below).substr(0, tmp.size()), tmp)) {
-    below = below.substr(tmp.size());
-  }
-  if (!below.empty() && below[0] == L'\\') below.erase(0, 1);
+  // brought along, emptied and removed again. Nothing when the archive lies
+  // elsewhere, by any of the names of both.
+  std::wstring below = PartBelow(FullPath(archive), FullPath(tmp));
+  if (below.empty()) below = PartBelow(LongPath(archive), LongPath(tmp));
   const std::wstring element = below.substr(0, below.find(L'\\'));
   if (!IsBlank(element)) {
     const std::wstring folder = tmp + L"\\" + element;

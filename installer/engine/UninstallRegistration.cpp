@@ -207,10 +207,11 @@ void vbMakeReplaceCmd(InstallRun& run, const std::wstring& newProgram) {
     // The file may only ever touch the installer, the new program and
     // itself: every path it names is quoted and must be one the command
     // interpreter takes literally, and the new program is never the
-    // installer itself (its DEL would remove the fresh copy).
+    // installer itself by any of its names (its DEL would remove the fresh
+    // copy).
     const bool safe = !fresh.empty() && FileExists(fresh) && IsCommandFileSafePath(fresh) &&
                       IsCommandFileSafePath(installer) && IsCommandFileSafePath(cmdPath) &&
-                      !SamePath(fresh, installer) && !SamePath(fresh, cmdPath);
+                      !SamePlace(fresh, installer) && !SamePlace(fresh, cmdPath);
     if (safe) {
       const std::wstring q = L"\"";
       const std::vector<std::wstring> lines = {

@@ -93,6 +93,17 @@ TEST_F(CheckListTest, APathListedSeveralTimesIsCheckedOnceWithItsLastSize) {
   ftp_->DownloadedFilesAdd(dir_ / L"A.dll", 6);
   EXPECT_FALSE(Verify());
   EXPECT_EQ(fileCount_, 1);
+
+  // Names that differ in kana type or width are other files, each checked.
+  ftp_->DownloadedFilesClear();
+  PutFile(dir_.Path(), L"ぽす.dll", std::string(7, 'x'));
+  PutFile(dir_.Path(), L"ﾎﾟｽ.dll", std::string(7, 'x'));
+  ftp_->DownloadedFilesAdd(dir_ / L"ポス.dll", 7);
+  ftp_->DownloadedFilesAdd(dir_ / L"ぽす.dll", 7);
+  ftp_->DownloadedFilesAdd(dir_ / L"ﾎﾟｽ.dll", 7);
+  EXPECT_FALSE(Verify());
+  EXPECT_EQ(fileCount_, 3);
+  EXPECT_EQ(errMsg_, L"[" + (dir_ / L"ポス.dll") + L"]が存在しませんでした！");
 }
 
 TEST_F(CheckListTest, FontsInTheFontsFolderOnlyWarn) {
@@ -120,6 +131,16 @@ TEST_F(CheckListTest, FontsInTheFontsFolderOnlyWarn) {
   EXPECT_FALSE(Verify());
   EXPECT_EQ(errCount_, 2);
   EXPECT_EQ(warningMsg_, L"");
+
+  // The Fonts folder is the folder by any of its names, and no folder whose
+  // name only looks like it in another width.
+  ftp_->DownloadedFilesClear();
+  const std::wstring windows = fonts.substr(0, fonts.rfind(L'\\'));
+  ftp_->DownloadedFilesAdd(windows + L"\\Ｆｏｎｔｓ\\nv-missing-font.ttf", 1);
+  ftp_->DownloadedFilesAdd(windows + L"/FONTS\\nv-missing-font.ttf", 1);
+  EXPECT_FALSE(Verify());
+  EXPECT_EQ(errCount_, 1);
+  EXPECT_EQ(errMsg_, L"[" + windows + L"\\Ｆｏｎｔｓ\\nv-missing-font.ttf]が存在しませんでした！");
 }
 
 TEST_F(CheckListTest, ListFileHasItsHeaderAndOneAnsiLinePerEntry) {

@@ -1,5 +1,7 @@
 // Which install folder, shortcuts and program group the uninstaller may
 // delete.
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
 #include "InstallRecord.h"
@@ -168,6 +170,36 @@ TEST(RemovalGuards, ALookAlikeOfAnotherFileIsNeverTaken) {
   EXPECT_TRUE(Exists(desktop + L"\\Café.lnk"));
   EXPECT_FALSE(Exists(desktop + L"\\Sole.lnk"));
   EXPECT_FALSE(Exists(creme));
+}
+
+// The record may name a folder by its short (8.3) name and what lies in it
+// by its long one, or the other way round: the same places either way.
+TEST(RemovalGuards, ShortCutsAndGroupsByTheShortNamesOfTheirFolders) {
+  InstalledProduct product;
+  auto state = product.MakeState();
+  const std::wstring programs = product.temp.Path() + L"\\Common Start Menu Programs";
+  const std::wstring group = programs + L"\\Norvale Point of Sale";
+  ASSERT_TRUE(CreateDirectoryW(programs.c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryW(group.c_str(), nullptr));
+  const std::wstring lnk = group + L"\\Norvale Register.lnk";
+  testing_support::WriteFileBytes(lnk, "x");
+  const auto shortName = [](const std::wstring& path) {
+    wchar_t buffer[MAX_PATH] = {};
+    const DWORD n = GetShortPathNameW(path.c_str(), buffer, MAX_PATH);
+    return n > 0 && n < MAX_PATH ? std::wstring(buffer, n) : path;
+  };
+  const std::wstring shortLnk = shortName(lnk);
+  const std::wstring shortPrograms = shortName(programs);
+  if (shortPrograms == programs) GTEST_SKIP() << "this file system has no short names";
+
+  state->CommonProgramsDir = programs;
+  EXPECT_TRUE(IsRemovableShortCut(*state, shortLnk));
+  EXPECT_TRUE(IsRemovableProgramGroup(*state, shortLnk.substr(0, shortLnk.rfind(L'\\'))));
+  state->CommonProgramsDir = shortPrograms;
+  EXPECT_TRUE(IsRemovableShortCut(*state, lnk));
+  EXPECT_TRUE(IsRemovableProgramGroup(*state, group));
+  EXPECT_FALSE(IsRemovableProgramGroup(*state, programs));
+  EXPECT_FALSE(IsRemovableShortCut(*state, programs + L"X\\Norvale Register.lnk"));
 }
 
 TEST(RemovalGuards, ProgramGroupStrictlyBelowThePrograms) {

@@ -402,6 +402,27 @@ TEST(RemovalSteps, AnAdministratorValueRecordedByItsShortNameGoes) {
   ClearLayer(exe);
 }
 
+// A run-as-administrator value is ours when the program it names lies in
+// the install folder, whatever the spelling: not when ".." levels lead out
+// of it, and still when the folder is spelled by its 8.3 name.
+TEST(RemovalSteps, RunAsAdministratorValuesAreJudgedWhereTheirProgramsLie) {
+  InstalledProduct product;
+  const std::wstring outside = product.appDir + L"\\sub\\..\\..\\Other\\other.exe";
+  const std::wstring shortInside = ShortForm(product.appDir) + L"\\pos.exe";
+  ASSERT_NE(shortInside, product.appDir + L"\\pos.exe") << "no 8.3 names on this volume";
+  product.WriteRecord({L"[Setup]", L"AppId={NvTest-Layers}", L"AppDir=" + product.appDir,
+                       L"[管理者権限]", L"exe01=" + outside, L"exe02=" + shortInside});
+  SetLayer(outside);
+  SetLayer(shortInside);
+  auto state = product.MakeState();
+  ASSERT_EQ(norvale::ReadInstallRecord(*state), -1);
+  norvale::UnRegstRunAsAdmin(*state);
+  EXPECT_TRUE(LayerExists(outside));
+  EXPECT_FALSE(LayerExists(shortInside));
+  ClearLayer(outside);
+  ClearLayer(shortInside);
+}
+
 TEST(RemovalSteps, FontsRemovedByExactNameUnlessKept) {
   InstalledProduct product;
   auto probe = product.MakeState();

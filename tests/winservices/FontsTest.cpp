@@ -64,6 +64,21 @@ TEST_F(FontsTest, FindsCountsAndNamesByFileName) {
   EXPECT_FALSE(win_.REG_DelFontNameByFileId(L" "));
 }
 
+// A registration is a font file's, named as the file system names files:
+// another width or kana type is another font, whose registration stays.
+TEST_F(FontsTest, FileNamesOfOtherWidthOrKanaAreOtherFonts) {
+  AddFont(L" A Wide", File(L"-ｗｉｄｅ.ttf"));
+  AddFont(L" B Kana", File(L"-ポス.ttf"));
+  for (const std::wstring& other : {File(L"-wide.ttf"), File(L"-ぽす.ttf"), File(L"-ﾎﾟｽ.ttf")}) {
+    EXPECT_FALSE(win_.REG_IsFontInstalled(other));
+    EXPECT_EQ(L"", win_.REG_GetFontNameByFileId(other));
+    EXPECT_FALSE(win_.REG_DelFontNameByFileId(other));
+  }
+  EXPECT_TRUE(ReadRaw(HKEY_LOCAL_MACHINE, kFonts, tag_ + L" A Wide", 0));
+  EXPECT_TRUE(ReadRaw(HKEY_LOCAL_MACHINE, kFonts, tag_ + L" B Kana", 0));
+  EXPECT_TRUE(win_.REG_IsFontInstalled(File(L"-ＷＩＤＥ.TTF")));
+}
+
 TEST_F(FontsTest, RemovalDeletesTheFirstRegistrationOnly) {
   AddFont(L" A Sample Sans (TrueType)", File(L"-sample.ttf"));
   AddFont(L" B Sample Sans Bold", File(L"-sample.ttf"));

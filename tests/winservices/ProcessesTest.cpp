@@ -84,6 +84,32 @@ TEST_F(ProcessesTest, EndsProcessesByNameIdAndHandle) {
   EXPECT_FALSE(win_.KillProccessByExeName(kHelperName));
 }
 
+// An executable's name is compared as the file system compares it: a
+// program whose name differs in width or kana type is another program, and
+// a path names the program only when it names its file.
+TEST_F(ProcessesTest, NamesAndPathsOfProgramsAreFileNames) {
+  HelperProcess helper(L"sleep 10000 0");
+  ASSERT_TRUE(WaitUntil([&] { return win_.IsProccessRunning(kHelperName); }));
+  const std::wstring wide = L"ＮＶＷＳ＿Ｈｅｌｐｅｒ.exe";
+  EXPECT_FALSE(win_.IsProcRunning(wide));
+  EXPECT_EQ(0, win_.GetProcRunningCount(wide));
+  EXPECT_FALSE(win_.IsProccessRunning(wide));
+  EXPECT_FALSE(win_.KillProccessByExeName(wide));
+  EXPECT_FALSE(helper.Ended(100));
+
+  const std::wstring path = HelperPath();
+  EXPECT_TRUE(win_.IsProccessRunning(path.substr(0, path.rfind(L'\\')) + L"\\.\\" +
+                                         kHelperName, true));
+  EXPECT_FALSE(win_.IsProccessRunning(path.substr(3), true));
+  EXPECT_FALSE(win_.IsProccessRunning(path.substr(0, path.rfind(L'\\')) + L"\\X" +
+                                          kHelperName, true));
+  wchar_t shortName[MAX_PATH] = {};
+  const DWORD n = GetShortPathNameW(path.c_str(), shortName, MAX_PATH);
+  if (n > 0 && n < MAX_PATH && path != shortName) {
+    EXPECT_TRUE(win_.IsProccessRunning(std::wstring(shortName, n), true));
+  }
+}
+
 TEST_F(ProcessesTest, TheSingleInstanceMutex) {
   const std::wstring name = UniqueName(L"mutex");
   EXPECT_EQ(nullptr, win_.Mutex_Create(L"  "));

@@ -299,5 +299,30 @@ TEST_F(RegistrationsTest, ReplaceCommandQuotesEveryPathAndTouchesNothingElse) {
   EXPECT_EQ(started_.size(), 1u);
 }
 
+// The installer named otherwise than the run names it is still the installer:
+// the command file would delete the only copy before copying it over itself.
+TEST_F(RegistrationsTest, ReplaceCommandKnowsTheInstallerByItsOtherNames) {
+  Run().installerFolder = *outside_ / L"Installer Download Folder";
+  const std::wstring installer = Run().installerFolder + L"\\Norvale_Installer.exe";
+  ASSERT_EQ(State().objPublicFunc.MakeDir(Run().installerFolder), 0);
+  ASSERT_EQ(State().objPublicFunc.MakeDir(appDir_ + L"\\TEMP"), 0);
+  WriteFileBytes(installer, "me");
+  const std::wstring cmdFile = appDir_ + L"\\TEMP\\ReplaceMe.cmd";
+  const std::wstring before = CurrentDirectory();
+  std::vector<std::wstring> names = {Run().installerFolder + L"\\.\\Norvale_Installer.exe",
+                                     Run().installerFolder + L"\\NORVALE_INSTALLER.EXE "};
+  wchar_t shortName[MAX_PATH] = {};
+  const DWORD n = GetShortPathNameW(installer.c_str(), shortName, MAX_PATH);
+  if (n > 0 && n < MAX_PATH && installer != shortName) names.emplace_back(shortName, n);
+  for (const std::wstring& name : names) {
+    norvale::vbMakeReplaceCmd(Run(), name);
+    SetCurrentDirectoryW(before.c_str());
+    EXPECT_FALSE(norvale::FileExists(cmdFile)) << norvale::ToAnsi(name);
+    DeleteFileW(cmdFile.c_str());
+  }
+  EXPECT_TRUE(started_.empty());
+  EXPECT_EQ(ReadFileBytes(installer), "me");
+}
+
 }  // namespace
 }  // namespace testing_support
