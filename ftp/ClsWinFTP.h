@@ -251,9 +251,11 @@ class ClsWinFTP {
   // none when it gives none.
   std::optional<uint64_t> OpenFileSize(HINTERNET file, const std::wstring& serverFileId);
   // Lists the one server file of a download into listed; the listing's
-  // count, its code in aLngErrCode.
+  // count, its code in aLngErrCode. With onlyThisName, listed is the entry
+  // named exactly fileId, and a listing without one finds nothing: a name
+  // is also a pattern to the listing, which may list other files with it.
   int32_t ListServerFile(const std::wstring& aSvDir, const std::wstring& fileId,
-                         DirInfo& listed, int32_t& aLngErrCode);
+                         DirInfo& listed, int32_t& aLngErrCode, bool onlyThisName = false);
   static DirInfo LocalDirInfo(const std::wstring& path);
 
   // Folder download.

@@ -139,11 +139,28 @@ bool ClsWinFTP::FtpGet(const std::wstring& aSvDir, const std::wstring& aGetFileI
 }
 
 int32_t ClsWinFTP::ListServerFile(const std::wstring& aSvDir, const std::wstring& fileId,
-                                  DirInfo& listed, int32_t& aLngErrCode) {
+                                  DirInfo& listed, int32_t& aLngErrCode, bool onlyThisName) {
   std::vector<std::wstring> names;
-  const int32_t n = FtpGetFileList(aSvDir, fileId, 2, names, aLngErrCode, L"", L"", L"", false);
-  if (n >= 1) listed = listing_.front();
-  return n;
+  // A name that the listing would read as more than one pattern, or as a
+  // wildcard, cannot find itself: the whole folder is listed instead.
+  const bool plainName = fileId.find_first_of(L";*?") == std::wstring::npos;
+  const std::wstring pattern = onlyThisName && !plainName ? L"*" : fileId;
+  const int32_t n = FtpGetFileList(aSvDir, pattern, 2, names, aLngErrCode, L"", L"", L"", false);
+  if (n < 1) return n;
+  if (!onlyThisName) {
+    listed = listing_.front();
+    return n;
+  }
+  // Wine's listing reads ";" as between two patterns, and a server that
+  // tells "Data.bin" from "DATA.BIN" still matches both: ordinal equality.
+  for (const DirInfo& entry : listing_) {
+    if (entry.FileId == fileId) {
+      listed = entry;
+      return n;
+    }
+  }
+  aLngErrCode = kFtpFileNotFound;
+  return 0;
 }
 
 DWORD ClsWinFTP::ReceiveFile(const std::wstring& serverFileId, const std::wstring& localPath,
