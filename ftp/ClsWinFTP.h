@@ -33,11 +33,11 @@ constexpr int32_t kFtpNoServerOrUser = -1;
 constexpr int32_t kFtpIncompleteTransfer = ERROR_INTERNET_CONNECTION_ABORTED;
 // A recursive listing went deeper, or listed more entries, than the bounds
 // allow (FtpListingBounds): the server's tree is taken for endless.
-constexpr int32_t kFtpListingTooDeep = -997;
-constexpr int32_t kFtpListingTooLarge = -996;
+constexpr int32_t kFtpListingTooDeep = -990;
+constexpr int32_t kFtpListingTooLarge = -991;
 // A download would replace a file that the delete guard protects: refused
 // before anything is transferred.
-constexpr int32_t kFtpProtectedTarget = -995;
+constexpr int32_t kFtpProtectedTarget = -992;
 
 class ClsWinFTP {
  public:
@@ -250,6 +250,9 @@ class ClsWinFTP {
   // The size the server gives for serverFileId, opened for reading as file;
   // none when it gives none.
   std::optional<uint64_t> OpenFileSize(HINTERNET file, const std::wstring& serverFileId);
+  // kFtpProtectedTarget, with a line in the error log, when the guard would
+  // refuse to replace the existing file target; else 0.
+  int32_t ReplaceRefusalCode(const std::wstring& target);
   // Lists the one server file of a download into listed; the listing's
   // count, its code in aLngErrCode. With onlyThisName, listed is the entry
   // named exactly fileId, and a listing without one finds nothing: a name

@@ -302,6 +302,8 @@ bool ClsWinFTP::FtpGetListedFile(const DirInfo& record, const std::wstring& loca
       break;
     }
     if (stopFlag_ != 0) break;
+    // No attempt would end otherwise.
+    if (transferError == static_cast<DWORD>(kFtpProtectedTarget)) break;
     if (++retries > retryMaxCount_) break;
     const std::wstring& fileId = record.FileId;
     const bool carriedOn = Countdown([&fileId](int64_t seconds) {
