@@ -508,9 +508,13 @@ bool PlaceCreatedFile(HANDLE file, const std::wstring& to, bool replace, std::ws
     SetLastError(ERROR_INVALID_HANDLE);
     return false;
   }
-  const std::wstring full = FullPath(to);
-  const bool unc = StartsWith(full, L"\\\\");
-  if (full.size() < 3 || (!unc && full[1] != L':')) {
+  // A relative name would be taken from whatever the current folder is.
+  const std::wstring given = Trim(to);
+  const bool unc = StartsWith(given, L"\\\\");
+  const bool drive = given.size() >= 3 && iswalpha(given[0]) && given[1] == L':' &&
+                     (given[2] == L'\\' || given[2] == L'/');
+  const std::wstring full = unc || drive ? FullPath(given) : L"";
+  if (full.empty()) {
     Refused(L"relative path", why);
     return false;
   }
