@@ -654,4 +654,50 @@ int GuardedShellOperation(SHFILEOPSTRUCTW& operation) {
   return SHFileOperationW(&operation);
 }
 
+bool DiscardCreatedFile(HANDLE file) {
+  if (file == nullptr || file == INVALID_HANDLE_VALUE) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return false;
+  }
+  FILE_DISPOSITION_INFO disposition{};
+  disposition.DeleteFile = TRUE;
+  return SetFileInformationByHandle(file, FileDispositionInfo, &disposition,
+                                    sizeof disposition) != 0;
+}
+
+bool PlaceCreatedFile(HANDLE file, const std::wstring& to, bool replace, std::wstring* why) {
+  if (file == nullptr || file == INVALID_HANDLE_VALUE) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return false;
+  }
+  // A relative name would be taken from whatever the current folder is.
+  const std::wstring given = Trim(to);
+  const bool unc = StartsWith(given, L"\\\\");
+  const bool drive = given.size() >= 3 && iswalpha(given[0]) && given[1] == L':' &&
+                     (given[2] == L'\\' || given[2] == L'/');
+  const std::wstring full = unc || drive ? FullPath(given) : L"";
+  if (full.empty()) {
+    Refused(L"relative path", why);
+    return false;
+  }
+  if (replace && Refused(DeleteRefusal(full), why)) return false;
+  // The rename takes the system's own form of the name: Windows reads
+  // nothing else there, and Wine would take a bare name as one of the
+  // current folder.
+  const std::wstring name = unc ? L"\\??\\UNC" + full.substr(1) : L"\\??\\" + full;
+  const size_t bytes = name.size() * sizeof(wchar_t);
+  std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + bytes);
+  auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  rename->ReplaceIfExists = replace ? TRUE : FALSE;
+  rename->RootDirectory = nullptr;
+  rename->FileNameLength = static_cast<DWORD>(bytes);
+  for (size_t i = 0; i < name.size(); ++i) rename->FileName[i] = name[i];
+  if (SetFileInformationByHandle(file, FileRenameInfo, rename,
+                                 static_cast<DWORD>(buffer.size()))) {
+    return true;
+  }
+  if (why) why->clear();
+  return false;
+}
+
 }  // namespace norvale

@@ -101,4 +101,17 @@ std::wstring ShellOperationRefusal(UINT operation, const std::wstring& sources);
 // one returns ERROR_ACCESS_DENIED without touching anything.
 int GuardedShellOperation(SHFILEOPSTRUCTW& operation);
 
+// Takes away a file that this program created itself as a new file
+// (CREATE_NEW) and still holds, opened with DELETE access: through the
+// handle, so that whatever another user put under its name meanwhile stays.
+// The file goes when the last handle closes; false when the system refused.
+bool DiscardCreatedFile(HANDLE file);
+
+// Gives the file behind file (opened with DELETE access) the absolute path
+// to, in the same folder, through the handle. A file already at to is
+// replaced only when replace is set and the guard agrees to its delete;
+// errors as for DeleteGuardedFile.
+bool PlaceCreatedFile(HANDLE file, const std::wstring& to, bool replace,
+                      std::wstring* why = nullptr);
+
 }  // namespace norvale

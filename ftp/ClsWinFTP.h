@@ -31,6 +31,13 @@ constexpr int32_t kFtpNoServerOrUser = -1;
 // after all retries: the server cut it short (WinINet still calls that a
 // success).
 constexpr int32_t kFtpIncompleteTransfer = ERROR_INTERNET_CONNECTION_ABORTED;
+// A recursive listing went deeper, or listed more entries, than the bounds
+// allow (FtpListingBounds): the server's tree is taken for endless.
+constexpr int32_t kFtpListingTooDeep = -990;
+constexpr int32_t kFtpListingTooLarge = -991;
+// A download would replace a file that the delete guard protects: refused
+// before anything is transferred.
+constexpr int32_t kFtpProtectedTarget = -992;
 
 class ClsWinFTP {
  public:
@@ -124,6 +131,8 @@ class ClsWinFTP {
   void AppName(const std::wstring& value) { appName_ = value; }
   bool FileUsingCheck() const { return fileUsingCheck_; }
   void FileUsingCheck(bool value) { fileUsingCheck_ = value; }
+  const norvale::FtpListingBounds& ListingBounds() const { return listingBounds_; }
+  void ListingBounds(const norvale::FtpListingBounds& value) { listingBounds_ = value; }
 
   // Called by the program's own windows; not part of the interface above.
   // Lists a server folder into the listing table; aNames[1..count] receive
@@ -202,12 +211,18 @@ class ClsWinFTP {
   int32_t FtpReadDirInfo(const std::wstring& aSvDir, const std::wstring& aPattern,
                          int32_t aKbn, int32_t& aLngErrCode, const std::wstring& aServerIP,
                          const std::wstring& aUser, const std::wstring& aPass, bool Is下層);
+  // depth: levels below the folder the walk began with.
   int32_t FtpFindFiles(const std::wstring& aSvDir, const std::wstring& aPattern, int32_t aKbn,
                        int32_t& aLngErrCode, const std::wstring& aServerIP,
-                       const std::wstring& aUser, const std::wstring& aPass, bool Is下層);
+                       const std::wstring& aUser, const std::wstring& aPass, bool Is下層,
+                       int32_t depth = 0);
   int32_t FtpFindFilesNested(const std::wstring& aSvDir, const std::wstring& aPattern,
                              int32_t aKbn, int32_t& aLngErrCode, const std::wstring& aServerIP,
-                             const std::wstring& aUser, const std::wstring& aPass, bool Is下層);
+                             const std::wstring& aUser, const std::wstring& aPass, bool Is下層,
+                             int32_t depth = 0);
+  // 0 while the walk stays within listingBounds_; else the code that ends
+  // it, with a line in the error log.
+  int32_t ListingBoundCode(const std::wstring& folder, int32_t depth, size_t entries);
   bool OpenListingSession(Session& session, const std::wstring& aSvDir,
                           const std::wstring& server, const std::wstring& user,
                           const std::wstring& password, std::wstring& curDir,
@@ -235,10 +250,15 @@ class ClsWinFTP {
   // The size the server gives for serverFileId, opened for reading as file;
   // none when it gives none.
   std::optional<uint64_t> OpenFileSize(HINTERNET file, const std::wstring& serverFileId);
+  // kFtpProtectedTarget, with a line in the error log, when the guard would
+  // refuse to replace the existing file target; else 0.
+  int32_t ReplaceRefusalCode(const std::wstring& target);
   // Lists the one server file of a download into listed; the listing's
-  // count, its code in aLngErrCode.
+  // count, its code in aLngErrCode. With onlyThisName, listed is the entry
+  // named exactly fileId, and a listing without one finds nothing: a name
+  // is also a pattern to the listing, which may list other files with it.
   int32_t ListServerFile(const std::wstring& aSvDir, const std::wstring& fileId,
-                         DirInfo& listed, int32_t& aLngErrCode);
+                         DirInfo& listed, int32_t& aLngErrCode, bool onlyThisName = false);
   static DirInfo LocalDirInfo(const std::wstring& path);
 
   // Folder download.
@@ -309,4 +329,5 @@ class ClsWinFTP {
   std::unique_ptr<clsError> errorLog_;
   bool fileUsingCheck_ = false;
   std::function<void(const std::wstring&)> beforeWriting_;
+  norvale::FtpListingBounds listingBounds_;
 };

@@ -1,5 +1,6 @@
 // Single-file download on the main session, with the identical-copy skip,
 // the size check, timed retries and the server's time on the local file.
+#include <cwchar>
 #include <optional>
 #include <string>
 #include <vector>
@@ -101,6 +102,8 @@ bool ClsWinFTP::FtpGet(const std::wstring& aSvDir, const std::wstring& aGetFileI
       if (Isベリファイ && IsDLFileInfo保存) DownloadedFilesAdd(aPutFilePath, listed.FileSize);
       break;
     }
+    // No attempt would end otherwise.
+    if (transferError == static_cast<DWORD>(kFtpProtectedTarget)) break;
     if (++retries > retryMaxCount_) break;
     const bool carriedOn = Countdown([&aGetFileId](int64_t seconds) {
       return L"★[" + aGetFileId + L"]の受信中にエラーが発生しました！\r\n" +
@@ -139,11 +142,78 @@ bool ClsWinFTP::FtpGet(const std::wstring& aSvDir, const std::wstring& aGetFileI
 }
 
 int32_t ClsWinFTP::ListServerFile(const std::wstring& aSvDir, const std::wstring& fileId,
-                                  DirInfo& listed, int32_t& aLngErrCode) {
+                                  DirInfo& listed, int32_t& aLngErrCode, bool onlyThisName) {
   std::vector<std::wstring> names;
-  const int32_t n = FtpGetFileList(aSvDir, fileId, 2, names, aLngErrCode, L"", L"", L"", false);
-  if (n >= 1) listed = listing_.front();
-  return n;
+  // A name that the listing would read as more than one pattern, or as a
+  // wildcard, cannot find itself: the whole folder is listed instead.
+  const bool plainName = fileId.find_first_of(L";*?") == std::wstring::npos;
+  const std::wstring pattern = onlyThisName && !plainName ? L"*" : fileId;
+  const int32_t n = FtpGetFileList(aSvDir, pattern, 2, names, aLngErrCode, L"", L"", L"", false);
+  if (n < 1) return n;
+  if (!onlyThisName) {
+    listed = listing_.front();
+    return n;
+  }
+  // Wine's listing reads ";" as between two patterns, and a server that
+  // tells "Data.bin" from "DATA.BIN" still matches both: ordinal equality.
+  for (const DirInfo& entry : listing_) {
+    if (entry.FileId == fileId) {
+      listed = entry;
+      return n;
+    }
+  }
+  aLngErrCode = kFtpFileNotFound;
+  return 0;
+}
+
+namespace {
+
+// A file of its own for a transfer, beside the target so that it can take
+// the target's place by a rename: created new (a file already under the
+// name, a user's or one the listing also brings, is never touched), with a
+// fresh name after a collision, and a name short enough for the plain file
+// calls even where the target's own name with a suffix would not be.
+norvale::FileHandle CreatePartFile(const std::wstring& target) {
+  const size_t sep = target.find_last_of(L'\\');
+  const std::wstring folder = sep == std::wstring::npos ? L"" : target.substr(0, sep + 1);
+  const ULONGLONG seed = GetTickCount64() ^ (static_cast<ULONGLONG>(GetCurrentProcessId()) << 20);
+  constexpr int kNames = 32;
+  for (int attempt = 0; attempt < kNames; ++attempt) {
+    std::wstring path = target + kPartSuffix;
+    if (attempt > 0 || !norvale::FitsPlainPathCalls(path)) {
+      wchar_t hex[9] = {};
+      const auto mixed = static_cast<uint32_t>((seed + static_cast<ULONGLONG>(attempt)) *
+                                               0x9E3779B97F4A7C15ull >> 32);
+      swprintf(hex, 9, L"%08x", mixed);
+      std::wstring name = std::wstring(L"~") + hex + kPartSuffix;
+      if (!norvale::FitsPlainPathCalls(folder + name)) name = hex;
+      while (name.size() > 1 && !norvale::FitsPlainPathCalls(folder + name)) name.pop_back();
+      path = folder + name;
+      if (!norvale::FitsPlainPathCalls(path)) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return norvale::FileHandle();
+      }
+    }
+    // DELETE: the file is placed or taken away through this handle only.
+    norvale::FileHandle file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0,
+                                         nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file || (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS)) {
+      return file;
+    }
+  }
+  SetLastError(ERROR_FILE_EXISTS);
+  return norvale::FileHandle();
+}
+
+}  // namespace
+
+int32_t ClsWinFTP::ReplaceRefusalCode(const std::wstring& target) {
+  const std::wstring why = norvale::DeleteRefusal(target);
+  if (why.empty()) return 0;
+  errorLog_->ErrLogPut(appName_ + L" [" + target + L"] " + GetErrMsg(kFtpProtectedTarget) +
+                           L"（" + why + L"）",
+                       1, 1, 0, 0, 0);
+  return kFtpProtectedTarget;
 }
 
 DWORD ClsWinFTP::ReceiveFile(const std::wstring& serverFileId, const std::wstring& localPath,
@@ -154,17 +224,19 @@ DWORD ClsWinFTP::ReceiveFile(const std::wstring& serverFileId, const std::wstrin
   if (target.empty()) return ERROR_INVALID_NAME;
   if (norvale::FileExists(target)) {
     // Without overwrite an existing file fails before the server is asked;
-    // so does one that another program holds.
+    // so does one that another program holds, and one that the guard would
+    // not let go: it would refuse the replacement after every attempt.
     if (!overwrite) return ERROR_FILE_EXISTS;
+    if (const int32_t refused = ReplaceRefusalCode(target); refused != 0) {
+      return static_cast<DWORD>(refused);
+    }
     const norvale::FileHandle probe(CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr,
                                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!probe) return GetLastError();
   }
   // The transfer lands beside the file under a name of its own and takes the
   // file's place only once whole: a failed update keeps the old file.
-  const std::wstring partPath = target + kPartSuffix;
-  norvale::FileHandle local(CreateFileW(partPath.c_str(), GENERIC_WRITE, 0, nullptr,
-                                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  norvale::FileHandle local = CreatePartFile(target);
   if (!local) return GetLastError();
 
   DWORD error = 0;
@@ -223,12 +295,12 @@ DWORD ClsWinFTP::ReceiveFile(const std::wstring& serverFileId, const std::wstrin
       }
     }
   }
-  local.Reset();
   if (finished && (expectedSize != nullptr || serverSize)) {
-    const auto file = norvale::QueryFile(partPath);
-    const bool whole = file && (expectedSize != nullptr
-                                    ? LowSizeWord(file->size) == *expectedSize
-                                    : file->size == *serverSize);
+    LARGE_INTEGER size{};
+    const bool known = GetFileSizeEx(local.Get(), &size) != 0;
+    const auto got = static_cast<uint64_t>(size.QuadPart);
+    const bool whole =
+        known && (expectedSize != nullptr ? LowSizeWord(got) == *expectedSize : got == *serverSize);
     if (!whole) {
       finished = false;
       error = static_cast<DWORD>(kFtpIncompleteTransfer);
@@ -237,17 +309,18 @@ DWORD ClsWinFTP::ReceiveFile(const std::wstring& serverFileId, const std::wstrin
   if (finished) {
     // A new file only takes its name; replacing an old one deletes it, which
     // the guard has to agree to.
-    bool placed = MoveFileExW(partPath.c_str(), target.c_str(), 0) != 0;
+    bool placed = norvale::PlaceCreatedFile(local.Get(), target, false);
     if (!placed && overwrite &&
         (GetLastError() == ERROR_ALREADY_EXISTS || GetLastError() == ERROR_FILE_EXISTS)) {
-      placed = norvale::ReplaceGuardedFile(partPath, target);
+      placed = norvale::PlaceCreatedFile(local.Get(), target, true);
     }
     if (placed) return 0;
     error = GetLastError();
     finished = false;
   }
-  std::wstring ignored;
-  DeleteLocalFile(partPath, ignored);
+  // Created new by this transfer, so it is ours to take away wherever it
+  // lies, also where the guard protects every name.
+  norvale::DiscardCreatedFile(local.Get());
   return error != 0 ? error : static_cast<DWORD>(ERROR_INTERNET_OPERATION_CANCELLED);
 }
 

@@ -89,6 +89,12 @@ const std::unordered_map<int32_t, std::wstring>& ErrorTexts() {
               L"FTP) or all attempts made to redirect failed (default is five attempts)."},
       {kFtpStopped, L"【キャンセル】ボタンがクリックされたので処理を中止しました！"},
       {kFtpFileNotFound, L"ダウンロード対象となるファイルが見つかりません！"},
+      {kFtpListingTooDeep,
+       L"サーバーのフォルダ階層が深すぎる為、一覧の取得を中止しました！"},
+      {kFtpListingTooLarge,
+       L"サーバーのファイル数が多すぎる為、一覧の取得を中止しました！"},
+      {kFtpProtectedTarget,
+       L"保存先のファイルは保護されたフォルダにある為、置き換えできません！"},
   };
   return texts;
 }

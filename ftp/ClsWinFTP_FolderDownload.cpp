@@ -290,7 +290,7 @@ bool ClsWinFTP::FtpGetListedFile(const DirInfo& record, const std::wstring& loca
   DWORD transferError = 0;
   bool complete = false;
   for (;;) {
-    transferError = ReceiveFile(listed.FileId, localPath, Is上書き, &listed.FileSize);
+    transferError = ReceiveFile(record.FileId, localPath, Is上書き, &listed.FileSize);
     complete = false;
     if (transferError == 0) {
       const auto file = norvale::QueryFile(localPath);
@@ -302,6 +302,8 @@ bool ClsWinFTP::FtpGetListedFile(const DirInfo& record, const std::wstring& loca
       break;
     }
     if (stopFlag_ != 0) break;
+    // No attempt would end otherwise.
+    if (transferError == static_cast<DWORD>(kFtpProtectedTarget)) break;
     if (++retries > retryMaxCount_) break;
     const std::wstring& fileId = record.FileId;
     const bool carriedOn = Countdown([&fileId](int64_t seconds) {
@@ -317,7 +319,7 @@ bool ClsWinFTP::FtpGetListedFile(const DirInfo& record, const std::wstring& loca
     // The folder's listing stays the one the download walks.
     const std::vector<DirInfo> folderListing = listing_;
     int32_t listCode = 0;
-    const int32_t found = ListServerFile(record.Dir, record.FileId, listed, listCode);
+    const int32_t found = ListServerFile(record.Dir, record.FileId, listed, listCode, true);
     listing_ = folderListing;
     if (found < 1) {
       transferError = static_cast<DWORD>(listCode != 0 ? listCode : kFtpFileNotFound);

@@ -97,12 +97,27 @@ ClsWinFTP::Login ClsWinFTP::LoginFor(const std::wstring& aServerIP, const std::w
   return {aServerIP, aUser, aPass};
 }
 
+int32_t ClsWinFTP::ListingBoundCode(const std::wstring& folder, int32_t depth, size_t entries) {
+  int32_t code = 0;
+  if (depth > listingBounds_.maxDepth) {
+    code = kFtpListingTooDeep;
+  } else if (entries > static_cast<size_t>(std::max<int32_t>(listingBounds_.maxEntries, 0))) {
+    code = kFtpListingTooLarge;
+  }
+  if (code != 0) {
+    errorLog_->ErrLogPut(appName_ + L" [" + folder + L"] " + GetErrMsg(code), 1, 1, 0, 0, 0);
+  }
+  return code;
+}
+
 int32_t ClsWinFTP::FtpFindFiles(const std::wstring& aSvDir, const std::wstring& aPattern,
                                 int32_t aKbn, int32_t& aLngErrCode,
                                 const std::wstring& aServerIP, const std::wstring& aUser,
-                                const std::wstring& aPass, bool Is下層) {
+                                const std::wstring& aPass, bool Is下層, int32_t depth) {
   aLngErrCode = 0;
   if (stopFlag_ != 0) return -1;
+  // Checked before the login: a level too deep costs the server nothing.
+  if ((aLngErrCode = ListingBoundCode(aSvDir, depth, listing_.size())) != 0) return -1;
 
   const auto [server, user, password] = LoginFor(aServerIP, aUser, aPass);
   if (IsBlank(server) || IsBlank(user)) {
@@ -171,6 +186,12 @@ int32_t ClsWinFTP::FtpFindFiles(const std::wstring& aSvDir, const std::wstring& 
     // The wildcard retry must not pass "a.txt.old" off as "a.txt".
     if (retried && !PathMatchSpecW(entry.FileId.c_str(), aPattern.c_str())) take = false;
     if (!take) continue;
+    // One folder can list without end as well.
+    if ((aLngErrCode = ListingBoundCode(aSvDir, depth, listing_.size() + 1)) != 0) {
+      find.Close();
+      FtpDisconnect(session, ignored);
+      return -1;
+    }
     entry.Dir = dir;
     entry.FileSize = static_cast<int32_t>(data.nFileSizeLow);
     entry.UpDate = ListedTime(data.ftLastWriteTime);
@@ -193,7 +214,7 @@ int32_t ClsWinFTP::FtpFindFiles(const std::wstring& aSvDir, const std::wstring& 
       if (!listing_[i].IsFolder || IsSelfOrParent(listing_[i].FileId)) continue;
       const std::wstring subFolder = listing_[i].Dir + listing_[i].FileId + L"/";
       const int32_t sub = FtpFindFiles(subFolder, aPattern, aKbn, aLngErrCode, aServerIP,
-                                       aUser, aPass, true);
+                                       aUser, aPass, true, depth + 1);
       if (stopFlag_ != 0 || sub < 0) return -1;
       count += sub;
     }
@@ -207,9 +228,11 @@ int32_t ClsWinFTP::FtpFindFiles(const std::wstring& aSvDir, const std::wstring& 
 int32_t ClsWinFTP::FtpFindFilesNested(const std::wstring& aSvDir, const std::wstring& aPattern,
                                       int32_t aKbn, int32_t& aLngErrCode,
                                       const std::wstring& aServerIP, const std::wstring& aUser,
-                                      const std::wstring& aPass, bool Is下層) {
+                                      const std::wstring& aPass, bool Is下層,
+                                      int32_t depth) {
   aLngErrCode = 0;
   if (stopFlag_ != 0) return -1;
+  if ((aLngErrCode = ListingBoundCode(aSvDir, depth, listing_.size())) != 0) return -1;
   const auto [server, user, password] = LoginFor(aServerIP, aUser, aPass);
   if (IsBlank(server) || IsBlank(user)) {
     aLngErrCode = kFtpNoServerOrUser;
@@ -256,7 +279,7 @@ int32_t ClsWinFTP::FtpFindFilesNested(const std::wstring& aSvDir, const std::wst
     }
     if (Is下層 && entry.IsFolder && !IsSelfOrParent(entry.FileId)) {
       FtpFindFilesNested(curDir + L"/" + entry.FileId, aPattern, aKbn, aLngErrCode, aServerIP,
-                         aUser, aPass, true);
+                         aUser, aPass, true, depth + 1);
       if (aLngErrCode != 0) {
         find.Close();
         FtpDisconnect(session, ignored);

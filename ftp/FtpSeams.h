@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <cstdint>
 #include <string>
 
 namespace norvale {
@@ -55,6 +56,16 @@ struct FtpWaits {
   int afterFilePauseMs = 200;       // after every file of a folder download
 
   static FtpWaits None() { return FtpWaits{0, 0, 0, 0, 0, 0, 0}; }
+};
+
+// How far a recursive listing goes. A server may list a sub-folder in every
+// folder it lists (a link to a parent, a generated tree); without a bound
+// the installer would list on, a login and a pause a level, until the user
+// gives up or memory runs out. Far beyond any real package; tests lower
+// them.
+struct FtpListingBounds {
+  int32_t maxDepth = 64;         // levels below the folder asked for
+  int32_t maxEntries = 100000;   // entries in the listing table
 };
 
 }  // namespace norvale

@@ -1,6 +1,9 @@
 // Single-file downloads against the test server, with its faults.
+#include <algorithm>
 #include <chrono>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "FileSystem.h"
 #include "FtpClientFixture.h"
@@ -413,6 +416,138 @@ TEST_F(DownloadTest, TheRetryReconnectsADroppedSession) {
   EXPECT_TRUE(restarted);
   EXPECT_TRUE(ReadFileBytes(target) == BigBytes());
   EXPECT_GE(Server().Stat("logins"), 1);
+}
+
+// The names directly in a folder.
+std::vector<std::wstring> FolderNames(const std::wstring& folder) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW data{};
+  HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return names;
+  do {
+    const std::wstring name = data.cFileName;
+    if (name != L"." && name != L"..") names.push_back(name);
+  } while (FindNextFileW(find, &data));
+  FindClose(find);
+  return names;
+}
+
+// A folder below the prefix's own Windows folder, where the delete guard
+// refuses every delete but those of font files: the test removes it itself.
+class WindowsSubFolder {
+ public:
+  WindowsSubFolder() {
+    wchar_t windows[MAX_PATH] = {};
+    GetWindowsDirectoryW(windows, MAX_PATH);
+    path_ = std::wstring(windows) + L"\\NorvaleFtpTest" + std::to_wstring(GetCurrentProcessId());
+    CreateDirectoryW(path_.c_str(), nullptr);
+  }
+  ~WindowsSubFolder() {
+    for (const std::wstring& name : FolderNames(path_)) DeleteFileW((path_ + L"\\" + name).c_str());
+    RemoveDirectoryW(path_.c_str());
+  }
+  std::wstring operator/(const std::wstring& name) const { return path_ + L"\\" + name; }
+  const std::wstring& Path() const { return path_; }
+
+ private:
+  std::wstring path_;
+};
+
+// Replacing a file there would be refused after every attempt: it fails at
+// once, without a transfer or a countdown. A new file may still go there,
+// and what a failed attempt wrote goes too, although no name there may be
+// deleted: it was created new by the download.
+TEST_F(DownloadTest, AProtectedTargetFailsAtOnceAndLeavesNothingBehind) {
+  const WindowsSubFolder folder;
+  const std::wstring target = folder / L"setup.ini";
+  WriteFileBytes(target, "older");
+  ftp_->OLErrorRetryMaxCount(3);
+  ftp_->OLErrorRetryWaitTime(1);
+  int before = Retrievals();
+  EXPECT_FALSE(GetVerified(L"/files", L"setup.ini", target));
+  EXPECT_EQ(code_, kFtpProtectedTarget);
+  EXPECT_EQ(ftp_->GetErrMsg(code_),
+            L"保存先のファイルは保護されたフォルダにある為、置き換えできません！");
+  EXPECT_EQ(Retrievals(), before);
+  EXPECT_EQ(display_->Count(L"★[setup.ini]の受信中にエラーが発生しました！\r\n1秒後に再度受信を実行します..."), 0);
+  EXPECT_EQ(FolderNames(folder.Path()), std::vector<std::wstring>{L"setup.ini"});
+  EXPECT_EQ(ReadFileBytes(target), "older");
+
+  // The folder download the installer makes for a plain file.
+  int32_t deleted = 0;
+  std::wstring last;
+  EXPECT_FALSE(ftp_->Ftp_GetFolder(L"/files", L"setup.ini", 2, folder.Path(), code_, L"", L"",
+                                   L"", true, true, false, true, false, deleted, last, true));
+  EXPECT_EQ(code_, kFtpProtectedTarget);
+  EXPECT_EQ(Retrievals(), before);
+  // The folder download leaves the main session closed.
+  ASSERT_TRUE(Connect(*ftp_, code_)) << code_;
+
+  // A new file there: every attempt is cut short.
+  FtpFaults faults;
+  faults.truncateRetr = 100;
+  Server().SetFaults(faults);
+  ftp_->OLErrorRetryWaitTime(0);
+  ftp_->OLErrorRetryMaxCount(1);
+  before = Retrievals();
+  EXPECT_FALSE(GetVerified(L"/files", L"big.bin", folder / L"big.bin"));
+  EXPECT_EQ(code_, kFtpIncompleteTransfer);
+  EXPECT_EQ(Retrievals() - before, 2);
+  EXPECT_EQ(FolderNames(folder.Path()), std::vector<std::wstring>{L"setup.ini"});
+  Server().ClearFaults();
+  ASSERT_TRUE(GetVerified(L"/files", L"big.bin", folder / L"big.bin")) << code_;
+  EXPECT_TRUE(ReadFileBytes(folder / L"big.bin") == BigBytes());
+}
+
+// The file a transfer writes into never takes an existing name (a user's
+// own, or one the same listing brings), and always fits the plain file calls
+// where the target does, also when the target's name with a suffix would not.
+TEST_F(DownloadTest, TheTransfersOwnFileNeverTakesAnExistingNameAndAlwaysFits) {
+  const std::wstring mine = *local_ / L"setup.ini.nvpart";
+  WriteFileBytes(mine, "mine");
+  ASSERT_TRUE(GetVerified(L"/files", L"setup.ini", *local_ / L"setup.ini")) << code_;
+  EXPECT_EQ(ReadFileBytes(*local_ / L"setup.ini"), SetupBytes());
+  EXPECT_EQ(ReadFileBytes(mine), "mine");
+
+  PutFile(ServerRoot(), L"pair\\x.bin", PatternBytes(70 * 1024, 40));
+  PutFile(ServerRoot(), L"pair\\x.bin.nvpart", PatternBytes(60 * 1024, 41));
+  int32_t deleted = 0;
+  std::wstring last;
+  const std::wstring pair = *local_ / L"pair";
+  ASSERT_TRUE(ftp_->Ftp_GetFolder(L"/pair", L"", 0, pair, code_, L"", L"", L"", false, true,
+                                  false, true, false, deleted, last, true))
+      << code_;
+  EXPECT_TRUE(ReadFileBytes(pair + L"\\x.bin") == PatternBytes(70 * 1024, 40));
+  EXPECT_TRUE(ReadFileBytes(pair + L"\\x.bin.nvpart") == PatternBytes(60 * 1024, 41));
+  EXPECT_EQ(FolderNames(pair).size(), 2u);
+  ASSERT_TRUE(Connect(*ftp_, code_)) << code_;
+
+  // Targets of 253 to 259 characters, cut once each.
+  for (const size_t length : {253u, 259u}) {
+    const size_t room = length - local_->Path().size() - 2 - std::wstring(L"big.bin").size();
+    const std::wstring folder = *local_ / std::wstring(room, L'L');
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    const std::wstring target = folder + L"\\big.bin";
+    ASSERT_EQ(target.size(), length);
+    FtpFaults faults;
+    faults.truncateRetr = 1024 * 1024;
+    faults.truncateRetrCount = 1;
+    Server().SetFaults(faults);
+    ftp_->OLErrorRetryWaitTime(0);
+    ftp_->OLErrorRetryMaxCount(1);
+    size_t longest = 0;
+    WhileReceiving(L"big.bin", [&folder, &longest] {
+      for (const std::wstring& name : FolderNames(folder)) {
+        longest = std::max(longest, folder.size() + 1 + name.size());
+      }
+    });
+    ASSERT_TRUE(GetVerified(L"/files", L"big.bin", target)) << code_;
+    EXPECT_TRUE(ReadFileBytes(target) == BigBytes());
+    EXPECT_GT(longest, 0u);
+    EXPECT_LE(longest, static_cast<size_t>(MAX_PATH - 1)) << length;
+    EXPECT_EQ(FolderNames(folder), std::vector<std::wstring>{L"big.bin"});
+    pump_->hook = nullptr;
+  }
 }
 
 TEST_F(DownloadTest, AMissingFileIsNotTakenForALongerNamedOne) {

@@ -385,6 +385,36 @@ TEST_F(FolderDownloadTest, AFileReplacedBetweenAttemptsArrivesInItsNewSize) {
             static_cast<int32_t>(longer.size()));
 }
 
+// A name is a pattern to the listing of a retry as well: Wine reads ";" as
+// between two patterns, and a server that tells letter case apart matches
+// the other spelling too. The retry takes the record's own name or nothing,
+// and never fills the file with another one of the same size as listed.
+TEST_F(FolderDownloadTest, ARetryFetchesTheSameFileNotOneItsNameMatches) {
+  const std::string semicolon = PatternBytes(300 * 1024, 30);
+  const std::string upper = PatternBytes(250 * 1024, 32);
+  PutFile(ServerRoot(), L"twins\\b;a.dat", semicolon);
+  PutFile(ServerRoot(), L"twins\\a.dat", PatternBytes(200 * 1024, 31));
+  PutFile(ServerRoot(), L"cased\\Data.bin", PatternBytes(100 * 1024, 33));
+  PutFile(ServerRoot(), L"cased\\DATA.BIN", upper);
+  ftp_->OLErrorRetryMaxCount(2);
+  FtpFaults faults;
+  faults.truncateRetr = 64 * 1024;
+  faults.truncateRetrCount = 1;
+  faults.truncateRetrName = L"b;a.dat";
+  Server().SetFaults(faults);
+  ASSERT_TRUE(Get(L"/twins", L"", 0, target_)) << code_;
+  EXPECT_TRUE(ReadFileBytes(target_ + L"\\b;a.dat") == semicolon)
+      << ReadFileBytes(target_ + L"\\b;a.dat").size();
+
+  // The two spellings would land on one local file: the one asked for only.
+  faults.truncateRetrName = L"DATA.BIN";
+  Server().SetFaults(faults);
+  const std::wstring cased = *local_ / L"cased";
+  ASSERT_TRUE(Get(L"/cased", L"DATA.BIN", 2, cased)) << code_;
+  EXPECT_TRUE(ReadFileBytes(cased + L"\\DATA.BIN") == upper)
+      << ReadFileBytes(cased + L"\\DATA.BIN").size();
+}
+
 TEST_F(FolderDownloadTest, NamesThatLeaveTheTargetAreRefused) {
   for (const wchar_t* name : {L"..\\..\\evil.txt", L"C:\\Windows\\x.dll", L"con", L"Nul.txt",
                               L"..", L"a:b"}) {

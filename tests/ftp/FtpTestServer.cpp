@@ -244,6 +244,10 @@ void FtpTestServer::SetFaults(const FtpFaults& f) {
   }
   if (f.truncateRetr) json << ", \"truncate_retr\": " << *f.truncateRetr;
   if (f.truncateRetrCount) json << ", \"truncate_retr_count\": " << *f.truncateRetrCount;
+  if (!f.truncateRetrName.empty()) {
+    json << ", \"truncate_retr_name\": " << JsonString(f.truncateRetrName);
+  }
+  if (!f.endlessTree.empty()) json << ", \"endless_tree\": " << JsonString(f.endlessTree);
   if (f.throttleBytesPerSecond) json << ", \"throttle\": " << f.throttleBytesPerSecond;
   if (f.refuseSize) json << ", \"refuse_size\": true";
   if (f.failList) json << ", \"fail_list\": " << f.failList;

@@ -35,6 +35,7 @@ struct FtpFaults {
   int failRetrCode = 451;
   std::optional<int64_t> truncateRetr;   // bytes sent of a file
   std::optional<int> truncateRetrCount;  // for this many RETR (absent: all)
+  std::wstring truncateRetrName;         // of files of this name (empty: all)
   int throttleBytesPerSecond = 0;        // data channel limit, 0 = none
   bool refuseSize = false;               // answer SIZE with 550
   int failList = 0;                      // answer LIST with 550
@@ -54,6 +55,9 @@ struct FtpFaults {
   };
   std::vector<OddName> oddNames;           // extra entries in every LIST
   std::vector<std::wstring> extraListLines;  // raw LIST lines
+  // A folder of this name, once entered, holds one of the same name: a tree
+  // without a bottom.
+  std::wstring endlessTree;
 };
 
 class FtpTestServer {

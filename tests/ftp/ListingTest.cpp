@@ -2,6 +2,7 @@
 #include <set>
 #include <utility>
 
+#include "FileSystem.h"
 #include "FtpClientFixture.h"
 
 namespace testing_support {
@@ -28,6 +29,7 @@ class ListingTest : public FtpClientTest {
       PutFolder(root, L"日本語フォルダ\\サブ");
       PutFile(root, L"update\\Setup.exe.old", "old");
       PutFolder(root, L"empty");
+      PutFolder(root, L"loop");
       PutFile(root, L"times\\old.txt", std::string(1234, 't'));
       SetLocalTime(root + L"\\times\\old.txt", ListedFixtureTime());
     });
@@ -153,6 +155,45 @@ TEST_F(ListingTest, SelfAndParentEntriesDoNotTrapTheWalk) {
     EXPECT_EQ(files.count(expected), 1u) << expected;
   }
   EXPECT_LE(n, 7 + 2 * 5);
+}
+
+// A server whose every folder holds a sub-folder: the walk ends at the depth
+// bound, and a tree too big ends at the entry bound, each with its own code
+// and the entries listed so far. Lowered bounds keep the run short; a walk
+// that ignored them is stopped by the pump instead of hanging the run.
+TEST_F(ListingTest, AnEndlessOrHugeTreeEndsAtItsBound) {
+  FtpFaults faults;
+  faults.endlessTree = L"loop";
+  Server().SetFaults(faults);
+  ClsWinFTP* client = ftp_.get();
+  pump_->hook = [client](int call) {
+    if (call > 400) client->StopFlag(kFtpStopped);
+  };
+  ftp_->ListingBounds({5, 100000});
+  const int32_t n = List(L"/loop", L"", 0, true);
+  EXPECT_EQ(ftp_->StopFlag(), 0);
+  EXPECT_EQ(code_, kFtpListingTooDeep);
+  EXPECT_EQ(n, 6);
+  EXPECT_EQ(ftp_->GetDirInfo_Dir(6), L"/loop/loop/loop/loop/loop/loop/");
+  EXPECT_EQ(ftp_->GetErrMsg(code_),
+            L"サーバーのフォルダ階層が深すぎる為、一覧の取得を中止しました！");
+
+  // The bound counts the whole table, across folders, and ends a folder
+  // download before anything is written.
+  ftp_->ListingBounds({64, 4});
+  EXPECT_EQ(List(L"/pub", L"", 0, true), 4);
+  EXPECT_EQ(code_, kFtpListingTooLarge);
+  ftp_->ListingBounds({64, 7});
+  EXPECT_EQ(List(L"/pub", L"", 0, true), 7);
+  EXPECT_EQ(code_, 0);
+  ftp_->ListingBounds({64, 6});
+  int32_t deleted = 0;
+  std::wstring last;
+  const std::wstring target = *local_ / L"pub";
+  EXPECT_FALSE(ftp_->Ftp_GetFolder(L"/pub", L"", 0, target, code_, L"", L"", L"", true, true,
+                                   false, true, false, deleted, last, true));
+  EXPECT_EQ(code_, kFtpListingTooLarge);
+  EXPECT_FALSE(norvale::FileExists(target + L"\\x\\top.txt"));
 }
 
 TEST_F(ListingTest, ListedTimeAndSizeAreKeptAsTheServerListsThem) {

@@ -35,6 +35,11 @@ new connection, so a test switches faults on while the server runs.  Keys:
                        "size": n, "in": "/folder/"}] ("in" absent: every
                        folder)
   extra_list_lines     raw lines appended to every LIST
+  endless_tree         a folder name: entering a folder of this name gives
+                       it a sub-folder of the same name, so a recursive
+                       listing from there never reaches a bottom
+  truncate_retr_name   only RETRs of files of this name are cut short by
+                       truncate_retr (absent: every file)
 
 The counters behind "the next N" start again whenever the file's content
 changes; writing a new "serial" value restarts them for the same faults.
@@ -271,6 +276,9 @@ class FaultHandler(FTPHandler):
 
     def ftp_CWD(self, path):
         STATE.count("cwd")
+        endless = STATE.value("endless_tree")
+        if endless and os.path.basename(path.rstrip("/")) == endless and os.path.isdir(path):
+            os.makedirs(os.path.join(path, endless), exist_ok=True)
         return super().ftp_CWD(path)
 
     def ftp_SIZE(self, path):
@@ -312,6 +320,9 @@ class FaultHandler(FTPHandler):
             self.respond("%d Requested action aborted: local error in processing." % code)
             return None
         limit = STATE.value("truncate_retr")
+        only = STATE.value("truncate_retr_name")
+        if only is not None and os.path.basename(file) != only:
+            return super().ftp_RETR(file)
         if limit is None or ("truncate_retr_count" in STATE.control
                              and not STATE.take("truncate_retr_count")):
             return super().ftp_RETR(file)
