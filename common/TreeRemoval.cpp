@@ -1,0 +1,274 @@
+#include "TreeRemoval.h"
+
+#include <cstring>
+#include <vector>
+
+#include "NtFileCalls.h"
+#include "Paths.h"
+
+namespace norvale {
+namespace {
+
+std::wstring FinalPathOfHandle(HANDLE handle, DWORD flags) {
+  std::vector<wchar_t> buffer(512);
+  DWORD n = GetFinalPathNameByHandleW(handle, buffer.data(), static_cast<DWORD>(buffer.size()),
+                                      flags);
+  if (n >= buffer.size()) {
+    buffer.resize(n + 1);
+    n = GetFinalPathNameByHandleW(handle, buffer.data(), static_cast<DWORD>(buffer.size()), flags);
+  }
+  if (n == 0 || n >= buffer.size()) return {};
+  std::wstring found(buffer.data(), n);
+  while (found.size() > 1 && found.back() == L'\\') found.pop_back();
+  return found;
+}
+
+// Where the system keeps deleting a file for as long as it is open (POSIX
+// semantics), its name goes at once, and a read-only mark is no obstacle.
+constexpr DWORD kDispositionDelete = 0x1;
+constexpr DWORD kDispositionPosix = 0x2;
+constexpr DWORD kDispositionIgnoreReadOnly = 0x10;
+// Windows 10 1709 and later; the toolchain's headers offer it only to
+// programs that require that version.
+constexpr auto kDispositionInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(21);
+struct DispositionInfoEx {
+  DWORD Flags;
+};
+
+bool ClearReadOnly(HANDLE handle, DWORD attributes) {
+  FILE_BASIC_INFO basic{};  // zero times stay as they are
+  basic.FileAttributes = attributes & ~FILE_ATTRIBUTE_READONLY;
+  if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+  return SetFileInformationByHandle(handle, FileBasicInfo, &basic, sizeof basic) != FALSE;
+}
+
+void RestoreAttributes(HANDLE handle, DWORD attributes) {
+  FILE_BASIC_INFO basic{};
+  basic.FileAttributes = attributes;
+  SetFileInformationByHandle(handle, FileBasicInfo, &basic, sizeof basic);
+}
+
+// Deletes through the handle; posixWorks remembers for a walk that the
+// system lacks the newer call (Windows before 10 1709, Wine), so it is not
+// asked again for every file.
+bool Dispose(HANDLE handle, DWORD attributes, bool& posixWorks) {
+  if (posixWorks) {
+    DispositionInfoEx info{kDispositionDelete | kDispositionPosix | kDispositionIgnoreReadOnly};
+    if (SetFileInformationByHandle(handle, kDispositionInfoEx, &info, sizeof info)) return true;
+    const DWORD error = GetLastError();
+    if (error != ERROR_INVALID_PARAMETER && error != ERROR_INVALID_FUNCTION &&
+        error != ERROR_NOT_SUPPORTED && error != ERROR_CALL_NOT_IMPLEMENTED) {
+      return false;
+    }
+    posixWorks = false;
+  }
+  // A link's marks are its own and are not touched.
+  const bool clear = (attributes & FILE_ATTRIBUTE_READONLY) &&
+                     !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+  if (clear && !ClearReadOnly(handle, attributes)) return false;
+  FILE_DISPOSITION_INFO info{};
+  info.DeleteFile = TRUE;
+  if (SetFileInformationByHandle(handle, FileDispositionInfo, &info, sizeof info)) return true;
+  const DWORD error = GetLastError();
+  if (clear) RestoreAttributes(handle, attributes);
+  SetLastError(error);
+  return false;
+}
+
+bool IsSelfOrParentName(const wchar_t* name, size_t length) {
+  return (length == 1 && name[0] == L'.') || (length == 2 && name[0] == L'.' && name[1] == L'.');
+}
+
+struct Listed {
+  std::wstring name;
+  DWORD attributes;  // as listed: a hint for what to report, never for what to do
+};
+
+// What a folder holds, read through its handle, whole before anything in it
+// goes.
+bool ListThroughHandle(HANDLE folder, std::vector<Listed>& entries) {
+  // 64 KB, aligned for the records' 64-bit fields.
+  std::vector<LONGLONG> buffer(8192);
+  FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;
+  for (;;) {
+    if (!GetFileInformationByHandleEx(folder, kind, buffer.data(),
+                                      static_cast<DWORD>(buffer.size() * sizeof(LONGLONG)))) {
+      return GetLastError() == ERROR_NO_MORE_FILES;
+    }
+    kind = FileIdBothDirectoryInfo;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(buffer.data());
+    for (size_t offset = 0;;) {
+      const auto* entry = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(bytes + offset);
+      const size_t length = entry->FileNameLength / sizeof(wchar_t);
+      if (!IsSelfOrParentName(entry->FileName, length)) {
+        entries.push_back({std::wstring(entry->FileName, length), entry->FileAttributes});
+      }
+      if (entry->NextEntryOffset == 0) break;
+      offset += entry->NextEntryOffset;
+    }
+  }
+}
+
+class Walk {
+ public:
+  Walk(ITreeRemovalEvents& events, const IFinalPaths* byName)
+      : events_(events), byName_(byName), calls_(nt::FileCalls::Find()) {}
+
+  TreeRemovalResult Empty(HANDLE folder, const std::wstring& path, const std::wstring& device) {
+    TreeRemovalResult result;
+    if (!calls_.Available() || device.empty()) {
+      result.retryable = true;
+      return result;
+    }
+    std::vector<Listed> entries;
+    if (!ListThroughHandle(folder, entries)) result.retryable = true;
+    // The folder as a test's other system finds it, asked once for its files.
+    const std::wstring resolved = byName_ ? ResolvedFolder(path, *byName_) : std::wstring();
+    for (const Listed& listed : entries) {
+      const std::wstring& name = listed.name;
+      const std::wstring child = path + L"\\" + name;
+      EntryChoice choice = EntryChoice::Remove;
+      try {
+        choice = events_.Choose(child);
+      } catch (...) {
+      }
+      if (choice != EntryChoice::Keep) {
+        try {
+          events_.BeforeOpening(child);
+        } catch (...) {
+        }
+        Entry(folder, listed, child, device + L"\\" + name, resolved, choice, result);
+      }
+      try {
+        events_.Done(child);
+      } catch (...) {
+      }
+    }
+    return result;
+  }
+
+ private:
+  // Opens a listed name in its open folder, never following a link, held
+  // against renames and deletes by others while it is handled.
+  FileHandle OpenIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD* error) {
+    nt::UnicodeString text{static_cast<USHORT>(name.size() * sizeof(wchar_t)),
+                           static_cast<USHORT>(name.size() * sizeof(wchar_t)),
+                           const_cast<PWSTR>(name.data())};
+    nt::ObjectAttributes object{sizeof(nt::ObjectAttributes), folder, &text,
+                                nt::kObjCaseInsensitive, nullptr, nullptr};
+    nt::IoStatusBlock io{};
+    HANDLE opened = nullptr;
+    const nt::Status status = calls_.createFile(
+        &opened, access, &object, &io, nullptr, 0, kRemovalSharing, nt::kFileOpen,
+        nt::kFileOpenReparsePoint | nt::kFileSynchronousIoNonAlert | nt::kFileOpenForBackupIntent,
+        nullptr, 0);
+    if (status < 0) {
+      *error = calls_.statusToDosError(status);
+      return {};
+    }
+    return FileHandle(opened);
+  }
+
+  void Entry(HANDLE folder, const Listed& listed, const std::wstring& path,
+             const std::wstring& expected, const std::wstring& resolvedFolder, EntryChoice choice,
+             TreeRemovalResult& result) {
+    const std::wstring& name = listed.name;
+    if (name.size() > 255 || name.find_first_of(L"\\/") != std::wstring::npos) {
+      result.refused = true;
+      return;
+    }
+    DWORD error = 0;
+    FileHandle entry = OpenIn(folder, name, kRemovalAccess, &error);
+    // Someone reading a file without sharing reads keeps it from being
+    // opened for listing; a file needs no listing.
+    bool listable = true;
+    if (!entry && error == ERROR_SHARING_VIOLATION) {
+      entry = OpenIn(folder, name, kRemovalAccess & ~FILE_LIST_DIRECTORY, &error);
+      listable = false;
+    }
+    if (!entry) {
+      // Gone meanwhile is what was wanted.
+      if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) result.retryable = true;
+      return;
+    }
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    if (!GetFileInformationByHandleEx(entry.Get(), FileAttributeTagInfo, &tag, sizeof tag)) {
+      result.retryable = true;
+      return;
+    }
+    const bool link = (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    const bool isFolder = (tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (!link) {
+      // What opened must be what the folder lists under this name: a link
+      // that opening followed, or a folder swapped in since the listing,
+      // leads elsewhere and is left.
+      const std::wstring device = DevicePathOf(entry.Get());
+      if (device.empty() || !SamePath(device, expected)) {
+        // A folder listed as a plain folder was swapped since the listing:
+        // what is there by the next try may be ours again. A link stays.
+        const bool swapped = isFolder && !(listed.attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+        (swapped ? result.retryable : result.refused) = true;
+        return;
+      }
+      if (byName_ && !isFolder && !resolvedFolder.empty()) {
+        const std::wstring opens = byName_->FinalPathOf(path, false);
+        if (!opens.empty() && !SamePath(opens, resolvedFolder + L"\\" + name)) {
+          result.refused = true;
+          return;
+        }
+      }
+      if (isFolder) {
+        if (!listable) {
+          result.retryable = true;
+          return;
+        }
+        const TreeRemovalResult below = Empty(entry.Get(), path, device);
+        result.retryable = result.retryable || below.retryable;
+        result.refused = result.refused || below.refused;
+        // What stays below keeps the folder.
+        if (!below.Complete()) return;
+      }
+    }
+    if (choice == EntryChoice::EmptyOnly) return;
+    if (!Dispose(entry.Get(), tag.FileAttributes, posixWorks_)) result.retryable = true;
+  }
+
+  ITreeRemovalEvents& events_;
+  const IFinalPaths* byName_;
+  nt::FileCalls calls_;
+  bool posixWorks_ = true;
+};
+
+}  // namespace
+
+std::wstring DevicePathOf(HANDLE handle) {
+  return FinalPathOfHandle(handle, FILE_NAME_NORMALIZED | VOLUME_NAME_NT);
+}
+
+std::wstring DrivePathOf(HANDLE handle) {
+  std::wstring found = FinalPathOfHandle(handle, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  if (found.rfind(L"\\\\?\\UNC\\", 0) == 0) return L"\\\\" + found.substr(8);
+  if (found.rfind(L"\\\\?\\", 0) == 0) found = found.substr(4);
+  // A drive root keeps its separator.
+  if (found.size() == 2 && found[1] == L':') found += L'\\';
+  return found;
+}
+
+TreeRemovalResult RemoveContentsOf(HANDLE folder, const std::wstring& path,
+                                   const std::wstring& devicePath, ITreeRemovalEvents& events,
+                                   const IFinalPaths* byName) {
+  try {
+    return Walk(events, byName).Empty(folder, path, devicePath);
+  } catch (...) {
+    TreeRemovalResult failed;
+    failed.retryable = true;
+    return failed;
+  }
+}
+
+bool DeleteThroughHandle(HANDLE handle, DWORD attributes) {
+  bool posixWorks = true;
+  return Dispose(handle, attributes, posixWorks);
+}
+
+}  // namespace norvale
