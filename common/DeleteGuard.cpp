@@ -402,10 +402,10 @@ bool DeleteTree(const std::wstring& folder, std::wstring* why, const IFinalPaths
     if (root) {
       TreeRemovalResult below;
       if (!(tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        below = RemoveContentsOf(root.Get(), full, DevicePathOf(root.Get()), events,
+        below = RemoveContentsOf(root.Get(), full, DrivePathOf(root.Get()), events,
                                  AskedByName(finalPaths));
       }
-      if (below.Complete() && DeleteThroughHandle(root.Get(), tag.FileAttributes)) {
+      if (below.Complete() && DeleteThroughHandle(root.Get())) {
         root.Reset();
         // A folder goes once its last handle closes, which another program
         // may still hold for a moment.
@@ -441,7 +441,7 @@ TreeRemovalResult EmptyGuardedFolder(const std::wstring& folder, ITreeRemovalEve
       if (why) *why = L"folder could not be opened as judged";
       return left;
     }
-    return RemoveContentsOf(root.Get(), full, DevicePathOf(root.Get()), events);
+    return RemoveContentsOf(root.Get(), full, DrivePathOf(root.Get()), events);
   } catch (...) {
     return left;
   }

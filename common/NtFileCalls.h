@@ -37,22 +37,24 @@ struct IoStatusBlock {
 constexpr ULONG kObjCaseInsensitive = 0x00000040;
 constexpr ULONG kFileOpen = 0x00000001;
 constexpr ULONG kFileSynchronousIoNonAlert = 0x00000020;
+constexpr ULONG kFileNonDirectoryFile = 0x00000040;
 constexpr ULONG kFileOpenForBackupIntent = 0x00004000;
 constexpr ULONG kFileOpenReparsePoint = 0x00200000;
 constexpr Status kStatusSharingViolation = static_cast<Status>(0xC0000043);
+constexpr Status kStatusObjectNameNotFound = static_cast<Status>(0xC0000034);
+constexpr Status kStatusObjectPathNotFound = static_cast<Status>(0xC000003A);
+constexpr Status kStatusFileIsADirectory = static_cast<Status>(0xC00000BA);
 
 using CreateFileFn = Status(NTAPI*)(PHANDLE file, ACCESS_MASK access, ObjectAttributes* object,
                                     IoStatusBlock* io, PLARGE_INTEGER allocationSize,
                                     ULONG fileAttributes, ULONG shareAccess, ULONG disposition,
                                     ULONG options, PVOID eaBuffer, ULONG eaLength);
-using StatusToDosErrorFn = ULONG(NTAPI*)(Status status);
 
 // The entry points, found once per use; null members when ntdll lacks them.
 struct FileCalls {
   CreateFileFn createFile = nullptr;
-  StatusToDosErrorFn statusToDosError = nullptr;
 
-  bool Available() const { return createFile && statusToDosError; }
+  bool Available() const { return createFile != nullptr; }
 
   static FileCalls Find() {
     FileCalls calls;
@@ -60,8 +62,6 @@ struct FileCalls {
     if (!ntdll) return calls;
     calls.createFile =
         reinterpret_cast<CreateFileFn>(reinterpret_cast<void*>(GetProcAddress(ntdll, "NtCreateFile")));
-    calls.statusToDosError = reinterpret_cast<StatusToDosErrorFn>(
-        reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlNtStatusToDosError")));
     return calls;
   }
 };

@@ -35,23 +35,12 @@ struct DispositionInfoEx {
   DWORD Flags;
 };
 
-bool ClearReadOnly(HANDLE handle, DWORD attributes) {
-  FILE_BASIC_INFO basic{};  // zero times stay as they are
-  basic.FileAttributes = attributes & ~FILE_ATTRIBUTE_READONLY;
-  if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-  return SetFileInformationByHandle(handle, FileBasicInfo, &basic, sizeof basic) != FALSE;
-}
-
-void RestoreAttributes(HANDLE handle, DWORD attributes) {
-  FILE_BASIC_INFO basic{};
-  basic.FileAttributes = attributes;
-  SetFileInformationByHandle(handle, FileBasicInfo, &basic, sizeof basic);
-}
-
 // Deletes through the handle; posixWorks remembers for a walk that the
 // system lacks the newer call (Windows before 10 1709, Wine), so it is not
-// asked again for every file.
-bool Dispose(HANDLE handle, DWORD attributes, bool& posixWorks) {
+// asked again for every file. A read-only mark is cleared only once the
+// plain delete met it, as most files carry none; a link's marks are its own
+// and are never touched.
+bool Dispose(HANDLE handle, bool& posixWorks) {
   if (posixWorks) {
     DispositionInfoEx info{kDispositionDelete | kDispositionPosix | kDispositionIgnoreReadOnly};
     if (SetFileInformationByHandle(handle, kDispositionInfoEx, &info, sizeof info)) return true;
@@ -62,16 +51,31 @@ bool Dispose(HANDLE handle, DWORD attributes, bool& posixWorks) {
     }
     posixWorks = false;
   }
-  // A link's marks are its own and are not touched.
-  const bool clear = (attributes & FILE_ATTRIBUTE_READONLY) &&
-                     !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-  if (clear && !ClearReadOnly(handle, attributes)) return false;
   FILE_DISPOSITION_INFO info{};
   info.DeleteFile = TRUE;
   if (SetFileInformationByHandle(handle, FileDispositionInfo, &info, sizeof info)) return true;
   const DWORD error = GetLastError();
-  if (clear) RestoreAttributes(handle, attributes);
-  SetLastError(error);
+  FILE_BASIC_INFO basic{};
+  if (error != ERROR_ACCESS_DENIED ||
+      !GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic) ||
+      !(basic.FileAttributes & FILE_ATTRIBUTE_READONLY) ||
+      (basic.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    SetLastError(error);
+    return false;
+  }
+  const DWORD marks = basic.FileAttributes;
+  FILE_BASIC_INFO cleared{};  // zero times stay as they are
+  cleared.FileAttributes = marks & ~FILE_ATTRIBUTE_READONLY;
+  if (cleared.FileAttributes == 0) cleared.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+  if (SetFileInformationByHandle(handle, FileBasicInfo, &cleared, sizeof cleared) &&
+      SetFileInformationByHandle(handle, FileDispositionInfo, &info, sizeof info)) {
+    return true;
+  }
+  const DWORD failed = GetLastError();
+  FILE_BASIC_INFO restored{};
+  restored.FileAttributes = marks;
+  SetFileInformationByHandle(handle, FileBasicInfo, &restored, sizeof restored);
+  SetLastError(failed);
   return false;
 }
 
@@ -109,14 +113,17 @@ bool ListThroughHandle(HANDLE folder, std::vector<Listed>& entries) {
   }
 }
 
+// A file needs no more to be checked and deleted.
+constexpr DWORD kFileAccess = DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | SYNCHRONIZE;
+
 class Walk {
  public:
   Walk(ITreeRemovalEvents& events, const IFinalPaths* byName)
       : events_(events), byName_(byName), calls_(nt::FileCalls::Find()) {}
 
-  TreeRemovalResult Empty(HANDLE folder, const std::wstring& path, const std::wstring& device) {
+  TreeRemovalResult Empty(HANDLE folder, const std::wstring& path, const std::wstring& opened) {
     TreeRemovalResult result;
-    if (!calls_.Available() || device.empty()) {
+    if (!calls_.Available() || opened.empty()) {
       result.retryable = true;
       return result;
     }
@@ -137,7 +144,7 @@ class Walk {
           events_.BeforeOpening(child);
         } catch (...) {
         }
-        Entry(folder, listed, child, device + L"\\" + name, resolved, choice, result);
+        Entry(folder, listed, child, opened + L"\\" + name, resolved, choice, result);
       }
       try {
         events_.Done(child);
@@ -150,7 +157,8 @@ class Walk {
  private:
   // Opens a listed name in its open folder, never following a link, held
   // against renames and deletes by others while it is handled.
-  FileHandle OpenIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD* error) {
+  FileHandle OpenIn(HANDLE folder, const std::wstring& name, DWORD access, ULONG options,
+                    nt::Status* status) {
     nt::UnicodeString text{static_cast<USHORT>(name.size() * sizeof(wchar_t)),
                            static_cast<USHORT>(name.size() * sizeof(wchar_t)),
                            const_cast<PWSTR>(name.data())};
@@ -158,15 +166,12 @@ class Walk {
                                 nt::kObjCaseInsensitive, nullptr, nullptr};
     nt::IoStatusBlock io{};
     HANDLE opened = nullptr;
-    const nt::Status status = calls_.createFile(
-        &opened, access, &object, &io, nullptr, 0, kRemovalSharing, nt::kFileOpen,
-        nt::kFileOpenReparsePoint | nt::kFileSynchronousIoNonAlert | nt::kFileOpenForBackupIntent,
-        nullptr, 0);
-    if (status < 0) {
-      *error = calls_.statusToDosError(status);
-      return {};
-    }
-    return FileHandle(opened);
+    *status = calls_.createFile(&opened, access, &object, &io, nullptr, 0, kRemovalSharing,
+                                nt::kFileOpen,
+                                options | nt::kFileOpenReparsePoint |
+                                    nt::kFileSynchronousIoNonAlert | nt::kFileOpenForBackupIntent,
+                                nullptr, 0);
+    return *status < 0 ? FileHandle() : FileHandle(opened);
   }
 
   void Entry(HANDLE folder, const Listed& listed, const std::wstring& path,
@@ -177,23 +182,33 @@ class Walk {
       result.refused = true;
       return;
     }
-    DWORD error = 0;
-    FileHandle entry = OpenIn(folder, name, kRemovalAccess, &error);
-    // Someone reading a file without sharing reads keeps it from being
-    // opened for listing; a file needs no listing.
+    // Most entries are files, which need neither a listing right nor a
+    // question about their type: opened as a file, an entry is one (a link
+    // to a file included, which a delete then removes as itself); a folder
+    // refuses that open and is opened again as what it is.
+    nt::Status status = 0;
+    FileHandle entry = OpenIn(folder, name, kFileAccess, nt::kFileNonDirectoryFile, &status);
+    FILE_ATTRIBUTE_TAG_INFO tag{};
     bool listable = true;
-    if (!entry && error == ERROR_SHARING_VIOLATION) {
-      entry = OpenIn(folder, name, kRemovalAccess & ~FILE_LIST_DIRECTORY, &error);
-      listable = false;
+    if (status == nt::kStatusFileIsADirectory) {
+      entry = OpenIn(folder, name, kRemovalAccess, 0, &status);
+      // Someone reading without sharing reads keeps a folder from being
+      // opened for listing; another try may find it free.
+      if (status == nt::kStatusSharingViolation) {
+        entry = OpenIn(folder, name, kRemovalAccess & ~FILE_LIST_DIRECTORY, 0, &status);
+        listable = false;
+      }
+      if (entry &&
+          !GetFileInformationByHandleEx(entry.Get(), FileAttributeTagInfo, &tag, sizeof tag)) {
+        result.retryable = true;
+        return;
+      }
     }
     if (!entry) {
       // Gone meanwhile is what was wanted.
-      if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) result.retryable = true;
-      return;
-    }
-    FILE_ATTRIBUTE_TAG_INFO tag{};
-    if (!GetFileInformationByHandleEx(entry.Get(), FileAttributeTagInfo, &tag, sizeof tag)) {
-      result.retryable = true;
+      if (status != nt::kStatusObjectNameNotFound && status != nt::kStatusObjectPathNotFound) {
+        result.retryable = true;
+      }
       return;
     }
     const bool link = (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
@@ -202,8 +217,8 @@ class Walk {
       // What opened must be what the folder lists under this name: a link
       // that opening followed, or a folder swapped in since the listing,
       // leads elsewhere and is left.
-      const std::wstring device = DevicePathOf(entry.Get());
-      if (device.empty() || !SamePath(device, expected)) {
+      const std::wstring opened = DrivePathOf(entry.Get());
+      if (opened.empty() || !SamePath(opened, expected)) {
         // A folder listed as a plain folder was swapped since the listing:
         // what is there by the next try may be ours again. A link stays.
         const bool swapped = isFolder && !(listed.attributes & FILE_ATTRIBUTE_REPARSE_POINT);
@@ -222,7 +237,7 @@ class Walk {
           result.retryable = true;
           return;
         }
-        const TreeRemovalResult below = Empty(entry.Get(), path, device);
+        const TreeRemovalResult below = Empty(entry.Get(), path, opened);
         result.retryable = result.retryable || below.retryable;
         result.refused = result.refused || below.refused;
         // What stays below keeps the folder.
@@ -230,7 +245,7 @@ class Walk {
       }
     }
     if (choice == EntryChoice::EmptyOnly) return;
-    if (!Dispose(entry.Get(), tag.FileAttributes, posixWorks_)) result.retryable = true;
+    if (!Dispose(entry.Get(), posixWorks_)) result.retryable = true;
   }
 
   ITreeRemovalEvents& events_;
@@ -240,10 +255,6 @@ class Walk {
 };
 
 }  // namespace
-
-std::wstring DevicePathOf(HANDLE handle) {
-  return FinalPathOfHandle(handle, FILE_NAME_NORMALIZED | VOLUME_NAME_NT);
-}
 
 std::wstring DrivePathOf(HANDLE handle) {
   std::wstring found = FinalPathOfHandle(handle, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
@@ -255,10 +266,10 @@ std::wstring DrivePathOf(HANDLE handle) {
 }
 
 TreeRemovalResult RemoveContentsOf(HANDLE folder, const std::wstring& path,
-                                   const std::wstring& devicePath, ITreeRemovalEvents& events,
+                                   const std::wstring& openedPath, ITreeRemovalEvents& events,
                                    const IFinalPaths* byName) {
   try {
-    return Walk(events, byName).Empty(folder, path, devicePath);
+    return Walk(events, byName).Empty(folder, path, openedPath);
   } catch (...) {
     TreeRemovalResult failed;
     failed.retryable = true;
@@ -266,9 +277,9 @@ TreeRemovalResult RemoveContentsOf(HANDLE folder, const std::wstring& path,
   }
 }
 
-bool DeleteThroughHandle(HANDLE handle, DWORD attributes) {
+bool DeleteThroughHandle(HANDLE handle) {
   bool posixWorks = true;
-  return Dispose(handle, attributes, posixWorks);
+  return Dispose(handle, posixWorks);
 }
 
 }  // namespace norvale

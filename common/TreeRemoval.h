@@ -58,27 +58,24 @@ constexpr DWORD kRemovalAccess =
     DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | FILE_LIST_DIRECTORY | SYNCHRONIZE;
 constexpr DWORD kRemovalSharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
 
-// Where an open file or folder lies, in the system's own form
-// ("\Device\HarddiskVolume2\..."), which the system gives without asking the
-// volume manager. Empty when it cannot say.
-std::wstring DevicePathOf(HANDLE handle);
-
-// Where an open file or folder lies as a drive path ("C:\..."); empty when
-// it cannot say.
+// Where an open file or folder lies as a drive path ("C:\...", a share as
+// "\\host\share\..."), every link on the way followed; empty when the
+// system cannot say. Under Wine this form costs a fifth of the device form
+// ("\Device\HarddiskVolume1\..."), which asks the volume manager each time.
 std::wstring DrivePathOf(HANDLE handle);
 
 // Removes everything `folder` holds (an open handle with kRemovalAccess),
 // asking `events` about each entry. `path` names the folder for the events;
-// `devicePath` is DevicePathOf(folder), against which each entry is checked.
+// `openedPath` is DrivePathOf(folder), against which each entry is checked.
 // `byName`, when not null, is also asked where each file opens by its
 // name: a test answers there as another system would.
 TreeRemovalResult RemoveContentsOf(HANDLE folder, const std::wstring& path,
-                                   const std::wstring& devicePath, ITreeRemovalEvents& events,
+                                   const std::wstring& openedPath, ITreeRemovalEvents& events,
                                    const IFinalPaths* byName = nullptr);
 
 // Deletes an open file, folder or link through its handle; a read-only file
 // or folder too, a link without touching its marks. The system's error when
 // it fails.
-bool DeleteThroughHandle(HANDLE handle, DWORD attributes);
+bool DeleteThroughHandle(HANDLE handle);
 
 }  // namespace norvale
