@@ -132,6 +132,13 @@ class Walk {
     // The folder as a test's other system finds it, asked once for its files.
     const std::wstring resolved = byName_ ? ResolvedFolder(path, *byName_) : std::wstring();
     for (const Listed& listed : entries) {
+      // Someone is changing the tree right now: whatever is done while they
+      // do may be done to what they put in its place. The rest waits for
+      // the next try.
+      if (changed_) {
+        result.retryable = true;
+        break;
+      }
       const std::wstring& name = listed.name;
       const std::wstring child = path + L"\\" + name;
       EntryChoice choice = EntryChoice::Remove;
@@ -219,9 +226,12 @@ class Walk {
       // leads elsewhere and is left.
       const std::wstring opened = DrivePathOf(entry.Get());
       if (opened.empty() || !SamePath(opened, expected)) {
-        // A folder listed as a plain folder was swapped since the listing:
-        // what is there by the next try may be ours again. A link stays.
-        const bool swapped = isFolder && !(listed.attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+        // A folder listed as a plain folder was swapped since the listing,
+        // and a file opens elsewhere once its own folder was: what is there
+        // by the next try may be ours again. A link stays.
+        const bool swapped = isFolder ? !(listed.attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+                                      : FolderMoved(expected);
+        changed_ = changed_ || swapped;
         (swapped ? result.retryable : result.refused) = true;
         return;
       }
@@ -248,10 +258,20 @@ class Walk {
     if (!Dispose(entry.Get(), posixWorks_)) result.retryable = true;
   }
 
+  // Whether the folder of `expected` no longer lies where it was opened,
+  // asked by name: a file opening elsewhere is a link (left) unless this
+  // says its folder was moved meanwhile.
+  static bool FolderMoved(const std::wstring& expected) {
+    const std::wstring folder = expected.substr(0, expected.rfind(L'\\'));
+    const std::wstring now = SystemFinalPaths().FinalPathOf(folder, true);
+    return !SamePath(now, folder);
+  }
+
   ITreeRemovalEvents& events_;
   const IFinalPaths* byName_;
   nt::FileCalls calls_;
   bool posixWorks_ = true;
+  bool changed_ = false;
 };
 
 }  // namespace

@@ -41,9 +41,20 @@ def intact(folder, count):
     return kept
 
 
+class Answer:
+    def __init__(self, stdout):
+        self.stdout = stdout
+
+
 def probe(*args):
-    return subprocess.run([WINE_RUN, PROBE, *args], stdin=subprocess.DEVNULL,
-                          capture_output=True, text=True, timeout=TIME_LIMIT)
+    # Through a file, not a pipe: a Wine service the run starts would hold a
+    # pipe open long after the program ended.
+    out = os.path.join(ROOT, "probe.out")
+    with open(out, "w") as f:
+        subprocess.run([WINE_RUN, PROBE, *args], stdin=subprocess.DEVNULL, stdout=f,
+                       stderr=subprocess.DEVNULL, timeout=TIME_LIMIT)
+    with open(out) as f:
+        return Answer(f.read().replace("\r", ""))
 
 
 def swap_at_the_worst_moment(entry):
@@ -82,8 +93,8 @@ def swap_at_the_worst_moment(entry):
     print(f"swap of {entry} before it was opened: swapped={swapped}, "
           f"user files kept {kept}/40, probe said {result.stdout.strip()!r}")
     ok = swapped and kept == 40 and result.stdout.startswith("done")
-    # What lay beside the swapped folder still went.
-    ok = ok and not os.path.exists(os.path.join(case, "tree", "f00000.dat"))
+    # What the swap moved away is ours, and stays where it was moved.
+    ok = ok and len(os.listdir(os.path.join(case, "parked"))) > 0
     shutil.rmtree(case, ignore_errors=True)
     return ok
 
@@ -139,6 +150,11 @@ def swap_loop_during_uninstall(run):
         thread.join()
     seconds = time.time() - start
     kept = intact(user, 3002)
+    if kept != 3002:
+        present = {os.path.relpath(os.path.join(b, n), user)
+                   for b, _, files in os.walk(user) for n in files}
+        wanted = {os.path.join(f"d{n % 3}", f"f{n:05d}.dat") for n in range(3002)}
+        print("  lost:", sorted(wanted - present)[:20])
     ours = sum(len(files) for base, _, files in os.walk(pos)) - 2
     print(f"run {run}: {swaps[0]} swaps in {seconds:.1f} s, user files kept {kept}/3002, "
           f"{ours} of the 3,000 data files left, probe said {result.stdout.strip()!r}")
