@@ -113,6 +113,14 @@ bool ListThroughHandle(HANDLE folder, std::vector<Listed>& entries) {
   }
 }
 
+// Whether the folder of `expected` no longer lies where it was opened,
+// asked by name.
+bool FolderMoved(const std::wstring& expected) {
+  const std::wstring folder = expected.substr(0, expected.rfind(L'\\'));
+  const std::wstring now = SystemFinalPaths().FinalPathOf(folder, true);
+  return !SamePath(now, folder);
+}
+
 // A file needs no more to be checked and deleted.
 constexpr DWORD kFileAccess = DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | SYNCHRONIZE;
 
@@ -218,53 +226,45 @@ class Walk {
       }
       return;
     }
-    const bool link = (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-    const bool isFolder = (tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    if (!link) {
-      // What opened must be what the folder lists under this name: a link
-      // that opening followed, or a folder swapped in since the listing,
-      // leads elsewhere and is left.
-      const std::wstring opened = DrivePathOf(entry.Get());
-      if (opened.empty() || !SamePath(opened, expected)) {
-        // A folder listed as a plain folder was swapped since the listing,
-        // and a file opens elsewhere once its own folder was: what is there
-        // by the next try may be ours again. A link stays.
-        const bool swapped = isFolder ? !(listed.attributes & FILE_ATTRIBUTE_REPARSE_POINT)
-                                      : FolderMoved(expected);
-        changed_ = changed_ || swapped;
-        (swapped ? result.retryable : result.refused) = true;
+    OpenedEntry opened{listed.attributes, tag.FileAttributes, {}, expected};
+    // A link's own path needs no asking: it is removed as itself.
+    if (!(tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+      opened.openedPath = DrivePathOf(entry.Get());
+    }
+    switch (JudgeOpenedEntry(opened, &FolderMoved)) {
+      case EntryVerdict::LeaveForGood:
+        result.refused = true;
         return;
-      }
-      if (byName_ && !isFolder && !resolvedFolder.empty()) {
-        const std::wstring opens = byName_->FinalPathOf(path, false);
-        if (!opens.empty() && !SamePath(opens, resolvedFolder + L"\\" + name)) {
-          result.refused = true;
-          return;
-        }
-      }
-      if (isFolder) {
+      case EntryVerdict::LeaveForNow:
+        changed_ = true;
+        result.retryable = true;
+        return;
+      case EntryVerdict::Enter: {
         if (!listable) {
           result.retryable = true;
           return;
         }
-        const TreeRemovalResult below = Empty(entry.Get(), path, opened);
+        const TreeRemovalResult below = Empty(entry.Get(), path, opened.openedPath);
         result.retryable = result.retryable || below.retryable;
         result.refused = result.refused || below.refused;
         // What stays below keeps the folder.
         if (!below.Complete()) return;
+        break;
       }
+      case EntryVerdict::Remove:
+        if (byName_ && !resolvedFolder.empty()) {
+          const std::wstring opens = byName_->FinalPathOf(path, false);
+          if (!opens.empty() && !SamePath(opens, resolvedFolder + L"\\" + name)) {
+            result.refused = true;
+            return;
+          }
+        }
+        break;
+      case EntryVerdict::RemoveAsLink:
+        break;
     }
     if (choice == EntryChoice::EmptyOnly) return;
     if (!Dispose(entry.Get(), posixWorks_)) result.retryable = true;
-  }
-
-  // Whether the folder of `expected` no longer lies where it was opened,
-  // asked by name: a file opening elsewhere is a link (left) unless this
-  // says its folder was moved meanwhile.
-  static bool FolderMoved(const std::wstring& expected) {
-    const std::wstring folder = expected.substr(0, expected.rfind(L'\\'));
-    const std::wstring now = SystemFinalPaths().FinalPathOf(folder, true);
-    return !SamePath(now, folder);
   }
 
   ITreeRemovalEvents& events_;
@@ -275,6 +275,22 @@ class Walk {
 };
 
 }  // namespace
+
+EntryVerdict JudgeOpenedEntry(const OpenedEntry& entry,
+                              bool (*folderMoved)(const std::wstring&)) {
+  if (entry.openedAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return EntryVerdict::RemoveAsLink;
+  const bool isFolder = (entry.openedAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  // What opened must be what the folder lists under this name.
+  if (entry.openedPath.empty() || !SamePath(entry.openedPath, entry.expectedPath)) {
+    // A folder listed as a plain folder was swapped since the listing, and
+    // a file opens elsewhere once its own folder was moved; a file or folder
+    // listed as what it is and opening elsewhere is a link that stays.
+    const bool swapped = isFolder ? !(entry.listedAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+                                  : folderMoved(entry.expectedPath);
+    return swapped ? EntryVerdict::LeaveForNow : EntryVerdict::LeaveForGood;
+  }
+  return isFolder ? EntryVerdict::Enter : EntryVerdict::Remove;
+}
 
 std::wstring DrivePathOf(HANDLE handle) {
   std::wstring found = FinalPathOfHandle(handle, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);

@@ -64,6 +64,26 @@ constexpr DWORD kRemovalSharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
 // ("\Device\HarddiskVolume1\..."), which asks the volume manager each time.
 std::wstring DrivePathOf(HANDLE handle);
 
+// What the walk makes of an entry it opened, from what the handle says.
+enum class EntryVerdict {
+  RemoveAsLink,  // a link or junction: removed as itself, never entered
+  Enter,         // our folder: emptied, then removed
+  Remove,        // our file
+  LeaveForGood,  // a link that opening followed (Wine's view of one)
+  LeaveForNow,   // the tree changed since it was listed: the next try decides
+};
+
+struct OpenedEntry {
+  DWORD listedAttributes = 0;  // from the folder's listing: a hint, no more
+  DWORD openedAttributes = 0;  // from the handle; 0 for one opened as a file
+  std::wstring openedPath;     // DrivePathOf the handle
+  std::wstring expectedPath;   // the folder's own opened path and the name
+};
+
+// folderMoved answers, by name, whether the entry's folder no longer lies
+// where it was opened; it is asked only about a file that opened elsewhere.
+EntryVerdict JudgeOpenedEntry(const OpenedEntry& entry, bool (*folderMoved)(const std::wstring&));
+
 // Removes everything `folder` holds (an open handle with kRemovalAccess),
 // asking `events` about each entry. `path` names the folder for the events;
 // `openedPath` is DrivePathOf(folder), against which each entry is checked.

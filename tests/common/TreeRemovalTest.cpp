@@ -135,3 +135,54 @@ TEST(TreeRemovalTest, AnEntryGoneMeanwhileIsFineAndAHeldOneIsLeftForAnotherTry) 
 }
 
 }  // namespace
+
+namespace {
+
+bool FolderStayed(const std::wstring&) { return false; }
+bool FolderMovedAway(const std::wstring&) { return true; }
+
+// What the walk makes of what a handle says. Wine cannot show Windows'
+// answers here (it makes no junctions, and opens a link made on the host as
+// its target, without a reparse tag), so the cases state what Windows
+// answers for a handle opened without following a link, beside Wine's.
+TEST(TreeRemovalTest, WhatAnOpenedEntryIsComesFromItsHandle) {
+  using norvale::EntryVerdict;
+  using norvale::JudgeOpenedEntry;
+  using norvale::OpenedEntry;
+  const std::wstring here = L"C:\\Pos\\data";
+  const std::wstring there = L"C:\\Users\\someone\\Documents";
+  constexpr DWORD kFolder = FILE_ATTRIBUTE_DIRECTORY;
+  constexpr DWORD kLink = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+  struct Case {
+    const char* what;
+    OpenedEntry entry;
+    bool (*folderMoved)(const std::wstring&);
+    EntryVerdict verdict;
+  };
+  const Case cases[] = {
+      {"our folder", {kFolder, kFolder, here, here}, FolderStayed, EntryVerdict::Enter},
+      {"our file, names differing in case", {0, 0, L"C:\\POS\\Data", here}, FolderStayed,
+       EntryVerdict::Remove},
+      // Windows: a junction opens as itself, with its tag, wherever it leads.
+      {"junction", {kLink, kLink, L"", here}, FolderStayed, EntryVerdict::RemoveAsLink},
+      {"folder swapped for a junction after the listing", {kFolder, kLink, L"", here},
+       FolderStayed, EntryVerdict::RemoveAsLink},
+      // Wine: a link made on the host lists as one but opens as its target.
+      {"host link", {kLink, kFolder, there, here}, FolderStayed, EntryVerdict::LeaveForGood},
+      {"folder swapped for a host link after the listing", {kFolder, kFolder, there, here},
+       FolderStayed, EntryVerdict::LeaveForNow},
+      {"file link opening its target", {0, 0, there + L"\\a.txt", here}, FolderStayed,
+       EntryVerdict::LeaveForGood},
+      {"file whose folder was swapped meanwhile", {0, 0, there + L"\\a.txt", here},
+       FolderMovedAway, EntryVerdict::LeaveForNow},
+      {"file the system cannot place", {0, 0, L"", here}, FolderStayed,
+       EntryVerdict::LeaveForGood},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(static_cast<int>(c.verdict),
+              static_cast<int>(JudgeOpenedEntry(c.entry, c.folderMoved)))
+        << c.what;
+  }
+}
+
+}  // namespace
