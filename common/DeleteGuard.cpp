@@ -500,41 +500,6 @@ std::wstring DeleteRefusal(const std::wstring& path, DeleteKind kind,
 
 namespace {
 
-bool RemoveBelow(const std::wstring& folder, const IFinalPaths& finalPaths) {
-  bool ok = true;
-  // The folder as the system finds it, itself a junction perhaps (a product
-  // moved to another drive and linked back): its files lie there too.
-  const std::wstring folderResolved = ResolvedFolder(folder, finalPaths);
-  WIN32_FIND_DATAW data{};
-  FindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &data));
-  if (find) {
-    do {
-      const std::wstring name = data.cFileName;
-      if (name == L"." || name == L"..") continue;
-      const std::wstring child = folder + L"\\" + name;
-      const DWORD attributes = data.dwFileAttributes;
-      // A junction or link is removed as itself, never entered, and its
-      // marks are not touched: changing them could change its target's.
-      const bool link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-      if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) && !folderResolved.empty() &&
-          OpensElsewhere(folderResolved + L"\\" + name, child, finalPaths)) {
-        ok = false;
-        continue;
-      }
-      if (!link && (attributes & FILE_ATTRIBUTE_READONLY)) {
-        SetFileAttributesW(child.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-      }
-      if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-        if (!link) ok = RemoveBelow(child, finalPaths) && ok;
-        ok = RemoveDirectoryW(child.c_str()) && ok;
-      } else {
-        ok = DeleteFileW(child.c_str()) && ok;
-      }
-    } while (FindNextFileW(find.Get(), &data));
-  }
-  return ok;
-}
-
 std::wstring FolderRefusal(const std::wstring& folder,
                            const IFinalPaths& finalPaths = SystemFinalPaths()) {
   const std::wstring refusal = DeleteRefusal(folder, DeleteKind::SinglePath, finalPaths);
@@ -542,27 +507,106 @@ std::wstring FolderRefusal(const std::wstring& folder,
   return FitsPlainPathCalls(Trim(folder), true) ? L"" : L"path too long";
 }
 
+// The system's own answer is what the walk reads from each handle; only a
+// test's other system needs asking by name as well.
+const IFinalPaths* AskedByName(const IFinalPaths& finalPaths) {
+  return dynamic_cast<const SystemFinalPaths*>(&finalPaths) ? nullptr : &finalPaths;
+}
+
+// Opens a judged folder for a walk. What opened must be where the judged
+// name led when it was judged (`expected`): a folder renamed away and
+// replaced since then leads elsewhere and is not touched. From here on the
+// handle, held against renames, is all the walk acts on.
+FileHandle OpenJudgedFolder(const std::wstring& full, const std::wstring& expected,
+                            bool followLink, FILE_ATTRIBUTE_TAG_INFO& tag) {
+  FileHandle folder(CreateFileW(
+      full.c_str(), kRemovalAccess, kRemovalSharing, nullptr, OPEN_EXISTING,
+      FILE_FLAG_BACKUP_SEMANTICS | (followLink ? 0 : FILE_FLAG_OPEN_REPARSE_POINT), nullptr));
+  if (!folder) return {};
+  if (!GetFileInformationByHandleEx(folder.Get(), FileAttributeTagInfo, &tag, sizeof tag) ||
+      !(tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    return {};
+  }
+  if (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return folder;
+  const std::wstring opened = DrivePathOf(folder.Get());
+  if (expected.empty() || opened.empty() || !SamePath(opened, expected)) return {};
+  return folder;
+}
+
+class NoEvents final : public ITreeRemovalEvents {};
+
 }  // namespace
 
 bool DeleteTree(const std::wstring& folder, std::wstring* why, const IFinalPaths& finalPaths) {
-  const std::wstring refusal = FolderRefusal(folder, finalPaths);
-  if (!refusal.empty()) {
-    if (why) *why = refusal;
+  NoEvents events;
+  return DeleteTree(folder, why, finalPaths, events);
+}
+
+bool DeleteTree(const std::wstring& folder, std::wstring* why, const IFinalPaths& finalPaths,
+                ITreeRemovalEvents& events) {
+  try {
+    const std::wstring refusal = FolderRefusal(folder, finalPaths);
+    if (!refusal.empty()) {
+      if (why) *why = refusal;
+      return false;
+    }
+    const std::wstring full = FullPath(folder);
+    const DWORD attributes = GetFileAttributesW(full.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      if (why) *why = L"no such folder";
+      return false;
+    }
+    // Where the folder itself is listed: a junction there is removed as
+    // itself, and a link that opening follows (as Wine opens one made on the
+    // host) opens elsewhere and stays.
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    FileHandle root = OpenJudgedFolder(full, ResolvedPath(full), false, tag);
+    if (root) {
+      TreeRemovalResult below;
+      if (!(tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        below = RemoveContentsOf(root.Get(), full, DrivePathOf(root.Get()), events,
+                                 AskedByName(finalPaths));
+      }
+      if (below.Complete() && DeleteThroughHandle(root.Get())) {
+        root.Reset();
+        // A folder goes once its last handle closes, which another program
+        // may still hold for a moment.
+        if (GetFileAttributesW(full.c_str()) == INVALID_FILE_ATTRIBUTES) return true;
+      }
+    }
+    if (why) *why = L"folder could not be removed completely";
+    return false;
+  } catch (...) {
+    if (why) *why = L"folder could not be removed completely";
     return false;
   }
-  const std::wstring full = FullPath(folder);
-  const DWORD attributes = GetFileAttributesW(full.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    if (why) *why = L"no such folder";
-    return false;
+}
+
+TreeRemovalResult EmptyGuardedFolder(const std::wstring& folder, ITreeRemovalEvents& events,
+                                     std::wstring* why) {
+  TreeRemovalResult left;
+  left.retryable = true;
+  try {
+    const std::wstring refusal = FolderRefusal(folder);
+    if (!refusal.empty()) {
+      if (why) *why = refusal;
+      left.retryable = false;
+      left.refused = true;
+      return left;
+    }
+    // The folder may itself be a junction (a product moved to another drive
+    // and linked back): what it holds lies where it leads.
+    const std::wstring full = FullPath(folder);
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    FileHandle root = OpenJudgedFolder(full, ResolvedFolder(full), true, tag);
+    if (!root || (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+      if (why) *why = L"folder could not be opened as judged";
+      return left;
+    }
+    return RemoveContentsOf(root.Get(), full, DrivePathOf(root.Get()), events);
+  } catch (...) {
+    return left;
   }
-  if (attributes & FILE_ATTRIBUTE_READONLY) {
-    SetFileAttributesW(full.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-  }
-  if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) RemoveBelow(full, finalPaths);
-  if (RemoveDirectoryW(full.c_str())) return true;
-  if (why) *why = L"folder could not be removed completely";
-  return false;
 }
 
 namespace {

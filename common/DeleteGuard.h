@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "Paths.h"
+#include "TreeRemoval.h"
 
 namespace norvale {
 
@@ -70,11 +71,22 @@ inline bool MayDelete(const std::wstring& path, DeleteKind kind = DeleteKind::Si
 }
 
 // Deletes a folder with everything below it (read-only files included) after
-// the guard agreed and the path fits a folder. Junctions and symbolic links
-// inside are removed as links: what they point to is never entered. Returns
+// the guard agreed and the path fits a folder, through handles held against
+// renames (TreeRemoval.h). Junctions and symbolic links inside are removed as
+// links: what they point to is never entered. Returns
 // true when the folder is gone; a refusal or failure is described in *why.
 bool DeleteTree(const std::wstring& folder, std::wstring* why = nullptr,
                 const IFinalPaths& finalPaths = SystemFinalPaths());
+// The same, telling `events` of each entry as it goes.
+bool DeleteTree(const std::wstring& folder, std::wstring* why, const IFinalPaths& finalPaths,
+                ITreeRemovalEvents& events);
+
+// Removes what a folder holds after the guard agreed to the folder, the
+// folder itself staying; `events` chooses what else stays and hears of each
+// entry. A folder that opens elsewhere than where it lay when judged is not
+// touched (then retryable, and *why says so).
+TreeRemovalResult EmptyGuardedFolder(const std::wstring& folder, ITreeRemovalEvents& events,
+                                     std::wstring* why = nullptr);
 
 // Deletes one file after the guard agreed; a read-only one only when asked.
 // A refusal leaves ERROR_ACCESS_DENIED as the last error and says why in

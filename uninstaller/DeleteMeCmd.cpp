@@ -82,67 +82,37 @@ void Pause(IWaits& waits, IUninstallerWindow& window, DWORD milliseconds) {
   }
 }
 
-bool HoldsNothing(const std::wstring& folder) {
-  WIN32_FIND_DATAW data{};
-  FindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &data));
-  if (!find) return false;
-  do {
-    if (!IsSelfOrParent(data.cFileName)) return false;
-  } while (FindNextFileW(find.Get(), &data));
-  return true;
-}
+// Keeps the program file and the folders on the way to it (keep as
+// LongPath gives it), and lets the window answer after every entry, however
+// much the folder holds.
+class AroundTheProgram final : public ITreeRemovalEvents {
+ public:
+  AroundTheProgram(const std::wstring& keep, IUninstallerWindow& window)
+      : keep_(keep), window_(window) {}
+  EntryChoice Choose(const std::wstring& path) override {
+    if (SamePath(path, keep_)) return EntryChoice::Keep;
+    // The program's own folder: emptied around the program, which the
+    // command file deletes once this process has ended.
+    if (IsBelow(keep_, path)) return EntryChoice::EmptyOnly;
+    return EntryChoice::Remove;
+  }
+  void Done(const std::wstring&) override { AnswerWindow(window_); }
 
-// Deletes what folder holds, all but keep (the program file, as
-// LongPath gives it; empty for none) and the folders on the way to
-// it, answering the window after each item however much the folder holds.
-// Everything goes through the delete guard, which removes a link as a link
-// and leaves a file that opens elsewhere than where it is listed (Wine's view
-// of a file link), so nothing outside the folder is ever reached. False when
-// something is left that another try may remove; what the guard refused
-// stays for good.
+ private:
+  const std::wstring& keep_;
+  IUninstallerWindow& window_;
+};
+
+// Deletes what folder holds, all but keep and the folders on the way to it.
+// The delete guard judges the folder once and the walk goes on through
+// handles opened relative to it, so a folder another user swaps for a link
+// meanwhile is never entered, and a link is removed as a link. False when
+// something is left that another try may remove; what opens elsewhere than
+// where it is listed (Wine's view of a link) stays for good.
 bool RemoveAllBut(const std::wstring& folder, const std::wstring& keep,
                   IUninstallerWindow& window) {
-  std::vector<WIN32_FIND_DATAW> entries;
-  {
-    // Listed whole before anything in the folder is deleted.
-    WIN32_FIND_DATAW data{};
-    FindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &data));
-    if (!find) return true;
-    do {
-      if (!IsSelfOrParent(data.cFileName)) entries.push_back(data);
-    } while (FindNextFileW(find.Get(), &data));
-  }
-  bool done = true;
-  for (const WIN32_FIND_DATAW& entry : entries) {
-    SkipOnFailure([&] {
-      const std::wstring path = folder + L"\\" + entry.cFileName;
-      // Below a folder that does not lead to the program nothing is kept
-      // (keep is empty), and nothing needs comparing.
-      const std::wstring place = keep.empty() ? path : LongPath(path);
-      if (place.empty() || SamePath(place, keep)) return;
-      const bool folderEntry = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-      const bool link = (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-      if (!folderEntry) {
-        std::wstring why;
-        if (!DeleteGuardedFile(path, &why, !link) && why.empty() && FileExists(path)) {
-          done = false;
-        }
-        return;
-      }
-      const bool onTheWay = !keep.empty() && IsBelow(keep, place);
-      // A link is never entered.
-      const bool emptied = link || RemoveAllBut(path, onTheWay ? keep : L"", window);
-      if (onTheWay) {
-        // The program's own folder: emptied around the program, which the
-        // command file deletes once this process has ended.
-        done = done && emptied;
-      } else if (!DeleteTree(path) && (!emptied || (!link && HoldsNothing(path)))) {
-        done = false;
-      }
-    });
-    AnswerWindow(window);
-  }
-  return done;
+  AroundTheProgram events(keep, window);
+  return !EmptyGuardedFolder(folder, events).retryable;
 }
 
 // A box about what the removal leaves; the silent run asks nothing.

@@ -1,0 +1,69 @@
+#pragma once
+// The few native file calls the tree removal needs that the Win32 layer
+// lacks: opening a name relative to an open folder. Declared here from the
+// documented native API (the toolchain's headers vary in what they carry),
+// and looked up in ntdll at run time. The layouts hold pointers, so each
+// build gets its own sizes; a 32-bit program on 64-bit Windows passes them
+// to the 32-bit ntdll, which converts them.
+#include <windows.h>
+
+namespace norvale::nt {
+
+using Status = LONG;
+
+struct UnicodeString {
+  USHORT Length;         // bytes, without a closing NUL
+  USHORT MaximumLength;  // bytes
+  PWSTR Buffer;
+};
+
+struct ObjectAttributes {
+  ULONG Length;
+  HANDLE RootDirectory;
+  UnicodeString* ObjectName;
+  ULONG Attributes;
+  PVOID SecurityDescriptor;
+  PVOID SecurityQualityOfService;
+};
+
+struct IoStatusBlock {
+  union {
+    Status status;
+    PVOID pointer;
+  };
+  ULONG_PTR Information;
+};
+
+constexpr ULONG kObjCaseInsensitive = 0x00000040;
+constexpr ULONG kFileOpen = 0x00000001;
+constexpr ULONG kFileSynchronousIoNonAlert = 0x00000020;
+constexpr ULONG kFileNonDirectoryFile = 0x00000040;
+constexpr ULONG kFileOpenForBackupIntent = 0x00004000;
+constexpr ULONG kFileOpenReparsePoint = 0x00200000;
+constexpr Status kStatusSharingViolation = static_cast<Status>(0xC0000043);
+constexpr Status kStatusObjectNameNotFound = static_cast<Status>(0xC0000034);
+constexpr Status kStatusObjectPathNotFound = static_cast<Status>(0xC000003A);
+constexpr Status kStatusFileIsADirectory = static_cast<Status>(0xC00000BA);
+
+using CreateFileFn = Status(NTAPI*)(PHANDLE file, ACCESS_MASK access, ObjectAttributes* object,
+                                    IoStatusBlock* io, PLARGE_INTEGER allocationSize,
+                                    ULONG fileAttributes, ULONG shareAccess, ULONG disposition,
+                                    ULONG options, PVOID eaBuffer, ULONG eaLength);
+
+// The entry points, found once per use; null members when ntdll lacks them.
+struct FileCalls {
+  CreateFileFn createFile = nullptr;
+
+  bool Available() const { return createFile != nullptr; }
+
+  static FileCalls Find() {
+    FileCalls calls;
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    if (!ntdll) return calls;
+    calls.createFile =
+        reinterpret_cast<CreateFileFn>(reinterpret_cast<void*>(GetProcAddress(ntdll, "NtCreateFile")));
+    return calls;
+  }
+};
+
+}  // namespace norvale::nt

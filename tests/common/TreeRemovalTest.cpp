@@ -1,0 +1,188 @@
+#include <windows.h>
+
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "DeleteGuard.h"
+#include "TempDir.h"
+
+using namespace testing_support;
+using norvale::EntryChoice;
+
+namespace {
+
+bool Exists(const std::wstring& path) {
+  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Records what the walk asks and tells, answers from a fixed list, and can
+// act at the moment between a folder's listing and an entry's opening.
+class Recorder final : public norvale::ITreeRemovalEvents {
+ public:
+  EntryChoice Choose(const std::wstring& path) override {
+    if (keep.count(path)) return EntryChoice::Keep;
+    if (emptyOnly.count(path)) return EntryChoice::EmptyOnly;
+    return EntryChoice::Remove;
+  }
+  void BeforeOpening(const std::wstring& path) override {
+    if (beforeOpening) beforeOpening(path);
+  }
+  void Done(const std::wstring& path) override { done.push_back(path); }
+
+  std::set<std::wstring> keep, emptyOnly;
+  std::function<void(const std::wstring&)> beforeOpening;
+  std::vector<std::wstring> done;
+};
+
+// An install folder: the program in Uninst, data beside it, read-only marks
+// on a file and on a folder.
+std::wstring MakeProduct(const TempDir& dir) {
+  const std::wstring pos = dir / L"Pos";
+  for (const wchar_t* folder : {L"", L"\\Uninst", L"\\data", L"\\data\\sub", L"\\空"}) {
+    CreateDirectoryW((pos + folder).c_str(), nullptr);
+  }
+  for (const wchar_t* file : {L"\\Uninst\\Dekant00.exe", L"\\Uninst\\Setup.log",
+                              L"\\data\\pos.dat", L"\\data\\sub\\ro.dat", L"\\売上.dat"}) {
+    WriteFileBytes(pos + file, "x");
+  }
+  SetFileAttributesW((pos + L"\\data\\sub\\ro.dat").c_str(), FILE_ATTRIBUTE_READONLY);
+  SetFileAttributesW((pos + L"\\data\\sub").c_str(), FILE_ATTRIBUTE_READONLY);
+  return pos;
+}
+
+TEST(TreeRemovalTest, EmptiesAroundWhatIsKeptAndTellsOfEveryEntry) {
+  TempDir dir(L"walk");
+  const std::wstring pos = MakeProduct(dir);
+  Recorder events;
+  events.keep.insert(pos + L"\\Uninst\\Dekant00.exe");
+  events.emptyOnly.insert(pos + L"\\Uninst");
+
+  const norvale::TreeRemovalResult result = norvale::EmptyGuardedFolder(pos, events);
+  EXPECT_TRUE(result.Complete());
+  EXPECT_TRUE(Exists(pos + L"\\Uninst\\Dekant00.exe"));
+  for (const wchar_t* gone : {L"\\Uninst\\Setup.log", L"\\data", L"\\空", L"\\売上.dat"}) {
+    EXPECT_FALSE(Exists(pos + gone));
+  }
+  // Every entry at every level, the kept one too, so a window answers
+  // however deep the tree is.
+  const std::set<std::wstring> told(events.done.begin(), events.done.end());
+  for (const wchar_t* entry : {L"\\Uninst", L"\\Uninst\\Dekant00.exe", L"\\Uninst\\Setup.log",
+                               L"\\data", L"\\data\\pos.dat", L"\\data\\sub",
+                               L"\\data\\sub\\ro.dat", L"\\空", L"\\売上.dat"}) {
+    EXPECT_EQ(1u, told.count(pos + entry)) << std::string(entry, entry + wcslen(entry));
+  }
+  EXPECT_EQ(9u, events.done.size());
+
+  // The guard still judges the folder first.
+  std::wstring why;
+  const norvale::TreeRemovalResult refused = norvale::EmptyGuardedFolder(L"C:\\", events, &why);
+  EXPECT_TRUE(refused.refused);
+  EXPECT_EQ(L"drive root", why);
+}
+
+// While a folder's content goes, the folder is held so that nobody can
+// rename it away and put something else under its name.
+TEST(TreeRemovalTest, AFolderBeingEmptiedCannotBeRenamedAway) {
+  TempDir dir(L"held");
+  const std::wstring pos = MakeProduct(dir);
+  Recorder events;
+  std::vector<DWORD> renames;
+  events.beforeOpening = [&](const std::wstring& path) {
+    if (path != pos + L"\\data\\pos.dat") return;
+    for (const std::wstring& folder : {pos + L"\\data", pos}) {
+      renames.push_back(MoveFileW(folder.c_str(), (dir / L"parked").c_str()) ? 0
+                                                                               : GetLastError());
+    }
+  };
+  EXPECT_TRUE(norvale::DeleteTree(pos, nullptr, norvale::SystemFinalPaths(), events));
+  ASSERT_EQ(2u, renames.size());
+  EXPECT_NE(0u, renames[0]);
+  EXPECT_NE(0u, renames[1]);
+  EXPECT_FALSE(Exists(dir / L"parked"));
+  EXPECT_FALSE(Exists(pos));
+}
+
+// What was listed and is gone by the time it is opened was wanted gone;
+// what cannot be opened yet (held by another program) is tried again later.
+TEST(TreeRemovalTest, AnEntryGoneMeanwhileIsFineAndAHeldOneIsLeftForAnotherTry) {
+  TempDir dir(L"held file");
+  const std::wstring pos = MakeProduct(dir);
+  const std::wstring held = pos + L"\\data\\pos.dat";
+  const HANDLE holder = CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                                    nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+  Recorder events;
+  events.beforeOpening = [&](const std::wstring& path) {
+    if (path == pos + L"\\売上.dat") {
+      DeleteFileW(path.c_str());
+    }
+  };
+  norvale::TreeRemovalResult result = norvale::EmptyGuardedFolder(pos, events);
+  EXPECT_TRUE(result.retryable);
+  EXPECT_FALSE(result.refused);
+  EXPECT_TRUE(Exists(held));
+  EXPECT_FALSE(Exists(pos + L"\\data\\sub"));
+  CloseHandle(holder);
+  events.beforeOpening = nullptr;
+  result = norvale::EmptyGuardedFolder(pos, events);
+  EXPECT_TRUE(result.Complete());
+  EXPECT_FALSE(Exists(pos + L"\\data"));
+  EXPECT_TRUE(Exists(pos));
+}
+
+}  // namespace
+
+namespace {
+
+bool FolderStayed(const std::wstring&) { return false; }
+bool FolderMovedAway(const std::wstring&) { return true; }
+
+// What the walk makes of what a handle says. Wine cannot show Windows'
+// answers here (it makes no junctions, and opens a link made on the host as
+// its target, without a reparse tag), so the cases state what Windows
+// answers for a handle opened without following a link, beside Wine's.
+TEST(TreeRemovalTest, WhatAnOpenedEntryIsComesFromItsHandle) {
+  using norvale::EntryVerdict;
+  using norvale::JudgeOpenedEntry;
+  using norvale::OpenedEntry;
+  const std::wstring here = L"C:\\Pos\\data";
+  const std::wstring there = L"C:\\Users\\someone\\Documents";
+  constexpr DWORD kFolder = FILE_ATTRIBUTE_DIRECTORY;
+  constexpr DWORD kLink = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+  struct Case {
+    const char* what;
+    OpenedEntry entry;
+    bool (*folderMoved)(const std::wstring&);
+    EntryVerdict verdict;
+  };
+  const Case cases[] = {
+      {"our folder", {kFolder, kFolder, here, here}, FolderStayed, EntryVerdict::Enter},
+      {"our file, names differing in case", {0, 0, L"C:\\POS\\Data", here}, FolderStayed,
+       EntryVerdict::Remove},
+      // Windows: a junction opens as itself, with its tag, wherever it leads.
+      {"junction", {kLink, kLink, L"", here}, FolderStayed, EntryVerdict::RemoveAsLink},
+      {"folder swapped for a junction after the listing", {kFolder, kLink, L"", here},
+       FolderStayed, EntryVerdict::RemoveAsLink},
+      // Wine: a link made on the host lists as one but opens as its target.
+      {"host link", {kLink, kFolder, there, here}, FolderStayed, EntryVerdict::LeaveForGood},
+      {"folder swapped for a host link after the listing", {kFolder, kFolder, there, here},
+       FolderStayed, EntryVerdict::LeaveForNow},
+      {"file link opening its target", {0, 0, there + L"\\a.txt", here}, FolderStayed,
+       EntryVerdict::LeaveForGood},
+      {"file whose folder was swapped meanwhile", {0, 0, there + L"\\a.txt", here},
+       FolderMovedAway, EntryVerdict::LeaveForNow},
+      {"file the system cannot place", {0, 0, L"", here}, FolderStayed,
+       EntryVerdict::LeaveForGood},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(static_cast<int>(c.verdict),
+              static_cast<int>(JudgeOpenedEntry(c.entry, c.folderMoved)))
+        << c.what;
+  }
+}
+
+}  // namespace
