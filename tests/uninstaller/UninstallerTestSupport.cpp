@@ -58,7 +58,15 @@ std::unique_ptr<UninstallerState> InstalledProduct::MakeState() const {
   services.windows.starts = starts;
   services.fontRegistry = fontRegistry;
   services.windows.protectedFiles = protectedFiles;
+  services.windows.folderAccess = folderAccess;
   return std::make_unique<UninstallerState>(program, services);
+}
+
+std::wstring StartedCommandFile(const std::wstring& commandLine) {
+  const size_t from = commandLine.find(L"/C \"\"");
+  if (from == std::wstring::npos) return L"";
+  const size_t to = commandLine.find(L'"', from + 5);
+  return commandLine.substr(from + 5, to - from - 5);
 }
 
 namespace {
