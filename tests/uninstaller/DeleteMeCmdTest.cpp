@@ -508,6 +508,53 @@ TEST(DeleteMeCmd, TheInterpreterStartsAloneAndBeforeTheFolderIsEmptied) {
   EXPECT_FALSE(Exists(product.appDir + L"\\pos.dat"));
 }
 
+// Program starts as the system makes them, keeping the held interpreter's
+// process to wait on and noting whether it acted while held.
+class WaitableStarts final : public norvale::IProgramStarts {
+ public:
+  explicit WaitableStarts(std::wstring program) : program_(std::move(program)) {}
+  bool Start(const std::wstring& commandLine, int showState, DWORD* processId,
+             HANDLE* process) override {
+    return system_.Start(commandLine, showState, processId, process);
+  }
+  bool StartHeld(const std::wstring& application, const std::wstring& commandLine, int showState,
+                 DWORD* processId, HANDLE* process, HANDLE* thread) override {
+    if (!system_.StartHeld(application, commandLine, showState, processId, process, thread)) {
+      return false;
+    }
+    HANDLE copy = nullptr;
+    DuplicateHandle(GetCurrentProcess(), *process, GetCurrentProcess(), &copy, SYNCHRONIZE, FALSE,
+                    0);
+    interpreter.Reset(copy);
+    // Running, the interpreter would delete the program file at once.
+    Sleep(300);
+    programKeptWhileHeld = Exists(program_);
+    return true;
+  }
+  norvale::KernelHandle interpreter;
+  bool programKeptWhileHeld = false;
+
+ private:
+  std::wstring program_;
+  norvale::SystemProgramStarts system_;
+};
+
+// The interpreter really held and let go: it does nothing until the folder
+// is emptied, then removes the rest, its file and the file's folder.
+TEST(DeleteMeCmd, TheHeldInterpreterRunsOnceLetGo) {
+  InstalledProduct product;
+  PacedRemoval removal(product);
+  Touch(product.appDir + L"\\pos.dat");
+  auto starts = std::make_shared<WaitableStarts>(product.program);
+  removal.state->services.windows.starts = starts;
+  norvale::MakeDeleteMeCmd(*removal.state, false, removal.end);
+  ASSERT_TRUE(starts->interpreter);
+  EXPECT_TRUE(starts->programKeptWhileHeld);
+  EXPECT_EQ(WaitForSingleObject(starts->interpreter.Get(), 60000), WAIT_OBJECT_0);
+  EXPECT_FALSE(Exists(product.appDir));
+  EXPECT_TRUE(SortedBelow(removal.tmp.Path()).empty());
+}
+
 // An interpreter that cannot start (a policy that disables it) would leave
 // an emptied install folder behind: nothing is deleted, what was made for
 // it goes, and the user is told as when the file cannot be written.

@@ -1,6 +1,8 @@
 #include "UninstallerTestSupport.h"
 
+#include "DeleteGuard.h"
 #include "Text.h"
+
 
 namespace uninstaller_test {
 
@@ -60,6 +62,15 @@ std::unique_ptr<UninstallerState> InstalledProduct::MakeState() const {
   services.windows.protectedFiles = protectedFiles;
   services.windows.folderAccess = folderAccess;
   return std::make_unique<UninstallerState>(program, services);
+}
+
+RecordingStarts::~RecordingStarts() {
+  for (const std::wstring& commandLine : started) {
+    const std::wstring file = StartedCommandFile(commandLine);
+    if (file.empty()) continue;
+    norvale::DeleteGuardedFile(file);
+    norvale::RemoveGuardedFolder(norvale::BeforeLast(file, L'\\'));
+  }
 }
 
 std::wstring StartedCommandFile(const std::wstring& commandLine) {

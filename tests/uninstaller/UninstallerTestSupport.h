@@ -18,6 +18,12 @@ namespace uninstaller_test {
 // `refusal` (as a policy against the program would) when it is set.
 class RecordingStarts final : public norvale::IProgramStarts {
  public:
+  RecordingStarts() = default;
+  RecordingStarts(const RecordingStarts&) = delete;
+  RecordingStarts& operator=(const RecordingStarts&) = delete;
+  // A command file that was only recorded never removes itself and its
+  // folder: that is done here, so that runs leave nothing in TEMP.
+  ~RecordingStarts() override;
   bool Start(const std::wstring& commandLine, int, DWORD*, HANDLE* process) override {
     if (process) *process = nullptr;
     if (refusal != ERROR_SUCCESS) {
