@@ -4,6 +4,8 @@
 #include <sddl.h>
 
 #include "Handles.h"
+#include "Paths.h"
+#include "Text.h"
 
 namespace norvale {
 
@@ -77,6 +79,27 @@ FileHandle OpenFolderForList(const std::wstring& folder) {
   return FileHandle(CreateFileW(folder.c_str(), READ_CONTROL | WRITE_DAC | WRITE_OWNER,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, kFolderOpenFlags, nullptr));
+}
+
+// Where the handle lies ("\\?\" taken off); empty when it cannot be asked.
+std::wstring FinalPathOfHandle(HANDLE handle) {
+  std::vector<wchar_t> buffer(1024);
+  DWORD n = GetFinalPathNameByHandleW(handle, buffer.data(), static_cast<DWORD>(buffer.size()),
+                                      VOLUME_NAME_DOS);
+  if (n >= buffer.size()) {
+    buffer.resize(n + 1);
+    n = GetFinalPathNameByHandleW(handle, buffer.data(), static_cast<DWORD>(buffer.size()),
+                                  VOLUME_NAME_DOS);
+  }
+  if (n == 0 || n >= buffer.size()) return {};
+  std::wstring found(buffer.data(), n);
+  if (StartsWith(found, L"\\\\?\\UNC\\")) {
+    found = L"\\\\" + found.substr(8);
+  } else if (StartsWith(found, L"\\\\?\\")) {
+    found = found.substr(4);
+  }
+  while (found.size() > 3 && found.back() == L'\\') found.pop_back();
+  return found;
 }
 
 }  // namespace
@@ -201,6 +224,14 @@ bool SystemFolderAccess::ApplyToFolder(const std::wstring& folder, const FolderA
     if (!GetFileInformationByHandle(handle.Get(), &info)) return false;
     if (!(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
         (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+      SetLastError(ERROR_DIRECTORY);
+      return false;
+    }
+    // A link that the open followed all the same (Wine shows a link made on
+    // the host so) leads the handle elsewhere than the folder lists it.
+    const std::wstring listed = ResolvedPath(folder);
+    const std::wstring opened = FinalPathOfHandle(handle.Get());
+    if (listed.empty() || opened.empty() || !SamePath(listed, opened)) {
       SetLastError(ERROR_DIRECTORY);
       return false;
     }
