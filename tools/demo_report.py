@@ -97,6 +97,17 @@ def all_files(root):
     return out
 
 
+def command_folders():
+    """The folders the uninstaller makes for its command file below a TEMP
+    ("Dekant00-" and a unique name), relative to drive_c."""
+    found = []
+    users = os.path.join(drive_c(), "users")
+    for here, dirs, _ in os.walk(users):
+        found.extend(os.path.relpath(os.path.join(here, d), drive_c())
+                     for d in dirs if d.startswith("Dekant00-"))
+    return sorted(found)
+
+
 def snapshot(out):
     state = {
         "files": sorted(p for p in all_files(drive_c()) if not NOISE.match(p + "/")),
@@ -118,6 +129,51 @@ def read_setup_log(path):
             key, _, value = line.partition("=")
             current.append((key, value))
     return sections
+
+
+UNINST_ACCESS = ";Uninstのアクセス許可="
+# SDDL names of the accounts the installer's list may name.
+ACCOUNTS = {"BA": "Administrators", "SY": "SYSTEM", "BU": "Users", "WD": "Everyone",
+            "AU": "Authenticated Users", "CO": "CREATOR OWNER", "OW": "OWNER RIGHTS",
+            "IU": "INTERACTIVE", "TI": "TrustedInstaller"}
+# Rights that write, delete or change the list or the owner.
+CHANGE_MASK = 0x00000002 | 0x00000004 | 0x00000010 | 0x00000040 | 0x00000100 | 0x00010000 \
+    | 0x00040000 | 0x00080000 | 0x40000000 | 0x10000000
+CHANGE_RIGHTS = {"FA", "FW", "GA", "GW", "SD", "WD", "WO", "DC", "CC", "WP", "KA", "KW"}
+
+
+def uninst_access(setup_log):
+    """What the installer's record says it applied to "Uninst": None when the
+    record has no such line, else {"text", "inherited", "owner", "protected",
+    "change", "read"} read from the SDDL it wrote."""
+    with open(setup_log, "rb") as f:
+        text = f.read().decode("cp932", "replace")
+    line = next((l for l in text.splitlines()
+                 if l.startswith(UNINST_ACCESS) or l.startswith(";★Uninstのアクセス許可")), None)
+    if line is None:
+        return None
+    if not line.startswith(UNINST_ACCESS):
+        return {"text": line[1:], "failed": True}
+    sddl = line[len(UNINST_ACCESS):]
+    if not sddl.startswith("O:"):
+        return {"text": sddl, "inherited": True}
+    owner = re.match(r"O:([A-Z]{2}|S-[0-9-]+)", sddl)
+    dacl = sddl[sddl.find("D:") + 2:] if "D:" in sddl else ""
+    flags = dacl[:dacl.find("(")] if "(" in dacl else dacl
+    change, read = [], []
+    for ace in re.findall(r"\(([^)]*)\)", dacl):
+        kind, _, rights, _, _, sid = (ace.split(";") + [""] * 6)[:6]
+        who = ACCOUNTS.get(sid, sid)
+        if kind != "A":
+            continue
+        if rights.lower().startswith("0x"):
+            writes = int(rights, 16) & CHANGE_MASK != 0
+        else:
+            writes = any(rights[i:i + 2] in CHANGE_RIGHTS for i in range(0, len(rights), 2))
+        (change if writes else read).append(who)
+    return {"text": sddl, "inherited": False,
+            "owner": ACCOUNTS.get(owner.group(1), owner.group(1)) if owner else "",
+            "protected": "P" in flags, "change": change, "read": read}
 
 
 def first(section, key):
@@ -281,6 +337,26 @@ def installed(before_path, setup_log, server_log, package_dir, times_path, holds
     uninst_count, uninst_size = tree_size(os.path.join(app, "Uninst"))
     print(f"files installed: {count} files, {size} bytes below the install folder "
           f"(Uninst: {uninst_count} files, {uninst_size} bytes)")
+    access = uninst_access(setup_log)
+    print("who may change Uninst: the access list the installer applied, as its record says "
+          "(Wine keeps no folder's list to read back):")
+    if access is None:
+        print("  MISSING: the record names no list")
+        problems.append("Uninst access list")
+    elif access.get("failed"):
+        print("  NOT SET: " + access["text"])
+        problems.append("Uninst access list")
+    elif access["inherited"]:
+        print("  the list Uninst inherits (the installer ran without administrator rights)")
+    else:
+        print(f"  may change: {', '.join(access['change']) or 'nobody'}; may read and run: "
+              f"{', '.join(access['read']) or 'nobody'}; owner {access['owner']}; "
+              + ("not inheriting from the install folder" if access["protected"]
+                 else "INHERITING from the install folder"))
+        print(f"  ({access['text']})")
+        if set(access["change"]) - {"Administrators", "SYSTEM", "TrustedInstaller"} \
+                or not access["protected"]:
+            problems.append("Uninst access list")
     expected = expected_files(package_dir, app, set(holds.split(",")))
     missing = [p for p, s in expected.items()
                if not os.path.isfile(p) or os.path.getsize(p) != s]
@@ -372,6 +448,7 @@ def leftovers(before_path, setup_log):
     added = sorted(set(p for p in everything if not NOISE.match(p + "/")) - set(before["files"]))
     left.extend("font file " + p for p in added if p.lower().startswith("windows/fonts/"))
     left.extend("command file " + p for p in everything if p.lower().endswith("/deleteme.cmd"))
+    left.extend("command file's folder " + p for p in command_folders())
 
     uninstaller = app_win.rstrip("\\") + r"\Uninst\Dekant00.exe"
     print(f"after the removal ({uninstaller} /S):")

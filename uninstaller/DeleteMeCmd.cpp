@@ -1,10 +1,14 @@
 #include "DeleteMeCmd.h"
 
+#include <objbase.h>
+
+#include <cstdio>
 #include <utility>
 #include <vector>
 
 #include "DeleteGuard.h"
 #include "FileSystem.h"
+#include "FolderAccess.h"
 #include "Handles.h"
 #include "Paths.h"
 #include "RemovalGuards.h"
@@ -27,17 +31,33 @@ struct Piece {
 };
 using Line = std::vector<Piece>;
 
-std::optional<std::string> ToOem(const std::wstring& text, bool exact) {
+// Text in the code page the interpreter reads. A UTF-8 (65001) or GB18030
+// code page refuses the flags and the used-default answer that the others
+// take, so exactness is judged the same way for every code page: the bytes
+// must read back as the text itself.
+std::optional<std::string> ToOem(const std::wstring& text, bool exact, UINT codePage,
+                                 CodePageConversion convert) {
   if (text.empty()) return std::string();
-  BOOL usedDefault = FALSE;
-  const int size = WideCharToMultiByte(CP_OEMCP, WC_NO_BEST_FIT_CHARS, text.data(),
-                                       static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                       exact ? &usedDefault : nullptr);
-  if (size <= 0 || usedDefault) return std::nullopt;
+  const int length = static_cast<int>(text.size());
+  DWORD flags = WC_NO_BEST_FIT_CHARS;
+  int size = convert(codePage, flags, text.data(), length, nullptr, 0, nullptr, nullptr);
+  if (size <= 0 && GetLastError() == ERROR_INVALID_FLAGS) {
+    flags = 0;
+    size = convert(codePage, flags, text.data(), length, nullptr, 0, nullptr, nullptr);
+  }
+  if (size <= 0) return std::nullopt;
   std::string bytes(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_OEMCP, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()),
-                      bytes.data(), size, nullptr, exact ? &usedDefault : nullptr);
-  if (usedDefault) return std::nullopt;
+  if (convert(codePage, flags, text.data(), length, bytes.data(), size, nullptr, nullptr) !=
+      size) {
+    return std::nullopt;
+  }
+  if (exact) {
+    const int back = MultiByteToWideChar(codePage, 0, bytes.data(), size, nullptr, 0);
+    if (back != length) return std::nullopt;
+    std::wstring read(static_cast<size_t>(back), L'\0');
+    MultiByteToWideChar(codePage, 0, bytes.data(), size, read.data(), back);
+    if (read != text) return std::nullopt;
+  }
   return bytes;
 }
 
@@ -121,6 +141,48 @@ void TellWhatStays(const UninstallerState& state, const std::wstring& text) {
   state.services.seams.messageBox->Show(text, L"アンインストール", MB_OK | MB_ICONEXCLAMATION);
 }
 
+UINT CommandFileCodePage(const UninstallerState& state) {
+  const auto& facts = state.services.windows.windows;
+  return facts ? facts->CommandFileCodePage() : GetOEMCP();
+}
+
+// A name nobody can have prepared: another uninstall running at the same
+// time, or a program of the user that planted a folder, gets its own.
+std::wstring UniqueFolderName() {
+  GUID guid{};
+  if (FAILED(CoCreateGuid(&guid))) return L"";
+  wchar_t name[48];
+  swprintf(name, 48, L"Dekant00-%08lX%04X%04X%02X%02X%02X%02X%02X%02X%02X%02X",
+           static_cast<unsigned long>(guid.Data1), guid.Data2, guid.Data3, guid.Data4[0],
+           guid.Data4[1], guid.Data4[2], guid.Data4[3], guid.Data4[4], guid.Data4[5],
+           guid.Data4[6], guid.Data4[7]);
+  return name;
+}
+
+// The command file's own folder below temp, made new with its access list
+// in the same call: there is no moment in which another program of the user
+// could put something into it or change it. Empty when it could not be made.
+std::wstring MakeCommandFolder(UninstallerState& state, const std::wstring& temp) {
+  IFolderAccess& access = *state.services.windows.folderAccess;
+  const std::optional<FolderAccessList> list =
+      FolderAccessListForThisRun(access, GuardedFolder::kPrivateFolder);
+  if (!list) return L"";
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const std::wstring name = UniqueFolderName();
+    if (name.empty()) return L"";
+    const std::wstring folder = temp + L"\\" + name;
+    if (access.CreateFolder(folder, *list)) return folder;
+    if (GetLastError() != ERROR_ALREADY_EXISTS) return L"";
+  }
+  return L"";
+}
+
+// What was made for a command file that will not run.
+void DiscardCommandFolder(const std::wstring& folder, const std::wstring& file) {
+  DeleteGuardedFile(file);
+  RemoveGuardedFolder(folder);
+}
+
 }  // namespace
 
 void RemoveInstallFolderContents(const std::wstring& installFolder,
@@ -139,7 +201,8 @@ void RemoveInstallFolderContents(const std::wstring& installFolder,
 }
 
 std::optional<std::string> BuildDeleteMeCmd(const std::wstring& programPath,
-                                            const std::wstring& installFolder, bool restart) {
+                                            const std::wstring& installFolder, bool restart,
+                                            UINT codePage, CodePageConversion convert) {
   const std::wstring program = Trim(programPath);
   const std::wstring folder = Trim(installFolder);
   std::vector<Line> lines = {
@@ -184,13 +247,17 @@ std::optional<std::string> BuildDeleteMeCmd(const std::wstring& programPath,
   }
   if (restart) lines.push_back(Fixed(L"shutdown -r -t 1"));
   lines.push_back(Fixed(L"TIMEOUT /T 1"));
-  lines.push_back(Fixed(L"DEL %0"));
-  lines.push_back(Fixed(L"EXIT"));
+  // The interpreter reads the file anew for every line, so the file and its
+  // folder go on one line, which is read whole before either is deleted.
+  // Where the interpreter keeps the file open to its end (Wine's) the
+  // folder cannot go yet: the command line removes it once the file is
+  // done, which /B lets it go on to.
+  lines.push_back(Fixed(L"DEL \"%~f0\" & RD \"%~dp0\" 2>nul & EXIT /B"));
 
   std::string bytes;
   for (const Line& line : lines) {
     for (const Piece& piece : line) {
-      const std::optional<std::string> encoded = ToOem(piece.text, piece.exact);
+      const std::optional<std::string> encoded = ToOem(piece.text, piece.exact, codePage, convert);
       if (!encoded) return std::nullopt;
       bytes += *encoded;
     }
@@ -199,9 +266,26 @@ std::optional<std::string> BuildDeleteMeCmd(const std::wstring& programPath,
   return bytes;
 }
 
+std::wstring DeleteMeCmdCommandLine(const std::wstring& file) {
+  return ValueOrOnFailure(std::wstring(), [&] {
+    // On the command line "%" would be expanded and a quote would end the
+    // path early; neither can be escaped there.
+    if (file.find_first_of(L"%\"") != std::wstring::npos || file.find(L'\\') == std::wstring::npos) {
+      return std::wstring();
+    }
+    const std::wstring folder = BeforeLast(file, L'\\');
+    // /D: an AutoRun command of the registry (a "chcp 65001") would run
+    // first and change how the file's lines are read. /S: the outer quotes
+    // are the only ones taken away.
+    return L"\"" + SystemFolder() + L"\\cmd.exe\" /D /S /C \"\"" + file + L"\" & RD \"" + folder +
+           L"\" 2>nul\"";
+  });
+}
+
 bool WriteDeleteMeCmd(const std::wstring& path, const std::string& bytes) {
   return ValueOrOnFailure(false, [&] {
-    FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    // Never into a file that someone else put there first.
+    FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
     DWORD written = 0;
@@ -213,7 +297,7 @@ bool WriteDeleteMeCmd(const std::wstring& path, const std::string& bytes) {
 
 void MakeDeleteMeCmd(UninstallerState& state, bool restart, forms::IProgramEnd& programEnd) {
   SkipOnFailure([&] {
-    const std::wstring folder = ReplaceFolderMacros(state, L"{tmp}");
+    const std::wstring temp = ReplaceFolderMacros(state, L"{tmp}");
     const std::optional<std::wstring> installFolder = CheckedInstallFolder(state);
     if (!installFolder && !IsBlank(state.AppDir)) {
       TellWhatStays(state, L"インストール先フォルダ(" + Trim(state.AppDir) +
@@ -222,34 +306,48 @@ void MakeDeleteMeCmd(UninstallerState& state, bool restart, forms::IProgramEnd& 
     // Neither this program nor the interpreter may keep the install folder
     // as its current folder.
     SetCurrentDirectoryW(L"C:\\");
-    const std::wstring file = folder + L"\\" + kDeleteMeFileName;
-    const std::optional<std::string> bytes =
-        IsBlank(folder) ? std::nullopt
-                        : BuildDeleteMeCmd(state.ProgramPath, installFolder.value_or(L""), restart);
     // Only the command file removes the program and the folders, so without
     // it nothing is deleted: the folder stays whole, "Setup.log" with it.
-    if (!bytes || !WriteDeleteMeCmd(file, *bytes)) {
+    auto cannotRemove = [&] {
       TellWhatStays(state, L"一時フォルダに削除用のファイル(" + std::wstring(kDeleteMeFileName) +
                                L")を作成できないため、" +
                                (installFolder
                                     ? L"インストール先フォルダ(" + *installFolder + L")"
                                     : L"アンインストーラー(" + Trim(state.ProgramPath) + L")") +
                                L"は削除しません。");
+    };
+    const std::wstring folder = IsBlank(temp) ? L"" : MakeCommandFolder(state, Trim(temp));
+    const std::wstring file = folder.empty() ? L"" : folder + L"\\" + kDeleteMeFileName;
+    const std::optional<std::string> bytes =
+        file.empty() ? std::nullopt
+                     : BuildDeleteMeCmd(state.ProgramPath, installFolder.value_or(L""), restart,
+                                        CommandFileCodePage(state));
+    const std::wstring commandLine = file.empty() ? L"" : DeleteMeCmdCommandLine(file);
+    // Started before anything is deleted and let run afterwards: an
+    // interpreter that cannot start (a policy against it) leaves the
+    // install folder whole.
+    DWORD processId = 0;
+    HANDLE process = nullptr;
+    HANDLE thread = nullptr;
+    const bool started =
+        bytes && !commandLine.empty() && WriteDeleteMeCmd(file, *bytes) &&
+        state.services.windows.starts->StartHeld(SystemFolder() + L"\\cmd.exe", commandLine,
+                                                 SW_SHOWMINIMIZED, &processId, &process, &thread);
+    if (!started) {
+      if (!folder.empty()) DiscardCommandFolder(folder, file);
+      cannotRemove();
       return;
     }
+    const KernelHandle ownedProcess(process);
+    const KernelHandle heldThread(thread);
     if (installFolder) {
       RemoveInstallFolderContents(*installFolder, state.ProgramPath,
                                   *state.services.windows.waits, *state.window);
     }
     state.window->DoEvents();
-    const std::wstring commandLine =
-        L"\"" + SystemFolder() + L"\\cmd.exe\" /c \"\"" + file + L"\"\"";
-    DWORD processId = 0;
-    HANDLE process = nullptr;
-    if (state.services.windows.starts->Start(commandLine, SW_SHOWMINIMIZED, &processId,
-                                             &process) &&
-        process) {
-      CloseHandle(process);
+    // An interpreter that stays held would keep its folder for good.
+    if (heldThread && ResumeThread(heldThread.Get()) == static_cast<DWORD>(-1)) {
+      TerminateProcess(ownedProcess.Get(), 1);
     }
   });
   programEnd.End();

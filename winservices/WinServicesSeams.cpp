@@ -75,6 +75,13 @@ bool SystemProgramStarts::Start(const std::wstring& commandLine, int showState,
 bool SystemProgramStarts::StartProgram(const std::wstring& application,
                                        const std::wstring& commandLine, int showState,
                                        DWORD* processId, HANDLE* process) {
+  return StartHeld(application, commandLine, showState, processId, process, nullptr);
+}
+
+bool SystemProgramStarts::StartHeld(const std::wstring& application,
+                                    const std::wstring& commandLine, int showState,
+                                    DWORD* processId, HANDLE* process, HANDLE* thread) {
+  if (thread) *thread = nullptr;
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -84,10 +91,15 @@ bool SystemProgramStarts::StartProgram(const std::wstring& application,
   std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
   line.push_back(L'\0');
   if (!CreateProcessW(application.empty() ? nullptr : application.c_str(), line.data(), nullptr,
-                      nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+                      nullptr, FALSE, thread ? CREATE_SUSPENDED : 0, nullptr, nullptr,
+                      &startup, &info)) {
     return false;
   }
-  CloseHandle(info.hThread);
+  if (thread) {
+    *thread = info.hThread;
+  } else {
+    CloseHandle(info.hThread);
+  }
   if (processId) *processId = info.dwProcessId;
   if (process) {
     *process = info.hProcess;

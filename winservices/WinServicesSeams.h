@@ -16,6 +16,8 @@
 #include <optional>
 #include <string>
 
+#include "FolderAccess.h"
+
 namespace norvale {
 
 // Version and bitness of the running Windows.
@@ -31,6 +33,10 @@ class IWindowsFacts {
   virtual bool IsServerR2() = 0;
   // IsWow64Process for this process; nothing when Windows cannot answer.
   virtual std::optional<bool> IsWow64Process() = 0;
+  // The code page the command interpreter reads a command file in: the OEM
+  // one, which is 65001 (UTF-8) where Windows uses UTF-8 for every
+  // language.
+  virtual UINT CommandFileCodePage() { return GetOEMCP(); }
 };
 
 // Opening and creating registry keys, and writing a root key's changes to
@@ -63,6 +69,17 @@ class IProgramStarts {
     (void)application, (void)commandLine, (void)showState, (void)processId, (void)process;
     SetLastError(ERROR_NOT_SUPPORTED);
     return false;
+  }
+  // Starts exactly `application` with its first thread held until the
+  // caller resumes it (ResumeThread on *thread): what the program is to act
+  // on can be made ready after it is known to run. The caller owns both
+  // handles. A stand-in that does not override this starts the command line
+  // at once through Start and hands out no thread.
+  virtual bool StartHeld(const std::wstring& application, const std::wstring& commandLine,
+                         int showState, DWORD* processId, HANDLE* process, HANDLE* thread) {
+    (void)application;
+    if (thread) *thread = nullptr;
+    return Start(commandLine, showState, processId, process);
   }
 };
 
@@ -202,6 +219,8 @@ class SystemProgramStarts final : public IProgramStarts {
              HANDLE* process) override;
   bool StartProgram(const std::wstring& application, const std::wstring& commandLine,
                     int showState, DWORD* processId, HANDLE* process) override;
+  bool StartHeld(const std::wstring& application, const std::wstring& commandLine,
+                 int showState, DWORD* processId, HANDLE* process, HANDLE* thread) override;
 };
 
 class SystemWaits final : public IWaits {
@@ -268,6 +287,7 @@ struct WinServicesSeams {
   std::shared_ptr<INotificationArea> tray = std::make_shared<SystemNotificationArea>();
   std::shared_ptr<IDriveQueries> drives = std::make_shared<SystemDriveQueries>();
   std::shared_ptr<IProtectedFiles> protectedFiles = std::make_shared<SystemProtectedFiles>();
+  std::shared_ptr<IFolderAccess> folderAccess = std::make_shared<SystemFolderAccess>();
 
   static WinServicesSeams System();
 };

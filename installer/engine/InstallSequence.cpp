@@ -44,8 +44,12 @@ int16_t ExecuteSetup(InstallRun& run) {
   const std::wstring app = run.InstallFolder();
   SkipOnFailure([&] { s.objPublicFunc.MakeDir(app, nullptr, true); });
   SkipOnFailure([&] { s.objPublicFunc.MakeDir(app + L"\\Uninst", nullptr, true); });
+  // Before anything goes in, so that every file made there inherits it.
+  std::wstring accessComment;
+  SkipOnFailure([&] { accessComment = ProtectUninstallerFolder(run, app + L"\\Uninst"); });
 
   SkipOnFailure([&] { run.calls.WriteSetupLog(L";Setup処理を開始しました。", 1); });
+  if (!accessComment.empty()) run.Log(accessComment);
 
   s.TmpDir = app + L"\\TEMP";
   SkipOnFailure([&] { s.objPublicFunc.MakeDir(s.TmpDir, nullptr, true); });

@@ -7,6 +7,7 @@
 
 #include "ApFileLinks.h"
 #include "FileSystem.h"
+#include "FolderAccess.h"
 #include "Handles.h"
 #include "Paths.h"
 #include "ShortCuts.h"
@@ -75,6 +76,25 @@ bool IsCommandFileSafePath(const std::wstring& path, unsigned int ansiCodePage,
   if (path != Trim(path) || !IsFullProgramPath(path)) return false;
   if (path.find_first_of(L"%*?<>|") != std::wstring::npos) return false;
   return CommandInterpreterReadsExactly(path, ansiCodePage, oemCodePage);
+}
+
+const wchar_t kUninstallerFolderAccessComment[] = L";Uninstのアクセス許可=";
+
+std::wstring ProtectUninstallerFolder(InstallRun& run, const std::wstring& uninst) {
+  return ValueOrOnFailure(std::wstring(L";★Uninstのアクセス許可を設定できませんでした！"), [&] {
+    IFolderAccess& access = *run.state.seams.windows.folderAccess;
+    if (!access.IsElevated()) {
+      return std::wstring(kUninstallerFolderAccessComment) + L"継承(管理者権限なしのインストール)";
+    }
+    const std::optional<FolderAccessList> list =
+        FolderAccessListForThisRun(access, GuardedFolder::kUninstallerFolder);
+    if (!list) return std::wstring(L";★Uninstのアクセス許可を作成できませんでした！");
+    if (!access.ApplyToFolder(uninst, *list)) {
+      const DWORD error = GetLastError();
+      return L";★Uninstのアクセス許可を設定できませんでした！(" + std::to_wstring(error) + L")";
+    }
+    return kUninstallerFolderAccessComment + list->Text();
+  });
 }
 
 std::wstring UninstallCommand(const std::wstring& uninstallerPath) {

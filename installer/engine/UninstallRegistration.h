@@ -27,6 +27,14 @@ bool IsCommandFileSafePath(const std::wstring& path, unsigned int ansiCodePage =
 // Ends the program, whether or not the command file could be written.
 void vbMakeReplaceCmd(InstallRun& run, const std::wstring& newProgram);
 
+// Gives "Uninst", which holds everything the elevated uninstaller trusts,
+// the access list of Program Files (Administrators and SYSTEM change it,
+// users read and run; its owner Administrators) when this run is elevated;
+// an unelevated run leaves what it inherits. The install record's comment
+// line on what was applied.
+std::wstring ProtectUninstallerFolder(InstallRun& run, const std::wstring& uninst);
+extern const wchar_t kUninstallerFolderAccessComment[];
+
 // The uninstall command as Windows runs it: the program's path, in double
 // quotes when it holds a blank so that no shorter path is taken for it.
 std::wstring UninstallCommand(const std::wstring& uninstallerPath);

@@ -117,16 +117,16 @@ DWORD RunAndWait(std::wstring commandLine) {
   return code;
 }
 
+// Runs the interpreter as the uninstaller started it.
 void RunCommandFile(const std::wstring& commandLine) {
-  const size_t from = commandLine.find(L"/c \"\"");
-  ASSERT_NE(from, std::wstring::npos) << commandLine;
-  const size_t to = commandLine.find(L"\"\"", from + 5);
+  const size_t from = commandLine.find(L"/C \"\"");
+  ASSERT_NE(from, std::wstring::npos) << norvale::ToAnsi(commandLine);
+  const size_t to = commandLine.find(L'"', from + 5);
   const std::wstring file = commandLine.substr(from + 5, to - from - 5);
   // Nothing was asked to restart, so the file must not restart Windows.
   const std::string text = testing_support::ReadFileBytes(file);
   ASSERT_EQ(text.find("shutdown"), std::string::npos) << text;
-  EXPECT_NE(RunAndWait(L"\"" + norvale::SystemFolder() + L"\\cmd.exe\" /c \"\"" + file + L"\"\""),
-            static_cast<DWORD>(-1));
+  EXPECT_NE(RunAndWait(commandLine), static_cast<DWORD>(-1));
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "Handles.h"
 #include "InstallFixture.h"
 #include "Text.h"
+#include "UninstallRegistration.h"
 
 namespace e2e {
 namespace {
@@ -142,8 +143,14 @@ void InstallFixture::ExpectInstalled() {
 
 void InstallFixture::ExpectRecord() {
   const std::wstring app = App();
+  // Wine's processes count as elevated, so the installer gave "Uninst" its
+  // list and recorded it (Wine itself keeps no list to read back).
+  const auto uninstList =
+      norvale::BuildFolderAccessList(norvale::GuardedFolder::kUninstallerFolder, true, nullptr);
+  ASSERT_TRUE(uninstList);
   std::vector<std::wstring> expected = {
-      L";Setup処理を開始しました。", L"[Setup]", L";セットアップ情報", L"AppId=" + facts_.appId,
+      L";Setup処理を開始しました。", norvale::kUninstallerFolderAccessComment + uninstList->Text(),
+      L"[Setup]", L";セットアップ情報", L"AppId=" + facts_.appId,
       L"AppName=Norvale POS", L"AppVerName=Ver 3.2", L"AppDir=" + app,
       L"AlertSpaceOnDisk=1", L"InstallFilesList=InstallFiles.txt", L"[Download]",
       L";ダウンロード結果", L"Count=11", L""};

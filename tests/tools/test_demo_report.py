@@ -13,8 +13,10 @@ import unittest.mock
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "tools"))
 import demo_report  # noqa: E402
 
+UNINST_LIST = "O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)"
 RECORD = "\r\n".join([
     ";Setup処理を開始しました。",
+    ";Uninstのアクセス許可=" + UNINST_LIST,
     "[Setup]",
     ";セットアップ情報",
     "AppId={6C1B5E0A-4D7F-4E8B-9A21-3F0C2D5B7E94}",
@@ -227,12 +229,36 @@ class VerdictTest(unittest.TestCase):
                                    "~ RUNASADMIN")
             self.assertEqual(self.installed(), 0)
 
+    def record_with_access_line(self, line):
+        with open(self.log, "wb") as f:
+            f.write(RECORD.replace(";Uninstのアクセス許可=" + UNINST_LIST, line).encode("cp932"))
+
+    def test_the_report_names_who_may_change_uninst_as_applied(self):
+        self.install_everything()
+        self.assertEqual(self.installed(), 0)
+        report = sys.stdout.getvalue()
+        self.assertIn("the access list the installer applied", report)
+        self.assertIn("may change: Administrators, SYSTEM; may read and run: Users; owner "
+                      "Administrators; not inheriting from the install folder", report)
+        # A list that lets users change the folder, or none recorded, fails;
+        # an unelevated install keeps what the folder inherits.
+        for line, verdict in [
+                (";Uninstのアクセス許可=O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FRFWFX;;;BU)", 1),
+                (";Uninstのアクセス許可=O:BAD:(A;OICI;FA;;;BA)", 1),
+                (";★Uninstのアクセス許可を設定できませんでした！(5)", 1),
+                (";Setup処理を開始しました。", 1),
+                (";Uninstのアクセス許可=継承(管理者権限なしのインストール)", 0)]:
+            self.record_with_access_line(line)
+            self.assertEqual(self.installed(), verdict, line)
+        self.assertIn("the list Uninst inherits", sys.stdout.getvalue())
+
     def test_nothing_left_passes_and_each_remainder_fails(self):
         self.assertEqual(demo_report.leftovers(self.before, self.log), 0)
         self.machine.file("C:\\ProgramData\\Start Menu\\Norvale POS\\Norvale POS.lnk")
         self.machine.add_value(demo_report.LAYERS, "32", "c:\\norvale pos\\NorvalePos.exe",
                                "~ RUNASADMIN")
         self.machine.file("C:\\users\\me\\Temp\\DeleteMe.cmd")
+        os.makedirs(demo_report.unix_path("C:\\users\\me\\Temp\\Dekant00-0A1B"))
         self.assertEqual(demo_report.leftovers(self.before, self.log), 1)
         report = sys.stdout.getvalue()
         self.assertIn("LEFT: shortcut C:\\ProgramData\\Start Menu\\Norvale POS\\Norvale POS.lnk",
@@ -240,6 +266,7 @@ class VerdictTest(unittest.TestCase):
         self.assertIn("LEFT: program group", report)
         self.assertIn("administrator value (32-bit view) c:\\norvale pos\\NorvalePos.exe", report)
         self.assertIn("command file users/me/Temp/DeleteMe.cmd", report)
+        self.assertIn("command file's folder users/me/Temp/Dekant00-0A1B", report)
 
 
 class CommandTest(unittest.TestCase):

@@ -56,8 +56,7 @@ TEST(DeleteMeCmd, LinesForProgramFolderAndRestart) {
       L":Lbl3",
       L"shutdown -r -t 1",
       L"TIMEOUT /T 1",
-      L"DEL %0",
-      L"EXIT",
+      L"DEL \"%~f0\" & RD \"%~dp0\" 2>nul & EXIT /B",
   };
   EXPECT_EQ(Lines(*bytes), expected);
 }
@@ -66,12 +65,12 @@ TEST(DeleteMeCmd, NoFolderAndNoRestart) {
   const auto bytes = BuildDeleteMeCmd(L"C:\\Pos\\Uninst\\Dekant00.exe", L"  ", false);
   ASSERT_TRUE(bytes);
   const std::vector<std::wstring> lines = Lines(*bytes);
-  ASSERT_EQ(lines.size(), 15u);
+  ASSERT_EQ(lines.size(), 14u);
   EXPECT_EQ(lines[11], L"set i=1");
   EXPECT_EQ(lines[12], L"TIMEOUT /T 1");
   for (const std::wstring& line : lines) {
     EXPECT_EQ(line.find(L"shutdown"), std::wstring::npos);
-    EXPECT_EQ(line.find(L"RD "), std::wstring::npos);
+    EXPECT_FALSE(norvale::StartsWith(line, L"RD "));
   }
 }
 
@@ -123,10 +122,8 @@ TEST(DeleteMeCmd, APathTheCodePageCannotHoldIsNotWritten) {
   EXPECT_FALSE(BuildDeleteMeCmd(L"C:\\P\u0101\\Uninst\\Dekant00.exe", L"", false));
 }
 
-// Runs the file with the command interpreter and waits for it.
-void RunCmd(const std::wstring& file) {
-  std::wstring commandLine =
-      L"\"" + norvale::SystemFolder() + L"\\cmd.exe\" /c \"\"" + file + L"\"\"";
+// Runs the interpreter's command line and waits for it.
+void RunCommandLine(std::wstring commandLine) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
@@ -135,6 +132,13 @@ void RunCmd(const std::wstring& file) {
   EXPECT_EQ(WaitForSingleObject(process.hProcess, 120000), WAIT_OBJECT_0);
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
+}
+
+// Runs the file as the uninstaller starts it.
+void RunCmd(const std::wstring& file) {
+  const std::wstring commandLine = norvale::DeleteMeCmdCommandLine(file);
+  ASSERT_FALSE(commandLine.empty()) << norvale::ToAnsi(file);
+  RunCommandLine(commandLine);
 }
 
 TEST(DeleteMeCmd, InterpreterDeletesOnlyTheProgramAndTheFolder) {
@@ -152,16 +156,23 @@ TEST(DeleteMeCmd, InterpreterDeletesOnlyTheProgramAndTheFolder) {
   Touch(temp.Path() + L"\\Pos");
   const auto bytes = BuildDeleteMeCmd(program, folder, false);
   ASSERT_TRUE(bytes);
-  const std::wstring file = temp.Path() + L"\\DeleteMe.cmd";
+  // The file lies in a folder of its own, which it removes with itself.
+  const std::wstring own = temp.Path() + L"\\own a&b (1)";
+  const std::wstring file = own + L"\\DeleteMe.cmd";
+  EXPECT_TRUE(norvale::DeleteMeCmdCommandLine(temp.Path() + L"\\a%PATH%\\x.cmd").empty())
+      << "a command line would expand it";
 
   // Alone, the file deletes the program and no folder that still holds
   // anything.
+  MakeFolder(own);
   ASSERT_TRUE(norvale::WriteDeleteMeCmd(file, *bytes));
+  EXPECT_FALSE(norvale::WriteDeleteMeCmd(file, *bytes)) << "an existing file is never reused";
   RunCmd(file);
   EXPECT_FALSE(Exists(program));
   EXPECT_TRUE(Exists(folder + L"\\Uninst\\Setup.log"));
   EXPECT_TRUE(Exists(folder + L"\\data\\kept.dat"));
   EXPECT_FALSE(Exists(file));
+  EXPECT_FALSE(Exists(own));
 
   // Emptied by the uninstaller around its program first, the folder goes.
   Touch(program);
@@ -171,10 +182,11 @@ TEST(DeleteMeCmd, InterpreterDeletesOnlyTheProgramAndTheFolder) {
   EXPECT_TRUE(Exists(program));
   EXPECT_FALSE(Exists(folder + L"\\Uninst\\Setup.log"));
   EXPECT_FALSE(Exists(folder + L"\\data"));
+  MakeFolder(own);
   ASSERT_TRUE(norvale::WriteDeleteMeCmd(file, *bytes));
   RunCmd(file);
   EXPECT_FALSE(Exists(folder));
-  EXPECT_FALSE(Exists(file));
+  EXPECT_FALSE(Exists(own));
   EXPECT_TRUE(Exists(neighbour + L"\\other.dat"));
   EXPECT_TRUE(Exists(temp.Path() + L"\\Pos"));
 }
@@ -231,7 +243,7 @@ TEST(DeleteMeCmd, NothingIsDeletedThroughALink) {
   EXPECT_FALSE(Exists(app + L"\\Uninst\\Setup.log"));
   EXPECT_FALSE(Exists(app + L"\\data\\pos.dat"));
 
-  RunCmd(tmp.Path() + L"\\DeleteMe.cmd");
+  RunCommandLine(starts->started[0]);
   decoysIntact();
   EXPECT_TRUE(Exists(fixture + L"\\decoy"));
   EXPECT_FALSE(Exists(program));
@@ -265,8 +277,9 @@ TEST(DeleteMeCmd, MakeWritesStartsAndEnds) {
   norvale::MakeDeleteMeCmd(*state, false, end);
   EXPECT_EQ(end.ends, 1);
   ASSERT_EQ(product.starts->started.size(), 1u);
-  EXPECT_NE(product.starts->started[0].find(tmp.Path() + L"\\DeleteMe.cmd"), std::wstring::npos);
-  const std::string written = testing_support::ReadFileBytes(tmp.Path() + L"\\DeleteMe.cmd");
+  const std::wstring file = StartedCommandFile(product.starts->started[0]);
+  EXPECT_EQ(norvale::BeforeLast(norvale::BeforeLast(file, L'\\'), L'\\'), tmp.Path());
+  const std::string written = testing_support::ReadFileBytes(file);
   EXPECT_EQ(written, *BuildDeleteMeCmd(product.program, product.appDir, false));
   EXPECT_TRUE(product.messages->Asked().empty());
   // The install folder is emptied before, all but the running program.
@@ -342,7 +355,7 @@ TEST(DeleteMeCmd, AHeldFileIsTriedAgainForFiveSeconds) {
     ASSERT_EQ(SortedBelow(product.appDir),
               (std::vector<std::wstring>{product.uninstDir, product.program}));
     ASSERT_EQ(product.starts->started.size(), 1u);
-    RunCmd(removal.tmp.Path() + L"\\DeleteMe.cmd");
+    RunCommandLine(product.starts->started[0]);
     EXPECT_FALSE(Exists(product.appDir));
   }
   {
@@ -436,6 +449,202 @@ TEST(DeleteMeCmd, StartedThroughAShortPathItsOwnFolderIsRemoved) {
     if (norvale::SamePath(norvale::LongPath(path), own)) ++removesOwn;
   }
   EXPECT_EQ(removesOwn, 1);
+}
+
+// The elevated uninstaller's command file lies where no unelevated program
+// of the user can change it: a folder of its own below TEMP, new for every
+// run, made with a list that leaves the user's account out. Wine keeps no
+// list, so the list is read as it was handed to the folder's creation
+// (RecordingFolderAccess.h). Two uninstalls in a row keep a file each.
+TEST(DeleteMeCmd, TheFileLiesInAFolderOnlyTheRunnersSideMayChange) {
+  for (const bool elevated : {true, false}) {
+    InstalledProduct product;
+    PacedRemoval removal(product);
+    product.folderAccess->elevated = elevated;
+    norvale::MakeDeleteMeCmd(*removal.state, false, removal.end);
+    norvale::MakeDeleteMeCmd(*removal.state, false, removal.end);
+    ASSERT_EQ(product.starts->started.size(), 2u);
+    ASSERT_EQ(product.folderAccess->created.size(), 2u);
+    const std::wstring first = StartedCommandFile(product.starts->started[0]);
+    const std::wstring second = StartedCommandFile(product.starts->started[1]);
+    for (size_t i = 0; i < 2; ++i) {
+      const auto& made = product.folderAccess->created[i];
+      EXPECT_EQ(norvale::BeforeLast(made.folder, L'\\'), removal.tmp.Path());
+      EXPECT_EQ((i == 0 ? first : second), made.folder + L"\\DeleteMe.cmd");
+      const auto reading = testing_support::Read(made.list);
+      EXPECT_TRUE(reading.isProtected);
+      EXPECT_TRUE(reading.readers.empty());
+      const std::wstring account =
+          testing_support::SidText(product.folderAccess->account.data());
+      EXPECT_EQ(reading.writers,
+                elevated ? (std::vector<std::wstring>{L"Administrators", L"SYSTEM"})
+                         : (std::vector<std::wstring>{L"Administrators", L"SYSTEM", account}));
+    }
+    EXPECT_NE(first, second);
+    const std::string bytes = *BuildDeleteMeCmd(product.program, product.appDir, false);
+    EXPECT_EQ(testing_support::ReadFileBytes(first), bytes);
+    EXPECT_EQ(testing_support::ReadFileBytes(second), bytes);
+    RunCommandLine(product.starts->started[0]);
+    RunCommandLine(product.starts->started[1]);
+    EXPECT_FALSE(Exists(norvale::BeforeLast(first, L'\\')));
+    EXPECT_FALSE(Exists(norvale::BeforeLast(second, L'\\')));
+    EXPECT_FALSE(Exists(product.appDir));
+  }
+}
+
+// The interpreter is named by its full path and started with /D, so that
+// no AutoRun command of the registry (a "chcp 65001") runs before the file;
+// it starts before anything is deleted.
+TEST(DeleteMeCmd, TheInterpreterStartsAloneAndBeforeTheFolderIsEmptied) {
+  InstalledProduct product;
+  PacedRemoval removal(product);
+  Touch(product.appDir + L"\\pos.dat");
+  bool fullAtStart = false;
+  product.starts->onHeldStart = [&] { fullAtStart = Exists(product.appDir + L"\\pos.dat"); };
+  norvale::MakeDeleteMeCmd(*removal.state, false, removal.end);
+  ASSERT_EQ(product.starts->started.size(), 1u);
+  const std::wstring interpreter = norvale::SystemFolder() + L"\\cmd.exe";
+  EXPECT_EQ(product.starts->heldApplications, (std::vector<std::wstring>{interpreter}));
+  EXPECT_EQ(product.starts->started[0].rfind(L"\"" + interpreter + L"\" /D /S /C \"\"", 0), 0u)
+      << norvale::ToAnsi(product.starts->started[0]);
+  EXPECT_TRUE(fullAtStart);
+  EXPECT_FALSE(Exists(product.appDir + L"\\pos.dat"));
+}
+
+// Program starts as the system makes them, keeping the held interpreter's
+// process to wait on and noting whether it acted while held.
+class WaitableStarts final : public norvale::IProgramStarts {
+ public:
+  explicit WaitableStarts(std::wstring program) : program_(std::move(program)) {}
+  bool Start(const std::wstring& commandLine, int showState, DWORD* processId,
+             HANDLE* process) override {
+    return system_.Start(commandLine, showState, processId, process);
+  }
+  bool StartHeld(const std::wstring& application, const std::wstring& commandLine, int showState,
+                 DWORD* processId, HANDLE* process, HANDLE* thread) override {
+    if (!system_.StartHeld(application, commandLine, showState, processId, process, thread)) {
+      return false;
+    }
+    HANDLE copy = nullptr;
+    DuplicateHandle(GetCurrentProcess(), *process, GetCurrentProcess(), &copy, SYNCHRONIZE, FALSE,
+                    0);
+    interpreter.Reset(copy);
+    // Running, the interpreter would delete the program file at once.
+    Sleep(300);
+    programKeptWhileHeld = Exists(program_);
+    return true;
+  }
+  norvale::KernelHandle interpreter;
+  bool programKeptWhileHeld = false;
+
+ private:
+  std::wstring program_;
+  norvale::SystemProgramStarts system_;
+};
+
+// The interpreter really held and let go: it does nothing until the folder
+// is emptied, then removes the rest, its file and the file's folder.
+TEST(DeleteMeCmd, TheHeldInterpreterRunsOnceLetGo) {
+  InstalledProduct product;
+  PacedRemoval removal(product);
+  Touch(product.appDir + L"\\pos.dat");
+  auto starts = std::make_shared<WaitableStarts>(product.program);
+  removal.state->services.windows.starts = starts;
+  norvale::MakeDeleteMeCmd(*removal.state, false, removal.end);
+  ASSERT_TRUE(starts->interpreter);
+  EXPECT_TRUE(starts->programKeptWhileHeld);
+  EXPECT_EQ(WaitForSingleObject(starts->interpreter.Get(), 60000), WAIT_OBJECT_0);
+  EXPECT_FALSE(Exists(product.appDir));
+  EXPECT_TRUE(SortedBelow(removal.tmp.Path()).empty());
+}
+
+// An interpreter that cannot start (a policy that disables it) would leave
+// an emptied install folder behind: nothing is deleted, what was made for
+// it goes, and the user is told as when the file cannot be written.
+TEST(DeleteMeCmd, AnInterpreterThatCannotStartDeletesNothing) {
+  for (const bool silent : {false, true}) {
+    InstalledProduct product;
+    PacedRemoval removal(product);
+    Touch(product.appDir + L"\\pos.dat");
+    removal.state->IsSilent = silent ? -1 : 0;
+    product.starts->refusal = ERROR_ACCESS_DENIED;
+    const std::vector<std::wstring> before = SortedBelow(product.appDir);
+    norvale::MakeDeleteMeCmd(*removal.state, false, removal.end);
+    EXPECT_EQ(SortedBelow(product.appDir), before);
+    EXPECT_EQ(removal.end.ends, 1);
+    EXPECT_TRUE(SortedBelow(removal.tmp.Path()).empty()) << "the command file's folder stays";
+    if (silent) {
+      EXPECT_TRUE(product.messages->Asked().empty());
+      continue;
+    }
+    ASSERT_EQ(product.messages->Asked().size(), 1u);
+    EXPECT_EQ(product.messages->Asked()[0].text,
+              L"一時フォルダに削除用のファイル(DeleteMe.cmd)を作成できないため、"
+              L"インストール先フォルダ(" + product.appDir + L")は削除しません。");
+  }
+}
+
+// Windows with "Use Unicode UTF-8 for worldwide language support" has the
+// OEM code page 65001. Wine cannot switch a running prefix to it, so the
+// code page comes through the Windows facts seam.
+class Utf8Windows final : public norvale::IWindowsFacts {
+ public:
+  bool GetVersion(OSVERSIONINFOEXW& info) override { return real_.GetVersion(info); }
+  bool VerifyWorkstation() override { return real_.VerifyWorkstation(); }
+  bool IsServerR2() override { return real_.IsServerR2(); }
+  std::optional<bool> IsWow64Process() override { return real_.IsWow64Process(); }
+  UINT CommandFileCodePage() override { return CP_UTF8; }
+
+ private:
+  norvale::SystemWindowsFacts real_;
+};
+
+std::wstring FromUtf8(const std::string& bytes) {
+  const int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(),
+                                         static_cast<int>(bytes.size()), nullptr, 0);
+  std::wstring text(static_cast<size_t>(length > 0 ? length : 0), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(),
+                      length);
+  return text;
+}
+
+// WideCharToMultiByte as Windows answers for UTF-8, which Wine does not:
+// no flag but WC_ERR_INVALID_CHARS, and no used-default answer.
+int WINAPI WindowsUtf8Conversion(UINT codePage, DWORD flags, LPCWCH text, int length, LPSTR bytes,
+                                 int size, LPCCH defaultChar, LPBOOL usedDefault) {
+  if (codePage == CP_UTF8 && (flags & ~static_cast<DWORD>(WC_ERR_INVALID_CHARS)) != 0) {
+    SetLastError(ERROR_INVALID_FLAGS);
+    return 0;
+  }
+  if (codePage == CP_UTF8 && (defaultChar || usedDefault)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  return WideCharToMultiByte(codePage, flags, text, length, bytes, size, defaultChar,
+                             usedDefault);
+}
+
+// In UTF-8 every path can be written, and is, exactly; only text that is no
+// Unicode (a lone surrogate) is refused.
+TEST(DeleteMeCmd, AUtf8MachineGetsItsLinesInUtf8) {
+  const std::wstring folder = L"C:\\Pōs 販売\u00e9";
+  const auto bytes = BuildDeleteMeCmd(folder + L"\\Uninst\\Dekant00.exe", folder, false, CP_UTF8,
+                                      &WindowsUtf8Conversion);
+  ASSERT_TRUE(bytes);
+  const std::wstring text = FromUtf8(*bytes);
+  EXPECT_NE(text.find(L"RD \"" + folder + L"\"\r\n"), std::wstring::npos);
+  EXPECT_NE(text.find(L"]を削除しています [%i%回目]"), std::wstring::npos);
+  EXPECT_FALSE(BuildDeleteMeCmd(L"C:\\P\xD800\\Uninst\\Dekant00.exe", L"", false, CP_UTF8,
+                                &WindowsUtf8Conversion));
+
+  InstalledProduct product(L"un\u0101");
+  PacedRemoval removal(product);
+  removal.state->services.windows.windows = std::make_shared<Utf8Windows>();
+  norvale::MakeDeleteMeCmd(*removal.state, false, removal.end);
+  EXPECT_TRUE(product.messages->Asked().empty());
+  ASSERT_EQ(product.starts->started.size(), 1u);
+  EXPECT_EQ(testing_support::ReadFileBytes(StartedCommandFile(product.starts->started[0])),
+            *BuildDeleteMeCmd(product.program, product.appDir, false, CP_UTF8));
 }
 
 }  // namespace

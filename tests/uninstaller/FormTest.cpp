@@ -29,11 +29,7 @@ TEST(UninstallerCommandLine, SilentWhenAPieceHoldsSlashS) {
 // The command file the run started, read back.
 std::string StartedCmd(const InstalledProduct& product) {
   if (product.starts->started.size() != 1) return "";
-  const std::wstring& line = product.starts->started[0];
-  const size_t from = line.find(L"/c \"\"");
-  if (from == std::wstring::npos) return "";
-  const size_t to = line.find(L"\"\"", from + 5);
-  return testing_support::ReadFileBytes(line.substr(from + 5, to - from - 5));
+  return testing_support::ReadFileBytes(StartedCommandFile(product.starts->started[0]));
 }
 
 struct Window {

@@ -210,7 +210,9 @@ TEST(RemovalSteps, TamperedRecordRemovesNothingOfOthers) {
       RecordingEnd end;
       scene.product.messages->Clear();
       norvale::MakeDeleteMeCmd(*state, false, end);
-      const std::string written = testing_support::ReadFileBytes(tmp.Path() + L"\\DeleteMe.cmd");
+      ASSERT_FALSE(scene.product.starts->started.empty());
+      const std::string written = testing_support::ReadFileBytes(
+          StartedCommandFile(scene.product.starts->started.back()));
       EXPECT_EQ(written, *norvale::BuildDeleteMeCmd(scene.product.program, L"", false));
       EXPECT_EQ(scene.product.messages->Asked().size(), silent ? 0u : 1u);
     }

@@ -1,6 +1,8 @@
 #include "UninstallerTestSupport.h"
 
+#include "DeleteGuard.h"
 #include "Text.h"
+
 
 namespace uninstaller_test {
 
@@ -58,7 +60,24 @@ std::unique_ptr<UninstallerState> InstalledProduct::MakeState() const {
   services.windows.starts = starts;
   services.fontRegistry = fontRegistry;
   services.windows.protectedFiles = protectedFiles;
+  services.windows.folderAccess = folderAccess;
   return std::make_unique<UninstallerState>(program, services);
+}
+
+RecordingStarts::~RecordingStarts() {
+  for (const std::wstring& commandLine : started) {
+    const std::wstring file = StartedCommandFile(commandLine);
+    if (file.empty()) continue;
+    norvale::DeleteGuardedFile(file);
+    norvale::RemoveGuardedFolder(norvale::BeforeLast(file, L'\\'));
+  }
+}
+
+std::wstring StartedCommandFile(const std::wstring& commandLine) {
+  const size_t from = commandLine.find(L"/C \"\"");
+  if (from == std::wstring::npos) return L"";
+  const size_t to = commandLine.find(L'"', from + 5);
+  return commandLine.substr(from + 5, to - from - 5);
 }
 
 namespace {

@@ -7,27 +7,47 @@
 #include <vector>
 #include "DeleteMeCmd.h"
 #include "NamedProtectedFiles.h"
+#include "RecordingFolderAccess.h"
 #include "ScriptedMessageBox.h"
 #include "TempDir.h"
 #include "UninstallerState.h"
 
 namespace uninstaller_test {
 
-// Records the program starts instead of making them. With endsAtOnce each
-// start hands back a process that has already ended, as a real run would
-// once it is waited for.
+// Records the program starts instead of making them; refuses them all with
+// `refusal` (as a policy against the program would) when it is set.
 class RecordingStarts final : public norvale::IProgramStarts {
  public:
+  RecordingStarts() = default;
+  RecordingStarts(const RecordingStarts&) = delete;
+  RecordingStarts& operator=(const RecordingStarts&) = delete;
+  // A command file that was only recorded never removes itself and its
+  // folder: that is done here, so that runs leave nothing in TEMP.
+  ~RecordingStarts() override;
   bool Start(const std::wstring& commandLine, int, DWORD* processId, HANDLE* process) override {
-    started.push_back(commandLine);
     if (process) *process = nullptr;
+    if (refusal != ERROR_SUCCESS) {
+      SetLastError(refusal);
+      return false;
+    }
+    started.push_back(commandLine);
     if (endsAtOnce && processId && process) {
       *processId = 1;
       *process = CreateEventW(nullptr, TRUE, TRUE, nullptr);
     }
     return true;
   }
+  bool StartHeld(const std::wstring& application, const std::wstring& commandLine, int showState,
+                 DWORD* processId, HANDLE* process, HANDLE* thread) override {
+    if (thread) *thread = nullptr;
+    if (onHeldStart) onHeldStart();
+    heldApplications.push_back(application);
+    return Start(commandLine, showState, processId, process);
+  }
   std::vector<std::wstring> started;
+  std::vector<std::wstring> heldApplications;
+  DWORD refusal = ERROR_SUCCESS;
+  std::function<void()> onHeldStart;
   bool endsAtOnce = false;
 };
 
@@ -96,6 +116,8 @@ struct InstalledProduct {
   std::shared_ptr<MemoryFontRegistry> fontRegistry = std::make_shared<MemoryFontRegistry>();
   std::shared_ptr<testing_support::NamedProtectedFiles> protectedFiles =
       std::make_shared<testing_support::NamedProtectedFiles>();
+  std::shared_ptr<testing_support::RecordingFolderAccess> folderAccess =
+      std::make_shared<testing_support::RecordingFolderAccess>();
 };
 
 // Run-as-administrator values in the program's own registry view (the
@@ -105,6 +127,9 @@ struct InstalledProduct {
 void SetLayer(const std::wstring& exe);
 void ClearLayer(const std::wstring& exe);
 bool LayerExists(const std::wstring& exe);
+
+// The command file a recorded start of the interpreter runs.
+std::wstring StartedCommandFile(const std::wstring& commandLine);
 
 bool Exists(const std::wstring& path);
 void MakeFolder(const std::wstring& path);

@@ -92,6 +92,8 @@ void EngineRunTest::NewRun(std::shared_ptr<FakeWindows> windows) {
   seams.common.pump = pump_;
   seams.common.clock = clock_;
   seams.windows = WithWindows(windows_);
+  folderAccess_ = std::make_shared<RecordingFolderAccess>();
+  seams.windows.folderAccess = folderAccess_;
   seams.ftpWaits = norvale::FtpWaits::None();
   state_ = std::make_unique<norvale::InstallerState>(seams);
   window_ = std::make_unique<RecordingRunWindow>(pump_);

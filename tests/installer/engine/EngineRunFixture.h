@@ -16,6 +16,7 @@
 #include "FakeClock.h"
 #include "FtpTestServer.h"
 #include "InstallRun.h"
+#include "RecordingFolderAccess.h"
 #include "TempDir.h"
 #include "WinServicesTestSupport.h"
 
@@ -113,6 +114,8 @@ class EngineRunTest : public ::testing::Test {
   std::shared_ptr<CallPump> pump_;
   std::shared_ptr<FakeClock> clock_;
   std::shared_ptr<FakeWindows> windows_;
+  // Elevated unless a test says otherwise; records the lists applied.
+  std::shared_ptr<RecordingFolderAccess> folderAccess_;
   std::unique_ptr<norvale::InstallerState> state_;
   std::unique_ptr<RecordingRunWindow> window_;
   std::unique_ptr<norvale::InstallRun> run_;

@@ -10,6 +10,7 @@
 #include "Handles.h"
 #include "InstallSequence.h"
 #include "Text.h"
+#include "UninstallRegistration.h"
 
 namespace testing_support {
 namespace {
@@ -43,10 +44,13 @@ TEST_F(InstallSequenceTest, ACompletedRunRecordsEveryStepAndRegistersTheProduct)
   EXPECT_FALSE(window_->cancelEnabled);
   EXPECT_EQ(window_->finalRun, 1);
 
-  ASSERT_GE(log_.size(), 10u);
-  const std::vector<std::wstring> start(log_.begin(), log_.begin() + 10);
+  ASSERT_GE(log_.size(), 11u);
+  ASSERT_EQ(folderAccess_->applied.size(), 1u);
+  const std::wstring accessLine =
+      norvale::kUninstallerFolderAccessComment + folderAccess_->applied[0].list.Text();
+  const std::vector<std::wstring> start(log_.begin(), log_.begin() + 11);
   EXPECT_EQ(start, (std::vector<std::wstring>{
-                       L";Setup処理を開始しました。", L"[Setup]", L";セットアップ情報",
+                       L";Setup処理を開始しました。", accessLine, L"[Setup]", L";セットアップ情報",
                        L"AppId=" + State().AppId, L"AppName=Norvale POS",
                        L"AppVerName=Ver 3.2", L"AppDir=" + appDir_,
                        L"AlertSpaceOnDisk=2.5", L"InstallFilesList=files.txt", L"[Download]"}));
@@ -91,13 +95,49 @@ TEST_F(InstallSequenceTest, AMarkerFileThatCannotBeWrittenIsRecordedAndTheRunGoe
   ASSERT_TRUE(lock);
 
   EXPECT_EQ(norvale::ExecuteSetup(Run()), 0);
-  ASSERT_GE(log_.size(), 3u);
-  EXPECT_EQ(log_[1], L";★Setup_Start.txtの作成に失敗しました！");
-  EXPECT_EQ(log_[2], L"[Setup]");
+  ASSERT_GE(log_.size(), 4u);
+  EXPECT_EQ(log_[2], L";★Setup_Start.txtの作成に失敗しました！");
+  EXPECT_EQ(log_[3], L"[Setup]");
   // An empty download list: the header lines only, then every later step.
   EXPECT_EQ(Section(L"Download"), (std::vector<std::wstring>{L";ダウンロード結果", L"Count=0", L"", L""}));
   EXPECT_EQ(std::count(calls_.begin(), calls_.end(), L"CreateShortCuts"), 1);
   EXPECT_EQ(Section(L"Setup").size(), 5u);
+}
+
+// Everything the elevated uninstaller trusts lies in "Uninst": an elevated
+// run gives it the list of Program Files before anything goes in, and the
+// record says what it applied. Wine keeps no list, so the list is read as
+// it was handed to the folder (RecordingFolderAccess.h). An unelevated run
+// leaves what the folder inherits; a list that cannot be set is recorded
+// and the run goes on.
+TEST_F(InstallSequenceTest, TheUninstallerFolderIsClosedToOrdinaryUsers) {
+  size_t linesAtApply = 99;
+  folderAccess_->onApply = [&] { linesAtApply = log_.size(); };
+  EXPECT_EQ(norvale::ExecuteSetup(Run()), 0);
+  ASSERT_EQ(folderAccess_->applied.size(), 1u);
+  const auto& applied = folderAccess_->applied[0];
+  EXPECT_EQ(applied.folder, appDir_ + L"\\Uninst");
+  EXPECT_EQ(linesAtApply, 0u) << "applied after the record was begun";
+  const ListReading reading = Read(applied.list);
+  EXPECT_EQ(reading.owner, L"Administrators");
+  EXPECT_TRUE(reading.isProtected);
+  EXPECT_EQ(reading.writers, (std::vector<std::wstring>{L"Administrators", L"SYSTEM"}));
+  EXPECT_EQ(reading.readers, (std::vector<std::wstring>{L"Users"}));
+  ASSERT_GE(log_.size(), 2u);
+  EXPECT_EQ(log_[1], L";Uninstのアクセス許可=" + applied.list.Text());
+
+  NewServedRun(Windows10x64());
+  folderAccess_->elevated = false;
+  EXPECT_EQ(norvale::ExecuteSetup(Run()), 0);
+  EXPECT_TRUE(folderAccess_->applied.empty());
+  EXPECT_EQ(log_[1], L";Uninstのアクセス許可=継承(管理者権限なしのインストール)");
+
+  NewServedRun(Windows10x64());
+  folderAccess_->applyError = ERROR_ACCESS_DENIED;
+  EXPECT_EQ(norvale::ExecuteSetup(Run()), 0);
+  EXPECT_EQ(folderAccess_->applied.size(), 1u);
+  EXPECT_EQ(log_[1], L";★Uninstのアクセス許可を設定できませんでした！(5)");
+  EXPECT_EQ(log_[2], L"[Setup]");
 }
 
 TEST_F(InstallSequenceTest, TheMarkerWriterReplacesOrAppends) {

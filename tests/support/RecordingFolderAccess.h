@@ -1,0 +1,139 @@
+#pragma once
+// Access lists as Windows would take them. Wine 8 neither keeps nor enforces
+// a folder's list (reading one back gives a list made from the Unix file
+// modes) and counts every process as elevated, so tests say whether the run
+// is elevated, record which list went to which folder, and read the list
+// itself: who may change the folder, who may only read, whether the parent's
+// entries are kept out.
+#include <windows.h>
+#include <sddl.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "FolderAccess.h"
+
+namespace testing_support {
+
+// An account of an ordinary user (S-1-5-21-1000-2000-3000-1001).
+inline std::vector<BYTE> UserAccountSid() {
+  SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+  PSID sid = nullptr;
+  if (!AllocateAndInitializeSid(&nt, 5, SECURITY_NT_NON_UNIQUE, 1000, 2000, 3000, 1001, 0, 0, 0,
+                                &sid)) {
+    return {};
+  }
+  std::vector<BYTE> bytes(GetLengthSid(sid));
+  CopySid(static_cast<DWORD>(bytes.size()), bytes.data(), sid);
+  FreeSid(sid);
+  return bytes;
+}
+
+class RecordingFolderAccess final : public norvale::IFolderAccess {
+ public:
+  struct Use {
+    std::wstring folder;
+    norvale::FolderAccessList list;
+  };
+  bool IsElevated() override { return elevated; }
+  std::vector<BYTE> Account() override { return account; }
+  bool ApplyToFolder(const std::wstring& folder, const norvale::FolderAccessList& list) override {
+    applied.push_back({folder, list});
+    if (onApply) onApply();
+    if (applyError != ERROR_SUCCESS) {
+      SetLastError(applyError);
+      return false;
+    }
+    return true;
+  }
+  // The folder is made for real (Wine drops the list).
+  bool CreateFolder(const std::wstring& folder, const norvale::FolderAccessList& list) override {
+    created.push_back({folder, list});
+    return system_.CreateFolder(folder, list);
+  }
+
+  bool elevated = true;
+  std::vector<BYTE> account = UserAccountSid();
+  DWORD applyError = ERROR_SUCCESS;
+  std::function<void()> onApply;
+  std::vector<Use> applied;
+  std::vector<Use> created;
+
+ private:
+  norvale::SystemFolderAccess system_;
+};
+
+// A SID as text ("S-1-5-32-544"); the well-known ones by their SDDL names.
+inline std::wstring SidText(PSID sid) {
+  struct Known {
+    WELL_KNOWN_SID_TYPE type;
+    const wchar_t* name;
+  };
+  for (const Known& known : {Known{WinBuiltinAdministratorsSid, L"Administrators"},
+                             Known{WinLocalSystemSid, L"SYSTEM"},
+                             Known{WinBuiltinUsersSid, L"Users"},
+                             Known{WinWorldSid, L"Everyone"},
+                             Known{WinAuthenticatedUserSid, L"Authenticated Users"},
+                             Known{WinCreatorOwnerSid, L"CREATOR OWNER"}}) {
+    if (IsWellKnownSid(sid, known.type)) return known.name;
+  }
+  wchar_t* text = nullptr;
+  if (!ConvertSidToStringSidW(sid, &text)) return L"?";
+  std::wstring result = text;
+  LocalFree(text);
+  return result;
+}
+
+// What a list grants, read from its entries one by one.
+struct ListReading {
+  std::wstring owner;
+  bool isProtected = false;
+  bool everyEntryInherits = true;   // to files and folders below
+  bool onlyAllowEntries = true;
+  std::vector<std::wstring> writers;  // may write, delete or change the list
+  std::vector<std::wstring> readers;  // may read and run, nothing more
+};
+
+inline ListReading Read(const norvale::FolderAccessList& list) {
+  ListReading reading;
+  PSECURITY_DESCRIPTOR descriptor = list.Descriptor();
+  PSID owner = nullptr;
+  BOOL defaulted = FALSE;
+  if (GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) && owner) {
+    reading.owner = SidText(owner);
+  }
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  GetSecurityDescriptorControl(descriptor, &control, &revision);
+  reading.isProtected = (control & SE_DACL_PROTECTED) != 0;
+  BOOL present = FALSE;
+  PACL dacl = nullptr;
+  if (!GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) || !present || !dacl) {
+    return reading;
+  }
+  constexpr DWORD kChanges = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA |
+                             FILE_WRITE_ATTRIBUTES | FILE_DELETE_CHILD | DELETE | WRITE_DAC |
+                             WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
+  for (DWORD i = 0; i < dacl->AceCount; ++i) {
+    void* entry = nullptr;
+    if (!GetAce(dacl, i, &entry)) continue;
+    const auto* header = static_cast<ACE_HEADER*>(entry);
+    if (header->AceType != ACCESS_ALLOWED_ACE_TYPE) {
+      reading.onlyAllowEntries = false;
+      continue;
+    }
+    if ((header->AceFlags & (OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE)) !=
+            (OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE) ||
+        (header->AceFlags & INHERIT_ONLY_ACE)) {
+      reading.everyEntryInherits = false;
+    }
+    const auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(entry);
+    const std::wstring who = SidText(const_cast<DWORD*>(&allowed->SidStart));
+    (allowed->Mask & kChanges ? reading.writers : reading.readers).push_back(who);
+  }
+  return reading;
+}
+
+}  // namespace testing_support
