@@ -528,7 +528,7 @@ FileHandle OpenJudgedFolder(const std::wstring& full, const std::wstring& expect
     return {};
   }
   if (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return folder;
-  const std::wstring opened = DrivePathOf(folder.Get());
+  const std::wstring opened = FinalPathOfHandle(folder.Get());
   if (expected.empty() || opened.empty() || !SamePath(opened, expected)) return {};
   return folder;
 }
@@ -564,7 +564,7 @@ bool DeleteTree(const std::wstring& folder, std::wstring* why, const IFinalPaths
     if (root) {
       TreeRemovalResult below;
       if (!(tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        below = RemoveContentsOf(root.Get(), full, DrivePathOf(root.Get()), events,
+        below = RemoveContentsOf(root.Get(), full, FinalPathOfHandle(root.Get()), events,
                                  AskedByName(finalPaths));
       }
       if (below.Complete() && DeleteThroughHandle(root.Get())) {
@@ -603,7 +603,7 @@ TreeRemovalResult EmptyGuardedFolder(const std::wstring& folder, ITreeRemovalEve
       if (why) *why = L"folder could not be opened as judged";
       return left;
     }
-    return RemoveContentsOf(root.Get(), full, DrivePathOf(root.Get()), events);
+    return RemoveContentsOf(root.Get(), full, FinalPathOfHandle(root.Get()), events);
   } catch (...) {
     return left;
   }

@@ -114,6 +114,26 @@ bool SameName(std::wstring_view a, std::wstring_view b) {
                               static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
 }
 
+std::wstring FinalPathOfHandle(HANDLE handle) {
+  std::vector<wchar_t> buffer(1024);
+  DWORD n = GetFinalPathNameByHandleW(handle, buffer.data(), static_cast<DWORD>(buffer.size()),
+                                      VOLUME_NAME_DOS);
+  if (n >= buffer.size()) {
+    buffer.resize(n + 1);
+    n = GetFinalPathNameByHandleW(handle, buffer.data(), static_cast<DWORD>(buffer.size()),
+                                  VOLUME_NAME_DOS);
+  }
+  if (n == 0 || n >= buffer.size()) return {};
+  std::wstring found(buffer.data(), n);
+  if (StartsWith(found, L"\\\\?\\UNC\\")) {
+    found = L"\\\\" + found.substr(8);
+  } else if (StartsWith(found, L"\\\\?\\")) {
+    found = found.substr(4);
+  }
+  while (found.size() > 3 && found.back() == L'\\') found.pop_back();
+  return found;
+}
+
 bool SamePath(std::wstring_view a, std::wstring_view b) { return SameName(a, b); }
 
 bool IsBelow(std::wstring_view path, std::wstring_view folder) {

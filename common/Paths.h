@@ -58,6 +58,11 @@ bool IsDriveAbsolute(std::wstring_view path);
 // case ignored, nothing else (no kana type, width or ignorable characters).
 bool SameName(std::wstring_view a, std::wstring_view b);
 
+// Where an open file or folder lies, in drive form ("\\?\" taken off, a
+// share as "\\host\share\..."), without a closing separator but a drive
+// root's. Empty when it cannot be asked.
+std::wstring FinalPathOfHandle(HANDLE handle);
+
 // Two paths in one form name the same place (ordinal, letter case ignored).
 bool SamePath(std::wstring_view a, std::wstring_view b);
 

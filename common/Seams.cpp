@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "Handles.h"
+#include "Paths.h"
 #include "Text.h"
 #include "forms/Application.h"
 
@@ -28,23 +29,7 @@ std::wstring SystemFinalPaths::FinalPathOf(const std::wstring& path, bool follow
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, flags, nullptr));
   if (!handle) return {};
-  std::vector<wchar_t> buffer(1024);
-  DWORD n = GetFinalPathNameByHandleW(handle.Get(), buffer.data(),
-                                      static_cast<DWORD>(buffer.size()), VOLUME_NAME_DOS);
-  if (n >= buffer.size()) {
-    buffer.resize(n + 1);
-    n = GetFinalPathNameByHandleW(handle.Get(), buffer.data(),
-                                  static_cast<DWORD>(buffer.size()), VOLUME_NAME_DOS);
-  }
-  if (n == 0 || n >= buffer.size()) return {};
-  std::wstring found(buffer.data(), n);
-  if (StartsWith(found, L"\\\\?\\UNC\\")) {
-    found = L"\\\\" + found.substr(8);
-  } else if (StartsWith(found, L"\\\\?\\")) {
-    found = found.substr(4);
-  }
-  while (found.size() > 3 && found.back() == L'\\') found.pop_back();
-  return found;
+  return FinalPathOfHandle(handle.Get());
 }
 
 Seams Seams::System() {

@@ -9,20 +9,6 @@
 namespace norvale {
 namespace {
 
-std::wstring FinalPathOfHandle(HANDLE handle, DWORD flags) {
-  std::vector<wchar_t> buffer(512);
-  DWORD n = GetFinalPathNameByHandleW(handle, buffer.data(), static_cast<DWORD>(buffer.size()),
-                                      flags);
-  if (n >= buffer.size()) {
-    buffer.resize(n + 1);
-    n = GetFinalPathNameByHandleW(handle, buffer.data(), static_cast<DWORD>(buffer.size()), flags);
-  }
-  if (n == 0 || n >= buffer.size()) return {};
-  std::wstring found(buffer.data(), n);
-  while (found.size() > 1 && found.back() == L'\\') found.pop_back();
-  return found;
-}
-
 // Where the system keeps deleting a file for as long as it is open (POSIX
 // semantics), its name goes at once, and a read-only mark is no obstacle.
 constexpr DWORD kDispositionDelete = 0x1;
@@ -229,7 +215,7 @@ class Walk {
     OpenedEntry opened{listed.attributes, tag.FileAttributes, {}, expected};
     // A link's own path needs no asking: it is removed as itself.
     if (!(tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-      opened.openedPath = DrivePathOf(entry.Get());
+      opened.openedPath = FinalPathOfHandle(entry.Get());
     }
     switch (JudgeOpenedEntry(opened, &FolderMoved)) {
       case EntryVerdict::LeaveForGood:
@@ -292,14 +278,6 @@ EntryVerdict JudgeOpenedEntry(const OpenedEntry& entry,
   return isFolder ? EntryVerdict::Enter : EntryVerdict::Remove;
 }
 
-std::wstring DrivePathOf(HANDLE handle) {
-  std::wstring found = FinalPathOfHandle(handle, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-  if (found.rfind(L"\\\\?\\UNC\\", 0) == 0) return L"\\\\" + found.substr(8);
-  if (found.rfind(L"\\\\?\\", 0) == 0) found = found.substr(4);
-  // A drive root keeps its separator.
-  if (found.size() == 2 && found[1] == L':') found += L'\\';
-  return found;
-}
 
 TreeRemovalResult RemoveContentsOf(HANDLE folder, const std::wstring& path,
                                    const std::wstring& openedPath, ITreeRemovalEvents& events,

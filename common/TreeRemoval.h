@@ -58,12 +58,6 @@ constexpr DWORD kRemovalAccess =
     DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | FILE_LIST_DIRECTORY | SYNCHRONIZE;
 constexpr DWORD kRemovalSharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
 
-// Where an open file or folder lies as a drive path ("C:\...", a share as
-// "\\host\share\..."), every link on the way followed; empty when the
-// system cannot say. Under Wine this form costs a fifth of the device form
-// ("\Device\HarddiskVolume1\..."), which asks the volume manager each time.
-std::wstring DrivePathOf(HANDLE handle);
-
 // What the walk makes of an entry it opened, from what the handle says.
 enum class EntryVerdict {
   RemoveAsLink,  // a link or junction: removed as itself, never entered
@@ -76,7 +70,7 @@ enum class EntryVerdict {
 struct OpenedEntry {
   DWORD listedAttributes = 0;  // from the folder's listing: a hint, no more
   DWORD openedAttributes = 0;  // from the handle; 0 for one opened as a file
-  std::wstring openedPath;     // DrivePathOf the handle
+  std::wstring openedPath;     // FinalPathOfHandle (Paths.h)
   std::wstring expectedPath;   // the folder's own opened path and the name
 };
 
@@ -86,7 +80,7 @@ EntryVerdict JudgeOpenedEntry(const OpenedEntry& entry, bool (*folderMoved)(cons
 
 // Removes everything `folder` holds (an open handle with kRemovalAccess),
 // asking `events` about each entry. `path` names the folder for the events;
-// `openedPath` is DrivePathOf(folder), against which each entry is checked.
+// `openedPath` is FinalPathOfHandle(folder), against which each entry is checked.
 // `byName`, when not null, is also asked where each file opens by its
 // name: a test answers there as another system would.
 TreeRemovalResult RemoveContentsOf(HANDLE folder, const std::wstring& path,

@@ -82,26 +82,6 @@ FileHandle OpenFolderForList(const std::wstring& folder) {
 }
 
 // Where the handle lies ("\\?\" taken off); empty when it cannot be asked.
-std::wstring FinalPathOfHandle(HANDLE handle) {
-  std::vector<wchar_t> buffer(1024);
-  DWORD n = GetFinalPathNameByHandleW(handle, buffer.data(), static_cast<DWORD>(buffer.size()),
-                                      VOLUME_NAME_DOS);
-  if (n >= buffer.size()) {
-    buffer.resize(n + 1);
-    n = GetFinalPathNameByHandleW(handle, buffer.data(), static_cast<DWORD>(buffer.size()),
-                                  VOLUME_NAME_DOS);
-  }
-  if (n == 0 || n >= buffer.size()) return {};
-  std::wstring found(buffer.data(), n);
-  if (StartsWith(found, L"\\\\?\\UNC\\")) {
-    found = L"\\\\" + found.substr(8);
-  } else if (StartsWith(found, L"\\\\?\\")) {
-    found = found.substr(4);
-  }
-  while (found.size() > 3 && found.back() == L'\\') found.pop_back();
-  return found;
-}
-
 }  // namespace
 
 std::wstring FolderAccessList::Text() const {

@@ -7,17 +7,14 @@
 #include <gtest/gtest.h>
 
 #include "DeleteGuard.h"
+#include "TempDir.h"
 
 using norvale::DeleteKind;
 using norvale::MayDelete;
 
-namespace {
+using testing_support::Narrow;
 
-std::string Narrow(const std::wstring& text) {
-  std::string out;
-  for (wchar_t c : text) out += c < 0x80 ? static_cast<char>(c) : '?';
-  return out;
-}
+namespace {
 
 // Only "A" to "Z" name a drive: anything else before a colon is a relative
 // name (of a stream of a file in the current folder, at that), which no

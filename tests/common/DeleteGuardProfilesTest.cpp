@@ -15,10 +15,13 @@
 #include <gtest/gtest.h>
 
 #include "DeleteGuard.h"
+#include "TempDir.h"
 #include "Handles.h"
 
 using norvale::DeleteKind;
 using norvale::ProfileListing;
+
+using testing_support::Narrow;
 
 namespace {
 
@@ -27,8 +30,6 @@ std::wstring Folder(int csidl) {
   SHGetFolderPathW(nullptr, csidl | CSIDL_FLAG_DONT_VERIFY, nullptr, SHGFP_TYPE_CURRENT, buffer);
   return buffer;
 }
-
-std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
 class ListedProfiles final : public norvale::IProfileList {
  public:

@@ -81,8 +81,6 @@ std::wstring ComputerName() {
   return std::wstring(name, n);
 }
 
-std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
-
 // Paths that an attacker or a broken setup record might hand the uninstaller,
 // each of which reaches something no product owns.
 TEST(DeleteGuardTest, RefusesEveryHostilePathOfTheTable) {

@@ -17,12 +17,6 @@ using norvale::SamePath;
 
 namespace {
 
-std::string Narrow(const std::wstring& text) {
-  std::string out;
-  for (wchar_t c : text) out += c < 0x80 ? static_cast<char>(c) : '?';
-  return out;
-}
-
 // The 8.3 name of an existing path; the path itself where the file system
 // makes none.
 std::wstring ShortNameOf(const std::wstring& path) {

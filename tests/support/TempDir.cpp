@@ -98,4 +98,10 @@ std::wstring CurrentDirectory() {
   return buffer;
 }
 
+std::string Narrow(const std::wstring& text) {
+  std::string out;
+  for (wchar_t c : text) out += c < 0x80 ? static_cast<char>(c) : '?';
+  return out;
+}
+
 }  // namespace testing_support

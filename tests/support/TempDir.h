@@ -31,5 +31,7 @@ std::vector<std::wstring> ReadAnsiLines(const std::wstring& path);
 void AgeFile(const std::wstring& path, int64_t seconds);
 void RemoveTree(const std::wstring& path);
 std::wstring CurrentDirectory();
+// A path in a test message: what is not ASCII shows as "?".
+std::string Narrow(const std::wstring& text);
 
 }  // namespace testing_support
