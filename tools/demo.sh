@@ -281,7 +281,9 @@ if [ -f "$outdir/Setup.log" ]; then
     removal_started=$(date +%s.%N)
     window=
     wait_until 20 eval 'find_window " UnInstaller Ver " || ! kill -0 "$uninstaller_pid" 2>/dev/null' || true
-    [ -z "$window" ] || shot uninstall-progress 2>/dev/null || true
+    # The window is found as soon as it exists; its progress page is drawn a
+    # moment later.
+    [ -z "$window" ] || { sleep 1; shot uninstall-progress 2>/dev/null; } || true
     wait "$uninstaller_pid" || true
     uninstaller_seconds=$(since "$removal_started")
     # "DeleteMe.cmd" goes on after the uninstaller has ended; Wine's server
