@@ -85,6 +85,17 @@ class FontsTest : public ::testing::Test {
   }
   FontServices Services() { return FontServicesOf(*engine_.context); }
   std::wstring InFonts(const std::wstring& name) { return fonts_ + L"\\" + name; }
+  // The system's powershell.exe, with both scripts put beside the program;
+  // empty when the prefix has no powershell.exe.
+  std::wstring PowerShellWithScripts() {
+    const std::wstring powershell =
+        engine_.state->objWinCommon.GetSpecialFolderPath(CSIDL_WINDOWS) +
+        L"\\system32\\WindowsPowershell\\v1.0\\powershell.exe";
+    if (!Exists(powershell)) return {};
+    WriteFileBytes(dir_ / L"Add-Font.ps1", "");
+    WriteFileBytes(dir_ / L"Remove-Font.ps1", "");
+    return powershell;
+  }
 
   testing_support::TempDir dir_{L"font"};
   const std::wstring tag_ = L"nvfont" + std::to_wstring(GetCurrentProcessId());
@@ -203,12 +214,8 @@ TEST_F(FontsTest, ThePowerShellRoutesCheckTheirScriptsFirst) {
 
 TEST_F(FontsTest, ThePowerShellScriptsAreRunAndTheirWorkVerified) {
   FontServices fonts = Services();
-  const std::wstring powershell =
-      engine_.state->objWinCommon.GetSpecialFolderPath(CSIDL_WINDOWS) +
-      L"\\system32\\WindowsPowershell\\v1.0\\powershell.exe";
-  if (!Exists(powershell)) GTEST_SKIP() << "this prefix has no powershell.exe";
-  WriteFileBytes(dir_ / L"Add-Font.ps1", "");
-  WriteFileBytes(dir_ / L"Remove-Font.ps1", "");
+  const std::wstring powershell = PowerShellWithScripts();
+  if (powershell.empty()) GTEST_SKIP() << "this prefix has no powershell.exe";
   const std::wstring source = dir_ / (tag_ + L".ttf");
   WriteFileBytes(source, "font");
   std::wstring message;
@@ -244,12 +251,8 @@ TEST_F(FontsTest, ThePowerShellScriptsAreRunAndTheirWorkVerified) {
 // what the administrator's PowerShell is handed.
 TEST_F(FontsTest, AHostileNameIsRefusedBeforeAnyStart) {
   FontServices fonts = Services();
-  const std::wstring powershell =
-      engine_.state->objWinCommon.GetSpecialFolderPath(CSIDL_WINDOWS) +
-      L"\\system32\\WindowsPowershell\\v1.0\\powershell.exe";
-  if (!Exists(powershell)) GTEST_SKIP() << "this prefix has no powershell.exe";
-  WriteFileBytes(dir_ / L"Add-Font.ps1", "");
-  WriteFileBytes(dir_ / L"Remove-Font.ps1", "");
+  const std::wstring powershell = PowerShellWithScripts();
+  if (powershell.empty()) GTEST_SKIP() << "this prefix has no powershell.exe";
   for (const std::wstring& name :
        {std::wstring(L"nvy.ttf;ri -r -fo (gi ~)"), std::wstring(L"CON.ttf"),
         std::wstring(L"a.ttf."), std::wstring(L"-File.ttf"), std::wstring(L"nv*.ttf"),
