@@ -321,17 +321,11 @@ std::vector<std::wstring> ProductFontsOfRecord(const std::wstring& recordPath,
     std::vector<std::wstring> keys, values;
     std::wstring error;
     ReadSectionValues(recordPath, L"Download", count, keys, values, error);
-    // Every processed entry has its dst and err line, in this order.
-    std::vector<std::wstring> dsts, errs;
-    for (size_t i = 1; i <= static_cast<size_t>(count) && i < keys.size(); ++i) {
-      const std::wstring key = UpperCased(keys[i].substr(0, 3));
-      if (key == L"DST") dsts.push_back(ReplaceAll(Trim(values[i]), L"\\\\", L"\\"));
-      if (key == L"ERR") errs.push_back(values[i]);
-    }
-    for (size_t n = 0; n < dsts.size(); ++n) {
-      if (n < errs.size() && IsFontWasThereNote(errs[n])) continue;
-      if (!SamePath(BeforeLast(dsts[n], L'\\'), fontsFolder)) continue;
-      const std::wstring name = AfterLast(dsts[n], L'\\');
+    for (const RecordedDownloadLines& lines : PairDownloadRecordLines(keys, values, count)) {
+      if (IsFontWasThereNote(lines.err)) continue;
+      const std::wstring dst = ReplaceAll(Trim(lines.dst), L"\\\\", L"\\");
+      if (!SamePath(BeforeLast(dst, L'\\'), fontsFolder)) continue;
+      const std::wstring name = AfterLast(dst, L'\\');
       if (IsFontFileName(name)) names.push_back(name);
     }
   });

@@ -6,6 +6,7 @@
 
 #include "EngineTestSupport.h"
 #include "Fonts.h"
+#include "SetupLog.h"
 #include "Text.h"
 
 using namespace engine_testing;
@@ -385,6 +386,23 @@ TEST(FontFilesTest, OneRuleJudgesEveryFontName) {
         std::wstring(L"a.ｔｔｆ"), std::wstring(L"a.ttf\0.exe", 11)}) {
     EXPECT_FALSE(IsFontFileName(name)) << ToAnsi(name);
   }
+}
+
+// A left-out download keeps its err line under its own number: the next
+// font, one the machine had before, is none of the product's.
+TEST(FontFilesTest, TheRecordsFontsPairEachErrLineByItsNumber) {
+  testing_support::TempDir dir(L"fr");
+  const std::wstring fonts = L"C:\\Windows\\Fonts";
+  std::wstring text;
+  for (const std::wstring& line : std::vector<std::wstring>{
+           L"[Download]", LeftOutNote(L"src001"), L"err001=", L"src002=/f/nvbefore.ttf",
+           L"dst002=" + fonts + L"\\nvbefore.ttf", L"err002=" + FontWasThereNote(),
+           L"src003=/f/nvours.ttf", L"dst003=" + fonts + L"\\nvours.ttf", L"err003="}) {
+    text += line + L"\r\n";
+  }
+  WriteFileBytes(dir / L"Setup.log", ToAnsi(text));
+  EXPECT_EQ(std::vector<std::wstring>{L"nvours.ttf"},
+            ProductFontsOfRecord(dir / L"Setup.log", fonts));
 }
 
 TEST(FontFilesTest, ExistenceNeedsAPath) {
