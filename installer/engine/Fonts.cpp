@@ -60,6 +60,9 @@ bool CheckScriptAndPowerShell(FontServices& fonts, const std::wstring& script,
 // a record any user can edit. Without -File, PowerShell joins its arguments
 // into a command and runs it, so ";" or "$(...)" in a name would run as
 // code; with -File each argument reaches the script as one literal text.
+// Without -NoProfile the account's profile scripts would run inside the
+// elevated call, and without -NonInteractive a question would wait in a
+// minimised window that no one sees, holding a silent run for good.
 std::wstring RunScript(FontServices& fonts, const std::wstring& script,
                        const std::wstring& argument) {
   const auto scriptPath = QuotedArgument(fonts.programFolder + L"\\" + script);
@@ -68,7 +71,8 @@ std::wstring RunScript(FontServices& fonts, const std::wstring& script,
     return L"PowerShell(" + script + L")を起動できません！";
   }
   const std::wstring arguments =
-      L"-ExecutionPolicy unrestricted -File " + *scriptPath + L" " + *quotedArgument;
+      L"-ExecutionPolicy unrestricted -NoProfile -NonInteractive -File " + *scriptPath + L" " +
+      *quotedArgument;
   const std::wstring error = fonts.windows.RunApplication(
       PowerShellFolder(fonts) + L"\\powershell.exe", true, nullptr, kMinimisedNoFocus, arguments);
   if (fonts.yield) SkipOnFailure(fonts.yield);
