@@ -19,47 +19,95 @@ std::string ToAnsi(std::wstring_view text, unsigned int codePage) {
 
 namespace {
 
-// UTF-7, UTF-8 and the stateful code pages refuse both the flag and the
-// default-character question; UTF-8 holds every character anyway, and the
-// round trip below still judges the others.
-bool TakesNoBestFitFlag(unsigned int codePage) {
-  const UINT cp = codePage == 0 ? GetACP() : codePage;
+// The code page a locale names for what; the ANSI one where it names none
+// (a locale with Unicode only).
+unsigned int LocaleCodePage(LCID locale, LCTYPE what) {
+  DWORD codePage = 0;
+  if (GetLocaleInfoW(locale, what | LOCALE_RETURN_NUMBER, reinterpret_cast<LPWSTR>(&codePage),
+                     sizeof codePage / sizeof(wchar_t)) == 0 ||
+      codePage <= CP_THREAD_ACP) {
+    return GetACP();
+  }
+  return codePage;
+}
+
+class WindowsCodePages final : public ICodePages {
+ public:
+  unsigned int Resolved(unsigned int codePage) const override {
+    switch (codePage) {
+      case CP_ACP:
+        return GetACP();
+      case CP_OEMCP:
+        return GetOEMCP();
+      case CP_MACCP:
+        return LocaleCodePage(LOCALE_SYSTEM_DEFAULT, LOCALE_IDEFAULTMACCODEPAGE);
+      case CP_THREAD_ACP:
+        return LocaleCodePage(GetThreadLocale(), LOCALE_IDEFAULTANSICODEPAGE);
+      default:
+        return codePage;
+    }
+  }
+  int ToBytes(unsigned int codePage, unsigned long flags, const wchar_t* text, int length,
+              char* bytes, int size, int* usedDefault) const override {
+    return WideCharToMultiByte(codePage, flags, text, length, bytes, size, nullptr, usedDefault);
+  }
+};
+
+// UTF-7, UTF-8 and the stateful code pages (cp resolved) refuse both the
+// flag and the default-character question; UTF-8 holds every character
+// anyway, and the round trip still judges the others.
+bool TakesNoBestFitFlag(unsigned int cp) {
   return !(cp == CP_UTF7 || cp == CP_UTF8 || (cp >= 50220 && cp <= 50229) || cp == 52936 ||
            cp == 54936 || (cp >= 57002 && cp <= 57011) || cp == 42);
 }
 
-std::string NoBestFitBytes(std::wstring_view text, unsigned int codePage, bool* usedDefault) {
+// The bytes in the resolved code page, never with a flag or a question that
+// code page refuses.
+std::string NoBestFitBytes(std::wstring_view text, unsigned int codePage, const ICodePages& pages,
+                           bool* usedDefault) {
+  if (usedDefault) *usedDefault = false;
   if (text.empty()) return {};
   const bool flagged = TakesNoBestFitFlag(codePage);
-  const DWORD flags = flagged ? WC_NO_BEST_FIT_CHARS : 0;
-  BOOL defaulted = FALSE;
-  BOOL* ask = flagged ? &defaulted : nullptr;
-  const int n = WideCharToMultiByte(codePage, flags, text.data(), static_cast<int>(text.size()),
-                                    nullptr, 0, nullptr, ask);
+  const unsigned long flags = flagged ? WC_NO_BEST_FIT_CHARS : 0;
+  int defaulted = FALSE;
+  int* ask = flagged ? &defaulted : nullptr;
+  const int length = static_cast<int>(text.size());
+  const int n = pages.ToBytes(codePage, flags, text.data(), length, nullptr, 0, ask);
   if (n <= 0) {
     if (usedDefault) *usedDefault = true;
     return {};
   }
   std::string out(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(codePage, flags, text.data(), static_cast<int>(text.size()), out.data(), n,
-                      nullptr, ask);
+  if (pages.ToBytes(codePage, flags, text.data(), length, out.data(), n, ask) != n) {
+    if (usedDefault) *usedDefault = true;
+    return {};
+  }
   if (usedDefault) *usedDefault = defaulted != FALSE;
   return out;
 }
 
 }  // namespace
 
-std::optional<std::string> ToAnsiExact(std::wstring_view text, unsigned int codePage) {
+const ICodePages& SystemCodePages() {
+  static const WindowsCodePages pages;
+  return pages;
+}
+
+std::optional<std::string> ToAnsiExact(std::wstring_view text, unsigned int codePage,
+                                       const ICodePages& pages) {
+  const unsigned int resolved = pages.Resolved(codePage);
   bool defaulted = false;
-  std::string bytes = NoBestFitBytes(text, codePage, &defaulted);
+  std::string bytes = NoBestFitBytes(text, resolved, pages, &defaulted);
   // The round trip catches what the flag lets through where a system maps a
-  // character to bytes that read back as another one.
-  if (defaulted || FromAnsi(bytes, codePage) != text) return std::nullopt;
+  // character to bytes that read back as another one, and judges alone
+  // where the flag is refused.
+  if (defaulted || FromAnsi(bytes, resolved) != text) return std::nullopt;
   return bytes;
 }
 
-std::string ToAnsiNoBestFit(std::wstring_view text, unsigned int codePage) {
-  return NoBestFitBytes(text, codePage, nullptr);
+std::string ToAnsiNoBestFit(std::wstring_view text, unsigned int codePage,
+                            const ICodePages& pages) {
+  return NoBestFitBytes(text, pages.Resolved(codePage), pages, nullptr);
 }
 
 std::wstring FromAnsi(std::string_view bytes, unsigned int codePage) {

@@ -12,14 +12,40 @@ namespace norvale {
 // (0 is CP_ACP, the system's).
 std::string ToAnsi(std::wstring_view text, unsigned int codePage = 0);
 std::wstring FromAnsi(std::string_view bytes, unsigned int codePage = 0);
+
+// How a machine turns text into a code page's bytes: which code page each
+// symbolic one stands for (CP_ACP 0, CP_OEMCP 1, CP_MACCP 2, CP_THREAD_ACP
+// 3), and WideCharToMultiByte. Where Windows uses UTF-8 for every language,
+// ANSI and OEM are 65001, and Windows refuses there the no-best-fit flag
+// and the default-character question that other code pages take. Wine
+// neither runs a prefix so nor refuses them, so tests put in a machine that
+// answers as that Windows does.
+class ICodePages {
+ public:
+  virtual ~ICodePages() = default;
+  // The code page a symbolic one stands for; any other is itself.
+  virtual unsigned int Resolved(unsigned int codePage) const = 0;
+  // WideCharToMultiByte with no default character of the caller's; asks
+  // whether the default one was used when usedDefault is given.
+  virtual int ToBytes(unsigned int codePage, unsigned long flags, const wchar_t* text, int length,
+                      char* bytes, int size, int* usedDefault) const = 0;
+};
+// This machine's, as Windows answers.
+const ICodePages& SystemCodePages();
+
 // The bytes of a text that the code page holds exactly, character for
 // character; nothing when it lacks one of them. WideCharToMultiByte's
 // default best fit turns such a character into a look-alike ("é" into "e",
 // "Ｐ" into "P"): a name written that way names another file, key or value.
-std::optional<std::string> ToAnsiExact(std::wstring_view text, unsigned int codePage = 0);
+// A symbolic code page is resolved first; the code pages that refuse the
+// no-best-fit flag (UTF-8, UTF-7 and a few others) are judged by the round
+// trip alone.
+std::optional<std::string> ToAnsiExact(std::wstring_view text, unsigned int codePage = 0,
+                                       const ICodePages& pages = SystemCodePages());
 // The text with every character the code page lacks as "?", never a
 // look-alike: for what is only read by people (comments, titles).
-std::string ToAnsiNoBestFit(std::wstring_view text, unsigned int codePage = 0);
+std::string ToAnsiNoBestFit(std::wstring_view text, unsigned int codePage = 0,
+                            const ICodePages& pages = SystemCodePages());
 // Bytes the text takes in the ANSI code page.
 int AnsiByteLength(std::wstring_view text);
 

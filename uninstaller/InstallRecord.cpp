@@ -69,10 +69,6 @@ bool IsForged(const std::set<std::wstring>& forged, const std::wstring& value) {
   return forged.count(Trim(value)) != 0;
 }
 
-std::wstring Nth(const std::vector<std::wstring>& values, size_t n) {
-  return n < values.size() ? values[n] : std::wstring();
-}
-
 // The program's version for the caption: major.minor.revision, the revision
 // with at least two digits.
 std::wstring CaptionOf(const UninstallerState& state) {
@@ -192,28 +188,21 @@ int16_t ReadDownloadRecord(UninstallerState& state, std::wstring& errText) {
   std::vector<std::wstring> keys, values;
   const int16_t read = ReadSectionValues(path, L"Download", count, keys, values, errText);
   const std::set<std::wstring> forged = ForgedValues(path);
-  std::vector<std::wstring> srcs(1), dsts(1), chks(1), errs(1);
+  // A forged line still joins its entry, which it then spoils: it cannot
+  // stand in for a line of another entry.
   for (int16_t i = 1; i <= count; ++i) {
-    const std::wstring key = FoldCase(keys[i].substr(0, 3));
-    // A forged line still takes its place in the pairing, so that it cannot
-    // shift the lines after it onto other partners; its entry is dropped.
-    const std::wstring value = IsForged(forged, values[i]) ? std::wstring(L"\x01") : values[i];
-    if (key == L"SRC") srcs.push_back(value);
-    if (key == L"DST") dsts.push_back(ReplaceAll(value, L"\\\\", L"\\"));
-    if (key == L"CHK") chks.push_back(value);
-    if (key == L"ERR") errs.push_back(value);
+    if (IsForged(forged, values[i])) values[i] = L"\x01";
   }
-  for (size_t n = 1; n < srcs.size(); ++n) {
+  for (const RecordedDownloadLines& lines : PairDownloadRecordLines(keys, values, count)) {
     DownloadEntry entry;
-    entry.src = Trim(srcs[n]);
-    entry.dst = Trim(Nth(dsts, n));
+    entry.src = Trim(lines.src);
+    entry.dst = Trim(ReplaceAll(lines.dst, L"\\\\", L"\\"));
     if (IsBlank(entry.src) || IsBlank(entry.dst)) continue;
     if (!HasNoControlCharacters(entry.src) || !IsSafeRecordedPath(entry.dst)) continue;
-    // Every processed entry writes its err line beside src and dst. A font
-    // that the machine had before the installation carries this note there:
-    // it is not the product's, and no step may remove it.
-    if (IsFontWasThereNote(Nth(errs, n))) continue;
-    entry.chk = Trim(Nth(chks, n));
+    // A font that the machine had before the installation carries this note
+    // in its err line: it is not the product's, and no step may remove it.
+    if (IsFontWasThereNote(lines.err)) continue;
+    entry.chk = Trim(lines.chk);
     entry.IsFolder = entry.dst.back() == L'\\' ? -1 : 0;
     entry.IsTemp = ContainsNoCase(entry.dst, L"{tmp}") ? -1 : 0;
     if (!AddToList(state.DownloadCount, state.DownloadList, std::move(entry))) break;

@@ -17,6 +17,7 @@
 #include <string>
 
 #include "FolderAccess.h"
+#include "Text.h"
 
 namespace norvale {
 
@@ -33,10 +34,12 @@ class IWindowsFacts {
   virtual bool IsServerR2() = 0;
   // IsWow64Process for this process; nothing when Windows cannot answer.
   virtual std::optional<bool> IsWow64Process() = 0;
+  // How this Windows turns text into its code pages' bytes.
+  virtual const ICodePages& CodePages() { return SystemCodePages(); }
   // The code page the command interpreter reads a command file in: the OEM
   // one, which is 65001 (UTF-8) where Windows uses UTF-8 for every
   // language.
-  virtual UINT CommandFileCodePage() { return GetOEMCP(); }
+  virtual UINT CommandFileCodePage() { return CodePages().Resolved(CP_OEMCP); }
 };
 
 // Opening and creating registry keys, and writing a root key's changes to

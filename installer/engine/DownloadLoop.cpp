@@ -420,9 +420,9 @@ void DownloadStep::JournalEntry(const DownloadEntry& entry, EntryKind kind, bool
                             : L"Download error! " + std::to_wstring(errCode_) + L":" +
                                   ftp_.GetErrMsg(errCode_);
   }
-  // The reader pairs the n-th src with the n-th dst, so a pair is recorded
-  // whole or not at all; a look-alike destination would have the
-  // uninstaller remove another font or file.
+  // A pair is recorded whole or not at all: a look-alike destination would
+  // have the uninstaller remove another font or file. The err line stays
+  // either way; the readers join it to its entry by the number.
   // The server path is only read by people: what the code page lacks in it
   // reads "?".
   const std::optional<std::wstring> dst = RecordablePath(RecordedDestination(entry, kind));

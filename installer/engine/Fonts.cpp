@@ -60,6 +60,9 @@ bool CheckScriptAndPowerShell(FontServices& fonts, const std::wstring& script,
 // a record any user can edit. Without -File, PowerShell joins its arguments
 // into a command and runs it, so ";" or "$(...)" in a name would run as
 // code; with -File each argument reaches the script as one literal text.
+// Without -NoProfile the account's profile scripts would run inside the
+// elevated call, and without -NonInteractive a question would wait in a
+// minimised window that no one sees, holding a silent run for good.
 std::wstring RunScript(FontServices& fonts, const std::wstring& script,
                        const std::wstring& argument) {
   const auto scriptPath = QuotedArgument(fonts.programFolder + L"\\" + script);
@@ -68,7 +71,8 @@ std::wstring RunScript(FontServices& fonts, const std::wstring& script,
     return L"PowerShell(" + script + L")を起動できません！";
   }
   const std::wstring arguments =
-      L"-ExecutionPolicy unrestricted -File " + *scriptPath + L" " + *quotedArgument;
+      L"-ExecutionPolicy unrestricted -NoProfile -NonInteractive -File " + *scriptPath + L" " +
+      *quotedArgument;
   const std::wstring error = fonts.windows.RunApplication(
       PowerShellFolder(fonts) + L"\\powershell.exe", true, nullptr, kMinimisedNoFocus, arguments);
   if (fonts.yield) SkipOnFailure(fonts.yield);
@@ -321,17 +325,11 @@ std::vector<std::wstring> ProductFontsOfRecord(const std::wstring& recordPath,
     std::vector<std::wstring> keys, values;
     std::wstring error;
     ReadSectionValues(recordPath, L"Download", count, keys, values, error);
-    // Every processed entry has its dst and err line, in this order.
-    std::vector<std::wstring> dsts, errs;
-    for (size_t i = 1; i <= static_cast<size_t>(count) && i < keys.size(); ++i) {
-      const std::wstring key = UpperCased(keys[i].substr(0, 3));
-      if (key == L"DST") dsts.push_back(ReplaceAll(Trim(values[i]), L"\\\\", L"\\"));
-      if (key == L"ERR") errs.push_back(values[i]);
-    }
-    for (size_t n = 0; n < dsts.size(); ++n) {
-      if (n < errs.size() && IsFontWasThereNote(errs[n])) continue;
-      if (!SamePath(BeforeLast(dsts[n], L'\\'), fontsFolder)) continue;
-      const std::wstring name = AfterLast(dsts[n], L'\\');
+    for (const RecordedDownloadLines& lines : PairDownloadRecordLines(keys, values, count)) {
+      if (IsFontWasThereNote(lines.err)) continue;
+      const std::wstring dst = ReplaceAll(Trim(lines.dst), L"\\\\", L"\\");
+      if (!SamePath(BeforeLast(dst, L'\\'), fontsFolder)) continue;
+      const std::wstring name = AfterLast(dst, L'\\');
       if (IsFontFileName(name)) names.push_back(name);
     }
   });

@@ -54,7 +54,8 @@ std::pair<std::wstring, int> SplitIconLocation(const std::wstring& icon) {
   return {icon, 0};
 }
 
-bool WriteAnsiLines(const std::wstring& path, const std::vector<std::wstring>& lines) {
+bool WriteAnsiLines(const std::wstring& path, const std::vector<std::wstring>& lines,
+                    const ICodePages& pages) {
   FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return false;
@@ -62,7 +63,7 @@ bool WriteAnsiLines(const std::wstring& path, const std::vector<std::wstring>& l
   for (const std::wstring& line : lines) {
     // The program's path is exact already; elsewhere a character the code
     // page lacks reads "?", never a look-alike.
-    const std::string bytes = ToAnsiNoBestFit(line) + "\r\n";
+    const std::string bytes = ToAnsiNoBestFit(line, CP_ACP, pages) + "\r\n";
     DWORD written = 0;
     if (!WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
                    nullptr) ||
@@ -76,6 +77,11 @@ bool WriteAnsiLines(const std::wstring& path, const std::vector<std::wstring>& l
 bool IsComplete(const ShortCutEntry& entry) {
   return !IsBlank(entry.dir) && !IsBlank(entry.nam) && !IsBlank(entry.exe) &&
          !IsBlank(entry.ico);
+}
+
+const ICodePages& CodePagesOf(InstallerState& state) {
+  const auto& windows = state.seams.windows.windows;
+  return windows ? windows->CodePages() : SystemCodePages();
 }
 
 // On Windows 10 and later a program in the Startup folder is started by a
@@ -95,7 +101,7 @@ void RedirectStartupPrograms(EngineContext& engine) {
       const std::wstring base = fileName.substr(0, exe);
       if (IsBlank(base)) return;
       const std::wstring cmdName = base + L".CMD";
-      if (!MakeStartupCmdFile(appFolder, cmdName, target)) return;
+      if (!MakeStartupCmdFile(appFolder, cmdName, target, CodePagesOf(state))) return;
       const std::wstring cmdPath = appFolder + L"\\" + cmdName;
       if (!FileExists(cmdPath)) return;
       entry.exe = cmdPath;
@@ -150,20 +156,21 @@ int32_t CountShortCuts(const SetupRecord& record) {
 }
 
 bool CommandInterpreterReadsExactly(const std::wstring& text, unsigned int ansiCodePage,
-                                    unsigned int oemCodePage) {
+                                    unsigned int oemCodePage, const ICodePages& pages) {
   return OrFailure(false, [&] {
-    const std::optional<std::string> ansi = ToAnsiExact(text, ansiCodePage);
-    const std::optional<std::string> oem = ToAnsiExact(text, oemCodePage);
+    const std::optional<std::string> ansi = ToAnsiExact(text, ansiCodePage, pages);
+    const std::optional<std::string> oem = ToAnsiExact(text, oemCodePage, pages);
     return ansi && oem && *ansi == *oem;
   });
 }
 
 std::optional<std::wstring> CommandFileProgramPath(const std::wstring& exePath,
                                                    unsigned int ansiCodePage,
-                                                   unsigned int oemCodePage) {
+                                                   unsigned int oemCodePage,
+                                                   const ICodePages& pages) {
   return OrFailure(std::optional<std::wstring>(), [&]() -> std::optional<std::wstring> {
     auto readsAlike = [&](const std::wstring& path) {
-      return CommandInterpreterReadsExactly(path, ansiCodePage, oemCodePage);
+      return CommandInterpreterReadsExactly(path, ansiCodePage, oemCodePage, pages);
     };
     if (readsAlike(exePath)) return exePath;
     const std::wstring shortForm = ShortPathOf(exePath);
@@ -173,10 +180,11 @@ std::optional<std::wstring> CommandFileProgramPath(const std::wstring& exePath,
 }
 
 bool MakeStartupCmdFile(const std::wstring& folder, const std::wstring& fileName,
-                        const std::wstring& exePath) {
+                        const std::wstring& exePath, const ICodePages& pages) {
   return OrFailure(false, [&] {
     if (IsBlank(folder) || IsBlank(fileName) || IsBlank(exePath)) return false;
-    const std::optional<std::wstring> program = CommandFileProgramPath(exePath);
+    const std::optional<std::wstring> program =
+        CommandFileProgramPath(exePath, CP_ACP, CP_OEMCP, pages);
     if (!program) return false;
     const std::wstring path = Trim((folder.ends_with(L"\\") ? folder : folder + L"\\") + fileName);
     return WriteAnsiLines(
@@ -184,7 +192,8 @@ bool MakeStartupCmdFile(const std::wstring& folder, const std::wstring& fileName
                L"rem このコマンドファイルはWindows10専用としてインストーラーにより作成されました。",
                L"rem ログオン時のスタートアップ時に使用されます。", L"",
                L"START \"" + fileName + L"を起動しています...\" \"" + *program + L"\"", L"",
-               L"EXIT"});
+               L"EXIT"},
+        pages);
   });
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "EngineContext.h"
+#include "Text.h"
 
 namespace norvale {
 
@@ -19,19 +20,23 @@ bool MakeShortCut(InstallerState& state, const std::wstring& folder, const std::
                   const std::wstring& arguments, int32_t style);
 // A command file is written in the ANSI code page and read by the command
 // interpreter in the OEM one: true when both hold the text exactly as the
-// same bytes. 0 and CP_OEMCP (1) are the system's.
+// same bytes. 0 and CP_OEMCP (1) are the machine's, as pages tells them.
 bool CommandInterpreterReadsExactly(const std::wstring& text, unsigned int ansiCodePage = 0,
-                                    unsigned int oemCodePage = 1);
+                                    unsigned int oemCodePage = 1,
+                                    const ICodePages& pages = SystemCodePages());
 // The program's path as a logon command file may name it: the command
 // interpreter reads the file in the OEM code page, and a look-alike there
 // starts another program. The path itself when both code pages hold it as
 // the same bytes, else its 8.3 short form when that reads alike, else
-// nothing (no command file is made). 0 and CP_OEMCP are the system's.
+// nothing (no command file is made). 0 and CP_OEMCP are the machine's.
 std::optional<std::wstring> CommandFileProgramPath(const std::wstring& exePath,
                                                    unsigned int ansiCodePage = 0,
-                                                   unsigned int oemCodePage = 1);
+                                                   unsigned int oemCodePage = 1,
+                                                   const ICodePages& pages = SystemCodePages());
+// Written in the machine's ANSI code page, as pages tells it.
 bool MakeStartupCmdFile(const std::wstring& folder, const std::wstring& fileName,
-                        const std::wstring& exePath);
+                        const std::wstring& exePath,
+                        const ICodePages& pages = SystemCodePages());
 // The simple condition test: "task" with a check item's number, or a group
 // number and an option number; anything else holds.
 bool IsTaskOrOptionChosen(const SetupRecord& record, const std::wstring& chk);

@@ -72,10 +72,10 @@ bool CopyFileBy(InstallRun& run, const std::wstring& source, const std::wstring&
 }  // namespace
 
 bool IsCommandFileSafePath(const std::wstring& path, unsigned int ansiCodePage,
-                           unsigned int oemCodePage) {
+                           unsigned int oemCodePage, const ICodePages& pages) {
   if (path != Trim(path) || !IsFullProgramPath(path)) return false;
   if (path.find_first_of(L"%*?<>|") != std::wstring::npos) return false;
-  return CommandInterpreterReadsExactly(path, ansiCodePage, oemCodePage);
+  return CommandInterpreterReadsExactly(path, ansiCodePage, oemCodePage, pages);
 }
 
 const wchar_t kUninstallerFolderAccessComment[] = L";Uninstのアクセス許可=";
@@ -223,15 +223,20 @@ void vbMakeReplaceCmd(InstallRun& run, const std::wstring& newProgram) {
     const std::wstring installer = folder + L"\\" + exe;
     const std::wstring fresh = Trim(newProgram);
     bool done = false;
+    const auto& windows = run.state.seams.windows.windows;
+    const ICodePages& pages = windows ? windows->CodePages() : SystemCodePages();
+    auto safePath = [&](const std::wstring& path) {
+      return IsCommandFileSafePath(path, CP_ACP, CP_OEMCP, pages);
+    };
 
     // The file may only ever touch the installer, the new program and
     // itself: every path it names is quoted and must be one the command
     // interpreter takes literally, and the new program is never the
     // installer itself by any of its names (its DEL would remove the fresh
     // copy).
-    const bool safe = !fresh.empty() && FileExists(fresh) && IsCommandFileSafePath(fresh) &&
-                      IsCommandFileSafePath(installer) && IsCommandFileSafePath(cmdPath) &&
-                      !SamePlace(fresh, installer) && !SamePlace(fresh, cmdPath);
+    const bool safe = !fresh.empty() && FileExists(fresh) && safePath(fresh) &&
+                      safePath(installer) && safePath(cmdPath) && !SamePlace(fresh, installer) &&
+                      !SamePlace(fresh, cmdPath);
     if (safe) {
       const std::wstring q = L"\"";
       const std::vector<std::wstring> lines = {
@@ -252,7 +257,11 @@ void vbMakeReplaceCmd(InstallRun& run, const std::wstring& newProgram) {
           L"DEL " + q + L"%~f0" + q,
           L"EXIT"};
       std::string bytes;
-      for (const std::wstring& line : lines) bytes += ToAnsi(line) + "\r\n";
+      // The paths are exact already; elsewhere a character the code page
+      // lacks reads "?", never a look-alike.
+      for (const std::wstring& line : lines) {
+        bytes += ToAnsiNoBestFit(line, CP_ACP, pages) + "\r\n";
+      }
       const FileHandle file(CreateFileW(cmdPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                         FILE_ATTRIBUTE_NORMAL, nullptr));
       DWORD written = 0;

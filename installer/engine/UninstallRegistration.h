@@ -8,6 +8,7 @@
 
 #include "InstallRun.h"
 #include "RegVariant.h"
+#include "Text.h"
 
 namespace norvale {
 
@@ -21,9 +22,10 @@ bool GetFileVersionParts(const std::wstring& path, int32_t& major, int32_t& mino
 // that the command interpreter would expand or read as a pattern or the
 // quote's end, and bytes it reads as this very path (it reads the file in
 // the OEM code page; a look-alike there deletes or copies another file).
-// 0 and CP_OEMCP (1) are the system's code pages.
+// 0 and CP_OEMCP (1) are the machine's code pages, as pages tells them.
 bool IsCommandFileSafePath(const std::wstring& path, unsigned int ansiCodePage = 0,
-                           unsigned int oemCodePage = 1);
+                           unsigned int oemCodePage = 1,
+                           const ICodePages& pages = SystemCodePages());
 // Ends the program, whether or not the command file could be written.
 void vbMakeReplaceCmd(InstallRun& run, const std::wstring& newProgram);
 

@@ -1,6 +1,8 @@
 #include "SectionReaders.h"
 
+#include <array>
 #include <functional>
+#include <map>
 #include <optional>
 
 #include "Handles.h"
@@ -349,6 +351,54 @@ int16_t ReadAdminRightsSection(const std::wstring& iniPath, int16_t& count,
   }
   if (!StoreAll(entries, count, list, L"管理者権限", errText)) return 0;
   return ok ? -1 : 0;
+}
+
+namespace {
+
+// The number a record key carries after its three letters, without leading
+// zeros; "" when the rest is no plain decimal number. Kept as text: a record
+// is outside input, and a number of any length must neither overflow nor
+// stand for an index.
+std::wstring KeyNumber(const std::wstring& key) {
+  const std::wstring rest = Trim(std::wstring_view(key).substr(std::min<size_t>(3, key.size())));
+  if (rest.empty()) return {};
+  for (wchar_t c : rest) {
+    if (c < L'0' || c > L'9') return {};
+  }
+  const size_t first = rest.find_first_not_of(L'0');
+  return first == std::wstring::npos ? std::wstring(L"0") : rest.substr(first);
+}
+
+}  // namespace
+
+std::vector<RecordedDownloadLines> PairDownloadRecordLines(const std::vector<std::wstring>& keys,
+                                                           const std::vector<std::wstring>& values,
+                                                           int16_t count) {
+  std::vector<RecordedDownloadLines> entries;
+  // How many lines of each key each number has had so far.
+  std::map<std::wstring, std::array<size_t, 4>> seen;
+  // The entry of the n-th lines of a number.
+  std::map<std::pair<std::wstring, size_t>, size_t> entryOf;
+  const size_t last = std::min({static_cast<size_t>(count < 0 ? 0 : count),
+                                keys.empty() ? 0 : keys.size() - 1,
+                                values.empty() ? 0 : values.size() - 1});
+  for (size_t i = 1; i <= last; ++i) {
+    const std::wstring kind = FoldCase(keys[i].substr(0, 3));
+    const int slot = kind == L"SRC"   ? 0
+                     : kind == L"DST" ? 1
+                     : kind == L"CHK" ? 2
+                     : kind == L"ERR" ? 3
+                                      : -1;
+    if (slot < 0) continue;
+    const std::wstring number = KeyNumber(keys[i]);
+    const size_t nth = seen[number][static_cast<size_t>(slot)]++;
+    const auto [at, added] = entryOf.try_emplace({number, nth}, entries.size());
+    if (added) entries.emplace_back();
+    RecordedDownloadLines& entry = entries[at->second];
+    std::wstring* const parts[] = {&entry.src, &entry.dst, &entry.chk, &entry.err};
+    *parts[slot] = values[i];
+  }
+  return entries;
 }
 
 int16_t IsWindowsCondition(IWindowsFacts& windows, const std::wstring& name) {

@@ -28,6 +28,23 @@ int16_t ReadApFileLinkSection(const std::wstring& iniPath, int16_t& count,
                               std::vector<ApFileLinkEntry>& list, std::wstring& errText);
 int16_t ReadAdminRightsSection(const std::wstring& iniPath, int16_t& count,
                                std::vector<AdminExeEntry>& list, std::wstring& errText);
+
+// One processed download as "Setup.log" records it: the values of its src,
+// dst, chk and err lines ("" for a line it lacks).
+struct RecordedDownloadLines {
+  std::wstring src, dst, chk, err;
+};
+// The record's [Download] lines (keys and values as ReadSectionValues gives
+// them) put together, in the order their first line comes. Lines join when
+// their keys carry the same number ("dst7" and "dst007" join "src007"): the
+// installer leaves out the src and dst lines of a download whose
+// destination the code page cannot hold, but still writes its err line,
+// which must not pass to the next download. Lines of one number (or of keys
+// without a number) join in the order they come, the first src with the
+// first dst, as all lines joined before numbers counted.
+std::vector<RecordedDownloadLines> PairDownloadRecordLines(const std::vector<std::wstring>& keys,
+                                                           const std::vector<std::wstring>& values,
+                                                           int16_t count);
 // Whether a line carrying the ",Windows" suffix `name` counts on this PC:
 // the name is the newest Windows the line applies to.
 int16_t IsWindowsCondition(IWindowsFacts& windows, const std::wstring& name);

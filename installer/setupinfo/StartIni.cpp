@@ -14,16 +14,13 @@ constexpr size_t kMaxCodecLength = 32767;
 
 // The character's code in the ANSI code page as a signed 16-bit value
 // (double-byte characters are negative); nothing for a character the code
-// page cannot hold.
-std::optional<int32_t> AnsiCode(wchar_t c) {
-  char bytes[4] = {};
-  BOOL usedDefault = FALSE;
-  const int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, &c, 1, bytes,
-                                         sizeof bytes, nullptr, &usedDefault);
-  if (usedDefault || length < 1 || length > 2) return std::nullopt;
-  const auto b0 = static_cast<uint8_t>(bytes[0]);
-  if (length == 1) return b0;
-  return static_cast<int16_t>((b0 << 8) | static_cast<uint8_t>(bytes[1]));
+// page cannot hold in one or two bytes.
+std::optional<int32_t> AnsiCode(wchar_t c, const ICodePages& pages) {
+  const std::optional<std::string> bytes = ToAnsiExact(std::wstring_view(&c, 1), CP_ACP, pages);
+  if (!bytes || bytes->empty() || bytes->size() > 2) return std::nullopt;
+  const auto b0 = static_cast<uint8_t>((*bytes)[0]);
+  if (bytes->size() == 1) return b0;
+  return static_cast<int16_t>((b0 << 8) | static_cast<uint8_t>((*bytes)[1]));
 }
 
 // The character for a code; nothing for a code that is no character, a lone
@@ -226,13 +223,14 @@ std::wstring DecodeIniValue(const std::wstring& text, const std::wstring& key, b
   return result;
 }
 
-std::wstring EncodeIniValue(const std::wstring& text, const std::wstring& key) {
+std::wstring EncodeIniValue(const std::wstring& text, const std::wstring& key,
+                           const ICodePages& pages) {
   if (text.empty()) return {};
   if (key.empty()) return text;
   if (text.size() > kMaxCodecLength) return {};
   std::wstring result;
   for (size_t i = 0; i < text.size(); ++i) {
-    const std::optional<int32_t> code = AnsiCode(text[i]);
+    const std::optional<int32_t> code = AnsiCode(text[i], pages);
     if (!code) return {};
     result += std::to_wstring(*code ^ static_cast<int32_t>(key[i % key.size()])) + L":";
   }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "InstallerState.h"
+#include "Text.h"
 
 namespace norvale {
 
@@ -17,10 +18,13 @@ int16_t LoadStartIni(InstallerState& state);
 
 // The codec: one signed decimal number closed by ":" per character, the
 // character's ANSI code XOR the key character at its position. A value that
-// does not decode gives "" and sets *failed.
+// does not decode gives "" and sets *failed. Encoding gives "" for a text
+// with a character the ANSI code page (as pages tells it) cannot hold in
+// one or two bytes.
 std::wstring DecodeIniValue(const std::wstring& text, const std::wstring& key,
                             bool* failed = nullptr);
-std::wstring EncodeIniValue(const std::wstring& text, const std::wstring& key);
+std::wstring EncodeIniValue(const std::wstring& text, const std::wstring& key,
+                            const ICodePages& pages = SystemCodePages());
 
 // Splits a comma-separated line into fields (1-based, element 0 empty);
 // double-quoted fields may hold commas. Returns the count, 0 on failure.

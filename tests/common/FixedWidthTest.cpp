@@ -2,6 +2,7 @@
 
 #include "PublicFuncFixture.h"
 #include "Text.h"
+#include "Utf8CodePages.h"
 
 namespace {
 
@@ -120,6 +121,25 @@ TEST(ExactAnsiText, NeverALookAlike) {
   EXPECT_EQ(norvale::ToAnsiExact(L"Café ポス", 65001), std::string("Caf\xC3\xA9 \xE3\x83\x9D\xE3\x82\xB9"));
   EXPECT_EQ(norvale::ToAnsiNoBestFit(L"Caféｐ", 932), std::string("Caf?\x82\x90"));
   EXPECT_EQ(norvale::ToAnsiNoBestFit(L"Ｐos", 1252), std::string("?os"));
+}
+
+// Where Windows uses UTF-8 for every language, every symbolic code page
+// stands for 65001, and Windows refuses there the no-best-fit flag and the
+// default-character question: each is resolved first and judged by the
+// round trip alone. Wine runs no prefix so and takes both; the test's
+// machine answers as that Windows does. UTF-7 refuses them as well.
+TEST(ExactAnsiText, AUtf8MachineIsJudgedByTheRoundTrip) {
+  const testing_support::Utf8CodePages utf8;
+  const std::string bytes = "Caf\xC3\xA9 \xE3\x83\x9D\xE3\x82\xB9";
+  for (const unsigned int codePage : {CP_ACP, CP_OEMCP, CP_MACCP, CP_THREAD_ACP, CP_UTF8}) {
+    EXPECT_EQ(norvale::ToAnsiExact(L"Café ポス", codePage, utf8), bytes) << codePage;
+    EXPECT_EQ(norvale::ToAnsiNoBestFit(L"Café ポス", codePage, utf8), bytes) << codePage;
+    // A lone surrogate is no text UTF-8 can carry.
+    EXPECT_FALSE(norvale::ToAnsiExact(std::wstring(L"P\xD800s"), codePage, utf8)) << codePage;
+  }
+  const std::optional<std::string> seven = norvale::ToAnsiExact(L"Café ポス", CP_UTF7, utf8);
+  ASSERT_TRUE(seven);
+  EXPECT_EQ(norvale::FromAnsi(*seven, CP_UTF7), L"Café ポス");
 }
 
 }  // namespace

@@ -180,8 +180,8 @@ TEST(HostileRecord, FontNamesReachTheScriptOnlyAsOneLiteralArgument) {
   const std::vector<std::wstring> args(argv, argv + count);
   LocalFree(argv);
   EXPECT_EQ(args, (std::vector<std::wstring>{powershell, L"-ExecutionPolicy", L"unrestricted",
-                                             L"-File", product.uninstDir + L"\\Remove-Font.ps1",
-                                             literal}));
+                                             L"-NoProfile", L"-NonInteractive", L"-File",
+                                             product.uninstDir + L"\\Remove-Font.ps1", literal}));
   EXPECT_FALSE(Exists(fonts + L"\\" + literal));
 }
 

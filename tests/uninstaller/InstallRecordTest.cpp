@@ -6,6 +6,7 @@
 
 #include "FontRemoval.h"
 #include "InstallRecord.h"
+#include "SetupLog.h"
 #include "Text.h"
 #include "UninstallerTestSupport.h"
 
@@ -166,6 +167,70 @@ TEST(InstallRecord, AFontThatWasThereBeforeIsNotTheProducts) {
   EXPECT_EQ(product.fontRegistry->values[0].second, L"nvtest_theirs.ttf");
   DeleteFileW(theirs.c_str());
   DeleteFileW(ours.c_str());
+}
+
+// The installer leaves out the src and dst lines of a download whose
+// destination the code page cannot hold, but writes its err line. That line
+// belongs to its own number: the next entry, a font the machine had before
+// the installation, keeps its note, and neither its file nor its Fonts value
+// goes with the product's.
+TEST(InstallRecord, AnErrLineStaysWithItsNumberWhenItsEntryWasLeftOut) {
+  InstalledProduct product;
+  auto probe = product.MakeState();
+  const std::wstring fonts = probe->objWinCommon.GetSpecialFolderPath(CSIDL_FONTS);
+  const std::wstring theirs = fonts + L"\\nvtest_before.ttf";
+  Touch(theirs);
+  product.fontRegistry->values = {{L"NvTest Before (TrueType)", L"nvtest_before.ttf"}};
+  product.WriteRecord({L"[Setup]", L"AppId=P", L"[Download]", L";ダウンロード結果", L"Count=2", L"",
+                       norvale::LeftOutNote(L"src001"), L"err001=",
+                       L"src002=/f/nvtest_before.ttf", L"dst002=" + theirs,
+                       L"err002=" + norvale::FontWasThereNote()});
+  auto state = product.MakeState();
+  ASSERT_EQ(ReadInstallRecord(*state), -1);
+  EXPECT_EQ(state->DownloadCount, 0);
+  EXPECT_EQ(state->UninstOptionCount, 1);
+
+  // Even with the font option offered, the removal has nothing of ours.
+  if (state->UninstOptionCount < 2) {
+    state->UninstOptions.push_back({L"フォント削除", L"インストールされたフォントを残す", 0, 0});
+    state->UninstOptionCount = 2;
+  }
+  state->OsVersion.dwMajorVersion = 6;  // the registry route, whatever Wine reports
+  norvale::UninstallFonts(*state);
+  EXPECT_TRUE(Exists(theirs));
+  ASSERT_EQ(product.fontRegistry->values.size(), 1u);
+  EXPECT_EQ(product.fontRegistry->values[0].first, L"NvTest Before (TrueType)");
+  DeleteFileW(theirs.c_str());
+}
+
+// Records from before the lines were joined by number read as they did:
+// numbers with gaps or other widths, keys without a number, a number
+// written twice. Numbers of any size or form are only text to the reader.
+TEST(InstallRecord, EarlierRecordsPairAsBeforeWhereTheirNumbersAgree) {
+  InstalledProduct product;
+  const std::wstring huge(400, L'9');
+  product.WriteRecord({L"[Setup]", L"AppId=P", L"[Download]",
+                       L"src1=/p/a.exe", L"dst001=C:\\Pos\\a.exe", L"chk01=task1", L"err1=",
+                       L"src007=/p/b.exe", L"dst007=C:\\Pos\\b.exe",
+                       L"src=/p/c.exe", L"dst=C:\\Pos\\c.exe",
+                       L"src=/p/d.exe", L"dst=C:\\Pos\\d.exe",
+                       L"src008=/p/e.exe", L"dst008=C:\\Pos\\e.exe",
+                       L"src008=/p/f.exe", L"dst008=C:\\Pos\\f.exe",
+                       L"src" + huge + L"=/p/g.exe", L"dst0" + huge + L"=C:\\Pos\\g.exe",
+                       L"src-1=/p/h.exe", L"dst-1=C:\\Pos\\h.exe",
+                       L"src009=/p/i.exe", L"dst10=C:\\Pos\\other.exe"});
+  auto state = product.MakeState();
+  ASSERT_EQ(ReadInstallRecord(*state), -1);
+  std::vector<std::wstring> pairs;
+  for (int16_t i = 1; i <= state->DownloadCount; ++i) {
+    pairs.push_back(state->DownloadList[i].src + L">" + state->DownloadList[i].dst);
+  }
+  EXPECT_EQ(pairs, (std::vector<std::wstring>{
+                       L"/p/a.exe>C:\\Pos\\a.exe", L"/p/b.exe>C:\\Pos\\b.exe",
+                       L"/p/c.exe>C:\\Pos\\c.exe", L"/p/d.exe>C:\\Pos\\d.exe",
+                       L"/p/e.exe>C:\\Pos\\e.exe", L"/p/f.exe>C:\\Pos\\f.exe",
+                       L"/p/g.exe>C:\\Pos\\g.exe", L"/p/h.exe>C:\\Pos\\h.exe"}));
+  EXPECT_EQ(state->DownloadList[1].chk, L"task1");
 }
 
 // The note that a font was there before survives a record written in any

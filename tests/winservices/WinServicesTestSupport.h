@@ -118,6 +118,11 @@ class FakeWindows final : public norvale::IWindowsFacts {
   bool VerifyWorkstation() override { return productType == VER_NT_WORKSTATION; }
   bool IsServerR2() override { return serverR2; }
   std::optional<bool> IsWow64Process() override { return wow64; }
+  // Where the test says so, another Windows' code pages.
+  const norvale::ICodePages* codePages = nullptr;
+  const norvale::ICodePages& CodePages() override {
+    return codePages ? *codePages : norvale::SystemCodePages();
+  }
 };
 
 // The registry as a user without administrator rights meets it: keys under

@@ -1,7 +1,11 @@
 # Installs one font for the whole machine: copies the file into the Windows
 # Fonts folder, registers it under the machine's Fonts key and makes it
 # available to running programs at once.
-#   powershell -ExecutionPolicy unrestricted -File Add-Font.ps1 "C:\path\font.ttf"
+#   powershell -ExecutionPolicy unrestricted -NoProfile -NonInteractive
+#              -File Add-Font.ps1 "C:\path\font.ttf"
+# A name or path from outside reaches the provider's cmdlets only as
+# -LiteralPath (their -Path and -Destination read "*", "?" and "[" as a
+# pattern); joining and copying go through .NET, which takes names as given.
 param([Parameter(Mandatory = $true)][string]$FontPath)
 
 $ErrorActionPreference = 'Stop'
@@ -19,8 +23,8 @@ if (-not (Test-Path -LiteralPath $FontPath -PathType Leaf)) {
 }
 $file = Get-Item -LiteralPath $FontPath
 $fontsFolder = [Environment]::GetFolderPath('Fonts')
-$target = Join-Path $fontsFolder $file.Name
-Copy-Item -LiteralPath $file.FullName -Destination $target -Force
+$target = [System.IO.Path]::Combine($fontsFolder, $file.Name)
+[System.IO.File]::Copy($file.FullName, $target, $true)
 
 # The registry name is the font's display name; TrueType and OpenType
 # outlines carry the mark that Windows itself writes.
@@ -31,7 +35,8 @@ $family = $collection.Families[0].Name
 $collection.Dispose()
 $kind = if ($file.Extension -match '^\.(ttf|ttc|otf)$') { ' (TrueType)' } else { '' }
 $key = 'HKLM:\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Fonts'
-New-ItemProperty -Path $key -Name ($family + $kind) -Value $file.Name -PropertyType String -Force | Out-Null
+New-ItemProperty -LiteralPath $key -Name ($family + $kind) -Value $file.Name -PropertyType String `
+    -Force | Out-Null
 
 [void][Norvale.FontApi]::AddFontResource($target)
 $ignored = [IntPtr]::Zero

@@ -1,7 +1,8 @@
 # Uninstalls one font of the machine by its file name in the Fonts folder:
 # only the registry values whose data is exactly that name and only that
 # file are removed.
-#   powershell -ExecutionPolicy unrestricted -File Remove-Font.ps1 "font name.ttf"
+#   powershell -ExecutionPolicy unrestricted -NoProfile -NonInteractive
+#              -File Remove-Font.ps1 "font name.ttf"
 # Started with -File, the name arrives as one argument, taken literally.
 $ErrorActionPreference = 'Stop'
 if ($args.Count -ne 1) {
@@ -22,16 +23,25 @@ public static extern System.IntPtr SendMessageTimeout(System.IntPtr hWnd, uint m
 '@
 
 $fontsFolder = [Environment]::GetFolderPath('Fonts')
-$target = Join-Path $fontsFolder $name
-$key = 'HKLM:\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Fonts'
-$values = Get-Item -Path $key
-foreach ($valueName in $values.GetValueNames()) {
-    $data = $values.GetValue($valueName)
-    # Ordinal, letter case ignored, as the file system compares names: a
-    # full-width spelling is another file's name.
-    if ($data -is [string] -and
-        [string]::Equals($data.Trim(), $name, [StringComparison]::OrdinalIgnoreCase)) {
-        Remove-ItemProperty -Path $key -Name $valueName
+$target = [System.IO.Path]::Combine($fontsFolder, $name)
+# The key object's own calls take a value name exactly as given; the
+# provider's cmdlets read "*", "?" and "[" in a name as a pattern, and a
+# value named "Foo* (TrueType)" would take every "Foo... (TrueType)" along.
+$fonts = [Microsoft.Win32.Registry]::LocalMachine.OpenSubKey(
+    'SOFTWARE\Microsoft\Windows NT\CurrentVersion\Fonts', $true)
+if ($null -ne $fonts) {
+    try {
+        foreach ($valueName in $fonts.GetValueNames()) {
+            $data = $fonts.GetValue($valueName)
+            # Ordinal, letter case ignored, as the file system compares names: a
+            # full-width spelling is another file's name.
+            if ($data -is [string] -and
+                [string]::Equals($data.Trim(), $name, [StringComparison]::OrdinalIgnoreCase)) {
+                $fonts.DeleteValue($valueName, $false)
+            }
+        }
+    } finally {
+        $fonts.Close()
     }
 }
 if (Test-Path -LiteralPath $target -PathType Leaf) {

@@ -22,6 +22,11 @@ class TestWindows final : public norvale::IWindowsFacts {
   bool VerifyWorkstation() override { return true; }
   bool IsServerR2() override { return false; }
   std::optional<bool> IsWow64Process() override { return true; }
+  // Where the test says so, another Windows' code pages.
+  const norvale::ICodePages* codePages = nullptr;
+  const norvale::ICodePages& CodePages() override {
+    return codePages ? *codePages : norvale::SystemCodePages();
+  }
 };
 
 class RecordingWindow final : public norvale::IInstallerWindow {

@@ -6,6 +6,8 @@
 
 #include "EngineTestSupport.h"
 #include "Fonts.h"
+#include "SavedRegValue.h"
+#include "SetupLog.h"
 #include "Text.h"
 
 using namespace engine_testing;
@@ -25,6 +27,46 @@ bool HasFontValue(const std::wstring& name) {
   return RegGetValueW(HKEY_LOCAL_MACHINE, kFontsKey, name.c_str(), RRF_RT_REG_SZ, nullptr, nullptr,
                       nullptr) == ERROR_SUCCESS;
 }
+
+// What the PowerShell stand-in noted of its runs (UTF-8).
+std::wstring ReadUtf8(const std::wstring& path) {
+  const std::string bytes = testing_support::ReadFileBytes(path);
+  std::wstring text(bytes.size(), L'\0');
+  text.resize(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, bytes.data(),
+                                                      static_cast<int>(bytes.size()), text.data(),
+                                                      static_cast<int>(text.size()))));
+  return text;
+}
+
+// The shipped script, which the build puts beside the test program.
+std::wstring ShippedScript(const std::wstring& name) {
+  return TestProgramFolder() + L"\\scripts\\" + name;
+}
+
+// A profile of the prefix's account for the console host, in its Documents
+// folder, removed again at the end.
+class PlantedProfile {
+ public:
+  PlantedProfile() {
+    wchar_t documents[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, 0, documents))) return;
+    folder_ = std::wstring(documents) + L"\\WindowsPowerShell";
+    madeFolder_ = CreateDirectoryW(folder_.c_str(), nullptr) != FALSE;
+    path_ = folder_ + L"\\Microsoft.PowerShell_profile.ps1";
+    WriteFileBytes(path_, "Write-Host 'a profile ran'\r\n");
+  }
+  ~PlantedProfile() {
+    DeleteFileW(path_.c_str());
+    if (madeFolder_) RemoveDirectoryW(folder_.c_str());
+  }
+  PlantedProfile(const PlantedProfile&) = delete;
+  PlantedProfile& operator=(const PlantedProfile&) = delete;
+  const std::wstring& Path() const { return path_; }
+
+ private:
+  std::wstring folder_, path_;
+  bool madeFolder_ = false;
+};
 
 // Does what the Fonts folder's "Install" verb promises, or nothing, as
 // Wine's verb does.
@@ -225,8 +267,8 @@ TEST_F(FontsTest, ThePowerShellScriptsAreRunAndTheirWorkVerified) {
   starts_->script = [&] { CopyFileW(source.c_str(), InFonts(tag_ + L".ttf").c_str(), FALSE); };
   EXPECT_FALSE(vbAddFontByPowerShell(fonts, source, message));
   EXPECT_EQ(L"レジストリにフォントを登録できませんでした！", message);
-  EXPECT_EQ((std::vector<std::wstring>{L"\"" + powershell +
-                                       L"\" -ExecutionPolicy unrestricted -File \"" +
+  EXPECT_EQ((std::vector<std::wstring>{L"\"" + powershell + L"\" -ExecutionPolicy unrestricted " +
+                                       L"-NoProfile -NonInteractive -File \"" +
                                        (dir_ / L"Add-Font.ps1") + L"\" \"" + source + L"\"|6"}),
             starts_->starts);
   starts_->script = [&] { SetFontValue(tag_ + L" Sans (TrueType)", tag_ + L".ttf"); };
@@ -237,8 +279,8 @@ TEST_F(FontsTest, ThePowerShellScriptsAreRunAndTheirWorkVerified) {
   starts_->starts.clear();
   starts_->script = nullptr;
   EXPECT_TRUE(vbRemoveFontByPowerShell(fonts, tag_ + L".ttf", message)) << message;
-  EXPECT_EQ((std::vector<std::wstring>{L"\"" + powershell +
-                                       L"\" -ExecutionPolicy unrestricted -File \"" +
+  EXPECT_EQ((std::vector<std::wstring>{L"\"" + powershell + L"\" -ExecutionPolicy unrestricted " +
+                                       L"-NoProfile -NonInteractive -File \"" +
                                        (dir_ / L"Remove-Font.ps1") + L"\" \"" + tag_ +
                                        L".ttf\"|6"}),
             starts_->starts);
@@ -302,16 +344,66 @@ TEST(FontScriptsTest, EachNameArrivesAsOneArgumentOfTheScript) {
   EXPECT_TRUE(vbRemoveFontByPowerShell(fonts, name, message)) << ToAnsi(message);
   SetEnvironmentVariableW(L"NORVALE_POWERSHELL_LOG", nullptr);
 
-  const std::string bytes = testing_support::ReadFileBytes(log);
-  std::wstring lines(bytes.size(), L'\0');
-  lines.resize(static_cast<size_t>(MultiByteToWideChar(
-      CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), lines.data(),
-      static_cast<int>(lines.size()))));
-  EXPECT_EQ(L"[-ExecutionPolicy] [unrestricted] [-File] [" + program +
-                L"\\Norvale\\Add-Font.ps1] [" + source + L"]\r\n"
-                L"[-ExecutionPolicy] [unrestricted] [-File] [" + program +
-                L"\\Norvale\\Remove-Font.ps1] [" + name + L"]\r\n",
+  const std::wstring lines = ReadUtf8(log);
+  const std::wstring start = L"[-ExecutionPolicy] [unrestricted] [-NoProfile] [-NonInteractive] ";
+  EXPECT_EQ(start + L"[-File] [" + program + L"\\Norvale\\Add-Font.ps1] [" + source + L"]\r\n" +
+                start + L"[-File] [" + program + L"\\Norvale\\Remove-Font.ps1] [" + name + L"]\r\n",
             lines);
+}
+
+// The elevated call runs no profile of the account and asks nothing: the
+// stand-in runs a profile as Windows PowerShell does unless told not to,
+// and notes it.
+TEST(FontScriptsTest, TheScriptsRunWithoutProfileOrQuestions) {
+  testing_support::TempDir dir(L"fontprof");
+  EngineUnderTest engine(dir / L"app");
+  const std::wstring powershell =
+      engine.state->objWinCommon.GetSpecialFolderPath(CSIDL_WINDOWS) +
+      L"\\system32\\WindowsPowershell\\v1.0\\powershell.exe";
+  if (!Exists(powershell)) GTEST_SKIP() << "this prefix has no powershell.exe";
+  engine.context->seams.programFolder = dir.Path();
+  ASSERT_TRUE(CopyFileW(ShippedScript(L"Remove-Font.ps1").c_str(),
+                        (dir / L"Remove-Font.ps1").c_str(), FALSE));
+  const PlantedProfile profile;
+  const std::wstring log = dir / L"powershell.log";
+  SetEnvironmentVariableW(L"NORVALE_POWERSHELL_LOG", log.c_str());
+  const std::wstring name = L"nvprofile" + std::to_wstring(GetCurrentProcessId()) + L".ttf";
+  FontServices fonts = FontServicesOf(*engine.context);
+  std::wstring message;
+  EXPECT_TRUE(vbRemoveFontByPowerShell(fonts, name, message)) << ToAnsi(message);
+  SetEnvironmentVariableW(L"NORVALE_POWERSHELL_LOG", nullptr);
+  EXPECT_EQ(L"[-ExecutionPolicy] [unrestricted] [-NoProfile] [-NonInteractive] [-File] [" +
+                (dir / L"Remove-Font.ps1") + L"] [" + name + L"]\r\n",
+            ReadUtf8(log));
+}
+
+// Windows PowerShell 5.1 reads a value name handed to Remove-ItemProperty as
+// a pattern, and so does the stand-in: the shipped script must take the
+// Fonts value by its exact name. Both values lie in the program's own view
+// of the Fonts key and are put back as they were.
+TEST(FontScriptsTest, TheRemovalScriptTakesOnlyTheValueOfThatName) {
+  testing_support::TempDir dir(L"fontpat");
+  EngineUnderTest engine(dir / L"app");
+  const std::wstring powershell =
+      engine.state->objWinCommon.GetSpecialFolderPath(CSIDL_WINDOWS) +
+      L"\\system32\\WindowsPowershell\\v1.0\\powershell.exe";
+  if (!Exists(powershell)) GTEST_SKIP() << "this prefix has no powershell.exe";
+  engine.context->seams.programFolder = dir.Path();
+  ASSERT_TRUE(CopyFileW(ShippedScript(L"Remove-Font.ps1").c_str(),
+                        (dir / L"Remove-Font.ps1").c_str(), FALSE));
+  const std::wstring tag = L"NvFoo" + std::to_wstring(GetCurrentProcessId());
+  const testing_support::SavedRegValue pattern(HKEY_LOCAL_MACHINE, kFontsKey,
+                                               tag + L"* (TrueType)");
+  const testing_support::SavedRegValue other(HKEY_LOCAL_MACHINE, kFontsKey,
+                                             tag + L" Bar (TrueType)");
+  pattern.SetText(tag + L"star.ttf");
+  other.SetText(tag + L"bar.ttf");
+
+  FontServices fonts = FontServicesOf(*engine.context);
+  std::wstring message;
+  EXPECT_TRUE(vbRemoveFontByPowerShell(fonts, tag + L"star.ttf", message)) << ToAnsi(message);
+  EXPECT_FALSE(pattern.Text());
+  EXPECT_EQ(other.Text(), tag + L"bar.ttf");
 }
 
 // A font that came with Windows is never removed, whatever spelling of its
@@ -385,6 +477,23 @@ TEST(FontFilesTest, OneRuleJudgesEveryFontName) {
         std::wstring(L"a.ｔｔｆ"), std::wstring(L"a.ttf\0.exe", 11)}) {
     EXPECT_FALSE(IsFontFileName(name)) << ToAnsi(name);
   }
+}
+
+// A left-out download keeps its err line under its own number: the next
+// font, one the machine had before, is none of the product's.
+TEST(FontFilesTest, TheRecordsFontsPairEachErrLineByItsNumber) {
+  testing_support::TempDir dir(L"fr");
+  const std::wstring fonts = L"C:\\Windows\\Fonts";
+  std::wstring text;
+  for (const std::wstring& line : std::vector<std::wstring>{
+           L"[Download]", LeftOutNote(L"src001"), L"err001=", L"src002=/f/nvbefore.ttf",
+           L"dst002=" + fonts + L"\\nvbefore.ttf", L"err002=" + FontWasThereNote(),
+           L"src003=/f/nvours.ttf", L"dst003=" + fonts + L"\\nvours.ttf", L"err003="}) {
+    text += line + L"\r\n";
+  }
+  WriteFileBytes(dir / L"Setup.log", ToAnsi(text));
+  EXPECT_EQ(std::vector<std::wstring>{L"nvours.ttf"},
+            ProductFontsOfRecord(dir / L"Setup.log", fonts));
 }
 
 TEST(FontFilesTest, ExistenceNeedsAPath) {

@@ -8,6 +8,7 @@
 #include "FileSystem.h"
 #include "Text.h"
 #include "UninstallRegistration.h"
+#include "Utf8CodePages.h"
 
 namespace testing_support {
 namespace {
@@ -297,6 +298,29 @@ TEST_F(RegistrationsTest, ReplaceCommandQuotesEveryPathAndTouchesNothingElse) {
   }
   EXPECT_EQ(ends_, 5);
   EXPECT_EQ(started_.size(), 1u);
+}
+
+// Where Windows uses UTF-8 for every language, both code pages are 65001 and
+// every path reads exactly: the command file is made, in UTF-8. Wine runs no
+// prefix so; the test's Windows answers as that Windows does.
+TEST_F(RegistrationsTest, AUtf8MachineGetsItsReplaceCommand) {
+  const Utf8CodePages utf8;
+  windows_->codePages = &utf8;
+  const std::wstring fresh = *outside_ / L"新版 Pōs\\Norvale_Installer.exe";
+  for (const std::wstring& folder :
+       {Run().installerFolder, *outside_ / L"新版 Pōs", appDir_ + L"\\TEMP"}) {
+    ASSERT_EQ(State().objPublicFunc.MakeDir(folder), 0);
+  }
+  WriteFileBytes(fresh, "new");
+  const std::wstring before = CurrentDirectory();
+  norvale::vbMakeReplaceCmd(Run(), fresh);
+  SetCurrentDirectoryW(before.c_str());
+  const std::wstring cmdFile = appDir_ + L"\\TEMP\\ReplaceMe.cmd";
+  ASSERT_EQ(started_, std::vector<std::wstring>{cmdFile});
+  const std::string bytes = ReadFileBytes(cmdFile);
+  const std::string copy = norvale::ToAnsi(L"COPY \"" + fresh + L"\" /Y ", CP_UTF8);
+  EXPECT_NE(bytes.find(copy), std::string::npos);
+  EXPECT_NE(bytes.find(norvale::ToAnsi(L"rem このコマンドファイルは", CP_UTF8)), std::string::npos);
 }
 
 // The installer named otherwise than the run names it is still the installer:

@@ -9,6 +9,7 @@
 #include "ShortCuts.h"
 #include "TempDir.h"
 #include "Text.h"
+#include "Utf8CodePages.h"
 
 using namespace engine_testing;
 using namespace norvale;
@@ -225,6 +226,29 @@ TEST_F(ShortCutsTest, ALogonCommandFileNamesItsProgramExactly) {
   const std::string bytes = ReadBytes(app_ + L"\\Café.CMD");
   EXPECT_EQ(bytes.find("Cafe.exe"), std::string::npos);
   EXPECT_NE(bytes.find(ToAnsi(*CommandFileProgramPath(cafe))), std::string::npos);
+}
+
+// Where Windows uses UTF-8 for every language, both code pages are 65001:
+// the command file is written, and read, in UTF-8, which holds every path
+// exactly. Wine runs no prefix so and takes the flags that Windows refuses
+// on UTF-8; the test's Windows answers as that Windows does.
+TEST_F(ShortCutsTest, AUtf8MachineGetsItsLogonCommandFile) {
+  const testing_support::Utf8CodePages utf8;
+  engine_.windows->codePages = &utf8;
+  Add(L"{commonstartup}", L"POS", L"{app}\\Pōs.exe", L"{app}\\pos.ico");
+  EXPECT_TRUE(CreateShortCuts(*engine_.context));
+  const std::wstring cmd = app_ + L"\\Pōs.CMD";
+  EXPECT_EQ(ToAnsi(L"ECHO OFF\r\n"
+                   L"rem このコマンドファイルはWindows10専用としてインストーラーにより作成されました。\r\n"
+                   L"rem ログオン時のスタートアップ時に使用されます。\r\n\r\n"
+                   L"START \"Pōs.CMDを起動しています...\" \"" + app_ + L"\\Pōs.exe\"\r\n\r\n"
+                   L"EXIT\r\n",
+                   CP_UTF8),
+            ReadBytes(cmd));
+  // Redirected to it (Wine's link keeps its target in code page 932, which
+  // lacks "ō", so the style shows it).
+  EXPECT_EQ(cmd, state().ShortCutList[1].exe);
+  EXPECT_EQ(7, ReadLink(dir_ / L"Startup\\POS.lnk")->showCmd);
 }
 
 TEST_F(ShortCutsTest, TheSimpleConditionKnowsTasksAndOptionsOnly) {

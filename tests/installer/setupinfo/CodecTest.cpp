@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "StartIni.h"
+#include "Utf8CodePages.h"
 
 using namespace norvale;
 
@@ -66,6 +67,14 @@ TEST(Codec, UndecodableValuesGiveEmptyTextAndAreReported) {
 TEST(Codec, CharactersOutsideTheCodePageCannotBeEncoded) {
   EXPECT_EQ(EncodeIniValue(L"a\u0394b\U0001F600", kKey), L"");  // Greek is in 932, emoji is not
   EXPECT_EQ(EncodeIniValue(std::wstring(40000, L'a'), kKey), L"");
+
+  // Where Windows uses UTF-8 for every language, an address still encodes
+  // (its characters take one byte), and a character of three bytes does
+  // not. Wine runs no prefix so; the test's machine answers as Windows does,
+  // which refuses the no-best-fit question on UTF-8.
+  const testing_support::Utf8CodePages utf8;
+  EXPECT_EQ(EncodeIniValue(L"ftp.example.jp", kKey, utf8), EncodeIniValue(L"ftp.example.jp", kKey));
+  EXPECT_EQ(EncodeIniValue(L"配布", kKey, utf8), L"");
 }
 
 TEST(SplitCsvLine, QuotedFieldsKeepTheirCommas) {

@@ -126,15 +126,19 @@ class FontStandIn : public ::testing::Test {
     for (const wchar_t* file : {L"NvTestSans.ttf", L"NvTestSansBold.ttf", L"Nv Test Mono.ttf"}) {
       DeleteFileW((fonts + L"\\" + file).c_str());
     }
-    for (const wchar_t* value : {L"Norvale Test Sans (TrueType)",
-                                 L"Norvale Test Sans Bold (TrueType)",
-                                 L"Norvale Test Mono (TrueType)"}) {
+    for (const wchar_t* value :
+         {L"Norvale Test Sans (TrueType)", L"Norvale Test Sans Bold (TrueType)",
+          L"Norvale Test Mono (TrueType)", L"Norvale Test* (TrueType)",
+          L"Norvale Test Bar (TrueType)"}) {
       DeleteFontsValue(value);
     }
   }
   // The command lines exactly as the font routines build them.
+  static std::wstring Start() {
+    return L"\"" + PowerShell() + L"\" -ExecutionPolicy unrestricted -NoProfile -NonInteractive ";
+  }
   long RunScript(const std::wstring& script, const std::wstring& argument) {
-    return RunAndWait(L"\"" + PowerShell() + L"\" -ExecutionPolicy unrestricted -File " +
+    return RunAndWait(Start() + L"-File " +
                       *norvale::QuotedArgument(temp / (L"script folder\\" + script)) + L" " +
                       *norvale::QuotedArgument(argument));
   }
@@ -190,7 +194,7 @@ TEST_F(FontStandIn, ReadsItsCommandLineAsWindowsPowerShellDoes) {
   SetEnvironmentVariableW(L"NORVALE_POWERSHELL_LOG", (temp / L"powershell.log").c_str());
   WriteFileBytes(fonts + L"\\Nv Test Mono.ttf", TinyFont(L"Norvale Test Mono"));
   const std::wstring script = temp / L"script folder\\Remove-Font.ps1";
-  const std::wstring start = L"\"" + PowerShell() + L"\" -ExecutionPolicy unrestricted ";
+  const std::wstring start = Start();
   // The name unquoted after -File is two arguments; the script takes one.
   EXPECT_NE(0, RunAndWait(start + L"-File \"" + script + L"\" Nv Test Mono.ttf"));
   // Without -File: a command.
@@ -199,10 +203,10 @@ TEST_F(FontStandIn, ReadsItsCommandLineAsWindowsPowerShellDoes) {
   // Backslashes count only before a quote.
   EXPECT_NE(0, RunAndWait(start + L"-File \"" + script + L"\" \"a\\\"b c\" d\\\\"));
   SetEnvironmentVariableW(L"NORVALE_POWERSHELL_LOG", nullptr);
-  EXPECT_EQ(L"[-ExecutionPolicy] [unrestricted] [-File] [" + script +
-                L"] [Nv] [Test] [Mono.ttf]\r\n"
-                L"[-ExecutionPolicy] [unrestricted] [" + script + L"] [Nv Test Mono.ttf]\r\n"
-                L"[-ExecutionPolicy] [unrestricted] [-File] [" + script + L"] [a\"b c] [d\\\\]\r\n",
+  const std::wstring options = L"[-ExecutionPolicy] [unrestricted] [-NoProfile] [-NonInteractive] ";
+  EXPECT_EQ(options + L"[-File] [" + script + L"] [Nv] [Test] [Mono.ttf]\r\n" + options + L"[" +
+                script + L"] [Nv Test Mono.ttf]\r\n" + options + L"[-File] [" + script +
+                L"] [a\"b c] [d\\\\]\r\n",
             Logged());
 }
 
@@ -217,6 +221,95 @@ TEST_F(FontStandIn, AMissingScriptFileOrNoFontInstallsNothing) {
   EXPECT_NE(0, AddFont(temp / L"font files\\NvTestSans.ttf"));
   EXPECT_FALSE(Exists(fonts + L"\\NvTestSans.ttf"));
   EXPECT_NE(0, RemoveFont(L"..\\win.ini"));
+}
+
+// Windows PowerShell 5.1 reads a value name handed to Remove-ItemProperty as
+// a pattern; the key object's DeleteValue takes it as it is. A script that
+// does neither is one the stand-in cannot answer for.
+TEST_F(FontStandIn, ReadsAValueNameAsAPatternWherePowerShellDoes) {
+  const std::wstring script = temp / L"script folder\\Remove-Font.ps1";
+  auto setValues = [] {
+    SetFontsValue(L"Norvale Test* (TrueType)", L"NvTestStar.ttf");
+    SetFontsValue(L"Norvale Test Bar (TrueType)", L"NvTestBar.ttf");
+  };
+  setValues();
+  WriteFileBytes(script, "$fonts.DeleteValue($valueName, $false)\r\n");
+  ASSERT_EQ(0, RemoveFont(L"NvTestStar.ttf"));
+  EXPECT_EQ(L"<none>", FontsValue(L"Norvale Test* (TrueType)"));
+  EXPECT_EQ(L"NvTestBar.ttf", FontsValue(L"Norvale Test Bar (TrueType)"));
+
+  setValues();
+  WriteFileBytes(script, "Remove-ItemProperty -LiteralPath $key -Name $valueName\r\n");
+  ASSERT_EQ(0, RemoveFont(L"NvTestStar.ttf"));
+  EXPECT_EQ(L"<none>", FontsValue(L"Norvale Test* (TrueType)"));
+  EXPECT_EQ(L"<none>", FontsValue(L"Norvale Test Bar (TrueType)"));
+
+  setValues();
+  WriteFileBytes(script, "Remove-Item -LiteralPath $target\r\n");
+  EXPECT_NE(0, RemoveFont(L"NvTestStar.ttf"));
+  EXPECT_EQ(L"NvTestStar.ttf", FontsValue(L"Norvale Test* (TrueType)"));
+}
+
+// Without -NoProfile the profiles run first; a mandatory parameter that is
+// not given is asked for, and only -NonInteractive keeps the run from
+// waiting for the answer.
+TEST_F(FontStandIn, RunsTheProfilesAndAsksUnlessToldNotTo) {
+  const std::wstring profile = PowerShell().substr(0, PowerShell().rfind(L'\\')) + L"\\profile.ps1";
+  WriteFileBytes(profile, "Write-Host 'a profile ran'\r\n");
+  SetEnvironmentVariableW(L"NORVALE_POWERSHELL_LOG", (temp / L"powershell.log").c_str());
+  const std::wstring remove =
+      L"-File \"" + (temp / L"script folder\\Remove-Font.ps1") + L"\" x.ttf";
+  EXPECT_EQ(0, RunAndWait(L"\"" + PowerShell() + L"\" " + remove));
+  EXPECT_EQ(0, RunAndWait(L"\"" + PowerShell() + L"\" -NoProfile " + remove));
+  DeleteFileW(profile.c_str());
+  SetEnvironmentVariableW(L"NORVALE_POWERSHELL_LOG", nullptr);
+  // The profile's path as the stand-in knows its own folder.
+  const std::wstring logged = Logged();
+  const size_t first = logged.find(L"\r\n");
+  ASSERT_NE(std::wstring::npos, first) << norvale::ToAnsi(logged);
+  EXPECT_EQ(0u, logged.find(L"[profile] ")) << norvale::ToAnsi(logged);
+  EXPECT_TRUE(logged.substr(0, first).ends_with(L"\\profile.ps1")) << norvale::ToAnsi(logged);
+  EXPECT_EQ(L"[-File] [" + (temp / L"script folder\\Remove-Font.ps1") + L"] [x.ttf]\r\n" +
+                L"[-NoProfile] [-File] [" + (temp / L"script folder\\Remove-Font.ps1") +
+                L"] [x.ttf]\r\n",
+            logged.substr(first + 2));
+
+  const std::wstring font = temp / L"font files\\NvTestSans.ttf";
+  WriteFileBytes(font, TinyFont(L"Norvale Test Sans"));
+  WriteFileBytes(temp / L"script folder\\Add-Font.ps1",
+                 "param([Parameter(Mandatory = $true)][string]$FontPath)\r\n");
+  const std::wstring add = L" -File \"" + (temp / L"script folder\\Add-Font.ps1") + L"\"";
+  DWORD elapsed = 0;
+  EXPECT_NE(0, RunAndWait(L"\"" + PowerShell() + L"\" -NoProfile -NonInteractive" + add, &elapsed));
+  EXPECT_LT(elapsed, 5000u);
+  EXPECT_FALSE(Exists(fonts + L"\\NvTestSans.ttf"));
+
+  // Asked, it waits for the answer on its input.
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE read = nullptr, write = nullptr;
+  ASSERT_TRUE(CreatePipe(&read, &write, &inherit, 0));
+  SetHandleInformation(write, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = read;
+  PROCESS_INFORMATION process{};
+  std::wstring line = L"\"" + PowerShell() + L"\" -NoProfile" + add;
+  ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                             nullptr, nullptr, &startup, &process));
+  CloseHandle(read);
+  EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(process.hProcess, 1000));
+  const std::string answer = norvale::ToAnsi(font, CP_UTF8) + "\r\n";
+  DWORD written = 0;
+  WriteFile(write, answer.data(), DWORD(answer.size()), &written, nullptr);
+  CloseHandle(write);
+  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process.hProcess, 30000));
+  DWORD code = 1;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  EXPECT_EQ(0u, code);
+  EXPECT_EQ(L"NvTestSans.ttf", FontsValue(L"Norvale Test Sans (TrueType)"));
 }
 
 TEST(TimeoutStandIn, WaitsTheGivenSecondsFromTheSystemFolder) {
