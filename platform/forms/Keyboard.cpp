@@ -12,8 +12,11 @@ int16_t CurrentShiftMask(bool systemKey) {
 
 int16_t CharToKeyAscii(wchar_t character) {
   char bytes[4] = {};
-  BOOL lossy = FALSE;
-  const int n = WideCharToMultiByte(CP_ACP, 0, &character, 1, bytes, sizeof bytes, nullptr, &lossy);
+  // No used-default question: Windows refuses it for a UTF-8 ANSI code page
+  // (the "Unicode UTF-8 for worldwide language support" option), and every
+  // typed character would then read as 0.
+  const int n =
+      WideCharToMultiByte(CP_ACP, 0, &character, 1, bytes, sizeof bytes, nullptr, nullptr);
   if (n == 1) return static_cast<int16_t>(static_cast<unsigned char>(bytes[0]));
   if (n == 2) {
     return static_cast<int16_t>((static_cast<unsigned char>(bytes[0]) << 8) |

@@ -61,6 +61,13 @@ std::string Narrow(const std::wstring& text, UINT codePage, bool* lossless) {
   BOOL* usedDefaultPtr = codePage == CP_UTF8 ? nullptr : &usedDefault;
   int n = WideCharToMultiByte(codePage, 0, text.data(), int(text.size()), nullptr, 0, nullptr,
                               usedDefaultPtr);
+  // The ANSI code page may itself be UTF-8 (a Windows option), which refuses
+  // the used-default question: the caller's round trip judges then.
+  if (n <= 0 && usedDefaultPtr && GetLastError() == ERROR_INVALID_PARAMETER) {
+    usedDefaultPtr = nullptr;
+    n = WideCharToMultiByte(codePage, 0, text.data(), int(text.size()), nullptr, 0, nullptr,
+                            nullptr);
+  }
   if (n <= 0) {
     if (lossless) *lossless = false;
     return {};
