@@ -254,11 +254,12 @@ class ClsWinFTP {
   // refuse to replace the existing file target; else 0.
   int32_t ReplaceRefusalCode(const std::wstring& target);
   // Lists the one server file of a download into listed; the listing's
-  // count, its code in aLngErrCode. With onlyThisName, listed is the entry
-  // named exactly fileId, and a listing without one finds nothing: a name
-  // is also a pattern to the listing, which may list other files with it.
+  // count, its code in aLngErrCode. listed is the entry named exactly
+  // fileId (or the one entry that differs in letter case only), and a
+  // listing without one finds nothing (kFtpFileNotFound): a name is also a
+  // pattern to the listing, which may list other files with it.
   int32_t ListServerFile(const std::wstring& aSvDir, const std::wstring& fileId,
-                         DirInfo& listed, int32_t& aLngErrCode, bool onlyThisName = false);
+                         DirInfo& listed, int32_t& aLngErrCode);
   static DirInfo LocalDirInfo(const std::wstring& path);
 
   // Folder download.

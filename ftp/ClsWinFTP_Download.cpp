@@ -9,6 +9,7 @@
 #include "DeleteGuard.h"
 #include "FileSystem.h"
 #include "LocalPathGuard.h"
+#include "Paths.h"
 #include "Text.h"
 
 using norvale::IsBlank;
@@ -142,25 +143,34 @@ bool ClsWinFTP::FtpGet(const std::wstring& aSvDir, const std::wstring& aGetFileI
 }
 
 int32_t ClsWinFTP::ListServerFile(const std::wstring& aSvDir, const std::wstring& fileId,
-                                  DirInfo& listed, int32_t& aLngErrCode, bool onlyThisName) {
+                                  DirInfo& listed, int32_t& aLngErrCode) {
   std::vector<std::wstring> names;
   // A name that the listing would read as more than one pattern, or as a
   // wildcard, cannot find itself: the whole folder is listed instead.
   const bool plainName = fileId.find_first_of(L";*?") == std::wstring::npos;
-  const std::wstring pattern = onlyThisName && !plainName ? L"*" : fileId;
+  const std::wstring pattern = plainName ? fileId : L"*";
   const int32_t n = FtpGetFileList(aSvDir, pattern, 2, names, aLngErrCode, L"", L"", L"", false);
   if (n < 1) return n;
-  if (!onlyThisName) {
-    listed = listing_.front();
-    return n;
-  }
   // Wine's listing reads ";" as between two patterns, and a server that
   // tells "Data.bin" from "DATA.BIN" still matches both: ordinal equality.
+  // A server that ignores letter case lists the name as it stores it, and
+  // takes the name asked for as that one file: a single entry that differs
+  // in letter case only is the file.
+  const DirInfo* sameLetters = nullptr;
+  int sameLetterCount = 0;
   for (const DirInfo& entry : listing_) {
     if (entry.FileId == fileId) {
       listed = entry;
       return n;
     }
+    if (norvale::SameName(entry.FileId, fileId)) {
+      sameLetters = &entry;
+      ++sameLetterCount;
+    }
+  }
+  if (sameLetterCount == 1) {
+    listed = *sameLetters;
+    return n;
   }
   aLngErrCode = kFtpFileNotFound;
   return 0;

@@ -319,7 +319,7 @@ bool ClsWinFTP::FtpGetListedFile(const DirInfo& record, const std::wstring& loca
     // The folder's listing stays the one the download walks.
     const std::vector<DirInfo> folderListing = listing_;
     int32_t listCode = 0;
-    const int32_t found = ListServerFile(record.Dir, record.FileId, listed, listCode, true);
+    const int32_t found = ListServerFile(record.Dir, record.FileId, listed, listCode);
     listing_ = folderListing;
     if (found < 1) {
       transferError = static_cast<DWORD>(listCode != 0 ? listCode : kFtpFileNotFound);

@@ -188,6 +188,39 @@ TEST_F(DownloadTest, IdenticalLocalCopyIsSkippedUntilItsTimeDiffers) {
   EXPECT_EQ(LocalWriteTime(target), ListedFixtureDate());
 }
 
+// A name is a pattern to the listing too: Wine reads ";" as between two
+// patterns, "*" and "?" match other files. Only the file of that very name
+// is checked against its listed size and takes the listed time.
+TEST_F(DownloadTest, TheListedFileIsTheOneOfTheNameAskedFor) {
+  const std::string semicolon = PatternBytes(5000, 50);
+  PutFile(ServerRoot(), L"odd/b;a.dat", semicolon);
+  PutFile(ServerRoot(), L"odd/a.dat", PatternBytes(3000, 51));
+  PutFile(ServerRoot(), L"odd/Case.dat", "case");
+  SetLocalTime(ServerRoot() + L"\\odd\\b;a.dat", ListedFixtureTime());
+  ftp_->OLErrorRetryWaitTime(0);
+  ftp_->OLErrorRetryMaxCount(1);
+
+  const std::wstring local = *local_ / L"b;a.dat";
+  EXPECT_TRUE(GetVerified(L"/odd", L"b;a.dat", local)) << code_;
+  EXPECT_TRUE(ReadFileBytes(local) == semicolon);
+  EXPECT_EQ(LocalWriteTime(local), ListedFixtureDate());
+  EXPECT_EQ(ftp_->DownloadedFilesCount(), 1);
+  EXPECT_EQ(ftp_->DownloadedFilesGetFileSize(1), static_cast<int32_t>(semicolon.size()));
+
+  // None of that name: nothing is taken for it, nothing is fetched.
+  const int before = Retrievals();
+  EXPECT_FALSE(GetVerified(L"/odd", L"?.dat", *local_ / L"q.dat"));
+  EXPECT_EQ(code_, kFtpFileNotFound);
+  EXPECT_EQ(count_, 0);
+  EXPECT_EQ(Retrievals(), before);
+  // A server that ignores letter case lists the one file by its own spelling.
+  FtpFaults windowsServer;
+  windowsServer.ignoreCase = true;
+  Server().SetFaults(windowsServer);
+  ASSERT_TRUE(GetVerified(L"/odd", L"case.dat", *local_ / L"case.dat")) << code_;
+  EXPECT_EQ(ReadFileBytes(*local_ / L"case.dat"), "case");
+}
+
 TEST_F(DownloadTest, FailedTransfersAreRetriedAfterACountdown) {
   FtpFaults faults;
   faults.failRetr = 2;
