@@ -69,7 +69,7 @@ bool ClsWinFTP::FtpGet(const std::wstring& aSvDir, const std::wstring& aGetFileI
 
   if (Is同一Skip && norvale::FileExists(aPutFilePath)) {
     const DirInfo local = LocalDirInfo(aPutFilePath);
-    if (norvale::TextEqualsIgnoreCase(local.FileId, listed.FileId) &&
+    if (norvale::SameName(local.FileId, listed.FileId) &&
         local.UpDate == listed.UpDate && local.FileSize == listed.FileSize) {
       aLngErrCode = 0;
       return true;

@@ -11,6 +11,7 @@
 #include "FileSystem.h"
 #include "Handles.h"
 #include "LocalPathGuard.h"
+#include "Paths.h"
 #include "RuntimeError.h"
 #include "Text.h"
 
@@ -247,7 +248,7 @@ bool ClsWinFTP::FtpGetListedFile(const DirInfo& record, const std::wstring& loca
 
   if (Is同一Skip && norvale::FileExists(localPath)) {
     const DirInfo local = LocalDirInfo(localPath);
-    if (norvale::TextEqualsIgnoreCase(local.FileId, record.FileId) &&
+    if (norvale::SameName(local.FileId, record.FileId) &&
         local.UpDate == record.UpDate && local.FileSize == record.FileSize) {
       return true;
     }
@@ -260,10 +261,10 @@ bool ClsWinFTP::FtpGetListedFile(const DirInfo& record, const std::wstring& loca
 
   if (fileUsingCheck_) {
     const auto found = norvale::QueryFile(localPath);
-    const bool plainFolder = found && found->attributes == FILE_ATTRIBUTE_DIRECTORY &&
-                             !(localPath.size() >= 4 &&
-                               norvale::TextEqualsIgnoreCase(
-                                   localPath.substr(localPath.size() - 4), L".zip"));
+    const bool plainFolder =
+        found && found->attributes == FILE_ATTRIBUTE_DIRECTORY &&
+        !(localPath.size() >= 4 &&
+          norvale::SameName(std::wstring_view(localPath).substr(localPath.size() - 4), L".zip"));
     std::wstring message;
     if (!plainFolder && IsFileLocked(localPath, message)) {
       errorLog_->ErrLogPut(appName_ + L" [" + localPath +
@@ -376,9 +377,11 @@ int32_t ClsWinFTP::CompareDirInfo(const DirInfo& local, const std::vector<DirInf
   while (localFolder.size() > 3 && localFolder.back() == L'\\') localFolder.pop_back();
   for (const DirInfo& entry : listing) {
     if (entry.IsFolder || IsBlank(entry.FileId) || entry.FilePath.empty()) continue;
-    if (!norvale::TextEqualsIgnoreCase(Trim(entry.FileId), name)) continue;
+    // Names as the file system tells them apart: a local "ａ.txt" is not
+    // the listed "a.txt".
+    if (!norvale::SameName(Trim(entry.FileId), name)) continue;
     // The entry's own local place, as the download put it there.
-    if (!norvale::TextEqualsIgnoreCase(GetLocalFilePath(entry.FilePath), localFolder)) continue;
+    if (!norvale::SamePath(GetLocalFilePath(entry.FilePath), localFolder)) continue;
     if (local.FileSize != entry.FileSize) return 2;
     return local.UpDate != entry.UpDate ? 1 : 0;
   }

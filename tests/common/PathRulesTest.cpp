@@ -41,6 +41,19 @@ TEST(PathRulesTest, SamePathIgnoresLetterCaseAndNothingElse) {
   EXPECT_FALSE(SamePath(L"C:\\a\u00ADb", L"C:\\ab"));  // a soft hyphen is a character
 }
 
+// A name of a listing or of a process: compared whole, letter case aside.
+TEST(PathRulesTest, SameNameIsTheFileSystemsComparisonOfWholeNames) {
+  using norvale::SameName;
+  EXPECT_TRUE(SameName(L"Setup.INI", L"setup.ini"));
+  EXPECT_TRUE(SameName(L"ÉTÉ.txt", L"été.TXT"));
+  EXPECT_TRUE(SameName(L"", L""));
+  EXPECT_FALSE(SameName(L"", L"a"));
+  EXPECT_FALSE(SameName(L"a.txt ", L"a.txt"));  // nothing is trimmed
+  EXPECT_FALSE(SameName(L"ｓｅｔｕｐ.ini", L"setup.ini"));
+  EXPECT_FALSE(SameName(L"ポス.exe", L"ぽす.exe"));
+  EXPECT_FALSE(SameName(L"ﾎﾟｽ.exe", L"ポス.exe"));
+}
+
 TEST(PathRulesTest, BelowMeansAFolderBoundaryNotAPrefix) {
   EXPECT_TRUE(IsBelow(L"C:\\a\\b", L"C:\\a"));
   EXPECT_TRUE(IsBelow(L"C:\\A\\b\\c.txt", L"c:\\a\\"));

@@ -186,6 +186,15 @@ TEST_F(DownloadTest, IdenticalLocalCopyIsSkippedUntilItsTimeDiffers) {
   EXPECT_EQ(count_, 1);
   EXPECT_EQ(Retrievals(), before + 1);
   EXPECT_EQ(LocalWriteTime(target), ListedFixtureDate());
+
+  // A name that differs in width is another file, however alike the rest.
+  const std::wstring twin = *local_ / L"ｓｅｔｕｐ.ini";
+  WriteFileBytes(twin, std::string(SetupBytes().size(), 'x'));
+  SetLocalTime(twin, ListedFixtureTime());
+  ASSERT_TRUE(ftp_->FtpGet(L"/files", L"setup.ini", twin, true, code_, true, true, count_, true,
+                           true));
+  EXPECT_EQ(Retrievals(), before + 2);
+  EXPECT_TRUE(ReadFileBytes(twin) == SetupBytes());
 }
 
 // A name is a pattern to the listing too: Wine reads ";" as between two

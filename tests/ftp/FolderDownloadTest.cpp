@@ -518,6 +518,14 @@ TEST_F(FolderDownloadTest, CleanUpDeletesOnlyWhatTheServerCertainlyLacks) {
   EXPECT_TRUE(relative) << code_;
   EXPECT_EQ(deleted_, 1);
   EXPECT_FALSE(norvale::FileExists(target_ + L"\\extra.txt"));
+
+  // A name that differs from a listed one in width only is a file the
+  // server lacks.
+  WriteFileBytes(target_ + L"\\ａ.txt", "twin");
+  ASSERT_TRUE(GetFolder(L"/flat", true)) << code_;
+  EXPECT_EQ(deleted_, 1);
+  EXPECT_FALSE(norvale::FileExists(target_ + L"\\ａ.txt"));
+  EXPECT_EQ(ReadFileBytes(target_ + L"\\a.txt"), "aaa");
 }
 
 }  // namespace
