@@ -244,9 +244,11 @@ class ClsWinFTP {
   // 32 bits, when given; else the size the server gives for the open file,
   // when it gives one); nothing of a failed one stays on disk. 0, the error
   // code of the step that failed, or kFtpIncompleteTransfer for a transfer
-  // that came out short or long.
+  // that came out short or long. With replaceFolder, a folder in the file's
+  // place is removed once the file has arrived whole, and kept otherwise.
   DWORD ReceiveFile(const std::wstring& serverFileId, const std::wstring& localPath,
-                    bool overwrite, const int32_t* expectedSize = nullptr);
+                    bool overwrite, const int32_t* expectedSize = nullptr,
+                    bool replaceFolder = false);
   // The size the server gives for serverFileId, opened for reading as file;
   // none when it gives none.
   std::optional<uint64_t> OpenFileSize(HINTERNET file, const std::wstring& serverFileId);
@@ -272,6 +274,9 @@ class ClsWinFTP {
   static int32_t CompareDirInfo(const DirInfo& local, const std::vector<DirInfo>& listing);
   static bool DeleteLocalFile(const std::wstring& path, std::wstring& errorText);
   static bool DeleteLocalFolder(const std::wstring& path);
+  // Removes a folder that stands where a file is to be placed, through the
+  // guard: 0, kFtpProtectedTarget (logged) or the error of the removal.
+  DWORD RemoveFolderInPlaceOf(const std::wstring& target);
   static std::wstring GetPathDrive(const std::wstring& path);
   static bool IsFileLocked(const std::wstring& path, std::wstring& message);
   // After a failed attempt: a session that the server dropped is opened

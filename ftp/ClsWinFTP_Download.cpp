@@ -227,7 +227,7 @@ int32_t ClsWinFTP::ReplaceRefusalCode(const std::wstring& target) {
 }
 
 DWORD ClsWinFTP::ReceiveFile(const std::wstring& serverFileId, const std::wstring& localPath,
-                             bool overwrite, const int32_t* expectedSize) {
+                             bool overwrite, const int32_t* expectedSize, bool replaceFolder) {
   if (!hConnect_) return ERROR_INVALID_HANDLE;
   // The guard that replaces the file takes absolute paths only.
   const std::wstring target = norvale::FullLocalPath(localPath);
@@ -315,6 +315,11 @@ DWORD ClsWinFTP::ReceiveFile(const std::wstring& serverFileId, const std::wstrin
       finished = false;
       error = static_cast<DWORD>(kFtpIncompleteTransfer);
     }
+  }
+  if (finished && replaceFolder) {
+    // A folder in the file's place goes only now that the file is whole.
+    error = RemoveFolderInPlaceOf(target);
+    finished = error == 0;
   }
   if (finished) {
     // A new file only takes its name; replacing an old one deletes it, which

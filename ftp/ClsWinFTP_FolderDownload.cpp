@@ -276,11 +276,14 @@ bool ClsWinFTP::FtpGetListedFile(const DirInfo& record, const std::wstring& loca
   }
 
   if (beforeWriting_) beforeWriting_(localPath);
-  // An old file stays until the new one is complete (see ReceiveFile); a
-  // folder in the file's place has to go first.
-  if (Is上書き) {
-    const auto found = norvale::QueryFile(localPath);
-    if (found && found->attributes == FILE_ATTRIBUTE_DIRECTORY) DeleteLocalFolder(localPath);
+  // An old file stays until the new one is complete (see ReceiveFile), and
+  // so does a folder in the file's place. One that the guard would not let
+  // go would be refused after every attempt: nothing is transferred.
+  if (Is上書き && norvale::FolderExists(localPath)) {
+    if (const int32_t refused = ReplaceRefusalCode(localPath); refused != 0) {
+      aLngErrCode = refused;
+      return false;
+    }
   }
 
   // What each attempt is checked against: the folder's listing first, then
@@ -291,7 +294,7 @@ bool ClsWinFTP::FtpGetListedFile(const DirInfo& record, const std::wstring& loca
   DWORD transferError = 0;
   bool complete = false;
   for (;;) {
-    transferError = ReceiveFile(record.FileId, localPath, Is上書き, &listed.FileSize);
+    transferError = ReceiveFile(record.FileId, localPath, Is上書き, &listed.FileSize, Is上書き);
     complete = false;
     if (transferError == 0) {
       const auto file = norvale::QueryFile(localPath);
@@ -399,6 +402,17 @@ bool ClsWinFTP::DeleteLocalFile(const std::wstring& path, std::wstring& errorTex
   // A refusal says why; a failed delete says what the system said.
   errorText = why.empty() ? norvale::RuntimeErrorDescription(norvale::LastRuntimeError()) : why;
   return false;
+}
+
+DWORD ClsWinFTP::RemoveFolderInPlaceOf(const std::wstring& target) {
+  if (!norvale::FolderExists(target)) return 0;
+  if (const int32_t refused = ReplaceRefusalCode(target); refused != 0) {
+    return static_cast<DWORD>(refused);
+  }
+  SetLastError(ERROR_SUCCESS);
+  if (DeleteLocalFolder(target)) return 0;
+  const DWORD error = GetLastError();
+  return error != ERROR_SUCCESS ? error : static_cast<DWORD>(ERROR_DIR_NOT_EMPTY);
 }
 
 bool ClsWinFTP::DeleteLocalFolder(const std::wstring& path) {

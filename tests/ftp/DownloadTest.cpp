@@ -539,6 +539,17 @@ TEST_F(DownloadTest, AProtectedTargetFailsAtOnceAndLeavesNothingBehind) {
   Server().ClearFaults();
   ASSERT_TRUE(GetVerified(L"/files", L"big.bin", folder / L"big.bin")) << code_;
   EXPECT_TRUE(ReadFileBytes(folder / L"big.bin") == BigBytes());
+
+  // A folder in a file's place there stays whole, and nothing is fetched.
+  const std::wstring inPlace = folder / L"a.txt.old";
+  PutFile(inPlace, L"mine.txt", "mine");
+  before = Retrievals();
+  EXPECT_FALSE(ftp_->Ftp_GetFolder(L"/files", L"a.txt.old", 2, folder.Path(), code_, L"", L"",
+                                   L"", true, true, false, true, false, deleted, last, true));
+  EXPECT_EQ(code_, kFtpProtectedTarget);
+  EXPECT_EQ(Retrievals(), before);
+  EXPECT_EQ(ReadFileBytes(inPlace + L"\\mine.txt"), "mine");
+  RemoveTree(inPlace);
 }
 
 // The file a transfer writes into never takes an existing name (a user's
