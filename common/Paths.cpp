@@ -133,11 +133,13 @@ std::wstring ResolvedPath(const std::wstring& path, const IFinalPaths& finalPath
   if (sep == std::wstring::npos || sep + 1 == body.path.size()) return {};
   if (HoldsWildcard(body.path.substr(sep + 1))) return {};
   // A name that only its closing separator keeps would be listed trimmed:
-  // it is asked for as it stands, and kept as spelled.
+  // it is asked for as it stands, and kept as spelled. One that ends in a
+  // dot cannot be asked at all: handed back, it would lose the dot.
   std::wstring name;
   if (!body.closed) {
     name = ListedName(full);
-  } else if (GetFileAttributesW(full.c_str()) != INVALID_FILE_ATTRIBUTES) {
+  } else if (body.path.back() == L' ' &&
+             GetFileAttributesW(full.c_str()) != INVALID_FILE_ATTRIBUTES) {
     name = body.path.substr(sep + 1) + L'\\';
   }
   if (name.empty()) return {};

@@ -194,6 +194,8 @@ TEST_F(PathRulesOnDiskTest, APartEndingInABlankOrADotIsNoOtherFoldersName) {
   EXPECT_EQ(blank + L"\\", norvale::FullPath(blank + L"\\\\"));
   EXPECT_EQ(blank + L"\\", norvale::LongPath(blank + L"\\"));
   EXPECT_TRUE(SamePath(blank + L"\\", norvale::ResolvedPath(blank + L"\\")));
+  // "App.." with a separator is read as "App.", which no plain call reaches.
+  EXPECT_EQ(L"", norvale::ResolvedPath(dir_ / L"App..\\"));
 
   // The last part is read trimmed wherever it is used, and so it is judged.
   EXPECT_TRUE(SamePlace(blank, app));
