@@ -717,8 +717,7 @@ bool PlaceCreatedFile(HANDLE file, const std::wstring& to, bool replace, std::ws
   // A relative name would be taken from whatever the current folder is.
   const std::wstring given = Trim(to);
   const bool unc = StartsWith(given, L"\\\\");
-  const bool drive = given.size() >= 3 && iswalpha(given[0]) && given[1] == L':' &&
-                     (given[2] == L'\\' || given[2] == L'/');
+  const bool drive = IsDriveAbsolute(given);
   const std::wstring full = unc || drive ? FullPath(given) : L"";
   if (full.empty()) {
     Refused(L"relative path", why);

@@ -21,6 +21,28 @@ bool HoldsWildcard(const std::wstring& part) {
   return part.find_first_of(L"*?<>\"") != std::wstring::npos;
 }
 
+// Windows drops trailing blanks and dots from the last part of a path only:
+// "App " and "App" are two folders, but a path that ends in "App " names
+// "App" unless a separator follows.
+bool EndsInBlankOrDot(std::wstring_view part) {
+  return !part.empty() && (part.back() == L' ' || part.back() == L'.');
+}
+
+// The full form with its closing separators taken off, and whether one has
+// to stay on.
+struct Unclosed {
+  std::wstring path;
+  bool closed = false;
+};
+Unclosed WithoutClosingSeparator(const std::wstring& full) {
+  Unclosed result{full, false};
+  if (result.path.size() > 3 && result.path.back() == L'\\') {
+    result.path.pop_back();
+    result.closed = true;
+  }
+  return result;
+}
+
 // The name the folder lists for an existing path's last part; empty when it
 // is missing.
 std::wstring ListedName(const std::wstring& path) {
@@ -53,7 +75,12 @@ std::wstring FullPath(const std::wstring& path) {
                        nullptr);
   if (n == 0 || n >= buffer.size()) return {};
   std::wstring full(buffer.data(), n);
-  while (full.size() > 3 && (full.back() == L'\\' || full.back() == L'/')) full.pop_back();
+  bool closed = false;
+  while (full.size() > 3 && (full.back() == L'\\' || full.back() == L'/')) {
+    full.pop_back();
+    closed = true;
+  }
+  if (closed && full.size() > 3 && EndsInBlankOrDot(full)) full += L'\\';
   return full;
 }
 
@@ -62,16 +89,24 @@ std::wstring LongPath(const std::wstring& path) {
   const std::wstring full = FullPath(path);
   if (!FitsPlainPathCalls(full)) return {};
   if (IsNetworkPath(full)) return full;
-  std::wstring result = full.substr(0, 3);
+  const Unclosed body = WithoutClosingSeparator(full);
+  std::wstring result = body.path.substr(0, 3);
   bool asking = true;
-  for (size_t start = 3; start < full.size();) {
-    size_t end = full.find(L'\\', start);
-    if (end == std::wstring::npos) end = full.size();
-    const std::wstring part = full.substr(start, end - start);
+  for (size_t start = 3; start < body.path.size();) {
+    size_t end = body.path.find(L'\\', start);
+    if (end == std::wstring::npos) end = body.path.size();
+    const std::wstring part = body.path.substr(start, end - start);
     std::wstring next = Joined(result, part);
     // The folder asked is already long, so no call is handed more than the
-    // plain calls take, whatever the short names would grow to.
-    if (asking && FitsPlainPathCalls(next) && !HoldsWildcard(part)) {
+    // plain calls take, whatever the short names would grow to. Asked by
+    // itself, a part that ends in a blank or a dot would be read trimmed and
+    // answer for another folder; it is no 8.3 name either, so it stays as
+    // spelled. Below a blank the parts are still asked inside it; a path
+    // through a part that ends in a dot is read without that dot, so
+    // nothing below it can be asked.
+    if (EndsInBlankOrDot(part)) {
+      if (part.back() == L'.') asking = false;
+    } else if (asking && FitsPlainPathCalls(next) && !HoldsWildcard(part)) {
       const std::wstring listed = ListedName(next);
       asking = !listed.empty();
       if (asking) next = Joined(result, listed);
@@ -80,6 +115,7 @@ std::wstring LongPath(const std::wstring& path) {
     result = next;
     start = end + 1;
   }
+  if (body.closed) result += L'\\';
   return result;
 }
 
@@ -90,14 +126,25 @@ std::wstring ResolvedFolder(const std::wstring& folder, const IFinalPaths& final
 
 std::wstring ResolvedPath(const std::wstring& path, const IFinalPaths& finalPaths) {
   const std::wstring full = FullPath(path);
-  const size_t sep = full.rfind(L'\\');
-  if (sep == std::wstring::npos) return {};
   // A drive root holds itself.
-  if (sep + 1 == full.size()) return finalPaths.FinalPathOf(full, true);
-  if (HoldsWildcard(full.substr(sep + 1))) return {};
-  const std::wstring name = ListedName(full);
+  if (full.size() == 3) return finalPaths.FinalPathOf(full, true);
+  const Unclosed body = WithoutClosingSeparator(full);
+  const size_t sep = body.path.rfind(L'\\');
+  if (sep == std::wstring::npos || sep + 1 == body.path.size()) return {};
+  if (HoldsWildcard(body.path.substr(sep + 1))) return {};
+  // A name that only its closing separator keeps would be listed trimmed:
+  // it is asked for as it stands, and kept as spelled. One that ends in a
+  // dot cannot be asked at all: handed back, it would lose the dot.
+  std::wstring name;
+  if (!body.closed) {
+    name = ListedName(full);
+  } else if (body.path.back() == L' ' &&
+             GetFileAttributesW(full.c_str()) != INVALID_FILE_ATTRIBUTES) {
+    name = body.path.substr(sep + 1) + L'\\';
+  }
   if (name.empty()) return {};
-  const std::wstring folder = finalPaths.FinalPathOf(full.substr(0, sep == 2 ? 3 : sep), true);
+  const std::wstring folder =
+      finalPaths.FinalPathOf(body.path.substr(0, sep == 2 ? 3 : sep), true);
   return folder.empty() ? folder : Joined(folder, name);
 }
 
@@ -124,13 +171,18 @@ std::wstring FinalPathOfHandle(HANDLE handle) {
                                   VOLUME_NAME_DOS);
   }
   if (n == 0 || n >= buffer.size()) return {};
-  std::wstring found(buffer.data(), n);
+  return DriveFormOfFinalPath(std::wstring(buffer.data(), n));
+}
+
+std::wstring DriveFormOfFinalPath(std::wstring found) {
   if (StartsWith(found, L"\\\\?\\UNC\\")) {
     found = L"\\\\" + found.substr(8);
   } else if (StartsWith(found, L"\\\\?\\")) {
     found = found.substr(4);
   }
   while (found.size() > 3 && found.back() == L'\\') found.pop_back();
+  // The name is the entry's own, untrimmed: as text it has to say so.
+  if (found.size() > 3 && EndsInBlankOrDot(found)) found += L'\\';
   return found;
 }
 
@@ -164,8 +216,10 @@ bool RelatedByAnyName(const std::wstring& a, const std::wstring& b, Related rela
   const std::wstring fullB = FullPath(b);
   if (fullA.empty() || fullB.empty()) return false;
   if (related(fullA, fullB)) return true;
-  const std::wstring longA = LongPath(fullA);
-  const std::wstring longB = LongPath(fullB);
+  // From the paths as given: a full form handed back to Windows would be
+  // read again, and "App.." left as "App." would lose its dot this time.
+  const std::wstring longA = LongPath(a);
+  const std::wstring longB = LongPath(b);
   return !longA.empty() && !longB.empty() && related(longA, longB);
 }
 
@@ -187,7 +241,7 @@ std::wstring PathKey(const std::wstring& path) {
   std::wstring key = FullPath(path);
   if (key.empty()) {
     key = Trim(path);
-  } else if (std::wstring longForm = LongPath(key); !longForm.empty()) {
+  } else if (std::wstring longForm = LongPath(path); !longForm.empty()) {
     key = std::move(longForm);
   }
   if (key.empty()) return key;

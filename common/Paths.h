@@ -21,14 +21,24 @@ bool FitsPlainPathCalls(const std::wstring& path, bool folder = false);
 // The full form: blanks trimmed, "/" read as "\", "." and ".." resolved, a
 // relative path taken from the current folder, no closing separator (a drive
 // root keeps it). The disk is not asked. Empty when Windows cannot make one.
+// Windows drops trailing blanks and dots from the last part only, and only
+// when no separator follows it: "C:\App \x" lies in the folder "App ", a
+// folder of its own, and "C:\App \" names that folder too, so there the
+// closing separator stays ("C:\App " names "C:\App"). Of a middle part it
+// drops one closing dot: "App..\" is left as "App.\", which would lose its
+// dot again if handed back, so the form is for comparing.
 std::wstring FullPath(const std::wstring& path);
 
 // The full form of a path that names one place whatever the current folder
 // is, each existing part spelled as its folder lists it (8.3 short names
 // expanded). Each part is looked up by itself in the folder its long form
-// names, so no call is handed more than the plain file calls take. A share
+// names, so no call is handed more than the plain file calls take; a part
+// that ends in a blank or a dot stays as spelled (asked by itself it would
+// be read trimmed, as the last part of a path is, and answer for another
+// folder), and so does the closing separator FullPath keeps after one. A share
 // is not asked (the question alone would reach whatever host it names), nor
-// are the parts from the first one that is missing or holds a wildcard.
+// are the parts from the first one that is missing or holds a wildcard, or
+// below one that ends in a dot (a path through it is read without the dot).
 // Empty when the path is relative or its long form does not fit the plain
 // file calls.
 std::wstring LongPath(const std::wstring& path);
@@ -40,8 +50,8 @@ std::wstring ResolvedFolder(const std::wstring& folder,
 
 // Where an existing file or folder lies as a delete meets it: the folder
 // holding it resolved through its links, then its own name as that folder
-// lists it (a link there is the link itself). Empty when it does not exist
-// or cannot be asked.
+// lists it (a link there is the link itself; a name that keeps its closing
+// separator, as spelled). Empty when it does not exist or cannot be asked.
 std::wstring ResolvedPath(const std::wstring& path,
                           const IFinalPaths& finalPaths = SystemFinalPaths());
 
@@ -60,8 +70,11 @@ bool SameName(std::wstring_view a, std::wstring_view b);
 
 // Where an open file or folder lies, in drive form ("\\?\" taken off, a
 // share as "\\host\share\..."), without a closing separator but a drive
-// root's. Empty when it cannot be asked.
+// root's and, as in FullPath, one after a last part that ends in a blank or
+// a dot. Empty when it cannot be asked.
 std::wstring FinalPathOfHandle(HANDLE handle);
+// That form of what GetFinalPathNameByHandleW answers ("\\?\C:\...").
+std::wstring DriveFormOfFinalPath(std::wstring finalPath);
 
 // Two paths in one form name the same place (ordinal, letter case ignored).
 bool SamePath(std::wstring_view a, std::wstring_view b);

@@ -38,9 +38,10 @@ class IMessagePump {
 class IFinalPaths {
  public:
   virtual ~IFinalPaths() = default;
-  // The path's final form ("\\?\" taken off, no closing separator), every
-  // link on the way followed; a link in the last part too only when
-  // followLast. Empty when it does not exist or cannot be asked.
+  // The path's final form ("\\?\" taken off, no closing separator but where
+  // FinalPathOfHandle keeps one), every link on the way followed; a link in
+  // the last part too only when followLast. Empty when it does not exist or
+  // cannot be asked.
   virtual std::wstring FinalPathOf(const std::wstring& path, bool followLast) const = 0;
 };
 

@@ -244,9 +244,11 @@ class ClsWinFTP {
   // 32 bits, when given; else the size the server gives for the open file,
   // when it gives one); nothing of a failed one stays on disk. 0, the error
   // code of the step that failed, or kFtpIncompleteTransfer for a transfer
-  // that came out short or long.
+  // that came out short or long. With replaceFolder, a folder in the file's
+  // place is removed once the file has arrived whole, and kept otherwise.
   DWORD ReceiveFile(const std::wstring& serverFileId, const std::wstring& localPath,
-                    bool overwrite, const int32_t* expectedSize = nullptr);
+                    bool overwrite, const int32_t* expectedSize = nullptr,
+                    bool replaceFolder = false);
   // The size the server gives for serverFileId, opened for reading as file;
   // none when it gives none.
   std::optional<uint64_t> OpenFileSize(HINTERNET file, const std::wstring& serverFileId);
@@ -254,11 +256,12 @@ class ClsWinFTP {
   // refuse to replace the existing file target; else 0.
   int32_t ReplaceRefusalCode(const std::wstring& target);
   // Lists the one server file of a download into listed; the listing's
-  // count, its code in aLngErrCode. With onlyThisName, listed is the entry
-  // named exactly fileId, and a listing without one finds nothing: a name
-  // is also a pattern to the listing, which may list other files with it.
+  // count, its code in aLngErrCode. listed is the entry named exactly
+  // fileId (or the one entry that differs in letter case only), and a
+  // listing without one finds nothing (kFtpFileNotFound): a name is also a
+  // pattern to the listing, which may list other files with it.
   int32_t ListServerFile(const std::wstring& aSvDir, const std::wstring& fileId,
-                         DirInfo& listed, int32_t& aLngErrCode, bool onlyThisName = false);
+                         DirInfo& listed, int32_t& aLngErrCode);
   static DirInfo LocalDirInfo(const std::wstring& path);
 
   // Folder download.
@@ -271,6 +274,9 @@ class ClsWinFTP {
   static int32_t CompareDirInfo(const DirInfo& local, const std::vector<DirInfo>& listing);
   static bool DeleteLocalFile(const std::wstring& path, std::wstring& errorText);
   static bool DeleteLocalFolder(const std::wstring& path);
+  // Removes a folder that stands where a file is to be placed, through the
+  // guard: 0, kFtpProtectedTarget (logged) or the error of the removal.
+  DWORD RemoveFolderInPlaceOf(const std::wstring& target);
   static std::wstring GetPathDrive(const std::wstring& path);
   static bool IsFileLocked(const std::wstring& path, std::wstring& message);
   // After a failed attempt: a session that the server dropped is opened

@@ -9,6 +9,7 @@
 #include "DeleteGuard.h"
 #include "FileSystem.h"
 #include "LocalPathGuard.h"
+#include "Paths.h"
 #include "Text.h"
 
 using norvale::IsBlank;
@@ -68,7 +69,7 @@ bool ClsWinFTP::FtpGet(const std::wstring& aSvDir, const std::wstring& aGetFileI
 
   if (Is同一Skip && norvale::FileExists(aPutFilePath)) {
     const DirInfo local = LocalDirInfo(aPutFilePath);
-    if (norvale::TextEqualsIgnoreCase(local.FileId, listed.FileId) &&
+    if (norvale::SameName(local.FileId, listed.FileId) &&
         local.UpDate == listed.UpDate && local.FileSize == listed.FileSize) {
       aLngErrCode = 0;
       return true;
@@ -142,25 +143,34 @@ bool ClsWinFTP::FtpGet(const std::wstring& aSvDir, const std::wstring& aGetFileI
 }
 
 int32_t ClsWinFTP::ListServerFile(const std::wstring& aSvDir, const std::wstring& fileId,
-                                  DirInfo& listed, int32_t& aLngErrCode, bool onlyThisName) {
+                                  DirInfo& listed, int32_t& aLngErrCode) {
   std::vector<std::wstring> names;
   // A name that the listing would read as more than one pattern, or as a
   // wildcard, cannot find itself: the whole folder is listed instead.
   const bool plainName = fileId.find_first_of(L";*?") == std::wstring::npos;
-  const std::wstring pattern = onlyThisName && !plainName ? L"*" : fileId;
+  const std::wstring pattern = plainName ? fileId : L"*";
   const int32_t n = FtpGetFileList(aSvDir, pattern, 2, names, aLngErrCode, L"", L"", L"", false);
   if (n < 1) return n;
-  if (!onlyThisName) {
-    listed = listing_.front();
-    return n;
-  }
   // Wine's listing reads ";" as between two patterns, and a server that
   // tells "Data.bin" from "DATA.BIN" still matches both: ordinal equality.
+  // A server that ignores letter case lists the name as it stores it, and
+  // takes the name asked for as that one file: a single entry that differs
+  // in letter case only is the file.
+  const DirInfo* sameLetters = nullptr;
+  int sameLetterCount = 0;
   for (const DirInfo& entry : listing_) {
     if (entry.FileId == fileId) {
       listed = entry;
       return n;
     }
+    if (norvale::SameName(entry.FileId, fileId)) {
+      sameLetters = &entry;
+      ++sameLetterCount;
+    }
+  }
+  if (sameLetterCount == 1) {
+    listed = *sameLetters;
+    return n;
   }
   aLngErrCode = kFtpFileNotFound;
   return 0;
@@ -217,7 +227,7 @@ int32_t ClsWinFTP::ReplaceRefusalCode(const std::wstring& target) {
 }
 
 DWORD ClsWinFTP::ReceiveFile(const std::wstring& serverFileId, const std::wstring& localPath,
-                             bool overwrite, const int32_t* expectedSize) {
+                             bool overwrite, const int32_t* expectedSize, bool replaceFolder) {
   if (!hConnect_) return ERROR_INVALID_HANDLE;
   // The guard that replaces the file takes absolute paths only.
   const std::wstring target = norvale::FullLocalPath(localPath);
@@ -305,6 +315,11 @@ DWORD ClsWinFTP::ReceiveFile(const std::wstring& serverFileId, const std::wstrin
       finished = false;
       error = static_cast<DWORD>(kFtpIncompleteTransfer);
     }
+  }
+  if (finished && replaceFolder) {
+    // A folder in the file's place goes only now that the file is whole.
+    error = RemoveFolderInPlaceOf(target);
+    finished = error == 0;
   }
   if (finished) {
     // A new file only takes its name; replacing an old one deletes it, which

@@ -11,6 +11,7 @@
 #include "FileSystem.h"
 #include "Handles.h"
 #include "LocalPathGuard.h"
+#include "Paths.h"
 #include "RuntimeError.h"
 #include "Text.h"
 
@@ -247,7 +248,7 @@ bool ClsWinFTP::FtpGetListedFile(const DirInfo& record, const std::wstring& loca
 
   if (Is同一Skip && norvale::FileExists(localPath)) {
     const DirInfo local = LocalDirInfo(localPath);
-    if (norvale::TextEqualsIgnoreCase(local.FileId, record.FileId) &&
+    if (norvale::SameName(local.FileId, record.FileId) &&
         local.UpDate == record.UpDate && local.FileSize == record.FileSize) {
       return true;
     }
@@ -260,10 +261,10 @@ bool ClsWinFTP::FtpGetListedFile(const DirInfo& record, const std::wstring& loca
 
   if (fileUsingCheck_) {
     const auto found = norvale::QueryFile(localPath);
-    const bool plainFolder = found && found->attributes == FILE_ATTRIBUTE_DIRECTORY &&
-                             !(localPath.size() >= 4 &&
-                               norvale::TextEqualsIgnoreCase(
-                                   localPath.substr(localPath.size() - 4), L".zip"));
+    const bool plainFolder =
+        found && found->attributes == FILE_ATTRIBUTE_DIRECTORY &&
+        !(localPath.size() >= 4 &&
+          norvale::SameName(std::wstring_view(localPath).substr(localPath.size() - 4), L".zip"));
     std::wstring message;
     if (!plainFolder && IsFileLocked(localPath, message)) {
       errorLog_->ErrLogPut(appName_ + L" [" + localPath +
@@ -275,11 +276,14 @@ bool ClsWinFTP::FtpGetListedFile(const DirInfo& record, const std::wstring& loca
   }
 
   if (beforeWriting_) beforeWriting_(localPath);
-  // An old file stays until the new one is complete (see ReceiveFile); a
-  // folder in the file's place has to go first.
-  if (Is上書き) {
-    const auto found = norvale::QueryFile(localPath);
-    if (found && found->attributes == FILE_ATTRIBUTE_DIRECTORY) DeleteLocalFolder(localPath);
+  // An old file stays until the new one is complete (see ReceiveFile), and
+  // so does a folder in the file's place. One that the guard would not let
+  // go would be refused after every attempt: nothing is transferred.
+  if (Is上書き && norvale::FolderExists(localPath)) {
+    if (const int32_t refused = ReplaceRefusalCode(localPath); refused != 0) {
+      aLngErrCode = refused;
+      return false;
+    }
   }
 
   // What each attempt is checked against: the folder's listing first, then
@@ -290,7 +294,7 @@ bool ClsWinFTP::FtpGetListedFile(const DirInfo& record, const std::wstring& loca
   DWORD transferError = 0;
   bool complete = false;
   for (;;) {
-    transferError = ReceiveFile(record.FileId, localPath, Is上書き, &listed.FileSize);
+    transferError = ReceiveFile(record.FileId, localPath, Is上書き, &listed.FileSize, Is上書き);
     complete = false;
     if (transferError == 0) {
       const auto file = norvale::QueryFile(localPath);
@@ -319,7 +323,7 @@ bool ClsWinFTP::FtpGetListedFile(const DirInfo& record, const std::wstring& loca
     // The folder's listing stays the one the download walks.
     const std::vector<DirInfo> folderListing = listing_;
     int32_t listCode = 0;
-    const int32_t found = ListServerFile(record.Dir, record.FileId, listed, listCode, true);
+    const int32_t found = ListServerFile(record.Dir, record.FileId, listed, listCode);
     listing_ = folderListing;
     if (found < 1) {
       transferError = static_cast<DWORD>(listCode != 0 ? listCode : kFtpFileNotFound);
@@ -376,9 +380,11 @@ int32_t ClsWinFTP::CompareDirInfo(const DirInfo& local, const std::vector<DirInf
   while (localFolder.size() > 3 && localFolder.back() == L'\\') localFolder.pop_back();
   for (const DirInfo& entry : listing) {
     if (entry.IsFolder || IsBlank(entry.FileId) || entry.FilePath.empty()) continue;
-    if (!norvale::TextEqualsIgnoreCase(Trim(entry.FileId), name)) continue;
+    // Names as the file system tells them apart: a local "ａ.txt" is not
+    // the listed "a.txt".
+    if (!norvale::SameName(Trim(entry.FileId), name)) continue;
     // The entry's own local place, as the download put it there.
-    if (!norvale::TextEqualsIgnoreCase(GetLocalFilePath(entry.FilePath), localFolder)) continue;
+    if (!norvale::SamePath(GetLocalFilePath(entry.FilePath), localFolder)) continue;
     if (local.FileSize != entry.FileSize) return 2;
     return local.UpDate != entry.UpDate ? 1 : 0;
   }
@@ -396,6 +402,17 @@ bool ClsWinFTP::DeleteLocalFile(const std::wstring& path, std::wstring& errorTex
   // A refusal says why; a failed delete says what the system said.
   errorText = why.empty() ? norvale::RuntimeErrorDescription(norvale::LastRuntimeError()) : why;
   return false;
+}
+
+DWORD ClsWinFTP::RemoveFolderInPlaceOf(const std::wstring& target) {
+  if (!norvale::FolderExists(target)) return 0;
+  if (const int32_t refused = ReplaceRefusalCode(target); refused != 0) {
+    return static_cast<DWORD>(refused);
+  }
+  SetLastError(ERROR_SUCCESS);
+  if (DeleteLocalFolder(target)) return 0;
+  const DWORD error = GetLastError();
+  return error != ERROR_SUCCESS ? error : static_cast<DWORD>(ERROR_DIR_NOT_EMPTY);
 }
 
 bool ClsWinFTP::DeleteLocalFolder(const std::wstring& path) {

@@ -249,7 +249,9 @@ EntryKind DownloadStep::KindOf(const DownloadEntry& entry, const std::wstring& e
   if (IsFontExtension(ext) && s_.OsVersion.dwMajorVersion >= 6) {
     std::wstring fonts;
     SkipOnFailure([&] { fonts = s_.objWinCommon.GetSpecialFolderPath(kFontsFolder); });
-    if (!fonts.empty() && engine::FindIgnoreCase(entry.dst, fonts) != std::wstring::npos) {
+    // The Fonts folder itself or a place in it, by any name; "Fonts2" beside
+    // it is no part of it.
+    if (!fonts.empty() && (SamePlace(entry.dst, fonts) || LiesBelow(entry.dst, fonts))) {
       return EntryKind::Font;
     }
   }
@@ -620,11 +622,13 @@ int16_t IsAlreadyDone(const std::vector<std::wstring>& doneSources,
                       const std::vector<std::wstring>& doneDestinations,
                       const std::wstring& src, const std::wstring& dst) {
   if (doneSources.empty()) return 0;
+  // Letter case aside, names that differ (in kana type or width too) are
+  // other files on the server and on the disk.
   for (const std::wstring& source : doneSources) {
-    if (!TextEqualsIgnoreCase(src, source)) continue;
+    if (!SamePath(src, source)) continue;
     if (IsBlank(dst)) return -1;
     for (const std::wstring& destination : doneDestinations) {
-      if (TextEqualsIgnoreCase(dst, destination)) return -1;
+      if (SamePath(dst, destination)) return -1;
     }
   }
   return 0;

@@ -36,6 +36,12 @@ TEST(CreatedFileTest, TakesItsNameAndReplacesOnlyWhenAskedAndAllowed) {
   EXPECT_EQ(ReadFileBytes(dir / L"old.txt"), "old");
   EXPECT_FALSE(norvale::PlaceCreatedFile(file.Get(), L"relative.txt", true));
   EXPECT_FALSE(Exists(L"relative.txt"));
+  // Only an ASCII letter names a drive; the rest are names, relative ones.
+  for (const wchar_t* name : {L"é:\\new.txt", L"Ｃ:\\new.txt"}) {
+    std::wstring why;
+    EXPECT_FALSE(norvale::PlaceCreatedFile(file.Get(), name, false, &why));
+    EXPECT_EQ(why, L"relative path");
+  }
   ASSERT_TRUE(norvale::PlaceCreatedFile(file.Get(), dir / L"old.txt", true));
   file.Reset();
   EXPECT_EQ(ReadFileBytes(dir / L"old.txt"), "new");

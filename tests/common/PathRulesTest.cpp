@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "Handles.h"
 #include "Paths.h"
 #include "TempDir.h"
 
@@ -38,6 +39,19 @@ TEST(PathRulesTest, SamePathIgnoresLetterCaseAndNothingElse) {
   EXPECT_FALSE(SamePath(L"C:\\Norvale", L"C:\\Ｎｏｒｖａｌｅ"));
   EXPECT_FALSE(SamePath(L"C:\\Straße", L"C:\\STRASSE"));
   EXPECT_FALSE(SamePath(L"C:\\a\u00ADb", L"C:\\ab"));  // a soft hyphen is a character
+}
+
+// A name of a listing or of a process: compared whole, letter case aside.
+TEST(PathRulesTest, SameNameIsTheFileSystemsComparisonOfWholeNames) {
+  using norvale::SameName;
+  EXPECT_TRUE(SameName(L"Setup.INI", L"setup.ini"));
+  EXPECT_TRUE(SameName(L"ÉTÉ.txt", L"été.TXT"));
+  EXPECT_TRUE(SameName(L"", L""));
+  EXPECT_FALSE(SameName(L"", L"a"));
+  EXPECT_FALSE(SameName(L"a.txt ", L"a.txt"));  // nothing is trimmed
+  EXPECT_FALSE(SameName(L"ｓｅｔｕｐ.ini", L"setup.ini"));
+  EXPECT_FALSE(SameName(L"ポス.exe", L"ぽす.exe"));
+  EXPECT_FALSE(SameName(L"ﾎﾟｽ.exe", L"ポス.exe"));
 }
 
 TEST(PathRulesTest, BelowMeansAFolderBoundaryNotAPrefix) {
@@ -146,6 +160,88 @@ TEST_F(PathRulesOnDiskTest, SameAndBelowByAnyNameTakeShortNamesOnEitherSide) {
   EXPECT_TRUE(norvale::SamePlace(folder_ + L"\\sub\\..", folder_));
   EXPECT_FALSE(norvale::SamePlace(shortFolder_, file_));
   EXPECT_FALSE(norvale::SamePlace(L"relative", L"relative"));
+}
+
+// Windows drops trailing blanks and dots from the last part of a path only,
+// so "App " beside "App" is a folder of its own, one that any user can make
+// below C:\. A part in the middle stays as spelled, whether or not it exists;
+// a closing separator keeps the last part as spelled too.
+TEST_F(PathRulesOnDiskTest, APartEndingInABlankOrADotIsNoOtherFoldersName) {
+  using norvale::LiesBelow;
+  using norvale::PathKey;
+  using norvale::SamePlace;
+  const std::wstring app = dir_ / L"App";
+  const std::wstring blank = dir_ / L"App ";
+  ASSERT_TRUE(CreateDirectoryW(app.c_str(), nullptr));
+  WriteFileBytes(app + L"\\pos.exe", "x");
+  auto expectApart = [&] {
+    for (const std::wstring& spelled : {blank + L"\\pos.exe", dir_ / L"App..\\pos.exe"}) {
+      EXPECT_EQ(norvale::FullPath(spelled), norvale::LongPath(spelled)) << Narrow(spelled);
+      EXPECT_FALSE(SamePlace(spelled, app + L"\\pos.exe")) << Narrow(spelled);
+      EXPECT_FALSE(LiesBelow(spelled, app)) << Narrow(spelled);
+      EXPECT_NE(PathKey(spelled), PathKey(app + L"\\pos.exe")) << Narrow(spelled);
+    }
+    EXPECT_FALSE(LiesBelow(app + L"\\pos.exe", blank + L"\\"));
+    EXPECT_FALSE(SamePlace(blank + L"\\", app));
+    EXPECT_NE(PathKey(blank + L"\\"), PathKey(app));
+    EXPECT_TRUE(LiesBelow(blank + L"\\pos.exe", blank + L"\\"));
+  };
+  expectApart();
+  ASSERT_TRUE(CreateDirectoryW((blank + L"\\").c_str(), nullptr));
+  WriteFileBytes(blank + L"\\pos.exe", "y");
+  ASSERT_EQ("y", ReadFileBytes(blank + L"\\pos.exe"));
+  expectApart();
+  EXPECT_EQ(blank + L"\\", norvale::FullPath(blank + L"\\\\"));
+  EXPECT_EQ(blank + L"\\", norvale::LongPath(blank + L"\\"));
+  EXPECT_TRUE(SamePath(blank + L"\\", norvale::ResolvedPath(blank + L"\\")));
+  // "App.." with a separator is read as "App.", which no plain call reaches.
+  EXPECT_EQ(L"", norvale::ResolvedPath(dir_ / L"App..\\"));
+
+  // The last part is read trimmed wherever it is used, and so it is judged.
+  EXPECT_TRUE(SamePlace(blank, app));
+  EXPECT_TRUE(SamePlace(app + L"\\pos.exe. .", app + L"\\pos.exe"));
+  EXPECT_EQ(PathKey(app + L"\\pos.exe."), PathKey(app + L"\\pos.exe"));
+  // A middle part's one closing dot is dropped as well, wherever it is used.
+  EXPECT_TRUE(SamePlace(dir_ / L"App.\\pos.exe", app + L"\\pos.exe"));
+
+  // Our own clean-up would read the name trimmed too.
+  DeleteFileW((blank + L"\\pos.exe").c_str());
+  EXPECT_TRUE(RemoveDirectoryW((blank + L"\\").c_str()));
+}
+
+// Where an open handle lies: the spelling its folder lists, whatever name
+// opened it, in the form the other path rules compare.
+TEST_F(PathRulesOnDiskTest, WhereAnOpenHandleLies) {
+  auto openedAt = [](const std::wstring& path) {
+    const norvale::FileHandle handle(CreateFileW(
+        path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return handle ? norvale::FinalPathOfHandle(handle.Get()) : L"<not opened>";
+  };
+  const std::wstring listed = openedAt(folder_ + L"\\sub\\..\\LONG RECEIPT NAME.TXT");
+  EXPECT_TRUE(SamePath(file_, listed)) << Narrow(listed);
+  EXPECT_EQ(L"Long Receipt Name.txt", listed.substr(listed.rfind(L'\\') + 1));
+  EXPECT_EQ(listed, openedAt(shortFile_));
+  EXPECT_EQ(listed.substr(0, listed.rfind(L'\\')), openedAt(folder_ + L"\\"));
+  EXPECT_EQ(L"C:\\", openedAt(L"C:\\"));
+  EXPECT_EQ(L"", norvale::FinalPathOfHandle(INVALID_HANDLE_VALUE));
+
+  // Inside a folder whose name ends in a blank, the name stays whole.
+  const std::wstring blank = folder_ + L"\\Blank ";
+  ASSERT_TRUE(CreateDirectoryW((blank + L"\\").c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryW((blank + L"\\in").c_str(), nullptr));
+  EXPECT_TRUE(SamePath(blank + L"\\in", openedAt(blank + L"\\in")));
+  RemoveDirectoryW((blank + L"\\in").c_str());
+  RemoveDirectoryW((blank + L"\\").c_str());
+  // For that folder's own handle Wine answers the name trimmed; Windows
+  // answers it as the folder is named, and its form keeps the separator
+  // that keeps it so, as FullPath's does.
+  using norvale::DriveFormOfFinalPath;
+  EXPECT_EQ(L"C:\\App \\", DriveFormOfFinalPath(L"\\\\?\\C:\\App "));
+  EXPECT_EQ(L"C:\\App.\\", DriveFormOfFinalPath(L"\\\\?\\C:\\App."));
+  EXPECT_EQ(L"C:\\App", DriveFormOfFinalPath(L"\\\\?\\C:\\App\\"));
+  EXPECT_EQ(L"C:\\", DriveFormOfFinalPath(L"\\\\?\\C:\\"));
+  EXPECT_EQ(L"\\\\host\\share\\pos", DriveFormOfFinalPath(L"\\\\?\\UNC\\host\\share\\pos"));
 }
 
 // Answers for folder links as Windows does for a junction, which Wine

@@ -186,6 +186,48 @@ TEST_F(DownloadTest, IdenticalLocalCopyIsSkippedUntilItsTimeDiffers) {
   EXPECT_EQ(count_, 1);
   EXPECT_EQ(Retrievals(), before + 1);
   EXPECT_EQ(LocalWriteTime(target), ListedFixtureDate());
+
+  // A name that differs in width is another file, however alike the rest.
+  const std::wstring twin = *local_ / L"ｓｅｔｕｐ.ini";
+  WriteFileBytes(twin, std::string(SetupBytes().size(), 'x'));
+  SetLocalTime(twin, ListedFixtureTime());
+  ASSERT_TRUE(ftp_->FtpGet(L"/files", L"setup.ini", twin, true, code_, true, true, count_, true,
+                           true));
+  EXPECT_EQ(Retrievals(), before + 2);
+  EXPECT_TRUE(ReadFileBytes(twin) == SetupBytes());
+}
+
+// A name is a pattern to the listing too: Wine reads ";" as between two
+// patterns, "*" and "?" match other files. Only the file of that very name
+// is checked against its listed size and takes the listed time.
+TEST_F(DownloadTest, TheListedFileIsTheOneOfTheNameAskedFor) {
+  const std::string semicolon = PatternBytes(5000, 50);
+  PutFile(ServerRoot(), L"odd/b;a.dat", semicolon);
+  PutFile(ServerRoot(), L"odd/a.dat", PatternBytes(3000, 51));
+  PutFile(ServerRoot(), L"odd/Case.dat", "case");
+  SetLocalTime(ServerRoot() + L"\\odd\\b;a.dat", ListedFixtureTime());
+  ftp_->OLErrorRetryWaitTime(0);
+  ftp_->OLErrorRetryMaxCount(1);
+
+  const std::wstring local = *local_ / L"b;a.dat";
+  EXPECT_TRUE(GetVerified(L"/odd", L"b;a.dat", local)) << code_;
+  EXPECT_TRUE(ReadFileBytes(local) == semicolon);
+  EXPECT_EQ(LocalWriteTime(local), ListedFixtureDate());
+  EXPECT_EQ(ftp_->DownloadedFilesCount(), 1);
+  EXPECT_EQ(ftp_->DownloadedFilesGetFileSize(1), static_cast<int32_t>(semicolon.size()));
+
+  // None of that name: nothing is taken for it, nothing is fetched.
+  const int before = Retrievals();
+  EXPECT_FALSE(GetVerified(L"/odd", L"?.dat", *local_ / L"q.dat"));
+  EXPECT_EQ(code_, kFtpFileNotFound);
+  EXPECT_EQ(count_, 0);
+  EXPECT_EQ(Retrievals(), before);
+  // A server that ignores letter case lists the one file by its own spelling.
+  FtpFaults windowsServer;
+  windowsServer.ignoreCase = true;
+  Server().SetFaults(windowsServer);
+  ASSERT_TRUE(GetVerified(L"/odd", L"case.dat", *local_ / L"case.dat")) << code_;
+  EXPECT_EQ(ReadFileBytes(*local_ / L"case.dat"), "case");
 }
 
 TEST_F(DownloadTest, FailedTransfersAreRetriedAfterACountdown) {
@@ -497,6 +539,17 @@ TEST_F(DownloadTest, AProtectedTargetFailsAtOnceAndLeavesNothingBehind) {
   Server().ClearFaults();
   ASSERT_TRUE(GetVerified(L"/files", L"big.bin", folder / L"big.bin")) << code_;
   EXPECT_TRUE(ReadFileBytes(folder / L"big.bin") == BigBytes());
+
+  // A folder in a file's place there stays whole, and nothing is fetched.
+  const std::wstring inPlace = folder / L"a.txt.old";
+  PutFile(inPlace, L"mine.txt", "mine");
+  before = Retrievals();
+  EXPECT_FALSE(ftp_->Ftp_GetFolder(L"/files", L"a.txt.old", 2, folder.Path(), code_, L"", L"",
+                                   L"", true, true, false, true, false, deleted, last, true));
+  EXPECT_EQ(code_, kFtpProtectedTarget);
+  EXPECT_EQ(Retrievals(), before);
+  EXPECT_EQ(ReadFileBytes(inPlace + L"\\mine.txt"), "mine");
+  RemoveTree(inPlace);
 }
 
 // The file a transfer writes into never takes an existing name (a user's

@@ -362,6 +362,29 @@ TEST_F(FolderDownloadTest, AnUpdateCutShortKeepsTheOldFile) {
   EXPECT_EQ(FolderEntryCount(target_), 1);
 }
 
+// A folder where a file is to go is removed only once the file has arrived
+// whole: a transfer that fails, however, keeps it with all it holds.
+TEST_F(FolderDownloadTest, AFolderInAFilesPlaceGoesOnlyForTheWholeFile) {
+  PutFile(target_, L"a.txt\\mine.txt", "mine");
+  ftp_->OLErrorRetryMaxCount(1);
+  FtpFaults cut;
+  cut.truncateRetr = 1;
+  FtpFaults refused;
+  refused.failRetr = 2;
+  for (const FtpFaults& faults : {cut, refused}) {
+    Server().SetFaults(faults);
+    EXPECT_FALSE(Get(L"/flat", L"a.txt", 2, target_));
+    EXPECT_NE(code_, 0);
+    EXPECT_EQ(ReadFileBytes(target_ + L"\\a.txt\\mine.txt"), "mine");
+    EXPECT_EQ(FolderEntryCount(target_), 1);
+  }
+
+  Server().ClearFaults();
+  ASSERT_TRUE(Get(L"/flat", L"a.txt", 2, target_)) << code_;
+  EXPECT_EQ(ReadFileBytes(target_ + L"\\a.txt"), "aaa");
+  EXPECT_EQ(FolderEntryCount(target_), 1);
+}
+
 // Updated on the server while its first transfer was cut short: the retry is
 // checked against the file as it is then, not as the folder listed it.
 TEST_F(FolderDownloadTest, AFileReplacedBetweenAttemptsArrivesInItsNewSize) {
@@ -518,6 +541,14 @@ TEST_F(FolderDownloadTest, CleanUpDeletesOnlyWhatTheServerCertainlyLacks) {
   EXPECT_TRUE(relative) << code_;
   EXPECT_EQ(deleted_, 1);
   EXPECT_FALSE(norvale::FileExists(target_ + L"\\extra.txt"));
+
+  // A name that differs from a listed one in width only is a file the
+  // server lacks.
+  WriteFileBytes(target_ + L"\\ａ.txt", "twin");
+  ASSERT_TRUE(GetFolder(L"/flat", true)) << code_;
+  EXPECT_EQ(deleted_, 1);
+  EXPECT_FALSE(norvale::FileExists(target_ + L"\\ａ.txt"));
+  EXPECT_EQ(ReadFileBytes(target_ + L"\\a.txt"), "aaa");
 }
 
 }  // namespace

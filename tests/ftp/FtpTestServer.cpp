@@ -250,6 +250,7 @@ void FtpTestServer::SetFaults(const FtpFaults& f) {
   if (!f.endlessTree.empty()) json << ", \"endless_tree\": " << JsonString(f.endlessTree);
   if (f.throttleBytesPerSecond) json << ", \"throttle\": " << f.throttleBytesPerSecond;
   if (f.refuseSize) json << ", \"refuse_size\": true";
+  if (f.ignoreCase) json << ", \"ignore_case\": true";
   if (f.failList) json << ", \"fail_list\": " << f.failList;
   if (f.replaceAfterRetr) {
     json << ", \"replace_after_retr\": {\"name\": " << JsonString(f.replaceAfterRetr->name)

@@ -36,6 +36,7 @@ struct FtpFaults {
   std::optional<int64_t> truncateRetr;   // bytes sent of a file
   std::optional<int> truncateRetrCount;  // for this many RETR (absent: all)
   std::wstring truncateRetrName;         // of files of this name (empty: all)
+  bool ignoreCase = false;               // names found as on a Windows server
   int throttleBytesPerSecond = 0;        // data channel limit, 0 = none
   bool refuseSize = false;               // answer SIZE with 550
   int failList = 0;                      // answer LIST with 550

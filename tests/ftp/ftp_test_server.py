@@ -40,6 +40,9 @@ new connection, so a test switches faults on while the server runs.  Keys:
                        listing from there never reaches a bottom
   truncate_retr_name   only RETRs of files of this name are cut short by
                        truncate_retr (absent: every file)
+  ignore_case          true: a name that no file has exactly stands for the
+                       one file of its folder whose name differs in letter
+                       case only, as on a server that runs on Windows
 
 The counters behind "the next N" start again whenever the file's content
 changes; writing a new "serial" value restarts them for the same faults.
@@ -143,6 +146,17 @@ STATE = None  # set in main(); the handlers are classes pyftpdlib instantiates
 
 class WireFS(AbstractedFS):
     """Listings in code page 932, with the control file's odd entries."""
+
+    def ftp2fs(self, ftppath):
+        path = super().ftp2fs(ftppath)
+        if not STATE.value("ignore_case") or os.path.lexists(path):
+            return path
+        folder, name = os.path.split(path)
+        try:
+            same = [n for n in os.listdir(folder) if n.upper() == name.upper()]
+        except OSError:
+            same = []
+        return os.path.join(folder, same[0]) if len(same) == 1 else path
 
     def _recode(self, lines):
         for line in lines:

@@ -103,6 +103,10 @@ TEST_F(ProcessesTest, NamesAndPathsOfProgramsAreFileNames) {
   EXPECT_FALSE(win_.IsProccessRunning(path.substr(3), true));
   EXPECT_FALSE(win_.IsProccessRunning(path.substr(0, path.rfind(L'\\')) + L"\\X" +
                                           kHelperName, true));
+  // A folder whose name ends in a blank is not the folder without it: any
+  // user may make one beside the program's folder.
+  EXPECT_FALSE(win_.IsProccessRunning(path.substr(0, path.rfind(L'\\')) + L" \\" +
+                                          kHelperName, true));
   wchar_t shortName[MAX_PATH] = {};
   const DWORD n = GetShortPathNameW(path.c_str(), shortName, MAX_PATH);
   if (n > 0 && n < MAX_PATH && path != shortName) {

@@ -126,6 +126,20 @@ TEST_F(DownloadLoopTest, InstallsEveryKindOfEntryAndRecordsEach) {
   EXPECT_EQ(State().objFtp.DispObject(), nullptr);
 }
 
+// A font goes the font's way only into the Fonts folder itself (by any of
+// its names) or below it; a folder whose name merely begins the same way
+// gets a plain file.
+TEST_F(DownloadLoopTest, OnlyTheFontsFolderItselfMakesAFontEntry) {
+  const std::wstring fonts2 = FontsFolder() + L"2";
+  AddDownload(L"/pkg/fonts/demo.ttf", fonts2);
+  AddDownload(L"/pkg/fonts/demo.ttf", FontsFolder() + L"\\");
+
+  EXPECT_EQ(norvale::DownloadFiles(Run()), -1);
+  EXPECT_TRUE(ReadFileBytes(fonts2 + L"\\demo.ttf") == Served(L"pkg/fonts/demo.ttf"));
+  EXPECT_EQ(installedFonts_, std::vector<std::wstring>{L"demo.ttf"});
+  RemoveTree(fonts2);
+}
+
 // The prefix runs code page 932, which has no "é": a destination below
 // "Café" is recorded by its short name, which finds the very file, never as
 // "Cafe"; one without a short name (the archive is gone once unpacked, and
@@ -498,6 +512,18 @@ TEST(IsAlreadyDoneTest, MatchesAnyDoneDestinationIgnoringCase) {
   EXPECT_EQ(norvale::IsAlreadyDone(sources, destinations, L"/a/x.txt", L"C:\\Three"), 0);
   EXPECT_EQ(norvale::IsAlreadyDone(sources, destinations, L"/b/y.txt", L""), -1);
   EXPECT_EQ(norvale::IsAlreadyDone({}, {}, L"/a/x.txt", L""), 0);
+}
+
+// Names that differ in kana type or width are other files, on the server
+// and on the disk: an entry that differs so is no repeat of a done one.
+TEST(IsAlreadyDoneTest, KanaTypeAndWidthMakeOtherNames) {
+  const std::vector<std::wstring> sources{L"", L"/pkg/ポス.dat"};
+  const std::vector<std::wstring> destinations{L"", L"C:\\ポス"};
+  EXPECT_EQ(norvale::IsAlreadyDone(sources, destinations, L"/pkg/ポス.dat", L"C:\\ポス"), -1);
+  EXPECT_EQ(norvale::IsAlreadyDone(sources, destinations, L"/pkg/ポス.dat", L"C:\\ぽす"), 0);
+  EXPECT_EQ(norvale::IsAlreadyDone(sources, destinations, L"/pkg/ポス.dat", L"C:\\ﾎﾟｽ"), 0);
+  EXPECT_EQ(norvale::IsAlreadyDone(sources, destinations, L"/pkg/ぽす.dat", L"C:\\ポス"), 0);
+  EXPECT_EQ(norvale::IsAlreadyDone(sources, destinations, L"/ｐｋｇ/ポス.dat", L""), 0);
 }
 
 }  // namespace
