@@ -520,7 +520,7 @@ const IFinalPaths* AskedByName(const IFinalPaths& finalPaths) {
 FileHandle OpenJudgedFolder(const std::wstring& full, const std::wstring& expected,
                             bool followLink, FILE_ATTRIBUTE_TAG_INFO& tag) {
   FileHandle folder(CreateFileW(
-      full.c_str(), kRemovalAccess, kRemovalSharing, nullptr, OPEN_EXISTING,
+      full.c_str(), kListingAccess | DELETE, kRemovalSharing, nullptr, OPEN_EXISTING,
       FILE_FLAG_BACKUP_SEMANTICS | (followLink ? 0 : FILE_FLAG_OPEN_REPARSE_POINT), nullptr));
   if (!folder) return {};
   if (!GetFileInformationByHandleEx(folder.Get(), FileAttributeTagInfo, &tag, sizeof tag) ||
@@ -564,8 +564,7 @@ bool DeleteTree(const std::wstring& folder, std::wstring* why, const IFinalPaths
     if (root) {
       TreeRemovalResult below;
       if (!(tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        below = RemoveContentsOf(root.Get(), full, FinalPathOfHandle(root.Get()), events,
-                                 AskedByName(finalPaths));
+        below = RemoveContentsOf(root.Get(), full, events, AskedByName(finalPaths));
       }
       if (below.Complete() && DeleteThroughHandle(root.Get())) {
         root.Reset();
@@ -603,7 +602,7 @@ TreeRemovalResult EmptyGuardedFolder(const std::wstring& folder, ITreeRemovalEve
       if (why) *why = L"folder could not be opened as judged";
       return left;
     }
-    return RemoveContentsOf(root.Get(), full, FinalPathOfHandle(root.Get()), events);
+    return RemoveContentsOf(root.Get(), full, events);
   } catch (...) {
     return left;
   }
