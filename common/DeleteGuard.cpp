@@ -500,17 +500,6 @@ std::wstring DeleteRefusal(const std::wstring& path, DeleteKind kind,
 
 namespace {
 
-std::wstring FolderRefusal(const std::wstring& folder,
-                           const IFinalPaths& finalPaths = SystemFinalPaths()) {
-  const std::wstring refusal = DeleteRefusal(folder, DeleteKind::SinglePath, finalPaths);
-  if (!refusal.empty()) return refusal;
-  return FitsPlainPathCalls(Trim(folder), true) ? L"" : L"path too long";
-}
-
-}  // namespace
-
-namespace {
-
 bool Refused(const std::wstring& refusal, std::wstring* why) {
   if (refusal.empty()) return false;
   if (why) *why = refusal;
@@ -543,32 +532,6 @@ std::wstring ShellList(const wchar_t* list) {
 }
 
 }  // namespace
-
-bool DeleteGuardedFile(const std::wstring& path, std::wstring* why, bool evenReadOnly,
-                       const IFinalPaths& finalPaths) {
-  if (Refused(DeleteRefusal(path, DeleteKind::SinglePath, finalPaths), why)) return false;
-  // The path judged is the path deleted.
-  const std::wstring full = FullPath(path);
-  const DWORD attributes = GetFileAttributesW(full.c_str());
-  const bool readOnly =
-      attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
-  if (readOnly && evenReadOnly) {
-    SetFileAttributesW(full.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-  }
-  if (DeleteFileW(full.c_str())) return true;
-  const DWORD error = GetLastError();
-  if (readOnly && evenReadOnly) SetFileAttributesW(full.c_str(), attributes);
-  if (why) why->clear();
-  SetLastError(error);
-  return false;
-}
-
-bool RemoveGuardedFolder(const std::wstring& folder, std::wstring* why) {
-  if (Refused(FolderRefusal(folder), why)) return false;
-  if (RemoveDirectoryW(FullPath(folder).c_str())) return true;
-  if (why) why->clear();
-  return false;
-}
 
 bool ReplaceGuardedFile(const std::wstring& from, const std::wstring& to, std::wstring* why) {
   if (Refused(DeleteRefusal(to), why)) return false;

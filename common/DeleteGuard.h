@@ -93,7 +93,10 @@ TreeRemovalResult EmptyGuardedFolder(const std::wstring& folder, ITreeRemovalEve
                                      std::wstring* why = nullptr,
                                      const IFinalPaths& finalPaths = SystemFinalPaths());
 
-// Deletes one file after the guard agreed; a read-only one only when asked.
+// Deletes one file after the guard agreed, through a handle opened without
+// following a link, once the guard agreed as well to where that handle
+// lies; a read-only one only when asked, and never one whose read-only mark
+// another name of the file shares. A link is deleted as itself.
 // A refusal leaves ERROR_ACCESS_DENIED as the last error and says why in
 // *why; a failed delete leaves the system's error and *why empty.
 bool DeleteGuardedFile(const std::wstring& path, std::wstring* why = nullptr,
@@ -101,7 +104,8 @@ bool DeleteGuardedFile(const std::wstring& path, std::wstring* why = nullptr,
                        const IFinalPaths& finalPaths = SystemFinalPaths());
 
 // Removes one empty folder after the guard agreed and the path fits a
-// folder (errors as above).
+// folder, through a handle judged as DeleteTree judges its folder; a link
+// is removed as a link (errors as above).
 bool RemoveGuardedFolder(const std::wstring& folder, std::wstring* why = nullptr);
 
 // Moves a finished file over an older one: replacing deletes the older one,

@@ -24,6 +24,13 @@ const IFinalPaths* AskedByName(const IFinalPaths& finalPaths) {
   return dynamic_cast<const SystemFinalPaths*>(&finalPaths) ? nullptr : &finalPaths;
 }
 
+bool Refused(const std::wstring& refusal, std::wstring* why) {
+  if (refusal.empty()) return false;
+  if (why) *why = refusal;
+  SetLastError(ERROR_ACCESS_DENIED);
+  return true;
+}
+
 // Why what a handle opened without following a link may not go, when it is
 // no link: where it lies is judged, and it must lie where its name is listed
 // (Wine opens a link made on the host as its target even when asked not
@@ -186,6 +193,93 @@ TreeRemovalResult EmptyGuardedFolder(const std::wstring& folder, ITreeRemovalEve
     return root.RemoveContents(events);
   } catch (...) {
     return left;
+  }
+}
+
+bool DeleteGuardedFile(const std::wstring& path, std::wstring* why, bool evenReadOnly,
+                       const IFinalPaths& finalPaths) {
+  try {
+    if (Refused(DeleteRefusal(path, DeleteKind::SinglePath, finalPaths), why)) return false;
+    const std::wstring full = FullPath(path);
+    // Opened as itself: a link is deleted as a link, and a folder does not
+    // open at all, as deleting a file by its name answers.
+    const FileHandle file(CreateFileW(full.c_str(), kDeletingAccess,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT,
+                                      nullptr));
+    if (!file) {
+      const DWORD error = GetLastError();
+      if (why) why->clear();
+      SetLastError(error);
+      return false;
+    }
+    HandleFacts facts;
+    if (!finalPaths.FactsOf(file.Get(), facts)) return !Refused(L"file cannot be judged", why);
+    if (!(facts.attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+        Refused(LiesRefusal(facts, full, finalPaths, SystemProfileList(), false), why)) {
+      return false;
+    }
+    switch (DisposeOf(file.Get(), evenReadOnly)) {
+      case Disposal::Done:
+        return true;
+      case Disposal::Shared:
+        return !Refused(L"read-only file with other names", why);
+      case Disposal::Failed:
+        break;
+    }
+    const DWORD error = GetLastError();
+    if (why) why->clear();
+    SetLastError(error);
+    return false;
+  } catch (...) {
+    if (why) why->clear();
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return false;
+  }
+}
+
+bool RemoveGuardedFolder(const std::wstring& folder, std::wstring* why) {
+  try {
+    const SystemFinalPaths finalPaths;
+    if (Refused(FolderRefusal(folder, finalPaths, SystemProfileList()), why)) return false;
+    const std::wstring full = FullPath(folder);
+    FileHandle handle(CreateFileW(full.c_str(), kDeletingAccess,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, kOpenAsItself, nullptr));
+    HandleFacts facts;
+    if (!handle || !finalPaths.FactsOf(handle.Get(), facts)) {
+      const DWORD error = GetLastError();
+      if (why) why->clear();
+      SetLastError(error);
+      return false;
+    }
+    if (!(facts.attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      if (why) why->clear();
+      SetLastError(ERROR_DIRECTORY);
+      return false;
+    }
+    if (!(facts.attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+        Refused(LiesRefusal(facts, full, finalPaths, SystemProfileList(), true), why)) {
+      return false;
+    }
+    const bool disposed = DisposeOf(handle.Get(), false) == Disposal::Done;
+    const DWORD error = GetLastError();
+    handle.Reset();
+    if (why) why->clear();
+    if (!disposed) {
+      SetLastError(error);
+      return false;
+    }
+    // Some systems refuse a folder that is not empty only once it closes.
+    if (GetFileAttributesW(full.c_str()) != INVALID_FILE_ATTRIBUTES) {
+      SetLastError(ERROR_DIR_NOT_EMPTY);
+      return false;
+    }
+    return true;
+  } catch (...) {
+    if (why) why->clear();
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return false;
   }
 }
 

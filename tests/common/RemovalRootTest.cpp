@@ -1,4 +1,5 @@
-// Where a removal starts, judged by the handle that does the work. Wine 8 makes no junctions and cannot show a
+// Where a removal starts and where a single delete lands, judged by the
+// handle that does the work. Wine 8 makes no junctions and cannot show a
 // folder swapped for one between two calls, so the IFinalPaths seam answers
 // for a stand-in folder of the test as Windows answers for the junction;
 // every other path and handle is asked of the system.
@@ -25,6 +26,10 @@ std::wstring Folder(int csidl) {
   wchar_t buffer[MAX_PATH] = {};
   SHGetFolderPathW(nullptr, csidl | CSIDL_FLAG_DONT_VERIFY, nullptr, SHGFP_TYPE_CURRENT, buffer);
   return buffer;
+}
+
+bool Exists(const std::wstring& path) {
+  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 // Answers for the stand-in `folder` as Windows does in one of two cases:
@@ -175,6 +180,29 @@ TEST(RemovalRootTest, ARootIsJudgedWhereItsHandleLies) {
       ExpectUntouched(pos, Narrow(c.above));
     }
   }
+}
+
+// A recorded file judged by its name, whose folder another user swaps for
+// a junction into the Windows folder before the delete opens it: the handle
+// lies there, and the file is not deleted.
+TEST(RemovalRootTest, AFileIsDeletedOnlyWhereItsHandleLies) {
+  TempDir dir(L"swapped file");
+  const std::wstring links = dir / L"Links";
+  CreateDirectoryW(links.c_str(), nullptr);
+  const std::wstring file = links + L"\\Pos.lnk";
+  WriteFileBytes(file, "mine");
+  const AsWindowsOpensIt swapped(AsWindowsOpensIt::Case::SwappedOnceOpened, links,
+                                 Folder(CSIDL_SYSTEM) + L"\\Links");
+  ASSERT_EQ(norvale::DeleteRefusal(file, norvale::DeleteKind::SinglePath, swapped), L"");
+  std::wstring why;
+  SetLastError(0);
+  EXPECT_FALSE(norvale::DeleteGuardedFile(file, &why, true, swapped));
+  EXPECT_EQ(why, L"inside the Windows folder");
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  EXPECT_EQ("mine", ReadFileBytes(file));
+  // Where nothing was swapped, the same delete goes through.
+  EXPECT_TRUE(norvale::DeleteGuardedFile(file, &why, true));
+  EXPECT_FALSE(Exists(file));
 }
 
 }  // namespace
