@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "NtFileCalls.h"
 #include "Paths.h"
 #include "Text.h"
 
@@ -280,6 +281,68 @@ bool RemoveGuardedFolder(const std::wstring& folder, std::wstring* why) {
     if (why) why->clear();
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return false;
+  }
+}
+
+bool MoveIntoFolder(HANDLE file, HANDLE folder, const std::wstring& name) {
+  try {
+    const nt::FileCalls calls = nt::FileCalls::Find();
+    if (!calls.Available() || name.empty() || name.size() > 255 ||
+        name.find_first_of(L"\\/:") != std::wstring::npos) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return false;
+    }
+    // The name is taken relative to the folder's handle: Windows reads it
+    // so, where the Win32 call would read a bare name as one of the current
+    // folder on some systems.
+    const size_t bytes = name.size() * sizeof(wchar_t);
+    std::vector<LONGLONG> buffer((sizeof(nt::RenameInformation) + bytes) / sizeof(LONGLONG) + 1);
+    auto* rename = reinterpret_cast<nt::RenameInformation*>(buffer.data());
+    rename->ReplaceIfExists = FALSE;
+    rename->RootDirectory = folder;
+    rename->FileNameLength = static_cast<ULONG>(bytes);
+    for (size_t i = 0; i < name.size(); ++i) rename->FileName[i] = name[i];
+    nt::IoStatusBlock io{};
+    const nt::Status status =
+        calls.setInformation(file, &io, rename, static_cast<ULONG>(buffer.size() * sizeof(LONGLONG)),
+                             nt::kFileRenameInformation);
+    if (status >= 0) return true;
+    calls.SetLastErrorOf(status);
+    return false;
+  } catch (...) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return false;
+  }
+}
+
+FileHandle CreateNewFileIn(HANDLE folder, const std::wstring& name) {
+  try {
+    const nt::FileCalls calls = nt::FileCalls::Find();
+    if (!calls.Available() || name.empty() || name.size() > 255 ||
+        name.find_first_of(L"\\/:") != std::wstring::npos) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return {};
+    }
+    nt::UnicodeString text{static_cast<USHORT>(name.size() * sizeof(wchar_t)),
+                           static_cast<USHORT>(name.size() * sizeof(wchar_t)),
+                           const_cast<PWSTR>(name.data())};
+    nt::ObjectAttributes object{sizeof(nt::ObjectAttributes), folder, &text,
+                                nt::kObjCaseInsensitive, nullptr, nullptr};
+    nt::IoStatusBlock io{};
+    HANDLE created = nullptr;
+    const nt::Status status = calls.createFile(
+        &created, GENERIC_WRITE | SYNCHRONIZE, &object, &io, nullptr, FILE_ATTRIBUTE_NORMAL,
+        FILE_SHARE_READ, nt::kFileCreate,
+        nt::kFileNonDirectoryFile | nt::kFileSynchronousIoNonAlert | nt::kFileOpenReparsePoint,
+        nullptr, 0);
+    if (status < 0) {
+      calls.SetLastErrorOf(status);
+      return {};
+    }
+    return FileHandle(created);
+  } catch (...) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return {};
   }
 }
 
