@@ -1,6 +1,7 @@
 #pragma once
 // The one decision every delete of a folder or file goes through, and the
-// one place that deletes. An installer that deletes the wrong folder destroys
+// deletes themselves (those through handles stand in HandleActs.cpp, beside
+// the tree walk). An installer that deletes the wrong folder destroys
 // a user's data, so a path is refused unless it is an absolute, plain path
 // that lies strictly below every folder that Windows or a user profile owns,
 // outside every profile of another account (whichever account runs the
@@ -71,24 +72,31 @@ inline bool MayDelete(const std::wstring& path, DeleteKind kind = DeleteKind::Si
 }
 
 // Deletes a folder with everything below it (read-only files included) after
-// the guard agreed and the path fits a folder, through handles held against
-// renames (TreeRemoval.h). Junctions and symbolic links inside are removed as
-// links: what they point to is never entered. Returns
-// true when the folder is gone; a refusal or failure is described in *why.
+// the guard agreed to its name and the path fits a folder, and again to
+// where the folder lies once it is open (HandleActs.h), through handles held
+// against renames (TreeRemoval.h). A folder that is a junction or symbolic
+// link is removed as a link, and so is every link inside: what they point
+// to is never entered. Returns true when the folder is gone; a refusal or
+// failure is described in *why.
 bool DeleteTree(const std::wstring& folder, std::wstring* why = nullptr,
                 const IFinalPaths& finalPaths = SystemFinalPaths());
 // The same, telling `events` of each entry as it goes.
 bool DeleteTree(const std::wstring& folder, std::wstring* why, const IFinalPaths& finalPaths,
                 ITreeRemovalEvents& events);
 
-// Removes what a folder holds after the guard agreed to the folder, the
-// folder itself staying; `events` chooses what else stays and hears of each
-// entry. A folder that opens elsewhere than where it lay when judged is not
-// touched (then retryable, and *why says so).
+// Removes what a folder holds after the guard agreed to the folder, by its
+// name and where it lies once open, the folder itself staying; `events`
+// chooses what else stays and hears of each entry. A folder that is a link
+// is refused, whatever it leads to. One that opens elsewhere than where it
+// is listed is not touched (then retryable, and *why says so).
 TreeRemovalResult EmptyGuardedFolder(const std::wstring& folder, ITreeRemovalEvents& events,
-                                     std::wstring* why = nullptr);
+                                     std::wstring* why = nullptr,
+                                     const IFinalPaths& finalPaths = SystemFinalPaths());
 
-// Deletes one file after the guard agreed; a read-only one only when asked.
+// Deletes one file after the guard agreed, through a handle opened without
+// following a link, once the guard agreed as well to where that handle
+// lies; a read-only one only when asked, and never one whose read-only mark
+// another name of the file shares. A link is deleted as itself.
 // A refusal leaves ERROR_ACCESS_DENIED as the last error and says why in
 // *why; a failed delete leaves the system's error and *why empty.
 bool DeleteGuardedFile(const std::wstring& path, std::wstring* why = nullptr,
@@ -96,7 +104,8 @@ bool DeleteGuardedFile(const std::wstring& path, std::wstring* why = nullptr,
                        const IFinalPaths& finalPaths = SystemFinalPaths());
 
 // Removes one empty folder after the guard agreed and the path fits a
-// folder (errors as above).
+// folder, through a handle judged as DeleteTree judges its folder; a link
+// is removed as a link (errors as above).
 bool RemoveGuardedFolder(const std::wstring& folder, std::wstring* why = nullptr);
 
 // Moves a finished file over an older one: replacing deletes the older one,

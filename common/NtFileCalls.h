@@ -1,6 +1,8 @@
 #pragma once
 // The few native file calls the tree removal needs that the Win32 layer
-// lacks: opening a name relative to an open folder. Declared here from the
+// lacks: opening a name relative to an open folder, asking an open file for
+// its name and number whatever their length, and renaming it into an open
+// folder. Declared here from the
 // documented native API (the toolchain's headers vary in what they carry),
 // and looked up in ntdll at run time. The layouts hold pointers, so each
 // build gets its own sizes; a 32-bit program on 64-bit Windows passes them
@@ -36,6 +38,8 @@ struct IoStatusBlock {
 
 constexpr ULONG kObjCaseInsensitive = 0x00000040;
 constexpr ULONG kFileOpen = 0x00000001;
+constexpr ULONG kFileCreate = 0x00000002;
+constexpr ULONG kFileDirectoryFile = 0x00000001;
 constexpr ULONG kFileSynchronousIoNonAlert = 0x00000020;
 constexpr ULONG kFileNonDirectoryFile = 0x00000040;
 constexpr ULONG kFileOpenForBackupIntent = 0x00004000;
@@ -44,17 +48,46 @@ constexpr Status kStatusSharingViolation = static_cast<Status>(0xC0000043);
 constexpr Status kStatusObjectNameNotFound = static_cast<Status>(0xC0000034);
 constexpr Status kStatusObjectPathNotFound = static_cast<Status>(0xC000003A);
 constexpr Status kStatusFileIsADirectory = static_cast<Status>(0xC00000BA);
+constexpr Status kStatusNotADirectory = static_cast<Status>(0xC0000103);
+constexpr Status kStatusAccessDenied = static_cast<Status>(0xC0000022);
+constexpr Status kStatusBufferOverflow = static_cast<Status>(0x80000005);
+
+// Information classes of the query and set calls.
+constexpr ULONG kFileInternalInformation = 6;
+constexpr ULONG kFileNameInformation = 9;
+constexpr ULONG kFileRenameInformation = 10;
+
+struct RenameInformation {
+  BOOLEAN ReplaceIfExists;
+  HANDLE RootDirectory;
+  ULONG FileNameLength;  // bytes
+  WCHAR FileName[1];
+};
 
 using CreateFileFn = Status(NTAPI*)(PHANDLE file, ACCESS_MASK access, ObjectAttributes* object,
                                     IoStatusBlock* io, PLARGE_INTEGER allocationSize,
                                     ULONG fileAttributes, ULONG shareAccess, ULONG disposition,
                                     ULONG options, PVOID eaBuffer, ULONG eaLength);
 
+using InformationFileFn = Status(NTAPI*)(HANDLE file, IoStatusBlock* io, PVOID information,
+                                         ULONG length, ULONG informationClass);
+using StatusToErrorFn = ULONG(NTAPI*)(Status status);
+
 // The entry points, found once per use; null members when ntdll lacks them.
 struct FileCalls {
   CreateFileFn createFile = nullptr;
+  InformationFileFn queryInformation = nullptr;
+  InformationFileFn setInformation = nullptr;
+  StatusToErrorFn errorOf = nullptr;
 
-  bool Available() const { return createFile != nullptr; }
+  bool Available() const {
+    return createFile != nullptr && queryInformation != nullptr && setInformation != nullptr;
+  }
+
+  // A failed call's status as the thread's last error, as Win32 calls leave it.
+  void SetLastErrorOf(Status status) const {
+    SetLastError(errorOf ? errorOf(status) : ERROR_ACCESS_DENIED);
+  }
 
   static FileCalls Find() {
     FileCalls calls;
@@ -62,6 +95,12 @@ struct FileCalls {
     if (!ntdll) return calls;
     calls.createFile =
         reinterpret_cast<CreateFileFn>(reinterpret_cast<void*>(GetProcAddress(ntdll, "NtCreateFile")));
+    calls.queryInformation = reinterpret_cast<InformationFileFn>(
+        reinterpret_cast<void*>(GetProcAddress(ntdll, "NtQueryInformationFile")));
+    calls.setInformation = reinterpret_cast<InformationFileFn>(
+        reinterpret_cast<void*>(GetProcAddress(ntdll, "NtSetInformationFile")));
+    calls.errorOf = reinterpret_cast<StatusToErrorFn>(
+        reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlNtStatusToDosError")));
     return calls;
   }
 };

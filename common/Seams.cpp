@@ -32,6 +32,19 @@ std::wstring SystemFinalPaths::FinalPathOf(const std::wstring& path, bool follow
   return FinalPathOfHandle(handle.Get());
 }
 
+bool IFinalPaths::FactsOf(HANDLE handle, HandleFacts& facts) const {
+  FILE_ATTRIBUTE_TAG_INFO tag{};
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag, sizeof tag) ||
+      !GetFileInformationByHandle(handle, &info)) {
+    return false;
+  }
+  facts.attributes = tag.FileAttributes;
+  facts.volume = info.dwVolumeSerialNumber;
+  facts.lies = FinalPathOfHandle(handle);
+  return !facts.lies.empty();
+}
+
 Seams Seams::System() {
   return Seams{std::make_shared<SystemMessageBox>(), std::make_shared<SystemClock>(),
                std::make_shared<SystemMessagePump>()};

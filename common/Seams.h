@@ -32,9 +32,16 @@ class IMessagePump {
   virtual void DoEvents() = 0;
 };
 
+// What an open file or folder is and where it lies, as its handle says.
+struct HandleFacts {
+  DWORD attributes = 0;  // as FileAttributeTagInfo gives them
+  std::wstring lies;     // FinalPathOfHandle's form (Paths.h)
+  DWORD volume = 0;      // the volume's serial number
+};
+
 // Where the file system finds an existing file or folder. Windows and Wine
-// answer differently for junctions and links, so tests can answer as
-// Windows does.
+// answer differently for junctions and links, and Wine maps every drive of a
+// test prefix onto one Unix file system, so tests can answer as Windows does.
 class IFinalPaths {
  public:
   virtual ~IFinalPaths() = default;
@@ -43,6 +50,9 @@ class IFinalPaths {
   // the last part too only when followLast. Empty when it does not exist or
   // cannot be asked.
   virtual std::wstring FinalPathOf(const std::wstring& path, bool followLast) const = 0;
+  // What an open handle is, where it lies and on which volume; false when
+  // the system cannot say.
+  virtual bool FactsOf(HANDLE handle, HandleFacts& facts) const;
 };
 
 class SystemMessageBox final : public IMessageBox {

@@ -2,18 +2,24 @@
 // Removing a tree that other users may change while it goes. The programs
 // run as administrator over folders every user may write to, so a name
 // checked a moment ago may by now be a link to someone's documents. Each
-// folder is therefore opened relative to its already open parent, without
-// following a link, and held open, not shared for deleting, while what it
-// holds goes, so that nobody can rename it away meanwhile. What an entry is
-// comes from the handle it was opened with, never from the listing, and it
-// is deleted through that same handle. A link is removed as itself; an entry
-// that opens elsewhere than where its folder lists it (Wine follows a link
-// made on the host even when asked not to) is left alone.
+// entry is therefore opened relative to its already open folder, without
+// following a link, and each folder is held open, not shared for deleting,
+// while what it holds goes, so that nobody can rename it away meanwhile.
+// What an entry is comes from the handle it was opened with, never from the
+// listing, and it is deleted through a handle. A link is removed as itself;
+// an entry that opens elsewhere than where its folder lists it (Wine follows
+// a link made on the host even when asked not to) is left alone.
+//
+// The walk keeps its own stack of open folders instead of calling itself
+// for each level, so a chain of folders any user can nest thousands deep
+// costs memory, not the thread's stack. It names nothing to the system by
+// path: how long a branch's paths grow does not matter.
 //
 // Only the delete guard walks trees: it judges the root first and hands the
-// walk an open handle (DeleteGuard.h).
+// walk an open handle (DeleteGuard.h, HandleActs.h).
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "Handles.h"
@@ -48,15 +54,20 @@ class ITreeRemovalEvents {
 struct TreeRemovalResult {
   // Something stays that another try may remove (held open, not yet empty).
   bool retryable = false;
-  // Something stays for good: it opened elsewhere than where it is listed.
+  // Something stays for good: it opened elsewhere than where it is listed,
+  // or deleting it would change another name's file.
   bool refused = false;
   bool Complete() const { return !retryable && !refused; }
 };
 
-// The access and sharing every folder of a walk is held with.
-constexpr DWORD kRemovalAccess =
-    DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | FILE_LIST_DIRECTORY | SYNCHRONIZE;
+// A folder is listed with what listing needs, and held without sharing
+// deletes: nobody can rename it away while what it holds goes.
+constexpr DWORD kListingAccess = FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
 constexpr DWORD kRemovalSharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
+// An entry is deleted with DELETE alone and its marks read; Windows grants
+// the reading to whoever may list its folder, so a file whose own list
+// grants nothing but DELETE still goes.
+constexpr DWORD kDeletingAccess = DELETE | FILE_READ_ATTRIBUTES;
 
 // What the walk makes of an entry it opened, from what the handle says.
 enum class EntryVerdict {
@@ -70,26 +81,48 @@ enum class EntryVerdict {
 struct OpenedEntry {
   DWORD listedAttributes = 0;  // from the folder's listing: a hint, no more
   DWORD openedAttributes = 0;  // from the handle; 0 for one opened as a file
-  std::wstring openedPath;     // FinalPathOfHandle (Paths.h)
-  std::wstring expectedPath;   // the folder's own opened path and the name
+  std::wstring openedPath;     // where the handle lies (FinalPathOfHandle's form)
+  std::wstring expectedPath;   // where its folder lies, and the listed name
 };
 
-// folderMoved answers, by name, whether the entry's folder no longer lies
-// where it was opened; it is asked only about a file that opened elsewhere.
-EntryVerdict JudgeOpenedEntry(const OpenedEntry& entry, bool (*folderMoved)(const std::wstring&));
+// folderMoved answers whether the entry's folder no longer lies where it
+// was opened; it is asked only about a file that opened elsewhere.
+EntryVerdict JudgeOpenedEntry(const OpenedEntry& entry, const std::function<bool()>& folderMoved);
 
-// Removes everything `folder` holds (an open handle with kRemovalAccess),
-// asking `events` about each entry. `path` names the folder for the events;
-// `openedPath` is FinalPathOfHandle(folder), against which each entry is checked.
-// `byName`, when not null, is also asked where each file opens by its
-// name: a test answers there as another system would.
+// The number the file system knows an open file or folder by on its
+// volume; 0 when it cannot be asked.
+ULONGLONG FileNumberOf(HANDLE handle);
+
+// Removes everything `folder` holds (an open handle with kListingAccess),
+// asking `events` about each entry. `path` names the folder for the events.
+// `byName`, when not null, is also asked where each file opens by its name,
+// where that name fits the plain file calls: a test answers there as
+// another system would.
 TreeRemovalResult RemoveContentsOf(HANDLE folder, const std::wstring& path,
-                                   const std::wstring& openedPath, ITreeRemovalEvents& events,
+                                   ITreeRemovalEvents& events,
                                    const IFinalPaths* byName = nullptr);
 
-// Deletes an open file, folder or link through its handle; a read-only file
-// or folder too, a link without touching its marks. The system's error when
-// it fails.
+// What `folder` lists as `name`, opened without following a link and only
+// where the folder lists it: a folder for listing (kListingAccess, held
+// against renames), or a file for deleting or moving (kDeletingAccess).
+// Nothing for a link, for the other kind, or for what opens elsewhere.
+FileHandle OpenListedFolder(HANDLE folder, const std::wstring& name);
+FileHandle OpenListedFile(HANDLE folder, const std::wstring& name);
+
+// How deleting through a handle ended.
+enum class Disposal {
+  Done,
+  Failed,  // the system's error is the thread's last error
+  Shared,  // a read-only file with other names: clearing its mark would
+           // clear theirs, so it stays (ERROR_ACCESS_DENIED)
+};
+
+// Deletes an open file, folder or link through its handle (kDeletingAccess
+// suffices); a read-only file or folder too when evenReadOnly, a link
+// without touching its marks.
+Disposal DisposeOf(HANDLE handle, bool evenReadOnly = true);
+
+// The same, true when it was done.
 bool DeleteThroughHandle(HANDLE handle);
 
 }  // namespace norvale

@@ -102,38 +102,15 @@ void Pause(IWaits& waits, IUninstallerWindow& window, DWORD milliseconds) {
   }
 }
 
-// Keeps the program file and the folders on the way to it (keep as
-// LongPath gives it), and lets the window answer after every entry, however
-// much the folder holds.
-class AroundTheProgram final : public ITreeRemovalEvents {
+// Lets the window answer after every entry, however much the folder holds.
+class AnsweringEvents final : public ITreeRemovalEvents {
  public:
-  AroundTheProgram(const std::wstring& keep, IUninstallerWindow& window)
-      : keep_(keep), window_(window) {}
-  EntryChoice Choose(const std::wstring& path) override {
-    if (SamePath(path, keep_)) return EntryChoice::Keep;
-    // The program's own folder: emptied around the program, which the
-    // command file deletes once this process has ended.
-    if (IsBelow(keep_, path)) return EntryChoice::EmptyOnly;
-    return EntryChoice::Remove;
-  }
+  explicit AnsweringEvents(IUninstallerWindow& window) : window_(window) {}
   void Done(const std::wstring&) override { AnswerWindow(window_); }
 
  private:
-  const std::wstring& keep_;
   IUninstallerWindow& window_;
 };
-
-// Deletes what folder holds, all but keep and the folders on the way to it.
-// The delete guard judges the folder once and the walk goes on through
-// handles opened relative to it, so a folder another user swaps for a link
-// meanwhile is never entered, and a link is removed as a link. False when
-// something is left that another try may remove; what opens elsewhere than
-// where it is listed (Wine's view of a link) stays for good.
-bool RemoveAllBut(const std::wstring& folder, const std::wstring& keep,
-                  IUninstallerWindow& window) {
-  AroundTheProgram events(keep, window);
-  return !EmptyGuardedFolder(folder, events).retryable;
-}
 
 // A box about what the removal leaves; the silent run asks nothing.
 void TellWhatStays(const UninstallerState& state, const std::wstring& text) {
@@ -159,44 +136,144 @@ std::wstring UniqueFolderName() {
   return name;
 }
 
-// The command file's own folder below temp, made new with its access list
-// in the same call: there is no moment in which another program of the user
-// could put something into it or change it. Empty when it could not be made.
-std::wstring MakeCommandFolder(UninstallerState& state, const std::wstring& temp) {
+// The command file's own folder, held for as long as this program runs.
+struct CommandFolder {
+  std::wstring path;
+  FileHandle handle;
+};
+
+// What the removal works through: the running program's own file, found
+// through the judged folders it lies in (the install folder and "Uninst"
+// in it, or without a checked install folder, the program's own folder),
+// and the volume it lies on.
+struct ProgramPlace {
+  std::optional<RemovalRoot> root;
+  FileHandle folder;  // "Uninst"; none when root is the program's own folder
+  FileHandle file;
+  std::wstring name;
+  HandleFacts folderFacts;
+};
+
+std::optional<ProgramPlace> FindProgram(const UninstallerState& state,
+                                        const std::optional<std::wstring>& installFolder) {
+  const IFinalPaths& finalPaths = *state.services.finalPaths;
+  const std::wstring program = LongPath(state.ProgramPath);
+  const std::wstring folder = LongPath(state.ProgramFolder);
+  ProgramPlace place;
+  place.name = AfterLast(program, L'\\');
+  if (program.empty() || folder.empty() || !SamePath(BeforeLast(program, L'\\'), folder)) {
+    return std::nullopt;
+  }
+  if (installFolder) {
+    place.root.emplace(RemovalRoot::Open(*installFolder, RemovalRoot::Kind::Tree, finalPaths));
+    if (!*place.root || place.root->IsLink()) return std::nullopt;
+    place.folder = OpenListedFolder(place.root->Handle(), AfterLast(folder, L'\\'));
+    if (!place.folder || !finalPaths.FactsOf(place.folder.Get(), place.folderFacts)) {
+      return std::nullopt;
+    }
+    place.file = OpenListedFile(place.folder.Get(), place.name);
+  } else {
+    place.root.emplace(RemovalRoot::Open(folder, RemovalRoot::Kind::Contents, finalPaths));
+    if (!*place.root) return std::nullopt;
+    place.folderFacts = place.root->Facts();
+    place.file = OpenListedFile(place.root->Handle(), place.name);
+  }
+  if (!place.file) return std::nullopt;
+  return place;
+}
+
+// A new folder with a list for this run in `parent`, opened and held; it
+// must be where it was made, no link, and on the program file's volume.
+// Nothing when it could not be made so (what was made goes again).
+std::optional<CommandFolder> MakeCommandFolderIn(UninstallerState& state,
+                                                 const std::wstring& parent,
+                                                 const FolderAccessList& list, DWORD volume) {
   IFolderAccess& access = *state.services.windows.folderAccess;
-  const std::optional<FolderAccessList> list =
-      FolderAccessListForThisRun(access, GuardedFolder::kPrivateFolder);
-  if (!list) return L"";
   for (int attempt = 0; attempt < 3; ++attempt) {
     const std::wstring name = UniqueFolderName();
-    if (name.empty()) return L"";
-    const std::wstring folder = temp + L"\\" + name;
-    if (access.CreateFolder(folder, *list)) return folder;
-    if (GetLastError() != ERROR_ALREADY_EXISTS) return L"";
+    if (name.empty()) return std::nullopt;
+    const std::wstring folder =
+        parent.back() == L'\\' ? parent + name : parent + L"\\" + name;
+    if (!access.CreateFolder(folder, list)) {
+      if (GetLastError() == ERROR_ALREADY_EXISTS) continue;
+      return std::nullopt;
+    }
+    CommandFolder made{folder, FileHandle(CreateFileW(
+                                   folder.c_str(), kListingAccess, kRemovalSharing, nullptr,
+                                   OPEN_EXISTING,
+                                   FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                   nullptr))};
+    HandleFacts facts;
+    if (made.handle && state.services.finalPaths->FactsOf(made.handle.Get(), facts) &&
+        (facts.attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+        !(facts.attributes & FILE_ATTRIBUTE_REPARSE_POINT) && facts.volume == volume &&
+        SamePath(facts.lies, ResolvedPath(folder))) {
+      return made;
+    }
+    made.handle.Reset();
+    DeleteTree(folder);
+    return std::nullopt;
   }
-  return L"";
+  return std::nullopt;
+}
+
+// The root of the volume a folder lies on ("D:\\", or a mounted folder).
+std::wstring VolumeRootOf(const std::wstring& folder) {
+  std::vector<wchar_t> root(folder.size() + 2);
+  if (!GetVolumePathNameW(folder.c_str(), root.data(), static_cast<DWORD>(root.size()))) {
+    return L"";
+  }
+  return root.data();
+}
+
+// The command file's folder, on the program file's volume: the run's
+// temporary folder when it lies there, else that volume's root. Nothing
+// when the temporary folder is missing or the folder cannot be made.
+std::optional<CommandFolder> MakeCommandFolder(UninstallerState& state, const std::wstring& temp,
+                                               const HandleFacts& programFolder) {
+  const std::optional<FolderAccessList> list =
+      FolderAccessListForThisRun(*state.services.windows.folderAccess,
+                                 GuardedFolder::kPrivateFolder);
+  if (!list || temp.empty()) return std::nullopt;
+  const FileHandle where(CreateFileW(temp.c_str(), FILE_READ_ATTRIBUTES,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  HandleFacts facts;
+  if (!where || !state.services.finalPaths->FactsOf(where.Get(), facts)) return std::nullopt;
+  if (facts.volume == programFolder.volume) {
+    return MakeCommandFolderIn(state, temp, *list, programFolder.volume);
+  }
+  const std::wstring root = VolumeRootOf(programFolder.lies);
+  if (root.empty()) return std::nullopt;
+  return MakeCommandFolderIn(state, root, *list, programFolder.volume);
 }
 
 // What was made for a command file that will not run.
-void DiscardCommandFolder(const std::wstring& folder, const std::wstring& file) {
-  DeleteGuardedFile(file);
-  RemoveGuardedFolder(folder);
+void DiscardCommandFolder(CommandFolder& folder) {
+  folder.handle.Reset();
+  DeleteTree(folder.path);
 }
 
 }  // namespace
 
-void RemoveInstallFolderContents(const std::wstring& installFolder,
-                                 const std::wstring& programPath, IWaits& waits,
-                                 IUninstallerWindow& window) {
-  SkipOnFailure([&] {
-    const std::wstring keep = LongPath(programPath);
-    const std::wstring folder = LongPath(installFolder);
-    // Not knowing which file is the program, nothing is deleted: the command
-    // file then finds the folder not empty and says so.
-    if (keep.empty() || folder.empty() || !IsBelow(keep, folder)) return;
-    for (int retry = 1; !RemoveAllBut(folder, keep, window) && retry <= kRetries; ++retry) {
+bool RemoveInstallFolder(RemovalRoot& root, IWaits& waits, IUninstallerWindow& window) {
+  return ValueOrOnFailure(false, [&] {
+    AnsweringEvents events(window);
+    for (int retry = 1;; ++retry) {
+      const TreeRemovalResult below = root.RemoveContents(events);
+      if (below.Complete() && root.Remove()) return true;
+      // Another try helps only where something may still go.
+      if ((!below.retryable && !below.Complete()) || retry > kRetries) return false;
       Pause(waits, window, kRetryPauseMs);
     }
+  });
+}
+
+bool RemoveInstallFolder(const std::wstring& installFolder, IWaits& waits,
+                         IUninstallerWindow& window) {
+  return ValueOrOnFailure(false, [&] {
+    RemovalRoot root = RemovalRoot::Open(installFolder, RemovalRoot::Kind::Tree);
+    return root && !root.IsLink() && RemoveInstallFolder(root, waits, window);
   });
 }
 
@@ -224,16 +301,11 @@ std::optional<std::string> BuildDeleteMeCmd(const std::wstring& programPath,
     lines.push_back(Fixed(L":Lbl2"));
     lines.push_back(
         {{L"echo [", false}, {Echoed(folder), true}, {L"]を削除しています [%i%回目]", false}});
-    // Only empty folders are removed: a folder that still holds anything
-    // stays, and the message below says so.
-    // The program may have been started through another spelling of its
-    // path (an 8.3 form): places are compared, and the place is removed.
-    const std::wstring programFolder = LongPath(BeforeLast(program, L'\\'));
-    if (IsBelow(programFolder, LongPath(folder))) {
-      lines.push_back({{L"RD ", false}, {Quoted(programFolder), true}});
-    }
+    // The program removed the folder before it ended; what a tree delete by
+    // name would do here could be done to whatever another user put under
+    // that name since. The folder is only looked for, and the user told
+    // when it is still there.
     const std::vector<Line> folderLines = {
-        {{L"RD ", false}, {Quoted(folder), true}},
         {{L"IF NOT EXIST ", false}, {Quoted(folder + L"\\"), true}, {L" GOTO Lbl3", false}},
         Fixed(L"set /a i+=1"),
         Fixed(L"TIMEOUT /T 1"),
@@ -282,11 +354,10 @@ std::wstring DeleteMeCmdCommandLine(const std::wstring& file) {
   });
 }
 
-bool WriteDeleteMeCmd(const std::wstring& path, const std::string& bytes) {
+bool WriteDeleteMeCmd(HANDLE folder, const std::string& bytes) {
   return ValueOrOnFailure(false, [&] {
     // Never into a file that someone else put there first.
-    FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    const FileHandle file = CreateNewFileIn(folder, kDeleteMeFileName);
     if (!file) return false;
     DWORD written = 0;
     return WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
@@ -306,8 +377,9 @@ void MakeDeleteMeCmd(UninstallerState& state, bool restart, forms::IProgramEnd& 
     // Neither this program nor the interpreter may keep the install folder
     // as its current folder.
     SetCurrentDirectoryW(L"C:\\");
-    // Only the command file removes the program and the folders, so without
-    // it nothing is deleted: the folder stays whole, "Setup.log" with it.
+    // Without the command file to delete the program's file, or without
+    // that file moved out of the way, nothing is deleted: the folder stays
+    // whole, "Setup.log" with it, for another run.
     auto cannotRemove = [&] {
       TellWhatStays(state, L"一時フォルダに削除用のファイル(" + std::wstring(kDeleteMeFileName) +
                                L")を作成できないため、" +
@@ -316,13 +388,15 @@ void MakeDeleteMeCmd(UninstallerState& state, bool restart, forms::IProgramEnd& 
                                     : L"アンインストーラー(" + Trim(state.ProgramPath) + L")") +
                                L"は削除しません。");
     };
-    const std::wstring folder = IsBlank(temp) ? L"" : MakeCommandFolder(state, Trim(temp));
-    const std::wstring file = folder.empty() ? L"" : folder + L"\\" + kDeleteMeFileName;
+    std::optional<ProgramPlace> place = FindProgram(state, installFolder);
+    std::optional<CommandFolder> folder =
+        place ? MakeCommandFolder(state, Trim(temp), place->folderFacts) : std::nullopt;
     const std::optional<std::string> bytes =
-        file.empty() ? std::nullopt
-                     : BuildDeleteMeCmd(state.ProgramPath, installFolder.value_or(L""), restart,
-                                        CommandFileCodePage(state));
-    const std::wstring commandLine = file.empty() ? L"" : DeleteMeCmdCommandLine(file);
+        folder ? BuildDeleteMeCmd(folder->path + L"\\" + place->name, installFolder.value_or(L""),
+                                  restart, CommandFileCodePage(state))
+               : std::nullopt;
+    const std::wstring commandLine =
+        folder ? DeleteMeCmdCommandLine(folder->path + L"\\" + kDeleteMeFileName) : L"";
     // Started before anything is deleted and let run afterwards: an
     // interpreter that cannot start (a policy against it) leaves the
     // install folder whole.
@@ -330,19 +404,26 @@ void MakeDeleteMeCmd(UninstallerState& state, bool restart, forms::IProgramEnd& 
     HANDLE process = nullptr;
     HANDLE thread = nullptr;
     const bool started =
-        bytes && !commandLine.empty() && WriteDeleteMeCmd(file, *bytes) &&
+        bytes && !commandLine.empty() && WriteDeleteMeCmd(folder->handle.Get(), *bytes) &&
         state.services.windows.starts->StartHeld(SystemFolder() + L"\\cmd.exe", commandLine,
                                                  SW_SHOWMINIMIZED, &processId, &process, &thread);
-    if (!started) {
-      if (!folder.empty()) DiscardCommandFolder(folder, file);
+    const KernelHandle ownedProcess(process);
+    const KernelHandle heldThread(thread);
+    // The running program's file may be renamed within its volume: it
+    // leaves for the command file's folder, where the interpreter deletes it
+    // once this program has ended, and the install folder can go now.
+    const bool left =
+        started && MoveIntoFolder(place->file.Get(), folder->handle.Get(), place->name);
+    if (!left) {
+      if (started && heldThread) TerminateProcess(ownedProcess.Get(), 1);
+      if (folder) DiscardCommandFolder(*folder);
       cannotRemove();
       return;
     }
-    const KernelHandle ownedProcess(process);
-    const KernelHandle heldThread(thread);
+    place->file.Reset();
+    place->folder.Reset();
     if (installFolder) {
-      RemoveInstallFolderContents(*installFolder, state.ProgramPath,
-                                  *state.services.windows.waits, *state.window);
+      RemoveInstallFolder(*place->root, *state.services.windows.waits, *state.window);
     }
     state.window->DoEvents();
     // An interpreter that stays held would keep its folder for good.

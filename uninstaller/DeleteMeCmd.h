@@ -1,12 +1,15 @@
 #pragma once
 // "DeleteMe.cmd": the command file that, after the uninstaller has ended,
-// deletes its program file, the then empty folders it lay in and the install
-// folder, restarts Windows when the user asked for it, and deletes itself.
-// The command interpreter's recursive deletes walk into links, so the file
-// holds none: the install folder is emptied beforehand by the program itself
-// through the delete guard.
+// deletes the program file, restarts Windows when the user asked for it,
+// and deletes itself with its folder. Nothing it deletes lies where an
+// ordinary user could put something else: the program moves its own file,
+// through handles, into the command file's private folder on the same
+// volume, and removes the install folder itself through handles held from
+// its judged root (HandleActs.h) before it ends. The command file only
+// watches the install folder go, and says so when it stays.
 #include <optional>
 #include <string>
+#include "HandleActs.h"
 #include "forms/Application.h"
 #include "UninstallerState.h"
 
@@ -15,11 +18,11 @@ namespace norvale {
 extern const wchar_t kDeleteMeFileName[];
 
 // The file's bytes in codePage, the one the command interpreter reads it in
-// (the OEM code page, UTF-8 included). programPath is the running
-// uninstaller (…\Dekant00.exe); installFolder the folder to delete ("" for
-// none), which must by then hold nothing but the program's own folder. The
-// last line deletes the file and the folder it lies in, which is the file's
-// own. Nothing when a path cannot be written exactly in that code page.
+// (the OEM code page, UTF-8 included). programPath is the uninstaller's file
+// as it lies in the command file's folder once it moved there; the file
+// deletes it, then waits for installFolder ("" for none) to be gone and says
+// so when it is not. The last line deletes the file and the folder it lies
+// in. Nothing when a path cannot be written exactly in that code page.
 // WideCharToMultiByte's form. Wine takes flags for UTF-8 that Windows
 // refuses, so tests hand in a conversion that answers as Windows does.
 using CodePageConversion = int(WINAPI*)(UINT, DWORD, LPCWCH, int, LPSTR, int, LPCCH, LPBOOL);
@@ -29,32 +32,33 @@ std::optional<std::string> BuildDeleteMeCmd(const std::wstring& programPath,
                                             UINT codePage = CP_OEMCP,
                                             CodePageConversion convert = &WideCharToMultiByte);
 
-// Deletes everything inside installFolder through the delete guard except
-// the running program file and the folders on the way to it, which the
-// command file removes once the program has ended. A link inside is removed
-// as a link; what it leads to is never touched. What could not be deleted is
-// tried again up to five times, a second apart (waited through waits); the
-// window answers after every item and during the waits.
-void RemoveInstallFolderContents(const std::wstring& installFolder,
-                                 const std::wstring& programPath, IWaits& waits,
-                                 IUninstallerWindow& window);
+// Removes the install folder held as `root` with everything in it; the
+// running program's file must have left it. What could not go is tried
+// again up to five times, a second apart (waited through waits); the window
+// answers after every item and during the waits. True when it is gone.
+bool RemoveInstallFolder(RemovalRoot& root, IWaits& waits, IUninstallerWindow& window);
+// The same for a folder judged here as a removal root.
+bool RemoveInstallFolder(const std::wstring& installFolder, IWaits& waits,
+                         IUninstallerWindow& window);
 
 // The interpreter's command line for the file, which lies alone in a folder
 // of its own: the file is run, then that folder removed. Empty when the
 // path cannot be given on a command line ("%" or a quote in it).
 std::wstring DeleteMeCmdCommandLine(const std::wstring& file);
 
-// Writes a new file; false when something of that name exists or the file
-// could not be written whole.
-bool WriteDeleteMeCmd(const std::wstring& path, const std::string& bytes);
+// Writes the command file, new, into the open folder; false when something
+// of that name exists or the file could not be written whole.
+bool WriteDeleteMeCmd(HANDLE folder, const std::string& bytes);
 
-// Writes the command file into a new folder of its own below the temporary
-// folder, which only this run's side may change (Administrators and SYSTEM
-// when elevated), starts the interpreter on it held, empties the checked
-// install folder, lets the interpreter run and ends the program. restart:
-// "今すぐに再起動(Y)" is selected. When the file cannot be written or the
-// interpreter cannot start, nothing is deleted and the user is told (not in
-// the silent run).
+// Makes the command file's folder, new, with a list that only this run's
+// side may change (Administrators and SYSTEM when elevated): below the
+// temporary folder when that lies on the program file's volume, else in the
+// root of that volume, where no other user may rename it. Writes the file,
+// starts the interpreter on it held, moves the program's own file into that
+// folder, removes the checked install folder, lets the interpreter run and
+// ends the program. restart: "今すぐに再起動(Y)" is selected. When the folder,
+// the file or the interpreter cannot be had, or the program's file cannot
+// be moved, nothing is deleted and the user is told (not in the silent run).
 void MakeDeleteMeCmd(UninstallerState& state, bool restart, forms::IProgramEnd& programEnd);
 
 }  // namespace norvale

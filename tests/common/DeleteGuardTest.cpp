@@ -392,9 +392,10 @@ TEST(DeleteGuardTest, PathsOfManyShortNamesAreJudgedByTheirLongForm) {
 
 // Windows answers for junctions as Wine cannot (Wine 8 makes none): this
 // answers for one folder as Windows does for a junction to `target`. The
-// folder itself opens as where it is listed, everything through it as lying
-// at the target. Files named in opensAt open there instead (file links);
-// every other path is asked of the system.
+// folder itself opens as where it is listed, and a handle opened on it
+// without following it is the link; everything through it lies at the
+// target. Files named in opensAt open there instead (file links); every
+// other path and handle is asked of the system.
 class JunctionAsWindowsShowsIt final : public norvale::IFinalPaths {
  public:
   JunctionAsWindowsShowsIt(std::wstring junction, std::wstring target)
@@ -406,15 +407,35 @@ class JunctionAsWindowsShowsIt final : public norvale::IFinalPaths {
     if (norvale::IsBelow(path, junction_)) return target_ + path.substr(junction_.size());
     return norvale::SystemFinalPaths().FinalPathOf(path, followLast);
   }
+  bool FactsOf(HANDLE handle, norvale::HandleFacts& facts) const override {
+    if (!IFinalPaths::FactsOf(handle, facts)) return false;
+    for (const auto& [path, lies] : opensAt) {
+      if (norvale::SamePath(facts.lies, path)) facts.lies = lies;
+    }
+    if (norvale::SamePath(facts.lies, junction_)) {
+      facts.attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+    } else if (norvale::IsBelow(facts.lies, junction_)) {
+      facts.lies = target_ + facts.lies.substr(junction_.size());
+    }
+    return true;
+  }
   std::map<std::wstring, std::wstring> opensAt;
 
  private:
   std::wstring junction_, target_;
 };
 
+class RecordingEvents final : public norvale::ITreeRemovalEvents {
+ public:
+  void Done(const std::wstring& path) override { done.push_back(path); }
+  std::vector<std::wstring> done;
+};
+
 // A product folder moved to another drive and linked back: what lies in it
 // lies where the junction leads, so its files may go, while a file link in
-// it is still refused and a junction into Windows is judged as Windows.
+// it is still refused and a junction into Windows is judged as Windows. The
+// folder itself, a link, is removed as one: what it leads to is not entered
+// by a tree delete, and emptying it is refused.
 TEST(DeleteGuardJunctionTest, WhatLiesInAJunctionIsJudgedWhereItLeads) {
   TempDir dir(L"junction");
   const std::wstring pos = dir / L"Pos";
@@ -431,11 +452,17 @@ TEST(DeleteGuardJunctionTest, WhatLiesInAJunctionIsJudgedWhereItLeads) {
   EXPECT_EQ(GetFileAttributesW((pos + L"\\pos.dat").c_str()), INVALID_FILE_ATTRIBUTES);
   EXPECT_EQ(norvale::DeleteRefusal(pos + L"\\filelink.txt", DeleteKind::SinglePath, moved),
             L"link to a file elsewhere");
+  EXPECT_FALSE(norvale::DeleteGuardedFile(pos + L"\\filelink.txt", nullptr, false, moved));
   std::wstring why;
+  // Wine cannot remove the stand-in as the link Windows would remove.
   EXPECT_FALSE(norvale::DeleteTree(pos, &why, moved));
   EXPECT_EQ(why, L"folder could not be removed completely");
-  EXPECT_EQ(GetFileAttributesW((pos + L"\\old.dat").c_str()), INVALID_FILE_ATTRIBUTES);
-  EXPECT_FALSE(FolderExists(pos + L"\\data"));
+  RecordingEvents events;
+  EXPECT_TRUE(norvale::EmptyGuardedFolder(pos, events, &why, moved).refused);
+  EXPECT_EQ(why, L"folder is a link");
+  EXPECT_TRUE(events.done.empty());
+  EXPECT_EQ("x", ReadFileBytes(pos + L"\\old.dat"));
+  EXPECT_TRUE(FolderExists(pos + L"\\data"));
   EXPECT_EQ("x", ReadFileBytes(pos + L"\\filelink.txt"));
 
   const std::wstring sys = dir / L"Sys";

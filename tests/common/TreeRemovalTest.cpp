@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <algorithm>
 #include <functional>
 #include <set>
 #include <string>
@@ -8,10 +9,12 @@
 #include <gtest/gtest.h>
 
 #include "DeleteGuard.h"
+#include "NtFileCalls.h"
 #include "TempDir.h"
 
 using namespace testing_support;
 using norvale::EntryChoice;
+using testing_support::Narrow;
 
 namespace {
 
@@ -134,12 +137,116 @@ TEST(TreeRemovalTest, AnEntryGoneMeanwhileIsFineAndAHeldOneIsLeftForAnotherTry) 
   EXPECT_TRUE(Exists(pos));
 }
 
+// A console whose current folder lies in the tree holds it as Windows holds
+// every current folder: opened for passing through, deletes not shared.
+// What that folder holds goes all the same; only the folder stays, and the
+// folders above it, for another try.
+TEST(TreeRemovalTest, AFolderSomeoneStandsInKeepsOnlyItself) {
+  TempDir dir(L"standing");
+  const std::wstring pos = MakeProduct(dir);
+  const std::wstring sub = pos + L"\\data\\sub";
+  norvale::FileHandle current(CreateFileW(sub.c_str(), FILE_TRAVERSE | SYNCHRONIZE,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  ASSERT_TRUE(current);
+  std::wstring why;
+  EXPECT_FALSE(norvale::DeleteTree(pos, &why));
+  EXPECT_TRUE(Exists(sub));
+  for (const wchar_t* gone : {L"\\data\\sub\\ro.dat", L"\\data\\pos.dat", L"\\Uninst", L"\\空"}) {
+    EXPECT_FALSE(Exists(pos + gone)) << Narrow(gone);
+  }
+  current.Reset();
+  EXPECT_TRUE(norvale::DeleteTree(pos, &why)) << Narrow(why);
+  EXPECT_FALSE(Exists(pos));
+}
+
+// Where the system deletes a read-only file only once its mark is cleared
+// (Windows before 10 1809, Wine), a file that has another name elsewhere
+// shares that mark with it: the other name keeps it, and the file stays.
+// Where the system deletes a name without touching the mark, it goes.
+TEST(TreeRemovalTest, AReadOnlyFileWithAnotherNameLeavesThatNamesMark) {
+  TempDir dir(L"links");
+  const std::wstring tree = dir / L"tree";
+  CreateDirectoryW(tree.c_str(), nullptr);
+  WriteFileBytes(tree + L"\\ro.dat", "theirs");
+  const std::wstring other = dir / L"other.dat";
+  ASSERT_TRUE(CreateHardLinkW(other.c_str(), (tree + L"\\ro.dat").c_str(), nullptr));
+  ASSERT_TRUE(SetFileAttributesW(other.c_str(), FILE_ATTRIBUTE_READONLY));
+  const bool removed = norvale::DeleteTree(tree);
+  EXPECT_NE(0u, GetFileAttributesW(other.c_str()) & FILE_ATTRIBUTE_READONLY);
+  EXPECT_EQ("theirs", ReadFileBytes(other));
+  EXPECT_EQ(removed, !Exists(tree));
+  EXPECT_EQ(removed, !Exists(tree + L"\\ro.dat"));
+}
+
+// Nests `depth` folders named "d" below `root` through handles, as any user
+// can, however long their paths grow.
+void NestFolders(const std::wstring& root, int depth) {
+  const norvale::nt::FileCalls calls = norvale::nt::FileCalls::Find();
+  ASSERT_TRUE(calls.Available());
+  norvale::FileHandle folder(CreateFileW(root.c_str(), FILE_TRAVERSE | SYNCHRONIZE,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                                         nullptr));
+  ASSERT_TRUE(folder);
+  std::wstring name = L"d";
+  for (int level = 0; level < depth; ++level) {
+    norvale::nt::UnicodeString text{2, 2, name.data()};
+    norvale::nt::ObjectAttributes object{sizeof object, folder.Get(), &text, 0, nullptr, nullptr};
+    norvale::nt::IoStatusBlock io{};
+    HANDLE made = nullptr;
+    const norvale::nt::Status status = calls.createFile(
+        &made, FILE_TRAVERSE | SYNCHRONIZE, &object, &io, nullptr, 0,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, norvale::nt::kFileCreate,
+        norvale::nt::kFileDirectoryFile | norvale::nt::kFileSynchronousIoNonAlert, nullptr, 0);
+    ASSERT_GE(status, 0) << "level " << level;
+    folder.Reset(made);
+  }
+}
+
+// Runs `work` on a thread of its own with `stack` bytes of stack.
+template <typename Work>
+void OnAStackOf(SIZE_T stack, Work work) {
+  const HANDLE thread = CreateThread(
+      nullptr, stack,
+      [](void* what) -> DWORD {
+        (*static_cast<Work*>(what))();
+        return 0;
+      },
+      &work, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+  ASSERT_NE(thread, nullptr);
+  EXPECT_EQ(WaitForSingleObject(thread, 300000), WAIT_OBJECT_0);
+  CloseHandle(thread);
+}
+
+// A chain of folders whose paths run far past 260 characters goes whole,
+// on a stack that a walk calling itself once per level would overflow long
+// before the end (the process would die with it). Each level is told of.
+// Wine names a file past 260 characters only slowly and deletes nothing
+// whose Unix path passes 4,096 bytes, so the chain stays short of that.
+TEST(TreeRemovalTest, AChainOfHundredsOfFoldersGoesOnASmallStack) {
+  TempDir dir(L"deep");
+  const std::wstring root = dir / L"Pos";
+  CreateDirectoryW(root.c_str(), nullptr);
+  WriteFileBytes(root + L"\\Start.ini", "x");
+  constexpr int kDepth = 400;
+  NestFolders(root, kDepth);
+  bool removed = false;
+  Recorder events;
+  OnAStackOf(64 * 1024, [&] { removed = norvale::DeleteTree(root, nullptr,
+                                                             norvale::SystemFinalPaths(), events); });
+  EXPECT_TRUE(removed);
+  EXPECT_FALSE(Exists(root));
+  EXPECT_EQ(events.done.size(), static_cast<size_t>(kDepth) + 1);
+  EXPECT_EQ(std::count(events.done.begin(), events.done.end(), root + L"\\d"), 1);
+}
+
 }  // namespace
 
 namespace {
 
-bool FolderStayed(const std::wstring&) { return false; }
-bool FolderMovedAway(const std::wstring&) { return true; }
+constexpr bool FolderStayed = false;
+constexpr bool FolderMovedAway = true;
 
 // What the walk makes of what a handle says. Wine cannot show Windows'
 // answers here (it makes no junctions, and opens a link made on the host as
@@ -156,7 +263,7 @@ TEST(TreeRemovalTest, WhatAnOpenedEntryIsComesFromItsHandle) {
   struct Case {
     const char* what;
     OpenedEntry entry;
-    bool (*folderMoved)(const std::wstring&);
+    bool folderMoved;
     EntryVerdict verdict;
   };
   const Case cases[] = {
@@ -180,7 +287,7 @@ TEST(TreeRemovalTest, WhatAnOpenedEntryIsComesFromItsHandle) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(static_cast<int>(c.verdict),
-              static_cast<int>(JudgeOpenedEntry(c.entry, c.folderMoved)))
+              static_cast<int>(JudgeOpenedEntry(c.entry, [&] { return c.folderMoved; })))
         << c.what;
   }
 }

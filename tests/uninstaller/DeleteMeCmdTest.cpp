@@ -28,17 +28,20 @@ std::vector<std::wstring> Lines(const std::string& bytes) {
   return lines;
 }
 
+// The program's file lies in the command file's own folder by then; the
+// install folder is only looked for.
 TEST(DeleteMeCmd, LinesForProgramFolderAndRestart) {
-  const auto bytes = BuildDeleteMeCmd(L"C:\\Pos\\Uninst\\Dekant00.exe", L" C:\\Pos ", true);
+  const auto bytes =
+      BuildDeleteMeCmd(L"C:\\Temp\\Dekant00-1\\Dekant00.exe", L" C:\\Pos ", true);
   ASSERT_TRUE(bytes);
   const std::vector<std::wstring> expected = {
       L"echo off",
       L"setlocal DisableDelayedExpansion",
       L"set i=1",
       L":Lbl0",
-      L"echo [C:\\Pos\\Uninst\\Dekant00.exe]を削除しています [%i%回目]",
-      L"DEL \"C:\\Pos\\Uninst\\Dekant00.exe\"",
-      L"IF NOT EXIST \"C:\\Pos\\Uninst\\Dekant00.exe\" GOTO Lbl1",
+      L"echo [C:\\Temp\\Dekant00-1\\Dekant00.exe]を削除しています [%i%回目]",
+      L"DEL \"C:\\Temp\\Dekant00-1\\Dekant00.exe\"",
+      L"IF NOT EXIST \"C:\\Temp\\Dekant00-1\\Dekant00.exe\" GOTO Lbl1",
       L"set /a i+=1",
       L"TIMEOUT /T 1",
       L"if %i% leq 5 goto Lbl0",
@@ -46,8 +49,6 @@ TEST(DeleteMeCmd, LinesForProgramFolderAndRestart) {
       L"set i=1",
       L":Lbl2",
       L"echo [C:\\Pos]を削除しています [%i%回目]",
-      L"RD \"C:\\Pos\\Uninst\"",
-      L"RD \"C:\\Pos\"",
       L"IF NOT EXIST \"C:\\Pos\\\" GOTO Lbl3",
       L"set /a i+=1",
       L"TIMEOUT /T 1",
@@ -80,25 +81,25 @@ TEST(DeleteMeCmd, SpecialCharactersStayLiteral) {
   ASSERT_TRUE(bytes);
   const std::vector<std::wstring> lines = Lines(*bytes);
   EXPECT_EQ(lines[4], L"echo [C:\\A%%PATH%%^&b\\Uninst\\Dekant00.exe]を削除しています [%i%回目]");
-  EXPECT_EQ(lines[14], L"RD \"C:\\A%%PATH%%&b^c|d<e>f!g!\"");
+  EXPECT_EQ(lines[14], L"IF NOT EXIST \"C:\\A%%PATH%%&b^c|d<e>f!g!\\\" GOTO Lbl3");
 }
 
-// The interpreter's DEL /s and RD /s walk into links: the file deletes the
-// program file and removes folders that are empty by then, nothing more.
-TEST(DeleteMeCmd, NoLineDeletesATree) {
+// Once the program has ended, whatever names the install folder may lead
+// elsewhere: the file deletes the program's file in its own folder and
+// itself with that folder, nothing else, and no tree.
+TEST(DeleteMeCmd, NoLineDeletesInTheInstallFolder) {
   for (const auto& [program, folder] : std::vector<std::pair<std::wstring, std::wstring>>{
-           {L"C:\\Pos\\Uninst\\Dekant00.exe", L"C:\\Pos"},
-           {L"C:\\Pos\\Uninst\\Dekant00.exe", L"C:\\Pos\\"},
-           {L"C:\\Pos /s\\Uninst\\Dekant00.exe", L"C:\\Pos /s"},
-           {L"C:\\Other\\Dekant00.exe", L"C:\\Pos"},
-           {L"C:\\Pos\\Uninst\\Dekant00.exe", L""}}) {
+           {L"C:\\T\\Dekant00-1\\Dekant00.exe", L"C:\\Pos"},
+           {L"C:\\T\\Dekant00-1\\Dekant00.exe", L"C:\\Pos\\"},
+           {L"C:\\T /s\\Dekant00-1\\Dekant00.exe", L"C:\\Pos /s"},
+           {L"C:\\T\\Dekant00-1\\Dekant00.exe", L""}}) {
     const auto bytes = BuildDeleteMeCmd(program, folder, true);
     ASSERT_TRUE(bytes);
-    int removals = 0;
+    std::vector<std::wstring> removals;
     for (const std::wstring& line : Lines(*bytes)) {
       const std::wstring upper = norvale::UpperCased(line);
       if (!norvale::StartsWith(upper, L"DEL ") && !norvale::StartsWith(upper, L"RD ")) continue;
-      ++removals;
+      removals.push_back(line);
       // A path of ours may hold " /s"; only what stands outside quotes counts.
       std::wstring unquoted;
       bool inQuotes = false;
@@ -110,10 +111,9 @@ TEST(DeleteMeCmd, NoLineDeletesATree) {
       EXPECT_EQ(unquoted.find(L"/Q"), std::wstring::npos) << norvale::ToAnsi(line);
       EXPECT_EQ(unquoted.find(L'*'), std::wstring::npos) << norvale::ToAnsi(line);
     }
-    // The program, its folder when it lies in the install folder, the
-    // install folder, the file itself.
-    const bool ownFolder = folder.size() > 0 && program.find(L"\\Uninst\\") != std::wstring::npos;
-    EXPECT_EQ(removals, folder.empty() ? 2 : ownFolder ? 4 : 3) << norvale::ToAnsi(folder);
+    EXPECT_EQ(removals, (std::vector<std::wstring>{L"DEL \"" + program + L"\"",
+                                                   L"DEL \"%~f0\" & RD \"%~dp0\" 2>nul & EXIT /B"}))
+        << norvale::ToAnsi(folder);
   }
 }
 
@@ -141,51 +141,62 @@ void RunCmd(const std::wstring& file) {
   RunCommandLine(commandLine);
 }
 
-TEST(DeleteMeCmd, InterpreterDeletesOnlyTheProgramAndTheFolder) {
+// An open folder, for writing the file into.
+norvale::FileHandle Held(const std::wstring& folder) {
+  return norvale::FileHandle(CreateFileW(folder.c_str(), norvale::kListingAccess,
+                                         norvale::kRemovalSharing, nullptr, OPEN_EXISTING,
+                                         FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+}
+
+// The interpreter deletes the program's file where it moved to and its own
+// folder; the install folder it leaves as it finds it, however full, and
+// once the program removed that folder it goes on without waiting.
+TEST(DeleteMeCmd, InterpreterDeletesOnlyTheProgramAndItsOwnFolder) {
   testing_support::TempDir temp(L"dm");
   const std::wstring folder = temp.Path() + L"\\Pos a%PATH%&b!x!";
-  const std::wstring program = folder + L"\\Uninst\\Dekant00.exe";
   const std::wstring neighbour = temp.Path() + L"\\Pos a";
   for (const std::wstring& dir : {folder, folder + L"\\Uninst", folder + L"\\data", neighbour}) {
     MakeFolder(dir);
   }
-  Touch(program);
+  Touch(folder + L"\\Uninst\\Dekant00.exe");
   Touch(folder + L"\\Uninst\\Setup.log");
   Touch(folder + L"\\data\\kept.dat");
   Touch(neighbour + L"\\other.dat");
   Touch(temp.Path() + L"\\Pos");
+  // The file lies in a folder of its own with the program's file, and
+  // removes that folder with itself.
+  const std::wstring own = temp.Path() + L"\\own a&b (1)";
+  const std::wstring program = own + L"\\Dekant00.exe";
+  const std::wstring file = own + L"\\DeleteMe.cmd";
   const auto bytes = BuildDeleteMeCmd(program, folder, false);
   ASSERT_TRUE(bytes);
-  // The file lies in a folder of its own, which it removes with itself.
-  const std::wstring own = temp.Path() + L"\\own a&b (1)";
-  const std::wstring file = own + L"\\DeleteMe.cmd";
   EXPECT_TRUE(norvale::DeleteMeCmdCommandLine(temp.Path() + L"\\a%PATH%\\x.cmd").empty())
       << "a command line would expand it";
 
-  // Alone, the file deletes the program and no folder that still holds
-  // anything.
   MakeFolder(own);
-  ASSERT_TRUE(norvale::WriteDeleteMeCmd(file, *bytes));
-  EXPECT_FALSE(norvale::WriteDeleteMeCmd(file, *bytes)) << "an existing file is never reused";
+  Touch(program);
+  {
+    const norvale::FileHandle held = Held(own);
+    ASSERT_TRUE(norvale::WriteDeleteMeCmd(held.Get(), *bytes));
+    EXPECT_FALSE(norvale::WriteDeleteMeCmd(held.Get(), *bytes)) << "an existing file is never reused";
+  }
   RunCmd(file);
   EXPECT_FALSE(Exists(program));
-  EXPECT_TRUE(Exists(folder + L"\\Uninst\\Setup.log"));
-  EXPECT_TRUE(Exists(folder + L"\\data\\kept.dat"));
-  EXPECT_FALSE(Exists(file));
   EXPECT_FALSE(Exists(own));
+  for (const wchar_t* kept : {L"\\Uninst\\Dekant00.exe", L"\\Uninst\\Setup.log", L"\\data\\kept.dat"}) {
+    EXPECT_TRUE(Exists(folder + kept)) << norvale::ToAnsi(kept);
+  }
 
-  // Emptied by the uninstaller around its program first, the folder goes.
-  Touch(program);
   norvale::NoUninstallerWindow window;
   norvale::SystemWaits waits;
-  norvale::RemoveInstallFolderContents(folder, program, waits, window);
-  EXPECT_TRUE(Exists(program));
-  EXPECT_FALSE(Exists(folder + L"\\Uninst\\Setup.log"));
-  EXPECT_FALSE(Exists(folder + L"\\data"));
-  MakeFolder(own);
-  ASSERT_TRUE(norvale::WriteDeleteMeCmd(file, *bytes));
-  RunCmd(file);
+  EXPECT_TRUE(norvale::RemoveInstallFolder(folder, waits, window));
   EXPECT_FALSE(Exists(folder));
+  MakeFolder(own);
+  Touch(program);
+  ASSERT_TRUE(norvale::WriteDeleteMeCmd(Held(own).Get(), *bytes));
+  const DWORD started = GetTickCount();
+  RunCmd(file);
+  EXPECT_LT(GetTickCount() - started, 4000u) << "the file waited for a folder that was gone";
   EXPECT_FALSE(Exists(own));
   EXPECT_TRUE(Exists(neighbour + L"\\other.dat"));
   EXPECT_TRUE(Exists(temp.Path() + L"\\Pos"));
@@ -206,6 +217,13 @@ void ListBelow(const std::wstring& folder, std::vector<std::wstring>& found) {
     }
   } while (FindNextFileW(find, &data));
   FindClose(find);
+}
+
+std::vector<std::wstring> SortedBelow(const std::wstring& folder) {
+  std::vector<std::wstring> left;
+  ListBelow(folder, left);
+  std::sort(left.begin(), left.end());
+  return left;
 }
 
 // The fixture (tests/uninstaller/make-link-fixture.sh) holds an install
@@ -235,18 +253,21 @@ TEST(DeleteMeCmd, NothingIsDeletedThroughALink) {
   state.TmpDir = tmp.Path();
   RecordingEnd end;
   norvale::MakeDeleteMeCmd(state, false, end);
+  for (const auto& asked : messages->Asked()) ADD_FAILURE() << norvale::ToAnsi(asked.text);
   ASSERT_EQ(starts->started.size(), 1u);
-  EXPECT_TRUE(messages->Asked().empty());
   decoysIntact();
-  // The program leaves itself to the command file, and what it holds goes.
-  EXPECT_TRUE(Exists(program));
+  // The program's file waits in the command file's folder, and what the
+  // install folder holds goes but for the links.
+  const std::wstring own = norvale::BeforeLast(StartedCommandFile(starts->started[0]), L'\\');
+  EXPECT_FALSE(Exists(program));
+  EXPECT_TRUE(Exists(own + L"\\Dekant00.exe"));
   EXPECT_FALSE(Exists(app + L"\\Uninst\\Setup.log"));
   EXPECT_FALSE(Exists(app + L"\\data\\pos.dat"));
 
   RunCommandLine(starts->started[0]);
   decoysIntact();
   EXPECT_TRUE(Exists(fixture + L"\\decoy"));
-  EXPECT_FALSE(Exists(program));
+  EXPECT_FALSE(Exists(own));
   // Windows removes links as links, and the folder goes whole. Wine 8
   // cannot remove a folder link, and shows a file link as a plain file that
   // a delete goes through: there every link stays, with the folders that
@@ -278,20 +299,27 @@ TEST(DeleteMeCmd, MakeWritesStartsAndEnds) {
   EXPECT_EQ(end.ends, 1);
   ASSERT_EQ(product.starts->started.size(), 1u);
   const std::wstring file = StartedCommandFile(product.starts->started[0]);
-  EXPECT_EQ(norvale::BeforeLast(norvale::BeforeLast(file, L'\\'), L'\\'), tmp.Path());
+  const std::wstring own = norvale::BeforeLast(file, L'\\');
+  EXPECT_EQ(norvale::BeforeLast(own, L'\\'), tmp.Path());
   const std::string written = testing_support::ReadFileBytes(file);
-  EXPECT_EQ(written, *BuildDeleteMeCmd(product.program, product.appDir, false));
+  EXPECT_EQ(written, *BuildDeleteMeCmd(own + L"\\Dekant00.exe", product.appDir, false));
   EXPECT_TRUE(product.messages->Asked().empty());
-  // The install folder is emptied before, all but the running program.
-  std::vector<std::wstring> left;
-  ListBelow(product.appDir, left);
-  EXPECT_EQ(left, (std::vector<std::wstring>{product.uninstDir, product.program}));
+  // The program's file waits in the command file's folder; the install
+  // folder is gone before the program ends.
+  EXPECT_EQ(SortedBelow(own), (std::vector<std::wstring>{own + L"\\Dekant00.exe",
+                                                         own + L"\\DeleteMe.cmd"}));
+  EXPECT_FALSE(Exists(product.appDir));
 
-  // Nothing is started when the file cannot be written.
+  // Nothing is started when the file cannot be written, and the program's
+  // file stays where it is.
+  MakeFolder(product.appDir);
+  MakeFolder(product.uninstDir);
+  Touch(product.program);
   state->TmpDir = tmp.Path() + L"\\missing";
   norvale::MakeDeleteMeCmd(*state, false, end);
   EXPECT_EQ(end.ends, 2);
   EXPECT_EQ(product.starts->started.size(), 1u);
+  EXPECT_TRUE(Exists(product.program));
 }
 
 // A product file held open without delete sharing, as a closing product, a
@@ -311,7 +339,8 @@ struct HeldFile {
 
 // A removal whose waits take no time and whose window counts its answers.
 struct PacedRemoval {
-  explicit PacedRemoval(InstalledProduct& product) : state(product.MakeState()) {
+  explicit PacedRemoval(InstalledProduct& product, const std::wstring& startedAs = L"")
+      : state(product.MakeState(startedAs)) {
     product.WriteRecord({L"[Setup]"});
     state->services.windows.waits = waits;
     state->AttachWindow(&window);
@@ -325,17 +354,10 @@ struct PacedRemoval {
   RecordingEnd end;
 };
 
-std::vector<std::wstring> SortedBelow(const std::wstring& folder) {
-  std::vector<std::wstring> left;
-  ListBelow(folder, left);
-  std::sort(left.begin(), left.end());
-  return left;
-}
-
-// A file held for a moment goes on a later try, its folder with it, and the
-// command file then removes the install folder. One held for good is tried
-// for five seconds; everything else goes all the same. The window answers
-// during the waits.
+// A file held for a moment goes on a later try, its folder with it, and
+// the install folder with them. One held for good is tried for five
+// seconds; everything else goes all the same. The window answers during the
+// waits.
 TEST(DeleteMeCmd, AHeldFileIsTriedAgainForFiveSeconds) {
   {
     InstalledProduct product;
@@ -351,12 +373,12 @@ TEST(DeleteMeCmd, AHeldFileIsTriedAgainForFiveSeconds) {
     norvale::MakeDeleteMeCmd(*removal.state, false, removal.end);
     EXPECT_GE(removal.waits->slept, 1500u);
     EXPECT_LT(removal.waits->slept, 5000u);
-    EXPECT_FALSE(Exists(held.folder));
-    ASSERT_EQ(SortedBelow(product.appDir),
-              (std::vector<std::wstring>{product.uninstDir, product.program}));
-    ASSERT_EQ(product.starts->started.size(), 1u);
-    RunCommandLine(product.starts->started[0]);
     EXPECT_FALSE(Exists(product.appDir));
+    ASSERT_EQ(product.starts->started.size(), 1u);
+    const std::wstring own =
+        norvale::BeforeLast(StartedCommandFile(product.starts->started[0]), L'\\');
+    RunCommandLine(product.starts->started[0]);
+    EXPECT_FALSE(Exists(own));
   }
   {
     InstalledProduct product;
@@ -365,9 +387,7 @@ TEST(DeleteMeCmd, AHeldFileIsTriedAgainForFiveSeconds) {
     ASSERT_TRUE(held.handle);
     norvale::MakeDeleteMeCmd(*removal.state, false, removal.end);
     EXPECT_EQ(removal.waits->slept, 5000u);
-    EXPECT_EQ(SortedBelow(product.appDir),
-              (std::vector<std::wstring>{product.uninstDir, product.program, held.folder,
-                                         held.path}));
+    EXPECT_EQ(SortedBelow(product.appDir), (std::vector<std::wstring>{held.folder, held.path}));
     EXPECT_EQ(product.starts->started.size(), 1u);
     EXPECT_EQ(removal.end.ends, 1);
   }
@@ -433,22 +453,20 @@ TEST(DeleteMeCmd, WithoutTheCommandFileNothingIsDeleted) {
   }
 }
 
-// Started through the 8.3 spelling of its path, the uninstaller's command
-// file still removes its own folder, so that the install folder can go.
-TEST(DeleteMeCmd, StartedThroughAShortPathItsOwnFolderIsRemoved) {
+// Started through the 8.3 spelling of its path, the uninstaller still finds
+// its own file, which leaves under its long name, and the install folder
+// goes.
+TEST(DeleteMeCmd, StartedThroughAShortPathItsOwnFileStillLeaves) {
   InstalledProduct product;
   const std::wstring shortProgram = ShortForm(product.program);
   ASSERT_NE(shortProgram, product.program) << "no 8.3 names on this volume";
-  const auto bytes = BuildDeleteMeCmd(shortProgram, product.appDir, false);
-  ASSERT_TRUE(bytes);
-  const std::wstring own = norvale::LongPath(product.uninstDir);
-  int removesOwn = 0;
-  for (const std::wstring& line : Lines(*bytes)) {
-    if (!norvale::StartsWith(line, L"RD \"")) continue;
-    const std::wstring path = line.substr(4, line.size() - 5);
-    if (norvale::SamePath(norvale::LongPath(path), own)) ++removesOwn;
-  }
-  EXPECT_EQ(removesOwn, 1);
+  PacedRemoval removal(product, shortProgram);
+  norvale::MakeDeleteMeCmd(*removal.state, false, removal.end);
+  ASSERT_EQ(product.starts->started.size(), 1u);
+  const std::wstring own =
+      norvale::BeforeLast(StartedCommandFile(product.starts->started[0]), L'\\');
+  EXPECT_TRUE(Exists(own + L"\\Dekant00.exe"));
+  EXPECT_FALSE(Exists(product.appDir));
 }
 
 // The elevated uninstaller's command file lies where no unelevated program
@@ -462,6 +480,9 @@ TEST(DeleteMeCmd, TheFileLiesInAFolderOnlyTheRunnersSideMayChange) {
     PacedRemoval removal(product);
     product.folderAccess->elevated = elevated;
     norvale::MakeDeleteMeCmd(*removal.state, false, removal.end);
+    MakeFolder(product.appDir);
+    MakeFolder(product.uninstDir);
+    Touch(product.program);
     norvale::MakeDeleteMeCmd(*removal.state, false, removal.end);
     ASSERT_EQ(product.starts->started.size(), 2u);
     ASSERT_EQ(product.folderAccess->created.size(), 2u);
@@ -481,14 +502,103 @@ TEST(DeleteMeCmd, TheFileLiesInAFolderOnlyTheRunnersSideMayChange) {
                          : (std::vector<std::wstring>{L"Administrators", L"SYSTEM", account}));
     }
     EXPECT_NE(first, second);
-    const std::string bytes = *BuildDeleteMeCmd(product.program, product.appDir, false);
-    EXPECT_EQ(testing_support::ReadFileBytes(first), bytes);
-    EXPECT_EQ(testing_support::ReadFileBytes(second), bytes);
+    for (const std::wstring& file : {first, second}) {
+      const std::wstring moved = norvale::BeforeLast(file, L'\\') + L"\\Dekant00.exe";
+      EXPECT_EQ(testing_support::ReadFileBytes(file),
+                *BuildDeleteMeCmd(moved, product.appDir, false));
+    }
     RunCommandLine(product.starts->started[0]);
     RunCommandLine(product.starts->started[1]);
     EXPECT_FALSE(Exists(norvale::BeforeLast(first, L'\\')));
     EXPECT_FALSE(Exists(norvale::BeforeLast(second, L'\\')));
     EXPECT_FALSE(Exists(product.appDir));
+  }
+}
+
+// Once the program has ended, another user may put what they like under
+// the install folder's name: on Windows a junction to any folder; here a
+// folder of their own, with a file where the program was. The command file
+// deletes nothing there; it only finds the folder there and says so.
+TEST(DeleteMeCmd, WhatTakesTheInstallFoldersPlaceAfterwardsStays) {
+  InstalledProduct product;
+  PacedRemoval removal(product);
+  norvale::MakeDeleteMeCmd(*removal.state, false, removal.end);
+  ASSERT_EQ(product.starts->started.size(), 1u);
+  ASSERT_FALSE(Exists(product.appDir));
+  MakeFolder(product.appDir);
+  MakeFolder(product.uninstDir);
+  testing_support::WriteFileBytes(product.program, "theirs");
+  testing_support::WriteFileBytes(product.appDir + L"\\theirs.txt", "theirs");
+  const std::wstring own =
+      norvale::BeforeLast(StartedCommandFile(product.starts->started[0]), L'\\');
+  RunCommandLine(product.starts->started[0]);
+  EXPECT_EQ("theirs", testing_support::ReadFileBytes(product.program));
+  EXPECT_EQ("theirs", testing_support::ReadFileBytes(product.appDir + L"\\theirs.txt"));
+  EXPECT_FALSE(Exists(own));
+}
+
+// Wine maps every drive of a prefix onto one Unix file system, so which
+// volume a handle lies on is answered here as Windows answers where TEMP
+// lies on another drive than the install folder: below TEMP volume 2, below
+// `programVolume3` (when given) volume 3, everything else volume 1.
+class TempOnAnotherVolume final : public norvale::IFinalPaths {
+ public:
+  TempOnAnotherVolume(std::wstring temp, std::wstring programVolume3)
+      : temp_(std::move(temp)), program_(std::move(programVolume3)) {}
+  std::wstring FinalPathOf(const std::wstring& path, bool followLast) const override {
+    return norvale::SystemFinalPaths().FinalPathOf(path, followLast);
+  }
+  bool FactsOf(HANDLE handle, norvale::HandleFacts& facts) const override {
+    if (!IFinalPaths::FactsOf(handle, facts)) return false;
+    auto within = [&](const std::wstring& folder) {
+      return !folder.empty() &&
+             (norvale::SamePath(facts.lies, folder) || norvale::IsBelow(facts.lies, folder));
+    };
+    facts.volume = within(temp_) ? 2 : within(program_) ? 3 : 1;
+    return true;
+  }
+
+ private:
+  std::wstring temp_, program_;
+};
+
+// The program's file can only be renamed within its volume: with TEMP on
+// another one, the command file's folder is made in the root of the
+// program's volume, where no other user may rename it. Where no folder can
+// be had on that volume at all, nothing is deleted and the user is told.
+TEST(DeleteMeCmd, WithTempOnAnotherVolumeTheFolderLiesInTheProgramVolumesRoot) {
+  {
+    InstalledProduct product;
+    PacedRemoval removal(product);
+    removal.state->services.finalPaths =
+        std::make_shared<TempOnAnotherVolume>(removal.tmp.Path(), L"");
+    norvale::MakeDeleteMeCmd(*removal.state, false, removal.end);
+    ASSERT_EQ(product.starts->started.size(), 1u);
+    const std::wstring own =
+        norvale::BeforeLast(StartedCommandFile(product.starts->started[0]), L'\\');
+    EXPECT_EQ(norvale::BeforeLast(own, L'\\') + L"\\", product.appDir.substr(0, 3));
+    ASSERT_EQ(product.folderAccess->created.size(), 1u);
+    EXPECT_EQ(product.folderAccess->created[0].folder, own);
+    EXPECT_TRUE(Exists(own + L"\\Dekant00.exe"));
+    EXPECT_FALSE(Exists(product.appDir));
+    EXPECT_TRUE(product.messages->Asked().empty());
+  }
+  {
+    InstalledProduct product;
+    PacedRemoval removal(product);
+    Touch(product.appDir + L"\\pos.dat");
+    removal.state->services.finalPaths =
+        std::make_shared<TempOnAnotherVolume>(removal.tmp.Path(), product.appDir);
+    const std::vector<std::wstring> before = SortedBelow(product.appDir);
+    norvale::MakeDeleteMeCmd(*removal.state, false, removal.end);
+    EXPECT_TRUE(product.starts->started.empty());
+    EXPECT_EQ(SortedBelow(product.appDir), before);
+    ASSERT_EQ(product.folderAccess->created.size(), 1u);
+    EXPECT_FALSE(Exists(product.folderAccess->created[0].folder));
+    ASSERT_EQ(product.messages->Asked().size(), 1u);
+    EXPECT_EQ(product.messages->Asked()[0].text,
+              L"一時フォルダに削除用のファイル(DeleteMe.cmd)を作成できないため、"
+              L"インストール先フォルダ(" + product.appDir + L")は削除しません。");
   }
 }
 
@@ -632,7 +742,7 @@ TEST(DeleteMeCmd, AUtf8MachineGetsItsLinesInUtf8) {
                                       &WindowsUtf8Conversion);
   ASSERT_TRUE(bytes);
   const std::wstring text = FromUtf8(*bytes);
-  EXPECT_NE(text.find(L"RD \"" + folder + L"\"\r\n"), std::wstring::npos);
+  EXPECT_NE(text.find(L"IF NOT EXIST \"" + folder + L"\\\" GOTO Lbl3\r\n"), std::wstring::npos);
   EXPECT_NE(text.find(L"]を削除しています [%i%回目]"), std::wstring::npos);
   EXPECT_FALSE(BuildDeleteMeCmd(L"C:\\P\xD800\\Uninst\\Dekant00.exe", L"", false, CP_UTF8,
                                 &WindowsUtf8Conversion));
@@ -643,8 +753,10 @@ TEST(DeleteMeCmd, AUtf8MachineGetsItsLinesInUtf8) {
   norvale::MakeDeleteMeCmd(*removal.state, false, removal.end);
   EXPECT_TRUE(product.messages->Asked().empty());
   ASSERT_EQ(product.starts->started.size(), 1u);
-  EXPECT_EQ(testing_support::ReadFileBytes(StartedCommandFile(product.starts->started[0])),
-            *BuildDeleteMeCmd(product.program, product.appDir, false, CP_UTF8));
+  const std::wstring file = StartedCommandFile(product.starts->started[0]);
+  EXPECT_EQ(testing_support::ReadFileBytes(file),
+            *BuildDeleteMeCmd(norvale::BeforeLast(file, L'\\') + L"\\Dekant00.exe",
+                              product.appDir, false, CP_UTF8));
 }
 
 }  // namespace

@@ -88,7 +88,8 @@ TEST(UninstallerWindow, PagesSummaryAndFinish) {
   EXPECT_EQ(w.end->ends, 1);
   const std::string cmd = StartedCmd(product);
   EXPECT_EQ(cmd.find("shutdown"), std::string::npos);
-  EXPECT_NE(cmd.find("RD \"" + norvale::ToAnsi(product.appDir) + "\"\r\n"), std::string::npos);
+  EXPECT_NE(cmd.find("IF NOT EXIST \"" + norvale::ToAnsi(product.appDir) + "\\\" GOTO Lbl3\r\n"),
+            std::string::npos);
   f.Unload();
 }
 

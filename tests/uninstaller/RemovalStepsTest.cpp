@@ -188,6 +188,8 @@ TEST(RemovalSteps, TamperedRecordRemovesNothingOfOthers) {
           std::wstring(L"\\\\localhost\\C$\\NvTest")}) {
       scene.product.WriteRecord(scene.Record(
           appDir, scene.programs, std::vector<std::wstring>(std::begin(targets), std::end(targets))));
+      // The previous round's command file took the program's file along.
+      Touch(scene.product.program);
       auto state = scene.product.MakeState();
       state->IsSilent = silent;
       ASSERT_EQ(norvale::ReadInstallRecord(*state), -1);
@@ -211,9 +213,10 @@ TEST(RemovalSteps, TamperedRecordRemovesNothingOfOthers) {
       scene.product.messages->Clear();
       norvale::MakeDeleteMeCmd(*state, false, end);
       ASSERT_FALSE(scene.product.starts->started.empty());
-      const std::string written = testing_support::ReadFileBytes(
-          StartedCommandFile(scene.product.starts->started.back()));
-      EXPECT_EQ(written, *norvale::BuildDeleteMeCmd(scene.product.program, L"", false));
+      const std::wstring file = StartedCommandFile(scene.product.starts->started.back());
+      EXPECT_EQ(testing_support::ReadFileBytes(file),
+                *norvale::BuildDeleteMeCmd(norvale::BeforeLast(file, L'\\') + L"\\Dekant00.exe",
+                                           L"", false));
       EXPECT_EQ(scene.product.messages->Asked().size(), silent ? 0u : 1u);
     }
   }
@@ -301,20 +304,34 @@ TEST(RemovalSteps, UninstallEntryWhateverSpellingStartedTheUninstaller) {
   DeleteTreeKey(key, kUninstallView);
 }
 
-// The program kept while the install folder is emptied is that very file:
-// names that differ from it in kana type or width are other files.
-TEST(RemovalSteps, EmptyingTheFolderKeepsOnlyTheProgramItself) {
+// The file that leaves the install folder is the program itself: names
+// that differ from it in kana type or width are other files, and go with
+// the folder.
+TEST(RemovalSteps, OnlyTheProgramItselfLeavesTheInstallFolder) {
   InstalledProduct product;
-  const std::wstring kept = product.uninstDir + L"\\ぽす.exe";
+  const std::wstring program = product.uninstDir + L"\\ぽす.exe";
   const std::wstring others[] = {product.uninstDir + L"\\ポス.exe",
                                  product.uninstDir + L"\\ﾎﾟｽ.exe", product.appDir + L"\\ぽす.exe"};
-  Touch(kept);
+  Touch(program);
   for (const std::wstring& other : others) Touch(other);
-  VirtualWaits waits;
-  AnsweringWindow window;
-  norvale::RemoveInstallFolderContents(product.appDir, kept, waits, window);
-  EXPECT_TRUE(Exists(kept));
-  for (const std::wstring& other : others) EXPECT_FALSE(Exists(other)) << norvale::ToAnsi(other);
+  product.WriteRecord({L"[Setup]"});
+  auto state = product.MakeState(program);
+  testing_support::TempDir tmp(L"tmp");
+  state->TmpDir = tmp.Path();
+  state->AppDir = product.appDir;
+  RecordingEnd end;
+  norvale::MakeDeleteMeCmd(*state, false, end);
+  ASSERT_EQ(product.starts->started.size(), 1u);
+  const std::wstring own =
+      norvale::BeforeLast(StartedCommandFile(product.starts->started[0]), L'\\');
+  WIN32_FIND_DATAW found{};
+  std::vector<std::wstring> moved;
+  const HANDLE find = FindFirstFileW((own + L"\\*.exe").c_str(), &found);
+  ASSERT_NE(find, INVALID_HANDLE_VALUE);
+  do moved.push_back(found.cFileName); while (FindNextFileW(find, &found));
+  FindClose(find);
+  EXPECT_EQ(moved, std::vector<std::wstring>{L"ぽす.exe"});
+  EXPECT_FALSE(Exists(product.appDir));
 }
 
 // Started through an 8.3 spelling of its folder, the uninstaller still knows

@@ -54,22 +54,21 @@ void InstalledProduct::WriteRecordBytes(const std::string& bytes) const {
   testing_support::WriteFileBytes(uninstDir + L"\\Setup.log", bytes);
 }
 
-std::unique_ptr<UninstallerState> InstalledProduct::MakeState() const {
+std::unique_ptr<UninstallerState> InstalledProduct::MakeState(const std::wstring& startedAs) const {
   norvale::UninstallerServices services;
   services.seams.messageBox = messages;
   services.windows.starts = starts;
   services.fontRegistry = fontRegistry;
   services.windows.protectedFiles = protectedFiles;
   services.windows.folderAccess = folderAccess;
-  return std::make_unique<UninstallerState>(program, services);
+  return std::make_unique<UninstallerState>(startedAs.empty() ? program : startedAs, services);
 }
 
 RecordingStarts::~RecordingStarts() {
   for (const std::wstring& commandLine : started) {
     const std::wstring file = StartedCommandFile(commandLine);
     if (file.empty()) continue;
-    norvale::DeleteGuardedFile(file);
-    norvale::RemoveGuardedFolder(norvale::BeforeLast(file, L'\\'));
+    norvale::DeleteTree(norvale::BeforeLast(file, L'\\'));
   }
 }
 

@@ -21,8 +21,9 @@ class RecordingStarts final : public norvale::IProgramStarts {
   RecordingStarts() = default;
   RecordingStarts(const RecordingStarts&) = delete;
   RecordingStarts& operator=(const RecordingStarts&) = delete;
-  // A command file that was only recorded never removes itself and its
-  // folder: that is done here, so that runs leave nothing in TEMP.
+  // A command file that was only recorded never removes itself, its folder
+  // and the program's file moved there: that is done here, so that runs
+  // leave nothing in TEMP.
   ~RecordingStarts() override;
   bool Start(const std::wstring& commandLine, int, DWORD* processId, HANDLE* process) override {
     if (process) *process = nullptr;
@@ -103,8 +104,9 @@ struct InstalledProduct {
   // the lines joined by CR LF.
   void WriteRecord(const std::vector<std::wstring>& lines) const;
   void WriteRecordBytes(const std::string& bytes) const;
-  // A state for the uninstaller in Uninst, with recording seams.
-  std::unique_ptr<norvale::UninstallerState> MakeState() const;
+  // A state for the uninstaller in Uninst, with recording seams; started
+  // as `startedAs` when given (another spelling of its path).
+  std::unique_ptr<norvale::UninstallerState> MakeState(const std::wstring& startedAs = L"") const;
 
   testing_support::TempDir temp;
   std::wstring appDir;     // <temp>\App

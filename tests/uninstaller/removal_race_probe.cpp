@@ -1,8 +1,8 @@
 // A removal run for tests/tools/test_removal_race.py, which changes the
 // folder from the host while this removes it, as another signed-in user
 // could:
-//   removal_race_probe install FOLDER PROGRAM   the uninstaller's emptying
-//                                               of its install folder
+//   removal_race_probe install FOLDER           the uninstaller's removal of
+//                                               its install folder
 //   removal_race_probe tree FOLDER [NAME DIR]   the guard's tree delete; with
 //       NAME, it stops before opening the entry NAME, makes DIR\swap-now and
 //       waits (20 s at most) for DIR\swap-done, so that the host swaps that
@@ -49,11 +49,11 @@ class SwapBeforeOpening final : public norvale::ITreeRemovalEvents {
 
 int wmain(int argc, wchar_t** argv) {
   const std::wstring mode = argc > 1 ? argv[1] : L"";
-  if (mode == L"install" && argc == 4) {
+  if (mode == L"install" && argc == 3) {
     norvale::NoUninstallerWindow window;
     norvale::SystemWaits waits;
-    norvale::RemoveInstallFolderContents(argv[2], argv[3], waits, window);
-    std::printf("done\n");
+    const bool removed = norvale::RemoveInstallFolder(argv[2], waits, window);
+    std::printf("done %s\n", removed ? "removed" : "left");
     return 0;
   }
   if (mode == L"tree" && (argc == 3 || argc == 5)) {
@@ -63,6 +63,6 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("done %s\n", removed ? "removed" : "left");
     return 0;
   }
-  std::fprintf(stderr, "usage: removal_race_probe install FOLDER PROGRAM | tree FOLDER [NAME DIR]\n");
+  std::fprintf(stderr, "usage: removal_race_probe install FOLDER | tree FOLDER [NAME DIR]\n");
   return 2;
 }

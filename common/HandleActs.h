@@ -1,0 +1,83 @@
+#pragma once
+// The delete guard's acts that work through handles: where a removal
+// starts, how it is judged once it is open, and the moves and writes the
+// uninstaller makes inside folders it holds. The verdicts on paths stay in
+// DeleteGuard.h; what a path is refused for is asked there.
+#include <windows.h>
+
+#include <string>
+
+#include "DeleteGuard.h"
+#include "Handles.h"
+#include "TreeRemoval.h"
+
+namespace norvale {
+
+// A folder a removal starts from. Judged by its name, then opened without
+// following a link, and judged again where its handle lies: a folder above
+// it that was swapped for a junction after the name was judged leads the
+// handle elsewhere, and that place is what counts. Held, not shared for
+// deleting, from the moment it is opened, so that nobody can rename it away
+// while it is handled.
+class RemovalRoot {
+ public:
+  enum class Kind {
+    // The folder goes too; a link there is removed as a link.
+    Tree,
+    // Only what it holds goes; a link there is refused.
+    Contents,
+  };
+
+  static RemovalRoot Open(const std::wstring& folder, Kind kind,
+                          const IFinalPaths& finalPaths = SystemFinalPaths(),
+                          const IProfileList& profiles = SystemProfileList());
+
+  RemovalRoot(RemovalRoot&&) = default;
+  RemovalRoot& operator=(RemovalRoot&&) = default;
+
+  // Empty when the folder was opened and may be removed; otherwise why not.
+  const std::wstring& Refusal() const { return refusal_; }
+  // Refused only for now: what opened is not what was judged, which
+  // another try may find as it was.
+  bool RefusedForNow() const { return forNow_; }
+  explicit operator bool() const { return refusal_.empty(); }
+  bool IsLink() const { return isLink_; }
+  // The folder's handle, held for listing; its name in full form; what the
+  // handle said when it was opened.
+  HANDLE Handle() const { return handle_.Get(); }
+  const std::wstring& Path() const { return path_; }
+  const HandleFacts& Facts() const { return facts_; }
+
+  // Removes what the folder holds (nothing is entered through a link).
+  TreeRemovalResult RemoveContents(ITreeRemovalEvents& events);
+  // Removes the folder itself once it is empty (a link as a link) and lets
+  // it go; true when it is gone. A folder that could not be removed is held
+  // again for another try, when it is still the same one.
+  bool Remove();
+
+ private:
+  RemovalRoot() = default;
+  bool HoldAgain();
+
+  FileHandle handle_;
+  bool deletable_ = false;
+  bool isLink_ = false;
+  bool forNow_ = false;
+  std::wstring path_;
+  std::wstring refusal_;
+  HandleFacts facts_;
+  ULONGLONG number_ = 0;
+  // A test's other system, asked by name as the walk goes.
+  const IFinalPaths* byName_ = nullptr;
+};
+
+// Moves the open file (opened with DELETE access) into the open folder
+// under `name`, through the two handles: no path names either place. A file
+// already there stays. False with the system's error.
+bool MoveIntoFolder(HANDLE file, HANDLE folder, const std::wstring& name);
+
+// Creates the new file `name` in the open folder for writing; nothing when
+// something of that name is there.
+FileHandle CreateNewFileIn(HANDLE folder, const std::wstring& name);
+
+}  // namespace norvale
