@@ -31,34 +31,14 @@ struct Piece {
 };
 using Line = std::vector<Piece>;
 
-// Text in the code page the interpreter reads. A UTF-8 (65001) or GB18030
-// code page refuses the flags and the used-default answer that the others
-// take, so exactness is judged the same way for every code page: the bytes
-// must read back as the text itself.
+// Text in the code page the interpreter reads, by the one rule every
+// command file and record follows (symbolic code pages resolved, UTF-8
+// judged by the round trip): a path must read back as itself, shown text
+// may lose what the code page lacks.
 std::optional<std::string> ToOem(const std::wstring& text, bool exact, UINT codePage,
-                                 CodePageConversion convert) {
-  if (text.empty()) return std::string();
-  const int length = static_cast<int>(text.size());
-  DWORD flags = WC_NO_BEST_FIT_CHARS;
-  int size = convert(codePage, flags, text.data(), length, nullptr, 0, nullptr, nullptr);
-  if (size <= 0 && GetLastError() == ERROR_INVALID_FLAGS) {
-    flags = 0;
-    size = convert(codePage, flags, text.data(), length, nullptr, 0, nullptr, nullptr);
-  }
-  if (size <= 0) return std::nullopt;
-  std::string bytes(static_cast<size_t>(size), '\0');
-  if (convert(codePage, flags, text.data(), length, bytes.data(), size, nullptr, nullptr) !=
-      size) {
-    return std::nullopt;
-  }
-  if (exact) {
-    const int back = MultiByteToWideChar(codePage, 0, bytes.data(), size, nullptr, 0);
-    if (back != length) return std::nullopt;
-    std::wstring read(static_cast<size_t>(back), L'\0');
-    MultiByteToWideChar(codePage, 0, bytes.data(), size, read.data(), back);
-    if (read != text) return std::nullopt;
-  }
-  return bytes;
+                                 const ICodePages& pages) {
+  if (exact) return ToAnsiExact(text, codePage, pages);
+  return ToAnsiNoBestFit(text, codePage, pages);
 }
 
 // Inside double quotes the interpreter still expands "%"; every other
@@ -121,6 +101,11 @@ void TellWhatStays(const UninstallerState& state, const std::wstring& text) {
 UINT CommandFileCodePage(const UninstallerState& state) {
   const auto& facts = state.services.windows.windows;
   return facts ? facts->CommandFileCodePage() : GetOEMCP();
+}
+
+const ICodePages& CodePagesOf(const UninstallerState& state) {
+  const auto& facts = state.services.windows.windows;
+  return facts ? facts->CodePages() : SystemCodePages();
 }
 
 // A name nobody can have prepared: another uninstall running at the same
@@ -279,7 +264,7 @@ bool RemoveInstallFolder(const std::wstring& installFolder, IWaits& waits,
 
 std::optional<std::string> BuildDeleteMeCmd(const std::wstring& programPath,
                                             const std::wstring& installFolder, bool restart,
-                                            UINT codePage, CodePageConversion convert) {
+                                            UINT codePage, const ICodePages& pages) {
   const std::wstring program = Trim(programPath);
   const std::wstring folder = Trim(installFolder);
   std::vector<Line> lines = {
@@ -329,7 +314,7 @@ std::optional<std::string> BuildDeleteMeCmd(const std::wstring& programPath,
   std::string bytes;
   for (const Line& line : lines) {
     for (const Piece& piece : line) {
-      const std::optional<std::string> encoded = ToOem(piece.text, piece.exact, codePage, convert);
+      const std::optional<std::string> encoded = ToOem(piece.text, piece.exact, codePage, pages);
       if (!encoded) return std::nullopt;
       bytes += *encoded;
     }
@@ -393,7 +378,7 @@ void MakeDeleteMeCmd(UninstallerState& state, bool restart, forms::IProgramEnd& 
         place ? MakeCommandFolder(state, Trim(temp), place->folderFacts) : std::nullopt;
     const std::optional<std::string> bytes =
         folder ? BuildDeleteMeCmd(folder->path + L"\\" + place->name, installFolder.value_or(L""),
-                                  restart, CommandFileCodePage(state))
+                                  restart, CommandFileCodePage(state), CodePagesOf(state))
                : std::nullopt;
     const std::wstring commandLine =
         folder ? DeleteMeCmdCommandLine(folder->path + L"\\" + kDeleteMeFileName) : L"";

@@ -23,14 +23,13 @@ extern const wchar_t kDeleteMeFileName[];
 // deletes it, then waits for installFolder ("" for none) to be gone and says
 // so when it is not. The last line deletes the file and the folder it lies
 // in. Nothing when a path cannot be written exactly in that code page.
-// WideCharToMultiByte's form. Wine takes flags for UTF-8 that Windows
-// refuses, so tests hand in a conversion that answers as Windows does.
-using CodePageConversion = int(WINAPI*)(UINT, DWORD, LPCWCH, int, LPSTR, int, LPCCH, LPBOOL);
+// Wine takes flags for UTF-8 that Windows refuses, so tests hand in code
+// pages that answer as Windows does.
 
 std::optional<std::string> BuildDeleteMeCmd(const std::wstring& programPath,
                                             const std::wstring& installFolder, bool restart,
                                             UINT codePage = CP_OEMCP,
-                                            CodePageConversion convert = &WideCharToMultiByte);
+                                            const ICodePages& pages = SystemCodePages());
 
 // Removes the install folder held as `root` with everything in it; the
 // running program's file must have left it. What could not go is tried

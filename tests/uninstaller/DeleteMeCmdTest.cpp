@@ -11,6 +11,7 @@
 #include "System.h"
 #include "Text.h"
 #include "UninstallerTestSupport.h"
+#include "Utf8CodePages.h"
 
 namespace {
 
@@ -703,10 +704,11 @@ class Utf8Windows final : public norvale::IWindowsFacts {
   bool VerifyWorkstation() override { return real_.VerifyWorkstation(); }
   bool IsServerR2() override { return real_.IsServerR2(); }
   std::optional<bool> IsWow64Process() override { return real_.IsWow64Process(); }
-  UINT CommandFileCodePage() override { return CP_UTF8; }
+  const norvale::ICodePages& CodePages() override { return pages_; }
 
  private:
   norvale::SystemWindowsFacts real_;
+  testing_support::Utf8CodePages pages_;
 };
 
 std::wstring FromUtf8(const std::string& bytes) {
@@ -718,34 +720,21 @@ std::wstring FromUtf8(const std::string& bytes) {
   return text;
 }
 
-// WideCharToMultiByte as Windows answers for UTF-8, which Wine does not:
-// no flag but WC_ERR_INVALID_CHARS, and no used-default answer.
-int WINAPI WindowsUtf8Conversion(UINT codePage, DWORD flags, LPCWCH text, int length, LPSTR bytes,
-                                 int size, LPCCH defaultChar, LPBOOL usedDefault) {
-  if (codePage == CP_UTF8 && (flags & ~static_cast<DWORD>(WC_ERR_INVALID_CHARS)) != 0) {
-    SetLastError(ERROR_INVALID_FLAGS);
-    return 0;
-  }
-  if (codePage == CP_UTF8 && (defaultChar || usedDefault)) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return 0;
-  }
-  return WideCharToMultiByte(codePage, flags, text, length, bytes, size, defaultChar,
-                             usedDefault);
-}
-
 // In UTF-8 every path can be written, and is, exactly; only text that is no
 // Unicode (a lone surrogate) is refused.
 TEST(DeleteMeCmd, AUtf8MachineGetsItsLinesInUtf8) {
   const std::wstring folder = L"C:\\Pōs 販売\u00e9";
-  const auto bytes = BuildDeleteMeCmd(folder + L"\\Uninst\\Dekant00.exe", folder, false, CP_UTF8,
-                                      &WindowsUtf8Conversion);
+  // Windows refuses on UTF-8 the flags Wine takes: the code pages answer
+  // as Windows does.
+  const testing_support::Utf8CodePages utf8;
+  const auto bytes =
+      BuildDeleteMeCmd(folder + L"\\Uninst\\Dekant00.exe", folder, false, CP_OEMCP, utf8);
   ASSERT_TRUE(bytes);
   const std::wstring text = FromUtf8(*bytes);
   EXPECT_NE(text.find(L"IF NOT EXIST \"" + folder + L"\\\" GOTO Lbl3\r\n"), std::wstring::npos);
   EXPECT_NE(text.find(L"]を削除しています [%i%回目]"), std::wstring::npos);
-  EXPECT_FALSE(BuildDeleteMeCmd(L"C:\\P\xD800\\Uninst\\Dekant00.exe", L"", false, CP_UTF8,
-                                &WindowsUtf8Conversion));
+  EXPECT_FALSE(
+      BuildDeleteMeCmd(L"C:\\P\xD800\\Uninst\\Dekant00.exe", L"", false, CP_OEMCP, utf8));
 
   InstalledProduct product(L"un\u0101");
   PacedRemoval removal(product);
@@ -756,7 +745,7 @@ TEST(DeleteMeCmd, AUtf8MachineGetsItsLinesInUtf8) {
   const std::wstring file = StartedCommandFile(product.starts->started[0]);
   EXPECT_EQ(testing_support::ReadFileBytes(file),
             *BuildDeleteMeCmd(norvale::BeforeLast(file, L'\\') + L"\\Dekant00.exe",
-                              product.appDir, false, CP_UTF8));
+                              product.appDir, false, CP_OEMCP, testing_support::Utf8CodePages()));
 }
 
 }  // namespace
