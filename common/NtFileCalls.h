@@ -36,6 +36,8 @@ struct IoStatusBlock {
 
 constexpr ULONG kObjCaseInsensitive = 0x00000040;
 constexpr ULONG kFileOpen = 0x00000001;
+constexpr ULONG kFileCreate = 0x00000002;
+constexpr ULONG kFileDirectoryFile = 0x00000001;
 constexpr ULONG kFileSynchronousIoNonAlert = 0x00000020;
 constexpr ULONG kFileNonDirectoryFile = 0x00000040;
 constexpr ULONG kFileOpenForBackupIntent = 0x00004000;
@@ -44,15 +46,33 @@ constexpr Status kStatusSharingViolation = static_cast<Status>(0xC0000043);
 constexpr Status kStatusObjectNameNotFound = static_cast<Status>(0xC0000034);
 constexpr Status kStatusObjectPathNotFound = static_cast<Status>(0xC000003A);
 constexpr Status kStatusFileIsADirectory = static_cast<Status>(0xC00000BA);
+constexpr Status kStatusObjectNameCollision = static_cast<Status>(0xC0000035);
+constexpr Status kStatusNotADirectory = static_cast<Status>(0xC0000103);
 
 using CreateFileFn = Status(NTAPI*)(PHANDLE file, ACCESS_MASK access, ObjectAttributes* object,
                                     IoStatusBlock* io, PLARGE_INTEGER allocationSize,
                                     ULONG fileAttributes, ULONG shareAccess, ULONG disposition,
                                     ULONG options, PVOID eaBuffer, ULONG eaLength);
 
+using StatusToErrorFn = ULONG(NTAPI*)(Status status);
+
+// A rename through the native call: relative to RootDirectory when it is
+// set (the Win32 layer of some systems makes every name absolute first).
+struct RenameInformation {
+  BOOLEAN ReplaceIfExists;
+  HANDLE RootDirectory;
+  ULONG FileNameLength;  // bytes
+  WCHAR FileName[1];
+};
+constexpr ULONG kFileRenameInformation = 10;
+using SetInformationFileFn = Status(NTAPI*)(HANDLE file, IoStatusBlock* io, PVOID information,
+                                            ULONG length, ULONG informationClass);
+
 // The entry points, found once per use; null members when ntdll lacks them.
 struct FileCalls {
   CreateFileFn createFile = nullptr;
+  StatusToErrorFn statusToError = nullptr;
+  SetInformationFileFn setInformationFile = nullptr;
 
   bool Available() const { return createFile != nullptr; }
 
@@ -62,6 +82,10 @@ struct FileCalls {
     if (!ntdll) return calls;
     calls.createFile =
         reinterpret_cast<CreateFileFn>(reinterpret_cast<void*>(GetProcAddress(ntdll, "NtCreateFile")));
+    calls.statusToError = reinterpret_cast<StatusToErrorFn>(
+        reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlNtStatusToDosError")));
+    calls.setInformationFile = reinterpret_cast<SetInformationFileFn>(
+        reinterpret_cast<void*>(GetProcAddress(ntdll, "NtSetInformationFile")));
     return calls;
   }
 };

@@ -53,11 +53,39 @@ class RecordingFolderAccess final : public norvale::IFolderAccess {
     created.push_back({folder, list});
     return system_.CreateFolder(folder, list);
   }
+  // What `lists` answers for the folder, as Windows would; else Wine's own
+  // answer (every folder owned by the running account).
+  std::optional<norvale::FolderAccessList> ReadList(HANDLE folder,
+                                                    const std::wstring& path) override {
+    if (lists) {
+      if (std::optional<norvale::FolderAccessList> answer = lists(path)) return answer;
+    }
+    return system_.ReadList(folder, path);
+  }
+  bool ApplyToOpenFolder(HANDLE, const std::wstring& path,
+                         const norvale::FolderAccessList& list) override {
+    applied.push_back({path, list});
+    if (onApply) onApply();
+    if (applyError != ERROR_SUCCESS) {
+      SetLastError(applyError);
+      return false;
+    }
+    return true;
+  }
+  norvale::FileHandle CreateFolderIn(HANDLE parent, const std::wstring& path,
+                                     const norvale::FolderAccessList* list) override {
+    if (list) created.push_back({path, *list});
+    if (onCreate) onCreate(path);
+    return system_.CreateFolderIn(parent, path, list);
+  }
 
   bool elevated = true;
   std::vector<BYTE> account = UserAccountSid();
   DWORD applyError = ERROR_SUCCESS;
   std::function<void()> onApply;
+  // Before a folder is made inside an open one (a race's moment).
+  std::function<void(const std::wstring&)> onCreate;
+  std::function<std::optional<norvale::FolderAccessList>(const std::wstring&)> lists;
   std::vector<Use> applied;
   std::vector<Use> created;
 
