@@ -92,7 +92,10 @@ bool ClsWinFTP::Ftp_GetFolder(const std::wstring& aSvDir, const std::wstring& aP
   if (localFolder.empty()) return false;
 
   std::wstring made;
-  if (!norvale::FolderExists(localFolder)) {
+  if (tree_ && tree_->Holds(norvale::FullLocalPath(localFolder))) {
+    std::shared_ptr<const norvale::TreeFolder> opened;
+    if (!TreeFolderOf(norvale::FullLocalPath(localFolder), opened, aLngErrCode)) return false;
+  } else if (!norvale::FolderExists(localFolder)) {
     MakeLocalDir(localFolder, made);
     if (!norvale::FolderExists(localFolder)) {
       aLngErrCode = kLocalFolderMissing;
@@ -112,6 +115,10 @@ bool ClsWinFTP::Ftp_GetFolder(const std::wstring& aSvDir, const std::wstring& aP
   }
   if (n < 1) {
     if (aLngErrCode != 0) return false;
+    if (tree_ && tree_->Holds(norvale::FullLocalPath(localFolder))) {
+      std::shared_ptr<const norvale::TreeFolder> opened;
+      return TreeFolderOf(norvale::FullLocalPath(localFolder), opened, aLngErrCode);
+    }
     MakeLocalDir(localFolder, made);
     return true;
   }
@@ -183,7 +190,17 @@ bool ClsWinFTP::Ftp_GetFolder(const std::wstring& aSvDir, const std::wstring& aP
     if (entry.IsFolder && IsSelfOrParent(entry.FileId)) continue;
     const std::wstring folder =
         entry.IsFolder ? entry.FilePath : GetLocalFilePath(entry.FilePath);
-    if (!norvale::FolderExists(folder)) {
+    if (tree_ && tree_->Holds(norvale::FullLocalPath(folder))) {
+      // Made through the tree, part by part; a file's own folder is opened
+      // (and made) as the file is written.
+      std::shared_ptr<const norvale::TreeFolder> opened;
+      int32_t code = 0;
+      if (entry.IsFolder && !TreeFolderOf(norvale::FullLocalPath(folder), opened, code)) {
+        aLngErrCode = code;
+        success = false;
+        break;
+      }
+    } else if (!norvale::FolderExists(folder)) {
       MakeLocalDir(folder, made);
       if (!norvale::FolderExists(folder)) {
         if (seams_.messageBox) {
@@ -279,7 +296,9 @@ bool ClsWinFTP::FtpGetListedFile(const DirInfo& record, const std::wstring& loca
   // folder in the file's place has to go first.
   if (Is上書き) {
     const auto found = norvale::QueryFile(localPath);
-    if (found && found->attributes == FILE_ATTRIBUTE_DIRECTORY) DeleteLocalFolder(localPath);
+    if (found && found->attributes == FILE_ATTRIBUTE_DIRECTORY && MayRemoveInTree(localPath)) {
+      DeleteLocalFolder(localPath);
+    }
   }
 
   // What each attempt is checked against: the folder's listing first, then
@@ -303,7 +322,10 @@ bool ClsWinFTP::FtpGetListedFile(const DirInfo& record, const std::wstring& loca
     }
     if (stopFlag_ != 0) break;
     // No attempt would end otherwise.
-    if (transferError == static_cast<DWORD>(kFtpProtectedTarget)) break;
+    if (transferError == static_cast<DWORD>(kFtpProtectedTarget) ||
+        transferError == static_cast<DWORD>(kFtpUnsafeFolder)) {
+      break;
+    }
     if (++retries > retryMaxCount_) break;
     const std::wstring& fileId = record.FileId;
     const bool carriedOn = Countdown([&fileId](int64_t seconds) {
