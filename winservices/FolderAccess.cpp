@@ -347,6 +347,26 @@ std::optional<FolderAccessList> ClosedToRenames(const FolderAccessList& current,
   }
 }
 
+std::optional<FolderAccessList> DaclOnly(const FolderAccessList& list) {
+  try {
+    const std::optional<ReadDescriptor> read = ReadOf(list);
+    if (!read) return std::nullopt;
+    return Composed(nullptr, read->entries);
+  } catch (...) {
+    return std::nullopt;
+  }
+}
+
+std::optional<FolderAccessList> WithOwner(const FolderAccessList& list, PSID owner) {
+  try {
+    const std::optional<ReadDescriptor> read = ReadOf(list);
+    if (!read || !owner || !IsValidSid(owner)) return std::nullopt;
+    return Composed(owner, read->entries);
+  } catch (...) {
+    return std::nullopt;
+  }
+}
+
 bool IsTrustedOwner(PSID owner, PSID account) {
   try {
     return IsSid(owner, WinBuiltinAdministratorsSid) || IsSid(owner, WinLocalSystemSid) ||

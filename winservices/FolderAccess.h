@@ -68,6 +68,11 @@ std::optional<FolderAccessList> InstallPathFolderList(const FolderAccessList& pa
 std::optional<FolderAccessList> ClosedToRenames(const FolderAccessList& current, bool elevated,
                                                 PSID account);
 
+// The list's DACL alone, to apply where the owner stays as it is; and the
+// list with another owner (as the record describes a folder).
+std::optional<FolderAccessList> DaclOnly(const FolderAccessList& list);
+std::optional<FolderAccessList> WithOwner(const FolderAccessList& list, PSID owner);
+
 // What Windows gives a new folder below parent (a list that names no owner
 // gets owner for CREATOR OWNER): the parent's entries that reach folders,
 // with the entries that reach only what lies further below.

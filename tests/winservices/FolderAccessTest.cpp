@@ -42,77 +42,14 @@ const std::wstring kProgramFiles =
     L"(A;OICIIO;GXGR;;;AC)";
 
 norvale::FolderAccessList FromSddl(const std::wstring& sddl) {
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  EXPECT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
-                                                                   &descriptor, nullptr));
-  const DWORD size = descriptor ? GetSecurityDescriptorLength(descriptor) : 0;
-  std::vector<BYTE> bytes(static_cast<BYTE*>(descriptor), static_cast<BYTE*>(descriptor) + size);
-  LocalFree(descriptor);
-  return norvale::FolderAccessList(std::move(bytes));
+  return testing_support::ListFromSddl(sddl);
 }
 
 PSID Sid(const std::vector<BYTE>& bytes) { return const_cast<BYTE*>(bytes.data()); }
 
-std::wstring Named(PSID sid) {
-  PSID installer = nullptr;
-  ConvertStringSidToSidW(kTrustedInstaller, &installer);
-  const bool isInstaller = installer && EqualSid(sid, installer);
-  LocalFree(installer);
-  return isInstaller ? L"TrustedInstaller" : testing_support::SidText(sid);
-}
-
-// The rights each account has on what the list's own entries (not the ones
-// that only pass down) grant, generic rights read as a file's.
-std::map<std::wstring, DWORD> OwnRights(const norvale::FolderAccessList& list) {
-  std::map<std::wstring, DWORD> rights;
-  BOOL present = FALSE, defaulted = FALSE;
-  PACL dacl = nullptr;
-  GetSecurityDescriptorDacl(list.Descriptor(), &present, &dacl, &defaulted);
-  for (DWORD i = 0; dacl && i < dacl->AceCount; ++i) {
-    void* entry = nullptr;
-    GetAce(dacl, i, &entry);
-    const auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(entry);
-    if (allowed->Header.AceType != ACCESS_ALLOWED_ACE_TYPE ||
-        (allowed->Header.AceFlags & INHERIT_ONLY_ACE)) {
-      continue;
-    }
-    DWORD mask = allowed->Mask;
-    GENERIC_MAPPING mapping{FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE,
-                            FILE_ALL_ACCESS};
-    MapGenericMask(&mask, &mapping);
-    rights[Named(const_cast<DWORD*>(&allowed->SidStart))] |= mask;
-  }
-  return rights;
-}
-
-// Who may delete or rename the folder: DELETE on it, or the right to delete
-// what its parent holds.
-NameSet MayDeleteOrRename(const norvale::FolderAccessList& folder,
-                          const norvale::FolderAccessList& parent) {
-  NameSet who;
-  for (const auto& [name, mask] : OwnRights(folder)) {
-    if (mask & DELETE) who.insert(name);
-  }
-  for (const auto& [name, mask] : OwnRights(parent)) {
-    if (mask & FILE_DELETE_CHILD) who.insert(name);
-  }
-  return who;
-}
-
-// Who may change the folder's list or owner.
-NameSet MayChangeTheList(const norvale::FolderAccessList& folder) {
-  NameSet who;
-  for (const auto& [name, mask] : OwnRights(folder)) {
-    if (mask & (WRITE_DAC | WRITE_OWNER)) who.insert(name);
-  }
-  return who;
-}
-
-DWORD RightsOf(const norvale::FolderAccessList& list, const std::wstring& name) {
-  const auto rights = OwnRights(list);
-  const auto found = rights.find(name);
-  return found == rights.end() ? 0 : found->second;
-}
+using testing_support::MayChangeTheList;
+using testing_support::MayDeleteOrRename;
+using testing_support::RightsOf;
 
 constexpr DWORD kModify = FILE_GENERIC_READ | FILE_GENERIC_WRITE | FILE_GENERIC_EXECUTE | DELETE;
 
