@@ -92,7 +92,7 @@ bool IsSinglePart(std::wstring_view name) {
 }
 
 FileHandle OpenFolderIn(HANDLE parent, const std::wstring& parentPath, const std::wstring& name,
-                        ACCESS_MASK access, std::wstring* openedPath) {
+                        ACCESS_MASK access, std::wstring* openedPath) try {
   FileHandle folder = NativeCreate(parent, name, access, kShareAll, nt::kFileOpen,
                                    nt::kFileDirectoryFile | nt::kFileOpenReparsePoint, nullptr);
   if (!folder) return {};
@@ -102,6 +102,9 @@ FileHandle OpenFolderIn(HANDLE parent, const std::wstring& parentPath, const std
     return {};
   }
   return folder;
+} catch (...) {
+  SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  return {};
 }
 
 FileHandle CreateFolderIn(HANDLE parent, const std::wstring& name,
@@ -176,7 +179,7 @@ bool RenameInto(HANDLE file, HANDLE folder, const std::wstring& name, bool repla
 }
 
 FileHandle OpenFolderWithoutLinks(const std::wstring& path, ACCESS_MASK access,
-                                  std::wstring* openedPath) {
+                                  std::wstring* openedPath) try {
   // The parts as the folders list them: an 8.3 alias names the same folder
   // by a name its listing does not show as the folder's own.
   const std::wstring full = FullPath(path);
@@ -217,6 +220,9 @@ FileHandle OpenFolderWithoutLinks(const std::wstring& path, ACCESS_MASK access,
   }
   if (openedPath) *openedPath = at;
   return current;
+} catch (...) {
+  SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  return {};
 }
 
 }  // namespace norvale

@@ -51,9 +51,12 @@ std::optional<std::wstring> InstallTree::KeyOf(const std::wstring& path) const {
 }
 
 void InstallTree::NoteMade(const std::wstring& path, HANDLE folder) {
-  const std::optional<std::wstring> key = KeyOf(path);
-  const std::optional<FileIdentity> identity = IdentityOf(folder);
-  if (key && !key->empty() && identity) made_[FolderKey(*key)] = *identity;
+  try {
+    const std::optional<std::wstring> key = KeyOf(path);
+    const std::optional<FileIdentity> identity = IdentityOf(folder);
+    if (key && !key->empty() && identity) made_[FolderKey(*key)] = *identity;
+  } catch (...) {
+  }
 }
 
 bool InstallTree::StillMadeHere(const std::wstring& path) {
@@ -167,7 +170,7 @@ std::shared_ptr<const TreeFolder> InstallTree::OpenFolder(const std::wstring& fo
   }
 }
 
-FileHandle CreatePartFileIn(const TreeFolder& folder, const std::wstring& name) {
+FileHandle CreatePartFileIn(const TreeFolder& folder, const std::wstring& name) try {
   const ULONGLONG seed = GetTickCount64() ^ (static_cast<ULONGLONG>(GetCurrentProcessId()) << 20);
   constexpr int kNames = 32;
   for (int attempt = 0; attempt < kNames; ++attempt) {
@@ -186,6 +189,9 @@ FileHandle CreatePartFileIn(const TreeFolder& folder, const std::wstring& name) 
     }
   }
   SetLastError(ERROR_FILE_EXISTS);
+  return {};
+} catch (...) {
+  SetLastError(ERROR_NOT_ENOUGH_MEMORY);
   return {};
 }
 
