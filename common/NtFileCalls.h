@@ -48,6 +48,7 @@ constexpr Status kStatusSharingViolation = static_cast<Status>(0xC0000043);
 constexpr Status kStatusObjectNameNotFound = static_cast<Status>(0xC0000034);
 constexpr Status kStatusObjectPathNotFound = static_cast<Status>(0xC000003A);
 constexpr Status kStatusFileIsADirectory = static_cast<Status>(0xC00000BA);
+constexpr Status kStatusObjectNameCollision = static_cast<Status>(0xC0000035);
 constexpr Status kStatusNotADirectory = static_cast<Status>(0xC0000103);
 constexpr Status kStatusAccessDenied = static_cast<Status>(0xC0000022);
 constexpr Status kStatusBufferOverflow = static_cast<Status>(0x80000005);

@@ -18,9 +18,10 @@
 
 #include "DirInfo.h"
 #include "FtpSeams.h"
+#include "Handles.h"
+#include "InstallTree.h"
 #include "InternetHandle.h"
 #include "OleDate.h"
-#include "Handles.h"
 #include "Seams.h"
 #include "clsError.h"
 
@@ -38,6 +39,10 @@ constexpr int32_t kFtpListingTooLarge = -991;
 // A download would replace a file that the delete guard protects: refused
 // before anything is transferred.
 constexpr int32_t kFtpProtectedTarget = -992;
+// A local folder of a download lies below the write tree but is a link,
+// lies elsewhere than its folder lists it, or is not the folder the install
+// made there: nothing of the file was written.
+constexpr int32_t kFtpUnsafeFolder = -993;
 
 class ClsWinFTP {
  public:
@@ -158,6 +163,11 @@ class ClsWinFTP {
   void BeforeWriting(std::function<void(const std::wstring&)> watcher) {
     beforeWriting_ = std::move(watcher);
   }
+  // Writes below the folder the tree holds go through it: each file's folder
+  // opened from the tree's root without following a link (the missing ones
+  // made), each file made and put in its place through that folder's handle.
+  // None by default: local paths are used as given.
+  void WriteTree(std::shared_ptr<norvale::ITreeWrites> tree) { tree_ = std::move(tree); }
 
  private:
   using Session = norvale::ChildInternetHandle;
@@ -235,7 +245,7 @@ class ClsWinFTP {
   static std::wstring ReceivingText(const std::wstring& fileId);
   // Sizes are listed and checked by their low 32 bits.
   static int32_t LowSizeWord(uint64_t size);
-  static bool SetLocalFileTime(const std::wstring& path, norvale::OleDate date);
+  bool SetLocalFileTime(const std::wstring& path, norvale::OleDate date);
   static FILETIME DateToFileTime(norvale::OleDate date);
   static norvale::FileHandle OpenFileForWrite(const std::wstring& path);
   // One transfer of a file of the main session's folder into a local file,
@@ -255,6 +265,19 @@ class ClsWinFTP {
   // kFtpProtectedTarget, with a line in the error log, when the guard would
   // refuse to replace the existing file target; else 0.
   int32_t ReplaceRefusalCode(const std::wstring& target);
+  // The folder of a local path below the write tree, opened through it (made
+  // when missing); none, with kFtpUnsafeFolder and a line in the error log,
+  // when the tree refuses it. Paths outside the tree need none.
+  bool TreeFolderOf(const std::wstring& folder,
+                    std::shared_ptr<const norvale::TreeFolder>& opened, int32_t& code);
+  // Whether what lies at path may be removed before a download takes its
+  // place: below the write tree, only a folder reached without a link.
+  bool MayRemoveInTree(const std::wstring& path);
+  // ReceiveFile's writing through a folder of the write tree.
+  DWORD ReceiveFileInTree(const std::wstring& serverFileId, const std::wstring& target,
+                          bool overwrite, const int32_t* expectedSize, bool replaceFolder);
+  // The transfer of serverFileId into the open local file; 0 or the error.
+  DWORD TransferInto(HANDLE local, const std::wstring& serverFileId, const int32_t* expectedSize);
   // Lists the one server file of a download into listed; the listing's
   // count, its code in aLngErrCode. listed is the entry named exactly
   // fileId (or the one entry that differs in letter case only), and a
@@ -335,5 +358,6 @@ class ClsWinFTP {
   std::unique_ptr<clsError> errorLog_;
   bool fileUsingCheck_ = false;
   std::function<void(const std::wstring&)> beforeWriting_;
+  std::shared_ptr<norvale::ITreeWrites> tree_;
   norvale::FtpListingBounds listingBounds_;
 };

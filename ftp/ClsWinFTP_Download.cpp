@@ -7,6 +7,7 @@
 
 #include "ClsWinFTP.h"
 #include "DeleteGuard.h"
+#include "FolderHandles.h"
 #include "FileSystem.h"
 #include "LocalPathGuard.h"
 #include "Paths.h"
@@ -32,6 +33,9 @@ constexpr ULONGLONG kPumpIntervalMs = 50;
 
 // Added to a file's name while its transfer runs.
 constexpr wchar_t kPartSuffix[] = L".nvpart";
+
+// A local folder that cannot be made.
+constexpr int32_t kFolderNotMade = 82;
 
 }  // namespace
 
@@ -104,7 +108,10 @@ bool ClsWinFTP::FtpGet(const std::wstring& aSvDir, const std::wstring& aGetFileI
       break;
     }
     // No attempt would end otherwise.
-    if (transferError == static_cast<DWORD>(kFtpProtectedTarget)) break;
+    if (transferError == static_cast<DWORD>(kFtpProtectedTarget) ||
+        transferError == static_cast<DWORD>(kFtpUnsafeFolder)) {
+      break;
+    }
     if (++retries > retryMaxCount_) break;
     const bool carriedOn = Countdown([&aGetFileId](int64_t seconds) {
       return L"★[" + aGetFileId + L"]の受信中にエラーが発生しました！\r\n" +
@@ -232,6 +239,9 @@ DWORD ClsWinFTP::ReceiveFile(const std::wstring& serverFileId, const std::wstrin
   // The guard that replaces the file takes absolute paths only.
   const std::wstring target = norvale::FullLocalPath(localPath);
   if (target.empty()) return ERROR_INVALID_NAME;
+  if (tree_ && tree_->Holds(target)) {
+    return ReceiveFileInTree(serverFileId, target, overwrite, expectedSize, replaceFolder);
+  }
   if (norvale::FileExists(target)) {
     // Without overwrite an existing file fails before the server is asked;
     // so does one that another program holds, and one that the guard would
@@ -249,6 +259,94 @@ DWORD ClsWinFTP::ReceiveFile(const std::wstring& serverFileId, const std::wstrin
   norvale::FileHandle local = CreatePartFile(target);
   if (!local) return GetLastError();
 
+  DWORD error = TransferInto(local.Get(), serverFileId, expectedSize);
+  // A folder in the file's place goes only now that the file is whole.
+  if (error == 0 && replaceFolder) error = RemoveFolderInPlaceOf(target);
+  if (error == 0) {
+    // A new file only takes its name; replacing an old one deletes it, which
+    // the guard has to agree to.
+    bool placed = norvale::PlaceCreatedFile(local.Get(), target, false);
+    if (!placed && overwrite &&
+        (GetLastError() == ERROR_ALREADY_EXISTS || GetLastError() == ERROR_FILE_EXISTS)) {
+      placed = norvale::PlaceCreatedFile(local.Get(), target, true);
+    }
+    if (placed) return 0;
+    error = GetLastError();
+  }
+  // Created new by this transfer, so it is ours to take away wherever it
+  // lies, also where the guard protects every name.
+  norvale::DiscardCreatedFile(local.Get());
+  return error != 0 ? error : static_cast<DWORD>(ERROR_INTERNET_OPERATION_CANCELLED);
+}
+
+bool ClsWinFTP::TreeFolderOf(const std::wstring& folder,
+                             std::shared_ptr<const norvale::TreeFolder>& opened, int32_t& code) {
+  code = 0;
+  opened.reset();
+  if (!tree_ || !tree_->Holds(folder)) return true;
+  std::wstring why;
+  opened = tree_->OpenFolder(folder, true, &why);
+  if (opened) return true;
+  if (GetLastError() != norvale::kErrorLinkOnTheWay) {
+    // Not made for another reason (no room, no right): as a folder that
+    // cannot be created.
+    code = kFolderNotMade;
+    errorLog_->ErrLogPut(appName_ + L" " + why, 1, 1, 0, 0, 0);
+    return false;
+  }
+  errorLog_->ErrLogPut(appName_ + L" " + why + L"（" + GetErrMsg(kFtpUnsafeFolder) + L"）", 1, 1,
+                       0, 0, 0);
+  code = kFtpUnsafeFolder;
+  return false;
+}
+
+bool ClsWinFTP::MayRemoveInTree(const std::wstring& path) {
+  const std::wstring full = norvale::FullLocalPath(path);
+  if (!tree_ || full.empty() || !tree_->Holds(full)) return true;
+  std::wstring why;
+  const auto folder = tree_->OpenFolder(GetLocalFilePath(full), false, &why);
+  return folder && norvale::KindIn(folder->handle.Get(), GetLocalFileID(full)) ==
+                       norvale::EntryKind::kFolder;
+}
+
+DWORD ClsWinFTP::ReceiveFileInTree(const std::wstring& serverFileId, const std::wstring& target,
+                                   bool overwrite, const int32_t* expectedSize,
+                                   bool replaceFolder) {
+  // The file is made and put in place through its folder's handle, opened
+  // from the tree's root: a folder swapped for a link meanwhile is never
+  // written through.
+  std::shared_ptr<const norvale::TreeFolder> folder;
+  int32_t code = 0;
+  if (!TreeFolderOf(GetLocalFilePath(target), folder, code) || !folder) {
+    return static_cast<DWORD>(code != 0 ? code : kFtpUnsafeFolder);
+  }
+  const std::wstring name = GetLocalFileID(target);
+  const norvale::EntryKind there = norvale::KindIn(folder->handle.Get(), name);
+  if (there == norvale::EntryKind::kFile || there == norvale::EntryKind::kLink) {
+    if (!overwrite) return ERROR_FILE_EXISTS;
+    if (const int32_t refused = ReplaceRefusalCode(folder->path + L"\\" + name); refused != 0) {
+      return static_cast<DWORD>(refused);
+    }
+    const norvale::FileHandle probe =
+        norvale::OpenFileIn(folder->handle.Get(), name, GENERIC_WRITE, 0);
+    if (!probe && GetLastError() != norvale::kErrorLinkOnTheWay) return GetLastError();
+  }
+  norvale::FileHandle local = norvale::CreatePartFileIn(*folder, name);
+  if (!local) return GetLastError();
+
+  DWORD error = TransferInto(local.Get(), serverFileId, expectedSize);
+  if (error == 0 && replaceFolder) error = RemoveFolderInPlaceOf(target);
+  if (error == 0) {
+    std::wstring why;
+    if (norvale::PlaceInFolder(local.Get(), *folder, name, overwrite, &why)) return 0;
+    error = GetLastError();
+  }
+  norvale::DiscardCreatedFile(local.Get());
+  return error != 0 ? error : static_cast<DWORD>(ERROR_INTERNET_OPERATION_CANCELLED);
+}
+
+DWORD ClsWinFTP::TransferInto(HANDLE local, const std::wstring& serverFileId,
+                              const int32_t* expectedSize) {
   DWORD error = 0;
   bool finished = false;
   std::optional<uint64_t> serverSize;
@@ -282,7 +380,7 @@ DWORD ClsWinFTP::ReceiveFile(const std::wstring& serverFileId, const std::wstrin
           break;
         }
         DWORD written = 0;
-        if (!WriteFile(local.Get(), buffer.data(), got, &written, nullptr) || written != got) {
+        if (!WriteFile(local, buffer.data(), got, &written, nullptr) || written != got) {
           error = GetLastError();
           break;
         }
@@ -307,36 +405,14 @@ DWORD ClsWinFTP::ReceiveFile(const std::wstring& serverFileId, const std::wstrin
   }
   if (finished && (expectedSize != nullptr || serverSize)) {
     LARGE_INTEGER size{};
-    const bool known = GetFileSizeEx(local.Get(), &size) != 0;
+    const bool known = GetFileSizeEx(local, &size) != 0;
     const auto got = static_cast<uint64_t>(size.QuadPart);
     const bool whole =
         known && (expectedSize != nullptr ? LowSizeWord(got) == *expectedSize : got == *serverSize);
-    if (!whole) {
-      finished = false;
-      error = static_cast<DWORD>(kFtpIncompleteTransfer);
-    }
+    if (!whole) return static_cast<DWORD>(kFtpIncompleteTransfer);
   }
-  if (finished && replaceFolder) {
-    // A folder in the file's place goes only now that the file is whole.
-    error = RemoveFolderInPlaceOf(target);
-    finished = error == 0;
-  }
-  if (finished) {
-    // A new file only takes its name; replacing an old one deletes it, which
-    // the guard has to agree to.
-    bool placed = norvale::PlaceCreatedFile(local.Get(), target, false);
-    if (!placed && overwrite &&
-        (GetLastError() == ERROR_ALREADY_EXISTS || GetLastError() == ERROR_FILE_EXISTS)) {
-      placed = norvale::PlaceCreatedFile(local.Get(), target, true);
-    }
-    if (placed) return 0;
-    error = GetLastError();
-    finished = false;
-  }
-  // Created new by this transfer, so it is ours to take away wherever it
-  // lies, also where the guard protects every name.
-  norvale::DiscardCreatedFile(local.Get());
-  return error != 0 ? error : static_cast<DWORD>(ERROR_INTERNET_OPERATION_CANCELLED);
+  if (!finished) return error != 0 ? error : static_cast<DWORD>(ERROR_INTERNET_OPERATION_CANCELLED);
+  return 0;
 }
 
 std::optional<uint64_t> ClsWinFTP::OpenFileSize(HINTERNET file,
@@ -364,6 +440,19 @@ DirInfo ClsWinFTP::LocalDirInfo(const std::wstring& path) {
 
 bool ClsWinFTP::SetLocalFileTime(const std::wstring& path, norvale::OleDate date) {
   const FILETIME t = DateToFileTime(date);
+  const std::wstring full = norvale::FullLocalPath(path);
+  if (tree_ && !full.empty() && tree_->Holds(full)) {
+    // Through the file's folder, as it was written: by name, a folder swapped
+    // for a link would give another file the time.
+    std::wstring why;
+    const auto folder = tree_->OpenFolder(GetLocalFilePath(full), false, &why);
+    if (!folder) return true;
+    const norvale::FileHandle file = norvale::OpenFileIn(
+        folder->handle.Get(), GetLocalFileID(full), FILE_WRITE_ATTRIBUTES,
+        FILE_SHARE_READ | FILE_SHARE_WRITE);
+    if (file) SetFileTime(file.Get(), &t, &t, &t);
+    return true;
+  }
   const norvale::FileHandle file = OpenFileForWrite(path);
   if (file) SetFileTime(file.Get(), &t, &t, &t);
   return true;

@@ -95,6 +95,9 @@ const std::unordered_map<int32_t, std::wstring>& ErrorTexts() {
        L"サーバーのファイル数が多すぎる為、一覧の取得を中止しました！"},
       {kFtpProtectedTarget,
        L"保存先のファイルは保護されたフォルダにある為、置き換えできません！"},
+      {kFtpUnsafeFolder,
+       L"保存先のフォルダがリンクに置き換えられたか、インストールで作成したフォルダではない為、"
+       L"書き込みを中止しました！"},
   };
   return texts;
 }

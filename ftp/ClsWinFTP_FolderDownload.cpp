@@ -93,7 +93,10 @@ bool ClsWinFTP::Ftp_GetFolder(const std::wstring& aSvDir, const std::wstring& aP
   if (localFolder.empty()) return false;
 
   std::wstring made;
-  if (!norvale::FolderExists(localFolder)) {
+  if (tree_ && tree_->Holds(norvale::FullLocalPath(localFolder))) {
+    std::shared_ptr<const norvale::TreeFolder> opened;
+    if (!TreeFolderOf(norvale::FullLocalPath(localFolder), opened, aLngErrCode)) return false;
+  } else if (!norvale::FolderExists(localFolder)) {
     MakeLocalDir(localFolder, made);
     if (!norvale::FolderExists(localFolder)) {
       aLngErrCode = kLocalFolderMissing;
@@ -113,6 +116,10 @@ bool ClsWinFTP::Ftp_GetFolder(const std::wstring& aSvDir, const std::wstring& aP
   }
   if (n < 1) {
     if (aLngErrCode != 0) return false;
+    if (tree_ && tree_->Holds(norvale::FullLocalPath(localFolder))) {
+      std::shared_ptr<const norvale::TreeFolder> opened;
+      return TreeFolderOf(norvale::FullLocalPath(localFolder), opened, aLngErrCode);
+    }
     MakeLocalDir(localFolder, made);
     return true;
   }
@@ -184,7 +191,17 @@ bool ClsWinFTP::Ftp_GetFolder(const std::wstring& aSvDir, const std::wstring& aP
     if (entry.IsFolder && IsSelfOrParent(entry.FileId)) continue;
     const std::wstring folder =
         entry.IsFolder ? entry.FilePath : GetLocalFilePath(entry.FilePath);
-    if (!norvale::FolderExists(folder)) {
+    if (tree_ && tree_->Holds(norvale::FullLocalPath(folder))) {
+      // Made through the tree, part by part; a file's own folder is opened
+      // (and made) as the file is written.
+      std::shared_ptr<const norvale::TreeFolder> opened;
+      int32_t code = 0;
+      if (entry.IsFolder && !TreeFolderOf(norvale::FullLocalPath(folder), opened, code)) {
+        aLngErrCode = code;
+        success = false;
+        break;
+      }
+    } else if (!norvale::FolderExists(folder)) {
       MakeLocalDir(folder, made);
       if (!norvale::FolderExists(folder)) {
         if (seams_.messageBox) {
@@ -307,7 +324,10 @@ bool ClsWinFTP::FtpGetListedFile(const DirInfo& record, const std::wstring& loca
     }
     if (stopFlag_ != 0) break;
     // No attempt would end otherwise.
-    if (transferError == static_cast<DWORD>(kFtpProtectedTarget)) break;
+    if (transferError == static_cast<DWORD>(kFtpProtectedTarget) ||
+        transferError == static_cast<DWORD>(kFtpUnsafeFolder)) {
+      break;
+    }
     if (++retries > retryMaxCount_) break;
     const std::wstring& fileId = record.FileId;
     const bool carriedOn = Countdown([&fileId](int64_t seconds) {
@@ -409,6 +429,9 @@ DWORD ClsWinFTP::RemoveFolderInPlaceOf(const std::wstring& target) {
   if (const int32_t refused = ReplaceRefusalCode(target); refused != 0) {
     return static_cast<DWORD>(refused);
   }
+  // Below the install's tree only a folder of the tree goes, never what a
+  // link there leads to.
+  if (!MayRemoveInTree(target)) return static_cast<DWORD>(kFtpUnsafeFolder);
   SetLastError(ERROR_SUCCESS);
   if (DeleteLocalFolder(target)) return 0;
   const DWORD error = GetLastError();

@@ -176,6 +176,128 @@ def uninst_access(setup_log):
             "protected": "P" in flags, "change": change, "read": read}
 
 
+FOLDER_ACCESS = ";フォルダのアクセス許可="
+FOLDER_WARNING = ";★フォルダのアクセス許可="
+# SDDL's letters for the rights of a file or folder, generic ones read as a
+# file's.
+RIGHT_BITS = {"GA": 0x1F01FF, "GR": 0x120089, "GW": 0x120116, "GX": 0x1200A0,
+              "FA": 0x1F01FF, "FR": 0x120089, "FW": 0x120116, "FX": 0x1200A0,
+              "RC": 0x20000, "SD": 0x10000, "WD": 0x40000, "WO": 0x80000,
+              "CC": 0x1, "DC": 0x2, "LC": 0x4, "SW": 0x8, "RP": 0x10, "WP": 0x20, "DT": 0x40,
+              "LO": 0x80, "CR": 0x100}
+DELETE, DELETE_CHILD = 0x10000, 0x40
+# Owners only the machine's administrators stand behind.
+MACHINE_OWN = {"Administrators", "SYSTEM", "TrustedInstaller"}
+TRUSTED_INSTALLER = "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464"
+
+
+def account_name(sid):
+    if sid == TRUSTED_INSTALLER:
+        return "TrustedInstaller"
+    return ACCOUNTS.get(sid, sid)
+
+
+def own_rights(sddl):
+    """({account: rights} of the entries that are the folder's own, not those
+    that only pass down, owner)."""
+    owner = re.match(r"O:([A-Z]{2}|S-[0-9-]+)", sddl)
+    dacl = sddl[sddl.find("D:") + 2:] if "D:" in sddl else ""
+    rights = {}
+    for ace in re.findall(r"\(([^)]*)\)", dacl):
+        kind, flags, letters, _, _, sid = (ace.split(";") + [""] * 6)[:6]
+        if kind != "A" or "IO" in flags:
+            continue
+        if letters.lower().startswith("0x"):
+            mask = int(letters, 16)
+        else:
+            mask = 0
+            for i in range(0, len(letters), 2):
+                mask |= RIGHT_BITS.get(letters[i:i + 2], 0)
+        who = account_name(sid)
+        rights[who] = rights.get(who, 0) | mask
+    return rights, account_name(owner.group(1)) if owner else ""
+
+
+def may_delete_or_rename(sddl, parent_sddl):
+    """Who may delete or rename a folder: DELETE on it, the right to delete
+    what its parent holds, or ownership (an owner may give itself either)."""
+    rights, owner = own_rights(sddl)
+    who = {name for name, mask in rights.items() if mask & DELETE}
+    if parent_sddl:
+        who |= {name for name, mask in own_rights(parent_sddl)[0].items() if mask & DELETE_CHILD}
+    if owner:
+        who.add(owner)
+    return who
+
+
+def install_path_access(setup_log):
+    """The record's lines on the folders from the drive root down to Uninst,
+    in that order: [{"path", "state", "sddl", "warning"}]; Uninst's from its
+    own line (state "made" when its list is there)."""
+    with open(setup_log, "rb") as f:
+        text = f.read().decode("cp932", "replace")
+    folders = []
+    for line in text.splitlines():
+        if line.startswith(FOLDER_ACCESS) or line.startswith(FOLDER_WARNING):
+            warning = line.startswith(FOLDER_WARNING)
+            rest = line[len(FOLDER_WARNING if warning else FOLDER_ACCESS):]
+            path, _, rest = rest.partition("|")
+            state, _, sddl = rest.partition("|")
+            folders.append({"path": path, "state": state, "sddl": sddl, "warning": warning})
+    access = uninst_access(setup_log)
+    if folders and access is not None:
+        uninst = folders[-1]["path"].rstrip("\\") + "\\Uninst"
+        if access.get("failed"):
+            folders.append({"path": uninst, "state": access["text"], "sddl": "", "warning": True})
+        elif access["inherited"]:
+            folders.append({"path": uninst, "state": "継承", "sddl": "", "warning": False})
+        else:
+            folders.append({"path": uninst, "state": "Uninst", "sddl": access["text"],
+                            "warning": False})
+    return folders
+
+
+STATES = {"既存": "found", "作成": "made with its list", "変更": "found, closed to renames",
+          "Uninst": "made with its list", "継承": "inherits (the installer ran without "
+          "administrator rights)", "他のアカウントが所有": "owned by another account: left as it is"}
+
+
+def report_install_path(setup_log, problems):
+    """Prints who may delete or rename each folder from the drive root down to
+    Uninst; a folder that others may take away is a problem."""
+    print("who may delete or rename each folder from the drive root down to Uninst: the access "
+          "lists the installer applied or found, as its record says (Wine keeps no folder's "
+          "list to read back):")
+    folders = install_path_access(setup_log)
+    if not folders:
+        print("  MISSING: the record names no folder's list")
+        problems.append("install path access lists")
+        return
+    # The drive root's owner is the system's (Wine names the running account).
+    trusted = set(MACHINE_OWN)
+    parent = ""
+    for n, folder in enumerate(folders):
+        state = STATES.get(folder["state"], folder["state"])
+        if n == 0 and len(folder["path"]) <= 3:
+            trusted.add(own_rights(folder["sddl"])[1])
+            print(f"  {folder['path']} ({state}): nobody, a drive's root is neither deleted nor "
+                  "renamed")
+        elif not folder["sddl"]:
+            print(f"  {folder['path']} ({state})" + (": NOT SET" if folder["warning"] else ""))
+            if folder["warning"]:
+                problems.append("install path access lists")
+        else:
+            who = may_delete_or_rename(folder["sddl"], parent)
+            others = sorted(who - trusted)
+            named = [name if name in MACHINE_OWN or name in others
+                     else name + " (the drive root's owner)" for name in sorted(who)]
+            print(f"  {folder['path']} ({state}): {', '.join(named) or 'nobody'}"
+                  + (f"; OTHERS: {', '.join(others)}" if others else ""))
+            if others or folder["warning"]:
+                problems.append("install path access lists")
+        parent = folder["sddl"]
+
+
 def first(section, key):
     return next((v for k, v in section if k.lower() == key.lower()), "")
 
@@ -357,6 +479,7 @@ def installed(before_path, setup_log, server_log, package_dir, times_path, holds
         if set(access["change"]) - {"Administrators", "SYSTEM", "TrustedInstaller"} \
                 or not access["protected"]:
             problems.append("Uninst access list")
+    report_install_path(setup_log, problems)
     expected = expected_files(package_dir, app, set(holds.split(",")))
     missing = [p for p, s in expected.items()
                if not os.path.isfile(p) or os.path.getsize(p) != s]

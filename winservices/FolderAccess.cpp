@@ -3,6 +3,9 @@
 #include <aclapi.h>
 #include <sddl.h>
 
+#include <cstring>
+
+#include "FolderHandles.h"
 #include "Handles.h"
 #include "Paths.h"
 #include "Text.h"
@@ -73,16 +76,305 @@ class HeldPrivilege {
   bool adjusted_ = false;
 };
 
-constexpr DWORD kFolderOpenFlags = FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT;
+constexpr ACCESS_MASK kListAccess = READ_CONTROL | WRITE_DAC | WRITE_OWNER;
 
-FileHandle OpenFolderForList(const std::wstring& folder) {
-  return FileHandle(CreateFileW(folder.c_str(), READ_CONTROL | WRITE_DAC | WRITE_OWNER,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, kFolderOpenFlags, nullptr));
+// Rights that delete or rename the folder, take its list or owner, or delete
+// what it holds whatever the entries' own lists say.
+constexpr ACCESS_MASK kRenameRights = DELETE | WRITE_DAC | WRITE_OWNER | FILE_DELETE_CHILD;
+
+bool IsAllowType(BYTE type) {
+  return type == ACCESS_ALLOWED_ACE_TYPE || type == ACCESS_ALLOWED_OBJECT_ACE_TYPE ||
+         type == ACCESS_ALLOWED_CALLBACK_ACE_TYPE || type == ACCESS_ALLOWED_CALLBACK_OBJECT_ACE_TYPE;
 }
 
-// Where the handle lies ("\\?\" taken off); empty when it cannot be asked.
+// The entry kinds whose SID follows the mask directly.
+bool HasPlainSid(BYTE type) {
+  return type == ACCESS_ALLOWED_ACE_TYPE || type == ACCESS_DENIED_ACE_TYPE ||
+         type == ACCESS_ALLOWED_CALLBACK_ACE_TYPE || type == ACCESS_DENIED_CALLBACK_ACE_TYPE;
+}
+
+// One access entry as its bytes: the header, the mask at offset 4, for the
+// plain kinds the SID at offset 8.
+struct Entry {
+  std::vector<BYTE> raw;
+
+  BYTE Type() const { return raw[0]; }
+  BYTE Flags() const { return raw[1]; }
+  void Flags(BYTE flags) { raw[1] = flags; }
+  ACCESS_MASK Mask() const {
+    ACCESS_MASK mask = 0;
+    std::memcpy(&mask, raw.data() + 4, sizeof mask);
+    return mask;
+  }
+  void Mask(ACCESS_MASK mask) { std::memcpy(raw.data() + 4, &mask, sizeof mask); }
+  PSID Sid() const { return HasPlainSid(Type()) ? PSID(const_cast<BYTE*>(raw.data() + 8)) : nullptr; }
+  // The same entry for another SID (plain kinds only).
+  Entry WithSid(PSID sid) const {
+    const DWORD oldLength = GetLengthSid(Sid());
+    const DWORD newLength = GetLengthSid(sid);
+    Entry changed;
+    changed.raw.assign(raw.begin(), raw.begin() + 8);
+    changed.raw.insert(changed.raw.end(), static_cast<BYTE*>(sid),
+                       static_cast<BYTE*>(sid) + newLength);
+    changed.raw.insert(changed.raw.end(), raw.begin() + 8 + oldLength, raw.end());
+    const WORD size = static_cast<WORD>(changed.raw.size());
+    std::memcpy(changed.raw.data() + 2, &size, sizeof size);
+    return changed;
+  }
+};
+
+struct ReadDescriptor {
+  PSID owner = nullptr;
+  std::vector<Entry> entries;
+  bool hasDacl = false;
+};
+
+std::optional<ReadDescriptor> ReadOf(const FolderAccessList& list) {
+  ReadDescriptor read;
+  BOOL defaulted = FALSE, present = FALSE;
+  PACL dacl = nullptr;
+  if (!IsValidSecurityDescriptor(list.Descriptor()) ||
+      !GetSecurityDescriptorOwner(list.Descriptor(), &read.owner, &defaulted) ||
+      !GetSecurityDescriptorDacl(list.Descriptor(), &present, &dacl, &defaulted)) {
+    return std::nullopt;
+  }
+  // No DACL at all lets everyone do everything: nothing to pass on, and
+  // nothing that could be kept.
+  if (!present || !dacl) return std::nullopt;
+  read.hasDacl = true;
+  for (DWORD i = 0; i < dacl->AceCount; ++i) {
+    void* ace = nullptr;
+    if (!GetAce(dacl, i, &ace)) return std::nullopt;
+    const auto* header = static_cast<ACE_HEADER*>(ace);
+    if (header->AceSize < 8) return std::nullopt;
+    Entry entry;
+    entry.raw.assign(static_cast<BYTE*>(ace), static_cast<BYTE*>(ace) + header->AceSize);
+    if (entry.Sid() && (entry.raw.size() < 16 || !IsValidSid(entry.Sid()) ||
+                        8 + GetLengthSid(entry.Sid()) > entry.raw.size())) {
+      return std::nullopt;
+    }
+    read.entries.push_back(std::move(entry));
+  }
+  return read;
+}
+
+std::optional<FolderAccessList> Composed(PSID owner, const std::vector<Entry>& entries,
+                                         bool protect = true) {
+  DWORD aclSize = sizeof(ACL);
+  bool objectEntries = false;
+  for (const Entry& entry : entries) {
+    aclSize += static_cast<DWORD>(entry.raw.size());
+    objectEntries = objectEntries || !HasPlainSid(entry.Type());
+  }
+  aclSize = (aclSize + 3) & ~3u;
+  std::vector<BYTE> aclBytes(aclSize);
+  PACL acl = reinterpret_cast<PACL>(aclBytes.data());
+  const DWORD revision = objectEntries ? ACL_REVISION_DS : ACL_REVISION;
+  if (!InitializeAcl(acl, aclSize, revision)) return std::nullopt;
+  for (const Entry& entry : entries) {
+    if (!AddAce(acl, revision, MAXDWORD, const_cast<BYTE*>(entry.raw.data()),
+                static_cast<DWORD>(entry.raw.size()))) {
+      return std::nullopt;
+    }
+  }
+  SECURITY_DESCRIPTOR absolute{};
+  if (!InitializeSecurityDescriptor(&absolute, SECURITY_DESCRIPTOR_REVISION) ||
+      (owner && !SetSecurityDescriptorOwner(&absolute, owner, FALSE)) ||
+      !SetSecurityDescriptorDacl(&absolute, TRUE, acl, FALSE) ||
+      !SetSecurityDescriptorControl(&absolute, SE_DACL_PROTECTED,
+                                    protect ? SE_DACL_PROTECTED : 0)) {
+    return std::nullopt;
+  }
+  DWORD size = 0;
+  MakeSelfRelativeSD(&absolute, nullptr, &size);
+  if (size == 0) return std::nullopt;
+  std::vector<BYTE> relative(size);
+  if (!MakeSelfRelativeSD(&absolute, relative.data(), &size)) return std::nullopt;
+  return FolderAccessList(std::move(relative));
+}
+
+ACCESS_MASK MappedForFiles(ACCESS_MASK mask) {
+  GENERIC_MAPPING mapping{FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE,
+                          FILE_ALL_ACCESS};
+  MapGenericMask(&mask, &mapping);
+  return mask;
+}
+
+bool IsSid(PSID sid, WELL_KNOWN_SID_TYPE type) { return sid && IsWellKnownSid(sid, type); }
+
+bool IsTrustedInstaller(PSID sid) {
+  PSID installer = nullptr;
+  if (!sid || !ConvertStringSidToSidW(
+                  L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464", &installer)) {
+    return false;
+  }
+  const LocalMemory owned(installer);
+  return EqualSid(sid, installer) != FALSE;
+}
+
+bool SameSid(PSID a, PSID b) { return a && b && IsValidSid(a) && IsValidSid(b) && EqualSid(a, b); }
+
+// Who keeps the rights to delete and rename the folder: the machine's
+// administrators, its system, the folder's owner (who may give them to
+// itself again anyway), and an unelevated run's own account.
+bool KeepsRenameRights(PSID sid, PSID owner, bool elevated, PSID account) {
+  return IsSid(sid, WinBuiltinAdministratorsSid) || IsSid(sid, WinLocalSystemSid) ||
+         SameSid(sid, owner) || (!elevated && SameSid(sid, account));
+}
+
+// The entries with every right to delete or rename the folder itself taken
+// from those who must not have it; what an entry passes down stays, in an
+// entry that reaches only what lies below. Every entry becomes the folder's
+// own (the list is protected). changed: whether any entry lost a right.
+std::vector<Entry> WithoutRenameRights(const std::vector<Entry>& entries, PSID owner,
+                                       bool elevated, PSID account, bool* changed) {
+  std::vector<Entry> result;
+  for (Entry entry : entries) {
+    const BYTE flags = entry.Flags() & ~INHERITED_ACE;
+    entry.Flags(flags);
+    const ACCESS_MASK mapped = MappedForFiles(entry.Mask());
+    if (!IsAllowType(entry.Type()) || (flags & INHERIT_ONLY_ACE) || !(mapped & kRenameRights) ||
+        (entry.Sid() && KeepsRenameRights(entry.Sid(), owner, elevated, account))) {
+      result.push_back(std::move(entry));
+      continue;
+    }
+    if (changed) *changed = true;
+    const BYTE inherit = flags & (OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE);
+    if ((mapped & ~kRenameRights) != 0) {
+      Entry own = entry;
+      own.Flags(0);
+      own.Mask(mapped & ~kRenameRights);
+      result.push_back(std::move(own));
+    }
+    if (inherit != 0) {
+      entry.Flags(flags | INHERIT_ONLY_ACE);
+      result.push_back(std::move(entry));
+    }
+  }
+  return result;
+}
+
 }  // namespace
+
+PSID FolderAccessList::Owner() const {
+  PSID owner = nullptr;
+  BOOL defaulted = FALSE;
+  if (!GetSecurityDescriptorOwner(Descriptor(), &owner, &defaulted)) return nullptr;
+  return owner;
+}
+
+std::optional<FolderAccessList> InheritedByNewFolder(const FolderAccessList& parent, PSID owner) {
+  try {
+    const std::optional<ReadDescriptor> read = ReadOf(parent);
+    if (!read) return std::nullopt;
+    std::vector<Entry> entries;
+    for (const Entry& entry : read->entries) {
+      const BYTE flags = entry.Flags();
+      const bool toFolders = (flags & CONTAINER_INHERIT_ACE) != 0;
+      const bool toFiles = (flags & OBJECT_INHERIT_ACE) != 0;
+      const bool onlyOneLevel = (flags & NO_PROPAGATE_INHERIT_ACE) != 0;
+      if (!toFolders) {
+        // Passed on through the folder to the files in it.
+        if (toFiles && !onlyOneLevel) {
+          Entry passed = entry;
+          passed.Flags(OBJECT_INHERIT_ACE | INHERIT_ONLY_ACE | INHERITED_ACE);
+          entries.push_back(std::move(passed));
+        }
+        continue;
+      }
+      // Generic rights and the creator's placeholders mean something else
+      // on the folder than further down: the folder gets its own reading
+      // of them, and the entry as it was goes on to what lies below.
+      const bool creator = entry.Sid() && (IsSid(entry.Sid(), WinCreatorOwnerSid) ||
+                                           IsSid(entry.Sid(), WinCreatorGroupSid));
+      const bool generic = (entry.Mask() & (GENERIC_READ | GENERIC_WRITE | GENERIC_EXECUTE |
+                                            GENERIC_ALL)) != 0;
+      if (onlyOneLevel || creator || generic) {
+        if (!(creator && (IsSid(entry.Sid(), WinCreatorGroupSid) || !owner))) {
+          Entry own = creator ? entry.WithSid(owner) : entry;
+          own.Flags(INHERITED_ACE);
+          own.Mask(MappedForFiles(entry.Mask()));
+          entries.push_back(std::move(own));
+        }
+        if (!onlyOneLevel) {
+          Entry passed = entry;
+          passed.Flags((flags & (OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE)) | INHERIT_ONLY_ACE |
+                       INHERITED_ACE);
+          entries.push_back(std::move(passed));
+        }
+        continue;
+      }
+      Entry kept = entry;
+      kept.Flags((flags & (OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE)) | INHERITED_ACE);
+      entries.push_back(std::move(kept));
+    }
+    return Composed(owner, entries, false);
+  } catch (...) {
+    return std::nullopt;
+  }
+}
+
+std::optional<FolderAccessList> InstallPathFolderList(const FolderAccessList& parent,
+                                                      bool elevated, PSID account) {
+  try {
+    const std::vector<BYTE> administrators = WellKnownSid(WinBuiltinAdministratorsSid);
+    const std::vector<BYTE> own = CopiedSid(account);
+    if (administrators.empty() || (!elevated && own.empty())) return std::nullopt;
+    PSID owner = elevated ? PSID(const_cast<BYTE*>(administrators.data()))
+                          : PSID(const_cast<BYTE*>(own.data()));
+    const std::optional<FolderAccessList> inherited = InheritedByNewFolder(parent, owner);
+    if (!inherited) return std::nullopt;
+    const std::optional<ReadDescriptor> read = ReadOf(*inherited);
+    if (!read) return std::nullopt;
+    return Composed(owner, WithoutRenameRights(read->entries, owner, elevated, account, nullptr));
+  } catch (...) {
+    return std::nullopt;
+  }
+}
+
+std::optional<FolderAccessList> ClosedToRenames(const FolderAccessList& current, bool elevated,
+                                                PSID account) {
+  try {
+    const std::optional<ReadDescriptor> read = ReadOf(current);
+    if (!read) return std::nullopt;
+    bool changed = false;
+    const std::vector<Entry> entries =
+        WithoutRenameRights(read->entries, read->owner, elevated, account, &changed);
+    if (!changed) return std::nullopt;
+    return Composed(nullptr, entries);
+  } catch (...) {
+    return std::nullopt;
+  }
+}
+
+std::optional<FolderAccessList> DaclOnly(const FolderAccessList& list) {
+  try {
+    const std::optional<ReadDescriptor> read = ReadOf(list);
+    if (!read) return std::nullopt;
+    return Composed(nullptr, read->entries);
+  } catch (...) {
+    return std::nullopt;
+  }
+}
+
+std::optional<FolderAccessList> WithOwner(const FolderAccessList& list, PSID owner) {
+  try {
+    const std::optional<ReadDescriptor> read = ReadOf(list);
+    if (!read || !owner || !IsValidSid(owner)) return std::nullopt;
+    return Composed(owner, read->entries);
+  } catch (...) {
+    return std::nullopt;
+  }
+}
+
+bool IsTrustedOwner(PSID owner, PSID account) {
+  try {
+    return IsSid(owner, WinBuiltinAdministratorsSid) || IsSid(owner, WinLocalSystemSid) ||
+           IsTrustedInstaller(owner) || SameSid(owner, account);
+  } catch (...) {
+    return false;
+  }
+}
 
 std::wstring FolderAccessList::Text() const {
   try {
@@ -188,48 +480,67 @@ std::vector<BYTE> SystemFolderAccess::Account() {
 
 bool SystemFolderAccess::ApplyToFolder(const std::wstring& folder, const FolderAccessList& list) {
   try {
-    FileHandle handle = OpenFolderForList(folder);
+    FileHandle handle = OpenFolderWithoutLinks(folder, kListAccess);
     if (!handle && GetLastError() == ERROR_ACCESS_DENIED) {
       // A folder an ordinary user made may keep administrators out of its
       // list; taking it over is what these privileges of an elevated run
       // are for.
       const HeldPrivilege takeOwnership(L"SeTakeOwnershipPrivilege");
       const HeldPrivilege restore(L"SeRestorePrivilege");
-      handle = OpenFolderForList(folder);
+      handle = OpenFolderWithoutLinks(folder, kListAccess);
     }
     if (!handle) return false;
-    // The name may have been swapped for a link or a file since anyone
-    // looked at it: what counts is what the handle holds.
+    return ApplyToOpenFolder(handle.Get(), folder, list);
+  } catch (...) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return false;
+  }
+}
+
+std::optional<FolderAccessList> SystemFolderAccess::ReadList(HANDLE folder, const std::wstring&) {
+  try {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    const DWORD status = GetSecurityInfo(folder, SE_FILE_OBJECT,
+                                         OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                                         nullptr, nullptr, nullptr, nullptr, &descriptor);
+    if (status != ERROR_SUCCESS || !descriptor) {
+      SetLastError(status != ERROR_SUCCESS ? status : ERROR_INVALID_SECURITY_DESCR);
+      return std::nullopt;
+    }
+    const LocalMemory owned(descriptor);
+    const DWORD size = GetSecurityDescriptorLength(descriptor);
+    std::vector<BYTE> bytes(static_cast<BYTE*>(descriptor), static_cast<BYTE*>(descriptor) + size);
+    return FolderAccessList(std::move(bytes));
+  } catch (...) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return std::nullopt;
+  }
+}
+
+bool SystemFolderAccess::ApplyToOpenFolder(HANDLE folder, const std::wstring&,
+                                           const FolderAccessList& list) {
+  try {
     BY_HANDLE_FILE_INFORMATION info{};
-    if (!GetFileInformationByHandle(handle.Get(), &info)) return false;
+    if (!GetFileInformationByHandle(folder, &info)) return false;
     if (!(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
         (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
       SetLastError(ERROR_DIRECTORY);
       return false;
     }
-    // A link that the open followed all the same (Wine shows a link made on
-    // the host so) leads the handle elsewhere than the folder lists it.
-    const std::wstring listed = ResolvedPath(folder);
-    const std::wstring opened = FinalPathOfHandle(handle.Get());
-    if (listed.empty() || opened.empty() || !SamePath(listed, opened)) {
-      SetLastError(ERROR_DIRECTORY);
-      return false;
-    }
-    PSID owner = nullptr;
+    PSID owner = list.Owner();
     PACL dacl = nullptr;
     BOOL defaulted = FALSE, present = FALSE;
-    if (!GetSecurityDescriptorOwner(list.Descriptor(), &owner, &defaulted) ||
-        !GetSecurityDescriptorDacl(list.Descriptor(), &present, &dacl, &defaulted) || !owner ||
-        !present || !dacl) {
+    if (!GetSecurityDescriptorDacl(list.Descriptor(), &present, &dacl, &defaulted) || !present ||
+        !dacl) {
       SetLastError(ERROR_INVALID_SECURITY_DESCR);
       return false;
     }
     // The owner first, so that a user who owned the folder keeps no right to
     // rewrite the list afterwards.
-    const DWORD status = SetSecurityInfo(
-        handle.Get(), SE_FILE_OBJECT,
-        OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
-        owner, nullptr, dacl, nullptr);
+    const SECURITY_INFORMATION what = (owner ? OWNER_SECURITY_INFORMATION : 0) |
+                                      DACL_SECURITY_INFORMATION |
+                                      PROTECTED_DACL_SECURITY_INFORMATION;
+    const DWORD status = SetSecurityInfo(folder, SE_FILE_OBJECT, what, owner, nullptr, dacl, nullptr);
     if (status != ERROR_SUCCESS) {
       SetLastError(status);
       return false;
@@ -238,6 +549,19 @@ bool SystemFolderAccess::ApplyToFolder(const std::wstring& folder, const FolderA
   } catch (...) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return false;
+  }
+}
+
+FileHandle SystemFolderAccess::CreateFolderIn(HANDLE parent, const std::wstring& path,
+                                              const FolderAccessList* list) {
+  try {
+    return norvale::CreateFolderIn(parent, AfterLast(path, L'\\'),
+                                   list ? list->Descriptor() : nullptr,
+                                   READ_CONTROL | FILE_TRAVERSE | FILE_LIST_DIRECTORY |
+                                       FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY);
+  } catch (...) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return {};
   }
 }
 

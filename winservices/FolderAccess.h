@@ -3,13 +3,17 @@
 // or trusts. Install folders below C:\ and the user's TEMP are writable by
 // people other than the administrator who runs us, so what an elevated run
 // keeps there gets a list of its own, built here and nowhere else: the
-// uninstaller's folder "Uninst" and the folder of the uninstaller's command
-// file.
+// uninstaller's folder "Uninst", the folder of the uninstaller's command
+// file, and the install folder with the folders on the way to it, which
+// nobody else may rename or delete (or the Uninstall entry would name
+// whatever another user put in their place).
 #include <windows.h>
 
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "Handles.h"
 
 namespace norvale {
 
@@ -23,14 +27,16 @@ enum class GuardedFolder {
   kPrivateFolder,
 };
 
-// A security descriptor (self-relative) with its owner and a DACL protected
-// from what the parent folder passes down.
+// A security descriptor (self-relative) with a DACL and, where it decides
+// the folder's owner, the owner.
 class FolderAccessList {
  public:
   explicit FolderAccessList(std::vector<BYTE> descriptor) : descriptor_(std::move(descriptor)) {}
   PSECURITY_DESCRIPTOR Descriptor() const {
     return const_cast<BYTE*>(descriptor_.data());
   }
+  // Null when the list leaves the owner as it is.
+  PSID Owner() const;
   // The list as SDDL ("O:BAD:P(A;OICI;FA;;;BA)..."): the form the install
   // record keeps of what was applied. Empty when it cannot be written.
   std::wstring Text() const;
@@ -45,6 +51,37 @@ class FolderAccessList {
 std::optional<FolderAccessList> BuildFolderAccessList(GuardedFolder folder, bool elevated,
                                                       PSID account);
 
+// The list a folder gets that an install run makes on the way to its install
+// folder, or as that folder: what the parent passes down to a new folder,
+// owned by Administrators (unelevated: by the running account), in which
+// nobody but Administrators, SYSTEM and the owner may delete, rename or
+// re-list the folder itself or delete what it holds by the folder's right
+// (a user could otherwise take "Uninst" away from inside it). Everything the
+// parent passes down to files and folders below keeps its rights, as
+// entries that reach only them. Nothing when the lists cannot be read.
+std::optional<FolderAccessList> InstallPathFolderList(const FolderAccessList& parent,
+                                                      bool elevated, PSID account);
+
+// An existing folder's list closed to renames the same way, its other
+// entries and its owner as they are (the result names no owner); nothing
+// when nobody but those may delete or rename the folder already.
+std::optional<FolderAccessList> ClosedToRenames(const FolderAccessList& current, bool elevated,
+                                                PSID account);
+
+// The list's DACL alone, to apply where the owner stays as it is; and the
+// list with another owner (as the record describes a folder).
+std::optional<FolderAccessList> DaclOnly(const FolderAccessList& list);
+std::optional<FolderAccessList> WithOwner(const FolderAccessList& list, PSID owner);
+
+// What Windows gives a new folder below parent (a list that names no owner
+// gets owner for CREATOR OWNER): the parent's entries that reach folders,
+// with the entries that reach only what lies further below.
+std::optional<FolderAccessList> InheritedByNewFolder(const FolderAccessList& parent, PSID owner);
+
+// An owner that only the machine's administrators stand behind: Administrators,
+// SYSTEM, TrustedInstaller, or the running account itself.
+bool IsTrustedOwner(PSID owner, PSID account);
+
 // What the programs ask of Windows about access lists. Wine neither keeps
 // nor enforces a folder's list, so tests record what was asked instead.
 class IFolderAccess {
@@ -56,12 +93,24 @@ class IFolderAccess {
   // The running account's SID; empty when it cannot be read.
   virtual std::vector<BYTE> Account() = 0;
   // Gives an existing folder the list's owner and DACL through a handle
-  // opened on the folder itself, which must be a directory and no reparse
-  // point. False with the Windows error as the last error.
+  // opened from the drive's root part by part, none of them a link and each
+  // where its folder lists it. False with the Windows error as the last
+  // error.
   virtual bool ApplyToFolder(const std::wstring& folder, const FolderAccessList& list) = 0;
   // Creates a new folder with the list in the same call; false when
   // something of that name exists or it cannot be made.
   virtual bool CreateFolder(const std::wstring& folder, const FolderAccessList& list) = 0;
+  // The owner and DACL of an open folder; path says which one it is.
+  virtual std::optional<FolderAccessList> ReadList(HANDLE folder, const std::wstring& path) = 0;
+  // Gives an open folder the list's DACL, protected, and its owner when the
+  // list names one.
+  virtual bool ApplyToOpenFolder(HANDLE folder, const std::wstring& path,
+                                 const FolderAccessList& list) = 0;
+  // Makes path's last part inside the open folder parent with the list in
+  // the same call (null: what parent passes down); fails with
+  // ERROR_ALREADY_EXISTS when the name is taken.
+  virtual FileHandle CreateFolderIn(HANDLE parent, const std::wstring& path,
+                                    const FolderAccessList* list) = 0;
 };
 
 class SystemFolderAccess final : public IFolderAccess {
@@ -70,6 +119,11 @@ class SystemFolderAccess final : public IFolderAccess {
   std::vector<BYTE> Account() override;
   bool ApplyToFolder(const std::wstring& folder, const FolderAccessList& list) override;
   bool CreateFolder(const std::wstring& folder, const FolderAccessList& list) override;
+  std::optional<FolderAccessList> ReadList(HANDLE folder, const std::wstring& path) override;
+  bool ApplyToOpenFolder(HANDLE folder, const std::wstring& path,
+                         const FolderAccessList& list) override;
+  FileHandle CreateFolderIn(HANDLE parent, const std::wstring& path,
+                            const FolderAccessList* list) override;
 };
 
 // The list this process should give a folder: nothing for "Uninst" of an

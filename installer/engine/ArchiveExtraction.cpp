@@ -2,10 +2,16 @@
 
 #include <windows.h>
 
+#include <objbase.h>
+
+#include <cstdio>
+
 #include "DeleteGuard.h"
 #include "EngineSupport.h"
 #include "FileSystem.h"
+#include "FolderAccess.h"
 #include "Handles.h"
+#include "Paths.h"
 #include "Text.h"
 
 namespace norvale {
@@ -14,8 +20,6 @@ using engine::EqualsIgnoreCase;
 using engine::OrFailure;
 
 namespace {
-
-const wchar_t kWorkFolderName[] = L"pp1_temp";
 
 std::wstring WithTrailingSeparator(const std::wstring& path) {
   return path.ends_with(L"\\") ? path : path + L"\\";
@@ -39,11 +43,44 @@ std::vector<WIN32_FIND_DATAW> ListEntries(const std::wstring& folder) {
   return entries;
 }
 
+bool InTree(ITreeWrites* tree, const std::wstring& path) {
+  if (!tree) return false;
+  const std::wstring full = FullPath(path);
+  return !full.empty() && tree->Holds(full);
+}
+
+// Makes a folder with the levels it lacks: by name, or through the tree.
+bool MakeFolders(const std::wstring& folder, ITreeWrites* tree, std::wstring* errText = nullptr) {
+  if (InTree(tree, folder)) {
+    std::wstring why;
+    if (MakeFolderInTree(*tree, FullPath(folder), &why)) return true;
+    if (errText) *errText = why;
+    return false;
+  }
+  CreateMissingLevels(WithoutTrailingSeparator(folder), nullptr);
+  return true;
+}
+
+bool CopyOneFile(const std::wstring& from, const std::wstring& to, bool overwrite,
+                 ITreeWrites* tree, std::wstring& errText) {
+  if (InTree(tree, to)) {
+    std::wstring why;
+    if (CopyIntoTree(*tree, from, FullPath(to), overwrite, &why)) return true;
+    errText = why.empty() ? engine::SystemErrorText(GetLastError()) : why;
+    return false;
+  }
+  if (CopyFileW(from.c_str(), to.c_str(), !overwrite)) return true;
+  errText = engine::SystemErrorText(GetLastError());
+  return false;
+}
+
 // Copies a folder's tree into target (created when missing). Links inside
 // are not followed, so a copy never leaves the source tree.
 bool CopyTree(const std::wstring& source, const std::wstring& target, bool overwrite,
-              std::wstring& errText) {
-  if (!CreateDirectoryW(target.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+              std::wstring& errText, ITreeWrites* tree) {
+  if (InTree(tree, target)) {
+    if (!MakeFolders(target, tree, &errText)) return false;
+  } else if (!CreateDirectoryW(target.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
     errText = engine::SystemErrorText(GetLastError());
     return false;
   }
@@ -52,13 +89,48 @@ bool CopyTree(const std::wstring& source, const std::wstring& target, bool overw
     const std::wstring to = target + L"\\" + entry.cFileName;
     if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
     if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      if (!CopyTree(from, to, overwrite, errText)) return false;
-    } else if (!CopyFileW(from.c_str(), to.c_str(), !overwrite)) {
-      errText = engine::SystemErrorText(GetLastError());
+      if (!CopyTree(from, to, overwrite, errText, tree)) return false;
+    } else if (!CopyOneFile(from, to, overwrite, tree, errText)) {
       return false;
     }
   }
   return true;
+}
+
+// A name nobody can have prepared.
+std::wstring UniqueWorkFolderName() {
+  GUID guid{};
+  if (FAILED(CoCreateGuid(&guid))) return L"";
+  wchar_t name[48];
+  swprintf(name, 48, L"Norvale-%08lX%04X%04X%02X%02X%02X%02X%02X%02X%02X%02X",
+           static_cast<unsigned long>(guid.Data1), guid.Data2, guid.Data3, guid.Data4[0],
+           guid.Data4[1], guid.Data4[2], guid.Data4[3], guid.Data4[4], guid.Data4[5],
+           guid.Data4[6], guid.Data4[7]);
+  return name;
+}
+
+// The folder an archive is unpacked into: new below the running account's
+// TEMP, made with its list in the same call, so that no other program (the
+// account's own unelevated ones included, when elevated) can put anything
+// into it or swap it while the archive DLL writes there by name. Empty when
+// it cannot be made.
+std::wstring MakeWorkFolder(EngineContext& engine) {
+  IFolderAccess& access = *engine.state.seams.windows.folderAccess;
+  const std::optional<FolderAccessList> list =
+      FolderAccessListForThisRun(access, GuardedFolder::kPrivateFolder);
+  if (!list) return L"";
+  wchar_t temp[MAX_PATH + 1] = {};
+  const DWORD n = GetTempPathW(MAX_PATH + 1, temp);
+  if (n == 0 || n > MAX_PATH) return L"";
+  const std::wstring base = WithoutTrailingSeparator(temp);
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const std::wstring name = UniqueWorkFolderName();
+    if (name.empty()) return L"";
+    const std::wstring folder = base + L"\\" + name;
+    if (access.CreateFolder(folder, *list)) return folder;
+    if (GetLastError() != ERROR_ALREADY_EXISTS) return L"";
+  }
+  return L"";
 }
 
 // The checks both extractions make before touching anything: a zip path, a
@@ -90,7 +162,7 @@ int32_t GetPathKind(const std::wstring& path) {
 }
 
 bool vbCopyFile(const std::wstring& source, const std::wstring& destination, bool overwrite,
-                bool destinationIsFile, std::wstring& errText) {
+                bool destinationIsFile, std::wstring& errText, ITreeWrites* tree) {
   errText.clear();
   return OrFailure(false, [&] {
     if (IsBlank(source) || IsBlank(destination)) {
@@ -100,18 +172,14 @@ bool vbCopyFile(const std::wstring& source, const std::wstring& destination, boo
     const bool namesFile = destinationIsFile && !destination.ends_with(L"\\");
     std::wstring folder = namesFile ? BeforeLast(destination, L'\\') : destination;
     folder = WithTrailingSeparator(folder);
-    CreateMissingLevels(WithoutTrailingSeparator(folder), nullptr);
     const std::wstring target = namesFile ? destination : folder + AfterLast(source, L'\\');
-    if (!CopyFileW(source.c_str(), target.c_str(), !overwrite)) {
-      errText = engine::SystemErrorText(GetLastError());
-      return false;
-    }
-    return true;
+    if (!MakeFolders(WithoutTrailingSeparator(folder), tree, &errText)) return false;
+    return CopyOneFile(source, target, overwrite, tree, errText);
   });
 }
 
 bool vbCopyFolder(const std::wstring& source, const std::wstring& destination, bool overwrite,
-                  std::wstring& errText) {
+                  std::wstring& errText, ITreeWrites* tree) {
   errText.clear();
   return OrFailure(false, [&] {
     if (IsBlank(source) || IsBlank(destination)) {
@@ -127,15 +195,20 @@ bool vbCopyFolder(const std::wstring& source, const std::wstring& destination, b
     const std::wstring target = destination.ends_with(L"\\")
                                     ? destination + AfterLast(from, L'\\')
                                     : destination;
-    CreateMissingLevels(BeforeLast(target, L'\\'), nullptr);
-    return CopyTree(from, target, overwrite, errText);
+    if (!MakeFolders(BeforeLast(target, L'\\'), tree, &errText)) return false;
+    return CopyTree(from, target, overwrite, errText, tree);
   });
 }
 
-bool CopyFolderContents(const std::wstring& source, const std::wstring& dest) {
+bool CopyFolderContents(const std::wstring& source, const std::wstring& dest, ITreeWrites* tree) {
   return OrFailure(false, [&] {
     if (IsBlank(source) || IsBlank(dest)) return false;
-    if (GetPathKind(source) != 2 || GetPathKind(dest) != 2) return false;
+    if (GetPathKind(source) != 2) return false;
+    if (InTree(tree, dest)) {
+      if (!tree->OpenFolder(FullPath(dest), false, nullptr)) return false;
+    } else if (GetPathKind(dest) != 2) {
+      return false;
+    }
     const std::wstring from = WithTrailingSeparator(source);
     const std::wstring to = WithTrailingSeparator(dest);
     bool ok = true;
@@ -143,12 +216,12 @@ bool CopyFolderContents(const std::wstring& source, const std::wstring& dest) {
     std::wstring errText;
     for (const WIN32_FIND_DATAW& entry : entries) {
       if (entry.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) continue;
-      if (!vbCopyFile(from + entry.cFileName, to, true, false, errText)) ok = false;
+      if (!vbCopyFile(from + entry.cFileName, to, true, false, errText, tree)) ok = false;
     }
     for (const WIN32_FIND_DATAW& entry : entries) {
       if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
           !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        vbCopyFolder(from + entry.cFileName + L"\\", to, true, errText);
+        vbCopyFolder(from + entry.cFileName + L"\\", to, true, errText, tree);
       }
     }
     return ok;
@@ -191,11 +264,13 @@ bool ExtractZipFolder(EngineContext& engine, const std::wstring& zip, const std:
     if (RefusedArchive(func, zip, dest, L"コピー先フォルダが設定されていません！", errText)) {
       return false;
     }
-    const std::wstring zipFolder = func.GetFilePath(zip);
     const std::wstring name = func.GetFileID(zip);
-    const std::wstring work = WithTrailingSeparator(zipFolder) + kWorkFolderName;
-    if (GetPathKind(work) != 0) DeleteTree(work);
-    MakeFolderLogged(engine, work);
+    const std::wstring work = MakeWorkFolder(engine);
+    if (work.empty()) {
+      errText = L"zipファイルを解凍できませんでした！";
+      return false;
+    }
+    ITreeWrites* tree = engine.state.installTree.get();
     if (label) {
       SetCaption(label, name + L"を解凍しています...");
       engine.window.DoEvents();
@@ -211,8 +286,12 @@ bool ExtractZipFolder(EngineContext& engine, const std::wstring& zip, const std:
         engine.window.DoEvents();
         engine.state.objWinCommon.WinSleep(200);
         engine.window.DoEvents();
-        MakeFolderLogged(engine, dest);
-        ok = CopyFolderContents(work + L"\\" + entries.front().cFileName, dest);
+        if (InTree(tree, dest)) {
+          MakeFolders(dest, tree);
+        } else {
+          MakeFolderLogged(engine, dest);
+        }
+        ok = CopyFolderContents(work + L"\\" + entries.front().cFileName, dest, tree);
         if (!ok) errText = L"解凍されたフォルダをコピーできませんでした！";
       }
     } else {

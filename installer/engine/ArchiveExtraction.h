@@ -6,23 +6,31 @@
 #include <string>
 
 #include "EngineContext.h"
+#include "InstallTree.h"
 
 namespace norvale {
 
-// Unpacks into "pp1_temp" beside the archive and copies the contents of the
-// archive's first top-level folder to dest. Progress texts go to label when
-// one is given; on failure errText names the reason.
+// Unpacks into a folder of its own below the running account's TEMP (made
+// new, closed to everyone but this run's side) and copies the contents of the
+// archive's first top-level folder to dest. The archive DLL and the shell
+// write by name, so they never write into a folder that other users may
+// swap for a link. Progress texts go to label when one is given; on failure
+// errText names the reason.
 bool ExtractZipFolder(EngineContext& engine, const std::wstring& zip, const std::wstring& dest,
                       std::wstring& errText, ICaption* label);
 bool ExtractArchive(EngineContext& engine, const std::wstring& archive, std::wstring dest);
 bool UnzipByShell(EngineContext& engine, const std::wstring& zip, std::wstring dest);
 bool ExtractZip(EngineContext& engine, const std::wstring& zip, const std::wstring& dest,
                 std::wstring& errText, ICaption* label);
-bool CopyFolderContents(const std::wstring& source, const std::wstring& dest);
+// The copies write into a destination that tree holds through it: each
+// folder opened from the install folder without following a link, each file
+// made beside its target and put in place through its folder's handle.
+bool CopyFolderContents(const std::wstring& source, const std::wstring& dest,
+                        ITreeWrites* tree = nullptr);
 bool vbCopyFile(const std::wstring& source, const std::wstring& destination, bool overwrite,
-                bool destinationIsFile, std::wstring& errText);
+                bool destinationIsFile, std::wstring& errText, ITreeWrites* tree = nullptr);
 bool vbCopyFolder(const std::wstring& source, const std::wstring& destination, bool overwrite,
-                  std::wstring& errText);
+                  std::wstring& errText, ITreeWrites* tree = nullptr);
 // 0 nothing, 1 an existing file, 2 an existing folder.
 int32_t GetPathKind(const std::wstring& path);
 

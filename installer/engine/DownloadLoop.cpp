@@ -399,6 +399,13 @@ DownloadStep::Outcome DownloadStep::AfterFailure(const DownloadEntry& entry, Ent
                  L"\r\nのサイズがサーバーと一致しません（受信が途中で切れました）。\r\n(" +
                  std::to_wstring(errCode_) + L":" + ftp_.GetErrMsg(errCode_) + L")\r\n\r\n" +
                  kRetryTail;
+  } else if (errCode_ == kFtpUnsafeFolder) {
+    // Written nowhere: say which file, and why its folder was not used.
+    retryText_ = L"ダウンロードエラーが発生しました！\r\n" + serverName +
+                 L"\r\nの保存先フォルダ（" + entry.dst + L"）の中に、リンクに置き換えられたか" +
+                 L"インストールで作成したものではないフォルダがあります。\r\n(" +
+                 std::to_wstring(errCode_) + L":" + ftp_.GetErrMsg(errCode_) + L")\r\n\r\n" +
+                 kRetryTail;
   } else {
     retryText_ = L"ダウンロードエラーが発生しました！\r\n(" + std::to_wstring(errCode_) + L":" +
                  ftp_.GetErrMsg(errCode_) + L")\r\n\r\n" + kRetryTail;
@@ -486,7 +493,15 @@ void DownloadStep::MakeTargetFolder(const std::wstring& dst) {
          level = BeforeLast(level, L'\\')) {
       topMissing = level;
     }
-    s_.objPublicFunc.MakeDir(s_.objPublicFunc.GetFilePath(dst), nullptr, true);
+    const std::wstring parent = s_.objPublicFunc.GetFilePath(dst);
+    const std::wstring full = FullPath(Trim(parent));
+    if (s_.installTree && !full.empty() && s_.installTree->Holds(full)) {
+      // Below the install folder each level is made through the one above,
+      // never through a link that took a level's place.
+      MakeFolderInTree(*s_.installTree, full);
+    } else {
+      s_.objPublicFunc.MakeDir(parent, nullptr, true);
+    }
     const std::wstring app = Trim(run_.InstallFolder());
     if (!topMissing.empty() && (app.empty() || !IsInsideFolder(app, topMissing, true))) {
       createdFolders_.push_back(topMissing);

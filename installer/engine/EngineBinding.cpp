@@ -71,9 +71,10 @@ EngineCalls EngineBinding::Calls() {
     DisplayCaption caption(label);
     return ExtractZipFolder(engine, zip, destination, errorText, label ? &caption : nullptr);
   };
-  c.vbCopyFile = [](const std::wstring& source, const std::wstring& destination, bool overwrite,
-                    bool destinationIsFile, std::wstring& errorText) {
-    return vbCopyFile(source, destination, overwrite, destinationIsFile, errorText);
+  c.vbCopyFile = [&state](const std::wstring& source, const std::wstring& destination,
+                          bool overwrite, bool destinationIsFile, std::wstring& errorText) {
+    return vbCopyFile(source, destination, overwrite, destinationIsFile, errorText,
+                      state.installTree.get());
   };
   c.CheckAddFontScript = [&engine](std::wstring& message) {
     FontServices fonts = FontServicesOf(engine);

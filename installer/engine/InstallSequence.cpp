@@ -7,6 +7,7 @@
 #include "ApFileLinks.h"
 #include "DownloadLoop.h"
 #include "Handles.h"
+#include "InstallFolders.h"
 #include "SetupLog.h"
 #include "Text.h"
 #include "UninstallRegistration.h"
@@ -36,23 +37,50 @@ int32_t WriteSetupStartTxt(InstallRun& run, const std::wstring& line, int16_t mo
   return ran ? result : ERROR_NOT_ENOUGH_MEMORY;
 }
 
+namespace {
+
+// The FTP client writes below the install folder through the run's tree for
+// as long as the run lasts; then the tree lets its folders go, so that the
+// roll-back, the product and its uninstaller may remove them.
+class WritesThroughTree {
+ public:
+  explicit WritesThroughTree(InstallerState& state) : state_(state) {
+    SkipOnFailure([&] { state_.objFtp.WriteTree(state_.installTree); });
+  }
+  ~WritesThroughTree() {
+    SkipOnFailure([&] { state_.objFtp.WriteTree(nullptr); });
+    SkipOnFailure([&] {
+      if (state_.installTree) state_.installTree->Release();
+    });
+  }
+  WritesThroughTree(const WritesThroughTree&) = delete;
+  WritesThroughTree& operator=(const WritesThroughTree&) = delete;
+
+ private:
+  InstallerState& state_;
+};
+
+}  // namespace
+
 int16_t ExecuteSetup(InstallRun& run) {
   InstallerState& s = run.state;
   s.InstallAborted = 0;
   SkipOnFailure([&] { s.objFtp.StopFlag(0); });
 
   const std::wstring app = run.InstallFolder();
-  SkipOnFailure([&] { s.objPublicFunc.MakeDir(app, nullptr, true); });
-  SkipOnFailure([&] { s.objPublicFunc.MakeDir(app + L"\\Uninst", nullptr, true); });
-  // Before anything goes in, so that every file made there inherits it.
-  std::wstring accessComment;
-  SkipOnFailure([&] { accessComment = ProtectUninstallerFolder(run, app + L"\\Uninst"); });
+  // Before anything goes in: each folder is born with its list, and what
+  // cannot be made the run's own is not written into at all.
+  const PreparedFolders folders = PrepareInstallFolders(run);
+  const WritesThroughTree writes(s);
+  if (folders.refused) {
+    SkipOnFailure([&] { run.window.Chk_FinalRun(0); });
+    return 0;
+  }
 
   SkipOnFailure([&] { run.calls.WriteSetupLog(L";Setup処理を開始しました。", 1); });
-  if (!accessComment.empty()) run.Log(accessComment);
+  for (const std::wstring& line : folders.recordLines) run.Log(line);
 
   s.TmpDir = app + L"\\TEMP";
-  SkipOnFailure([&] { s.objPublicFunc.MakeDir(s.TmpDir, nullptr, true); });
 
   SkipOnFailure([&] {
     SYSTEMTIME now{};

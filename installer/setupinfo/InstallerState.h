@@ -8,6 +8,7 @@
 #include <string>
 
 #include "ClsWinFTP.h"
+#include "InstallTree.h"
 #include "SetupRecord.h"
 #include "Seams.h"
 #include "WinServicesSeams.h"
@@ -89,6 +90,14 @@ struct InstallerState : SetupRecord {
   ClsWinFTP objFtp;
 
   int16_t InstallAborted = 0;
+  // The install folder held open for the install run, with the folders the
+  // run made in it: everything the run writes below the install folder goes
+  // through it. None before the run made sure of the folder, nor when it
+  // refused a folder it could not make its own.
+  std::shared_ptr<InstallTree> installTree;
+  // The folders the run made on the way to the install folder, the deepest
+  // first.
+  std::vector<std::wstring> FoldersMadeAbove;
   const std::wstring DecodeKey = L"kovtar";
   int16_t RestartNeeded = 0;
   // The file names of the fonts that an earlier installation in the install

@@ -14,6 +14,7 @@
 #include "Fonts.h"
 #include "Form_Inset_MAIN.h"
 #include "InstallSequence.h"
+#include "Paths.h"
 #include "SetupText.h"
 #include "System.h"
 #include "SystemServices.h"
@@ -450,17 +451,27 @@ void Form_Inset_MAIN::RollBack(InstallRun& run, const std::vector<PathBefore>& b
     });
   }
   if (IsFullyQualifiedPath(app)) {
+    // Only a folder the run made (or made its own) goes; one it refused is
+    // another account's or a link, and stays as it is. A share's folder is
+    // made by name and was the run's whenever it could be made.
+    const bool byName = !IsDriveAbsolute(FullPath(app));
+    const bool ours =
+        byName || ValueOrOnFailure(false, [&] {
+          return s.installTree && s.installTree->StillMadeHere(app);
+        });
     const std::wstring marker = app + L"\\" + kStartMarker;
-    SkipOnFailure([&] {
-      if (FileExists(marker)) {
-        std::wstring ignored;
-        run.calls.vbDeleteFile(marker, ignored);
-      }
-    });
-    SkipOnFailure([&] { run.calls.vbDeleteFolder(app); });
+    if (ours) {
+      SkipOnFailure([&] {
+        if (FileExists(marker)) {
+          std::wstring ignored;
+          run.calls.vbDeleteFile(marker, ignored);
+        }
+      });
+      SkipOnFailure([&] { run.calls.vbDeleteFolder(app); });
+    }
     // The folders the run made above the install folder, when nothing else
     // moved in meanwhile.
-    for (const std::wstring& level : createdAbove) {
+    for (const std::wstring& level : byName ? createdAbove : s.FoldersMadeAbove) {
       bool removed = false;
       SkipOnFailure([&] { removed = RemoveGuardedFolder(level); });
       if (!removed) break;  // a folder that is not empty keeps every one above it

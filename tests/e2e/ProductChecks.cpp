@@ -6,8 +6,10 @@
 #include <set>
 
 #include "EngineSupport.h"
+#include "FolderAccess.h"
 #include "Handles.h"
 #include "InstallFixture.h"
+#include "InstallFolders.h"
 #include "Text.h"
 #include "UninstallRegistration.h"
 
@@ -148,8 +150,22 @@ void InstallFixture::ExpectRecord() {
   const auto uninstList =
       norvale::BuildFolderAccessList(norvale::GuardedFolder::kUninstallerFolder, true, nullptr);
   ASSERT_TRUE(uninstList);
+  // The install folder below the drive root got, when the run made it, what
+  // the root passes down, closed to renames; the root's list is recorded as
+  // the run read it.
+  norvale::SystemFolderAccess access;
+  const norvale::FileHandle root(CreateFileW(L"C:\\", READ_CONTROL, 7, nullptr, OPEN_EXISTING,
+                                             FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  const auto rootList = access.ReadList(root.Get(), L"C:\\");
+  ASSERT_TRUE(rootList);
+  std::vector<BYTE> account = access.Account();
+  const auto appList = norvale::InstallPathFolderList(*rootList, true, account.data());
+  ASSERT_TRUE(appList);
   std::vector<std::wstring> expected = {
-      L";Setup処理を開始しました。", norvale::kUninstallerFolderAccessComment + uninstList->Text(),
+      L";Setup処理を開始しました。",
+      norvale::kFolderAccessComment + std::wstring(L"C:\\|既存|") + rootList->Text(),
+      norvale::kFolderAccessComment + app + L"|作成|" + appList->Text(),
+      norvale::kUninstallerFolderAccessComment + uninstList->Text(),
       L"[Setup]", L";セットアップ情報", L"AppId=" + facts_.appId,
       L"AppName=Norvale POS", L"AppVerName=Ver 3.2", L"AppDir=" + app,
       L"AlertSpaceOnDisk=1", L"InstallFilesList=InstallFiles.txt", L"[Download]",

@@ -1,7 +1,10 @@
 // Folder downloads against the test server: trees, the stop question,
 // server faults, hostile names, files in use and the local clean-up.
+#include "DeleteGuard.h"
 #include "FileSystem.h"
+#include "FolderHandles.h"
 #include "FtpClientFixture.h"
+#include "InstallTree.h"
 #include "LocalPathGuard.h"
 #include "System.h"
 #include "Text.h"
@@ -78,11 +81,84 @@ class FolderDownloadTest : public FtpClientTest {
     return file ? norvale::OleDate::FromFileTimeUtc(file->lastWrite).value() : norvale::OleDate();
   }
 
+  // A tree over root, opened as the installer opens its install folder.
+  std::shared_ptr<norvale::InstallTree> TreeAt(const std::wstring& root) {
+    std::wstring opened;
+    norvale::FileHandle handle = norvale::OpenFolderWithoutLinks(
+        root, FILE_TRAVERSE | FILE_LIST_DIRECTORY | FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY, &opened);
+    if (!handle) return nullptr;
+    return std::make_shared<norvale::InstallTree>(std::move(handle), opened, true);
+  }
+
   int32_t code_ = 0;
   int32_t deleted_ = -5;
   std::wstring last_;
   std::wstring target_;
 };
+
+// Below an install folder every file arrives through the install's tree:
+// made in its folder, opened from the install folder one part at a time,
+// and put in its place through that folder's handle, as by name before.
+TEST_F(FolderDownloadTest, ThroughAnInstallTreeATreeArrivesAsByName) {
+  const auto tree = TreeAt(local_->Path());
+  ASSERT_TRUE(tree);
+  ftp_->WriteTree(tree);
+  ASSERT_TRUE(GetFolder(L"/pkg")) << code_;
+  EXPECT_EQ(ReadFileBytes(target_ + L"\\top.txt"), TopBytes());
+  EXPECT_EQ(ReadFileBytes(target_ + L"\\sub\\more\\m.bin"), PatternBytes(5000, 13));
+  EXPECT_EQ(ReadFileBytes(target_ + L"\\日本語\\ファイル.txt"), "日本語の中身");
+  EXPECT_TRUE(norvale::FolderExists(target_ + L"\\空"));
+  EXPECT_EQ(WriteTime(target_ + L"\\sub\\more\\m.bin"), ListedFixtureDate());
+  EXPECT_EQ(ftp_->DownloadedFilesCount(), 4);
+  EXPECT_TRUE(ftp_->DownloadedFilesVerify());
+  EXPECT_TRUE(tree->StillMadeHere(target_ + L"\\sub\\more"));
+  // An update replaces what is there.
+  WriteFileBytes(target_ + L"\\top.txt", "old");
+  ASSERT_TRUE(Get(L"/pkg", L"top.txt", 2, target_)) << code_;
+  EXPECT_EQ(ReadFileBytes(target_ + L"\\top.txt"), TopBytes());
+  EXPECT_EQ(FolderEntryCount(target_), 4) << "no part file is left";
+}
+
+// A folder below the install folder that is a link (made on the host,
+// tests/support/make-host-links.sh: Wine makes none) is never written
+// through: that file fails with a code of its own, and the folder the link
+// leads to stays as it was.
+TEST_F(FolderDownloadTest, ThroughAnInstallTreeALinkOnTheWayFailsTheFile) {
+  const std::wstring links = L"C:\\norvale-ftp-links";
+  ASSERT_TRUE(norvale::FolderExists(links + L"\\outside")) << "the host's links are missing";
+  const auto tree = TreeAt(links);
+  ASSERT_TRUE(tree);
+  ftp_->WriteTree(tree);
+  const int before = FolderEntryCount(links + L"\\outside");
+  EXPECT_FALSE(Get(L"/pkg", L"", 0, links + L"\\linked\\pkg"));
+  EXPECT_EQ(code_, kFtpUnsafeFolder);
+  EXPECT_FALSE(Get(L"/pkg", L"top.txt", 2, links + L"\\linked"));
+  EXPECT_EQ(code_, kFtpUnsafeFolder);
+  EXPECT_EQ(FolderEntryCount(links + L"\\outside"), before);
+  EXPECT_NE(ftp_->GetErrMsg(kFtpUnsafeFolder), L"不明エラー");
+}
+
+// A folder the download made, renamed away and replaced by another one
+// (another user's, between two files), is not the one the run made there:
+// nothing goes into its replacement.
+TEST_F(FolderDownloadTest, ThroughAnInstallTreeAFolderSwappedMeanwhileReceivesNothing) {
+  const auto tree = TreeAt(local_->Path());
+  ASSERT_TRUE(tree);
+  ftp_->WriteTree(tree);
+  ASSERT_TRUE(GetFolder(L"/pkg")) << code_;
+  const std::wstring sub = target_ + L"\\sub";
+  bool swapped = false;
+  ftp_->BeforeWriting([&](const std::wstring& path) {
+    if (swapped || path.find(L"\\sub\\") == std::wstring::npos) return;
+    swapped = MoveFileW(sub.c_str(), (sub + L".parked").c_str()) &&
+              CreateDirectoryW(sub.c_str(), nullptr);
+  });
+  EXPECT_FALSE(GetFolder(L"/pkg"));
+  EXPECT_TRUE(swapped);
+  EXPECT_EQ(code_, kFtpUnsafeFolder);
+  EXPECT_EQ(FolderEntryCount(sub), 0);
+  ftp_->BeforeWriting(nullptr);
+}
 
 TEST_F(FolderDownloadTest, TreeArrivesWhole) {
   // Blanks and a trailing separator name the same folder.

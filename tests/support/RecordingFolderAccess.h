@@ -9,13 +9,33 @@
 #include <sddl.h>
 
 #include <functional>
+#include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "FolderAccess.h"
 
 namespace testing_support {
+
+// A list as SDDL ("O:BAD:P(A;OICI;FA;;;BA)").
+inline norvale::FolderAccessList ListFromSddl(const std::wstring& sddl) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
+                                                            &descriptor, nullptr)) {
+    return norvale::FolderAccessList({});
+  }
+  const DWORD size = GetSecurityDescriptorLength(descriptor);
+  std::vector<BYTE> bytes(static_cast<BYTE*>(descriptor), static_cast<BYTE*>(descriptor) + size);
+  LocalFree(descriptor);
+  return norvale::FolderAccessList(std::move(bytes));
+}
+
+// A folder as an elevated install leaves it in Program Files: the
+// administrators' own, which users read and run.
+constexpr wchar_t kAdministratorsFolder[] =
+    L"O:BAD:PAI(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)";
 
 // An account of an ordinary user (S-1-5-21-1000-2000-3000-1001).
 inline std::vector<BYTE> UserAccountSid() {
@@ -53,11 +73,39 @@ class RecordingFolderAccess final : public norvale::IFolderAccess {
     created.push_back({folder, list});
     return system_.CreateFolder(folder, list);
   }
+  // What `lists` answers for the folder, as Windows would; else Wine's own
+  // answer (every folder owned by the running account).
+  std::optional<norvale::FolderAccessList> ReadList(HANDLE folder,
+                                                    const std::wstring& path) override {
+    if (lists) {
+      if (std::optional<norvale::FolderAccessList> answer = lists(path)) return answer;
+    }
+    return system_.ReadList(folder, path);
+  }
+  bool ApplyToOpenFolder(HANDLE, const std::wstring& path,
+                         const norvale::FolderAccessList& list) override {
+    applied.push_back({path, list});
+    if (onApply) onApply();
+    if (applyError != ERROR_SUCCESS) {
+      SetLastError(applyError);
+      return false;
+    }
+    return true;
+  }
+  norvale::FileHandle CreateFolderIn(HANDLE parent, const std::wstring& path,
+                                     const norvale::FolderAccessList* list) override {
+    if (list) created.push_back({path, *list});
+    if (onCreate) onCreate(path);
+    return system_.CreateFolderIn(parent, path, list);
+  }
 
   bool elevated = true;
   std::vector<BYTE> account = UserAccountSid();
   DWORD applyError = ERROR_SUCCESS;
   std::function<void()> onApply;
+  // Before a folder is made inside an open one (a race's moment).
+  std::function<void(const std::wstring&)> onCreate;
+  std::function<std::optional<norvale::FolderAccessList>(const std::wstring&)> lists;
   std::vector<Use> applied;
   std::vector<Use> created;
 
@@ -134,6 +182,71 @@ inline ListReading Read(const norvale::FolderAccessList& list) {
     (allowed->Mask & kChanges ? reading.writers : reading.readers).push_back(who);
   }
   return reading;
+}
+
+// Who may do what to a folder, read from the entries of its list that are
+// its own (not those that only pass down), generic rights read as a file's:
+// the names as SidText gives them, TrustedInstaller by name.
+inline std::wstring Named(PSID sid) {
+  PSID installer = nullptr;
+  ConvertStringSidToSidW(
+      L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464", &installer);
+  const bool isInstaller = installer && EqualSid(sid, installer);
+  LocalFree(installer);
+  return isInstaller ? L"TrustedInstaller" : SidText(sid);
+}
+
+// The rights each account has on what the list's own entries (not the ones
+// that only pass down) grant, generic rights read as a file's.
+inline std::map<std::wstring, DWORD> OwnRights(const norvale::FolderAccessList& list) {
+  std::map<std::wstring, DWORD> rights;
+  BOOL present = FALSE, defaulted = FALSE;
+  PACL dacl = nullptr;
+  GetSecurityDescriptorDacl(list.Descriptor(), &present, &dacl, &defaulted);
+  for (DWORD i = 0; dacl && i < dacl->AceCount; ++i) {
+    void* entry = nullptr;
+    GetAce(dacl, i, &entry);
+    const auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(entry);
+    if (allowed->Header.AceType != ACCESS_ALLOWED_ACE_TYPE ||
+        (allowed->Header.AceFlags & INHERIT_ONLY_ACE)) {
+      continue;
+    }
+    DWORD mask = allowed->Mask;
+    GENERIC_MAPPING mapping{FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE,
+                            FILE_ALL_ACCESS};
+    MapGenericMask(&mask, &mapping);
+    rights[Named(const_cast<DWORD*>(&allowed->SidStart))] |= mask;
+  }
+  return rights;
+}
+
+// Who may delete or rename the folder: DELETE on it, or the right to delete
+// what its parent holds.
+inline std::set<std::wstring> MayDeleteOrRename(const norvale::FolderAccessList& folder,
+                          const norvale::FolderAccessList& parent) {
+  std::set<std::wstring> who;
+  for (const auto& [name, mask] : OwnRights(folder)) {
+    if (mask & DELETE) who.insert(name);
+  }
+  for (const auto& [name, mask] : OwnRights(parent)) {
+    if (mask & FILE_DELETE_CHILD) who.insert(name);
+  }
+  return who;
+}
+
+// Who may change the folder's list or owner.
+inline std::set<std::wstring> MayChangeTheList(const norvale::FolderAccessList& folder) {
+  std::set<std::wstring> who;
+  for (const auto& [name, mask] : OwnRights(folder)) {
+    if (mask & (WRITE_DAC | WRITE_OWNER)) who.insert(name);
+  }
+  return who;
+}
+
+inline DWORD RightsOf(const norvale::FolderAccessList& list, const std::wstring& name) {
+  const auto rights = OwnRights(list);
+  const auto found = rights.find(name);
+  return found == rights.end() ? 0 : found->second;
 }
 
 }  // namespace testing_support

@@ -14,8 +14,18 @@ sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "tools"))
 import demo_report  # noqa: E402
 
 UNINST_LIST = "O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)"
+# The drive root of Windows 10, and the install folder made below it, closed
+# to renames: users keep Modify for what lies inside.
+ROOT_LIST = ("O:SYD:(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)"
+             "(A;OICIIO;SDGXGWGR;;;AU)(A;;LC;;;AU)")
+APP_LIST = ("O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)"
+            "(A;;0x1201bf;;;AU)(A;OICIIO;SDGXGWGR;;;AU)")
+ROOT_LINE = ";フォルダのアクセス許可=C:\\|既存|" + ROOT_LIST
+APP_LINE = ";フォルダのアクセス許可=C:\\Norvale POS|作成|" + APP_LIST
 RECORD = "\r\n".join([
     ";Setup処理を開始しました。",
+    ROOT_LINE,
+    APP_LINE,
     ";Uninstのアクセス許可=" + UNINST_LIST,
     "[Setup]",
     ";セットアップ情報",
@@ -251,6 +261,36 @@ class VerdictTest(unittest.TestCase):
             self.record_with_access_line(line)
             self.assertEqual(self.installed(), verdict, line)
         self.assertIn("the list Uninst inherits", sys.stdout.getvalue())
+
+    def record_with(self, old, new):
+        with open(self.log, "wb") as f:
+            f.write(RECORD.replace(old, new).encode("cp932"))
+
+    def test_the_report_names_who_may_delete_or_rename_each_folder_of_the_path(self):
+        self.install_everything()
+        self.assertEqual(self.installed(), 0)
+        report = sys.stdout.getvalue()
+        self.assertIn("who may delete or rename each folder from the drive root down to Uninst",
+                      report)
+        self.assertIn("  C:\\ (found): nobody", report)
+        self.assertIn("  C:\\Norvale POS (made with its list): Administrators, SYSTEM\n", report)
+        self.assertIn("  C:\\Norvale POS\\Uninst (made with its list): Administrators, SYSTEM\n",
+                      report)
+        # The drive's own list left on the install folder lets every user
+        # take it away; so does a folder another account owns; a list that
+        # could not be set, or none recorded, fails as well.
+        inherited = ("O:BAD:(A;;0x1301bf;;;AU)(A;OICIIO;SDGXGWGR;;;AU)(A;OICI;FA;;;BA)"
+                     "(A;OICI;FA;;;SY)")
+        for old, new in [
+                (APP_LINE, APP_LINE.replace(APP_LIST, inherited)),
+                (APP_LINE, ";フォルダのアクセス許可=C:\\Norvale|既存|O:S-1-5-21-1-2-3-4D:"
+                           "(A;OICI;FA;;;S-1-5-21-1-2-3-4)\r\n" + APP_LINE),
+                (APP_LINE, ";★フォルダのアクセス許可=C:\\Norvale POS|設定できませんでした(5)|"),
+                (ROOT_LINE + "\r\n" + APP_LINE, "")]:
+            self.record_with(old, new)
+            self.assertEqual(self.installed(), 1, new)
+        self.assertIn("OTHERS: Authenticated Users", sys.stdout.getvalue())
+        self.assertIn("OTHERS: S-1-5-21-1-2-3-4", sys.stdout.getvalue())
 
     def test_nothing_left_passes_and_each_remainder_fails(self):
         self.assertEqual(demo_report.leftovers(self.before, self.log), 0)

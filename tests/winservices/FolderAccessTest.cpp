@@ -4,7 +4,12 @@
 // are read as built (RecordingFolderAccess.h) and the elevation is the
 // test's choice; what Wine can show (a handle that is no directory, a name
 // taken) is tried for real.
+#include <windows.h>
 #include <gtest/gtest.h>
+#include <sddl.h>
+
+#include <map>
+#include <set>
 
 #include "FolderAccess.h"
 #include "Handles.h"
@@ -20,6 +25,33 @@ using norvale::GuardedFolder;
 using testing_support::Read;
 using testing_support::RecordingFolderAccess;
 using Names = std::vector<std::wstring>;
+using NameSet = std::set<std::wstring>;
+
+// Lists as Windows 10 gives them (icacls /save, as SDDL): the drive root,
+// and Program Files, owned by TrustedInstaller.
+const wchar_t kDriveRoot[] =
+    L"O:SYG:SYD:(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)"
+    L"(A;OICIIO;SDGXGWGR;;;AU)(A;;LC;;;AU)";
+const wchar_t kTrustedInstaller[] =
+    L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
+const std::wstring kProgramFiles =
+    std::wstring(L"O:") + kTrustedInstaller + L"D:PAI(A;;FA;;;" + kTrustedInstaller +
+    L")(A;CIIO;GA;;;" + kTrustedInstaller +
+    L")(A;;0x1301bf;;;SY)(A;OICIIO;GA;;;SY)(A;;0x1301bf;;;BA)(A;OICIIO;GA;;;BA)"
+    L"(A;;0x1200a9;;;BU)(A;OICIIO;GXGR;;;BU)(A;OICIIO;GA;;;CO)(A;;0x1200a9;;;AC)"
+    L"(A;OICIIO;GXGR;;;AC)";
+
+norvale::FolderAccessList FromSddl(const std::wstring& sddl) {
+  return testing_support::ListFromSddl(sddl);
+}
+
+PSID Sid(const std::vector<BYTE>& bytes) { return const_cast<BYTE*>(bytes.data()); }
+
+using testing_support::MayChangeTheList;
+using testing_support::MayDeleteOrRename;
+using testing_support::RightsOf;
+
+constexpr DWORD kModify = FILE_GENERIC_READ | FILE_GENERIC_WRITE | FILE_GENERIC_EXECUTE | DELETE;
 
 TEST(FolderAccess, TheUninstallerFolderIsKeptAsProgramFiles) {
   const auto list = BuildFolderAccessList(GuardedFolder::kUninstallerFolder, true, nullptr);
@@ -117,6 +149,141 @@ TEST(FolderAccess, OnlyAFolderItselfTakesTheList) {
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
     EXPECT_FALSE(access.ApplyToFolder(link, *list));
   }
+}
+
+// Every part of the way is the folder its parent lists, not only the last:
+// a link further up (made on the host, tests/support/make-host-links.sh)
+// would give the list to a folder elsewhere, which Wine opens as if it lay
+// where the link does.
+TEST(FolderAccess, NoPartOfTheWayToAListedFolderMayBeALink) {
+  const auto list = BuildFolderAccessList(GuardedFolder::kUninstallerFolder, true, nullptr);
+  ASSERT_TRUE(list);
+  norvale::SystemFolderAccess access;
+  const std::wstring root = L"C:\\norvale-fa-links";
+  ASSERT_NE(GetFileAttributesW((root + L"\\linked").c_str()), INVALID_FILE_ATTRIBUTES)
+      << "the host's links are missing";
+  EXPECT_FALSE(access.ApplyToFolder(root + L"\\linked\\sub", *list));
+  EXPECT_FALSE(access.ApplyToFolder(root + L"\\linked", *list));
+  EXPECT_TRUE(access.ApplyToFolder(root + L"\\outside\\sub", *list)) << GetLastError();
+  // An 8.3 alias names the folder itself, not a link.
+  wchar_t shortName[MAX_PATH] = {};
+  if (GetShortPathNameW((root + L"\\outside\\sub").c_str(), shortName, MAX_PATH) > 0) {
+    EXPECT_TRUE(access.ApplyToFolder(shortName, *list)) << GetLastError();
+  }
+}
+
+// The install folder made below the drive root: on Windows a new folder
+// there gives every signed-in user Modify, so any of them could rename it
+// and put a folder of their own in its place. Made by the run, only
+// Administrators and SYSTEM may delete or rename it or change its list,
+// while inside it users keep exactly what the drive gives them today.
+TEST(FolderAccess, AnInstallFolderBelowTheDriveRootIsClosedToRenamesOnly) {
+  const auto root = FromSddl(kDriveRoot);
+  const auto today = norvale::InheritedByNewFolder(root, Sid(testing_support::UserAccountSid()));
+  ASSERT_TRUE(today);
+  EXPECT_EQ(MayDeleteOrRename(*today, root),
+            (NameSet{L"Administrators", L"SYSTEM", L"Authenticated Users"}));
+
+  const auto app = norvale::InstallPathFolderList(root, true, nullptr);
+  ASSERT_TRUE(app);
+  const auto reading = Read(*app);
+  EXPECT_EQ(reading.owner, L"Administrators");
+  EXPECT_TRUE(reading.isProtected) << "the drive's Modify would come back";
+  EXPECT_EQ(MayDeleteOrRename(*app, root), (NameSet{L"Administrators", L"SYSTEM"}));
+  EXPECT_EQ(MayChangeTheList(*app), (NameSet{L"Administrators", L"SYSTEM"}));
+  // In the folder itself users still add, write and list.
+  EXPECT_EQ(RightsOf(*app, L"Authenticated Users"), kModify & ~DELETE);
+  EXPECT_EQ(RightsOf(*app, L"Users"), RightsOf(*today, L"Users"));
+
+  // What reaches a new folder and a new file inside is what reaches them
+  // today: Modify, deleting and renaming included.
+  for (const auto* parent : {&*today, &*app}) {
+    const auto inside = norvale::InheritedByNewFolder(*parent, Sid(testing_support::UserAccountSid()));
+    ASSERT_TRUE(inside);
+    EXPECT_EQ(RightsOf(*inside, L"Authenticated Users"), kModify);
+    EXPECT_EQ(RightsOf(*inside, L"Users"), FILE_GENERIC_READ | FILE_GENERIC_EXECUTE);
+    EXPECT_EQ(MayDeleteOrRename(*inside, *parent),
+              (NameSet{L"Administrators", L"SYSTEM", L"Authenticated Users"}));
+  }
+
+  // A folder made on the way (C:\Norvale for C:\Norvale\POS) is closed the
+  // same way, and so is the install folder below it.
+  const auto below = norvale::InstallPathFolderList(*app, true, nullptr);
+  ASSERT_TRUE(below);
+  EXPECT_EQ(MayDeleteOrRename(*below, *app), (NameSet{L"Administrators", L"SYSTEM"}));
+  EXPECT_EQ(RightsOf(*below, L"Authenticated Users"), kModify & ~DELETE);
+}
+
+// Below Program Files users could never rename anything: they still cannot,
+// and may read and run what the folder holds as before.
+TEST(FolderAccess, AnInstallFolderInProgramFilesKeepsWhatUsersMayDoThere) {
+  const auto programFiles = FromSddl(kProgramFiles);
+  const auto administrators = BuildFolderAccessList(GuardedFolder::kPrivateFolder, true, nullptr);
+  ASSERT_TRUE(administrators);
+  const auto today = norvale::InheritedByNewFolder(programFiles, administrators->Owner());
+  ASSERT_TRUE(today);
+  const auto app = norvale::InstallPathFolderList(programFiles, true, nullptr);
+  ASSERT_TRUE(app);
+  // TrustedInstaller may empty Program Files itself, as it may today.
+  EXPECT_EQ(MayDeleteOrRename(*app, programFiles),
+            (NameSet{L"Administrators", L"SYSTEM", L"TrustedInstaller"}));
+  EXPECT_EQ(RightsOf(*app, L"Users"), RightsOf(*today, L"Users"));
+  EXPECT_EQ(RightsOf(*app, L"Users"), FILE_GENERIC_READ | FILE_GENERIC_EXECUTE);
+  const auto inside = norvale::InheritedByNewFolder(*app, administrators->Owner());
+  ASSERT_TRUE(inside);
+  EXPECT_EQ(RightsOf(*inside, L"Users"), FILE_GENERIC_READ | FILE_GENERIC_EXECUTE);
+  // CREATOR OWNER is read as the new folder's owner.
+  EXPECT_EQ(RightsOf(*today, L"Administrators"), static_cast<DWORD>(FILE_ALL_ACCESS));
+}
+
+// Unelevated, the running account is the owner and keeps what it has; no
+// other user may take the folder away.
+TEST(FolderAccess, AnUnelevatedInstallFolderBelongsToItsAccount) {
+  const std::vector<BYTE> user = testing_support::UserAccountSid();
+  const std::wstring userName = testing_support::SidText(Sid(user));
+  const auto root = FromSddl(kDriveRoot);
+  const auto app = norvale::InstallPathFolderList(root, false, Sid(user));
+  ASSERT_TRUE(app);
+  EXPECT_EQ(Read(*app).owner, userName);
+  // CREATOR OWNER of the drive root has no entry: only what the drive gives.
+  EXPECT_EQ(MayDeleteOrRename(*app, root), (NameSet{L"Administrators", L"SYSTEM"}));
+  EXPECT_EQ(RightsOf(*app, L"Authenticated Users"), kModify & ~DELETE);
+  EXPECT_FALSE(norvale::InstallPathFolderList(root, false, nullptr));
+}
+
+// A folder on the way that an earlier install made keeps every entry and
+// its owner; only the rights to take it away go. Where nobody else has
+// them, nothing is to change.
+TEST(FolderAccess, AnExistingFolderIsClosedWithItsOtherEntriesUntouched) {
+  const auto madeEarlier = FromSddl(
+      L"O:BAD:AI(A;ID;0x1301bf;;;AU)(A;OICIIOID;SDGXGWGR;;;AU)(A;OICIID;FA;;;BA)"
+      L"(A;OICIID;FA;;;SY)(A;OICIID;0x1200a9;;;BU)(A;OICI;FA;;;S-1-5-21-1-2-3-1111)");
+  const auto closed = norvale::ClosedToRenames(madeEarlier, true, nullptr);
+  ASSERT_TRUE(closed);
+  EXPECT_EQ(closed->Owner(), nullptr) << "the owner stays as it is";
+  EXPECT_TRUE(Read(*closed).isProtected);
+  EXPECT_EQ(MayDeleteOrRename(*closed, FromSddl(kDriveRoot)),
+            (NameSet{L"Administrators", L"SYSTEM"}));
+  EXPECT_EQ(RightsOf(*closed, L"Authenticated Users"), kModify & ~DELETE);
+  EXPECT_EQ(RightsOf(*closed, L"S-1-5-21-1-2-3-1111"),
+            static_cast<DWORD>(FILE_ALL_ACCESS) & ~(DELETE | WRITE_DAC | WRITE_OWNER |
+                                                    FILE_DELETE_CHILD));
+  const auto inside = norvale::InheritedByNewFolder(*closed, nullptr);
+  ASSERT_TRUE(inside);
+  EXPECT_EQ(RightsOf(*inside, L"Authenticated Users"), kModify);
+  EXPECT_EQ(RightsOf(*inside, L"S-1-5-21-1-2-3-1111"), static_cast<DWORD>(FILE_ALL_ACCESS));
+
+  EXPECT_FALSE(norvale::ClosedToRenames(FromSddl(kProgramFiles), true, nullptr));
+}
+
+// Only the machine's administrators stand behind these owners.
+TEST(FolderAccess, TrustedOwnersAreTheMachinesOwnAndTheRunningAccount) {
+  const std::vector<BYTE> user = testing_support::UserAccountSid();
+  EXPECT_TRUE(norvale::IsTrustedOwner(FromSddl(kProgramFiles).Owner(), nullptr));
+  EXPECT_TRUE(norvale::IsTrustedOwner(FromSddl(kDriveRoot).Owner(), nullptr));
+  EXPECT_TRUE(norvale::IsTrustedOwner(FromSddl(L"O:BAD:").Owner(), nullptr));
+  EXPECT_FALSE(norvale::IsTrustedOwner(Sid(user), nullptr));
+  EXPECT_TRUE(norvale::IsTrustedOwner(Sid(user), Sid(user)));
 }
 
 // A new folder is made with its list in the same call, never over a name

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
 #include "ArchiveExtraction.h"
+#include "DeleteGuard.h"
 #include "EngineTestSupport.h"
+#include "FileSystem.h"
+#include "FolderHandles.h"
+#include "Text.h"
 
 using namespace engine_testing;
 using namespace norvale;
@@ -43,8 +47,9 @@ class ArchiveExtractionTest : public ::testing::Test {
     WriteUtf8(path, entries);
     return path;
   }
-  bool Extract(const std::wstring& zip, RecordingCaption* label = nullptr) {
-    return ExtractZipFolder(*engine_.context, zip, dest_, error_, label);
+  bool Extract(const std::wstring& zip, RecordingCaption* label = nullptr,
+               const std::wstring& dest = L"") {
+    return ExtractZipFolder(*engine_.context, zip, dest.empty() ? dest_ : dest, error_, label);
   }
 
   testing_support::TempDir dir_{L"zip"};
@@ -79,9 +84,6 @@ TEST_F(ArchiveExtractionTest, TheTopFoldersContentsReachTheDestination) {
 }
 
 TEST_F(ArchiveExtractionTest, ArchivesWithoutAFolderOnTopFail) {
-  // A left-over work folder is cleared first.
-  CreateDirectoryW((downloads_ + L"\\pp1_temp").c_str(), nullptr);
-  WriteFileBytes(downloads_ + L"\\pp1_temp\\stale.txt", "x");
   EXPECT_FALSE(Extract(Archive(L"PKG.ZIP", L"a.txt=1\n")));
   EXPECT_EQ(L"解凍されたフォルダをコピーできませんでした！", error_);
   EXPECT_FALSE(Exists(dest_ + L"\\a.txt"));
@@ -94,6 +96,67 @@ TEST_F(ArchiveExtractionTest, ArchivesWithoutAFolderOnTopFail) {
   EXPECT_FALSE(Extract(Archive(L"bad.zip", L"pkg\\\n")));
   EXPECT_EQ(L"zipファイルを解凍できませんでした！", error_);
   EXPECT_FALSE(Exists(downloads_ + L"\\pp1_temp"));
+}
+
+// The archive DLL and the shell write by name: the archive is unpacked in a
+// folder of its own below the running account's TEMP, made with a list that
+// keeps every other program out (the account's own unelevated ones too),
+// never beside the archive in the install folder, whose folders other users
+// may swap for a link. Wine keeps no list: the list is read as handed over.
+TEST_F(ArchiveExtractionTest, ArchivesAreUnpackedInAFolderOnlyThisRunMayChange) {
+  ASSERT_TRUE(Extract(Archive(L"pkg.zip", L"pkg\\\npkg\\a.txt=A\n"))) << error_;
+  ASSERT_EQ(engine_.folderAccess->created.size(), 1u);
+  const auto& work = engine_.folderAccess->created[0];
+  wchar_t temp[MAX_PATH + 1] = {};
+  GetTempPathW(MAX_PATH + 1, temp);
+  EXPECT_EQ(work.folder.rfind(temp, 0), 0u) << ToAnsi(work.folder);
+  const auto reading = testing_support::Read(work.list);
+  EXPECT_EQ(reading.owner, L"Administrators");
+  EXPECT_TRUE(reading.isProtected);
+  EXPECT_EQ(reading.writers, (std::vector<std::wstring>{L"Administrators", L"SYSTEM"}));
+  EXPECT_TRUE(reading.readers.empty());
+  EXPECT_FALSE(Exists(work.folder)) << "gone once the files are copied";
+  EXPECT_EQ("A", ReadFileBytes(dest_ + L"\\a.txt"));
+}
+
+// A destination in the install folder is reached through the install
+// folder's handle one folder at a time: a folder that is a link (one made on
+// the host, tests/support/make-host-links.sh) receives nothing, neither from
+// an archive nor from a copy.
+TEST_F(ArchiveExtractionTest, CopiesIntoTheInstallFolderNeverFollowALink) {
+  const std::wstring links = L"C:\\norvale-tree-links";
+  ASSERT_TRUE(FolderExists(links + L"\\outside")) << "the host's links are missing";
+  const std::wstring root = dir_ / L"app";
+  CreateDirectoryW(root.c_str(), nullptr);
+  std::wstring opened;
+  FileHandle handle = OpenFolderWithoutLinks(
+      links, FILE_TRAVERSE | FILE_LIST_DIRECTORY | FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY, &opened);
+  ASSERT_TRUE(handle);
+  engine_.state->installTree = std::make_shared<InstallTree>(std::move(handle), opened, false);
+
+  EXPECT_FALSE(Extract(Archive(L"pkg.zip", L"pkg\\\npkg\\a.txt=A\n"), nullptr, links + L"\\linked"));
+  EXPECT_FALSE(Extract(Archive(L"pkg.zip", L"pkg\\\npkg\\a.txt=A\n"), nullptr,
+                       links + L"\\linked\\pkg"));
+  const std::wstring source = dir_ / L"源.txt";
+  WriteFileBytes(source, "data");
+  std::wstring error;
+  EXPECT_FALSE(vbCopyFile(source, links + L"\\linked\\", true, false, error,
+                          engine_.state->installTree.get()));
+  EXPECT_FALSE(vbCopyFolder(dir_ / L"app", links + L"\\linked\\", true, error,
+                            engine_.state->installTree.get()));
+  EXPECT_FALSE(Exists(links + L"\\outside\\a.txt"));
+  EXPECT_FALSE(Exists(links + L"\\outside\\pkg"));
+  EXPECT_FALSE(Exists(links + L"\\outside\\源.txt"));
+  EXPECT_FALSE(Exists(links + L"\\outside\\app"));
+
+  // Where no link is on the way, the copies arrive as always.
+  const std::wstring fresh = links + L"\\fresh-" + std::to_wstring(GetCurrentProcessId());
+  EXPECT_TRUE(Extract(Archive(L"pkg.zip", L"pkg\\\npkg\\a.txt=A\n"), nullptr, fresh)) << error_;
+  EXPECT_EQ("A", ReadFileBytes(fresh + L"\\a.txt"));
+  EXPECT_TRUE(vbCopyFile(source, fresh + L"\\sub\\", true, false, error,
+                         engine_.state->installTree.get())) << ToAnsi(error);
+  EXPECT_EQ("data", ReadFileBytes(fresh + L"\\sub\\源.txt"));
+  DeleteTree(fresh);
 }
 
 TEST_F(ArchiveExtractionTest, RefusalsComeBeforeAnythingIsTouched) {

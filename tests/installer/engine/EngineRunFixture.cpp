@@ -93,6 +93,9 @@ void EngineRunTest::NewRun(std::shared_ptr<FakeWindows> windows) {
   seams.common.clock = clock_;
   seams.windows = WithWindows(windows_);
   folderAccess_ = std::make_shared<RecordingFolderAccess>();
+  // Windows shows the folders the tests' install folder lies in as the
+  // administrators'; Wine calls every folder the running account's.
+  folderAccess_->lists = [](const std::wstring&) { return ListFromSddl(kAdministratorsFolder); };
   seams.windows.folderAccess = folderAccess_;
   seams.ftpWaits = norvale::FtpWaits::None();
   state_ = std::make_unique<norvale::InstallerState>(seams);

@@ -34,6 +34,7 @@ EngineUnderTest::EngineUnderTest(const std::wstring& installFolder,
   norvale::InstallerSeams seams;
   seams.windows.windows = windows;
   seams.windows.protectedFiles = protectedFiles;
+  seams.windows.folderAccess = folderAccess;
   if (starts) seams.windows.starts = std::move(starts);
   state = std::make_unique<norvale::InstallerState>(seams);
   norvale::InputItemEntry app;

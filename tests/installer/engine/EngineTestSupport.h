@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "EngineContext.h"
+#include "RecordingFolderAccess.h"
 #include "NamedProtectedFiles.h"
 #include "TempDir.h"
 
@@ -60,6 +61,9 @@ struct EngineUnderTest {
   std::shared_ptr<TestWindows> windows = std::make_shared<TestWindows>();
   std::shared_ptr<testing_support::NamedProtectedFiles> protectedFiles =
       std::make_shared<testing_support::NamedProtectedFiles>();
+  // Records the lists of the folders the procedures make (Wine keeps none).
+  std::shared_ptr<testing_support::RecordingFolderAccess> folderAccess =
+      std::make_shared<testing_support::RecordingFolderAccess>();
   std::unique_ptr<norvale::InstallerState> state;
   RecordingWindow window;
   TablePathMacros macros;

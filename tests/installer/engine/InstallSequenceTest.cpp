@@ -10,6 +10,7 @@
 #include "Handles.h"
 #include "InstallSequence.h"
 #include "Text.h"
+#include "InstallFolders.h"
 #include "UninstallRegistration.h"
 
 namespace testing_support {
@@ -18,6 +19,11 @@ namespace {
 const std::wstring kUninstall = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 
 class InstallSequenceTest : public PackageServerTest {};
+
+// Where the [Setup] section begins.
+size_t SetupLine(const std::vector<std::wstring>& log) {
+  return static_cast<size_t>(std::find(log.begin(), log.end(), L"[Setup]") - log.begin());
+}
 
 std::vector<std::wstring> Headers(const std::vector<std::wstring>& log) {
   std::vector<std::wstring> headers;
@@ -44,16 +50,25 @@ TEST_F(InstallSequenceTest, ACompletedRunRecordsEveryStepAndRegistersTheProduct)
   EXPECT_FALSE(window_->cancelEnabled);
   EXPECT_EQ(window_->finalRun, 1);
 
-  ASSERT_GE(log_.size(), 11u);
-  ASSERT_EQ(folderAccess_->applied.size(), 1u);
-  const std::wstring accessLine =
-      norvale::kUninstallerFolderAccessComment + folderAccess_->applied[0].list.Text();
-  const std::vector<std::wstring> start(log_.begin(), log_.begin() + 11);
-  EXPECT_EQ(start, (std::vector<std::wstring>{
-                       L";Setup処理を開始しました。", accessLine, L"[Setup]", L";セットアップ情報",
-                       L"AppId=" + State().AppId, L"AppName=Norvale POS",
-                       L"AppVerName=Ver 3.2", L"AppDir=" + appDir_,
-                       L"AlertSpaceOnDisk=2.5", L"InstallFilesList=files.txt", L"[Download]"}));
+  // The folders from the drive down, then "Uninst", then the identity. The
+  // install folder and "Uninst" were there before: the run made them its
+  // own with their lists.
+  const size_t setup = SetupLine(log_);
+  ASSERT_LT(setup + 9, log_.size());
+  ASSERT_EQ(folderAccess_->applied.size(), 2u);
+  EXPECT_EQ(folderAccess_->applied[0].folder, appDir_);
+  EXPECT_EQ(folderAccess_->applied[1].folder, appDir_ + L"\\Uninst");
+  EXPECT_EQ(log_[0], L";Setup処理を開始しました。");
+  EXPECT_EQ(log_[setup - 1],
+            norvale::kUninstallerFolderAccessComment + folderAccess_->applied[1].list.Text());
+  for (size_t i = 1; i + 1 < setup; ++i) {
+    EXPECT_EQ(log_[i].rfind(norvale::kFolderAccessComment, 0), 0u) << norvale::ToAnsi(log_[i]);
+  }
+  const std::vector<std::wstring> identity(log_.begin() + setup, log_.begin() + setup + 9);
+  EXPECT_EQ(identity, (std::vector<std::wstring>{
+                          L"[Setup]", L";セットアップ情報", L"AppId=" + State().AppId,
+                          L"AppName=Norvale POS", L"AppVerName=Ver 3.2", L"AppDir=" + appDir_,
+                          L"AlertSpaceOnDisk=2.5", L"InstallFilesList=files.txt", L"[Download]"}));
   EXPECT_EQ(Headers(log_), (std::vector<std::wstring>{L"[Setup]", L"[Download]", L"[ショートカット]",
                                                       L"[APファイルリンク]", L"[自動実行]",
                                                       L"[管理者権限]"}));
@@ -95,9 +110,10 @@ TEST_F(InstallSequenceTest, AMarkerFileThatCannotBeWrittenIsRecordedAndTheRunGoe
   ASSERT_TRUE(lock);
 
   EXPECT_EQ(norvale::ExecuteSetup(Run()), 0);
-  ASSERT_GE(log_.size(), 4u);
-  EXPECT_EQ(log_[2], L";★Setup_Start.txtの作成に失敗しました！");
-  EXPECT_EQ(log_[3], L"[Setup]");
+  const size_t setup = SetupLine(log_);
+  ASSERT_TRUE(setup >= 3 && setup < log_.size());
+  EXPECT_EQ(log_[setup - 1], L";★Setup_Start.txtの作成に失敗しました！");
+  EXPECT_EQ(log_[setup - 2].rfind(norvale::kUninstallerFolderAccessComment, 0), 0u);
   // An empty download list: the header lines only, then every later step.
   EXPECT_EQ(Section(L"Download"), (std::vector<std::wstring>{L";ダウンロード結果", L"Count=0", L"", L""}));
   EXPECT_EQ(std::count(calls_.begin(), calls_.end(), L"CreateShortCuts"), 1);
@@ -105,39 +121,50 @@ TEST_F(InstallSequenceTest, AMarkerFileThatCannotBeWrittenIsRecordedAndTheRunGoe
 }
 
 // Everything the elevated uninstaller trusts lies in "Uninst": an elevated
-// run gives it the list of Program Files before anything goes in, and the
-// record says what it applied. Wine keeps no list, so the list is read as
-// it was handed to the folder (RecordingFolderAccess.h). An unelevated run
-// leaves what the folder inherits; a list that cannot be set is recorded
-// and the run goes on.
-TEST_F(InstallSequenceTest, TheUninstallerFolderIsClosedToOrdinaryUsers) {
-  size_t linesAtApply = 99;
-  folderAccess_->onApply = [&] { linesAtApply = log_.size(); };
+// run makes it with the list of Program Files in the same call, before
+// anything goes in, and the record says what it got. Wine keeps no list, so
+// the list is read as it was handed over (RecordingFolderAccess.h). An
+// unelevated run leaves what the folder inherits. An "Uninst" that was there
+// and cannot get the list stops the run before anything is written into it.
+TEST_F(InstallSequenceTest, TheUninstallerFolderIsBornClosedToOrdinaryUsers) {
+  // The install folder is the run's to make.
+  const auto withoutInstallFolder = [this] {
+    RemoveDirectoryW((appDir_ + L"\\TEMP").c_str());
+    RemoveDirectoryW(appDir_.c_str());
+  };
+  withoutInstallFolder();
   EXPECT_EQ(norvale::ExecuteSetup(Run()), 0);
-  ASSERT_EQ(folderAccess_->applied.size(), 1u);
-  const auto& applied = folderAccess_->applied[0];
-  EXPECT_EQ(applied.folder, appDir_ + L"\\Uninst");
-  EXPECT_EQ(linesAtApply, 0u) << "applied after the record was begun";
-  const ListReading reading = Read(applied.list);
+  EXPECT_EQ(State().InstallAborted, 0);
+  EXPECT_TRUE(folderAccess_->applied.empty()) << "nothing is set after the folders were made";
+  const auto uninst = std::find_if(folderAccess_->created.begin(), folderAccess_->created.end(),
+                                   [&](const auto& use) { return use.folder == appDir_ + L"\\Uninst"; });
+  ASSERT_NE(uninst, folderAccess_->created.end());
+  const ListReading reading = Read(uninst->list);
   EXPECT_EQ(reading.owner, L"Administrators");
   EXPECT_TRUE(reading.isProtected);
   EXPECT_EQ(reading.writers, (std::vector<std::wstring>{L"Administrators", L"SYSTEM"}));
   EXPECT_EQ(reading.readers, (std::vector<std::wstring>{L"Users"}));
-  ASSERT_GE(log_.size(), 2u);
-  EXPECT_EQ(log_[1], L";Uninstのアクセス許可=" + applied.list.Text());
+  const size_t setup = SetupLine(log_);
+  ASSERT_TRUE(setup >= 2 && setup < log_.size());
+  EXPECT_EQ(log_[setup - 1], L";Uninstのアクセス許可=" + uninst->list.Text());
 
   NewServedRun(Windows10x64());
+  withoutInstallFolder();
   folderAccess_->elevated = false;
   EXPECT_EQ(norvale::ExecuteSetup(Run()), 0);
-  EXPECT_TRUE(folderAccess_->applied.empty());
-  EXPECT_EQ(log_[1], L";Uninstのアクセス許可=継承(管理者権限なしのインストール)");
+  EXPECT_TRUE(std::none_of(folderAccess_->created.begin(), folderAccess_->created.end(),
+                           [&](const auto& use) { return use.folder == appDir_ + L"\\Uninst"; }));
+  EXPECT_EQ(log_[SetupLine(log_) - 1], L";Uninstのアクセス許可=継承(管理者権限なしのインストール)");
 
   NewServedRun(Windows10x64());
+  ASSERT_EQ(State().objPublicFunc.MakeDir(appDir_ + L"\\Uninst"), 0);
   folderAccess_->applyError = ERROR_ACCESS_DENIED;
   EXPECT_EQ(norvale::ExecuteSetup(Run()), 0);
-  EXPECT_EQ(folderAccess_->applied.size(), 1u);
-  EXPECT_EQ(log_[1], L";★Uninstのアクセス許可を設定できませんでした！(5)");
-  EXPECT_EQ(log_[2], L"[Setup]");
+  EXPECT_EQ(State().InstallAborted, -1);
+  EXPECT_EQ(window_->finalRun, 0);
+  EXPECT_TRUE(log_.empty()) << "no record is begun in a folder that is not the run's own";
+  ASSERT_EQ(box_->Count(L"インストールを続行できません！"), 1);
+  EXPECT_NE(box_->First(L"インストールを続行できません！")->text.find(appDir_), std::wstring::npos);
 }
 
 TEST_F(InstallSequenceTest, TheMarkerWriterReplacesOrAppends) {

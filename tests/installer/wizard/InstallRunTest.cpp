@@ -11,6 +11,7 @@
 #include "FileSystem.h"
 #include "FtpTestServer.h"
 #include "PageMachineSupport.h"
+#include "RecordingFolderAccess.h"
 #include "SampleRecords.h"
 #include "TempDir.h"
 #include "Text.h"
@@ -87,11 +88,13 @@ class InstallRunTest : public ::testing::Test {
 
   // The ready page of a plain record that installs into app_ from the test
   // server; the install run's calls go through `prepare` when given.
-  WizardProbe& Ready(std::function<void(InstallRun&)> prepare = nullptr) {
-    w_.adjust = [this, prepare](InstallerWindowOptions& o) {
+  WizardProbe& Ready(std::function<void(InstallRun&)> prepare = nullptr,
+                     std::shared_ptr<IFolderAccess> folderAccess = nullptr) {
+    w_.adjust = [this, prepare, folderAccess](InstallerWindowOptions& o) {
       o.programFolder = temp_ / L"installer";
       o.engineSeams.programFolder = TestProgramFolder();
       o.prepareRun = prepare;
+      if (folderAccess) o.seams.windows.folderAccess = folderAccess;
       // Cancel is timed with the client's own pauses.
       if (realWaits_) o.seams.ftpWaits = FtpWaits{};
     };
@@ -229,6 +232,38 @@ TEST_F(InstallRunTest, ARunThatCannotBePreparedClosesInsteadOfHanging) {
   f.C_Skip_Click(1);
   EXPECT_FALSE(f.IsLoaded());
   EXPECT_FALSE(FolderExists(app_));
+}
+
+// An install folder that another account made after the wizard emptied the
+// place is not the run's: the run stops before writing into it, and the
+// roll-back that follows takes away only what the run made, never that
+// folder. Wine calls every folder the running account's, so the owners are
+// answered as Windows would (RecordingFolderAccess.h).
+TEST_F(InstallRunTest, ARefusedInstallFolderOutlivesTheRollBack) {
+  auto access = std::make_shared<testing_support::RecordingFolderAccess>();
+  access->lists = [this](const std::wstring& path) -> std::optional<FolderAccessList> {
+    return testing_support::ListFromSddl(
+        SamePath(path, app_) ? L"O:S-1-5-21-1-2-3-1111D:(A;OICI;FA;;;S-1-5-21-1-2-3-1111)"
+                             : testing_support::kAdministratorsFolder);
+  };
+  WizardProbe& f = Ready(
+      [this](InstallRun&) {
+        CreateMissingLevels(app_, nullptr);
+        testing_support::WriteFileBytes(app_ + L"\\user.txt", "mine");
+      },
+      access);
+  AddDownload(L"/pkg/readme.txt", L"{app}");
+  w_.Box().Answer(IDOK);
+
+  f.C_Skip_Click(1);
+
+  EXPECT_FALSE(f.IsLoaded());
+  EXPECT_EQ("mine", ReadBytes(app_ + L"\\user.txt"));
+  EXPECT_FALSE(FileExists(app_ + L"\\readme.txt"));
+  EXPECT_FALSE(FolderExists(app_ + L"\\Uninst"));
+  ASSERT_FALSE(w_.Asked().empty());
+  EXPECT_EQ(w_.Asked().back().title, L"インストールを続行できません！");
+  EXPECT_NE(w_.Asked().back().text.find(app_), std::wstring::npos);
 }
 
 TEST_F(InstallRunTest, CancelDuringALargeFileRollsBackEverythingAndCloses) {

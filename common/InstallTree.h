@@ -1,0 +1,101 @@
+#pragma once
+// The folder an install run writes below, held open from the moment the run
+// made it (or made sure of it) until the run ends. Other users may rename
+// the folders inside it and put a link in their place while the run writes;
+// whatever the run writes there is made through a handle of its folder,
+// opened from this root one part at a time without following a link, and a
+// folder this run made must still be the one it made.
+#include <map>
+#include <memory>
+#include <string>
+
+#include "FolderHandles.h"
+#include "Handles.h"
+
+namespace norvale {
+
+// A folder of a tree, opened for making and opening names in it, and where
+// it lies.
+struct TreeFolder {
+  FileHandle handle;
+  std::wstring path;
+};
+
+// What the FTP client and the copies below an install folder write through.
+class ITreeWrites {
+ public:
+  virtual ~ITreeWrites() = default;
+  // path (absolute) is the tree's root or lies below it: what is written
+  // there goes through the tree.
+  virtual bool Holds(const std::wstring& path) const = 0;
+  // The folder at `folder`, opened from the root one part at a time, the
+  // missing parts made (with what their folder passes down) when make.
+  // Nothing, with a Windows error as the last error and the reason in *why,
+  // when a part is a link, lies elsewhere than its folder lists it, or is not
+  // the folder this run made there.
+  virtual std::shared_ptr<const TreeFolder> OpenFolder(const std::wstring& folder, bool make,
+                                                       std::wstring* why) = 0;
+};
+
+class InstallTree final : public ITreeWrites {
+ public:
+  // root: the install folder, held open by whoever made sure of it, lying at
+  // rootPath; rootMade: this run made it.
+  InstallTree(FileHandle root, std::wstring rootPath, bool rootMade);
+
+  const std::wstring& RootPath() const { return root_->path; }
+  HANDLE Root() const { return root_->handle.Get(); }
+  bool RootMadeByThisRun() const { return rootMade_; }
+  // This run made the folder held by `folder`, at path below the root.
+  void NoteMade(const std::wstring& path, HANDLE folder);
+  // The folder at path is still the one this run made there; for the root,
+  // the one the run made or made its own.
+  bool StillMadeHere(const std::wstring& path);
+  // Lets go of the folders the tree holds open (a folder held open cannot
+  // go, nor can what holds it): nothing is written through it any more, and
+  // StillMadeHere still knows the folders.
+  void Release();
+
+  bool Holds(const std::wstring& path) const override;
+  std::shared_ptr<const TreeFolder> OpenFolder(const std::wstring& folder, bool make,
+                                               std::wstring* why) override;
+
+ private:
+  // The part of path below the root, as the key of made_; nothing when path
+  // lies outside.
+  std::optional<std::wstring> KeyOf(const std::wstring& path) const;
+
+  std::shared_ptr<TreeFolder> root_;
+  bool rootMade_;
+  std::optional<FileIdentity> rootIdentity_;
+  std::map<std::wstring, FileIdentity> made_;
+  // The folder last asked for: most files of a download go into the folder
+  // of the one before.
+  std::shared_ptr<TreeFolder> last_;
+  std::wstring lastKey_;
+};
+
+// A new file of its own in folder for the file to be called `name` there, to
+// take that name once whole: "name.nvpart", or a short name of its own when
+// that one is taken or too long. Opened with DELETE access and no sharing.
+FileHandle CreatePartFileIn(const TreeFolder& folder, const std::wstring& name);
+
+// Gives file (made in folder, opened with DELETE access) the name `name` in
+// folder. A file already there is replaced only when replace is set and the
+// delete guard agrees to its delete (*why says why not).
+bool PlaceInFolder(HANDLE file, const TreeFolder& folder, const std::wstring& name, bool replace,
+                   std::wstring* why = nullptr);
+
+// Copies the file source into the tree as target (absolute, held by the
+// tree): into a new file beside target first, with source's times and
+// attributes, which then takes target's place (an existing one only when
+// overwrite). False with a Windows error as the last error and the reason
+// in *why.
+bool CopyIntoTree(ITreeWrites& tree, const std::wstring& source, const std::wstring& target,
+                  bool overwrite, std::wstring* why = nullptr);
+
+// Makes (when missing) the folder at `folder` through the tree; false with
+// the last error and *why as OpenFolder leaves them.
+bool MakeFolderInTree(ITreeWrites& tree, const std::wstring& folder, std::wstring* why = nullptr);
+
+}  // namespace norvale

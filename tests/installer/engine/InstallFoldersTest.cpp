@@ -1,0 +1,244 @@
+// The install path as an elevated run leaves it: which list each folder from
+// the drive down got and when, what a folder on the way that was there gets,
+// and that an install folder or "Uninst" that is not the run's own is never
+// written into. Wine neither keeps nor enforces lists and calls every folder
+// the running account's, so the lists are read as they were handed over and
+// the owners are answered as Windows would (RecordingFolderAccess.h); links
+// are made on the host (tests/support/make-host-links.sh).
+#include <windows.h>
+
+#include <algorithm>
+
+#include "EngineRunFixture.h"
+#include "FileSystem.h"
+#include "FolderAccess.h"
+#include "InstallFolders.h"
+#include "InstallSequence.h"
+#include "Paths.h"
+#include "UninstallRegistration.h"
+#include "Text.h"
+
+namespace testing_support {
+namespace {
+
+using Names = std::set<std::wstring>;
+
+// The drive root of Windows 10, owned by Administrators: every signed-in
+// user may make folders in it, and Modify reaches every one made there.
+const wchar_t kPassesModifyDown[] =
+    L"O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)"
+    L"(A;OICIIO;SDGXGWGR;;;AU)(A;;LC;;;AU)";
+// A folder an earlier elevated run made below it, as it inherits there.
+const wchar_t kMadeBelowTheDrive[] =
+    L"O:BAD:AI(A;ID;0x1301bf;;;AU)(A;OICIIOID;SDGXGWGR;;;AU)(A;OICIID;FA;;;BA)"
+    L"(A;OICIID;FA;;;SY)(A;OICIID;0x1200a9;;;BU)";
+// One a signed-in user made there.
+const wchar_t kMadeByAUser[] =
+    L"O:S-1-5-21-1-2-3-1111D:AI(A;OICI;FA;;;S-1-5-21-1-2-3-1111)(A;OICIID;FA;;;BA)"
+    L"(A;OICIID;FA;;;SY)(A;OICIID;0x1200a9;;;BU)";
+
+const wchar_t kOwnerWarning[] = L"【警告】インストール先フォルダの所有者";
+const wchar_t kNotSetWarning[] = L"【警告】アクセス許可を設定できませんでした！";
+const wchar_t kRefused[] = L"インストールを続行できません！";
+
+class InstallFoldersTest : public PackageServerTest {
+ protected:
+  void SetUp() override {
+    PackageServerTest::SetUp();
+    // The run makes the install folder and, here, the folder above it.
+    above_ = *app_ / L"Norvale";
+    Use(above_ + L"\\Norvale POS");
+  }
+  void Use(const std::wstring& app) {
+    RemoveDirectoryW((appDir_ + L"\\TEMP").c_str());
+    RemoveDirectoryW(appDir_.c_str());
+    appDir_ = app;
+    State().InputItems[1].value = app;
+    AddDownload(L"/pkg/files/readme.txt", L"{app}");
+  }
+  // Lists answered as Windows would: `folder`'s as given, every other one
+  // as the drive root's.
+  void Answer(const std::wstring& folder, const std::wstring& sddl) {
+    folderAccess_->lists =
+        [folder, sddl](const std::wstring& path) -> std::optional<norvale::FolderAccessList> {
+      return ListFromSddl(norvale::SamePath(path, folder) ? sddl : kPassesModifyDown);
+    };
+  }
+  const RecordingFolderAccess::Use* Created(const std::wstring& folder) const {
+    const auto found = std::find_if(folderAccess_->created.begin(), folderAccess_->created.end(),
+                                    [&](const auto& use) { return use.folder == folder; });
+    return found == folderAccess_->created.end() ? nullptr : &*found;
+  }
+  bool Recorded(const std::wstring& start) const {
+    return std::any_of(log_.begin(), log_.end(),
+                       [&](const std::wstring& line) { return line.rfind(start, 0) == 0; });
+  }
+  std::vector<std::wstring> Inside(const std::wstring& folder) const {
+    std::vector<std::wstring> names;
+    for (const norvale::FoundFile& file : norvale::ListFiles(folder + L"\\*", true)) {
+      names.push_back(file.name);
+    }
+    WIN32_FIND_DATAW data{};
+    const HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+      do {
+        const std::wstring name = data.cFileName;
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != L"." && name != L"..") {
+          names.push_back(name + L"\\");
+        }
+      } while (FindNextFileW(find, &data));
+      FindClose(find);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  std::wstring above_;
+};
+
+// No moment with the drive's rights: each folder the run makes from the
+// drive down gets its list in the call that makes it, and nothing is set
+// afterwards. Nobody but the administrators may take the install folder
+// away, while users keep doing inside it what the drive lets them do.
+TEST_F(InstallFoldersTest, EveryFolderTheRunMakesIsBornWithItsList) {
+  folderAccess_->lists = [](const std::wstring&) -> std::optional<norvale::FolderAccessList> {
+    return ListFromSddl(kPassesModifyDown);
+  };
+  EXPECT_EQ(norvale::ExecuteSetup(Run()), 0);
+  EXPECT_EQ(State().InstallAborted, 0);
+  EXPECT_TRUE(folderAccess_->applied.empty());
+  const auto* above = Created(above_);
+  const auto* app = Created(appDir_);
+  const auto* uninst = Created(appDir_ + L"\\Uninst");
+  ASSERT_TRUE(above && app && uninst);
+  EXPECT_LT(above, app);
+  EXPECT_LT(app, uninst);
+  const auto drive = ListFromSddl(kPassesModifyDown);
+  for (const auto& [made, parent] : {std::pair{above, &drive}, std::pair{app, &above->list}}) {
+    EXPECT_EQ(Read(made->list).owner, L"Administrators");
+    EXPECT_EQ(MayDeleteOrRename(made->list, *parent), (Names{L"Administrators", L"SYSTEM"}));
+    EXPECT_EQ(MayChangeTheList(made->list), (Names{L"Administrators", L"SYSTEM"}));
+  }
+  const auto inside = norvale::InheritedByNewFolder(app->list, nullptr);
+  ASSERT_TRUE(inside);
+  EXPECT_TRUE(RightsOf(*inside, L"Authenticated Users") & DELETE) << "users keep their files";
+  EXPECT_EQ(State().FoldersMadeAbove, (std::vector<std::wstring>{above_}));
+  EXPECT_EQ(ReadFileBytes(appDir_ + L"\\readme.txt"), Served(L"pkg/files/readme.txt"));
+
+  // The record names each folder from the drive down to "Uninst" and the
+  // list it got, the way the demo's report reads them.
+  EXPECT_TRUE(Recorded(std::wstring(norvale::kFolderAccessComment) + above_ + L"|作成|" +
+                       above->list.Text()));
+  EXPECT_TRUE(Recorded(std::wstring(norvale::kFolderAccessComment) + appDir_ + L"|作成|" +
+                       app->list.Text()));
+  EXPECT_TRUE(Recorded(std::wstring(norvale::kUninstallerFolderAccessComment) +
+                       uninst->list.Text()));
+}
+
+// A folder on the way that an earlier run made: the machine's
+// administrators own it, so it is closed to renames like a new one, through
+// the folder opened without a link, its other entries and owner kept.
+TEST_F(InstallFoldersTest, AFolderOnTheWayThatAdministratorsOwnIsClosedToRenames) {
+  ASSERT_TRUE(CreateDirectoryW(above_.c_str(), nullptr));
+  Answer(above_, kMadeBelowTheDrive);
+  EXPECT_EQ(norvale::ExecuteSetup(Run()), 0);
+  EXPECT_EQ(State().InstallAborted, 0);
+  ASSERT_EQ(folderAccess_->applied.size(), 1u);
+  const auto& closed = folderAccess_->applied[0];
+  EXPECT_EQ(closed.folder, above_);
+  EXPECT_EQ(closed.list.Owner(), nullptr) << "the owner stays";
+  const auto drive = ListFromSddl(kPassesModifyDown);
+  EXPECT_EQ(MayDeleteOrRename(closed.list, drive), (Names{L"Administrators", L"SYSTEM"}));
+  EXPECT_EQ(RightsOf(closed.list, L"Users"), RightsOf(ListFromSddl(kMadeBelowTheDrive), L"Users"));
+  EXPECT_TRUE(State().FoldersMadeAbove.empty());
+  EXPECT_EQ(box_->Count(kOwnerWarning) + box_->Count(kNotSetWarning), 0);
+  EXPECT_TRUE(Recorded(std::wstring(norvale::kFolderAccessComment) + above_ + L"|変更|O:BA"));
+}
+
+// One that another account owns could move the whole install path: it is
+// left as it is, and the record and the user are told.
+TEST_F(InstallFoldersTest, AFolderOnTheWayThatAnotherAccountOwnsIsToldNotTouched) {
+  ASSERT_TRUE(CreateDirectoryW(above_.c_str(), nullptr));
+  Answer(above_, kMadeByAUser);
+  EXPECT_EQ(norvale::ExecuteSetup(Run()), 0);
+  EXPECT_EQ(State().InstallAborted, 0);
+  EXPECT_TRUE(folderAccess_->applied.empty());
+  ASSERT_EQ(box_->Count(kOwnerWarning), 1);
+  const std::wstring& text = box_->First(kOwnerWarning)->text;
+  EXPECT_NE(text.find(above_), std::wstring::npos);
+  EXPECT_NE(text.find(L"S-1-5-21-1-2-3-1111"), std::wstring::npos);
+  EXPECT_TRUE(Recorded(std::wstring(norvale::kFolderAccessWarning) + above_ +
+                       L"|他のアカウントが所有|O:S-1-5-21-1-2-3-1111"));
+  EXPECT_EQ(ReadFileBytes(appDir_ + L"\\readme.txt"), Served(L"pkg/files/readme.txt"));
+}
+
+// A list that cannot be set is told, not only recorded.
+TEST_F(InstallFoldersTest, AListThatCannotBeSetIsTold) {
+  ASSERT_TRUE(CreateDirectoryW(above_.c_str(), nullptr));
+  Answer(above_, kMadeBelowTheDrive);
+  folderAccess_->applyError = ERROR_ACCESS_DENIED;
+  EXPECT_EQ(norvale::ExecuteSetup(Run()), 0);
+  ASSERT_EQ(box_->Count(kNotSetWarning), 1);
+  EXPECT_NE(box_->First(kNotSetWarning)->text.find(above_), std::wstring::npos);
+  EXPECT_TRUE(Recorded(std::wstring(norvale::kFolderAccessWarning) + above_ +
+                       L"|設定できませんでした(5)|"));
+}
+
+// An install folder that another account made (in the moment after the
+// wizard emptied the place, say) is not the run's: nothing is written into
+// it, the user is told which folder, and the run ends.
+TEST_F(InstallFoldersTest, AnInstallFolderAnotherAccountOwnsIsNeverWrittenInto) {
+  ASSERT_EQ(State().objPublicFunc.MakeDir(appDir_), 0);
+  WriteFileBytes(appDir_ + L"\\user.txt", "mine");
+  Answer(appDir_, kMadeByAUser);
+  EXPECT_EQ(norvale::ExecuteSetup(Run()), 0);
+  EXPECT_EQ(State().InstallAborted, -1);
+  EXPECT_EQ(window_->finalRun, 0);
+  EXPECT_FALSE(State().installTree);
+  EXPECT_TRUE(log_.empty());
+  EXPECT_EQ(Inside(appDir_), (std::vector<std::wstring>{L"user.txt"}));
+  ASSERT_EQ(box_->Count(kRefused), 1);
+  EXPECT_NE(box_->First(kRefused)->text.find(appDir_), std::wstring::npos);
+  EXPECT_TRUE(folderAccess_->applied.empty());
+}
+
+// The same for "Uninst", made by another account between the run's making
+// of the install folder and its own.
+TEST_F(InstallFoldersTest, AnUninstFolderAnotherAccountMadeMeanwhileStopsTheRun) {
+  const std::wstring uninst = appDir_ + L"\\Uninst";
+  folderAccess_->onCreate = [&](const std::wstring& path) {
+    if (path == uninst) CreateDirectoryW(uninst.c_str(), nullptr);
+  };
+  Answer(uninst, kMadeByAUser);
+  EXPECT_EQ(norvale::ExecuteSetup(Run()), 0);
+  EXPECT_EQ(State().InstallAborted, -1);
+  EXPECT_TRUE(Inside(uninst).empty()) << "no record, no uninstaller";
+  ASSERT_EQ(box_->Count(kRefused), 1);
+  EXPECT_NE(box_->First(kRefused)->text.find(uninst), std::wstring::npos);
+  // The install folder was the run's: the roll-back may take it away.
+  ASSERT_TRUE(State().installTree);
+  EXPECT_TRUE(State().installTree->StillMadeHere(appDir_));
+}
+
+// A link where the install folder goes, or on the way to it: on Windows the
+// run removes a junction in the install folder's place as itself and makes
+// the folder anew; Wine follows a link made on the host and cannot take it
+// away as itself, so there the run stops. Either way nothing reaches the
+// folder the link leads to.
+TEST_F(InstallFoldersTest, ALinkOnTheInstallPathIsNeverWrittenThrough) {
+  const std::wstring links = L"C:\\norvale-tree-links";
+  ASSERT_TRUE(norvale::FolderExists(links + L"\\outside")) << "the host's links are missing";
+  const std::vector<std::wstring> before = Inside(links + L"\\outside");
+  for (const std::wstring& app : {links + L"\\linked", links + L"\\linked\\Norvale POS"}) {
+    NewServedRun(Windows10x64());
+    Use(app);
+    EXPECT_EQ(norvale::ExecuteSetup(Run()), 0);
+    EXPECT_EQ(State().InstallAborted, -1) << norvale::ToAnsi(app);
+    EXPECT_EQ(box_->Count(kRefused), 1);
+    EXPECT_EQ(Inside(links + L"\\outside"), before);
+    EXPECT_FALSE(State().installTree);
+  }
+}
+
+}  // namespace
+}  // namespace testing_support
