@@ -1,7 +1,7 @@
 #pragma once
 // The delete guard's acts that work through handles: where a removal
-// starts, how it is judged once it is open, and the moves and writes the
-// uninstaller makes inside folders it holds. The verdicts on paths stay in
+// starts and how it is judged once it is open (acts inside a held folder
+// are FolderHandles.h's). The verdicts on paths stay in
 // DeleteGuard.h; what a path is refused for is asked there.
 #include <windows.h>
 
@@ -70,14 +70,5 @@ class RemovalRoot {
   // A test's other system, asked by name as the walk goes.
   const IFinalPaths* byName_ = nullptr;
 };
-
-// Moves the open file (opened with DELETE access) into the open folder
-// under `name`, through the two handles: no path names either place. A file
-// already there stays. False with the system's error.
-bool MoveIntoFolder(HANDLE file, HANDLE folder, const std::wstring& name);
-
-// Creates the new file `name` in the open folder for writing; nothing when
-// something of that name is there.
-FileHandle CreateNewFileIn(HANDLE folder, const std::wstring& name);
 
 }  // namespace norvale

@@ -99,12 +99,13 @@ def all_files(root):
 
 def command_folders():
     """The folders the uninstaller makes for its command file below a TEMP
-    ("Dekant00-" and a unique name), relative to drive_c."""
+    (a user's, or the Windows folder's when elevated; "Dekant00-" and a
+    unique name), relative to drive_c."""
     found = []
-    users = os.path.join(drive_c(), "users")
-    for here, dirs, _ in os.walk(users):
-        found.extend(os.path.relpath(os.path.join(here, d), drive_c())
-                     for d in dirs if d.startswith("Dekant00-"))
+    for top in ("users", os.path.join("windows", "temp")):
+        for here, dirs, _ in os.walk(os.path.join(drive_c(), top)):
+            found.extend(os.path.relpath(os.path.join(here, d), drive_c())
+                         for d in dirs if d.startswith("Dekant00-"))
     return sorted(found)
 
 

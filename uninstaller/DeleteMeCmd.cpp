@@ -9,6 +9,7 @@
 #include "DeleteGuard.h"
 #include "FileSystem.h"
 #include "FolderAccess.h"
+#include "FolderHandles.h"
 #include "Handles.h"
 #include "Paths.h"
 #include "RemovalGuards.h"
@@ -167,6 +168,18 @@ std::optional<ProgramPlace> FindProgram(const UninstallerState& state,
   return place;
 }
 
+// What was made for a command file that will not run, through the folder's
+// own handle: the folder is this run's, new and closed to other users, and
+// holds at most the command file (the program's file leaves for it last).
+void DiscardCommandFolder(CommandFolder& folder) {
+  if (!folder.handle) return;
+  if (const FileHandle file = OpenListedFile(folder.handle.Get(), kDeleteMeFileName)) {
+    DeleteThroughHandle(file.Get());
+  }
+  DeleteThroughHandle(folder.handle.Get());
+  folder.handle.Reset();
+}
+
 // A new folder with a list for this run in `parent`, opened and held; it
 // must be where it was made, no link, and on the program file's volume.
 // Nothing when it could not be made so (what was made goes again).
@@ -184,19 +197,19 @@ std::optional<CommandFolder> MakeCommandFolderIn(UninstallerState& state,
       return std::nullopt;
     }
     CommandFolder made{folder, FileHandle(CreateFileW(
-                                   folder.c_str(), kListingAccess, kRemovalSharing, nullptr,
-                                   OPEN_EXISTING,
+                                   folder.c_str(), kListingAccess | DELETE, kRemovalSharing,
+                                   nullptr, OPEN_EXISTING,
                                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
                                    nullptr))};
     HandleFacts facts;
-    if (made.handle && state.services.finalPaths->FactsOf(made.handle.Get(), facts) &&
-        (facts.attributes & FILE_ATTRIBUTE_DIRECTORY) &&
-        !(facts.attributes & FILE_ATTRIBUTE_REPARSE_POINT) && facts.volume == volume &&
-        SamePath(facts.lies, ResolvedPath(folder))) {
-      return made;
-    }
-    made.handle.Reset();
-    DeleteTree(folder);
+    const bool madeHere = made.handle &&
+                          state.services.finalPaths->FactsOf(made.handle.Get(), facts) &&
+                          (facts.attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                          !(facts.attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+                          SamePath(facts.lies, ResolvedPath(folder));
+    if (madeHere && facts.volume == volume) return made;
+    // What opened elsewhere than where it was made is not known to be ours.
+    if (madeHere) DiscardCommandFolder(made);
     return std::nullopt;
   }
   return std::nullopt;
@@ -233,11 +246,22 @@ std::optional<CommandFolder> MakeCommandFolder(UninstallerState& state, const st
   return MakeCommandFolderIn(state, root, *list, programFolder.volume);
 }
 
-// What was made for a command file that will not run.
-void DiscardCommandFolder(CommandFolder& folder) {
-  folder.handle.Reset();
-  DeleteTree(folder.path);
+// Where the command file's folder is made. The interpreter reads the file
+// by name, line by line, after this program has ended, so nobody but
+// administrators may be able to rename that folder away meanwhile. An
+// elevated run's TEMP lies in its account's profile, where the same
+// account's unelevated programs may rename whatever it holds; the Windows
+// folder's TEMP lets users add to it, but rename nothing of another's. That
+// is the system's Windows folder: on a terminal server a program that does
+// not say it knows of one is told of a Windows folder of the user's own.
+std::wstring CommandFolderParent(UninstallerState& state, const std::wstring& temp) {
+  if (!state.services.windows.folderAccess->IsElevated()) return temp;
+  wchar_t windows[MAX_PATH + 1] = {};
+  const UINT n = GetSystemWindowsDirectoryW(windows, MAX_PATH + 1);
+  if (n == 0 || n > MAX_PATH) return L"";
+  return WithoutTrailingSeparator(std::wstring(windows, n)) + L"\\Temp";
 }
+
 
 }  // namespace
 
@@ -342,7 +366,8 @@ std::wstring DeleteMeCmdCommandLine(const std::wstring& file) {
 bool WriteDeleteMeCmd(HANDLE folder, const std::string& bytes) {
   return ValueOrOnFailure(false, [&] {
     // Never into a file that someone else put there first.
-    const FileHandle file = CreateNewFileIn(folder, kDeleteMeFileName);
+    const FileHandle file =
+        CreateFileIn(folder, kDeleteMeFileName, GENERIC_WRITE, FILE_SHARE_READ);
     if (!file) return false;
     DWORD written = 0;
     return WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
@@ -375,7 +400,9 @@ void MakeDeleteMeCmd(UninstallerState& state, bool restart, forms::IProgramEnd& 
     };
     std::optional<ProgramPlace> place = FindProgram(state, installFolder);
     std::optional<CommandFolder> folder =
-        place ? MakeCommandFolder(state, Trim(temp), place->folderFacts) : std::nullopt;
+        place ? MakeCommandFolder(state, CommandFolderParent(state, Trim(temp)),
+                                  place->folderFacts)
+              : std::nullopt;
     const std::optional<std::string> bytes =
         folder ? BuildDeleteMeCmd(folder->path + L"\\" + place->name, installFolder.value_or(L""),
                                   restart, CommandFileCodePage(state), CodePagesOf(state))
@@ -398,7 +425,7 @@ void MakeDeleteMeCmd(UninstallerState& state, bool restart, forms::IProgramEnd& 
     // leaves for the command file's folder, where the interpreter deletes it
     // once this program has ended, and the install folder can go now.
     const bool left =
-        started && MoveIntoFolder(place->file.Get(), folder->handle.Get(), place->name);
+        started && RenameInto(place->file.Get(), folder->handle.Get(), place->name, false);
     if (!left) {
       if (started && heldThread) TerminateProcess(ownedProcess.Get(), 1);
       if (folder) DiscardCommandFolder(*folder);

@@ -51,8 +51,10 @@ bool WriteDeleteMeCmd(HANDLE folder, const std::string& bytes);
 
 // Makes the command file's folder, new, with a list that only this run's
 // side may change (Administrators and SYSTEM when elevated): below the
-// temporary folder when that lies on the program file's volume, else in the
-// root of that volume, where no other user may rename it. Writes the file,
+// temporary folder (the system's Windows folder's when elevated, as the
+// run's own lies where the account's unelevated programs may rename what it
+// holds) when that lies on the program file's volume, else in the root of
+// that volume, where no other user may rename it. Writes the file,
 // starts the interpreter on it held, moves the program's own file into that
 // folder, removes the checked install folder, lets the interpreter run and
 // ends the program. restart: "今すぐに再起動(Y)" is selected. When the folder,

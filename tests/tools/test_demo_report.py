@@ -299,6 +299,7 @@ class VerdictTest(unittest.TestCase):
                                "~ RUNASADMIN")
         self.machine.file("C:\\users\\me\\Temp\\DeleteMe.cmd")
         os.makedirs(demo_report.unix_path("C:\\users\\me\\Temp\\Dekant00-0A1B"))
+        os.makedirs(demo_report.unix_path("C:\\windows\\temp\\Dekant00-2C3D"))
         self.assertEqual(demo_report.leftovers(self.before, self.log), 1)
         report = sys.stdout.getvalue()
         self.assertIn("LEFT: shortcut C:\\ProgramData\\Start Menu\\Norvale POS\\Norvale POS.lnk",
@@ -307,6 +308,7 @@ class VerdictTest(unittest.TestCase):
         self.assertIn("administrator value (32-bit view) c:\\norvale pos\\NorvalePos.exe", report)
         self.assertIn("command file users/me/Temp/DeleteMe.cmd", report)
         self.assertIn("command file's folder users/me/Temp/Dekant00-0A1B", report)
+        self.assertIn("command file's folder windows/temp/Dekant00-2C3D", report)
 
 
 class CommandTest(unittest.TestCase):

@@ -291,6 +291,8 @@ TEST(DeleteMeCmd, MakeWritesStartsAndEnds) {
   MakeFolder(product.appDir + L"\\data");
   Touch(product.appDir + L"\\data\\pos.dat");
   Touch(product.appDir + L"\\Start.ini");
+  // Unelevated, the run's own TEMP holds the command file's folder.
+  product.folderAccess->elevated = false;
   auto state = product.MakeState();
   testing_support::TempDir tmp(L"tmp");
   state->TmpDir = tmp.Path();
@@ -347,6 +349,14 @@ struct PacedRemoval {
     state->AttachWindow(&window);
     state->TmpDir = tmp.Path();
     state->AppDir = product.appDir;
+  }
+  // Where the command file's folder is made: the system's Windows folder's
+  // TEMP (the prefix's) for an elevated run, the run's own TEMP otherwise.
+  std::wstring CommandFolderParent() const {
+    if (!state->services.windows.folderAccess->IsElevated()) return tmp.Path();
+    wchar_t windows[MAX_PATH + 1] = {};
+    const UINT n = GetSystemWindowsDirectoryW(windows, MAX_PATH + 1);
+    return std::wstring(windows, n) + L"\\Temp";
   }
   std::shared_ptr<VirtualWaits> waits = std::make_shared<VirtualWaits>();
   AnsweringWindow window;
@@ -418,9 +428,8 @@ TEST(DeleteMeCmd, TheWindowAnswersWhileTheFolderIsEmptied) {
 }
 
 // Without its command file nothing would remove the rest: with TEMP blank,
-// TEMP missing or a path the command file cannot hold, nothing of the
-// install folder is deleted, nothing is started, and the user is told
-// (not in the silent run).
+// TEMP missing or a path the command file cannot hold, nothing of the install folder is deleted, nothing is
+// started, and the user is told (not in the silent run).
 TEST(DeleteMeCmd, WithoutTheCommandFileNothingIsDeleted) {
   struct Case {
     std::wstring hint, tmp;
@@ -430,6 +439,8 @@ TEST(DeleteMeCmd, WithoutTheCommandFileNothingIsDeleted) {
   for (const Case& c : {Case{L"un", L"", false}, Case{L"un", missing, false},
                         Case{L"un\u0101", L"{own}", false}, Case{L"un", L"", true}}) {
     InstalledProduct product(c.hint);
+    // Unelevated, where the run's own TEMP is the one used.
+    product.folderAccess->elevated = false;
     PacedRemoval removal(product);
     Touch(product.appDir + L"\\pos.dat");
     if (c.tmp != L"{own}") removal.state->TmpDir = c.tmp;
@@ -471,8 +482,10 @@ TEST(DeleteMeCmd, StartedThroughAShortPathItsOwnFileStillLeaves) {
 }
 
 // The elevated uninstaller's command file lies where no unelevated program
-// of the user can change it: a folder of its own below TEMP, new for every
-// run, made with a list that leaves the user's account out. Wine keeps no
+// of the user can change it: a folder of its own below the Windows
+// folder's TEMP (its own TEMP lies in the profile, where the user's
+// unelevated programs may rename whatever it holds), new for every run,
+// made with a list that leaves the user's account out. Wine keeps no
 // list, so the list is read as it was handed to the folder's creation
 // (RecordingFolderAccess.h). Two uninstalls in a row keep a file each.
 TEST(DeleteMeCmd, TheFileLiesInAFolderOnlyTheRunnersSideMayChange) {
@@ -491,7 +504,7 @@ TEST(DeleteMeCmd, TheFileLiesInAFolderOnlyTheRunnersSideMayChange) {
     const std::wstring second = StartedCommandFile(product.starts->started[1]);
     for (size_t i = 0; i < 2; ++i) {
       const auto& made = product.folderAccess->created[i];
-      EXPECT_EQ(norvale::BeforeLast(made.folder, L'\\'), removal.tmp.Path());
+      EXPECT_EQ(norvale::BeforeLast(made.folder, L'\\'), removal.CommandFolderParent());
       EXPECT_EQ((i == 0 ? first : second), made.folder + L"\\DeleteMe.cmd");
       const auto reading = testing_support::Read(made.list);
       EXPECT_TRUE(reading.isProtected);
@@ -572,7 +585,7 @@ TEST(DeleteMeCmd, WithTempOnAnotherVolumeTheFolderLiesInTheProgramVolumesRoot) {
     InstalledProduct product;
     PacedRemoval removal(product);
     removal.state->services.finalPaths =
-        std::make_shared<TempOnAnotherVolume>(removal.tmp.Path(), L"");
+        std::make_shared<TempOnAnotherVolume>(removal.CommandFolderParent(), L"");
     norvale::MakeDeleteMeCmd(*removal.state, false, removal.end);
     ASSERT_EQ(product.starts->started.size(), 1u);
     const std::wstring own =
@@ -589,7 +602,8 @@ TEST(DeleteMeCmd, WithTempOnAnotherVolumeTheFolderLiesInTheProgramVolumesRoot) {
     PacedRemoval removal(product);
     Touch(product.appDir + L"\\pos.dat");
     removal.state->services.finalPaths =
-        std::make_shared<TempOnAnotherVolume>(removal.tmp.Path(), product.appDir);
+        std::make_shared<TempOnAnotherVolume>(removal.CommandFolderParent(),
+                                              product.appDir);
     const std::vector<std::wstring> before = SortedBelow(product.appDir);
     norvale::MakeDeleteMeCmd(*removal.state, false, removal.end);
     EXPECT_TRUE(product.starts->started.empty());

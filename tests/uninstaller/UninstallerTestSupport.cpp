@@ -68,7 +68,9 @@ RecordingStarts::~RecordingStarts() {
   for (const std::wstring& commandLine : started) {
     const std::wstring file = StartedCommandFile(commandLine);
     if (file.empty()) continue;
-    norvale::DeleteTree(norvale::BeforeLast(file, L'\\'));
+    // An elevated run's lies in the Windows folder's TEMP, which the delete
+    // guard leaves to others.
+    testing_support::RemoveTree(norvale::BeforeLast(file, L'\\'));
   }
 }
 
