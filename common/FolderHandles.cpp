@@ -1,5 +1,8 @@
 #include "FolderHandles.h"
 
+#include <objbase.h>
+
+#include <cwchar>
 #include <vector>
 
 #include "NtFileCalls.h"
@@ -79,6 +82,17 @@ std::optional<FileIdentity> IdentityOf(HANDLE file) {
   if (!GetFileInformationByHandle(file, &info)) return std::nullopt;
   return FileIdentity{info.dwVolumeSerialNumber,
                       (static_cast<ULONGLONG>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+}
+
+std::wstring UniqueFolderName(const std::wstring& prefix) {
+  GUID guid{};
+  if (FAILED(CoCreateGuid(&guid))) return L"";
+  wchar_t digits[40];
+  swprintf(digits, 40, L"%08lX%04X%04X%02X%02X%02X%02X%02X%02X%02X%02X",
+           static_cast<unsigned long>(guid.Data1), guid.Data2, guid.Data3, guid.Data4[0],
+           guid.Data4[1], guid.Data4[2], guid.Data4[3], guid.Data4[4], guid.Data4[5],
+           guid.Data4[6], guid.Data4[7]);
+  return prefix + digits;
 }
 
 bool IsSinglePart(std::wstring_view name) {

@@ -26,6 +26,11 @@ struct FileIdentity {
 };
 std::optional<FileIdentity> IdentityOf(HANDLE file);
 
+// A folder name nobody can have prepared: prefix and a new GUID's digits
+// (another run at the same time, or a program of the user that planted a
+// folder, gets its own). Empty when no GUID could be had.
+std::wstring UniqueFolderName(const std::wstring& prefix);
+
 // One name that a folder can hold: not empty, no separator, colon or
 // wildcard, not "." or "..".
 bool IsSinglePart(std::wstring_view name);

@@ -514,12 +514,14 @@ TreeRemovalResult RemoveContentsOf(HANDLE folder, const std::wstring& path,
   }
 }
 
-FileHandle OpenListedFolder(HANDLE folder, const std::wstring& name) {
+namespace {
+
+// What folder lists as name, opened as itself and only where it is listed.
+FileHandle OpenListedEntry(HANDLE folder, const std::wstring& name, ACCESS_MASK access,
+                           ULONG options) {
   try {
     nt::Status status = 0;
-    FileHandle opened =
-        OpenIn(folder, name, kListingAccess, kRemovalSharing,
-               nt::kFileDirectoryFile | nt::kFileSynchronousIoNonAlert, &status);
+    FileHandle opened = OpenIn(folder, name, access, kRemovalSharing, options, &status);
     FILE_ATTRIBUTE_TAG_INFO tag{};
     if (!opened ||
         !GetFileInformationByHandleEx(opened.Get(), FileAttributeTagInfo, &tag, sizeof tag) ||
@@ -535,24 +537,15 @@ FileHandle OpenListedFolder(HANDLE folder, const std::wstring& name) {
   }
 }
 
+}  // namespace
+
+FileHandle OpenListedFolder(HANDLE folder, const std::wstring& name) {
+  return OpenListedEntry(folder, name, kListingAccess,
+                         nt::kFileDirectoryFile | nt::kFileSynchronousIoNonAlert);
+}
+
 FileHandle OpenListedFile(HANDLE folder, const std::wstring& name) {
-  try {
-    nt::Status status = 0;
-    FileHandle opened = OpenIn(folder, name, kDeletingAccess, kRemovalSharing,
-                               nt::kFileNonDirectoryFile, &status);
-    FILE_ATTRIBUTE_TAG_INFO tag{};
-    if (!opened ||
-        !GetFileInformationByHandleEx(opened.Get(), FileAttributeTagInfo, &tag, sizeof tag) ||
-        (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-      return {};
-    }
-    const std::wstring where = FinalPathOfHandle(folder);
-    const std::wstring lies = LiesAt(opened.Get(), VolumeOf(folder, where));
-    if (where.empty() || lies.empty() || !SamePath(lies, Joined(where, name))) return {};
-    return opened;
-  } catch (...) {
-    return {};
-  }
+  return OpenListedEntry(folder, name, kDeletingAccess, nt::kFileNonDirectoryFile);
 }
 
 Disposal DisposeOf(HANDLE handle, bool evenReadOnly) {

@@ -109,19 +109,6 @@ const ICodePages& CodePagesOf(const UninstallerState& state) {
   return facts ? facts->CodePages() : SystemCodePages();
 }
 
-// A name nobody can have prepared: another uninstall running at the same
-// time, or a program of the user that planted a folder, gets its own.
-std::wstring UniqueFolderName() {
-  GUID guid{};
-  if (FAILED(CoCreateGuid(&guid))) return L"";
-  wchar_t name[48];
-  swprintf(name, 48, L"Dekant00-%08lX%04X%04X%02X%02X%02X%02X%02X%02X%02X%02X",
-           static_cast<unsigned long>(guid.Data1), guid.Data2, guid.Data3, guid.Data4[0],
-           guid.Data4[1], guid.Data4[2], guid.Data4[3], guid.Data4[4], guid.Data4[5],
-           guid.Data4[6], guid.Data4[7]);
-  return name;
-}
-
 // The command file's own folder, held for as long as this program runs.
 struct CommandFolder {
   std::wstring path;
@@ -188,7 +175,7 @@ std::optional<CommandFolder> MakeCommandFolderIn(UninstallerState& state,
                                                  const FolderAccessList& list, DWORD volume) {
   IFolderAccess& access = *state.services.windows.folderAccess;
   for (int attempt = 0; attempt < 3; ++attempt) {
-    const std::wstring name = UniqueFolderName();
+    const std::wstring name = UniqueFolderName(L"Dekant00-");
     if (name.empty()) return std::nullopt;
     const std::wstring folder =
         parent.back() == L'\\' ? parent + name : parent + L"\\" + name;

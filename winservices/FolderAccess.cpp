@@ -158,6 +158,25 @@ std::optional<ReadDescriptor> ReadOf(const FolderAccessList& list) {
   return read;
 }
 
+// A descriptor of owner (none: left out) and acl in one block, as a list
+// that can be handed on; protect keeps the parent's from being passed down.
+std::optional<FolderAccessList> SelfRelative(PSID owner, PACL acl, bool protect) {
+  SECURITY_DESCRIPTOR absolute{};
+  if (!InitializeSecurityDescriptor(&absolute, SECURITY_DESCRIPTOR_REVISION) ||
+      (owner && !SetSecurityDescriptorOwner(&absolute, owner, FALSE)) ||
+      !SetSecurityDescriptorDacl(&absolute, TRUE, acl, FALSE) ||
+      !SetSecurityDescriptorControl(&absolute, SE_DACL_PROTECTED,
+                                    protect ? SE_DACL_PROTECTED : 0)) {
+    return std::nullopt;
+  }
+  DWORD size = 0;
+  MakeSelfRelativeSD(&absolute, nullptr, &size);
+  if (size == 0) return std::nullopt;
+  std::vector<BYTE> relative(size);
+  if (!MakeSelfRelativeSD(&absolute, relative.data(), &size)) return std::nullopt;
+  return FolderAccessList(std::move(relative));
+}
+
 std::optional<FolderAccessList> Composed(PSID owner, const std::vector<Entry>& entries,
                                          bool protect = true) {
   DWORD aclSize = sizeof(ACL);
@@ -177,20 +196,7 @@ std::optional<FolderAccessList> Composed(PSID owner, const std::vector<Entry>& e
       return std::nullopt;
     }
   }
-  SECURITY_DESCRIPTOR absolute{};
-  if (!InitializeSecurityDescriptor(&absolute, SECURITY_DESCRIPTOR_REVISION) ||
-      (owner && !SetSecurityDescriptorOwner(&absolute, owner, FALSE)) ||
-      !SetSecurityDescriptorDacl(&absolute, TRUE, acl, FALSE) ||
-      !SetSecurityDescriptorControl(&absolute, SE_DACL_PROTECTED,
-                                    protect ? SE_DACL_PROTECTED : 0)) {
-    return std::nullopt;
-  }
-  DWORD size = 0;
-  MakeSelfRelativeSD(&absolute, nullptr, &size);
-  if (size == 0) return std::nullopt;
-  std::vector<BYTE> relative(size);
-  if (!MakeSelfRelativeSD(&absolute, relative.data(), &size)) return std::nullopt;
-  return FolderAccessList(std::move(relative));
+  return SelfRelative(owner, acl, protect);
 }
 
 ACCESS_MASK MappedForFiles(ACCESS_MASK mask) {
@@ -424,19 +430,7 @@ std::optional<FolderAccessList> BuildFolderAccessList(GuardedFolder folder, bool
         return std::nullopt;
       }
     }
-    SECURITY_DESCRIPTOR absolute{};
-    if (!InitializeSecurityDescriptor(&absolute, SECURITY_DESCRIPTOR_REVISION) ||
-        !SetSecurityDescriptorOwner(&absolute, owner.data(), FALSE) ||
-        !SetSecurityDescriptorDacl(&absolute, TRUE, acl, FALSE) ||
-        !SetSecurityDescriptorControl(&absolute, SE_DACL_PROTECTED, SE_DACL_PROTECTED)) {
-      return std::nullopt;
-    }
-    DWORD size = 0;
-    MakeSelfRelativeSD(&absolute, nullptr, &size);
-    if (size == 0) return std::nullopt;
-    std::vector<BYTE> relative(size);
-    if (!MakeSelfRelativeSD(&absolute, relative.data(), &size)) return std::nullopt;
-    return FolderAccessList(std::move(relative));
+    return SelfRelative(owner.data(), acl, true);
   } catch (...) {
     return std::nullopt;
   }

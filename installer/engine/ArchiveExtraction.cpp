@@ -2,14 +2,11 @@
 
 #include <windows.h>
 
-#include <objbase.h>
-
-#include <cstdio>
-
 #include "DeleteGuard.h"
 #include "EngineSupport.h"
 #include "FileSystem.h"
 #include "FolderAccess.h"
+#include "FolderHandles.h"
 #include "Handles.h"
 #include "Paths.h"
 #include "Text.h"
@@ -97,18 +94,6 @@ bool CopyTree(const std::wstring& source, const std::wstring& target, bool overw
   return true;
 }
 
-// A name nobody can have prepared.
-std::wstring UniqueWorkFolderName() {
-  GUID guid{};
-  if (FAILED(CoCreateGuid(&guid))) return L"";
-  wchar_t name[48];
-  swprintf(name, 48, L"Norvale-%08lX%04X%04X%02X%02X%02X%02X%02X%02X%02X%02X",
-           static_cast<unsigned long>(guid.Data1), guid.Data2, guid.Data3, guid.Data4[0],
-           guid.Data4[1], guid.Data4[2], guid.Data4[3], guid.Data4[4], guid.Data4[5],
-           guid.Data4[6], guid.Data4[7]);
-  return name;
-}
-
 // The folder an archive is unpacked into: new below the running account's
 // TEMP, made with its list in the same call, so that no other program (the
 // account's own unelevated ones included, when elevated) can put anything
@@ -124,7 +109,7 @@ std::wstring MakeWorkFolder(EngineContext& engine) {
   if (n == 0 || n > MAX_PATH) return L"";
   const std::wstring base = WithoutTrailingSeparator(temp);
   for (int attempt = 0; attempt < 3; ++attempt) {
-    const std::wstring name = UniqueWorkFolderName();
+    const std::wstring name = UniqueFolderName(L"Norvale-");
     if (name.empty()) return L"";
     const std::wstring folder = base + L"\\" + name;
     if (access.CreateFolder(folder, *list)) return folder;

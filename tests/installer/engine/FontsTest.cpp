@@ -43,6 +43,14 @@ std::wstring ShippedScript(const std::wstring& name) {
   return TestProgramFolder() + L"\\scripts\\" + name;
 }
 
+// The prefix's powershell.exe (the stand-in); empty when it has none.
+std::wstring PowerShellOf(EngineUnderTest& engine) {
+  const std::wstring powershell =
+      engine.state->objWinCommon.GetSpecialFolderPath(CSIDL_WINDOWS) +
+      L"\\system32\\WindowsPowershell\\v1.0\\powershell.exe";
+  return Exists(powershell) ? powershell : L"";
+}
+
 // A profile of the prefix's account for the console host, in its Documents
 // folder, removed again at the end.
 class PlantedProfile {
@@ -130,10 +138,8 @@ class FontsTest : public ::testing::Test {
   // The system's powershell.exe, with both scripts put beside the program;
   // empty when the prefix has no powershell.exe.
   std::wstring PowerShellWithScripts() {
-    const std::wstring powershell =
-        engine_.state->objWinCommon.GetSpecialFolderPath(CSIDL_WINDOWS) +
-        L"\\system32\\WindowsPowershell\\v1.0\\powershell.exe";
-    if (!Exists(powershell)) return {};
+    const std::wstring powershell = PowerShellOf(engine_);
+    if (powershell.empty()) return {};
     WriteFileBytes(dir_ / L"Add-Font.ps1", "");
     WriteFileBytes(dir_ / L"Remove-Font.ps1", "");
     return powershell;
@@ -321,10 +327,7 @@ TEST_F(FontsTest, AHostileNameIsRefusedBeforeAnyStart) {
 TEST(FontScriptsTest, EachNameArrivesAsOneArgumentOfTheScript) {
   testing_support::TempDir dir(L"fontrun");
   EngineUnderTest engine(dir / L"app");
-  const std::wstring powershell =
-      engine.state->objWinCommon.GetSpecialFolderPath(CSIDL_WINDOWS) +
-      L"\\system32\\WindowsPowershell\\v1.0\\powershell.exe";
-  if (!Exists(powershell)) GTEST_SKIP() << "this prefix has no powershell.exe";
+  if (PowerShellOf(engine).empty()) GTEST_SKIP() << "this prefix has no powershell.exe";
   const std::wstring program = dir / L"Program Files (x86)";
   CreateDirectoryW(program.c_str(), nullptr);
   CreateDirectoryW((program + L"\\Norvale").c_str(), nullptr);
@@ -357,10 +360,7 @@ TEST(FontScriptsTest, EachNameArrivesAsOneArgumentOfTheScript) {
 TEST(FontScriptsTest, TheScriptsRunWithoutProfileOrQuestions) {
   testing_support::TempDir dir(L"fontprof");
   EngineUnderTest engine(dir / L"app");
-  const std::wstring powershell =
-      engine.state->objWinCommon.GetSpecialFolderPath(CSIDL_WINDOWS) +
-      L"\\system32\\WindowsPowershell\\v1.0\\powershell.exe";
-  if (!Exists(powershell)) GTEST_SKIP() << "this prefix has no powershell.exe";
+  if (PowerShellOf(engine).empty()) GTEST_SKIP() << "this prefix has no powershell.exe";
   engine.context->seams.programFolder = dir.Path();
   ASSERT_TRUE(CopyFileW(ShippedScript(L"Remove-Font.ps1").c_str(),
                         (dir / L"Remove-Font.ps1").c_str(), FALSE));
@@ -384,10 +384,7 @@ TEST(FontScriptsTest, TheScriptsRunWithoutProfileOrQuestions) {
 TEST(FontScriptsTest, TheRemovalScriptTakesOnlyTheValueOfThatName) {
   testing_support::TempDir dir(L"fontpat");
   EngineUnderTest engine(dir / L"app");
-  const std::wstring powershell =
-      engine.state->objWinCommon.GetSpecialFolderPath(CSIDL_WINDOWS) +
-      L"\\system32\\WindowsPowershell\\v1.0\\powershell.exe";
-  if (!Exists(powershell)) GTEST_SKIP() << "this prefix has no powershell.exe";
+  if (PowerShellOf(engine).empty()) GTEST_SKIP() << "this prefix has no powershell.exe";
   engine.context->seams.programFolder = dir.Path();
   ASSERT_TRUE(CopyFileW(ShippedScript(L"Remove-Font.ps1").c_str(),
                         (dir / L"Remove-Font.ps1").c_str(), FALSE));
