@@ -284,4 +284,21 @@ bool RemoveGuardedFolder(const std::wstring& folder, std::wstring* why) {
   }
 }
 
+bool RemoveHeldOwnFolder(HANDLE folder, const std::wstring& onlyFile) {
+  try {
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    if (!GetFileInformationByHandleEx(folder, FileAttributeTagInfo, &tag, sizeof tag) ||
+        !(tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+        (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+      return false;
+    }
+    if (const FileHandle file = OpenListedFile(folder, onlyFile)) {
+      if (DisposeOf(file.Get()) != Disposal::Done) return false;
+    }
+    return DisposeOf(folder) == Disposal::Done;
+  } catch (...) {
+    return false;
+  }
+}
+
 }  // namespace norvale

@@ -71,4 +71,11 @@ class RemovalRoot {
   const IFinalPaths* byName_ = nullptr;
 };
 
+// Removes a folder a run made for itself and still holds (opened with
+// DELETE, without following a link), with the one file `onlyFile` it may
+// hold; anything else there keeps the folder. For a private folder where
+// removals by name are refused, such as the Windows folder's TEMP: no
+// other user can change it, and nothing but what its maker wrote can go.
+bool RemoveHeldOwnFolder(HANDLE folder, const std::wstring& onlyFile);
+
 }  // namespace norvale

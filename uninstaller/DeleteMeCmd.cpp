@@ -10,6 +10,7 @@
 #include "FileSystem.h"
 #include "FolderAccess.h"
 #include "FolderHandles.h"
+#include "HandleActs.h"
 #include "Handles.h"
 #include "Paths.h"
 #include "RemovalGuards.h"
@@ -159,11 +160,7 @@ std::optional<ProgramPlace> FindProgram(const UninstallerState& state,
 // own handle: the folder is this run's, new and closed to other users, and
 // holds at most the command file (the program's file leaves for it last).
 void DiscardCommandFolder(CommandFolder& folder) {
-  if (!folder.handle) return;
-  if (const FileHandle file = OpenListedFile(folder.handle.Get(), kDeleteMeFileName)) {
-    DeleteThroughHandle(file.Get());
-  }
-  DeleteThroughHandle(folder.handle.Get());
+  if (folder.handle) RemoveHeldOwnFolder(folder.handle.Get(), kDeleteMeFileName);
   folder.handle.Reset();
 }
 

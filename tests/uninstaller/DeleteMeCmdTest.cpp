@@ -680,7 +680,8 @@ TEST(DeleteMeCmd, TheHeldInterpreterRunsOnceLetGo) {
   EXPECT_TRUE(starts->programKeptWhileHeld);
   EXPECT_EQ(WaitForSingleObject(starts->interpreter.Get(), 60000), WAIT_OBJECT_0);
   EXPECT_FALSE(Exists(product.appDir));
-  EXPECT_TRUE(SortedBelow(removal.tmp.Path()).empty());
+  ASSERT_EQ(product.folderAccess->created.size(), 1u);
+  EXPECT_FALSE(Exists(product.folderAccess->created[0].folder));
 }
 
 // An interpreter that cannot start (a policy that disables it) would leave
@@ -697,7 +698,13 @@ TEST(DeleteMeCmd, AnInterpreterThatCannotStartDeletesNothing) {
     norvale::MakeDeleteMeCmd(*removal.state, false, removal.end);
     EXPECT_EQ(SortedBelow(product.appDir), before);
     EXPECT_EQ(removal.end.ends, 1);
-    EXPECT_TRUE(SortedBelow(removal.tmp.Path()).empty()) << "the command file's folder stays";
+    // Made, in the elevated run where only removals through its handle
+    // reach it, and gone again.
+    ASSERT_EQ(product.folderAccess->created.size(), 1u);
+    EXPECT_EQ(norvale::BeforeLast(product.folderAccess->created[0].folder, L'\\'),
+              removal.CommandFolderParent());
+    EXPECT_FALSE(Exists(product.folderAccess->created[0].folder))
+        << "the command file's folder stays";
     if (silent) {
       EXPECT_TRUE(product.messages->Asked().empty());
       continue;
