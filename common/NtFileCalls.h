@@ -9,6 +9,8 @@
 // to the 32-bit ntdll, which converts them.
 #include <windows.h>
 
+#include <string>
+
 namespace norvale::nt {
 
 using Status = LONG;
@@ -88,6 +90,31 @@ struct FileCalls {
   // A failed call's status as the thread's last error, as Win32 calls leave it.
   void SetLastErrorOf(Status status) const {
     SetLastError(errorOf ? errorOf(status) : ERROR_ACCESS_DENIED);
+  }
+
+  // Creates or opens `name` relative to the open folder `root` (an empty
+  // name: root's own file); *opened is the handle when the status succeeds.
+  Status CreateIn(HANDLE root, const std::wstring& name, ACCESS_MASK access, ULONG attributes,
+                  ULONG share, ULONG disposition, ULONG options, PVOID descriptor,
+                  HANDLE* opened) const {
+    *opened = nullptr;
+    if (!Available() || name.size() > 32767) return kStatusAccessDenied;
+    UnicodeString text{static_cast<USHORT>(name.size() * sizeof(wchar_t)),
+                       static_cast<USHORT>(name.size() * sizeof(wchar_t)),
+                       const_cast<PWSTR>(name.data())};
+    ObjectAttributes object{sizeof(ObjectAttributes), root, &text, kObjCaseInsensitive,
+                            descriptor, nullptr};
+    IoStatusBlock io{};
+    const Status status = createFile(opened, access, &object, &io, nullptr, attributes, share,
+                                     disposition, options, nullptr, 0);
+    if (status < 0) *opened = nullptr;
+    return status;
+  }
+
+  // The calls of this system, looked up once.
+  static const FileCalls& System() {
+    static const FileCalls calls = Find();
+    return calls;
   }
 
   static FileCalls Find() {

@@ -182,38 +182,37 @@ TEST(TreeRemovalTest, AReadOnlyFileWithAnotherNameLeavesThatNamesMark) {
 // Nests `depth` folders named "d" below `root` through handles, as any user
 // can, however long their paths grow.
 void NestFolders(const std::wstring& root, int depth) {
-  const norvale::nt::FileCalls calls = norvale::nt::FileCalls::Find();
+  const norvale::nt::FileCalls& calls = norvale::nt::FileCalls::System();
   ASSERT_TRUE(calls.Available());
   norvale::FileHandle folder(CreateFileW(root.c_str(), FILE_TRAVERSE | SYNCHRONIZE,
                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                          nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
                                          nullptr));
   ASSERT_TRUE(folder);
-  std::wstring name = L"d";
   for (int level = 0; level < depth; ++level) {
-    norvale::nt::UnicodeString text{2, 2, name.data()};
-    norvale::nt::ObjectAttributes object{sizeof object, folder.Get(), &text, 0, nullptr, nullptr};
-    norvale::nt::IoStatusBlock io{};
     HANDLE made = nullptr;
-    const norvale::nt::Status status = calls.createFile(
-        &made, FILE_TRAVERSE | SYNCHRONIZE, &object, &io, nullptr, 0,
+    const norvale::nt::Status status = calls.CreateIn(
+        folder.Get(), L"d", FILE_TRAVERSE | SYNCHRONIZE, 0,
         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, norvale::nt::kFileCreate,
-        norvale::nt::kFileDirectoryFile | norvale::nt::kFileSynchronousIoNonAlert, nullptr, 0);
+        norvale::nt::kFileDirectoryFile | norvale::nt::kFileSynchronousIoNonAlert, nullptr, &made);
     ASSERT_GE(status, 0) << "level " << level;
     folder.Reset(made);
   }
 }
 
+// A thread's start routine for `Work` (WINAPI: the 32-bit build's thread
+// routines are stdcall, which no lambda converts to).
+template <typename Work>
+DWORD WINAPI RunWork(void* what) {
+  (*static_cast<Work*>(what))();
+  return 0;
+}
+
 // Runs `work` on a thread of its own with `stack` bytes of stack.
 template <typename Work>
 void OnAStackOf(SIZE_T stack, Work work) {
-  const HANDLE thread = CreateThread(
-      nullptr, stack,
-      [](void* what) -> DWORD {
-        (*static_cast<Work*>(what))();
-        return 0;
-      },
-      &work, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+  const HANDLE thread = CreateThread(nullptr, stack, &RunWork<Work>, &work,
+                                     STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
   ASSERT_NE(thread, nullptr);
   EXPECT_EQ(WaitForSingleObject(thread, 300000), WAIT_OBJECT_0);
   CloseHandle(thread);

@@ -156,6 +156,8 @@ TEST(HostileRecord, FontNamesReachTheScriptOnlyAsOneLiteralArgument) {
   InstalledProduct product(L"Program Files (x86)");
   auto probe = product.MakeState();
   const std::wstring fonts = probe->objWinCommon.GetSpecialFolderPath(CSIDL_FONTS);
+  // system32 as this process sees it (SysWOW64 for the 32-bit build), as
+  // the program starts it; tools/place-standins.sh fills both.
   const std::wstring powershell = probe->objWinCommon.GetSpecialFolderPath(CSIDL_WINDOWS) +
                                   L"\\system32\\WindowsPowershell\\v1.0\\powershell.exe";
   if (!Exists(powershell)) GTEST_SKIP() << "this prefix has no powershell.exe";

@@ -178,6 +178,8 @@ TEST(InstallRecord, AnErrLineStaysWithItsNumberWhenItsEntryWasLeftOut) {
   InstalledProduct product;
   auto probe = product.MakeState();
   const std::wstring fonts = probe->objWinCommon.GetSpecialFolderPath(CSIDL_FONTS);
+  // The prefix's Fonts folder (not redirected in either build); the Fonts
+  // key is the test's registry in memory.
   const std::wstring theirs = fonts + L"\\nvtest_before.ttf";
   Touch(theirs);
   product.fontRegistry->values = {{L"NvTest Before (TrueType)", L"nvtest_before.ttf"}};

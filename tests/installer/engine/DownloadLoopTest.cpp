@@ -130,6 +130,8 @@ TEST_F(DownloadLoopTest, InstallsEveryKindOfEntryAndRecordsEach) {
 // its names) or below it; a folder whose name merely begins the same way
 // gets a plain file.
 TEST_F(DownloadLoopTest, OnlyTheFontsFolderItselfMakesAFontEntry) {
+  // The prefix's Windows\Fonts (WOW64 redirects no Fonts folder); "Fonts2"
+  // is made beside it and removed.
   const std::wstring fonts2 = FontsFolder() + L"2";
   AddDownload(L"/pkg/fonts/demo.ttf", fonts2);
   AddDownload(L"/pkg/fonts/demo.ttf", FontsFolder() + L"\\");

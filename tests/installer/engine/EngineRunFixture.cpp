@@ -5,6 +5,7 @@
 #include "DeleteGuard.h"
 #include "FileSystem.h"
 #include "Text.h"
+#include "WinServicesTestSupport.h"
 
 namespace testing_support {
 
@@ -61,7 +62,21 @@ std::wstring WindowsFolder() {
 
 void EngineRunTest::SetUp() { NewRun(); }
 
+namespace {
+
+// A finished run registers its Uninstall entry in HKLM's 64-bit view (the
+// test's Windows is 64-bit, so in both builds); it goes again in both views.
+void ForgetRegistration(const std::unique_ptr<norvale::InstallerState>& state) {
+  if (!state || state->AppId.empty()) return;
+  const ScopedRegKey entry(HKEY_LOCAL_MACHINE,
+                           L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" +
+                               state->AppId);
+}
+
+}  // namespace
+
 void EngineRunTest::TearDown() {
+  ForgetRegistration(state_);
   run_.reset();
   window_.reset();
   state_.reset();
@@ -71,6 +86,7 @@ void EngineRunTest::TearDown() {
 }
 
 void EngineRunTest::NewRun(std::shared_ptr<FakeWindows> windows) {
+  ForgetRegistration(state_);
   run_.reset();
   window_.reset();
   state_.reset();

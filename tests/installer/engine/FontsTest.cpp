@@ -16,6 +16,9 @@ using testing_support::WriteFileBytes;
 
 namespace {
 
+// HKLM's Fonts key in the program's own view: 64-bit Windows shares it
+// between the views (in the prefix Wow6432Node's Fonts is a link to it), so
+// the stand-in's 64-bit writes meet the 32-bit build's reads.
 const wchar_t kFontsKey[] = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
 
 void SetFontValue(const std::wstring& name, const std::wstring& data) {
@@ -43,7 +46,10 @@ std::wstring ShippedScript(const std::wstring& name) {
   return TestProgramFolder() + L"\\scripts\\" + name;
 }
 
-// The prefix's powershell.exe (the stand-in); empty when it has none.
+// The prefix's powershell.exe (the stand-in) where the program starts it:
+// system32 as this process sees it, SysWOW64 for the 32-bit build on 64-bit
+// Windows, where tools/place-standins.sh puts the same stand-in. Empty when
+// the prefix has none.
 std::wstring PowerShellOf(EngineUnderTest& engine) {
   const std::wstring powershell =
       engine.state->objWinCommon.GetSpecialFolderPath(CSIDL_WINDOWS) +
@@ -380,7 +386,8 @@ TEST(FontScriptsTest, TheScriptsRunWithoutProfileOrQuestions) {
 // Windows PowerShell 5.1 reads a value name handed to Remove-ItemProperty as
 // a pattern, and so does the stand-in: the shipped script must take the
 // Fonts value by its exact name. Both values lie in the program's own view
-// of the Fonts key and are put back as they were.
+// of the Fonts key, which is shared, so the stand-in's delete in the 64-bit
+// view reaches them in both builds; they are put back as they were.
 TEST(FontScriptsTest, TheRemovalScriptTakesOnlyTheValueOfThatName) {
   testing_support::TempDir dir(L"fontpat");
   EngineUnderTest engine(dir / L"app");

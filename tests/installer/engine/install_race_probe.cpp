@@ -50,7 +50,9 @@ void Add(norvale::InstallerState& s, const std::wstring& src, const std::wstring
   norvale::AddToList(s.DownloadCount, s.DownloadList, entry);
 }
 
-// What the run registered in the prefix's registry goes again.
+// What the run registered in the prefix's registry goes again, in both
+// views: the Uninstall entry and the Layers value lie in whichever view the
+// build and Windows give them.
 void Unregister(const norvale::InstallerState& s, const std::wstring& app) {
   const std::wstring uninstall =
       L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + s.AppId;

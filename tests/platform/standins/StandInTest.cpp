@@ -24,6 +24,9 @@ std::wstring WindowsFolder() {
   return windows;
 }
 
+// Where the programs start PowerShell: system32 as this process sees it,
+// SysWOW64 for the 32-bit build on 64-bit Windows, where
+// tools/place-standins.sh puts the same stand-in.
 std::wstring PowerShell() {
   return WindowsFolder() + L"\\system32\\WindowsPowershell\\v1.0\\powershell.exe";
 }
@@ -95,6 +98,8 @@ std::wstring FontsValue(const std::wstring& valueName) {
   return data;
 }
 
+// Written in the test's own view, read and deleted in the 64-bit one: the
+// Fonts key is shared between the views, so both are the one key.
 void SetFontsValue(const std::wstring& valueName, const std::wstring& data) {
   RegSetKeyValueW(HKEY_LOCAL_MACHINE, kFontsKey, valueName.c_str(), REG_SZ, data.c_str(),
                   DWORD((data.size() + 1) * sizeof(wchar_t)));
@@ -254,6 +259,8 @@ TEST_F(FontStandIn, ReadsAValueNameAsAPatternWherePowerShellDoes) {
 // not given is asked for, and only -NonInteractive keeps the run from
 // waiting for the answer.
 TEST_F(FontStandIn, RunsTheProfilesAndAsksUnlessToldNotTo) {
+  // All users' profile beside the stand-in: system32's, or SysWOW64's for the
+  // 32-bit build, the folder the stand-in finds as its own.
   const std::wstring profile = PowerShell().substr(0, PowerShell().rfind(L'\\')) + L"\\profile.ps1";
   WriteFileBytes(profile, "Write-Host 'a profile ran'\r\n");
   SetEnvironmentVariableW(L"NORVALE_POWERSHELL_LOG", (temp / L"powershell.log").c_str());
