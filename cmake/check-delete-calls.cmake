@@ -22,7 +22,7 @@ foreach(top IN LISTS tops)
   list(APPEND sources ${found})
 endforeach()
 set(pattern "(^|[^A-Za-z0-9_>.])(::)?(DeleteFile[AW]|DeleteFileTransacted[AW]|RemoveDirectory[AW]|SHFileOperation[AW]?|_wremove|_wrmdir|remove_all)[ \t]*\\(")
-set(handle_pattern "(FileDispositionInf|FILE_DISPOSITION_|FILE_FLAG_DELETE_ON_CLOSE|FILE_DELETE_ON_CLOSE|DeleteThroughHandle|DisposeOf)")
+set(handle_pattern "(FileDispositionInf|FILE_DISPOSITION_|FILE_FLAG_DELETE_ON_CLOSE|FILE_DELETE_ON_CLOSE|DisposeOf)")
 set(offenders "")
 foreach(source IN LISTS sources)
   if(source MATCHES "^common/(DeleteGuard|TreeRemoval|HandleActs)\\.(cpp|h)$" OR

@@ -14,15 +14,7 @@ namespace {
 
 constexpr ULONG kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-const nt::FileCalls& Calls() {
-  static const nt::FileCalls calls = nt::FileCalls::Find();
-  return calls;
-}
-
-void SetErrorFrom(nt::Status status) {
-  const nt::FileCalls& calls = Calls();
-  SetLastError(calls.errorOf ? calls.errorOf(status) : ERROR_GEN_FAILURE);
-}
+const nt::FileCalls& Calls() { return nt::FileCalls::System(); }
 
 // One native create of name relative to root; the handle, or none with the
 // Windows error set.
@@ -38,20 +30,14 @@ FileHandle NativeCreate(HANDLE root, const std::wstring& name, ACCESS_MASK acces
     SetLastError(ERROR_INVALID_NAME);
     return {};
   }
-  nt::UnicodeString text{static_cast<USHORT>(name.size() * sizeof(wchar_t)),
-                         static_cast<USHORT>(name.size() * sizeof(wchar_t)),
-                         const_cast<PWSTR>(name.data())};
-  nt::ObjectAttributes object{sizeof(nt::ObjectAttributes), root, &text, nt::kObjCaseInsensitive,
-                              descriptor, nullptr};
-  nt::IoStatusBlock io{};
   HANDLE opened = nullptr;
-  const nt::Status status = calls.createFile(
-      &opened, access | SYNCHRONIZE | FILE_READ_ATTRIBUTES, &object, &io, nullptr,
-      FILE_ATTRIBUTE_NORMAL, share, disposition,
-      options | nt::kFileSynchronousIoNonAlert | nt::kFileOpenForBackupIntent, nullptr, 0);
+  const nt::Status status = calls.CreateIn(
+      root, name, access | SYNCHRONIZE | FILE_READ_ATTRIBUTES, FILE_ATTRIBUTE_NORMAL, share,
+      disposition, options | nt::kFileSynchronousIoNonAlert | nt::kFileOpenForBackupIntent,
+      descriptor, &opened);
   if (statusOut) *statusOut = status;
   if (status < 0) {
-    SetErrorFrom(status);
+    calls.SetLastErrorOf(status);
     return {};
   }
   return FileHandle(opened);
@@ -61,10 +47,6 @@ bool IsLink(HANDLE handle) {
   FILE_ATTRIBUTE_TAG_INFO tag{};
   if (!GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag, sizeof tag)) return true;
   return (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-}
-
-std::wstring Joined(const std::wstring& folder, const std::wstring& name) {
-  return folder.ends_with(L'\\') ? folder + name : folder + L"\\" + name;
 }
 
 // The handle lies where its folder lists it. A link that opening followed
@@ -111,7 +93,7 @@ FileHandle OpenFolderIn(HANDLE parent, const std::wstring& parentPath, const std
                                    nt::kFileDirectoryFile | nt::kFileOpenReparsePoint, nullptr);
   if (!folder) return {};
   if (IsLink(folder.Get()) || parentPath.empty() ||
-      !LiesAt(folder.Get(), Joined(parentPath, name), openedPath)) {
+      !LiesAt(folder.Get(), EntryPath(parentPath, name), openedPath)) {
     SetLastError(kErrorLinkOnTheWay);
     return {};
   }
@@ -186,7 +168,7 @@ bool RenameInto(HANDLE file, HANDLE folder, const std::wstring& name, bool repla
                                                      static_cast<ULONG>(buffer.size()),
                                                      nt::kFileRenameInformation);
   if (status < 0) {
-    SetErrorFrom(status);
+    Calls().SetLastErrorOf(status);
     return false;
   }
   return true;

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "FolderHandles.h"
 #include "NtFileCalls.h"
 #include "Paths.h"
 #include "Text.h"
@@ -32,10 +33,11 @@ bool Refused(const std::wstring& refusal, std::wstring* why) {
   return true;
 }
 
-// Why what a handle opened without following a link may not go, when it is
-// no link: where it lies is judged, and it must lie where its name is listed
-// (Wine opens a link made on the host as its target even when asked not
-// to). Empty when it may go.
+// Why what a handle opened without following a link may not go: where it
+// lies is judged (a folder above swapped for a junction after the name was
+// judged leads the handle elsewhere, a link included), and what is no link
+// must lie where its name is listed (Wine opens a link made on the host as
+// its target even when asked not to). Empty when it may go.
 std::wstring LiesRefusal(const HandleFacts& facts, const std::wstring& full,
                          const IFinalPaths& finalPaths, const IProfileList& profiles,
                          bool folder) {
@@ -43,6 +45,8 @@ std::wstring LiesRefusal(const HandleFacts& facts, const std::wstring& full,
       folder ? FolderRefusal(facts.lies, finalPaths, profiles)
              : DeleteRefusal(facts.lies, DeleteKind::SinglePath, finalPaths, profiles);
   if (!refusal.empty()) return refusal;
+  // A link's handle lies where the link is; what it leads to is never reached.
+  if (facts.attributes & FILE_ATTRIBUTE_REPARSE_POINT) return L"";
   const std::wstring listed = ResolvedPath(full, finalPaths);
   if (listed.empty() || !SamePath(listed, facts.lies)) {
     return folder ? L"folder opens elsewhere than it is listed" : L"link to a file elsewhere";
@@ -90,15 +94,18 @@ RemovalRoot RemovalRoot::Open(const std::wstring& folder, Kind kind,
     } else if (!(root.facts_.attributes & FILE_ATTRIBUTE_DIRECTORY)) {
       root.refusal_ = L"no such folder";
     } else if (root.facts_.attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-      // Whatever it leads to is never entered.
-      if (kind == Kind::Contents) root.refusal_ = L"folder is a link";
+      // Whatever it leads to is never entered; the link itself must lie
+      // where a removal may reach.
+      root.refusal_ = kind == Kind::Contents
+                          ? L"folder is a link"
+                          : LiesRefusal(root.facts_, root.path_, finalPaths, profiles, true);
       root.isLink_ = true;
     } else {
       root.refusal_ = LiesRefusal(root.facts_, root.path_, finalPaths, profiles, true);
       root.forNow_ = root.refusal_ == L"folder opens elsewhere than it is listed";
     }
-    if (root.refusal_.empty()) root.number_ = FileNumberOf(root.handle_.Get());
-    if (root.refusal_.empty() && root.number_ == 0) root.refusal_ = L"folder cannot be judged";
+    if (root.refusal_.empty()) root.identity_ = IdentityOf(root.handle_.Get());
+    if (root.refusal_.empty() && !root.identity_) root.refusal_ = L"folder cannot be judged";
   } catch (...) {
     root.refusal_ = L"folder cannot be judged";
   }
@@ -113,7 +120,7 @@ bool RemovalRoot::HoldAgain() {
   // the folder that was judged.
   FileHandle again(CreateFileW(path_.c_str(), kListingAccess | (deletable_ ? DELETE : 0),
                                kRemovalSharing, nullptr, OPEN_EXISTING, kOpenAsItself, nullptr));
-  if (!again || FileNumberOf(again.Get()) != number_) {
+  if (!again || IdentityOf(again.Get()) != identity_) {
     refusal_ = L"folder changed since it was judged";
     forNow_ = true;
     return false;
@@ -145,7 +152,7 @@ bool RemovalRoot::Remove() {
       handle_.Reset();
       const FileHandle deleting(CreateFileW(path_.c_str(), kDeletingAccess, kRemovalSharing,
                                             nullptr, OPEN_EXISTING, kOpenAsItself, nullptr));
-      disposed = deleting && FileNumberOf(deleting.Get()) == number_ &&
+      disposed = deleting && IdentityOf(deleting.Get()) == identity_ &&
                  DisposeOf(deleting.Get()) == Disposal::Done;
     }
     handle_.Reset();
@@ -216,8 +223,7 @@ bool DeleteGuardedFile(const std::wstring& path, std::wstring* why, bool evenRea
     }
     HandleFacts facts;
     if (!finalPaths.FactsOf(file.Get(), facts)) return !Refused(L"file cannot be judged", why);
-    if (!(facts.attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
-        Refused(LiesRefusal(facts, full, finalPaths, SystemProfileList(), false), why)) {
+    if (Refused(LiesRefusal(facts, full, finalPaths, SystemProfileList(), false), why)) {
       return false;
     }
     switch (DisposeOf(file.Get(), evenReadOnly)) {
@@ -259,8 +265,7 @@ bool RemoveGuardedFolder(const std::wstring& folder, std::wstring* why) {
       SetLastError(ERROR_DIRECTORY);
       return false;
     }
-    if (!(facts.attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
-        Refused(LiesRefusal(facts, full, finalPaths, SystemProfileList(), true), why)) {
+    if (Refused(LiesRefusal(facts, full, finalPaths, SystemProfileList(), true), why)) {
       return false;
     }
     const bool disposed = DisposeOf(handle.Get(), false) == Disposal::Done;
@@ -284,7 +289,7 @@ bool RemoveGuardedFolder(const std::wstring& folder, std::wstring* why) {
   }
 }
 
-bool RemoveHeldOwnFolder(HANDLE folder, const std::wstring& onlyFile) {
+bool RemoveHeldOwnFolder(HANDLE folder, const std::wstring& path) {
   try {
     FILE_ATTRIBUTE_TAG_INFO tag{};
     if (!GetFileInformationByHandleEx(folder, FileAttributeTagInfo, &tag, sizeof tag) ||
@@ -292,10 +297,50 @@ bool RemoveHeldOwnFolder(HANDLE folder, const std::wstring& onlyFile) {
         (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
       return false;
     }
-    if (const FileHandle file = OpenListedFile(folder, onlyFile)) {
-      if (DisposeOf(file.Get()) != Disposal::Done) return false;
+    NoEvents events;
+    if (!RemoveContentsOf(folder, path, events).Complete()) return false;
+    if (DisposeOf(folder) == Disposal::Done) return true;
+    // Held without DELETE (a program writing into it opens it without
+    // sharing deletes), it is opened again through itself for the delete.
+    HANDLE self = nullptr;
+    const nt::Status status = nt::FileCalls::System().CreateIn(
+        folder, L"", kDeletingAccess | SYNCHRONIZE,
+        0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nt::kFileOpen,
+        nt::kFileDirectoryFile | nt::kFileOpenReparsePoint | nt::kFileSynchronousIoNonAlert, nullptr,
+        &self);
+    const FileHandle deleting(status < 0 ? nullptr : self);
+    return deleting && DisposeOf(deleting.Get()) == Disposal::Done;
+  } catch (...) {
+    return false;
+  }
+}
+
+bool RemoveListedFolder(HANDLE parent, const std::wstring& parentPath, const std::wstring& name,
+                        std::wstring* why) {
+  try {
+    const std::wstring path = JoinPath(parentPath, name);
+    if (Refused(FolderRefusal(EntryPath(parentPath, name), SystemFinalPaths(),
+                              SystemProfileList()),
+                why)) {
+      return false;
     }
-    return DisposeOf(folder) == Disposal::Done;
+    if (why) why->clear();
+    FileHandle folder = OpenListedFolder(parent, name);
+    if (!folder) return false;
+    const std::optional<FileIdentity> identity = IdentityOf(folder.Get());
+    NoEvents events;
+    if (!identity || !RemoveContentsOf(folder.Get(), path, events).Complete()) return false;
+    // The listing handle shares no deletes: it goes first, and what opens
+    // under the name then must be the folder that was emptied.
+    folder.Reset();
+    HANDLE again = nullptr;
+    const nt::Status status = nt::FileCalls::System().CreateIn(
+        parent, name, kDeletingAccess | SYNCHRONIZE, 0, kRemovalSharing, nt::kFileOpen,
+        nt::kFileDirectoryFile | nt::kFileOpenReparsePoint | nt::kFileSynchronousIoNonAlert,
+        nullptr, &again);
+    const FileHandle deleting(status < 0 ? nullptr : again);
+    return deleting && IdentityOf(deleting.Get()) == identity &&
+           DisposeOf(deleting.Get(), false) == Disposal::Done;
   } catch (...) {
     return false;
   }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "DeleteGuard.h"
+#include "FolderHandles.h"
 #include "Handles.h"
 #include "TreeRemoval.h"
 
@@ -66,16 +67,25 @@ class RemovalRoot {
   std::wstring path_;
   std::wstring refusal_;
   HandleFacts facts_;
-  ULONGLONG number_ = 0;
+  // Which folder was judged: its volume and number, whatever it is named.
+  std::optional<FileIdentity> identity_;
   // A test's other system, asked by name as the walk goes.
   const IFinalPaths* byName_ = nullptr;
 };
 
-// Removes a folder a run made for itself and still holds (opened with
-// DELETE, without following a link), with the one file `onlyFile` it may
-// hold; anything else there keeps the folder. For a private folder where
-// removals by name are refused, such as the Windows folder's TEMP: no
-// other user can change it, and nothing but what its maker wrote can go.
-bool RemoveHeldOwnFolder(HANDLE folder, const std::wstring& onlyFile);
+// Removes a folder a run made for itself, closed to other users, and has
+// held since (opened for listing, without following a link; with DELETE, or
+// sharing deletes), with what it holds; `path` names it for the walk. For a private folder where
+// removals by name are refused, such as the Windows folder's TEMP: what is
+// in it is what the run put there.
+bool RemoveHeldOwnFolder(HANDLE folder, const std::wstring& path);
+
+// Removes the folder `name` of the open folder `parent` (which lies at
+// `parentPath`, as FinalPathOfHandle says) with what it holds, reached from
+// the parent's handle alone: judged where it lies, no link, and the folder
+// that was emptied is the one that goes. False (the reason in why, when the
+// guard refused) when it, or something in it, stays.
+bool RemoveListedFolder(HANDLE parent, const std::wstring& parentPath, const std::wstring& name,
+                        std::wstring* why = nullptr);
 
 }  // namespace norvale

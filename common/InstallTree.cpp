@@ -14,10 +14,6 @@ constexpr ACCESS_MASK kTreeFolderAccess =
     FILE_TRAVERSE | FILE_LIST_DIRECTORY | FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY;
 constexpr wchar_t kPartSuffix[] = L".nvpart";
 
-std::wstring Joined(const std::wstring& folder, const std::wstring& name) {
-  return folder.ends_with(L'\\') ? folder + name : folder + L"\\" + name;
-}
-
 std::wstring FolderKey(const std::wstring& relative) { return UpperCased(relative); }
 
 // The handle still lies at path: a folder renamed away since it was opened
@@ -42,7 +38,9 @@ InstallTree::InstallTree(FileHandle root, std::wstring rootPath, bool rootMade)
 }
 
 std::optional<std::wstring> InstallTree::KeyOf(const std::wstring& path) const {
-  const std::wstring full = FullPath(path);
+  std::wstring full = FullPath(path);
+  // A last part ending in a blank or a dot keeps a closing separator there.
+  if (full.size() > 3 && full.back() == L'\\') full.pop_back();
   if (full.empty()) return std::nullopt;
   if (SamePath(full, root_->path)) return std::wstring();
   const std::wstring below = PartBelow(full, root_->path);
@@ -100,7 +98,7 @@ std::shared_ptr<const TreeFolder> InstallTree::OpenFolder(const std::wstring& fo
     if (!relative) {
       return Refused(ERROR_BAD_PATHNAME, why, L"[" + folder + L"]はインストール先の外にあります");
     }
-    const std::wstring expected = relative->empty() ? root_->path : Joined(root_->path, *relative);
+    const std::wstring expected = relative->empty() ? root_->path : EntryPath(root_->path, *relative);
     if (last_ && SamePath(lastKey_, *relative)) {
       if (StillAt(last_->handle.Get(), expected)) return last_;
       last_.reset();
@@ -121,7 +119,7 @@ std::shared_ptr<const TreeFolder> InstallTree::OpenFolder(const std::wstring& fo
       if (end == std::wstring::npos) end = relative->size();
       const std::wstring name = relative->substr(start, end - start);
       start = end + 1;
-      const std::wstring path = Joined(current->path, name);
+      const std::wstring path = JoinPath(current->path, name);
       if (!IsSinglePart(name)) {
         return Refused(ERROR_INVALID_NAME, why, L"[" + path + L"]はフォルダ名として使えません");
       }
@@ -175,7 +173,7 @@ FileHandle CreatePartFileIn(const TreeFolder& folder, const std::wstring& name) 
   constexpr int kNames = 32;
   for (int attempt = 0; attempt < kNames; ++attempt) {
     std::wstring part = name + kPartSuffix;
-    if (attempt > 0 || part.size() > 255 || !FitsPlainPathCalls(Joined(folder.path, part))) {
+    if (attempt > 0 || part.size() > 255 || !FitsPlainPathCalls(JoinPath(folder.path, part))) {
       wchar_t hex[9] = {};
       const auto mixed = static_cast<uint32_t>(
           (seed + static_cast<ULONGLONG>(attempt)) * 0x9E3779B97F4A7C15ull >> 32);
@@ -197,16 +195,19 @@ FileHandle CreatePartFileIn(const TreeFolder& folder, const std::wstring& name) 
 
 bool PlaceInFolder(HANDLE file, const TreeFolder& folder, const std::wstring& name, bool replace,
                    std::wstring* why) {
-  if (replace && KindIn(folder.handle.Get(), name) != EntryKind::kMissing) {
+  // Only what was judged may be replaced: a file put there meanwhile makes
+  // the rename fail instead of going unjudged.
+  const bool existed = replace && KindIn(folder.handle.Get(), name) != EntryKind::kMissing;
+  if (existed) {
     // Replacing deletes the file that is there.
-    const std::wstring refusal = DeleteRefusal(Joined(folder.path, name));
+    const std::wstring refusal = DeleteRefusal(JoinPath(folder.path, name));
     if (!refusal.empty()) {
       if (why) *why = refusal;
       SetLastError(ERROR_ACCESS_DENIED);
       return false;
     }
   }
-  if (RenameInto(file, folder.handle.Get(), name, replace)) return true;
+  if (RenameInto(file, folder.handle.Get(), name, existed)) return true;
   if (why) why->clear();
   return false;
 }

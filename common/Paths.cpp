@@ -13,10 +13,6 @@ namespace {
 
 constexpr size_t kMaxPathPartChars = 255;
 
-std::wstring Joined(const std::wstring& folder, const std::wstring& name) {
-  return folder.empty() || folder.back() == L'\\' ? folder + name : folder + L"\\" + name;
-}
-
 bool HoldsWildcard(const std::wstring& part) {
   return part.find_first_of(L"*?<>\"") != std::wstring::npos;
 }
@@ -96,7 +92,7 @@ std::wstring LongPath(const std::wstring& path) {
     size_t end = body.path.find(L'\\', start);
     if (end == std::wstring::npos) end = body.path.size();
     const std::wstring part = body.path.substr(start, end - start);
-    std::wstring next = Joined(result, part);
+    std::wstring next = JoinPath(result, part);
     // The folder asked is already long, so no call is handed more than the
     // plain calls take, whatever the short names would grow to. Asked by
     // itself, a part that ends in a blank or a dot would be read trimmed and
@@ -109,7 +105,7 @@ std::wstring LongPath(const std::wstring& path) {
     } else if (asking && FitsPlainPathCalls(next) && !HoldsWildcard(part)) {
       const std::wstring listed = ListedName(next);
       asking = !listed.empty();
-      if (asking) next = Joined(result, listed);
+      if (asking) next = JoinPath(result, listed);
     }
     if (!FitsPlainPathCalls(next)) return {};
     result = next;
@@ -145,7 +141,7 @@ std::wstring ResolvedPath(const std::wstring& path, const IFinalPaths& finalPath
   if (name.empty()) return {};
   const std::wstring folder =
       finalPaths.FinalPathOf(body.path.substr(0, sep == 2 ? 3 : sep), true);
-  return folder.empty() ? folder : Joined(folder, name);
+  return folder.empty() ? folder : JoinPath(folder, name);
 }
 
 bool IsDriveLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
@@ -184,6 +180,16 @@ std::wstring DriveFormOfFinalPath(std::wstring found) {
   // The name is the entry's own, untrimmed: as text it has to say so.
   if (found.size() > 3 && EndsInBlankOrDot(found)) found += L'\\';
   return found;
+}
+
+std::wstring JoinPath(const std::wstring& folder, const std::wstring& name) {
+  return folder.empty() || folder.back() == L'\\' ? folder + name : folder + L"\\" + name;
+}
+
+std::wstring EntryPath(const std::wstring& folder, const std::wstring& name) {
+  std::wstring path = JoinPath(folder, name);
+  if (path.size() > 3 && EndsInBlankOrDot(path)) path += L'\\';
+  return path;
 }
 
 bool SamePath(std::wstring_view a, std::wstring_view b) { return SameName(a, b); }

@@ -76,6 +76,14 @@ std::wstring FinalPathOfHandle(HANDLE handle);
 // That form of what GetFinalPathNameByHandleW answers ("\\?\C:\...").
 std::wstring DriveFormOfFinalPath(std::wstring finalPath);
 
+// folder and name with one separator between them.
+std::wstring JoinPath(const std::wstring& folder, const std::wstring& name);
+// Where FinalPathOfHandle places the entry `name` (one part, or parts below
+// `folder`) of the folder lying at `folder`: joined, and closed by a
+// separator when the last part ends in a blank or a dot, which Windows
+// keeps in the name.
+std::wstring EntryPath(const std::wstring& folder, const std::wstring& name);
+
 // Two paths in one form name the same place (ordinal, letter case ignored).
 bool SamePath(std::wstring_view a, std::wstring_view b);
 

@@ -22,39 +22,21 @@ struct DispositionInfoEx {
   DWORD Flags;
 };
 
-const nt::FileCalls& Calls() {
-  static const nt::FileCalls calls = nt::FileCalls::Find();
-  return calls;
-}
+const nt::FileCalls& Calls() { return nt::FileCalls::System(); }
 
 // Opens `name` relative to the open `folder` (an empty name reopens the
 // folder's own file), never following a link.
 FileHandle OpenIn(HANDLE folder, const std::wstring& name, DWORD access, ULONG sharing,
                   ULONG options, nt::Status* status) {
-  const nt::FileCalls& calls = Calls();
-  if (!calls.Available() || name.size() > 32767) {
-    *status = nt::kStatusAccessDenied;
-    return {};
-  }
-  nt::UnicodeString text{static_cast<USHORT>(name.size() * sizeof(wchar_t)),
-                         static_cast<USHORT>(name.size() * sizeof(wchar_t)),
-                         const_cast<PWSTR>(name.data())};
-  nt::ObjectAttributes object{sizeof(nt::ObjectAttributes), folder, &text,
-                              nt::kObjCaseInsensitive, nullptr, nullptr};
-  nt::IoStatusBlock io{};
   HANDLE opened = nullptr;
-  *status = calls.createFile(&opened, access, &object, &io, nullptr, 0, sharing, nt::kFileOpen,
+  *status = Calls().CreateIn(folder, name, access, 0, sharing, nt::kFileOpen,
                              options | nt::kFileOpenReparsePoint | nt::kFileOpenForBackupIntent,
-                             nullptr, 0);
+                             nullptr, &opened);
   return *status < 0 ? FileHandle() : FileHandle(opened);
 }
 
 bool Gone(nt::Status status) {
   return status == nt::kStatusObjectNameNotFound || status == nt::kStatusObjectPathNotFound;
-}
-
-std::wstring Joined(const std::wstring& folder, const std::wstring& name) {
-  return !folder.empty() && folder.back() == L'\\' ? folder + name : folder + L"\\" + name;
 }
 
 // The name an open file or folder has on its volume ("\Pos\data"), asked
@@ -103,11 +85,15 @@ std::wstring LiesAt(HANDLE handle, const std::wstring& volume) {
 // ("C:", "\\host\share"); empty when the two do not agree.
 std::wstring VolumeOf(HANDLE folder, const std::wstring& lies) {
   const std::wstring name = NameOnVolume(folder);
-  if (name.empty() || lies.size() < name.size() ||
-      !SamePath(std::wstring_view(lies).substr(lies.size() - name.size()), name)) {
+  // The drive form closes a name ending in a blank or a dot with a separator
+  // that the name on the volume lacks.
+  std::wstring_view form(lies);
+  if (form.size() > 3 && form.back() == L'\\') form.remove_suffix(1);
+  if (name.empty() || form.size() < name.size() ||
+      !SamePath(form.substr(form.size() - name.size()), name)) {
     return {};
   }
-  return lies.substr(0, lies.size() - name.size());
+  return std::wstring(form.substr(0, form.size() - name.size()));
 }
 
 // Disposition through the handle; posixWorks remembers for a walk that the
@@ -326,7 +312,7 @@ class Walk {
     }
     if (!entry) return false;
     const OpenedEntry opened{listed.attributes, 0, LiesAt(entry.Get(), volume_),
-                             Joined(name_, name)};
+                             EntryPath(name_, name)};
     switch (Judge(opened)) {
       case EntryVerdict::Remove:
         if (OpensElsewhereByName(current, path, name)) {
@@ -353,7 +339,7 @@ class Walk {
       current.below.retryable = true;
       return false;
     }
-    OpenedEntry opened{listed.attributes, tag.FileAttributes, L"", Joined(name_, listed.name)};
+    OpenedEntry opened{listed.attributes, tag.FileAttributes, L"", EntryPath(name_, listed.name)};
     // A link's own path needs no asking: it is removed as itself.
     if (!(tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
       opened.openedPath = LiesAt(folder.Get(), volume_);
@@ -447,7 +433,7 @@ class Walk {
                             const std::wstring& name) {
     if (!byName_ || current.resolvedByName.empty() || !FitsPlainPathCalls(path)) return false;
     const std::wstring opens = byName_->FinalPathOf(path, false);
-    return !opens.empty() && !SamePath(opens, current.resolvedByName + L"\\" + name);
+    return !opens.empty() && !SamePath(opens, EntryPath(current.resolvedByName, name));
   }
 
   void Delete(HANDLE handle, TreeRemovalResult& result) {
@@ -530,7 +516,7 @@ FileHandle OpenListedEntry(HANDLE folder, const std::wstring& name, ACCESS_MASK 
     }
     const std::wstring where = FinalPathOfHandle(folder);
     const std::wstring lies = LiesAt(opened.Get(), VolumeOf(folder, where));
-    if (where.empty() || lies.empty() || !SamePath(lies, Joined(where, name))) return {};
+    if (where.empty() || lies.empty() || !SamePath(lies, EntryPath(where, name))) return {};
     return opened;
   } catch (...) {
     return {};
@@ -553,6 +539,5 @@ Disposal DisposeOf(HANDLE handle, bool evenReadOnly) {
   return Dispose(handle, evenReadOnly, posixWorks);
 }
 
-bool DeleteThroughHandle(HANDLE handle) { return DisposeOf(handle) == Disposal::Done; }
 
 }  // namespace norvale

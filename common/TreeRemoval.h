@@ -122,7 +122,4 @@ enum class Disposal {
 // without touching its marks.
 Disposal DisposeOf(HANDLE handle, bool evenReadOnly = true);
 
-// The same, true when it was done.
-bool DeleteThroughHandle(HANDLE handle);
-
 }  // namespace norvale

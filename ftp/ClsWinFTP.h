@@ -270,9 +270,10 @@ class ClsWinFTP {
   // when the tree refuses it. Paths outside the tree need none.
   bool TreeFolderOf(const std::wstring& folder,
                     std::shared_ptr<const norvale::TreeFolder>& opened, int32_t& code);
-  // Whether what lies at path may be removed before a download takes its
-  // place: below the write tree, only a folder reached without a link.
-  bool MayRemoveInTree(const std::wstring& path);
+  // Removes the folder at path, below the write tree, through its folder's
+  // handle: never what a link there leads to. 0, kFtpUnsafeFolder or the
+  // error of the removal.
+  DWORD RemoveFolderInTree(const std::wstring& path);
   // ReceiveFile's writing through a folder of the write tree.
   DWORD ReceiveFileInTree(const std::wstring& serverFileId, const std::wstring& target,
                           bool overwrite, const int32_t* expectedSize, bool replaceFolder);

@@ -8,6 +8,7 @@
 #include "ClsWinFTP.h"
 #include "DeleteGuard.h"
 #include "FolderHandles.h"
+#include "HandleActs.h"
 #include "FileSystem.h"
 #include "LocalPathGuard.h"
 #include "Paths.h"
@@ -300,13 +301,20 @@ bool ClsWinFTP::TreeFolderOf(const std::wstring& folder,
   return false;
 }
 
-bool ClsWinFTP::MayRemoveInTree(const std::wstring& path) {
+DWORD ClsWinFTP::RemoveFolderInTree(const std::wstring& path) {
   const std::wstring full = norvale::FullLocalPath(path);
-  if (!tree_ || full.empty() || !tree_->Holds(full)) return true;
   std::wstring why;
   const auto folder = tree_->OpenFolder(GetLocalFilePath(full), false, &why);
-  return folder && norvale::KindIn(folder->handle.Get(), GetLocalFileID(full)) ==
-                       norvale::EntryKind::kFolder;
+  if (!folder || norvale::KindIn(folder->handle.Get(), GetLocalFileID(full)) !=
+                     norvale::EntryKind::kFolder) {
+    return static_cast<DWORD>(kFtpUnsafeFolder);
+  }
+  SetLastError(ERROR_SUCCESS);
+  if (norvale::RemoveListedFolder(folder->handle.Get(), folder->path, GetLocalFileID(full), &why)) {
+    return 0;
+  }
+  const DWORD error = GetLastError();
+  return error != ERROR_SUCCESS ? error : static_cast<DWORD>(ERROR_DIR_NOT_EMPTY);
 }
 
 DWORD ClsWinFTP::ReceiveFileInTree(const std::wstring& serverFileId, const std::wstring& target,

@@ -429,9 +429,10 @@ DWORD ClsWinFTP::RemoveFolderInPlaceOf(const std::wstring& target) {
   if (const int32_t refused = ReplaceRefusalCode(target); refused != 0) {
     return static_cast<DWORD>(refused);
   }
-  // Below the install's tree only a folder of the tree goes, never what a
-  // link there leads to.
-  if (!MayRemoveInTree(target)) return static_cast<DWORD>(kFtpUnsafeFolder);
+  // Below the install's tree only a folder of the tree goes, through the
+  // handle of the folder it lies in, never what a link there leads to.
+  const std::wstring full = norvale::FullLocalPath(target);
+  if (tree_ && !full.empty() && tree_->Holds(full)) return RemoveFolderInTree(full);
   SetLastError(ERROR_SUCCESS);
   if (DeleteLocalFolder(target)) return 0;
   const DWORD error = GetLastError();

@@ -160,7 +160,7 @@ std::optional<ProgramPlace> FindProgram(const UninstallerState& state,
 // own handle: the folder is this run's, new and closed to other users, and
 // holds at most the command file (the program's file leaves for it last).
 void DiscardCommandFolder(CommandFolder& folder) {
-  if (folder.handle) RemoveHeldOwnFolder(folder.handle.Get(), kDeleteMeFileName);
+  if (folder.handle) RemoveHeldOwnFolder(folder.handle.Get(), folder.path);
   folder.handle.Reset();
 }
 
@@ -229,23 +229,6 @@ std::optional<CommandFolder> MakeCommandFolder(UninstallerState& state, const st
   if (root.empty()) return std::nullopt;
   return MakeCommandFolderIn(state, root, *list, programFolder.volume);
 }
-
-// Where the command file's folder is made. The interpreter reads the file
-// by name, line by line, after this program has ended, so nobody but
-// administrators may be able to rename that folder away meanwhile. An
-// elevated run's TEMP lies in its account's profile, where the same
-// account's unelevated programs may rename whatever it holds; the Windows
-// folder's TEMP lets users add to it, but rename nothing of another's. That
-// is the system's Windows folder: on a terminal server a program that does
-// not say it knows of one is told of a Windows folder of the user's own.
-std::wstring CommandFolderParent(UninstallerState& state, const std::wstring& temp) {
-  if (!state.services.windows.folderAccess->IsElevated()) return temp;
-  wchar_t windows[MAX_PATH + 1] = {};
-  const UINT n = GetSystemWindowsDirectoryW(windows, MAX_PATH + 1);
-  if (n == 0 || n > MAX_PATH) return L"";
-  return WithoutTrailingSeparator(std::wstring(windows, n)) + L"\\Temp";
-}
-
 
 }  // namespace
 
@@ -384,7 +367,9 @@ void MakeDeleteMeCmd(UninstallerState& state, bool restart, forms::IProgramEnd& 
     };
     std::optional<ProgramPlace> place = FindProgram(state, installFolder);
     std::optional<CommandFolder> folder =
-        place ? MakeCommandFolder(state, CommandFolderParent(state, Trim(temp)),
+        place ? MakeCommandFolder(state,
+                                  PrivateFolderParent(*state.services.windows.folderAccess,
+                                                      Trim(temp)),
                                   place->folderFacts)
               : std::nullopt;
     const std::optional<std::string> bytes =

@@ -580,4 +580,18 @@ std::optional<FolderAccessList> FolderAccessListForThisRun(IFolderAccess& access
   }
 }
 
+std::wstring PrivateFolderParent(IFolderAccess& access, const std::wstring& temp) {
+  try {
+    if (!access.IsElevated()) return temp;
+    wchar_t windows[MAX_PATH + 1] = {};
+    const UINT n = GetSystemWindowsDirectoryW(windows, MAX_PATH + 1);
+    if (n == 0 || n > MAX_PATH) return L"";
+    std::wstring parent(windows, n);
+    if (parent.back() != L'\\') parent += L'\\';
+    return parent + L"Temp";
+  } catch (...) {
+    return L"";
+  }
+}
+
 }  // namespace norvale

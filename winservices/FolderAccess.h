@@ -79,7 +79,7 @@ std::optional<FolderAccessList> WithOwner(const FolderAccessList& list, PSID own
 std::optional<FolderAccessList> InheritedByNewFolder(const FolderAccessList& parent, PSID owner);
 
 // An owner that only the machine's administrators stand behind: Administrators,
-// SYSTEM, TrustedInstaller, or the running account itself.
+// SYSTEM, TrustedInstaller, or `account` (none: no account) itself.
 bool IsTrustedOwner(PSID owner, PSID account);
 
 // What the programs ask of Windows about access lists. Wine neither keeps
@@ -131,5 +131,15 @@ class SystemFolderAccess final : public IFolderAccess {
 // who runs.
 std::optional<FolderAccessList> FolderAccessListForThisRun(IFolderAccess& access,
                                                            GuardedFolder folder);
+
+// Where this run makes a private folder that programs use by name after it
+// is made (the archive DLL, the command interpreter): `temp` unelevated; the
+// system's Windows folder's TEMP elevated, since the run's own TEMP lies in
+// the account's profile, where its unelevated programs may rename whatever
+// it holds, and the Windows folder's lets users add but rename nothing of
+// another's. That is the system's Windows folder: on a terminal server a
+// program that does not say it knows of one is told of one of the user's
+// own. Empty when it cannot be had.
+std::wstring PrivateFolderParent(IFolderAccess& access, const std::wstring& temp);
 
 }  // namespace norvale

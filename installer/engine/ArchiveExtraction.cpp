@@ -2,11 +2,14 @@
 
 #include <windows.h>
 
+#include <optional>
+
 #include "DeleteGuard.h"
 #include "EngineSupport.h"
 #include "FileSystem.h"
 #include "FolderAccess.h"
 #include "FolderHandles.h"
+#include "HandleActs.h"
 #include "Handles.h"
 #include "Paths.h"
 #include "Text.h"
@@ -94,28 +97,49 @@ bool CopyTree(const std::wstring& source, const std::wstring& target, bool overw
   return true;
 }
 
-// The folder an archive is unpacked into: new below the running account's
-// TEMP, made with its list in the same call, so that no other program (the
-// account's own unelevated ones included, when elevated) can put anything
-// into it or swap it while the archive DLL writes there by name. Empty when
-// it cannot be made.
-std::wstring MakeWorkFolder(EngineContext& engine) {
+// The folder an archive is unpacked into: new, made with its list in the
+// same call, where no other program (the account's own unelevated ones
+// included, when elevated) can put anything into it or rename it away
+// while the archive DLL writes there by name, and held from then on.
+struct WorkFolder {
+  std::wstring path;
+  FileHandle handle;
+};
+
+// None when it cannot be made so.
+std::optional<WorkFolder> MakeWorkFolder(EngineContext& engine) {
   IFolderAccess& access = *engine.state.seams.windows.folderAccess;
   const std::optional<FolderAccessList> list =
       FolderAccessListForThisRun(access, GuardedFolder::kPrivateFolder);
-  if (!list) return L"";
+  if (!list) return std::nullopt;
   wchar_t temp[MAX_PATH + 1] = {};
   const DWORD n = GetTempPathW(MAX_PATH + 1, temp);
-  if (n == 0 || n > MAX_PATH) return L"";
-  const std::wstring base = WithoutTrailingSeparator(temp);
+  if (n == 0 || n > MAX_PATH) return std::nullopt;
+  const std::wstring base =
+      WithoutTrailingSeparator(PrivateFolderParent(access, std::wstring(temp, n)));
+  if (base.empty()) return std::nullopt;
   for (int attempt = 0; attempt < 3; ++attempt) {
     const std::wstring name = UniqueFolderName(L"Norvale-");
-    if (name.empty()) return L"";
+    if (name.empty()) return std::nullopt;
     const std::wstring folder = base + L"\\" + name;
-    if (access.CreateFolder(folder, *list)) return folder;
-    if (GetLastError() != ERROR_ALREADY_EXISTS) return L"";
+    if (!access.CreateFolder(folder, *list)) {
+      if (GetLastError() == ERROR_ALREADY_EXISTS) continue;
+      return std::nullopt;
+    }
+    // Held without DELETE, which the archive DLL's own opens of the folder
+    // would have to share; its list and place keep others from renaming it.
+    WorkFolder made{folder, FileHandle(CreateFileW(
+                                folder.c_str(), kListingAccess,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                nullptr))};
+    if (made.handle && SamePath(FinalPathOfHandle(made.handle.Get()), ResolvedPath(folder))) {
+      return made;
+    }
+    return std::nullopt;
   }
-  return L"";
+  return std::nullopt;
 }
 
 // The checks both extractions make before touching anything: a zip path, a
@@ -206,7 +230,7 @@ bool CopyFolderContents(const std::wstring& source, const std::wstring& dest, IT
     for (const WIN32_FIND_DATAW& entry : entries) {
       if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
           !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        vbCopyFolder(from + entry.cFileName + L"\\", to, true, errText, tree);
+        if (!vbCopyFolder(from + entry.cFileName + L"\\", to, true, errText, tree)) ok = false;
       }
     }
     return ok;
@@ -250,8 +274,8 @@ bool ExtractZipFolder(EngineContext& engine, const std::wstring& zip, const std:
       return false;
     }
     const std::wstring name = func.GetFileID(zip);
-    const std::wstring work = MakeWorkFolder(engine);
-    if (work.empty()) {
+    std::optional<WorkFolder> made = MakeWorkFolder(engine);
+    if (!made) {
       errText = L"zipファイルを解凍できませんでした！";
       return false;
     }
@@ -260,6 +284,7 @@ bool ExtractZipFolder(EngineContext& engine, const std::wstring& zip, const std:
       SetCaption(label, name + L"を解凍しています...");
       engine.window.DoEvents();
     }
+    const std::wstring& work = made->path;
     bool ok = ExtractArchive(engine, zip, work);
     if (ok) {
       const std::vector<WIN32_FIND_DATAW> entries = ListEntries(work);
@@ -272,17 +297,18 @@ bool ExtractZipFolder(EngineContext& engine, const std::wstring& zip, const std:
         engine.state.objWinCommon.WinSleep(200);
         engine.window.DoEvents();
         if (InTree(tree, dest)) {
-          MakeFolders(dest, tree);
+          ok = MakeFolders(dest, tree);
         } else {
           MakeFolderLogged(engine, dest);
         }
-        ok = CopyFolderContents(work + L"\\" + entries.front().cFileName, dest, tree);
+        ok = ok && CopyFolderContents(work + L"\\" + entries.front().cFileName, dest, tree);
         if (!ok) errText = L"解凍されたフォルダをコピーできませんでした！";
       }
     } else {
       errText = L"zipファイルを解凍できませんでした！";
     }
-    DeleteTree(work);
+    // Removals by name do not reach into the Windows folder's TEMP.
+    RemoveHeldOwnFolder(made->handle.Get(), work);
     SetCaption(label, L"");
     return ok;
   });

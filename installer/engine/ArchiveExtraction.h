@@ -10,9 +10,9 @@
 
 namespace norvale {
 
-// Unpacks into a folder of its own below the running account's TEMP (made
-// new, closed to everyone but this run's side) and copies the contents of the
-// archive's first top-level folder to dest. The archive DLL and the shell
+// Unpacks into a folder of its own below TEMP (the Windows folder's when
+// elevated; made new, closed to everyone but this run's side) and copies the
+// contents of the archive's first top-level folder to dest. The archive DLL and the shell
 // write by name, so they never write into a folder that other users may
 // swap for a link. Progress texts go to label when one is given; on failure
 // errText names the reason.

@@ -32,10 +32,6 @@ constexpr ACCESS_MASK kHeldAccess = FILE_TRAVERSE | FILE_LIST_DIRECTORY | FILE_A
 // link in the name's place may be gone after its removal.
 constexpr int kAttempts = 3;
 
-std::wstring Joined(const std::wstring& folder, const std::wstring& name) {
-  return folder.ends_with(L'\\') ? folder + name : folder + L"\\" + name;
-}
-
 std::wstring SidText(PSID sid) {
   wchar_t* text = nullptr;
   if (!sid || !ConvertSidToStringSidW(sid, &text)) return L"?";
@@ -137,7 +133,7 @@ bool FolderPreparation::Refuse(const std::wstring& path, const std::wstring& rea
 std::optional<FolderPreparation::Opened> FolderPreparation::OpenOrMake(
     HANDLE parent, const std::wstring& parentPath, const std::wstring& name, bool held,
     const std::optional<FolderAccessList>& makeWith) {
-  const std::wstring path = Joined(parentPath, name);
+  const std::wstring path = JoinPath(parentPath, name);
   // Unelevated, nobody may hand a folder to itself: the owner stays.
   const ACCESS_MASK rights = held ? (elevated_ ? kHeldAccess : kHeldAccess & ~WRITE_OWNER)
                                   : kWayAccess;
@@ -165,9 +161,11 @@ std::optional<FolderPreparation::Opened> FolderPreparation::OpenOrMake(
     }
     if (error == kErrorLinkOnTheWay && held) {
       // A link in the install folder's or "Uninst"'s place is taken away as
-      // itself, never what it leads to, and the folder made anew.
+      // itself, never what it leads to, and the folder made anew. Only a
+      // link or an empty folder can go so: a full folder put under the name
+      // meanwhile stays whole.
       std::wstring why;
-      if (DeleteTree(path, &why)) continue;
+      if (RemoveGuardedFolder(path, &why)) continue;
       Refuse(path, L"リンクに置き換えられていて、そのリンクを削除できませんでした");
       return std::nullopt;
     }
@@ -192,7 +190,11 @@ void FolderPreparation::CloseOnTheWay(const Opened& folder) {
     return;
   }
   PSID owner = list->Owner();
-  if (!IsTrustedOwner(owner, Account())) {
+  // Elevated, a folder the account made unelevated is its unelevated
+  // programs' to give themselves any right on: as good as another's. (The
+  // install folder itself is handed to the administrators when the run
+  // takes it; a folder on the way keeps its owner.)
+  if (!IsTrustedOwner(owner, elevated_ ? nullptr : Account())) {
     Line(kFolderAccessWarning, folder.path, L"他のアカウントが所有", list->Text());
     TellForeignOwner(folder.path, owner);
     return;
@@ -244,8 +246,8 @@ bool FolderPreparation::PrepareInstallFolder(const Opened& parent, const std::ws
   s_.installTree = tree;
   if (!PrepareUninst(*tree)) return false;
   std::wstring why;
-  if (!MakeFolderInTree(*tree, Joined(tree->RootPath(), L"TEMP"), &why)) {
-    return Refuse(Joined(tree->RootPath(), L"TEMP"), why);
+  if (!MakeFolderInTree(*tree, JoinPath(tree->RootPath(), L"TEMP"), &why)) {
+    return Refuse(JoinPath(tree->RootPath(), L"TEMP"), why);
   }
   return true;
 }
@@ -255,7 +257,7 @@ bool FolderPreparation::PrepareUninst(InstallTree& tree) {
   // Files when elevated, else what the install folder passes down.
   const std::optional<FolderAccessList> list =
       FolderAccessListForThisRun(access_, GuardedFolder::kUninstallerFolder);
-  const std::wstring path = Joined(tree.RootPath(), L"Uninst");
+  const std::wstring path = JoinPath(tree.RootPath(), L"Uninst");
   if (elevated_ && !list) return Refuse(path, L"アクセス許可を作成できませんでした");
   std::optional<Opened> uninst = OpenOrMake(tree.Root(), tree.RootPath(), L"Uninst", true, list);
   if (!uninst) return false;

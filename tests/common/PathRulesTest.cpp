@@ -242,6 +242,13 @@ TEST_F(PathRulesOnDiskTest, WhereAnOpenHandleLies) {
   EXPECT_EQ(L"C:\\App", DriveFormOfFinalPath(L"\\\\?\\C:\\App\\"));
   EXPECT_EQ(L"C:\\", DriveFormOfFinalPath(L"\\\\?\\C:\\"));
   EXPECT_EQ(L"\\\\host\\share\\pos", DriveFormOfFinalPath(L"\\\\?\\UNC\\host\\share\\pos"));
+  // Where an entry of an open folder is expected to lie takes that form too,
+  // or every entry so named would seem to open elsewhere than it is listed.
+  using norvale::EntryPath;
+  EXPECT_EQ(DriveFormOfFinalPath(L"\\\\?\\C:\\App\\x "), EntryPath(L"C:\\App", L"x "));
+  EXPECT_EQ(DriveFormOfFinalPath(L"\\\\?\\C:\\App \\x."), EntryPath(L"C:\\App \\", L"x."));
+  EXPECT_EQ(L"C:\\App \\x", EntryPath(DriveFormOfFinalPath(L"\\\\?\\C:\\App "), L"x"));
+  EXPECT_EQ(L"C:\\x", EntryPath(L"C:\\", L"x"));
 }
 
 // Answers for folder links as Windows does for a junction, which Wine

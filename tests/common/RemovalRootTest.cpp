@@ -41,9 +41,11 @@ bool Exists(const std::wstring& path) {
 //   was opened. Until a handle on it was asked about, names answer as the
 //   system does; from then on the handle and every name through that folder
 //   lie at `target`.
+// - LinkSwappedOnceOpened: the same, where what the handle opened there is
+//   itself a link.
 class AsWindowsOpensIt final : public norvale::IFinalPaths {
  public:
-  enum class Case { Junction, SwappedOnceOpened };
+  enum class Case { Junction, SwappedOnceOpened, LinkSwappedOnceOpened };
   AsWindowsOpensIt(Case what, std::wstring folder, std::wstring target)
       : case_(what), folder_(std::move(folder)), target_(std::move(target)) {}
 
@@ -70,6 +72,9 @@ class AsWindowsOpensIt final : public norvale::IFinalPaths {
       return true;
     }
     opened_ = true;
+    if (here && case_ == Case::LinkSwappedOnceOpened) {
+      facts.attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+    }
     facts.lies = target_ + facts.lies.substr(folder_.size());
     return true;
   }
@@ -155,7 +160,7 @@ TEST(RemovalRootTest, ARootThatIsAJunctionIsNeverEntered) {
 // The folder above the install folder swapped for a junction into the
 // Windows folder or into another account's profile after the install
 // folder was judged by its name: the handle opened lies there, and that is
-// what the guard judges. Nothing is removed.
+// what the guard judges, a link found there too. Nothing is removed.
 TEST(RemovalRootTest, ARootIsJudgedWhereItsHandleLies) {
   struct Case {
     std::wstring above;
@@ -165,19 +170,25 @@ TEST(RemovalRootTest, ARootIsJudgedWhereItsHandleLies) {
                         Case{ClerksProfile() + L"\\Documents",
                              L"another account's profile: " + ClerksProfile()}}) {
     for (const auto kind : {norvale::RemovalRoot::Kind::Tree, norvale::RemovalRoot::Kind::Contents}) {
-      TempDir dir(L"swapped root");
-      const std::wstring pos = MakeStandIn(dir);
-      const AsWindowsOpensIt swapped(AsWindowsOpensIt::Case::SwappedOnceOpened, pos,
-                                     c.above + L"\\Pos");
-      norvale::RemovalRoot root =
-          norvale::RemovalRoot::Open(pos, kind, swapped, ListedProfiles(WithAClerk()));
-      EXPECT_FALSE(root) << Narrow(c.above);
-      EXPECT_EQ(root.Refusal(), c.why);
-      Counting events;
-      EXPECT_FALSE(root.RemoveContents(events).Complete());
-      EXPECT_FALSE(root.Remove());
-      EXPECT_EQ(events.done, 0);
-      ExpectUntouched(pos, Narrow(c.above));
+      for (const auto what : {AsWindowsOpensIt::Case::SwappedOnceOpened,
+                              AsWindowsOpensIt::Case::LinkSwappedOnceOpened}) {
+        if (kind == norvale::RemovalRoot::Kind::Contents &&
+            what == AsWindowsOpensIt::Case::LinkSwappedOnceOpened) {
+          continue;  // a link is never emptied, wherever it lies
+        }
+        TempDir dir(L"swapped root");
+        const std::wstring pos = MakeStandIn(dir);
+        const AsWindowsOpensIt swapped(what, pos, c.above + L"\\Pos");
+        norvale::RemovalRoot root =
+            norvale::RemovalRoot::Open(pos, kind, swapped, ListedProfiles(WithAClerk()));
+        EXPECT_FALSE(root) << Narrow(c.above);
+        EXPECT_EQ(root.Refusal(), c.why);
+        Counting events;
+        EXPECT_FALSE(root.RemoveContents(events).Complete());
+        EXPECT_FALSE(root.Remove());
+        EXPECT_EQ(events.done, 0);
+        ExpectUntouched(pos, Narrow(c.above));
+      }
     }
   }
 }
@@ -191,6 +202,8 @@ TEST(RemovalRootTest, AFileIsDeletedOnlyWhereItsHandleLies) {
   CreateDirectoryW(links.c_str(), nullptr);
   const std::wstring file = links + L"\\Pos.lnk";
   WriteFileBytes(file, "mine");
+  // System32 only as a name the stand-in answers with: nothing is opened
+  // there, so WOW64's redirection plays no part.
   const AsWindowsOpensIt swapped(AsWindowsOpensIt::Case::SwappedOnceOpened, links,
                                  Folder(CSIDL_SYSTEM) + L"\\Links");
   ASSERT_EQ(norvale::DeleteRefusal(file, norvale::DeleteKind::SinglePath, swapped), L"");

@@ -440,25 +440,36 @@ TEST_F(FolderDownloadTest, AnUpdateCutShortKeepsTheOldFile) {
 
 // A folder where a file is to go is removed only once the file has arrived
 // whole: a transfer that fails, however, keeps it with all it holds.
+// Below an install folder the folder goes through the handle of the folder
+// it lies in, as by name elsewhere.
 TEST_F(FolderDownloadTest, AFolderInAFilesPlaceGoesOnlyForTheWholeFile) {
-  PutFile(target_, L"a.txt\\mine.txt", "mine");
-  ftp_->OLErrorRetryMaxCount(1);
-  FtpFaults cut;
-  cut.truncateRetr = 1;
-  FtpFaults refused;
-  refused.failRetr = 2;
-  for (const FtpFaults& faults : {cut, refused}) {
-    Server().SetFaults(faults);
-    EXPECT_FALSE(Get(L"/flat", L"a.txt", 2, target_));
-    EXPECT_NE(code_, 0);
-    EXPECT_EQ(ReadFileBytes(target_ + L"\\a.txt\\mine.txt"), "mine");
+  for (const bool inTree : {false, true}) {
+    if (inTree) {
+      const auto tree = TreeAt(local_->Path());
+      ASSERT_TRUE(tree);
+      ftp_->WriteTree(tree);
+      ASSERT_TRUE(DeleteFileW((target_ + L"\\a.txt").c_str()));
+    }
+    PutFile(target_, L"a.txt\\mine.txt", "mine");
+    PutFile(target_, L"a.txt\\deeper\\more.txt", "more");
+    ftp_->OLErrorRetryMaxCount(1);
+    FtpFaults cut;
+    cut.truncateRetr = 1;
+    FtpFaults refused;
+    refused.failRetr = 2;
+    for (const FtpFaults& faults : {cut, refused}) {
+      Server().SetFaults(faults);
+      EXPECT_FALSE(Get(L"/flat", L"a.txt", 2, target_));
+      EXPECT_NE(code_, 0);
+      EXPECT_EQ(ReadFileBytes(target_ + L"\\a.txt\\mine.txt"), "mine");
+      EXPECT_EQ(FolderEntryCount(target_), 1);
+    }
+
+    Server().ClearFaults();
+    ASSERT_TRUE(Get(L"/flat", L"a.txt", 2, target_)) << code_ << (inTree ? " in the tree" : "");
+    EXPECT_EQ(ReadFileBytes(target_ + L"\\a.txt"), "aaa");
     EXPECT_EQ(FolderEntryCount(target_), 1);
   }
-
-  Server().ClearFaults();
-  ASSERT_TRUE(Get(L"/flat", L"a.txt", 2, target_)) << code_;
-  EXPECT_EQ(ReadFileBytes(target_ + L"\\a.txt"), "aaa");
-  EXPECT_EQ(FolderEntryCount(target_), 1);
 }
 
 // Updated on the server while its first transfer was cut short: the retry is

@@ -99,17 +99,22 @@ TEST_F(ArchiveExtractionTest, ArchivesWithoutAFolderOnTopFail) {
 }
 
 // The archive DLL and the shell write by name: the archive is unpacked in a
-// folder of its own below the running account's TEMP, made with a list that
-// keeps every other program out (the account's own unelevated ones too),
+// folder of its own, made with a list that keeps every other program out,
 // never beside the archive in the install folder, whose folders other users
-// may swap for a link. Wine keeps no list: the list is read as handed over.
+// may swap for a link. Elevated, that folder lies in the system's Windows
+// folder's TEMP (the prefix's C:\windows\Temp, which WOW64 does not
+// redirect): the run's own TEMP lies in the profile, where the account's
+// unelevated programs may rename what it holds. Wine keeps no list: the
+// list is read as handed over.
 TEST_F(ArchiveExtractionTest, ArchivesAreUnpackedInAFolderOnlyThisRunMayChange) {
+  ASSERT_TRUE(engine_.folderAccess->IsElevated());
   ASSERT_TRUE(Extract(Archive(L"pkg.zip", L"pkg\\\npkg\\a.txt=A\n"))) << error_;
   ASSERT_EQ(engine_.folderAccess->created.size(), 1u);
   const auto& work = engine_.folderAccess->created[0];
-  wchar_t temp[MAX_PATH + 1] = {};
-  GetTempPathW(MAX_PATH + 1, temp);
-  EXPECT_EQ(work.folder.rfind(temp, 0), 0u) << ToAnsi(work.folder);
+  wchar_t windows[MAX_PATH + 1] = {};
+  const UINT n = GetSystemWindowsDirectoryW(windows, MAX_PATH + 1);
+  EXPECT_EQ(work.folder.rfind(std::wstring(windows, n) + L"\\Temp\\Norvale-", 0), 0u)
+      << ToAnsi(work.folder);
   const auto reading = testing_support::Read(work.list);
   EXPECT_EQ(reading.owner, L"Administrators");
   EXPECT_TRUE(reading.isProtected);

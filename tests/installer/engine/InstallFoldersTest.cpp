@@ -172,6 +172,20 @@ TEST_F(InstallFoldersTest, AFolderOnTheWayThatAnotherAccountOwnsIsToldNotTouched
   EXPECT_EQ(ReadFileBytes(appDir_ + L"\\readme.txt"), Served(L"pkg/files/readme.txt"));
 }
 
+// So is one the running account made unelevated (from Explorer, say): its
+// unelevated programs, as its owner, may give themselves the right to
+// rename it whatever list the elevated run sets.
+TEST_F(InstallFoldersTest, AFolderOnTheWayTheAccountMadeUnelevatedIsTold) {
+  ASSERT_TRUE(CreateDirectoryW(above_.c_str(), nullptr));
+  const std::wstring account = testing_support::SidText(folderAccess_->account.data());
+  Answer(above_, L"O:" + account + L"D:AI(A;OICI;FA;;;" + account + L")(A;OICIID;FA;;;BA)");
+  EXPECT_EQ(norvale::ExecuteSetup(Run()), 0);
+  EXPECT_EQ(State().InstallAborted, 0);
+  EXPECT_TRUE(folderAccess_->applied.empty());
+  ASSERT_EQ(box_->Count(kOwnerWarning), 1);
+  EXPECT_NE(box_->First(kOwnerWarning)->text.find(account), std::wstring::npos);
+}
+
 // A list that cannot be set is told, not only recorded.
 TEST_F(InstallFoldersTest, AListThatCannotBeSetIsTold) {
   ASSERT_TRUE(CreateDirectoryW(above_.c_str(), nullptr));

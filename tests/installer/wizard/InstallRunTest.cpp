@@ -271,7 +271,14 @@ TEST_F(InstallRunTest, CancelDuringALargeFileRollsBackEverythingAndCloses) {
   // A temporary tool that already lay outside before the run is not ours.
   CreateMissingLevels(outside_ + L"\\keep", nullptr);
   testing_support::WriteFileBytes(outside_ + L"\\keep\\tool.txt", "the user's own");
-  WizardProbe& f = Ready();
+  // The folders on the way are the administrators', as Windows answers for
+  // what an elevated run made; Wine calls every folder the running
+  // account's, of which an elevated run would warn before Cancel is asked.
+  auto access = std::make_shared<testing_support::RecordingFolderAccess>();
+  access->lists = [](const std::wstring&) -> std::optional<FolderAccessList> {
+    return testing_support::ListFromSddl(testing_support::kAdministratorsFolder);
+  };
+  WizardProbe& f = Ready(nullptr, access);
   AddDownload(L"/pkg/readme.txt", outside_ + L"\\made\\sub");
   AddDownload(L"/pkg/tool.txt", L"{tmp}", true);
   AddDownload(L"/pkg/big.bin", L"{app}");
