@@ -43,6 +43,8 @@ constexpr int32_t kFtpProtectedTarget = -992;
 // lies elsewhere than its folder lists it, or is not the folder the install
 // made there: nothing of the file was written.
 constexpr int32_t kFtpUnsafeFolder = -993;
+// A local folder that is missing and cannot be made.
+constexpr int32_t kLocalFolderMissing = 82;
 
 class ClsWinFTP {
  public:

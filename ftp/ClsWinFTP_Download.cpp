@@ -35,9 +35,6 @@ constexpr ULONGLONG kPumpIntervalMs = 50;
 // Added to a file's name while its transfer runs.
 constexpr wchar_t kPartSuffix[] = L".nvpart";
 
-// A local folder that cannot be made.
-constexpr int32_t kFolderNotMade = 82;
-
 }  // namespace
 
 std::wstring ClsWinFTP::ReceivingText(const std::wstring& fileId) {
@@ -291,7 +288,7 @@ bool ClsWinFTP::TreeFolderOf(const std::wstring& folder,
   if (GetLastError() != norvale::kErrorLinkOnTheWay) {
     // Not made for another reason (no room, no right): as a folder that
     // cannot be created.
-    code = kFolderNotMade;
+    code = kLocalFolderMissing;
     errorLog_->ErrLogPut(appName_ + L" " + why, 1, 1, 0, 0, 0);
     return false;
   }

@@ -22,8 +22,6 @@ using norvale::UpperCased;
 
 namespace {
 
-constexpr int32_t kLocalFolderMissing = 82;
-
 size_t FindIgnoreCase(const std::wstring& text, const std::wstring& part) {
   if (part.empty()) return std::wstring::npos;
   return UpperCased(text).find(UpperCased(part));

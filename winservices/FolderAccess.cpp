@@ -126,7 +126,6 @@ struct Entry {
 struct ReadDescriptor {
   PSID owner = nullptr;
   std::vector<Entry> entries;
-  bool hasDacl = false;
 };
 
 std::optional<ReadDescriptor> ReadOf(const FolderAccessList& list) {
@@ -141,7 +140,6 @@ std::optional<ReadDescriptor> ReadOf(const FolderAccessList& list) {
   // No DACL at all lets everyone do everything: nothing to pass on, and
   // nothing that could be kept.
   if (!present || !dacl) return std::nullopt;
-  read.hasDacl = true;
   for (DWORD i = 0; i < dacl->AceCount; ++i) {
     void* ace = nullptr;
     if (!GetAce(dacl, i, &ace)) return std::nullopt;

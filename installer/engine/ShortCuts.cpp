@@ -79,10 +79,6 @@ bool IsComplete(const ShortCutEntry& entry) {
          !IsBlank(entry.ico);
 }
 
-const ICodePages& CodePagesOf(InstallerState& state) {
-  const auto& windows = state.seams.windows.windows;
-  return windows ? windows->CodePages() : SystemCodePages();
-}
 
 // On Windows 10 and later a program in the Startup folder is started by a
 // command file of its name in the install folder.
@@ -275,6 +271,11 @@ bool CreateShortCuts(EngineContext& engine) {
     engine.window.DoEvents();
   });
   return result;
+}
+
+const ICodePages& CodePagesOf(InstallerState& state) {
+  const auto& windows = state.seams.windows.windows;
+  return windows ? windows->CodePages() : SystemCodePages();
 }
 
 }  // namespace norvale

@@ -33,6 +33,9 @@ std::optional<std::wstring> CommandFileProgramPath(const std::wstring& exePath,
                                                    unsigned int ansiCodePage = 0,
                                                    unsigned int oemCodePage = 1,
                                                    const ICodePages& pages = SystemCodePages());
+// The code pages the run's command files are judged by: the Windows facts'
+// when the run has them, else the system's.
+const ICodePages& CodePagesOf(InstallerState& state);
 // Written in the machine's ANSI code page, as pages tells it.
 bool MakeStartupCmdFile(const std::wstring& folder, const std::wstring& fileName,
                         const std::wstring& exePath,

@@ -223,8 +223,7 @@ void vbMakeReplaceCmd(InstallRun& run, const std::wstring& newProgram) {
     const std::wstring installer = folder + L"\\" + exe;
     const std::wstring fresh = Trim(newProgram);
     bool done = false;
-    const auto& windows = run.state.seams.windows.windows;
-    const ICodePages& pages = windows ? windows->CodePages() : SystemCodePages();
+    const ICodePages& pages = CodePagesOf(run.state);
     auto safePath = [&](const std::wstring& path) {
       return IsCommandFileSafePath(path, CP_ACP, CP_OEMCP, pages);
     };
