@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "FileActs.h"
 #include "FileSystem.h"
 #include "Handles.h"
 #include "Text.h"
@@ -535,12 +536,15 @@ std::wstring ShellList(const wchar_t* list) {
 
 bool ReplaceGuardedFile(const std::wstring& from, const std::wstring& to, std::wstring* why) {
   if (Refused(DeleteRefusal(to), why)) return false;
-  if (MoveFileExW(from.c_str(), FullPath(to).c_str(),
-                  MOVEFILE_REPLACE_EXISTING)) {
-    return true;
-  }
   if (why) why->clear();
-  return false;
+  const std::wstring target = FullPath(to);
+  const StepResult<FileHandle> source =
+      OpenByPath(FullPath(from), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                 EntryType::File);
+  const StepDone moved =
+      source ? RenameTo(source->Get(), target, true) : StepDone(source.Error());
+  if (!moved) SetLastError(moved.Error().code);
+  return static_cast<bool>(moved);
 }
 
 std::wstring ShellOperationRefusal(UINT operation, const std::wstring& sources) {
@@ -566,10 +570,7 @@ bool DiscardCreatedFile(HANDLE file) {
     SetLastError(ERROR_INVALID_HANDLE);
     return false;
   }
-  FILE_DISPOSITION_INFO disposition{};
-  disposition.DeleteFile = TRUE;
-  return SetFileInformationByHandle(file, FileDispositionInfo, &disposition,
-                                    sizeof disposition) != 0;
+  return DisposeOf(file, false) == Disposal::Done;
 }
 
 bool PlaceCreatedFile(HANDLE file, const std::wstring& to, bool replace, std::wstring* why) {
@@ -587,23 +588,10 @@ bool PlaceCreatedFile(HANDLE file, const std::wstring& to, bool replace, std::ws
     return false;
   }
   if (replace && Refused(DeleteRefusal(full), why)) return false;
-  // The rename takes the system's own form of the name: Windows reads
-  // nothing else there, and Wine would take a bare name as one of the
-  // current folder.
-  const std::wstring name = unc ? L"\\??\\UNC" + full.substr(1) : L"\\??\\" + full;
-  const size_t bytes = name.size() * sizeof(wchar_t);
-  std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + bytes);
-  auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
-  rename->ReplaceIfExists = replace ? TRUE : FALSE;
-  rename->RootDirectory = nullptr;
-  rename->FileNameLength = static_cast<DWORD>(bytes);
-  for (size_t i = 0; i < name.size(); ++i) rename->FileName[i] = name[i];
-  if (SetFileInformationByHandle(file, FileRenameInfo, rename,
-                                 static_cast<DWORD>(buffer.size()))) {
-    return true;
-  }
   if (why) why->clear();
-  return false;
+  const StepDone placed = RenameTo(file, full, replace);
+  if (!placed) SetLastError(placed.Error().code);
+  return static_cast<bool>(placed);
 }
 
 }  // namespace norvale

@@ -2,15 +2,14 @@
 
 #include <vector>
 
-#include "FolderHandles.h"
-#include "NtFileCalls.h"
+#include "FileActs.h"
 #include "Paths.h"
 #include "Text.h"
 
 namespace norvale {
 namespace {
 
-constexpr DWORD kOpenAsItself = FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT;
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 std::wstring FolderRefusal(const std::wstring& folder, const IFinalPaths& finalPaths,
                            const IProfileList& profiles) {
@@ -26,39 +25,65 @@ const IFinalPaths* AskedByName(const IFinalPaths& finalPaths) {
   return dynamic_cast<const SystemFinalPaths*>(&finalPaths) ? nullptr : &finalPaths;
 }
 
-bool Refused(const std::wstring& refusal, std::wstring* why) {
-  if (refusal.empty()) return false;
-  if (why) *why = refusal;
-  SetLastError(ERROR_ACCESS_DENIED);
-  return true;
+// The guard's verdict on path as a step's refusal; nothing when it agrees.
+std::optional<StepError> GuardRefusal(const std::wstring& refusal, const std::wstring& path) {
+  if (refusal.empty()) return std::nullopt;
+  return StepError::Refusal(ERROR_ACCESS_DENIED, path, refusal);
+}
+
+// Not done now: what opened is not what was judged, which another try may
+// find as it was.
+StepError ForNow(DWORD code, const std::wstring& path, const std::wstring& reason) {
+  StepError error = StepError::Refusal(code, path, reason);
+  error.kind = StepError::Kind::Transient;
+  return error;
+}
+
+// Tells a public member's caller why it failed, in the two ways callers
+// read: the reason in *why (empty for the system's own errors), the
+// system's error as the last error.
+bool Fails(const StepError& error, std::wstring* why) {
+  if (why) *why = error.reason;
+  SetLastError(error.code);
+  return false;
 }
 
 // Why what a handle opened without following a link may not go: where it
 // lies is judged (a folder above swapped for a junction after the name was
 // judged leads the handle elsewhere, a link included), and what is no link
 // must lie where its name is listed (Wine opens a link made on the host as
-// its target even when asked not to). Empty when it may go.
-std::wstring LiesRefusal(const HandleFacts& facts, const std::wstring& full,
-                         const IFinalPaths& finalPaths, const IProfileList& profiles,
-                         bool folder) {
+// its target even when asked not to). Nothing when it may go.
+std::optional<StepError> LiesRefusal(const HandleFacts& facts, const std::wstring& full,
+                                     const IFinalPaths& finalPaths, const IProfileList& profiles,
+                                     bool folder) {
   const std::wstring refusal =
       folder ? FolderRefusal(facts.lies, finalPaths, profiles)
              : DeleteRefusal(facts.lies, DeleteKind::SinglePath, finalPaths, profiles);
-  if (!refusal.empty()) return refusal;
+  if (!refusal.empty()) return GuardRefusal(refusal, full);
   // A link's handle lies where the link is; what it leads to is never reached.
-  if (facts.attributes & FILE_ATTRIBUTE_REPARSE_POINT) return L"";
+  if (IsLinkAttributes(facts.attributes)) return std::nullopt;
   const std::wstring listed = ResolvedPath(full, finalPaths);
   if (listed.empty() || !SamePath(listed, facts.lies)) {
-    return folder ? L"folder opens elsewhere than it is listed" : L"link to a file elsewhere";
+    if (folder) return ForNow(ERROR_ACCESS_DENIED, full, L"folder opens elsewhere than it is listed");
+    return StepError::Refusal(ERROR_ACCESS_DENIED, full, L"link to a file elsewhere");
   }
-  return L"";
+  return std::nullopt;
+}
+
+// Deleting through a handle, as a step's result.
+StepDone Disposed(HANDLE handle, bool evenReadOnly, const std::wstring& path) {
+  switch (DisposeOf(handle, evenReadOnly)) {
+    case Disposal::Done:
+      return {};
+    case Disposal::Shared:
+      return StepError::Refusal(ERROR_ACCESS_DENIED, path, L"read-only file with other names");
+    case Disposal::Failed:
+      break;
+  }
+  return StepError::Last(path);
 }
 
 class NoEvents final : public ITreeRemovalEvents {};
-
-bool Missing(DWORD error) {
-  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-}
 
 }  // namespace
 
@@ -66,103 +91,111 @@ RemovalRoot RemovalRoot::Open(const std::wstring& folder, Kind kind,
                               const IFinalPaths& finalPaths, const IProfileList& profiles) {
   RemovalRoot root;
   try {
-    root.refusal_ = FolderRefusal(folder, finalPaths, profiles);
-    if (!root.refusal_.empty()) return root;
+    root.refusal_ = GuardRefusal(FolderRefusal(folder, finalPaths, profiles), folder);
+    if (root.refusal_) return root;
     root.path_ = FullPath(folder);
     root.byName_ = AskedByName(finalPaths);
     // Asked for deleting from the start when the folder is to go, so that
     // it is never opened again by its name; one that is someone's current
     // folder, or whose list keeps deletes out, is still emptied.
+    StepResult<FileHandle> opened = StepError::Of(ERROR_ACCESS_DENIED, root.path_);
     if (kind == Kind::Tree) {
-      root.handle_.Reset(CreateFileW(root.path_.c_str(), kListingAccess | DELETE,
-                                     kRemovalSharing, nullptr, OPEN_EXISTING, kOpenAsItself,
-                                     nullptr));
-      root.deletable_ = root.handle_.Valid();
+      opened = OpenByPath(root.path_, kListingAccess | DELETE, kRemovalSharing, EntryType::Any);
+      root.deletable_ = static_cast<bool>(opened);
     }
-    if (!root.handle_) {
-      root.handle_.Reset(CreateFileW(root.path_.c_str(), kListingAccess, kRemovalSharing, nullptr,
-                                     OPEN_EXISTING, kOpenAsItself, nullptr));
-    }
-    if (!root.handle_) {
-      const bool missing = Missing(GetLastError());
-      root.refusal_ = missing ? L"no such folder" : L"folder could not be opened";
-      root.forNow_ = !missing;
+    if (!opened) opened = OpenByPath(root.path_, kListingAccess, kRemovalSharing, EntryType::Any);
+    if (!opened) {
+      const StepError& error = opened.Error();
+      root.refusal_ = error.Missing()
+                          ? StepError::Refusal(error.code, root.path_, L"no such folder")
+                          : ForNow(error.code, root.path_, L"folder could not be opened");
       return root;
     }
+    root.handle_ = std::move(*opened);
     if (!finalPaths.FactsOf(root.handle_.Get(), root.facts_)) {
-      root.refusal_ = L"folder cannot be judged";
+      root.refusal_ = StepError::Refusal(ERROR_ACCESS_DENIED, root.path_,
+                                         L"folder cannot be judged");
     } else if (!(root.facts_.attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-      root.refusal_ = L"no such folder";
-    } else if (root.facts_.attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+      root.refusal_ = StepError::Refusal(ERROR_DIRECTORY, root.path_, L"no such folder");
+    } else if (IsLinkAttributes(root.facts_.attributes)) {
       // Whatever it leads to is never entered; the link itself must lie
       // where a removal may reach.
-      root.refusal_ = kind == Kind::Contents
-                          ? L"folder is a link"
-                          : LiesRefusal(root.facts_, root.path_, finalPaths, profiles, true);
+      root.refusal_ =
+          kind == Kind::Contents
+              ? StepError::Refusal(kErrorLinkOnTheWay, root.path_, L"folder is a link")
+              : LiesRefusal(root.facts_, root.path_, finalPaths, profiles, true);
       root.isLink_ = true;
     } else {
       root.refusal_ = LiesRefusal(root.facts_, root.path_, finalPaths, profiles, true);
-      root.forNow_ = root.refusal_ == L"folder opens elsewhere than it is listed";
     }
-    if (root.refusal_.empty()) root.identity_ = IdentityOf(root.handle_.Get());
-    if (root.refusal_.empty() && !root.identity_) root.refusal_ = L"folder cannot be judged";
+    if (!root.refusal_) root.identity_ = IdentityOf(root.handle_.Get());
+    if (!root.refusal_ && !root.identity_) {
+      root.refusal_ =
+          StepError::Refusal(ERROR_ACCESS_DENIED, root.path_, L"folder cannot be judged");
+    }
   } catch (...) {
-    root.refusal_ = L"folder cannot be judged";
+    root.refusal_ =
+        StepError::Refusal(ERROR_NOT_ENOUGH_MEMORY, folder, L"folder cannot be judged");
   }
-  if (!root.refusal_.empty()) root.handle_.Reset();
+  if (root.refusal_) root.handle_.Reset();
   return root;
 }
 
 bool RemovalRoot::HoldAgain() {
   if (handle_) return true;
-  if (!refusal_.empty()) return false;
+  if (refusal_) return false;
   // Let go for a delete that failed: what opens under the name now must be
   // the folder that was judged.
-  FileHandle again(CreateFileW(path_.c_str(), kListingAccess | (deletable_ ? DELETE : 0),
-                               kRemovalSharing, nullptr, OPEN_EXISTING, kOpenAsItself, nullptr));
-  if (!again || IdentityOf(again.Get()) != identity_) {
-    refusal_ = L"folder changed since it was judged";
-    forNow_ = true;
+  StepResult<FileHandle> again = OpenByPath(
+      path_, kListingAccess | (deletable_ ? DELETE : 0), kRemovalSharing, EntryType::Any);
+  if (!again || IdentityOf(again->Get()) != identity_) {
+    refusal_ = ForNow(again ? ERROR_RETRY : again.Error().code, path_,
+                      L"folder changed since it was judged");
     return false;
   }
-  handle_ = std::move(again);
+  handle_ = std::move(*again);
   return true;
 }
 
 TreeRemovalResult RemovalRoot::RemoveContents(ITreeRemovalEvents& events) {
   TreeRemovalResult result;
   if (!HoldAgain()) {
-    result.retryable = forNow_;
-    result.refused = !forNow_;
+    if (refusal_) result.Note(*refusal_);
     return result;
   }
   if (isLink_) return result;
   return RemoveContentsOf(handle_.Get(), path_, events, byName_);
 }
 
-bool RemovalRoot::Remove() {
+StepDone RemovalRoot::Remove() {
   try {
-    if (!refusal_.empty()) return false;
-    bool disposed = false;
+    if (refusal_) return *refusal_;
+    StepDone disposed = StepError::Of(ERROR_INVALID_HANDLE, path_);
     if (handle_ && deletable_) {
-      disposed = DisposeOf(handle_.Get()) == Disposal::Done;
+      disposed = Disposed(handle_.Get(), true, path_);
     } else {
       // Held for listing only, the handle shares no deletes with a second
       // one: it goes first, and the folder reopened must be the one judged.
       handle_.Reset();
-      const FileHandle deleting(CreateFileW(path_.c_str(), kDeletingAccess, kRemovalSharing,
-                                            nullptr, OPEN_EXISTING, kOpenAsItself, nullptr));
-      disposed = deleting && IdentityOf(deleting.Get()) == identity_ &&
-                 DisposeOf(deleting.Get()) == Disposal::Done;
+      const StepResult<FileHandle> deleting =
+          OpenByPath(path_, kDeletingAccess, kRemovalSharing, EntryType::Any);
+      if (!deleting) {
+        disposed = deleting.Error();
+      } else if (IdentityOf(deleting->Get()) != identity_) {
+        disposed = ForNow(ERROR_RETRY, path_, L"folder changed since it was judged");
+      } else {
+        disposed = Disposed(deleting->Get(), true, path_);
+      }
     }
     handle_.Reset();
     // A folder goes once its last handle closes, which another program may
     // still hold for a moment.
-    if (disposed && GetFileAttributesW(path_.c_str()) == INVALID_FILE_ATTRIBUTES) return true;
+    if (disposed && GetFileAttributesW(path_.c_str()) == INVALID_FILE_ATTRIBUTES) return {};
     HoldAgain();
-    return false;
+    if (disposed) return StepError::Of(ERROR_DIR_NOT_EMPTY, path_);
+    return disposed;
   } catch (...) {
-    return false;
+    return StepError::Of(ERROR_NOT_ENOUGH_MEMORY, path_);
   }
 }
 
@@ -175,10 +208,7 @@ bool DeleteTree(const std::wstring& folder, std::wstring* why, const IFinalPaths
                 ITreeRemovalEvents& events) {
   try {
     RemovalRoot root = RemovalRoot::Open(folder, RemovalRoot::Kind::Tree, finalPaths);
-    if (!root) {
-      if (why) *why = root.Refusal();
-      return false;
-    }
+    if (!root) return Fails(*root.Refusal(), why);
     if (root.RemoveContents(events).Complete() && root.Remove()) return true;
   } catch (...) {
   }
@@ -188,18 +218,18 @@ bool DeleteTree(const std::wstring& folder, std::wstring* why, const IFinalPaths
 
 TreeRemovalResult EmptyGuardedFolder(const std::wstring& folder, ITreeRemovalEvents& events,
                                      std::wstring* why, const IFinalPaths& finalPaths) {
-  TreeRemovalResult left;
-  left.retryable = true;
   try {
     RemovalRoot root = RemovalRoot::Open(folder, RemovalRoot::Kind::Contents, finalPaths);
     if (!root) {
-      if (why) *why = root.Refusal();
-      left.retryable = root.RefusedForNow();
-      left.refused = !root.RefusedForNow();
+      if (why) *why = root.Refusal()->reason;
+      TreeRemovalResult left;
+      left.Note(*root.Refusal());
       return left;
     }
     return root.RemoveContents(events);
   } catch (...) {
+    TreeRemovalResult left;
+    left.Note(StepError::Of(ERROR_NOT_ENOUGH_MEMORY, folder));
     return left;
   }
 }
@@ -207,109 +237,94 @@ TreeRemovalResult EmptyGuardedFolder(const std::wstring& folder, ITreeRemovalEve
 bool DeleteGuardedFile(const std::wstring& path, std::wstring* why, bool evenReadOnly,
                        const IFinalPaths& finalPaths) {
   try {
-    if (Refused(DeleteRefusal(path, DeleteKind::SinglePath, finalPaths), why)) return false;
+    if (const auto refused =
+            GuardRefusal(DeleteRefusal(path, DeleteKind::SinglePath, finalPaths), path)) {
+      return Fails(*refused, why);
+    }
     const std::wstring full = FullPath(path);
     // Opened as itself: a link is deleted as a link, and a folder does not
     // open at all, as deleting a file by its name answers.
-    const FileHandle file(CreateFileW(full.c_str(), kDeletingAccess,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT,
-                                      nullptr));
-    if (!file) {
-      const DWORD error = GetLastError();
-      if (why) why->clear();
-      SetLastError(error);
-      return false;
-    }
+    const StepResult<FileHandle> file =
+        OpenByPath(full, kDeletingAccess, kShareAll, EntryType::File);
+    if (!file) return Fails(file.Error(), why);
     HandleFacts facts;
-    if (!finalPaths.FactsOf(file.Get(), facts)) return !Refused(L"file cannot be judged", why);
-    if (Refused(LiesRefusal(facts, full, finalPaths, SystemProfileList(), false), why)) {
-      return false;
+    if (!finalPaths.FactsOf(file->Get(), facts)) {
+      return Fails(StepError::Refusal(ERROR_ACCESS_DENIED, full, L"file cannot be judged"), why);
     }
-    switch (DisposeOf(file.Get(), evenReadOnly)) {
-      case Disposal::Done:
-        return true;
-      case Disposal::Shared:
-        return !Refused(L"read-only file with other names", why);
-      case Disposal::Failed:
-        break;
+    if (const auto refused = LiesRefusal(facts, full, finalPaths, SystemProfileList(), false)) {
+      return Fails(*refused, why);
     }
-    const DWORD error = GetLastError();
-    if (why) why->clear();
-    SetLastError(error);
-    return false;
+    const StepDone deleted = Disposed(file->Get(), evenReadOnly, full);
+    if (!deleted) return Fails(deleted.Error(), why);
+    return true;
   } catch (...) {
-    if (why) why->clear();
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return false;
+    return Fails(StepError::Of(ERROR_NOT_ENOUGH_MEMORY, path), why);
+  }
+}
+
+bool DeleteGuardedFileIn(HANDLE folder, const std::wstring& folderLies, const std::wstring& name,
+                         std::wstring* why, bool evenReadOnly, const IFinalPaths& finalPaths) {
+  try {
+    const std::wstring lies = EntryPath(folderLies, name);
+    if (const auto refused =
+            GuardRefusal(DeleteRefusal(lies, DeleteKind::SinglePath, finalPaths), lies)) {
+      return Fails(*refused, why);
+    }
+    const StepResult<FileHandle> file =
+        OpenIn(folder, name, kDeletingAccess, kShareAll, EntryType::File);
+    if (!file) return Fails(file.Error(), why);
+    const StepDone deleted = Disposed(file->Get(), evenReadOnly, lies);
+    return deleted || Fails(deleted.Error(), why);
+  } catch (...) {
+    return Fails(StepError::Of(ERROR_NOT_ENOUGH_MEMORY, name), why);
   }
 }
 
 bool RemoveGuardedFolder(const std::wstring& folder, std::wstring* why) {
   try {
     const SystemFinalPaths finalPaths;
-    if (Refused(FolderRefusal(folder, finalPaths, SystemProfileList()), why)) return false;
+    if (const auto refused =
+            GuardRefusal(FolderRefusal(folder, finalPaths, SystemProfileList()), folder)) {
+      return Fails(*refused, why);
+    }
     const std::wstring full = FullPath(folder);
-    FileHandle handle(CreateFileW(full.c_str(), kDeletingAccess,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, kOpenAsItself, nullptr));
+    StepResult<FileHandle> handle =
+        OpenByPath(full, kDeletingAccess, kShareAll, EntryType::Folder);
+    if (!handle) return Fails(handle.Error(), why);
     HandleFacts facts;
-    if (!handle || !finalPaths.FactsOf(handle.Get(), facts)) {
-      const DWORD error = GetLastError();
-      if (why) why->clear();
-      SetLastError(error);
-      return false;
+    if (!finalPaths.FactsOf(handle->Get(), facts)) return Fails(StepError::Last(full), why);
+    if (const auto refused = LiesRefusal(facts, full, finalPaths, SystemProfileList(), true)) {
+      return Fails(*refused, why);
     }
-    if (!(facts.attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-      if (why) why->clear();
-      SetLastError(ERROR_DIRECTORY);
-      return false;
-    }
-    if (Refused(LiesRefusal(facts, full, finalPaths, SystemProfileList(), true), why)) {
-      return false;
-    }
-    const bool disposed = DisposeOf(handle.Get(), false) == Disposal::Done;
-    const DWORD error = GetLastError();
-    handle.Reset();
-    if (why) why->clear();
-    if (!disposed) {
-      SetLastError(error);
-      return false;
-    }
+    const StepDone deleted = Disposed(handle->Get(), false, full);
+    handle->Reset();
+    if (!deleted) return Fails(deleted.Error(), why);
     // Some systems refuse a folder that is not empty only once it closes.
     if (GetFileAttributesW(full.c_str()) != INVALID_FILE_ATTRIBUTES) {
-      SetLastError(ERROR_DIR_NOT_EMPTY);
-      return false;
+      return Fails(StepError::Of(ERROR_DIR_NOT_EMPTY, full), why);
     }
+    if (why) why->clear();
     return true;
   } catch (...) {
-    if (why) why->clear();
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return false;
+    return Fails(StepError::Of(ERROR_NOT_ENOUGH_MEMORY, folder), why);
   }
 }
 
 bool RemoveHeldOwnFolder(HANDLE folder, const std::wstring& path) {
   try {
-    FILE_ATTRIBUTE_TAG_INFO tag{};
-    if (!GetFileInformationByHandleEx(folder, FileAttributeTagInfo, &tag, sizeof tag) ||
-        !(tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
-        (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    const std::optional<DWORD> attributes = AttributesOf(folder);
+    if (!attributes || !(*attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+        IsLinkAttributes(*attributes)) {
       return false;
     }
     NoEvents events;
     if (!RemoveContentsOf(folder, path, events).Complete()) return false;
-    if (DisposeOf(folder) == Disposal::Done) return true;
-    // Held without DELETE (a program writing into it opens it without
-    // sharing deletes), it is opened again through itself for the delete.
-    HANDLE self = nullptr;
-    const nt::Status status = nt::FileCalls::System().CreateIn(
-        folder, L"", kDeletingAccess | SYNCHRONIZE,
-        0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nt::kFileOpen,
-        nt::kFileDirectoryFile | nt::kFileOpenReparsePoint | nt::kFileSynchronousIoNonAlert, nullptr,
-        &self);
-    const FileHandle deleting(status < 0 ? nullptr : self);
-    return deleting && DisposeOf(deleting.Get()) == Disposal::Done;
+    if (DisposeOf(folder, true) == Disposal::Done) return true;
+    // Held without DELETE (a rename into it has to be admitted), it is
+    // opened again through itself for the delete.
+    const StepResult<FileHandle> deleting =
+        OpenIn(folder, L"", kDeletingAccess, kShareAll, EntryType::Folder);
+    return deleting && DisposeOf(deleting->Get(), true) == Disposal::Done;
   } catch (...) {
     return false;
   }
@@ -319,30 +334,34 @@ bool RemoveListedFolder(HANDLE parent, const std::wstring& parentPath, const std
                         std::wstring* why) {
   try {
     const std::wstring path = JoinPath(parentPath, name);
-    if (Refused(FolderRefusal(EntryPath(parentPath, name), SystemFinalPaths(),
-                              SystemProfileList()),
-                why)) {
-      return false;
+    if (const auto refused = GuardRefusal(
+            FolderRefusal(EntryPath(parentPath, name), SystemFinalPaths(), SystemProfileList()),
+            path)) {
+      return Fails(*refused, why);
     }
     if (why) why->clear();
-    FileHandle folder = OpenListedFolder(parent, name);
-    if (!folder) return false;
-    const std::optional<FileIdentity> identity = IdentityOf(folder.Get());
+    StepResult<HeldFolder> folder =
+        OpenListedIn(parent, parentPath, name, kListingAccess, kRemovalSharing, EntryType::Folder);
+    if (!folder) return Fails(folder.Error(), why);
+    const std::optional<FileIdentity> identity = IdentityOf(folder->handle.Get());
     NoEvents events;
-    if (!identity || !RemoveContentsOf(folder.Get(), path, events).Complete()) return false;
+    const TreeRemovalResult below = RemoveContentsOf(folder->handle.Get(), path, events);
+    if (!identity || !below.Complete()) {
+      return Fails(below.first.value_or(StepError::Of(ERROR_DIR_NOT_EMPTY, path)), why);
+    }
     // The listing handle shares no deletes: it goes first, and what opens
     // under the name then must be the folder that was emptied.
-    folder.Reset();
-    HANDLE again = nullptr;
-    const nt::Status status = nt::FileCalls::System().CreateIn(
-        parent, name, kDeletingAccess | SYNCHRONIZE, 0, kRemovalSharing, nt::kFileOpen,
-        nt::kFileDirectoryFile | nt::kFileOpenReparsePoint | nt::kFileSynchronousIoNonAlert,
-        nullptr, &again);
-    const FileHandle deleting(status < 0 ? nullptr : again);
-    return deleting && IdentityOf(deleting.Get()) == identity &&
-           DisposeOf(deleting.Get(), false) == Disposal::Done;
+    folder->handle.Reset();
+    const StepResult<FileHandle> deleting =
+        OpenIn(parent, name, kDeletingAccess, kRemovalSharing, EntryType::Folder);
+    if (!deleting) return Fails(deleting.Error(), why);
+    if (IdentityOf(deleting->Get()) != identity) {
+      return Fails(ForNow(ERROR_RETRY, path, L""), why);
+    }
+    const StepDone deleted = Disposed(deleting->Get(), false, path);
+    return deleted || Fails(deleted.Error(), why);
   } catch (...) {
-    return false;
+    return Fails(StepError::Of(ERROR_NOT_ENOUGH_MEMORY, name), why);
   }
 }
 

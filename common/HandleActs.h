@@ -1,14 +1,14 @@
 #pragma once
 // The delete guard's acts that work through handles: where a removal
-// starts and how it is judged once it is open (acts inside a held folder
-// are FolderHandles.h's). The verdicts on paths stay in
+// starts and how it is judged once it is open (the acts themselves are
+// FileActs.h's). The verdicts on paths stay in
 // DeleteGuard.h; what a path is refused for is asked there.
 #include <windows.h>
 
 #include <string>
 
 #include "DeleteGuard.h"
-#include "FolderHandles.h"
+#include "FileActs.h"
 #include "Handles.h"
 #include "TreeRemoval.h"
 
@@ -36,12 +36,14 @@ class RemovalRoot {
   RemovalRoot(RemovalRoot&&) = default;
   RemovalRoot& operator=(RemovalRoot&&) = default;
 
-  // Empty when the folder was opened and may be removed; otherwise why not.
-  const std::wstring& Refusal() const { return refusal_; }
-  // Refused only for now: what opened is not what was judged, which
-  // another try may find as it was.
-  bool RefusedForNow() const { return forNow_; }
-  explicit operator bool() const { return refusal_.empty(); }
+  // Nothing when the folder was opened and may be removed; otherwise why
+  // not: refused only for now (Transient) when what opened is not what was
+  // judged, which another try may find as it was.
+  const std::optional<StepError>& Refusal() const { return refusal_; }
+  bool RefusedForNow() const {
+    return refusal_ && refusal_->kind == StepError::Kind::Transient;
+  }
+  explicit operator bool() const { return !refusal_; }
   bool IsLink() const { return isLink_; }
   // The folder's handle, held for listing; its name in full form; what the
   // handle said when it was opened.
@@ -52,9 +54,9 @@ class RemovalRoot {
   // Removes what the folder holds (nothing is entered through a link).
   TreeRemovalResult RemoveContents(ITreeRemovalEvents& events);
   // Removes the folder itself once it is empty (a link as a link) and lets
-  // it go; true when it is gone. A folder that could not be removed is held
+  // it go; done when it is gone. A folder that could not be removed is held
   // again for another try, when it is still the same one.
-  bool Remove();
+  StepDone Remove();
 
  private:
   RemovalRoot() = default;
@@ -63,15 +65,23 @@ class RemovalRoot {
   FileHandle handle_;
   bool deletable_ = false;
   bool isLink_ = false;
-  bool forNow_ = false;
   std::wstring path_;
-  std::wstring refusal_;
+  std::optional<StepError> refusal_;
   HandleFacts facts_;
   // Which folder was judged: its volume and number, whatever it is named.
   std::optional<FileIdentity> identity_;
   // A test's other system, asked by name as the walk goes.
   const IFinalPaths* byName_ = nullptr;
 };
+
+// Deletes the file `name` of the open folder `folder`, which was judged to
+// lie at `folderLies`, once the guard agreed to where the file lies: opened
+// inside that folder as itself (a link is deleted as a link), so that a
+// folder swapped since its judging is never reached. False (the reason in
+// why, when the guard refused) when it stays.
+bool DeleteGuardedFileIn(HANDLE folder, const std::wstring& folderLies, const std::wstring& name,
+                         std::wstring* why = nullptr, bool evenReadOnly = false,
+                         const IFinalPaths& finalPaths = SystemFinalPaths());
 
 // Removes a folder a run made for itself, closed to other users, and has
 // held since (opened for listing, without following a link; with DELETE, or

@@ -22,7 +22,13 @@ class UniqueHandle {
   ~UniqueHandle() { Reset(); }
 
   handle_type Get() const { return h_; }
-  bool Valid() const { return h_ != Traits::Invalid(); }
+  bool Valid() const {
+    if constexpr (requires { Traits::Empty(h_); }) {
+      return !Traits::Empty(h_);
+    } else {
+      return h_ != Traits::Invalid();
+    }
+  }
   explicit operator bool() const { return Valid(); }
   void Reset(handle_type h = Traits::Invalid()) {
     if (Valid()) Traits::Close(h_);
@@ -34,9 +40,12 @@ class UniqueHandle {
   handle_type h_ = Traits::Invalid();
 };
 
+// CreateFileW answers INVALID_HANDLE_VALUE for nothing, the native calls
+// null: a file handle owns neither.
 struct FileHandleTraits {
   using handle_type = HANDLE;
   static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
+  static bool Empty(HANDLE h) { return h == INVALID_HANDLE_VALUE || h == nullptr; }
   static void Close(HANDLE h) { CloseHandle(h); }
 };
 
@@ -58,7 +67,7 @@ struct RegKeyTraits {
   static void Close(HKEY h) { RegCloseKey(h); }
 };
 
-// CreateFile results (INVALID_HANDLE_VALUE when empty).
+// File and folder handles (INVALID_HANDLE_VALUE or null when empty).
 using FileHandle = UniqueHandle<FileHandleTraits>;
 // Process, thread, event, mutex handles (null when empty).
 using KernelHandle = UniqueHandle<KernelHandleTraits>;

@@ -12,6 +12,9 @@ namespace {
 
 constexpr ACCESS_MASK kTreeFolderAccess =
     FILE_TRAVERSE | FILE_LIST_DIRECTORY | FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY;
+// Files are renamed into these folders, and Windows' own open of a rename's
+// target shares no deletes: the tree's handles hold no DELETE and share all.
+constexpr DWORD kTreeSharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 constexpr wchar_t kPartSuffix[] = L".nvpart";
 
 std::wstring FolderKey(const std::wstring& relative) { return UpperCased(relative); }
@@ -68,9 +71,9 @@ bool InstallTree::StillMadeHere(const std::wstring& path) {
       expected = found->second;
     }
     if (!expected) return false;
-    const FileHandle opened = OpenFolderWithoutLinks(path, FILE_READ_ATTRIBUTES);
+    const StepResult<HeldFolder> opened = OpenFolderFromRoot(path, FILE_READ_ATTRIBUTES);
     if (!opened) return false;
-    const std::optional<FileIdentity> identity = IdentityOf(opened.Get());
+    const std::optional<FileIdentity> identity = IdentityOf(opened->handle.Get());
     return identity && *identity == *expected;
   } catch (...) {
     return false;
@@ -91,6 +94,76 @@ bool InstallTree::Holds(const std::wstring& path) const {
   }
 }
 
+namespace {
+
+// Each part of a folder below the root: opened where its folder lists it,
+// made (with what its folder passes down) when missing and asked to, and
+// when this run made a folder of that name, that very one.
+class TreeSteps final : public IPathSteps {
+ public:
+  TreeSteps(bool make, std::map<std::wstring, FileIdentity>& made) : make_(make), made_(made) {}
+
+  StepResult<HeldFolder> Step(const HeldFolder& parent, const std::wstring& name,
+                              bool) override {
+    key_ = key_.empty() ? name : key_ + L"\\" + name;
+    const std::wstring path = JoinPath(parent.path, name);
+    if (!IsSinglePart(name)) {
+      return Refused(ERROR_INVALID_NAME, path, L"[" + path + L"]はフォルダ名として使えません");
+    }
+    StepResult<HeldFolder> next =
+        OpenListedIn(parent.handle.Get(), parent.path, name, kTreeFolderAccess, kTreeSharing,
+                     EntryType::Folder);
+    bool madeNow = false;
+    if (!next && make_ && next.Error().Missing()) {
+      StepResult<FileHandle> made = CreateIn(parent.handle.Get(), name, kTreeFolderAccess,
+                                             kTreeSharing, EntryType::Folder);
+      if (made) {
+        madeNow = true;
+        std::wstring lies = FinalPathOfHandle(made->Get());
+        next = HeldFolder{std::move(*made), std::move(lies)};
+      } else if (made.Error().code == ERROR_ALREADY_EXISTS) {
+        next = OpenListedIn(parent.handle.Get(), parent.path, name, kTreeFolderAccess,
+                            kTreeSharing, EntryType::Folder);
+      } else {
+        next = made.Error();
+      }
+    }
+    if (!next) {
+      const StepError& error = next.Error();
+      if (error.code == kErrorLinkOnTheWay) {
+        return Refused(error.code, path,
+                       L"[" + path + L"]はリンクか、その先が別の場所にあるフォルダです");
+      }
+      return Refused(error.code, path, L"[" + path + L"]を開けませんでした");
+    }
+    const std::optional<FileIdentity> identity = IdentityOf(next->handle.Get());
+    if (!identity || next->path.empty()) {
+      return Refused(kErrorLinkOnTheWay, path, L"[" + path + L"]を確認できませんでした");
+    }
+    const auto made = made_.find(FolderKey(key_));
+    if (madeNow) {
+      made_[FolderKey(key_)] = *identity;
+    } else if (made != made_.end() && !(made->second == *identity)) {
+      return Refused(kErrorLinkOnTheWay, path,
+                     L"[" + path + L"]はこのインストールで作成したフォルダではありません");
+    }
+    return next;
+  }
+
+ private:
+  static StepError Refused(DWORD code, const std::wstring& path, std::wstring why) {
+    StepError error = StepError::Of(code, path);
+    error.reason = std::move(why);
+    return error;
+  }
+
+  bool make_;
+  std::map<std::wstring, FileIdentity>& made_;
+  std::wstring key_;
+};
+
+}  // namespace
+
 std::shared_ptr<const TreeFolder> InstallTree::OpenFolder(const std::wstring& folder, bool make,
                                                           std::wstring* why) {
   try {
@@ -110,59 +183,12 @@ std::shared_ptr<const TreeFolder> InstallTree::OpenFolder(const std::wstring& fo
                      L"[" + root_->path + L"]はインストール時の場所にありません");
     }
     if (relative->empty()) return root_;
-
-    std::shared_ptr<TreeFolder> current = root_;
-    std::wstring key;
-    size_t start = 0;
-    while (start <= relative->size()) {
-      size_t end = relative->find(L'\\', start);
-      if (end == std::wstring::npos) end = relative->size();
-      const std::wstring name = relative->substr(start, end - start);
-      start = end + 1;
-      const std::wstring path = JoinPath(current->path, name);
-      if (!IsSinglePart(name)) {
-        return Refused(ERROR_INVALID_NAME, why, L"[" + path + L"]はフォルダ名として使えません");
-      }
-      key = key.empty() ? name : key + L"\\" + name;
-      std::wstring opened;
-      FileHandle next = OpenFolderIn(current->handle.Get(), current->path, name,
-                                     kTreeFolderAccess, &opened);
-      bool madeNow = false;
-      if (!next && make &&
-          (GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND)) {
-        next = CreateFolderIn(current->handle.Get(), name, nullptr, kTreeFolderAccess);
-        madeNow = next.Valid();
-        if (next) {
-          opened = FinalPathOfHandle(next.Get());
-        } else if (GetLastError() == ERROR_ALREADY_EXISTS) {
-          next = OpenFolderIn(current->handle.Get(), current->path, name, kTreeFolderAccess,
-                              &opened);
-        }
-      }
-      if (!next) {
-        const DWORD error = GetLastError();
-        if (error == kErrorLinkOnTheWay) {
-          return Refused(error, why,
-                         L"[" + path + L"]はリンクか、その先が別の場所にあるフォルダです");
-        }
-        return Refused(error, why, L"[" + path + L"]を開けませんでした");
-      }
-      const std::optional<FileIdentity> identity = IdentityOf(next.Get());
-      if (!identity || opened.empty()) {
-        return Refused(kErrorLinkOnTheWay, why, L"[" + path + L"]を確認できませんでした");
-      }
-      const auto made = made_.find(FolderKey(key));
-      if (madeNow) {
-        made_[FolderKey(key)] = *identity;
-      } else if (made != made_.end() && !(made->second == *identity)) {
-        return Refused(kErrorLinkOnTheWay, why,
-                       L"[" + path + L"]はこのインストールで作成したフォルダではありません");
-      }
-      current = std::make_shared<TreeFolder>(TreeFolder{std::move(next), opened});
-    }
-    last_ = current;
+    TreeSteps steps(make, made_);
+    StepResult<HeldFolder> reached = WalkDownFrom(*root_, *relative, steps);
+    if (!reached) return Refused(reached.Error().code, why, reached.Error().reason);
+    last_ = std::make_shared<TreeFolder>(std::move(*reached));
     lastKey_ = *relative;
-    return current;
+    return last_;
   } catch (...) {
     return Refused(ERROR_NOT_ENOUGH_MEMORY, why, L"[" + folder + L"]を開けませんでした");
   }
@@ -180,10 +206,13 @@ FileHandle CreatePartFileIn(const TreeFolder& folder, const std::wstring& name) 
       swprintf(hex, 9, L"%08x", mixed);
       part = std::wstring(L"~") + hex + kPartSuffix;
     }
-    FileHandle file = CreateFileIn(folder.handle.Get(), part,
-                                   GENERIC_READ | GENERIC_WRITE | DELETE, 0);
-    if (file || (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS)) {
-      return file;
+    StepResult<FileHandle> file = CreateIn(folder.handle.Get(), part,
+                                           GENERIC_READ | GENERIC_WRITE | DELETE, 0,
+                                           EntryType::File);
+    if (file) return std::move(*file);
+    if (file.Error().code != ERROR_FILE_EXISTS) {
+      SetLastError(file.Error().code);
+      return {};
     }
   }
   SetLastError(ERROR_FILE_EXISTS);
@@ -207,8 +236,10 @@ bool PlaceInFolder(HANDLE file, const TreeFolder& folder, const std::wstring& na
       return false;
     }
   }
-  if (RenameInto(file, folder.handle.Get(), name, existed)) return true;
+  const StepDone placed = RenameInto(file, folder.handle.Get(), name, existed);
+  if (placed) return true;
   if (why) why->clear();
+  SetLastError(placed.Error().code);
   return false;
 }
 
@@ -228,9 +259,13 @@ bool CopyIntoTree(ITreeWrites& tree, const std::wstring& source, const std::wstr
       SetLastError(ERROR_FILE_EXISTS);
       return false;
     }
-    const FileHandle from(CreateFileW(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                      OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!from) return false;
+    StepResult<FileHandle> opened =
+        OpenByPath(source, GENERIC_READ, FILE_SHARE_READ, EntryType::File);
+    if (!opened) {
+      SetLastError(opened.Error().code);
+      return false;
+    }
+    const FileHandle from = std::move(*opened);
     FileHandle to = CreatePartFileIn(*folder, name);
     if (!to) return false;
     bool copied = true;

@@ -9,17 +9,14 @@
 #include <memory>
 #include <string>
 
-#include "FolderHandles.h"
+#include "FileActs.h"
 #include "Handles.h"
 
 namespace norvale {
 
 // A folder of a tree, opened for making and opening names in it, and where
 // it lies.
-struct TreeFolder {
-  FileHandle handle;
-  std::wstring path;
-};
+using TreeFolder = HeldFolder;
 
 // What the FTP client and the copies below an install folder write through.
 class ITreeWrites {

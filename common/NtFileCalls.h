@@ -53,6 +53,7 @@ constexpr Status kStatusFileIsADirectory = static_cast<Status>(0xC00000BA);
 constexpr Status kStatusObjectNameCollision = static_cast<Status>(0xC0000035);
 constexpr Status kStatusNotADirectory = static_cast<Status>(0xC0000103);
 constexpr Status kStatusAccessDenied = static_cast<Status>(0xC0000022);
+constexpr Status kStatusDeletePending = static_cast<Status>(0xC0000056);
 constexpr Status kStatusBufferOverflow = static_cast<Status>(0x80000005);
 
 // Information classes of the query and set calls.

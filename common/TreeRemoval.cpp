@@ -1,212 +1,26 @@
 #include "TreeRemoval.h"
 
-#include <algorithm>
 #include <vector>
 
-#include "NtFileCalls.h"
 #include "Paths.h"
 
 namespace norvale {
 namespace {
 
-// Where the system keeps deleting a file for as long as it is open (POSIX
-// semantics), its name goes at once, and a read-only mark is no obstacle
-// (nor changed, so a file's other names keep theirs).
-constexpr DWORD kDispositionDelete = 0x1;
-constexpr DWORD kDispositionPosix = 0x2;
-constexpr DWORD kDispositionIgnoreReadOnly = 0x10;
-// Windows 10 1709 and later; the toolchain's headers offer it only to
-// programs that require that version.
-constexpr auto kDispositionInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(21);
-struct DispositionInfoEx {
-  DWORD Flags;
-};
-
-const nt::FileCalls& Calls() { return nt::FileCalls::System(); }
-
-// Opens `name` relative to the open `folder` (an empty name reopens the
-// folder's own file), never following a link.
-FileHandle OpenIn(HANDLE folder, const std::wstring& name, DWORD access, ULONG sharing,
-                  ULONG options, nt::Status* status) {
-  HANDLE opened = nullptr;
-  *status = Calls().CreateIn(folder, name, access, 0, sharing, nt::kFileOpen,
-                             options | nt::kFileOpenReparsePoint | nt::kFileOpenForBackupIntent,
-                             nullptr, &opened);
-  return *status < 0 ? FileHandle() : FileHandle(opened);
-}
-
-bool Gone(nt::Status status) {
-  return status == nt::kStatusObjectNameNotFound || status == nt::kStatusObjectPathNotFound;
-}
-
-// The name an open file or folder has on its volume ("\Pos\data"), asked
-// of the file system itself, however long; empty when it cannot be asked.
-std::wstring NameOnVolume(HANDLE handle) {
-  const nt::FileCalls& calls = Calls();
-  if (!calls.Available()) return {};
-  try {
-    // The name's length in bytes, then the name; the deepest tree's paths
-    // fit in 32,767 characters.
-    std::vector<ULONG> buffer(260);
-    for (int tries = 0; tries < 3; ++tries) {
-      nt::IoStatusBlock io{};
-      const ULONG size = static_cast<ULONG>(buffer.size() * sizeof(ULONG));
-      const nt::Status status =
-          calls.queryInformation(handle, &io, buffer.data(), size, nt::kFileNameInformation);
-      const ULONG bytes = buffer[0];
-      if (status == nt::kStatusBufferOverflow) {
-        buffer.resize(std::max<size_t>(bytes / sizeof(ULONG) + 2, buffer.size() * 2));
-        if (buffer.size() > 16400) return {};
-        continue;
-      }
-      if (status < 0 || bytes > size - sizeof(ULONG)) return {};
-      std::wstring name(reinterpret_cast<const wchar_t*>(buffer.data() + 1),
-                        bytes / sizeof(wchar_t));
-      while (name.size() > 1 && name.back() == L'\\') name.pop_back();
-      return name;
-    }
-  } catch (...) {
-  }
-  return {};
-}
-
-// Where an open file or folder lies, in FinalPathOfHandle's form (Paths.h).
-// Wine gives that form only short of 260 characters; past them the name on
-// the volume is asked and put after `volume`, the form's part before such a
-// name ("C:").
-std::wstring LiesAt(HANDLE handle, const std::wstring& volume) {
-  std::wstring lies = FinalPathOfHandle(handle);
-  if (!lies.empty() || volume.empty()) return lies;
-  const std::wstring name = NameOnVolume(handle);
-  return name.empty() ? name : volume + name;
-}
-
-// The part of where an open folder lies before its name on the volume
-// ("C:", "\\host\share"); empty when the two do not agree.
-std::wstring VolumeOf(HANDLE folder, const std::wstring& lies) {
-  const std::wstring name = NameOnVolume(folder);
-  // The drive form closes a name ending in a blank or a dot with a separator
-  // that the name on the volume lacks.
-  std::wstring_view form(lies);
-  if (form.size() > 3 && form.back() == L'\\') form.remove_suffix(1);
-  if (name.empty() || form.size() < name.size() ||
-      !SamePath(form.substr(form.size() - name.size()), name)) {
-    return {};
-  }
-  return std::wstring(form.substr(0, form.size() - name.size()));
-}
-
-// Disposition through the handle; posixWorks remembers for a walk that the
-// system lacks the newer call (Windows before 10 1709, Wine), so it is not
-// asked again for every file.
-bool SetDisposition(HANDLE handle, bool evenReadOnly, bool& posixWorks) {
-  if (posixWorks) {
-    DispositionInfoEx info{kDispositionDelete | kDispositionPosix |
-                           (evenReadOnly ? kDispositionIgnoreReadOnly : 0)};
-    if (SetFileInformationByHandle(handle, kDispositionInfoEx, &info, sizeof info)) return true;
-    const DWORD error = GetLastError();
-    if (error != ERROR_INVALID_PARAMETER && error != ERROR_INVALID_FUNCTION &&
-        error != ERROR_NOT_SUPPORTED && error != ERROR_CALL_NOT_IMPLEMENTED) {
-      return false;
-    }
-    posixWorks = false;
-  }
-  FILE_DISPOSITION_INFO info{};
-  info.DeleteFile = TRUE;
-  return SetFileInformationByHandle(handle, FileDispositionInfo, &info, sizeof info) != FALSE;
-}
-
-// The older systems refuse to delete a read-only file: its mark is cleared
-// first, through a second handle to the same file that may write marks, and
-// put back when the delete fails all the same. A link's marks are its own
-// and are never touched; a file with more than one name shares its mark
-// with the others, which keep it.
-Disposal Dispose(HANDLE handle, bool evenReadOnly, bool& posixWorks) {
-  if (SetDisposition(handle, evenReadOnly, posixWorks)) return Disposal::Done;
-  const DWORD error = GetLastError();
-  FILE_BASIC_INFO basic{};
-  if (!evenReadOnly || error != ERROR_ACCESS_DENIED ||
-      !GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic) ||
-      !(basic.FileAttributes & FILE_ATTRIBUTE_READONLY) ||
-      (basic.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-    SetLastError(error);
-    return Disposal::Failed;
-  }
-  // A folder has one name, whatever count the system gives for it.
-  FILE_STANDARD_INFO standard{};
-  if (!GetFileInformationByHandleEx(handle, FileStandardInfo, &standard, sizeof standard) ||
-      (!standard.Directory && standard.NumberOfLinks != 1)) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return Disposal::Shared;
-  }
-  nt::Status status = 0;
-  const FileHandle marks =
-      OpenIn(handle, L"", FILE_WRITE_ATTRIBUTES,
-             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0, &status);
-  if (!marks) {
-    SetLastError(error);
-    return Disposal::Failed;
-  }
-  const DWORD kept = basic.FileAttributes;
-  FILE_BASIC_INFO cleared{};  // zero times stay as they are
-  cleared.FileAttributes = kept & ~FILE_ATTRIBUTE_READONLY;
-  if (cleared.FileAttributes == 0) cleared.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-  if (SetFileInformationByHandle(marks.Get(), FileBasicInfo, &cleared, sizeof cleared) &&
-      SetDisposition(handle, evenReadOnly, posixWorks)) {
-    return Disposal::Done;
-  }
-  const DWORD failed = GetLastError();
-  FILE_BASIC_INFO restored{};
-  restored.FileAttributes = kept;
-  SetFileInformationByHandle(marks.Get(), FileBasicInfo, &restored, sizeof restored);
-  SetLastError(failed);
-  return Disposal::Failed;
-}
-
-bool IsSelfOrParentName(const wchar_t* name, size_t length) {
-  return (length == 1 && name[0] == L'.') || (length == 2 && name[0] == L'.' && name[1] == L'.');
-}
-
-struct Listed {
-  std::wstring name;
-  DWORD attributes;  // as listed: a hint for what to report, never for what to do
-};
-
-// What a folder holds, read through its handle, whole before anything in it
-// goes. buffer is reused from folder to folder (aligned for the records'
-// 64-bit fields).
-bool ListThroughHandle(HANDLE folder, std::vector<LONGLONG>& buffer, std::vector<Listed>& entries) {
-  FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;
-  for (;;) {
-    if (!GetFileInformationByHandleEx(folder, kind, buffer.data(),
-                                      static_cast<DWORD>(buffer.size() * sizeof(LONGLONG)))) {
-      return GetLastError() == ERROR_NO_MORE_FILES;
-    }
-    kind = FileIdBothDirectoryInfo;
-    const auto* bytes = reinterpret_cast<const unsigned char*>(buffer.data());
-    for (size_t offset = 0;;) {
-      const auto* entry = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(bytes + offset);
-      const size_t length = entry->FileNameLength / sizeof(wchar_t);
-      if (!IsSelfOrParentName(entry->FileName, length)) {
-        entries.push_back({std::wstring(entry->FileName, length), entry->FileAttributes});
-      }
-      if (entry->NextEntryOffset == 0) break;
-      offset += entry->NextEntryOffset;
-    }
-  }
-}
+// Gone meanwhile is what a removal wants.
+bool Gone(const StepError& error) { return error.Missing(); }
 
 class Walk {
  public:
   Walk(ITreeRemovalEvents& events, const IFinalPaths* byName)
-      : events_(events), byName_(byName), buffer_(8192) {}
+      : events_(events), byName_(byName) {}
 
   TreeRemovalResult Run(HANDLE root, const std::wstring& path) {
     name_ = FinalPathOfHandle(root);
     volume_ = VolumeOf(root, name_);
-    if (!Calls().Available() || name_.empty()) {
+    if (name_.empty()) {
       TreeRemovalResult result;
-      result.retryable = true;
+      result.Note(StepError::Last(path));
       return result;
     }
     path_ = path;
@@ -226,7 +40,7 @@ class Walk {
           current.next = current.entries.size();
           continue;
         }
-        const Listed listed = current.entries[current.next++];
+        const ListedEntry listed = current.entries[current.next++];
         Step(listed);
         continue;
       }
@@ -242,9 +56,9 @@ class Walk {
     FileHandle owned;  // empty for the root, which the caller holds
     HANDLE folder = nullptr;
     std::wstring listedName;  // in the folder above
-    ULONGLONG number = 0;
+    std::optional<FileIdentity> identity;
     EntryChoice choice = EntryChoice::Remove;
-    std::vector<Listed> entries;
+    std::vector<ListedEntry> entries;
     size_t next = 0;
     TreeRemovalResult below;
     // How long the texts of the folder above were.
@@ -254,41 +68,28 @@ class Walk {
   };
 
   void Fill(Frame& frame) {
-    if (!ListThroughHandle(frame.folder, buffer_, frame.entries)) frame.below.retryable = true;
+    const StepDone listed = ListIn(frame.folder, frame.entries, buffer_);
+    if (!listed) frame.below.Note(StepError::Of(listed.Error().code, path_));
     if (byName_ && FitsPlainPathCalls(path_)) frame.resolvedByName = ResolvedFolder(path_, *byName_);
   }
 
-  void Step(const Listed& listed) {
+  void Step(const ListedEntry& listed) {
     const std::wstring child = path_ + L"\\" + listed.name;
-    EntryChoice choice = EntryChoice::Remove;
-    try {
-      choice = events_.Choose(child);
-    } catch (...) {
-    }
+    const EntryChoice choice = events_.Choose(child);
     if (choice != EntryChoice::Keep) {
-      try {
-        events_.BeforeOpening(child);
-      } catch (...) {
-      }
+      events_.BeforeOpening(child);
       // A folder entered is told of once everything below it is done.
       if (Entry(listed, child, choice)) return;
     }
-    Tell(child);
-  }
-
-  void Tell(const std::wstring& path) {
-    try {
-      events_.Done(path);
-    } catch (...) {
-    }
+    events_.Done(child);
   }
 
   // True when the entry is a folder now entered.
-  bool Entry(const Listed& listed, const std::wstring& path, EntryChoice choice) {
+  bool Entry(const ListedEntry& listed, const std::wstring& path, EntryChoice choice) {
     Frame& current = frames_.back();
     const std::wstring& name = listed.name;
-    if (name.empty() || name.size() > 255 || name.find_first_of(L"\\/") != std::wstring::npos) {
-      current.below.refused = true;
+    if (!IsSinglePart(name)) {
+      current.below.Note(StepError::Refusal(ERROR_INVALID_NAME, path));
       return false;
     }
     // Most entries are files, which need neither a listing right nor a
@@ -296,27 +97,26 @@ class Walk {
     // to a file included, which a delete then removes as itself). A folder
     // refuses that open, and so may one held or closed to deleting, which
     // is then opened again for what listing needs.
-    nt::Status status = 0;
-    FileHandle entry =
-        OpenIn(current.folder, name, kDeletingAccess, kRemovalSharing, nt::kFileNonDirectoryFile,
-               &status);
-    if (!entry && !Gone(status)) {
-      nt::Status asFolder = 0;
-      FileHandle folder =
-          OpenIn(current.folder, name, kListingAccess, kRemovalSharing,
-                 nt::kFileDirectoryFile | nt::kFileSynchronousIoNonAlert, &asFolder);
-      if (folder) return Folder(listed, path, choice, std::move(folder));
-      // Gone meanwhile is what was wanted.
-      if (!Gone(asFolder)) current.below.retryable = true;
+    StepResult<FileHandle> entry =
+        OpenIn(current.folder, name, kDeletingAccess, kRemovalSharing, EntryType::File);
+    if (!entry && !Gone(entry.Error())) {
+      StepResult<FileHandle> folder =
+          OpenIn(current.folder, name, kListingAccess, kRemovalSharing, EntryType::Folder);
+      if (folder) return Folder(listed, path, choice, std::move(*folder));
+      // A file refuses the folder's open as well: its own refusal is the
+      // one that says why it stays.
+      const StepError& why =
+          folder.Error().code == ERROR_DIRECTORY ? entry.Error() : folder.Error();
+      if (!Gone(why)) current.below.Note(StepError::Of(why.code, path));
       return false;
     }
     if (!entry) return false;
-    const OpenedEntry opened{listed.attributes, 0, LiesAt(entry.Get(), volume_),
+    const OpenedEntry opened{listed.attributes, 0, WhereItLies(entry->Get(), volume_),
                              EntryPath(name_, name)};
-    switch (Judge(opened)) {
+    switch (Judge(opened, path)) {
       case EntryVerdict::Remove:
         if (OpensElsewhereByName(current, path, name)) {
-          current.below.refused = true;
+          current.below.Note(StepError::Refusal(kErrorLinkOnTheWay, path));
           return false;
         }
         break;
@@ -327,30 +127,28 @@ class Walk {
       case EntryVerdict::LeaveForNow:
         return false;
     }
-    if (choice != EntryChoice::EmptyOnly) Delete(entry.Get(), current.below);
+    if (choice != EntryChoice::EmptyOnly) Delete(entry->Get(), path, current.below);
     return false;
   }
 
-  bool Folder(const Listed& listed, const std::wstring& path, EntryChoice choice,
+  bool Folder(const ListedEntry& listed, const std::wstring& path, EntryChoice choice,
               FileHandle folder) {
     Frame& current = frames_.back();
-    FILE_ATTRIBUTE_TAG_INFO tag{};
-    if (!GetFileInformationByHandleEx(folder.Get(), FileAttributeTagInfo, &tag, sizeof tag)) {
-      current.below.retryable = true;
+    const std::optional<DWORD> attributes = AttributesOf(folder.Get());
+    if (!attributes) {
+      current.below.Note(StepError::Last(path));
       return false;
     }
-    OpenedEntry opened{listed.attributes, tag.FileAttributes, L"", EntryPath(name_, listed.name)};
+    OpenedEntry opened{listed.attributes, *attributes, L"", EntryPath(name_, listed.name)};
     // A link's own path needs no asking: it is removed as itself.
-    if (!(tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-      opened.openedPath = LiesAt(folder.Get(), volume_);
-    }
-    switch (Judge(opened)) {
+    if (!IsLinkAttributes(*attributes)) opened.openedPath = WhereItLies(folder.Get(), volume_);
+    switch (Judge(opened, path)) {
       case EntryVerdict::RemoveAsLink: {
         if (choice == EntryChoice::EmptyOnly) return false;
-        const ULONGLONG number = FileNumberOf(folder.Get());
+        const std::optional<FileIdentity> identity = IdentityOf(folder.Get());
         folder.Reset();
-        FileHandle link = Reopened(current, listed.name, number, 0);
-        if (link) Delete(link.Get(), current.below);
+        FileHandle link = Reopened(current, listed.name, path, identity, EntryType::Any);
+        if (link) Delete(link.Get(), path, current.below);
         return false;
       }
       case EntryVerdict::Enter:
@@ -359,7 +157,7 @@ class Walk {
         return false;
     }
     Frame frame;
-    frame.number = FileNumberOf(folder.Get());
+    frame.identity = IdentityOf(folder.Get());
     frame.owned = std::move(folder);
     frame.folder = frame.owned.Get();
     frame.listedName = listed.name;
@@ -379,50 +177,52 @@ class Walk {
     Frame done = std::move(frames_.back());
     frames_.pop_back();
     Frame& above = frames_.back();
-    above.below.retryable = above.below.retryable || done.below.retryable;
-    above.below.refused = above.below.refused || done.below.refused;
+    above.below.Add(done.below);
+    const std::wstring path = path_;
     // What stays below keeps the folder.
     if (done.choice == EntryChoice::Remove && done.below.Complete() && !changed_) {
       // The listing handle shares no deletes, not even with this walk: it
       // goes first, and what opens under the name must be the folder that
       // was emptied.
       done.owned.Reset();
-      FileHandle folder = Reopened(above, done.listedName, done.number, nt::kFileDirectoryFile);
-      if (folder) Delete(folder.Get(), above.below);
+      FileHandle folder =
+          Reopened(above, done.listedName, path, done.identity, EntryType::Folder);
+      if (folder) Delete(folder.Get(), path, above.below);
     }
-    const std::wstring path = path_;
     path_.resize(done.pathAbove);
     name_.resize(done.nameAbove);
-    Tell(path);
+    events_.Done(path);
   }
 
   // The entry `name` of the folder `in`, opened again for deleting, when it
-  // is still the file numbered `number`; otherwise the tree changed.
-  FileHandle Reopened(Frame& in, const std::wstring& name, ULONGLONG number, ULONG options) {
-    nt::Status status = 0;
-    FileHandle again = OpenIn(in.folder, name, kDeletingAccess, kRemovalSharing, options, &status);
+  // is still the file that was judged; otherwise the tree changed.
+  FileHandle Reopened(Frame& in, const std::wstring& name, const std::wstring& path,
+                      const std::optional<FileIdentity>& identity, EntryType type) {
+    StepResult<FileHandle> again = OpenIn(in.folder, name, kDeletingAccess, kRemovalSharing, type);
     if (!again) {
-      if (!Gone(status)) in.below.retryable = true;
+      if (!Gone(again.Error())) in.below.Note(StepError::Of(again.Error().code, path));
       return {};
     }
-    if (number == 0 || FileNumberOf(again.Get()) != number) {
+    if (!identity || IdentityOf(again->Get()) != identity) {
       changed_ = true;
-      in.below.retryable = true;
+      in.below.Note(StepError::Of(ERROR_RETRY, path));
       return {};
     }
-    return again;
+    return std::move(*again);
   }
 
-  EntryVerdict Judge(const OpenedEntry& opened) {
+  EntryVerdict Judge(const OpenedEntry& opened, const std::wstring& path) {
     Frame& current = frames_.back();
     const EntryVerdict verdict = JudgeOpenedEntry(opened, [&] {
-      const std::wstring now = LiesAt(current.folder, volume_);
+      const std::wstring now = WhereItLies(current.folder, volume_);
       return now.empty() || !SamePath(now, name_);
     });
-    if (verdict == EntryVerdict::LeaveForGood) current.below.refused = true;
+    if (verdict == EntryVerdict::LeaveForGood) {
+      current.below.Note(StepError::Refusal(kErrorLinkOnTheWay, path));
+    }
     if (verdict == EntryVerdict::LeaveForNow) {
       changed_ = true;
-      current.below.retryable = true;
+      current.below.Note(StepError::Of(ERROR_RETRY, path));
     }
     return verdict;
   }
@@ -436,15 +236,15 @@ class Walk {
     return !opens.empty() && !SamePath(opens, EntryPath(current.resolvedByName, name));
   }
 
-  void Delete(HANDLE handle, TreeRemovalResult& result) {
-    switch (Dispose(handle, true, posixWorks_)) {
+  void Delete(HANDLE handle, const std::wstring& path, TreeRemovalResult& result) {
+    switch (DisposeOf(handle, true, &posixWorks_)) {
       case Disposal::Done:
         break;
       case Disposal::Failed:
-        result.retryable = true;
+        result.Note(StepError::Last(path));
         break;
       case Disposal::Shared:
-        result.refused = true;
+        result.Note(StepError::Refusal(ERROR_ACCESS_DENIED, path));
         break;
     }
   }
@@ -454,13 +254,28 @@ class Walk {
   std::vector<LONGLONG> buffer_;
   std::vector<Frame> frames_;
   // The folder on top: its path as the caller named it, and where it lies
-  // (LiesAt); the part of that before a name on the volume.
+  // (WhereItLies); the part of that before a name on the volume.
   std::wstring path_, name_, volume_;
   bool posixWorks_ = true;
   bool changed_ = false;
 };
 
 }  // namespace
+
+void TreeRemovalResult::Note(StepError error) {
+  if (error.kind == StepError::Kind::Refused) {
+    refused = true;
+  } else {
+    retryable = true;
+  }
+  if (!first) first = std::move(error);
+}
+
+void TreeRemovalResult::Add(const TreeRemovalResult& below) {
+  retryable = retryable || below.retryable;
+  refused = refused || below.refused;
+  if (!first && below.first) first = below.first;
+}
 
 EntryVerdict JudgeOpenedEntry(const OpenedEntry& entry, const std::function<bool()>& folderMoved) {
   if (entry.openedAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return EntryVerdict::RemoveAsLink;
@@ -477,67 +292,15 @@ EntryVerdict JudgeOpenedEntry(const OpenedEntry& entry, const std::function<bool
   return isFolder ? EntryVerdict::Enter : EntryVerdict::Remove;
 }
 
-ULONGLONG FileNumberOf(HANDLE handle) {
-  const nt::FileCalls& calls = Calls();
-  if (!calls.Available()) return 0;
-  nt::IoStatusBlock io{};
-  LARGE_INTEGER number{};
-  if (calls.queryInformation(handle, &io, &number, sizeof number, nt::kFileInternalInformation) <
-      0) {
-    return 0;
-  }
-  return static_cast<ULONGLONG>(number.QuadPart);
-}
-
 TreeRemovalResult RemoveContentsOf(HANDLE folder, const std::wstring& path,
                                    ITreeRemovalEvents& events, const IFinalPaths* byName) {
   try {
     return Walk(events, byName).Run(folder, path);
   } catch (...) {
     TreeRemovalResult failed;
-    failed.retryable = true;
+    failed.Note(StepError::Of(ERROR_NOT_ENOUGH_MEMORY, path));
     return failed;
   }
 }
-
-namespace {
-
-// What folder lists as name, opened as itself and only where it is listed.
-FileHandle OpenListedEntry(HANDLE folder, const std::wstring& name, ACCESS_MASK access,
-                           ULONG options) {
-  try {
-    nt::Status status = 0;
-    FileHandle opened = OpenIn(folder, name, access, kRemovalSharing, options, &status);
-    FILE_ATTRIBUTE_TAG_INFO tag{};
-    if (!opened ||
-        !GetFileInformationByHandleEx(opened.Get(), FileAttributeTagInfo, &tag, sizeof tag) ||
-        (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-      return {};
-    }
-    const std::wstring where = FinalPathOfHandle(folder);
-    const std::wstring lies = LiesAt(opened.Get(), VolumeOf(folder, where));
-    if (where.empty() || lies.empty() || !SamePath(lies, EntryPath(where, name))) return {};
-    return opened;
-  } catch (...) {
-    return {};
-  }
-}
-
-}  // namespace
-
-FileHandle OpenListedFolder(HANDLE folder, const std::wstring& name) {
-  return OpenListedEntry(folder, name, kListingAccess,
-                         nt::kFileDirectoryFile | nt::kFileSynchronousIoNonAlert);
-}
-
-FileHandle OpenListedFile(HANDLE folder, const std::wstring& name) {
-  return OpenListedEntry(folder, name, kDeletingAccess, nt::kFileNonDirectoryFile);
-}
-
-Disposal DisposeOf(HANDLE handle, bool evenReadOnly) {
-  bool posixWorks = true;
-  return Dispose(handle, evenReadOnly, posixWorks);
-}
-
 
 }  // namespace norvale

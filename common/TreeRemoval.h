@@ -20,8 +20,10 @@
 #include <windows.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 
+#include "FileActs.h"
 #include "Handles.h"
 #include "Seams.h"
 
@@ -34,8 +36,8 @@ enum class EntryChoice {
   EmptyOnly,  // a folder: what it holds is asked about, the folder stays
 };
 
-// What the caller of a walk decides and hears. Nothing thrown here leaves
-// the walk: a failing call counts as the default answer.
+// What the caller of a walk decides and hears. An answer that throws ends
+// the walk, which then reports that something may stay.
 class ITreeRemovalEvents {
  public:
   virtual ~ITreeRemovalEvents() = default;
@@ -52,12 +54,21 @@ class ITreeRemovalEvents {
 };
 
 struct TreeRemovalResult {
-  // Something stays that another try may remove (held open, not yet empty).
+  // Something stays that another try may remove (held open, not yet empty,
+  // not to be opened now).
   bool retryable = false;
   // Something stays for good: it opened elsewhere than where it is listed,
   // or deleting it would change another name's file.
   bool refused = false;
+  // The first step that failed: what stayed and why, for the user and the
+  // record.
+  std::optional<StepError> first;
   bool Complete() const { return !retryable && !refused; }
+  // A step failed: a refusal stays for good, anything else may go on
+  // another try.
+  void Note(StepError error);
+  // What stayed below, as this folder's own.
+  void Add(const TreeRemovalResult& below);
 };
 
 // A folder is listed with what listing needs, and held without sharing
@@ -89,10 +100,6 @@ struct OpenedEntry {
 // was opened; it is asked only about a file that opened elsewhere.
 EntryVerdict JudgeOpenedEntry(const OpenedEntry& entry, const std::function<bool()>& folderMoved);
 
-// The number the file system knows an open file or folder by on its
-// volume; 0 when it cannot be asked.
-ULONGLONG FileNumberOf(HANDLE handle);
-
 // Removes everything `folder` holds (an open handle with kListingAccess),
 // asking `events` about each entry. `path` names the folder for the events.
 // `byName`, when not null, is also asked where each file opens by its name,
@@ -101,25 +108,5 @@ ULONGLONG FileNumberOf(HANDLE handle);
 TreeRemovalResult RemoveContentsOf(HANDLE folder, const std::wstring& path,
                                    ITreeRemovalEvents& events,
                                    const IFinalPaths* byName = nullptr);
-
-// What `folder` lists as `name`, opened without following a link and only
-// where the folder lists it: a folder for listing (kListingAccess, held
-// against renames), or a file for deleting or moving (kDeletingAccess).
-// Nothing for a link, for the other kind, or for what opens elsewhere.
-FileHandle OpenListedFolder(HANDLE folder, const std::wstring& name);
-FileHandle OpenListedFile(HANDLE folder, const std::wstring& name);
-
-// How deleting through a handle ended.
-enum class Disposal {
-  Done,
-  Failed,  // the system's error is the thread's last error
-  Shared,  // a read-only file with other names: clearing its mark would
-           // clear theirs, so it stays (ERROR_ACCESS_DENIED)
-};
-
-// Deletes an open file, folder or link through its handle (kDeletingAccess
-// suffices); a read-only file or folder too when evenReadOnly, a link
-// without touching its marks.
-Disposal DisposeOf(HANDLE handle, bool evenReadOnly = true);
 
 }  // namespace norvale

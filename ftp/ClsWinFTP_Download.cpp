@@ -7,7 +7,7 @@
 
 #include "ClsWinFTP.h"
 #include "DeleteGuard.h"
-#include "FolderHandles.h"
+#include "FileActs.h"
 #include "HandleActs.h"
 #include "FileSystem.h"
 #include "LocalPathGuard.h"
@@ -332,9 +332,11 @@ DWORD ClsWinFTP::ReceiveFileInTree(const std::wstring& serverFileId, const std::
     if (const int32_t refused = ReplaceRefusalCode(folder->path + L"\\" + name); refused != 0) {
       return static_cast<DWORD>(refused);
     }
-    const norvale::FileHandle probe =
-        norvale::OpenFileIn(folder->handle.Get(), name, GENERIC_WRITE, 0);
-    if (!probe && GetLastError() != norvale::kErrorLinkOnTheWay) return GetLastError();
+    // A link in the file's place is replaced as itself; a file another
+    // program holds would refuse the replacement after every attempt.
+    const auto probe =
+        norvale::OpenIn(folder->handle.Get(), name, GENERIC_WRITE, 0, norvale::EntryType::File);
+    if (!probe) return probe.Error().code;
   }
   norvale::FileHandle local = norvale::CreatePartFileIn(*folder, name);
   if (!local) return GetLastError();
@@ -452,10 +454,14 @@ bool ClsWinFTP::SetLocalFileTime(const std::wstring& path, norvale::OleDate date
     std::wstring why;
     const auto folder = tree_->OpenFolder(GetLocalFilePath(full), false, &why);
     if (!folder) return true;
-    const norvale::FileHandle file = norvale::OpenFileIn(
-        folder->handle.Get(), GetLocalFileID(full), FILE_WRITE_ATTRIBUTES,
-        FILE_SHARE_READ | FILE_SHARE_WRITE);
-    if (file) SetFileTime(file.Get(), &t, &t, &t);
+    const auto file = norvale::OpenIn(folder->handle.Get(), GetLocalFileID(full),
+                                      FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      norvale::EntryType::File);
+    const std::optional<DWORD> attributes =
+        file ? norvale::AttributesOf(file->Get()) : std::nullopt;
+    if (attributes && !norvale::IsLinkAttributes(*attributes)) {
+      SetFileTime(file->Get(), &t, &t, &t);
+    }
     return true;
   }
   const norvale::FileHandle file = OpenFileForWrite(path);

@@ -9,7 +9,7 @@
 #include "DeleteGuard.h"
 #include "FileSystem.h"
 #include "FolderAccess.h"
-#include "FolderHandles.h"
+#include "FileActs.h"
 #include "HandleActs.h"
 #include "Handles.h"
 #include "Paths.h"
@@ -138,21 +138,33 @@ std::optional<ProgramPlace> FindProgram(const UninstallerState& state,
   if (program.empty() || folder.empty() || !SamePath(BeforeLast(program, L'\\'), folder)) {
     return std::nullopt;
   }
+  // The program's file is held for its rename only: DELETE, and the sharing
+  // the system's own image section of it leaves room for.
+  HANDLE in = nullptr;
+  std::wstring inPath;
   if (installFolder) {
     place.root.emplace(RemovalRoot::Open(*installFolder, RemovalRoot::Kind::Tree, finalPaths));
     if (!*place.root || place.root->IsLink()) return std::nullopt;
-    place.folder = OpenListedFolder(place.root->Handle(), AfterLast(folder, L'\\'));
-    if (!place.folder || !finalPaths.FactsOf(place.folder.Get(), place.folderFacts)) {
+    StepResult<HeldFolder> uninst =
+        OpenListedIn(place.root->Handle(), place.root->Facts().lies, AfterLast(folder, L'\\'),
+                     kListingAccess, kRemovalSharing, EntryType::Folder);
+    if (!uninst || !finalPaths.FactsOf(uninst->handle.Get(), place.folderFacts)) {
       return std::nullopt;
     }
-    place.file = OpenListedFile(place.folder.Get(), place.name);
+    place.folder = std::move(uninst->handle);
+    in = place.folder.Get();
+    inPath = uninst->path;
   } else {
     place.root.emplace(RemovalRoot::Open(folder, RemovalRoot::Kind::Contents, finalPaths));
     if (!*place.root) return std::nullopt;
     place.folderFacts = place.root->Facts();
-    place.file = OpenListedFile(place.root->Handle(), place.name);
+    in = place.root->Handle();
+    inPath = place.root->Facts().lies;
   }
-  if (!place.file) return std::nullopt;
+  StepResult<HeldFolder> file =
+      OpenListedIn(in, inPath, place.name, kDeletingAccess, kRemovalSharing, EntryType::File);
+  if (!file) return std::nullopt;
+  place.file = std::move(file->handle);
   return place;
 }
 
@@ -164,38 +176,22 @@ void DiscardCommandFolder(CommandFolder& folder) {
   folder.handle.Reset();
 }
 
-// A new folder with a list for this run in `parent`, opened and held; it
-// must be where it was made, no link, and on the program file's volume.
-// Nothing when it could not be made so (what was made goes again).
+// A new folder with a list for this run in `parent`, held from its making;
+// it must lie on the program file's volume, which the program's file is
+// renamed within. Nothing when it could not be made so (what was made goes
+// again).
 std::optional<CommandFolder> MakeCommandFolderIn(UninstallerState& state,
                                                  const std::wstring& parent,
                                                  const FolderAccessList& list, DWORD volume) {
-  IFolderAccess& access = *state.services.windows.folderAccess;
-  for (int attempt = 0; attempt < 3; ++attempt) {
-    const std::wstring name = UniqueFolderName(L"Dekant00-");
-    if (name.empty()) return std::nullopt;
-    const std::wstring folder =
-        parent.back() == L'\\' ? parent + name : parent + L"\\" + name;
-    if (!access.CreateFolder(folder, list)) {
-      if (GetLastError() == ERROR_ALREADY_EXISTS) continue;
-      return std::nullopt;
-    }
-    CommandFolder made{folder, FileHandle(CreateFileW(
-                                   folder.c_str(), kListingAccess | DELETE, kRemovalSharing,
-                                   nullptr, OPEN_EXISTING,
-                                   FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                                   nullptr))};
-    HandleFacts facts;
-    const bool madeHere = made.handle &&
-                          state.services.finalPaths->FactsOf(made.handle.Get(), facts) &&
-                          (facts.attributes & FILE_ATTRIBUTE_DIRECTORY) &&
-                          !(facts.attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
-                          SamePath(facts.lies, ResolvedPath(folder));
-    if (madeHere && facts.volume == volume) return made;
-    // What opened elsewhere than where it was made is not known to be ours.
-    if (madeHere) DiscardCommandFolder(made);
-    return std::nullopt;
+  std::optional<HeldFolder> made =
+      MakePrivateFolder(*state.services.windows.folderAccess, parent, L"Dekant00-", list);
+  if (!made) return std::nullopt;
+  CommandFolder folder{made->path, std::move(made->handle)};
+  HandleFacts facts;
+  if (state.services.finalPaths->FactsOf(folder.handle.Get(), facts) && facts.volume == volume) {
+    return folder;
   }
+  DiscardCommandFolder(folder);
   return std::nullopt;
 }
 
@@ -217,11 +213,12 @@ std::optional<CommandFolder> MakeCommandFolder(UninstallerState& state, const st
       FolderAccessListForThisRun(*state.services.windows.folderAccess,
                                  GuardedFolder::kPrivateFolder);
   if (!list || temp.empty()) return std::nullopt;
-  const FileHandle where(CreateFileW(temp.c_str(), FILE_READ_ATTRIBUTES,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  // Asked where it lies only: the folders on the way are followed.
+  const StepResult<FileHandle> where =
+      OpenByPath(temp, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                 EntryType::Folder);
   HandleFacts facts;
-  if (!where || !state.services.finalPaths->FactsOf(where.Get(), facts)) return std::nullopt;
+  if (!where || !state.services.finalPaths->FactsOf(where->Get(), facts)) return std::nullopt;
   if (facts.volume == programFolder.volume) {
     return MakeCommandFolderIn(state, temp, *list, programFolder.volume);
   }
@@ -232,25 +229,38 @@ std::optional<CommandFolder> MakeCommandFolder(UninstallerState& state, const st
 
 }  // namespace
 
-bool RemoveInstallFolder(RemovalRoot& root, IWaits& waits, IUninstallerWindow& window) {
-  return ValueOrOnFailure(false, [&] {
+StepDone RemoveInstallFolder(RemovalRoot& root, IWaits& waits, IUninstallerWindow& window) {
+  try {
     AnsweringEvents events(window);
     for (int retry = 1;; ++retry) {
       const TreeRemovalResult below = root.RemoveContents(events);
-      if (below.Complete() && root.Remove()) return true;
+      StepError stayed = below.first.value_or(StepError::Of(ERROR_RETRY, root.Path()));
+      if (below.Complete()) {
+        const StepDone removed = root.Remove();
+        if (removed) return {};
+        stayed = removed.Error();
+      }
       // Another try helps only where something may still go.
-      if ((!below.retryable && !below.Complete()) || retry > kRetries) return false;
+      if ((!below.retryable && !below.Complete()) || retry > kRetries) return stayed;
       Pause(waits, window, kRetryPauseMs);
     }
-  });
+  } catch (...) {
+    return StepError::Of(ERROR_NOT_ENOUGH_MEMORY, root.Path());
+  }
 }
 
-bool RemoveInstallFolder(const std::wstring& installFolder, IWaits& waits,
-                         IUninstallerWindow& window) {
-  return ValueOrOnFailure(false, [&] {
+StepDone RemoveInstallFolder(const std::wstring& installFolder, IWaits& waits,
+                             IUninstallerWindow& window) {
+  try {
     RemovalRoot root = RemovalRoot::Open(installFolder, RemovalRoot::Kind::Tree);
-    return root && !root.IsLink() && RemoveInstallFolder(root, waits, window);
-  });
+    if (!root) return *root.Refusal();
+    if (root.IsLink()) {
+      return StepError::Refusal(ERROR_ACCESS_DENIED, installFolder, L"folder is a link");
+    }
+    return RemoveInstallFolder(root, waits, window);
+  } catch (...) {
+    return StepError::Of(ERROR_NOT_ENOUGH_MEMORY, installFolder);
+  }
 }
 
 std::optional<std::string> BuildDeleteMeCmd(const std::wstring& programPath,
@@ -333,11 +343,11 @@ std::wstring DeleteMeCmdCommandLine(const std::wstring& file) {
 bool WriteDeleteMeCmd(HANDLE folder, const std::string& bytes) {
   return ValueOrOnFailure(false, [&] {
     // Never into a file that someone else put there first.
-    const FileHandle file =
-        CreateFileIn(folder, kDeleteMeFileName, GENERIC_WRITE, FILE_SHARE_READ);
+    const StepResult<FileHandle> file =
+        CreateIn(folder, kDeleteMeFileName, GENERIC_WRITE, FILE_SHARE_READ, EntryType::File);
     if (!file) return false;
     DWORD written = 0;
-    return WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+    return WriteFile(file->Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
                      nullptr) &&
            written == bytes.size();
   });
@@ -356,55 +366,81 @@ void MakeDeleteMeCmd(UninstallerState& state, bool restart, forms::IProgramEnd& 
     SetCurrentDirectoryW(L"C:\\");
     // Without the command file to delete the program's file, or without
     // that file moved out of the way, nothing is deleted: the folder stays
-    // whole, "Setup.log" with it, for another run.
-    auto cannotRemove = [&] {
-      TellWhatStays(state, L"一時フォルダに削除用のファイル(" + std::wstring(kDeleteMeFileName) +
-                               L")を作成できないため、" +
-                               (installFolder
-                                    ? L"インストール先フォルダ(" + *installFolder + L")"
-                                    : L"アンインストーラー(" + Trim(state.ProgramPath) + L")") +
-                               L"は削除しません。");
+    // whole, "Setup.log" and the Uninstall entry with it, for another run.
+    // The user hears which of them failed.
+    const std::wstring stays =
+        installFolder ? L"インストール先フォルダ(" + *installFolder + L")"
+                      : L"アンインストーラー(" + Trim(state.ProgramPath) + L")";
+    auto cannotRemove = [&](const std::wstring& because, const std::optional<StepError>& error) {
+      TellWhatStays(state, because + L"ため、" + stays + L"は削除しません。" +
+                               (error ? L"\r\n" + error->Text() : L""));
     };
     std::optional<ProgramPlace> place = FindProgram(state, installFolder);
-    std::optional<CommandFolder> folder =
-        place ? MakeCommandFolder(state,
-                                  PrivateFolderParent(*state.services.windows.folderAccess,
-                                                      Trim(temp)),
-                                  place->folderFacts)
-              : std::nullopt;
+    if (!place) {
+      cannotRemove(L"アンインストーラー(" + Trim(state.ProgramPath) + L")の場所を確認できない",
+                   std::nullopt);
+      return;
+    }
+    std::optional<CommandFolder> folder = MakeCommandFolder(
+        state, PrivateFolderParent(*state.services.windows.folderAccess, Trim(temp)),
+        place->folderFacts);
     const std::optional<std::string> bytes =
         folder ? BuildDeleteMeCmd(folder->path + L"\\" + place->name, installFolder.value_or(L""),
                                   restart, CommandFileCodePage(state), CodePagesOf(state))
                : std::nullopt;
     const std::wstring commandLine =
         folder ? DeleteMeCmdCommandLine(folder->path + L"\\" + kDeleteMeFileName) : L"";
+    if (!bytes || commandLine.empty() || !WriteDeleteMeCmd(folder->handle.Get(), *bytes)) {
+      if (folder) DiscardCommandFolder(*folder);
+      cannotRemove(L"一時フォルダに削除用のファイル(" + std::wstring(kDeleteMeFileName) +
+                       L")を作成できない",
+                   std::nullopt);
+      return;
+    }
     // Started before anything is deleted and let run afterwards: an
     // interpreter that cannot start (a policy against it) leaves the
     // install folder whole.
     DWORD processId = 0;
     HANDLE process = nullptr;
     HANDLE thread = nullptr;
-    const bool started =
-        bytes && !commandLine.empty() && WriteDeleteMeCmd(folder->handle.Get(), *bytes) &&
-        state.services.windows.starts->StartHeld(SystemFolder() + L"\\cmd.exe", commandLine,
-                                                 SW_SHOWMINIMIZED, &processId, &process, &thread);
+    const bool started = state.services.windows.starts->StartHeld(
+        SystemFolder() + L"\\cmd.exe", commandLine, SW_SHOWMINIMIZED, &processId, &process,
+        &thread);
+    const DWORD startError = started ? ERROR_SUCCESS : GetLastError();
     const KernelHandle ownedProcess(process);
     const KernelHandle heldThread(thread);
+    if (!started) {
+      DiscardCommandFolder(*folder);
+      cannotRemove(L"削除用のファイル(" + std::wstring(kDeleteMeFileName) + L")を実行できない",
+                   StepError::Of(startError, SystemFolder() + L"\\cmd.exe"));
+      return;
+    }
     // The running program's file may be renamed within its volume: it
     // leaves for the command file's folder, where the interpreter deletes it
     // once this program has ended, and the install folder can go now.
-    const bool left =
-        started && RenameInto(place->file.Get(), folder->handle.Get(), place->name, false);
+    const StepDone left = RenameInto(place->file.Get(), folder->handle.Get(), place->name, false);
     if (!left) {
-      if (started && heldThread) TerminateProcess(ownedProcess.Get(), 1);
-      if (folder) DiscardCommandFolder(*folder);
-      cannotRemove();
+      if (heldThread) TerminateProcess(ownedProcess.Get(), 1);
+      DiscardCommandFolder(*folder);
+      StepError error = left.Error();
+      error.path = Trim(state.ProgramPath);
+      cannotRemove(L"アンインストーラー(" + Trim(state.ProgramPath) + L")を一時フォルダに移動できない",
+                   error);
       return;
     }
     place->file.Reset();
     place->folder.Reset();
-    if (installFolder) {
-      RemoveInstallFolder(*place->root, *state.services.windows.waits, *state.window);
+    const StepDone removed =
+        installFolder ? RemoveInstallFolder(*place->root, *state.services.windows.waits,
+                                            *state.window)
+                      : StepDone();
+    // The product leaves the list of installed programs only once nothing
+    // of it stays there to be found by hand.
+    if (removed) {
+      RemoveUninstallEntry(state);
+    } else {
+      TellWhatStays(state, L"インストール先フォルダ(" + *installFolder +
+                               L")を削除できませんでした。\r\n" + removed.Error().Text());
     }
     state.window->DoEvents();
     // An interpreter that stays held would keep its folder for good.

@@ -34,11 +34,12 @@ std::optional<std::string> BuildDeleteMeCmd(const std::wstring& programPath,
 // Removes the install folder held as `root` with everything in it; the
 // running program's file must have left it. What could not go is tried
 // again up to five times, a second apart (waited through waits); the window
-// answers after every item and during the waits. True when it is gone.
-bool RemoveInstallFolder(RemovalRoot& root, IWaits& waits, IUninstallerWindow& window);
+// answers after every item and during the waits. Done when it is gone;
+// otherwise the first thing that stayed, and why.
+StepDone RemoveInstallFolder(RemovalRoot& root, IWaits& waits, IUninstallerWindow& window);
 // The same for a folder judged here as a removal root.
-bool RemoveInstallFolder(const std::wstring& installFolder, IWaits& waits,
-                         IUninstallerWindow& window);
+StepDone RemoveInstallFolder(const std::wstring& installFolder, IWaits& waits,
+                             IUninstallerWindow& window);
 
 // The interpreter's command line for the file, which lies alone in a folder
 // of its own: the file is run, then that folder removed. Empty when the

@@ -167,14 +167,24 @@ int16_t DeleteFileLinks(UninstallerState& state) {
 int16_t UnRegstUninstInfo(UninstallerState& state) {
   ShowStep(state, L"レジストリ情報を削除しています...");
   SkipOnFailure([&] { state.objWinCommon.WinSleep(500); });
-  int16_t result = -1;
+  // Decided while the program still lies where the entry names it.
+  state.UninstallEntryToRemove = false;
   SkipOnFailure([&] {
-    if (IsProductInstalled(state.objWinCommon, state.AppId) && UninstallEntryIsOurs(state)) {
-      result = state.objWinCommon.REG_UninstApUnRegst(state.AppId) ? -1 : 0;
-    }
+    state.UninstallEntryToRemove =
+        IsProductInstalled(state.objWinCommon, state.AppId) && UninstallEntryIsOurs(state);
   });
   ShowStep(state, L"...");
-  return result;
+  return -1;
+}
+
+int16_t RemoveUninstallEntry(UninstallerState& state) {
+  return ValueOrOnFailure<int16_t>(0, [&] {
+    if (!state.UninstallEntryToRemove) return int16_t{-1};
+    if (!state.objWinCommon.REG_UninstApUnRegst(state.AppId)) return int16_t{0};
+    state.UninstallEntryToRemove = false;
+    state.objWinCommon.REG_RegFlush();
+    return int16_t{-1};
+  });
 }
 
 int16_t UnRegstRunAsAdmin(UninstallerState& state) {

@@ -110,6 +110,11 @@ struct UninstallerState {
   // "1.2.05": the program's version as the caption shows it.
   std::wstring ProgramVersion = L"1.0.00";
 
+  // The removal found the Uninstall entry to be this uninstaller's: it goes
+  // once the install folder is gone, so that a removal that cannot finish
+  // leaves the product registered for another try.
+  bool UninstallEntryToRemove = false;
+
   std::wstring ProgramPath;    // the running uninstaller
   std::wstring ProgramFolder;  // its folder ("...\Uninst")
   UninstallerServices services;

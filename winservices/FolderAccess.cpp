@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "FolderHandles.h"
+#include "FileActs.h"
 #include "Handles.h"
 #include "Paths.h"
 #include "Text.h"
@@ -472,17 +472,20 @@ std::vector<BYTE> SystemFolderAccess::Account() {
 
 bool SystemFolderAccess::ApplyToFolder(const std::wstring& folder, const FolderAccessList& list) {
   try {
-    FileHandle handle = OpenFolderWithoutLinks(folder, kListAccess);
-    if (!handle && GetLastError() == ERROR_ACCESS_DENIED) {
+    StepResult<HeldFolder> handle = OpenFolderFromRoot(folder, kListAccess);
+    if (!handle && handle.Error().code == ERROR_ACCESS_DENIED) {
       // A folder an ordinary user made may keep administrators out of its
       // list; taking it over is what these privileges of an elevated run
       // are for.
       const HeldPrivilege takeOwnership(L"SeTakeOwnershipPrivilege");
       const HeldPrivilege restore(L"SeRestorePrivilege");
-      handle = OpenFolderWithoutLinks(folder, kListAccess);
+      handle = OpenFolderFromRoot(folder, kListAccess);
     }
-    if (!handle) return false;
-    return ApplyToOpenFolder(handle.Get(), folder, list);
+    if (!handle) {
+      SetLastError(handle.Error().code);
+      return false;
+    }
+    return ApplyToOpenFolder(handle->handle.Get(), folder, list);
   } catch (...) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return false;
@@ -547,10 +550,16 @@ bool SystemFolderAccess::ApplyToOpenFolder(HANDLE folder, const std::wstring&,
 FileHandle SystemFolderAccess::CreateFolderIn(HANDLE parent, const std::wstring& path,
                                               const FolderAccessList* list) {
   try {
-    return norvale::CreateFolderIn(parent, AfterLast(path, L'\\'),
-                                   list ? list->Descriptor() : nullptr,
-                                   READ_CONTROL | FILE_TRAVERSE | FILE_LIST_DIRECTORY |
-                                       FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY);
+    // Names are made and renamed into it: no DELETE, every kind of sharing
+    // (Windows' own open of a rename's target shares no deletes).
+    StepResult<FileHandle> made =
+        CreateIn(parent, AfterLast(path, L'\\'),
+                 READ_CONTROL | FILE_TRAVERSE | FILE_LIST_DIRECTORY | FILE_ADD_FILE |
+                     FILE_ADD_SUBDIRECTORY,
+                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, EntryType::Folder,
+                 list ? list->Descriptor() : nullptr);
+    if (!made) SetLastError(made.Error().code);
+    return std::move(made).ValueOr(FileHandle());
   } catch (...) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return {};
@@ -589,6 +598,35 @@ std::wstring PrivateFolderParent(IFolderAccess& access, const std::wstring& temp
     return parent + L"Temp";
   } catch (...) {
     return L"";
+  }
+}
+
+std::optional<HeldFolder> MakePrivateFolder(IFolderAccess& access, const std::wstring& parent,
+                                            const std::wstring& prefix,
+                                            const FolderAccessList& list) {
+  try {
+    const StepResult<FileHandle> where =
+        OpenByPath(parent, FILE_TRAVERSE | FILE_ADD_SUBDIRECTORY,
+                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, EntryType::Folder);
+    if (!where) return std::nullopt;
+    const std::wstring lies = FinalPathOfHandle(where->Get());
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      const std::wstring name = UniqueFolderName(prefix);
+      if (name.empty() || lies.empty()) return std::nullopt;
+      HeldFolder made{access.CreateFolderIn(where->Get(), JoinPath(parent, name), &list),
+                      JoinPath(parent, name)};
+      if (!made.handle) {
+        if (GetLastError() == ERROR_ALREADY_EXISTS) continue;
+        return std::nullopt;
+      }
+      if (!SamePath(FinalPathOfHandle(made.handle.Get()), EntryPath(lies, name))) {
+        return std::nullopt;
+      }
+      return made;
+    }
+    return std::nullopt;
+  } catch (...) {
+    return std::nullopt;
   }
 }
 

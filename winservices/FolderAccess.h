@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "FileActs.h"
 #include "Handles.h"
 
 namespace norvale {
@@ -141,5 +142,14 @@ std::optional<FolderAccessList> FolderAccessListForThisRun(IFolderAccess& access
 // program that does not say it knows of one is told of one of the user's
 // own. Empty when it cannot be had.
 std::wstring PrivateFolderParent(IFolderAccess& access, const std::wstring& temp);
+
+// A new folder of this run's own in the folder `parent`: named `prefix` and
+// a new GUID's digits, made with `list` in the same call, and held from then
+// on, so that nobody can put anything in its place. Its path is parent's
+// text and the name, as programs that use it by name are handed it. Nothing
+// when it cannot be made so (it must lie where it was made).
+std::optional<HeldFolder> MakePrivateFolder(IFolderAccess& access, const std::wstring& parent,
+                                            const std::wstring& prefix,
+                                            const FolderAccessList& list);
 
 }  // namespace norvale

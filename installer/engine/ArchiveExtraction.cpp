@@ -8,7 +8,7 @@
 #include "EngineSupport.h"
 #include "FileSystem.h"
 #include "FolderAccess.h"
-#include "FolderHandles.h"
+#include "FileActs.h"
 #include "HandleActs.h"
 #include "Handles.h"
 #include "Paths.h"
@@ -101,13 +101,8 @@ bool CopyTree(const std::wstring& source, const std::wstring& target, bool overw
 // same call, where no other program (the account's own unelevated ones
 // included, when elevated) can put anything into it or rename it away
 // while the archive DLL writes there by name, and held from then on.
-struct WorkFolder {
-  std::wstring path;
-  FileHandle handle;
-};
-
 // None when it cannot be made so.
-std::optional<WorkFolder> MakeWorkFolder(EngineContext& engine) {
+std::optional<HeldFolder> MakeWorkFolder(EngineContext& engine) {
   IFolderAccess& access = *engine.state.seams.windows.folderAccess;
   const std::optional<FolderAccessList> list =
       FolderAccessListForThisRun(access, GuardedFolder::kPrivateFolder);
@@ -118,28 +113,7 @@ std::optional<WorkFolder> MakeWorkFolder(EngineContext& engine) {
   const std::wstring base =
       WithoutTrailingSeparator(PrivateFolderParent(access, std::wstring(temp, n)));
   if (base.empty()) return std::nullopt;
-  for (int attempt = 0; attempt < 3; ++attempt) {
-    const std::wstring name = UniqueFolderName(L"Norvale-");
-    if (name.empty()) return std::nullopt;
-    const std::wstring folder = base + L"\\" + name;
-    if (!access.CreateFolder(folder, *list)) {
-      if (GetLastError() == ERROR_ALREADY_EXISTS) continue;
-      return std::nullopt;
-    }
-    // Held without DELETE, which the archive DLL's own opens of the folder
-    // would have to share; its list and place keep others from renaming it.
-    WorkFolder made{folder, FileHandle(CreateFileW(
-                                folder.c_str(), kListingAccess,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING,
-                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                                nullptr))};
-    if (made.handle && SamePath(FinalPathOfHandle(made.handle.Get()), ResolvedPath(folder))) {
-      return made;
-    }
-    return std::nullopt;
-  }
-  return std::nullopt;
+  return MakePrivateFolder(access, base, L"Norvale-", *list);
 }
 
 // The checks both extractions make before touching anything: a zip path, a
@@ -274,7 +248,7 @@ bool ExtractZipFolder(EngineContext& engine, const std::wstring& zip, const std:
       return false;
     }
     const std::wstring name = func.GetFileID(zip);
-    std::optional<WorkFolder> made = MakeWorkFolder(engine);
+    std::optional<HeldFolder> made = MakeWorkFolder(engine);
     if (!made) {
       errText = L"zipファイルを解凍できませんでした！";
       return false;

@@ -7,7 +7,7 @@
 
 #include "DeleteGuard.h"
 #include "FolderAccess.h"
-#include "FolderHandles.h"
+#include "FileActs.h"
 #include "InstallTree.h"
 #include "Paths.h"
 #include "Text.h"
@@ -31,6 +31,7 @@ constexpr ACCESS_MASK kHeldAccess = FILE_TRAVERSE | FILE_LIST_DIRECTORY | FILE_A
 // Someone may make the name between the run's look and its own make, or a
 // link in the name's place may be gone after its removal.
 constexpr int kAttempts = 3;
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 std::wstring SidText(PSID sid) {
   wchar_t* text = nullptr;
@@ -44,12 +45,18 @@ bool IsMissing(DWORD error) {
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
-class FolderPreparation {
+// The way from the drive's root to the install folder is walked one part at
+// a time, each part made or made sure of before the next is opened.
+class FolderPreparation final : public IPathSteps {
  public:
   explicit FolderPreparation(InstallRun& run)
       : run_(run), s_(run.state), access_(*run.state.seams.windows.folderAccess) {}
 
   PreparedFolders Run();
+  // A folder on the way: made with the list below the one above, or closed
+  // to renames.
+  StepResult<HeldFolder> Step(const HeldFolder& parent, const std::wstring& name,
+                              bool last) override;
 
  private:
   struct Opened {
@@ -139,14 +146,19 @@ std::optional<FolderPreparation::Opened> FolderPreparation::OpenOrMake(
                                   : kWayAccess;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     Opened opened;
-    opened.handle = OpenFolderIn(parent, parentPath, name, rights, &opened.path);
-    if (!opened.handle && GetLastError() == ERROR_ACCESS_DENIED && !held) {
+    StepResult<HeldFolder> found =
+        OpenListedIn(parent, parentPath, name, rights, kShareAll, EntryType::Folder);
+    if (!found && found.Error().code == ERROR_ACCESS_DENIED && !held) {
       // A list that keeps us from changing it can still be read and passed.
-      opened.handle = OpenFolderIn(parent, parentPath, name, FILE_TRAVERSE | READ_CONTROL,
-                                   &opened.path);
+      found = OpenListedIn(parent, parentPath, name, FILE_TRAVERSE | READ_CONTROL, kShareAll,
+                           EntryType::Folder);
     }
-    if (opened.handle) return opened;
-    const DWORD error = GetLastError();
+    if (found) {
+      opened.handle = std::move(found->handle);
+      opened.path = std::move(found->path);
+      return opened;
+    }
+    const DWORD error = found.Error().code;
     if (IsMissing(error)) {
       opened.handle = access_.CreateFolderIn(parent, path, makeWith ? &*makeWith : nullptr);
       if (!opened.handle) {
@@ -291,56 +303,58 @@ PreparedFolders FolderPreparation::Run() {
     ByPath(app);
     return prepared_;
   }
-  std::wstring listed = LongPath(full);
-  if (listed.empty()) listed = full;
-
-  const std::wstring rootPath = listed.substr(0, 3);
-  Opened current;
-  current.handle.Reset(CreateFileW(rootPath.c_str(), FILE_TRAVERSE | READ_CONTROL,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                   nullptr, OPEN_EXISTING,
-                                   FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                                   nullptr));
-  current.path = current.handle ? FinalPathOfHandle(current.handle.Get()) : L"";
-  if (!current.handle || !SamePath(current.path, rootPath)) {
-    Refuse(rootPath, L"ドライブを開けませんでした(" + std::to_wstring(GetLastError()) + L")");
+  const std::optional<std::wstring> below = ListedPartsBelowRoot(full);
+  StepResult<HeldFolder> root = OpenDriveRoot(full, FILE_TRAVERSE | READ_CONTROL);
+  if (!below || !root) {
+    const std::wstring rootPath = full.substr(0, 3);
+    Refuse(rootPath, L"ドライブを開けませんでした(" +
+                         std::to_wstring(root ? ERROR_BAD_PATHNAME : root.Error().code) + L")");
     return prepared_;
   }
-  parentList_ = access_.ReadList(current.handle.Get(), current.path);
-  if (parentList_) Line(kFolderAccessComment, current.path, L"既存", parentList_->Text());
+  parentList_ = access_.ReadList(root->handle.Get(), root->path);
+  if (parentList_) Line(kFolderAccessComment, root->path, L"既存", parentList_->Text());
 
-  std::vector<std::wstring> names;
-  for (size_t start = 3; start < listed.size();) {
-    size_t end = listed.find(L'\\', start);
-    if (end == std::wstring::npos) end = listed.size();
-    if (end > start) names.push_back(listed.substr(start, end - start));
-    start = end + 1;
-  }
-  bool reached = !names.empty();
-  for (size_t i = 0; i + 1 < names.size(); ++i) {
-    const std::optional<FolderAccessList> list = ListBelow();
-    std::optional<Opened> folder =
-        OpenOrMake(current.handle.Get(), current.path, names[i], false, list);
-    if (!folder) {
-      reached = false;
-      break;
+  // The install folder's own part is prepared apart from the way to it (a
+  // part ending in a blank or a dot keeps a separator after it).
+  std::wstring parts = *below;
+  while (!parts.empty() && parts.back() == L'\\') parts.pop_back();
+  const size_t lastSeparator = parts.find_last_of(L'\\');
+  const std::wstring way =
+      lastSeparator == std::wstring::npos ? L"" : parts.substr(0, lastSeparator);
+  const std::wstring name =
+      lastSeparator == std::wstring::npos ? parts : parts.substr(lastSeparator + 1);
+  if (!name.empty()) {
+    StepResult<HeldFolder> parent = WalkDown(std::move(*root), way, *this);
+    if (parent) {
+      Opened opened;
+      opened.handle = std::move(parent->handle);
+      opened.path = std::move(parent->path);
+      PrepareInstallFolder(opened, name);
     }
-    if (folder->made) {
-      madeAbove_.insert(madeAbove_.begin(), folder->path);
-      if (list) {
-        Line(kFolderAccessComment, folder->path, L"作成", list->Text());
-      } else {
-        TellNotSet(folder->path, ERROR_INVALID_SECURITY_DESCR);
-      }
-      parentList_ = list ? list : access_.ReadList(folder->handle.Get(), folder->path);
-    } else {
-      CloseOnTheWay(*folder);
-    }
-    current = std::move(*folder);
   }
-  if (reached) PrepareInstallFolder(current, names.back());
   s_.FoldersMadeAbove = madeAbove_;
   return prepared_;
+}
+
+StepResult<HeldFolder> FolderPreparation::Step(const HeldFolder& parent, const std::wstring& name,
+                                               bool) {
+  const std::optional<FolderAccessList> list = ListBelow();
+  std::optional<Opened> folder =
+      OpenOrMake(parent.handle.Get(), parent.path, name, false, list);
+  // The user was told why.
+  if (!folder) return StepError::Refusal(ERROR_ACCESS_DENIED, JoinPath(parent.path, name));
+  if (folder->made) {
+    madeAbove_.insert(madeAbove_.begin(), folder->path);
+    if (list) {
+      Line(kFolderAccessComment, folder->path, L"作成", list->Text());
+    } else {
+      TellNotSet(folder->path, ERROR_INVALID_SECURITY_DESCR);
+    }
+    parentList_ = list ? list : access_.ReadList(folder->handle.Get(), folder->path);
+  } else {
+    CloseOnTheWay(*folder);
+  }
+  return HeldFolder{std::move(folder->handle), std::move(folder->path)};
 }
 
 }  // namespace

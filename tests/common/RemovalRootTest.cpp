@@ -182,7 +182,8 @@ TEST(RemovalRootTest, ARootIsJudgedWhereItsHandleLies) {
         norvale::RemovalRoot root =
             norvale::RemovalRoot::Open(pos, kind, swapped, ListedProfiles(WithAClerk()));
         EXPECT_FALSE(root) << Narrow(c.above);
-        EXPECT_EQ(root.Refusal(), c.why);
+        ASSERT_TRUE(root.Refusal());
+        EXPECT_EQ(root.Refusal()->reason, c.why);
         Counting events;
         EXPECT_FALSE(root.RemoveContents(events).Complete());
         EXPECT_FALSE(root.Remove());

@@ -2,7 +2,7 @@
 // server faults, hostile names, files in use and the local clean-up.
 #include "DeleteGuard.h"
 #include "FileSystem.h"
-#include "FolderHandles.h"
+#include "FileActs.h"
 #include "FtpClientFixture.h"
 #include "InstallTree.h"
 #include "LocalPathGuard.h"
@@ -83,11 +83,10 @@ class FolderDownloadTest : public FtpClientTest {
 
   // A tree over root, opened as the installer opens its install folder.
   std::shared_ptr<norvale::InstallTree> TreeAt(const std::wstring& root) {
-    std::wstring opened;
-    norvale::FileHandle handle = norvale::OpenFolderWithoutLinks(
-        root, FILE_TRAVERSE | FILE_LIST_DIRECTORY | FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY, &opened);
-    if (!handle) return nullptr;
-    return std::make_shared<norvale::InstallTree>(std::move(handle), opened, true);
+    auto held = norvale::OpenFolderFromRoot(
+        root, FILE_TRAVERSE | FILE_LIST_DIRECTORY | FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY);
+    if (!held) return nullptr;
+    return std::make_shared<norvale::InstallTree>(std::move(held->handle), held->path, true);
   }
 
   int32_t code_ = 0;

@@ -8,6 +8,7 @@
 #include "Handles.h"
 #include "Paths.h"
 #include "RemovalGuards.h"
+#include "RemovalSteps.h"
 #include "System.h"
 #include "Text.h"
 #include "UninstallerTestSupport.h"
@@ -254,9 +255,16 @@ TEST(DeleteMeCmd, NothingIsDeletedThroughALink) {
   state.TmpDir = tmp.Path();
   RecordingEnd end;
   norvale::MakeDeleteMeCmd(state, false, end);
-  for (const auto& asked : messages->Asked()) ADD_FAILURE() << norvale::ToAnsi(asked.text);
   ASSERT_EQ(starts->started.size(), 1u);
   decoysIntact();
+  // Where the folder stays (Wine, below), the user hears which link kept
+  // it, and nothing else.
+  for (const auto& asked : messages->Asked()) {
+    EXPECT_TRUE(norvale::StartsWith(asked.text, L"インストール先フォルダ(" + app +
+                                                    L")を削除できませんでした。\r\n[" + app))
+        << norvale::ToAnsi(asked.text);
+    EXPECT_NE(asked.text.find(L"link"), std::wstring::npos) << norvale::ToAnsi(asked.text);
+  }
   // The program's file waits in the command file's folder, and what the
   // install folder holds goes but for the links.
   const std::wstring own = norvale::BeforeLast(StartedCommandFile(starts->started[0]), L'\\');
@@ -709,11 +717,56 @@ TEST(DeleteMeCmd, AnInterpreterThatCannotStartDeletesNothing) {
       EXPECT_TRUE(product.messages->Asked().empty());
       continue;
     }
+    // The user hears that the interpreter, not the command file, failed.
     ASSERT_EQ(product.messages->Asked().size(), 1u);
-    EXPECT_EQ(product.messages->Asked()[0].text,
-              L"一時フォルダに削除用のファイル(DeleteMe.cmd)を作成できないため、"
-              L"インストール先フォルダ(" + product.appDir + L")は削除しません。");
+    const std::wstring& told = product.messages->Asked()[0].text;
+    EXPECT_TRUE(norvale::StartsWith(told, L"削除用のファイル(DeleteMe.cmd)を実行できないため、"
+                                          L"インストール先フォルダ(" +
+                                              product.appDir + L")は削除しません。\r\n["))
+        << norvale::ToAnsi(told);
+    EXPECT_NE(told.find(L"cmd.exe] (5: "), std::wstring::npos) << norvale::ToAnsi(told);
   }
+}
+
+// The product stays in the list of installed programs until its install
+// folder is gone: a removal that cannot finish (here: no interpreter) can be
+// run again from that list. The entry lies in the 64-bit view, where the
+// installer writes it on 64-bit Windows.
+TEST(DeleteMeCmd, TheUninstallEntryStaysUntilTheInstallFolderIsGone) {
+  const std::wstring key =
+      L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{NvTest-Finish}";
+  constexpr REGSAM kView = KEY_WOW64_64KEY;
+  auto registered = [&] {
+    HKEY h = nullptr;
+    const bool there = RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ | kView, &h) ==
+                       ERROR_SUCCESS;
+    if (there) RegCloseKey(h);
+    return there;
+  };
+  InstalledProduct product;
+  PacedRemoval removal(product);
+  HKEY h = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | kView,
+                            nullptr, &h, nullptr),
+            ERROR_SUCCESS);
+  RegSetValueExW(h, L"UninstallString", 0, REG_SZ,
+                 reinterpret_cast<const BYTE*>(product.program.c_str()),
+                 static_cast<DWORD>((product.program.size() + 1) * sizeof(wchar_t)));
+  RegCloseKey(h);
+  removal.state->AppId = L"{NvTest-Finish}";
+  norvale::UnRegstUninstInfo(*removal.state);
+  ASSERT_TRUE(registered()) << "the removal step only finds the entry to be ours";
+
+  product.starts->refusal = ERROR_ACCESS_DENIED;
+  norvale::MakeDeleteMeCmd(*removal.state, false, removal.end);
+  EXPECT_TRUE(Exists(product.program));
+  EXPECT_TRUE(registered());
+
+  product.starts->refusal = ERROR_SUCCESS;
+  norvale::MakeDeleteMeCmd(*removal.state, false, removal.end);
+  EXPECT_FALSE(Exists(product.appDir));
+  EXPECT_FALSE(registered());
+  RegDeleteKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), kView, 0);
 }
 
 // Windows with "Use Unicode UTF-8 for worldwide language support" has the

@@ -242,6 +242,9 @@ TEST(RemovalSteps, UninstallEntryOnlyWhenItIsOurs) {
     auto state = product.MakeState();
     ASSERT_EQ(norvale::ReadInstallRecord(*state), -1);
     norvale::UnRegstUninstInfo(*state);
+    // The entry stays until the install folder is gone.
+    EXPECT_TRUE(KeyExists(uninstall + id, kUninstallView));
+    norvale::RemoveUninstallEntry(*state);
   }
   EXPECT_TRUE(KeyExists(uninstall + L"{NvTest-Foreign}", kUninstallView));
   EXPECT_FALSE(KeyExists(uninstall + L"{NvTest-Own}", kUninstallView));
@@ -298,6 +301,8 @@ TEST(RemovalSteps, UninstallEntryWhateverSpellingStartedTheUninstaller) {
     SetCurrentDirectoryW(product.uninstDir.c_str());
     norvale::UnRegstUninstInfo(*state);
     SetCurrentDirectoryW(L"C:\\");
+    EXPECT_EQ(state->UninstallEntryToRemove, c.ours);
+    norvale::RemoveUninstallEntry(*state);
     EXPECT_EQ(KeyExists(key, kUninstallView), !c.ours)
         << norvale::ToAnsi(c.folder + L" | " + c.command);
   }

@@ -52,7 +52,7 @@ int wmain(int argc, wchar_t** argv) {
   if (mode == L"install" && argc == 3) {
     norvale::NoUninstallerWindow window;
     norvale::SystemWaits waits;
-    const bool removed = norvale::RemoveInstallFolder(argv[2], waits, window);
+    const bool removed = static_cast<bool>(norvale::RemoveInstallFolder(argv[2], waits, window));
     std::printf("done %s\n", removed ? "removed" : "left");
     return 0;
   }

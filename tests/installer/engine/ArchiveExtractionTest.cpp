@@ -4,7 +4,7 @@
 #include "DeleteGuard.h"
 #include "EngineTestSupport.h"
 #include "FileSystem.h"
-#include "FolderHandles.h"
+#include "FileActs.h"
 #include "Text.h"
 
 using namespace engine_testing;
@@ -133,11 +133,11 @@ TEST_F(ArchiveExtractionTest, CopiesIntoTheInstallFolderNeverFollowALink) {
   ASSERT_TRUE(FolderExists(links + L"\\outside")) << "the host's links are missing";
   const std::wstring root = dir_ / L"app";
   CreateDirectoryW(root.c_str(), nullptr);
-  std::wstring opened;
-  FileHandle handle = OpenFolderWithoutLinks(
-      links, FILE_TRAVERSE | FILE_LIST_DIRECTORY | FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY, &opened);
-  ASSERT_TRUE(handle);
-  engine_.state->installTree = std::make_shared<InstallTree>(std::move(handle), opened, false);
+  auto held = OpenFolderFromRoot(
+      links, FILE_TRAVERSE | FILE_LIST_DIRECTORY | FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY);
+  ASSERT_TRUE(held);
+  engine_.state->installTree =
+      std::make_shared<InstallTree>(std::move(held->handle), held->path, false);
 
   EXPECT_FALSE(Extract(Archive(L"pkg.zip", L"pkg\\\npkg\\a.txt=A\n"), nullptr, links + L"\\linked"));
   EXPECT_FALSE(Extract(Archive(L"pkg.zip", L"pkg\\\npkg\\a.txt=A\n"), nullptr,

@@ -1,0 +1,534 @@
+#include "FileActs.h"
+
+#include <objbase.h>
+
+#include <algorithm>
+#include <cwchar>
+
+#include "NtFileCalls.h"
+#include "Paths.h"
+#include "System.h"
+#include "WindowsRules.h"
+
+namespace norvale {
+namespace {
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// Where the system keeps deleting a file for as long as it is open (POSIX
+// semantics), its name goes at once, and a read-only mark is no obstacle
+// (nor changed, so a file's other names keep theirs). Windows 10 1709 and
+// later; the toolchain's headers offer it only to programs that require
+// that version.
+constexpr DWORD kDispositionDelete = 0x1;
+constexpr DWORD kDispositionPosix = 0x2;
+constexpr DWORD kDispositionIgnoreReadOnly = 0x10;
+constexpr auto kDispositionInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(21);
+struct DispositionInfoEx {
+  DWORD Flags;
+};
+
+const nt::FileCalls& Calls() { return nt::FileCalls::System(); }
+
+DWORD ErrorOf(nt::Status status) {
+  // Deleted but still open somewhere: the system maps it to "access denied",
+  // which would read as a list that keeps us out.
+  if (status == nt::kStatusDeletePending) return ERROR_DELETE_PENDING;
+  const nt::FileCalls& calls = Calls();
+  return calls.errorOf ? calls.errorOf(status) : ERROR_ACCESS_DENIED;
+}
+
+ULONG OptionsFor(EntryType type) {
+  switch (type) {
+    case EntryType::File:
+      return nt::kFileNonDirectoryFile;
+    case EntryType::Folder:
+      return nt::kFileDirectoryFile;
+    case EntryType::Any:
+      break;
+  }
+  return 0;
+}
+
+// One native create of `name` relative to `folder`. Every handle may be
+// asked what it is and where it lies: Windows grants reading attributes to
+// whoever may list the folder.
+StepResult<FileHandle> NativeCreate(HANDLE folder, std::wstring_view name, ACCESS_MASK access,
+                                    DWORD share, ULONG disposition, ULONG options,
+                                    ULONG attributes, PSECURITY_DESCRIPTOR descriptor) {
+  const std::wstring text(name);
+  if (!Calls().Available()) return StepError::Of(ERROR_PROC_NOT_FOUND, text);
+  // A handle that reads or writes data does so in turn, which takes
+  // SYNCHRONIZE; one that only deletes or asks after marks asks for no more
+  // than it needs, so a file whose list grants nothing but DELETE still goes.
+  constexpr ACCESS_MASK kDataRights = FILE_READ_DATA | FILE_WRITE_DATA | FILE_APPEND_DATA |
+                                      FILE_EXECUTE | GENERIC_READ | GENERIC_WRITE |
+                                      GENERIC_EXECUTE | GENERIC_ALL;
+  const bool inTurn = (access & (kDataRights | SYNCHRONIZE)) != 0;
+  HANDLE opened = nullptr;
+  const nt::Status status = Calls().CreateIn(
+      folder, text, access | FILE_READ_ATTRIBUTES | (inTurn ? SYNCHRONIZE : 0), attributes, share,
+      disposition,
+      options | (inTurn ? nt::kFileSynchronousIoNonAlert : 0) | nt::kFileOpenForBackupIntent,
+      descriptor, &opened);
+  if (status < 0) {
+    if (status == nt::kStatusObjectNameCollision) {
+      return StepError::Of(options & nt::kFileDirectoryFile ? ERROR_ALREADY_EXISTS
+                                                            : ERROR_FILE_EXISTS,
+                           text);
+    }
+    return StepError::Of(ErrorOf(status), text);
+  }
+  return FileHandle(opened);
+}
+
+// The name an open file or folder has on its volume ("\Pos\data"), asked
+// of the file system itself, however long; empty when it cannot be asked.
+std::wstring NameOnVolume(HANDLE handle) {
+  const nt::FileCalls& calls = Calls();
+  if (!calls.Available()) return {};
+  // The name's length in bytes, then the name; the deepest tree's paths fit
+  // in 32,767 characters.
+  std::vector<ULONG> buffer(260);
+  for (int tries = 0; tries < 3; ++tries) {
+    nt::IoStatusBlock io{};
+    const ULONG size = static_cast<ULONG>(buffer.size() * sizeof(ULONG));
+    const nt::Status status =
+        calls.queryInformation(handle, &io, buffer.data(), size, nt::kFileNameInformation);
+    const ULONG bytes = buffer[0];
+    if (status == nt::kStatusBufferOverflow) {
+      buffer.resize(std::max<size_t>(bytes / sizeof(ULONG) + 2, buffer.size() * 2));
+      if (buffer.size() > 16400) return {};
+      continue;
+    }
+    if (status < 0 || bytes > size - sizeof(ULONG)) return {};
+    std::wstring name(reinterpret_cast<const wchar_t*>(buffer.data() + 1),
+                      bytes / sizeof(wchar_t));
+    while (name.size() > 1 && name.back() == L'\\') name.pop_back();
+    return name;
+  }
+  return {};
+}
+
+// Windows opens a rename's or hard link's target folder once more itself;
+// Wine does not, so under Wine the act makes that open here, held for as
+// long as the act runs. Nothing (and success) where the system is Windows.
+StepResult<FileHandle> HoldAsRenameTarget(HANDLE folder, const std::wstring& byPath,
+                                          HANDLE entry) {
+  const WindowsRelease release = ModelledRelease();
+  if (release == WindowsRelease::System) return FileHandle();
+  const std::optional<DWORD> attributes = AttributesOf(entry);
+  const ACCESS_MASK access =
+      (attributes && (*attributes & FILE_ATTRIBUTE_DIRECTORY) ? FILE_ADD_SUBDIRECTORY
+                                                              : FILE_ADD_FILE) |
+      SYNCHRONIZE;
+  const DWORD share = RenameTargetSharing(release);
+  if (folder) {
+    HANDLE opened = nullptr;
+    const nt::Status status = Calls().CreateIn(
+        folder, L"", access, 0, share, nt::kFileOpen,
+        nt::kFileDirectoryFile | nt::kFileSynchronousIoNonAlert, nullptr, &opened);
+    if (status < 0) return StepError::Of(ErrorOf(status), L"");
+    return FileHandle(opened);
+  }
+  FileHandle opened(CreateFileW(byPath.c_str(), access, share, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!opened) return StepError::Last(byPath);
+  return opened;
+}
+
+// The file the running program was started from, which Windows keeps from
+// being deleted while it runs (it may be renamed). Wine lets it go; under
+// Wine the delete is refused here as Windows refuses it.
+bool IsOwnImage(HANDLE handle) {
+  static const std::optional<FileIdentity> own = [] {
+    const FileHandle image(CreateFileW(ProgramPath().c_str(), FILE_READ_ATTRIBUTES, kShareAll,
+                                       nullptr, OPEN_EXISTING, 0, nullptr));
+    return image ? IdentityOf(image.Get()) : std::nullopt;
+  }();
+  return own && IdentityOf(handle) == own;
+}
+
+// Disposition through the handle; posixWorks remembers that the system
+// lacks the newer call (Windows before 10 1709), so it is not asked again
+// for every file of a walk.
+bool SetDisposition(HANDLE handle, bool evenReadOnly, bool& posixWorks) {
+  if (ModelledRelease() != WindowsRelease::System && IsOwnImage(handle)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+  }
+  if (posixWorks) {
+    DispositionInfoEx info{kDispositionDelete | kDispositionPosix |
+                           (evenReadOnly ? kDispositionIgnoreReadOnly : 0)};
+    if (SetFileInformationByHandle(handle, kDispositionInfoEx, &info, sizeof info)) return true;
+    const DWORD error = GetLastError();
+    if (error != ERROR_INVALID_PARAMETER && error != ERROR_INVALID_FUNCTION &&
+        error != ERROR_NOT_SUPPORTED && error != ERROR_CALL_NOT_IMPLEMENTED) {
+      return false;
+    }
+    posixWorks = false;
+  }
+  FILE_DISPOSITION_INFO info{};
+  info.DeleteFile = TRUE;
+  return SetFileInformationByHandle(handle, FileDispositionInfo, &info, sizeof info) != FALSE;
+}
+
+bool IsSelfOrParentName(const wchar_t* name, size_t length) {
+  return (length == 1 && name[0] == L'.') || (length == 2 && name[0] == L'.' && name[1] == L'.');
+}
+
+}  // namespace
+
+StepError StepError::Of(DWORD code, std::wstring path) {
+  StepError error;
+  error.code = code;
+  error.path = std::move(path);
+  switch (code) {
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_DIR_NOT_EMPTY:
+    case ERROR_DELETE_PENDING:
+    case ERROR_USER_MAPPED_FILE:
+    case ERROR_BUSY:
+    case ERROR_RETRY:
+      error.kind = Kind::Transient;
+      break;
+    case kErrorLinkOnTheWay:
+    case ERROR_INVALID_NAME:
+      error.kind = Kind::Refused;
+      break;
+    default:
+      error.kind = Kind::Failed;
+      break;
+  }
+  return error;
+}
+
+StepError StepError::Refusal(DWORD code, std::wstring path, std::wstring reason) {
+  StepError error = Of(code, std::move(path));
+  error.kind = Kind::Refused;
+  error.reason = std::move(reason);
+  return error;
+}
+
+StepError StepError::Last(std::wstring path) {
+  const DWORD code = GetLastError();
+  return Of(code != ERROR_SUCCESS ? code : ERROR_GEN_FAILURE, std::move(path));
+}
+
+std::wstring StepError::Text() const {
+  return L"[" + path + L"] (" + std::to_wstring(code) + L": " +
+         (reason.empty() ? SystemErrorText(code) : reason) + L")";
+}
+
+std::optional<FileIdentity> IdentityOf(HANDLE file) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(file, &info)) return std::nullopt;
+  return FileIdentity{info.dwVolumeSerialNumber,
+                      (static_cast<ULONGLONG>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+}
+
+std::optional<DWORD> AttributesOf(HANDLE file) {
+  FILE_ATTRIBUTE_TAG_INFO tag{};
+  if (!GetFileInformationByHandleEx(file, FileAttributeTagInfo, &tag, sizeof tag)) {
+    return std::nullopt;
+  }
+  return tag.FileAttributes;
+}
+
+bool IsSinglePart(std::wstring_view name) {
+  if (name.empty() || name.size() > 255 || name == L"." || name == L"..") return false;
+  for (wchar_t c : name) {
+    if (c < 0x20 || std::wstring_view(L"\\/:*?\"<>|").find(c) != std::wstring_view::npos) {
+      return false;
+    }
+  }
+  return true;
+}
+
+std::wstring UniqueFolderName(const std::wstring& prefix) {
+  GUID guid{};
+  if (FAILED(CoCreateGuid(&guid))) return L"";
+  wchar_t digits[40];
+  swprintf(digits, 40, L"%08lX%04X%04X%02X%02X%02X%02X%02X%02X%02X%02X",
+           static_cast<unsigned long>(guid.Data1), guid.Data2, guid.Data3, guid.Data4[0],
+           guid.Data4[1], guid.Data4[2], guid.Data4[3], guid.Data4[4], guid.Data4[5],
+           guid.Data4[6], guid.Data4[7]);
+  return prefix + digits;
+}
+
+StepResult<FileHandle> OpenIn(HANDLE folder, std::wstring_view name, ACCESS_MASK access,
+                              DWORD share, EntryType type) {
+  if (!name.empty() && !IsSinglePart(name)) {
+    return StepError::Refusal(ERROR_INVALID_NAME, std::wstring(name));
+  }
+  StepResult<FileHandle> opened =
+      NativeCreate(folder, name, access, share, nt::kFileOpen,
+                   OptionsFor(type) | nt::kFileOpenReparsePoint, 0, nullptr);
+  if (!opened && opened.Error().code == ERROR_DELETE_PENDING) {
+    return StepError::Of(ERROR_FILE_NOT_FOUND, std::wstring(name));
+  }
+  return opened;
+}
+
+StepResult<FileHandle> CreateIn(HANDLE folder, std::wstring_view name, ACCESS_MASK access,
+                                DWORD share, EntryType type, PSECURITY_DESCRIPTOR descriptor) {
+  if (!IsSinglePart(name)) return StepError::Refusal(ERROR_INVALID_NAME, std::wstring(name));
+  return NativeCreate(folder, name, access, share, nt::kFileCreate,
+                      type == EntryType::Folder ? nt::kFileDirectoryFile
+                                                : nt::kFileNonDirectoryFile,
+                      FILE_ATTRIBUTE_NORMAL, descriptor);
+}
+
+EntryKind KindIn(HANDLE folder, const std::wstring& name) {
+  const StepResult<FileHandle> entry = OpenIn(folder, name, 0, kShareAll, EntryType::Any);
+  if (!entry) return entry.Error().Missing() ? EntryKind::kMissing : EntryKind::kUnknown;
+  const std::optional<DWORD> attributes = AttributesOf(entry->Get());
+  if (!attributes) return EntryKind::kUnknown;
+  if (IsLinkAttributes(*attributes)) return EntryKind::kLink;
+  return (*attributes & FILE_ATTRIBUTE_DIRECTORY) ? EntryKind::kFolder : EntryKind::kFile;
+}
+
+StepResult<FileHandle> OpenByPath(const std::wstring& path, ACCESS_MASK access, DWORD share,
+                                  EntryType type) {
+  // Opened as a file, a folder fails as the system fails one; as a folder or
+  // either, a file is told by its attributes.
+  const DWORD flags = FILE_FLAG_OPEN_REPARSE_POINT |
+                      (type == EntryType::File ? 0 : FILE_FLAG_BACKUP_SEMANTICS);
+  FileHandle opened(CreateFileW(path.c_str(), access | FILE_READ_ATTRIBUTES, share, nullptr,
+                                OPEN_EXISTING, flags, nullptr));
+  if (!opened) return StepError::Last(path);
+  if (type == EntryType::Folder) {
+    const std::optional<DWORD> attributes = AttributesOf(opened.Get());
+    if (!attributes) return StepError::Last(path);
+    if (!(*attributes & FILE_ATTRIBUTE_DIRECTORY)) return StepError::Of(ERROR_DIRECTORY, path);
+  }
+  return opened;
+}
+
+StepResult<HeldFolder> OpenListedIn(HANDLE folder, const std::wstring& folderPath,
+                                    const std::wstring& name, ACCESS_MASK access, DWORD share,
+                                    EntryType type) {
+  const std::wstring expected = EntryPath(folderPath, name);
+  StepResult<FileHandle> opened = OpenIn(folder, name, access, share, type);
+  if (!opened) return StepError::Of(opened.Error().code, expected);
+  const std::optional<DWORD> attributes = AttributesOf(opened->Get());
+  if (!attributes) return StepError::Last(expected);
+  if (IsLinkAttributes(*attributes) || folderPath.empty()) {
+    return StepError::Refusal(kErrorLinkOnTheWay, expected);
+  }
+  std::wstring lies = FinalPathOfHandle(opened->Get());
+  if (lies.empty()) lies = WhereItLies(opened->Get(), VolumeOf(folder, folderPath));
+  if (lies.empty() || !SamePath(lies, expected)) {
+    return StepError::Refusal(kErrorLinkOnTheWay, expected);
+  }
+  return HeldFolder{std::move(*opened), std::move(lies)};
+}
+
+std::wstring WhereItLies(HANDLE handle, const std::wstring& volume) {
+  std::wstring lies = FinalPathOfHandle(handle);
+  if (!lies.empty() || volume.empty()) return lies;
+  const std::wstring name = NameOnVolume(handle);
+  return name.empty() ? name : volume + name;
+}
+
+std::wstring VolumeOf(HANDLE folder, const std::wstring& lies) {
+  const std::wstring name = NameOnVolume(folder);
+  // The drive form closes a name ending in a blank or a dot with a separator
+  // that the name on the volume lacks.
+  std::wstring_view form(lies);
+  if (form.size() > 3 && form.back() == L'\\') form.remove_suffix(1);
+  if (name.empty() || form.size() < name.size() ||
+      !SamePath(form.substr(form.size() - name.size()), name)) {
+    return {};
+  }
+  return std::wstring(form.substr(0, form.size() - name.size()));
+}
+
+StepResult<HeldFolder> ExistingFolders::Step(const HeldFolder& parent, const std::wstring& name,
+                                             bool last) {
+  return OpenListedIn(parent.handle.Get(), parent.path, name, last ? access_ : FILE_TRAVERSE,
+                      kShareAll, EntryType::Folder);
+}
+
+StepResult<HeldFolder> WalkDownFrom(const HeldFolder& start, std::wstring_view below,
+                                    IPathSteps& steps) {
+  std::vector<std::wstring> parts;
+  for (size_t at = 0; at < below.size();) {
+    size_t end = below.find(L'\\', at);
+    if (end == std::wstring_view::npos) end = below.size();
+    if (end > at) parts.emplace_back(below.substr(at, end - at));
+    at = end + 1;
+  }
+  if (parts.empty()) return StepError::Of(ERROR_BAD_PATHNAME, start.path);
+  // The part it came from stays held while the next is opened.
+  std::optional<HeldFolder> current;
+  for (size_t i = 0; i < parts.size(); ++i) {
+    StepResult<HeldFolder> next = steps.Step(current ? *current : start, parts[i],
+                                             i + 1 == parts.size());
+    if (!next) return next.Error();
+    current = std::move(*next);
+  }
+  return std::move(*current);
+}
+
+StepResult<HeldFolder> WalkDown(HeldFolder start, std::wstring_view below, IPathSteps& steps) {
+  if (below.find_first_not_of(L'\\') == std::wstring_view::npos) return start;
+  return WalkDownFrom(start, below, steps);
+}
+
+StepResult<HeldFolder> OpenDriveRoot(const std::wstring& path, ACCESS_MASK access) {
+  if (path.size() < 3 || !IsDriveAbsolute(path)) return StepError::Of(ERROR_BAD_PATHNAME, path);
+  const std::wstring root = path.substr(0, 2) + L"\\";
+  StepResult<FileHandle> opened = OpenByPath(root, access | SYNCHRONIZE, kShareAll,
+                                             EntryType::Folder);
+  if (!opened) return opened.Error();
+  std::wstring at = FinalPathOfHandle(opened->Get());
+  if (at.empty() || !SamePath(at, root)) return StepError::Refusal(kErrorLinkOnTheWay, root);
+  return HeldFolder{std::move(*opened), std::move(at)};
+}
+
+std::optional<std::wstring> ListedPartsBelowRoot(const std::wstring& path) {
+  // The parts as the folders list them: an 8.3 alias names the same folder
+  // by a name its listing does not show as the folder's own.
+  const std::wstring full = FullPath(path);
+  std::wstring listed = LongPath(full);
+  if (listed.empty()) listed = full;
+  if (listed.size() < 3 || !IsDriveAbsolute(listed)) return std::nullopt;
+  return listed.substr(3);
+}
+
+StepResult<HeldFolder> OpenFolderFromRoot(const std::wstring& path, ACCESS_MASK access) {
+  ExistingFolders steps(access);
+  const std::optional<std::wstring> below = ListedPartsBelowRoot(path);
+  const bool onlyRoot = below && below->find_first_not_of(L'\\') == std::wstring::npos;
+  return OpenFolderFromRoot(path, onlyRoot ? access : FILE_TRAVERSE, steps);
+}
+
+StepResult<HeldFolder> OpenFolderFromRoot(const std::wstring& path, ACCESS_MASK rootAccess,
+                                          IPathSteps& steps) {
+  const std::optional<std::wstring> below = ListedPartsBelowRoot(path);
+  if (!below) return StepError::Of(ERROR_BAD_PATHNAME, path);
+  StepResult<HeldFolder> root = OpenDriveRoot(FullPath(path), rootAccess);
+  if (!root) return root;
+  return WalkDown(std::move(*root), *below, steps);
+}
+
+StepDone RenameInto(HANDLE entry, HANDLE folder, const std::wstring& name, bool replace) {
+  const nt::FileCalls& calls = Calls();
+  if (!calls.setInformation) return StepError::Of(ERROR_PROC_NOT_FOUND, name);
+  if (!IsSinglePart(name)) return StepError::Refusal(ERROR_INVALID_NAME, name);
+  const StepResult<FileHandle> target = HoldAsRenameTarget(folder, L"", entry);
+  if (!target) return StepError::Of(target.Error().code, name);
+  const size_t bytes = name.size() * sizeof(wchar_t);
+  std::vector<unsigned char> buffer(sizeof(nt::RenameInformation) + bytes);
+  auto* rename = reinterpret_cast<nt::RenameInformation*>(buffer.data());
+  rename->ReplaceIfExists = replace ? TRUE : FALSE;
+  rename->RootDirectory = folder;
+  rename->FileNameLength = static_cast<ULONG>(bytes);
+  std::copy(name.begin(), name.end(), rename->FileName);
+  nt::IoStatusBlock io{};
+  const nt::Status status = calls.setInformation(
+      entry, &io, rename, static_cast<ULONG>(buffer.size()), nt::kFileRenameInformation);
+  if (status < 0) return StepError::Of(ErrorOf(status), name);
+  return {};
+}
+
+StepDone RenameTo(HANDLE entry, const std::wstring& target, bool replace) {
+  const bool unc = target.size() > 2 && target[0] == L'\\' && target[1] == L'\\';
+  if (!unc && !IsDriveAbsolute(target)) return StepError::Refusal(ERROR_INVALID_NAME, target);
+  const std::wstring folder = target.substr(0, target.find_last_of(L'\\'));
+  const StepResult<FileHandle> held =
+      HoldAsRenameTarget(nullptr, folder.size() == 2 ? folder + L"\\" : folder, entry);
+  if (!held) return StepError::Of(held.Error().code, target);
+  // The rename takes the system's own form of the name: Windows reads
+  // nothing else there, and Wine would take a bare name as one of the
+  // current folder.
+  const std::wstring name = unc ? L"\\??\\UNC" + target.substr(1) : L"\\??\\" + target;
+  const size_t bytes = name.size() * sizeof(wchar_t);
+  std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + bytes);
+  auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  rename->ReplaceIfExists = replace ? TRUE : FALSE;
+  rename->RootDirectory = nullptr;
+  rename->FileNameLength = static_cast<DWORD>(bytes);
+  std::copy(name.begin(), name.end(), rename->FileName);
+  if (!SetFileInformationByHandle(entry, FileRenameInfo, rename,
+                                  static_cast<DWORD>(buffer.size()))) {
+    return StepError::Last(target);
+  }
+  return {};
+}
+
+// The older systems refuse to delete a read-only file: its mark is cleared
+// first, through a second handle to the same file that may write marks, and
+// put back when the delete fails all the same. A link's marks are its own
+// and are never touched; a file with more than one name shares its mark
+// with the others, which keep it.
+Disposal DisposeOf(HANDLE handle, bool evenReadOnly, bool* posixWorksAcross) {
+  bool posixOnce = true;
+  bool& posixWorks = posixWorksAcross ? *posixWorksAcross : posixOnce;
+  if (SetDisposition(handle, evenReadOnly, posixWorks)) return Disposal::Done;
+  const DWORD error = GetLastError();
+  FILE_BASIC_INFO basic{};
+  if (!evenReadOnly || error != ERROR_ACCESS_DENIED ||
+      !GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic) ||
+      !(basic.FileAttributes & FILE_ATTRIBUTE_READONLY) ||
+      (basic.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    SetLastError(error);
+    return Disposal::Failed;
+  }
+  // A folder has one name, whatever count the system gives for it.
+  FILE_STANDARD_INFO standard{};
+  if (!GetFileInformationByHandleEx(handle, FileStandardInfo, &standard, sizeof standard) ||
+      (!standard.Directory && standard.NumberOfLinks != 1)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return Disposal::Shared;
+  }
+  const StepResult<FileHandle> marks =
+      OpenIn(handle, L"", FILE_WRITE_ATTRIBUTES, kShareAll, EntryType::Any);
+  if (!marks) {
+    SetLastError(error);
+    return Disposal::Failed;
+  }
+  const DWORD kept = basic.FileAttributes;
+  FILE_BASIC_INFO cleared{};  // zero times stay as they are
+  cleared.FileAttributes = kept & ~FILE_ATTRIBUTE_READONLY;
+  if (cleared.FileAttributes == 0) cleared.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+  if (SetFileInformationByHandle(marks->Get(), FileBasicInfo, &cleared, sizeof cleared) &&
+      SetDisposition(handle, evenReadOnly, posixWorks)) {
+    return Disposal::Done;
+  }
+  const DWORD failed = GetLastError();
+  FILE_BASIC_INFO restored{};
+  restored.FileAttributes = kept;
+  SetFileInformationByHandle(marks->Get(), FileBasicInfo, &restored, sizeof restored);
+  SetLastError(failed);
+  return Disposal::Failed;
+}
+
+StepDone ListIn(HANDLE folder, std::vector<ListedEntry>& entries,
+                std::vector<LONGLONG>& buffer) {
+  // Aligned for the records' 64-bit fields.
+  if (buffer.size() < 8192) buffer.resize(8192);
+  FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;
+  for (;;) {
+    if (!GetFileInformationByHandleEx(folder, kind, buffer.data(),
+                                      static_cast<DWORD>(buffer.size() * sizeof(LONGLONG)))) {
+      if (GetLastError() == ERROR_NO_MORE_FILES) return {};
+      return StepError::Last(L"");
+    }
+    kind = FileIdBothDirectoryInfo;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(buffer.data());
+    for (size_t offset = 0;;) {
+      const auto* entry = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(bytes + offset);
+      const size_t length = entry->FileNameLength / sizeof(wchar_t);
+      if (!IsSelfOrParentName(entry->FileName, length)) {
+        entries.push_back({std::wstring(entry->FileName, length), entry->FileAttributes});
+      }
+      if (entry->NextEntryOffset == 0) break;
+      offset += entry->NextEntryOffset;
+    }
+  }
+}
+
+}  // namespace norvale

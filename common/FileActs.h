@@ -1,0 +1,255 @@
+#pragma once
+// Every act the programs do on the file system relative to a folder they
+// hold: opening a name inside it as itself (a link is never followed),
+// making a new name there, walking down a path one part at a time, renaming
+// into a folder, deleting through a handle, listing through a handle and
+// telling which file a handle holds. An elevated program writes and deletes
+// where other users may rename folders and put links in their place: a name
+// looked at a moment ago may lead elsewhere now, a folder held open stays
+// the folder it was. Each act asks only the rights and the sharing its step
+// needs, and a failed step says why in one form (StepError).
+//
+// Windows makes opens of its own around some acts that Wine leaves out (a
+// rename opens its target folder once more). Under Wine these acts make
+// them too, as the Windows release the run models does (WindowsRules.h), so
+// that a handle held with the wrong rights fails a test under Wine as it
+// would fail the program on Windows.
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "Handles.h"
+
+namespace norvale {
+
+// A part of the way is a link, or opens elsewhere than where its folder
+// lists it (Wine follows a link made on the host even when asked not to).
+constexpr DWORD kErrorLinkOnTheWay = 4395;  // ERROR_REPARSE_POINT_ENCOUNTERED
+
+// Why one step failed: the system's error, what it means for another try,
+// and what the step acted on.
+struct StepError {
+  enum class Kind {
+    // Not done on principle (a link, not where it is listed, not the run's
+    // own, a name that is no name): another try meets the same.
+    Refused,
+    // Held or changing right now (shared, locked, being deleted, not yet
+    // empty): another try may succeed.
+    Transient,
+    // The system said no for another reason.
+    Failed,
+  };
+  DWORD code = ERROR_GEN_FAILURE;
+  Kind kind = Kind::Failed;
+  std::wstring path;
+  // Why the step was refused where the system's error does not say it (the
+  // delete guard's verdict, "folder is a link"); empty otherwise.
+  std::wstring reason;
+
+  // The kind the system's error stands for.
+  static StepError Of(DWORD code, std::wstring path);
+  static StepError Refusal(DWORD code, std::wstring path, std::wstring reason = L"");
+  // The thread's last error, as a Win32 call left it.
+  static StepError Last(std::wstring path);
+
+  // The name is not there (nor the folder it would be in).
+  bool Missing() const { return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND; }
+  // "[path] (5: the system's text)", the reason in place of the system's
+  // text where there is one: what a message box or the record shows.
+  std::wstring Text() const;
+};
+
+// The value a step produced, or why it failed.
+template <typename T>
+class StepResult {
+ public:
+  StepResult(T value) : value_(std::move(value)) {}  // NOLINT: a value is a success
+  StepResult(StepError error) : error_(std::move(error)) {}  // NOLINT
+  explicit operator bool() const { return value_.has_value(); }
+  T& operator*() { return *value_; }
+  const T& operator*() const { return *value_; }
+  T* operator->() { return &*value_; }
+  const T* operator->() const { return &*value_; }
+  const StepError& Error() const { return error_; }
+  // The value, or `other` when the step failed.
+  T ValueOr(T other) && { return value_ ? std::move(*value_) : std::move(other); }
+
+ private:
+  std::optional<T> value_;
+  StepError error_;
+};
+
+template <>
+class StepResult<void> {
+ public:
+  StepResult() = default;
+  StepResult(StepError error) : error_(std::move(error)), failed_(true) {}  // NOLINT
+  explicit operator bool() const { return !failed_; }
+  const StepError& Error() const { return error_; }
+
+ private:
+  StepError error_;
+  bool failed_ = false;
+};
+using StepDone = StepResult<void>;
+
+// What an open must find under the name.
+enum class EntryType { Any, File, Folder };
+
+// Which file or folder an open handle holds, whatever its name is now.
+struct FileIdentity {
+  DWORD volume = 0;
+  ULONGLONG index = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+std::optional<FileIdentity> IdentityOf(HANDLE file);
+
+// The attributes an open handle has, as FileAttributeTagInfo gives them
+// (a link's own, never those of what it leads to).
+std::optional<DWORD> AttributesOf(HANDLE file);
+inline bool IsLinkAttributes(DWORD attributes) {
+  return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+// One name that a folder can hold: not empty, at most 255 characters, no
+// separator, colon or wildcard, not "." or "..".
+bool IsSinglePart(std::wstring_view name);
+
+// A folder name nobody can have prepared: prefix and a new GUID's digits
+// (another run at the same time, or a program of the user that planted a
+// folder, gets its own). Empty when no GUID could be had.
+std::wstring UniqueFolderName(const std::wstring& prefix);
+
+// The existing entry `name` of the open `folder` (an empty name: that folder
+// itself once more), opened as itself: a link in the name's place is opened
+// as the link. An entry deleted meanwhile but still open somewhere counts
+// as missing.
+StepResult<FileHandle> OpenIn(HANDLE folder, std::wstring_view name, ACCESS_MASK access,
+                              DWORD share, EntryType type);
+
+// A new entry `name` in the open `folder`, never one that exists
+// (ERROR_ALREADY_EXISTS for a folder, ERROR_FILE_EXISTS for a file), with
+// `descriptor` as its list in the same call (null: what the folder passes
+// down).
+StepResult<FileHandle> CreateIn(HANDLE folder, std::wstring_view name, ACCESS_MASK access,
+                                DWORD share, EntryType type,
+                                PSECURITY_DESCRIPTOR descriptor = nullptr);
+
+// What `folder` holds under `name`: nothing, a file, a folder, or a link.
+enum class EntryKind { kMissing, kFile, kFolder, kLink, kUnknown };
+EntryKind KindIn(HANDLE folder, const std::wstring& name);
+
+// An existing file or folder by its absolute path, the last part opened as
+// itself (the folders on the way as the system follows them).
+StepResult<FileHandle> OpenByPath(const std::wstring& path, ACCESS_MASK access, DWORD share,
+                                  EntryType type);
+
+// A folder held open and where it lies (FinalPathOfHandle's form).
+struct HeldFolder {
+  FileHandle handle;
+  std::wstring path;
+};
+
+// What `folder` (lying at `folderPath`) lists as `name`, opened as itself
+// and only where the folder lists it: a link there, or one that opening
+// followed all the same, is refused with kErrorLinkOnTheWay. `path` of the
+// result is where it lies.
+StepResult<HeldFolder> OpenListedIn(HANDLE folder, const std::wstring& folderPath,
+                                    const std::wstring& name, ACCESS_MASK access, DWORD share,
+                                    EntryType type);
+
+// Where an open file or folder lies, in FinalPathOfHandle's form. Past the
+// length that form is given for (Wine: 260 characters), the name the volume
+// knows it by after `volume` (VolumeOf). Empty when it cannot be asked.
+std::wstring WhereItLies(HANDLE handle, const std::wstring& volume = L"");
+// The part of where an open folder lies before its name on the volume
+// ("C:", "\\host\share"); empty when the two do not agree.
+std::wstring VolumeOf(HANDLE folder, const std::wstring& lies);
+
+// How the walk down a path reaches each part. The walk holds the part it
+// came from while the next is opened, so nobody can rename the way away.
+class IPathSteps {
+ public:
+  virtual ~IPathSteps() = default;
+  // The part `name` inside `parent`; last: the path's own folder.
+  virtual StepResult<HeldFolder> Step(const HeldFolder& parent, const std::wstring& name,
+                                      bool last) = 0;
+};
+
+// Opens each existing part as OpenListedIn does, folders on the way with
+// FILE_TRAVERSE and the last one with `access`, every one shared.
+class ExistingFolders final : public IPathSteps {
+ public:
+  explicit ExistingFolders(ACCESS_MASK access) : access_(access) {}
+  StepResult<HeldFolder> Step(const HeldFolder& parent, const std::wstring& name,
+                              bool last) override;
+
+ private:
+  ACCESS_MASK access_;
+};
+
+// Walks from `start` down the parts of `below` ("a\b", empty for `start`
+// itself), each reached by `steps`.
+StepResult<HeldFolder> WalkDown(HeldFolder start, std::wstring_view below, IPathSteps& steps);
+// The same from a folder the caller keeps; `below` names at least one part.
+StepResult<HeldFolder> WalkDownFrom(const HeldFolder& start, std::wstring_view below,
+                                    IPathSteps& steps);
+
+// The root of an absolute drive path's drive, checked to be that root, with
+// `access` and every kind of sharing.
+StepResult<HeldFolder> OpenDriveRoot(const std::wstring& path, ACCESS_MASK access);
+
+// The parts of a drive-absolute path below its drive's root, as the folders
+// list them (8.3 aliases expanded where the path exists); nothing for a
+// relative or share path.
+std::optional<std::wstring> ListedPartsBelowRoot(const std::wstring& path);
+
+// The folder at an absolute drive path, opened from the drive's root one part
+// at a time by `steps` (existing folders, none a link, each where its folder
+// lists it, when not given).
+StepResult<HeldFolder> OpenFolderFromRoot(const std::wstring& path, ACCESS_MASK access);
+StepResult<HeldFolder> OpenFolderFromRoot(const std::wstring& path, ACCESS_MASK rootAccess,
+                                          IPathSteps& steps);
+
+// Gives the file or folder behind `entry` (opened with DELETE) the name
+// `name` inside the open `folder`, replacing a file of that name only when
+// replace. The folder is opened once more for the rename as Windows opens a
+// rename's target: a handle of ours on it that holds DELETE, or does not
+// share writing, makes the rename fail with a sharing violation.
+StepDone RenameInto(HANDLE entry, HANDLE folder, const std::wstring& name, bool replace);
+// The same with the target named by its absolute path.
+StepDone RenameTo(HANDLE entry, const std::wstring& target, bool replace);
+
+// How deleting through a handle ended.
+enum class Disposal {
+  Done,
+  Failed,  // the system's error is the thread's last error
+  Shared,  // a read-only file with other names: clearing its mark would
+           // clear theirs, so it stays (ERROR_ACCESS_DENIED)
+};
+
+// Deletes an open file, folder or link through its handle (DELETE and
+// FILE_READ_ATTRIBUTES suffice): where the system has it, so that the name
+// goes at once (POSIX semantics); a read-only one too when evenReadOnly
+// (its mark cleared first where the system needs that), a link without
+// touching its marks. posixWorks, when given, remembers across calls that
+// the system lacks the newer call.
+Disposal DisposeOf(HANDLE handle, bool evenReadOnly, bool* posixWorks = nullptr);
+
+// One entry an open folder lists.
+struct ListedEntry {
+  std::wstring name;
+  DWORD attributes;  // as listed: a hint for what to report, never for what to do
+};
+
+// What an open folder (held with FILE_LIST_DIRECTORY) holds, read through its
+// handle, whole before anything in it goes; "." and ".." left out. buffer
+// is kept from folder to folder by a caller that lists many.
+StepDone ListIn(HANDLE folder, std::vector<ListedEntry>& entries,
+                std::vector<LONGLONG>& buffer);
+
+}  // namespace norvale

@@ -1,0 +1,175 @@
+// The file acts every elevated step goes through, under the rules Windows
+// keeps where Wine keeps none (the acts keep them in Wine's place, for the
+// release the environment names).
+#include <gtest/gtest.h>
+
+#include "DeleteGuard.h"
+#include "FileActs.h"
+#include "Handles.h"
+#include "Paths.h"
+#include "System.h"
+#include "TempDir.h"
+#include "Text.h"
+#include "TreeRemoval.h"
+#include "WindowsRules.h"
+
+namespace {
+
+using norvale::EntryType;
+using norvale::FileHandle;
+using norvale::StepError;
+using testing_support::TempDir;
+using testing_support::WriteFileBytes;
+
+// The Windows release whose rules the acts keep, for one scope.
+class ModelledRelease {
+ public:
+  explicit ModelledRelease(const wchar_t* release) {
+    SetEnvironmentVariableW(L"NORVALE_WINDOWS_RULES", release);
+  }
+  ~ModelledRelease() { SetEnvironmentVariableW(L"NORVALE_WINDOWS_RULES", nullptr); }
+};
+
+FileHandle OpenFolder(const std::wstring& path, DWORD access, DWORD share) {
+  return FileHandle(CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+}
+
+// A new file to be renamed, opened as the programs open what they move.
+FileHandle MovableFile(const std::wstring& path) {
+  WriteFileBytes(path, "x");
+  return FileHandle(CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, 0, nullptr));
+}
+
+// Windows opens the folder a rename goes into once more, asking to add a
+// file and sharing reading and writing only (later builds of Windows 11
+// share deletes too): whatever handle we hold there must admit that open.
+TEST(FileActsTest, ARenameIntoAHeldFolderMeetsWindowsOwnOpenOfIt) {
+  ASSERT_TRUE(norvale::RunsUnderWine()) << "these cases model what Windows does itself";
+  struct Case {
+    const char* what;
+    DWORD access, share;
+    bool onWindows10, onWindows11_24H2;
+  };
+  const Case cases[] = {
+      {"held for listing and deleting, sharing reading and writing",
+       norvale::kListingAccess | DELETE, norvale::kRemovalSharing, false, true},
+      {"held for listing, sharing reading and writing", norvale::kListingAccess,
+       norvale::kRemovalSharing, true, true},
+      {"held for listing, sharing reading only", norvale::kListingAccess, FILE_SHARE_READ, false,
+       false},
+      {"held to add files, sharing everything",
+       FILE_LIST_DIRECTORY | FILE_ADD_FILE | SYNCHRONIZE,
+       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, true, true},
+  };
+  for (const wchar_t* release : {L"10", L"11-24H2"}) {
+    const ModelledRelease modelled(release);
+    for (const Case& c : cases) {
+      TempDir dir(L"rename target");
+      const std::wstring target = dir / L"target";
+      CreateDirectoryW(target.c_str(), nullptr);
+      const bool admitted = std::wstring(release) == L"10" ? c.onWindows10 : c.onWindows11_24H2;
+      const FileHandle held = OpenFolder(target, c.access, c.share);
+      ASSERT_TRUE(held) << c.what;
+      // Into the held folder by its handle, and by its path.
+      const FileHandle first = MovableFile(dir / L"first.txt");
+      const norvale::StepDone byHandle = norvale::RenameInto(first.Get(), held.Get(), L"a.txt", false);
+      const FileHandle second = MovableFile(dir / L"second.txt");
+      const norvale::StepDone byPath =
+          norvale::RenameTo(second.Get(), target + L"\\b.txt", false);
+      EXPECT_EQ(static_cast<bool>(byHandle), admitted) << c.what << ", " << norvale::ToAnsi(release);
+      EXPECT_EQ(static_cast<bool>(byPath), admitted) << c.what << ", " << norvale::ToAnsi(release);
+      if (!admitted) {
+        EXPECT_EQ(byHandle.Error().code, static_cast<DWORD>(ERROR_SHARING_VIOLATION)) << c.what;
+        EXPECT_EQ(byHandle.Error().kind, StepError::Kind::Transient) << c.what;
+        EXPECT_EQ(byPath.Error().code, static_cast<DWORD>(ERROR_SHARING_VIOLATION)) << c.what;
+      }
+      EXPECT_EQ(GetFileAttributesW((target + L"\\a.txt").c_str()) != INVALID_FILE_ATTRIBUTES,
+                admitted)
+          << c.what;
+    }
+  }
+}
+
+// A running program's file may be renamed within its volume but not
+// deleted; the acts refuse its delete under Wine as Windows does, and know
+// it by what it is, not by its name.
+TEST(FileActsTest, TheRunningProgramsFileIsNeverDeleted) {
+  const FileHandle own(CreateFileW(norvale::ProgramPath().c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(own);
+  EXPECT_EQ(norvale::DisposeOf(own.Get(), true), norvale::Disposal::Failed);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  EXPECT_NE(GetFileAttributesW(norvale::ProgramPath().c_str()), INVALID_FILE_ATTRIBUTES);
+
+  TempDir dir(L"own copy");
+  const std::wstring copy = dir / L"copy.exe";
+  ASSERT_TRUE(CopyFileW(norvale::ProgramPath().c_str(), copy.c_str(), FALSE));
+  const FileHandle other(CreateFileW(copy.c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, 0, nullptr));
+  EXPECT_EQ(norvale::DisposeOf(other.Get(), true), norvale::Disposal::Done);
+}
+
+// What opens relative to a held folder is what the folder lists, as
+// itself; what cannot be had says why, and owns no handle.
+TEST(FileActsTest, OpensInAHeldFolderSayWhyTheyFail) {
+  TempDir dir(L"opens");
+  const FileHandle folder = OpenFolder(dir.Path(), norvale::kListingAccess,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+  ASSERT_TRUE(folder);
+  EXPECT_FALSE(FileHandle(nullptr)) << "a failed native open leaves null behind";
+
+  const auto missing =
+      norvale::OpenIn(folder.Get(), L"missing.txt", GENERIC_READ, FILE_SHARE_READ, EntryType::Any);
+  ASSERT_FALSE(missing);
+  EXPECT_TRUE(missing.Error().Missing());
+  for (const wchar_t* name : {L"..", L"a\\b", L"c:d", L"*"}) {
+    const auto refused = norvale::OpenIn(folder.Get(), name, GENERIC_READ, 0, EntryType::Any);
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.Error().kind, StepError::Kind::Refused) << norvale::ToAnsi(name);
+  }
+
+  WriteFileBytes(dir / L"a.txt", "a");
+  const auto made = norvale::CreateIn(folder.Get(), L"a.txt", GENERIC_WRITE, 0, EntryType::File);
+  ASSERT_FALSE(made);
+  EXPECT_EQ(made.Error().code, static_cast<DWORD>(ERROR_FILE_EXISTS));
+  const auto asFolder = norvale::OpenListedIn(folder.Get(), norvale::FinalPathOfHandle(folder.Get()),
+                                              L"a.txt", FILE_TRAVERSE, 0, EntryType::Folder);
+  ASSERT_FALSE(asFolder);
+  EXPECT_EQ(asFolder.Error().path, norvale::FinalPathOfHandle(folder.Get()) + L"\\a.txt");
+
+  // A file held without delete sharing is there, but not to be had now.
+  const FileHandle holder(CreateFileW((dir / L"a.txt").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                      nullptr, OPEN_EXISTING, 0, nullptr));
+  const auto held =
+      norvale::OpenIn(folder.Get(), L"a.txt", DELETE, norvale::kRemovalSharing, EntryType::File);
+  ASSERT_FALSE(held);
+  EXPECT_EQ(held.Error().kind, StepError::Kind::Transient);
+}
+
+// A removal that leaves something says what stayed first and why, so that
+// the user and the record can be told.
+TEST(FileActsTest, ARemovalTellsTheFirstThingThatStayed) {
+  TempDir dir(L"first stayed");
+  const std::wstring root = dir / L"Pos";
+  CreateDirectoryW(root.c_str(), nullptr);
+  CreateDirectoryW((root + L"\\data").c_str(), nullptr);
+  WriteFileBytes(root + L"\\data\\pos.dat", "held");
+  WriteFileBytes(root + L"\\other.txt", "goes");
+  const FileHandle holder(CreateFileW((root + L"\\data\\pos.dat").c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  norvale::ITreeRemovalEvents events;
+  const norvale::TreeRemovalResult left = norvale::EmptyGuardedFolder(root, events);
+  EXPECT_TRUE(left.retryable);
+  EXPECT_FALSE(left.refused);
+  ASSERT_TRUE(left.first);
+  EXPECT_EQ(left.first->path, root + L"\\data\\pos.dat");
+  EXPECT_EQ(left.first->kind, StepError::Kind::Transient);
+  EXPECT_EQ(GetFileAttributesW((root + L"\\other.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+}  // namespace
