@@ -1,13 +1,17 @@
 #include "RemovalGuards.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "DeleteGuard.h"
+#include "HandleActs.h"
 #include "FileSystem.h"
+#include "FileActs.h"
 #include "Handles.h"
 #include "Paths.h"
 #include "SetupText.h"
 #include "Text.h"
+#include "TreeRemoval.h"
 
 namespace norvale {
 
@@ -59,32 +63,40 @@ std::optional<std::wstring> CheckedInstallFolder(const UninstallerState& state) 
   return folder;
 }
 
+bool HasLookAlikeIn(HANDLE folder, const std::wstring& name, unsigned int codePage) {
+  std::vector<ListedEntry> entries;
+  std::vector<LONGLONG> buffer;
+  if (!ListIn(folder, entries, buffer)) return false;
+  // The name as the folder lists it, whatever letter case the record has.
+  const auto own = std::find_if(entries.begin(), entries.end(),
+                                [&](const ListedEntry& entry) { return SamePath(entry.name, name); });
+  if (own == entries.end()) return false;
+  for (const ListedEntry& other : entries) {
+    if (SamePath(other.name, own->name)) continue;
+    if (SamePath(FromAnsi(ToAnsi(other.name, codePage), codePage), own->name)) return true;
+  }
+  return false;
+}
+
 bool HasLookAlikeBeside(const std::wstring& path, unsigned int codePage) {
   const std::wstring full = FullPath(path);
   const std::wstring folder = BeforeLast(full, L'\\');
   // A pattern would list other files than the one named.
   if (folder.empty() || full.find_first_of(L"*?<>\"") != std::wstring::npos) return false;
-  WIN32_FIND_DATAW data{};
-  const FindHandle find(FindFirstFileW(full.c_str(), &data));
-  if (!find) return false;
-  const std::wstring name = data.cFileName;
-  const FindHandle all(FindFirstFileW((folder + L"\\*").c_str(), &data));
-  if (!all) return false;
-  do {
-    const std::wstring other = data.cFileName;
-    if (SamePath(other, name)) continue;
-    if (SamePath(FromAnsi(ToAnsi(other, codePage), codePage), name)) return true;
-  } while (FindNextFileW(all.Get(), &data));
-  return false;
+  const StepResult<FileHandle> listing =
+      OpenByPath(folder.size() == 2 ? folder + L"\\" : folder, kListingAccess,
+                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, EntryType::Folder);
+  return listing && HasLookAlikeIn(listing->Get(), AfterLast(full, L'\\'), codePage);
 }
 
-bool IsRemovableShortCut(const UninstallerState& state, const std::wstring& path) {
-  if (!IsSafeRecordedPath(path) || path.back() == L'\\') return false;
+namespace {
+
+// The recorded shortcut that lies at `lies`, with `lookAlike` telling
+// whether its folder holds a look-alike of it, is one the removal may take.
+bool IsRemovableShortCutAt(const UninstallerState& state, const std::wstring& lies,
+                           bool lookAlike) {
+  if (lies.empty() || lookAlike) return false;
   const IFinalPaths& finalPaths = *state.services.finalPaths;
-  // The delete meets the file where its folders' junctions lead, so that is
-  // where it is judged, not by the recorded spelling.
-  const std::wstring lies = ResolvedPath(path, finalPaths);
-  if (lies.empty() || HasLookAlikeBeside(path)) return false;
   auto inside = [&](const std::wstring& folder) {
     if (!IsSafeRecordedPath(folder)) return false;
     const std::wstring where = ResolvedFolder(folder, finalPaths);
@@ -99,6 +111,39 @@ bool IsRemovableShortCut(const UninstallerState& state, const std::wstring& path
     return installFolder && inside(*installFolder);
   }
   return EndsWithNoCase(lies, L".cmd") && installFolder && inside(*installFolder);
+}
+
+}  // namespace
+
+bool IsRemovableShortCut(const UninstallerState& state, const std::wstring& path) {
+  if (!IsSafeRecordedPath(path) || path.back() == L'\\') return false;
+  // The delete meets the file where its folders' junctions lead, so that is
+  // where it is judged, not by the recorded spelling.
+  return IsRemovableShortCutAt(state, ResolvedPath(path, *state.services.finalPaths),
+                               HasLookAlikeBeside(path));
+}
+
+bool DeleteRecordedShortCut(const UninstallerState& state, const std::wstring& path) {
+  if (!IsSafeRecordedPath(path) || path.back() == L'\\') return false;
+  const IFinalPaths& finalPaths = *state.services.finalPaths;
+  const std::wstring full = FullPath(path);
+  const std::wstring name = AfterLast(full, L'\\');
+  const std::wstring recordedFolder = BeforeLast(full, L'\\');
+  // Held without sharing deletes: the folder judged is the one the file is
+  // opened and deleted in.
+  const StepResult<FileHandle> folder =
+      OpenByPath(recordedFolder.size() == 2 ? recordedFolder + L"\\" : recordedFolder,
+                 kListingAccess, kRemovalSharing, EntryType::Folder);
+  HandleFacts facts;
+  if (!folder || !finalPaths.FactsOf(folder->Get(), facts) ||
+      IsLinkAttributes(facts.attributes)) {
+    return false;
+  }
+  if (!IsRemovableShortCutAt(state, EntryPath(facts.lies, name),
+                             HasLookAlikeIn(folder->Get(), name))) {
+    return false;
+  }
+  return DeleteGuardedFileIn(folder->Get(), facts.lies, name, nullptr, true, finalPaths);
 }
 
 bool IsRemovableProgramGroup(const UninstallerState& state, const std::wstring& folder) {

@@ -32,12 +32,21 @@ std::optional<std::wstring> CheckedInstallFolder(const UninstallerState& state);
 // look-alike of another file beside it (HasLookAlikeBeside).
 bool IsRemovableShortCut(const UninstallerState& state, const std::wstring& path);
 
+// Deletes a recorded shortcut through the folder it was judged in: the
+// folder opened by its recorded name (its junctions followed) and held, so
+// that nobody can swap it, judged where its handle lies, and the file
+// opened inside it as itself and deleted through its handle. False when it
+// stays (not ours to take, gone, or held).
+bool DeleteRecordedShortCut(const UninstallerState& state, const std::wstring& path);
+
 // True when the folder of an existing file holds another name that the code
 // page's best fit writes as this file's name ("Café.lnk" beside "Cafe.lnk"
 // on 932, "Ｐｏｓ.lnk" beside "Pos.lnk" on 1252). Records of earlier
 // installers were written that way, so such a name may have meant the
 // other file. codePage 0 is the system's.
 bool HasLookAlikeBeside(const std::wstring& path, unsigned int codePage = 0);
+// The same for the entry `name` of an open folder, listed through its handle.
+bool HasLookAlikeIn(HANDLE folder, const std::wstring& name, unsigned int codePage = 0);
 
 // The recorded program group folder, when it lies strictly below the common
 // programs folder and fits a folder path.

@@ -119,8 +119,7 @@ int16_t DeleteShortCuts(UninstallerState& state) {
   for (int16_t i = 1; i <= state.ShortCutLogCount; ++i) {
     SkipOnFailure([&] {
       const std::wstring path = Trim(state.ShortCutLogList[i].dir);
-      if (path.empty() || !IsRemovableShortCut(state, path)) return;
-      DeleteGuardedFile(path, nullptr, true, *state.services.finalPaths);
+      if (!path.empty()) DeleteRecordedShortCut(state, path);
     });
   }
   SkipOnFailure([&] { RemoveEmptyProgramGroup(state); });

@@ -96,16 +96,36 @@ TEST(RemovalGuards, ShortCutsOnlyLnkInsideTheAllowedFolders) {
 // asks the system for every other path.
 class JunctionAsWindowsShowsIt final : public norvale::IFinalPaths {
  public:
-  JunctionAsWindowsShowsIt(std::wstring junction, std::wstring target)
-      : junction_(std::move(junction)), target_(std::move(target)) {}
+  // swappedOnceOpened: Windows after another user swapped the folder for
+  // the junction between a name's judging and the open that follows: asked
+  // by name, the folder lies where it was until something is opened; from
+  // then on, by name and by handle, where the junction leads.
+  JunctionAsWindowsShowsIt(std::wstring junction, std::wstring target,
+                           bool swappedOnceOpened = false)
+      : junction_(std::move(junction)), target_(std::move(target)),
+        swapped_(!swappedOnceOpened) {}
   std::wstring FinalPathOf(const std::wstring& path, bool followLast) const override {
-    if (norvale::SamePath(path, junction_)) return followLast ? target_ : junction_;
-    if (norvale::IsBelow(path, junction_)) return target_ + path.substr(junction_.size());
+    if (swapped_ && norvale::SamePath(path, junction_)) return followLast ? target_ : junction_;
+    if (swapped_ && norvale::IsBelow(path, junction_)) {
+      return target_ + path.substr(junction_.size());
+    }
     return norvale::SystemFinalPaths().FinalPathOf(path, followLast);
+  }
+  // A handle opened through the junction lies where it leads.
+  bool FactsOf(HANDLE handle, norvale::HandleFacts& facts) const override {
+    swapped_ = true;
+    if (!IFinalPaths::FactsOf(handle, facts)) return false;
+    if (norvale::SamePath(facts.lies, junction_)) {
+      facts.lies = target_;
+    } else if (norvale::IsBelow(facts.lies, junction_)) {
+      facts.lies = target_ + facts.lies.substr(junction_.size());
+    }
+    return true;
   }
 
  private:
   std::wstring junction_, target_;
+  mutable bool swapped_;
 };
 
 // A folder inside the install folder that anyone could make a junction to
@@ -134,6 +154,35 @@ TEST(RemovalGuards, AShortcutIsJudgedWhereItsFoldersLead) {
   norvale::DeleteShortCuts(state);
   EXPECT_TRUE(Exists(junction + L"\\Their.lnk"));
   EXPECT_FALSE(Exists(product.appDir + L"\\Own.lnk"));
+}
+
+// A recorded shortcut in a subfolder of the install folder, which any user
+// may swap for a junction to another product's folder once the shortcut
+// was judged: it is deleted through the very folder it was judged in, so
+// a file of that name where the junction leads stays.
+TEST(RemovalGuards, AShortcutIsDeletedThroughTheFolderItWasJudgedIn) {
+  InstalledProduct product;
+  const std::wstring links = product.appDir + L"\\Links";
+  MakeFolder(links);
+  Touch(links + L"\\Pos.lnk");
+  product.WriteRecord({L"[Setup]", L"AppDir=" + product.appDir, L"[ショートカット]",
+                       L"ShortCut01=" + links + L"\\Pos.lnk"});
+  norvale::UninstallerServices services;
+  services.finalPaths =
+      std::make_shared<JunctionAsWindowsShowsIt>(links, product.temp.Path() + L"\\OtherProduct",
+                                                 true);
+  norvale::UninstallerState state(product.program, services);
+  ASSERT_EQ(norvale::ReadInstallRecord(state), -1);
+  // Judged by its name, the shortcut is the product's own ...
+  ASSERT_TRUE(IsRemovableShortCut(state, links + L"\\Pos.lnk"));
+  // ... but what the delete would meet lies elsewhere, and stays.
+  norvale::DeleteShortCuts(state);
+  EXPECT_TRUE(Exists(links + L"\\Pos.lnk"));
+  // Unswapped, the same shortcut goes.
+  norvale::UninstallerState plain(product.program);
+  ASSERT_EQ(norvale::ReadInstallRecord(plain), -1);
+  norvale::DeleteShortCuts(plain);
+  EXPECT_FALSE(Exists(links + L"\\Pos.lnk"));
 }
 
 // Earlier installers wrote the record with the code page's best fit, so a
