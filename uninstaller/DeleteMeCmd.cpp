@@ -381,22 +381,19 @@ void MakeDeleteMeCmd(UninstallerState& state, bool restart, forms::IProgramEnd& 
     // Started before anything is deleted and let run afterwards: an
     // interpreter that cannot start (a policy against it) leaves the
     // install folder whole.
-    DWORD processId = 0;
-    HANDLE process = nullptr;
-    HANDLE thread = nullptr;
-    const bool started =
-        bytes && !commandLine.empty() && WriteDeleteMeCmd(folder->handle.Get(), *bytes) &&
-        state.services.windows.starts->StartHeld(SystemFolder() + L"\\cmd.exe", commandLine,
-                                                 SW_SHOWMINIMIZED, &processId, &process, &thread);
-    const KernelHandle ownedProcess(process);
-    const KernelHandle heldThread(thread);
+    std::optional<HeldProgram> interpreter;
+    if (bytes && !commandLine.empty() && WriteDeleteMeCmd(folder->handle.Get(), *bytes)) {
+      interpreter = state.services.windows.starts->StartHeld(SystemFolder() + L"\\cmd.exe",
+                                                             commandLine, SW_SHOWMINIMIZED);
+    }
+    const bool started = interpreter.has_value();
     // The running program's file may be renamed within its volume: it
     // leaves for the command file's folder, where the interpreter deletes it
     // once this program has ended, and the install folder can go now.
     const bool left =
         started && RenameInto(place->file.Get(), folder->handle.Get(), place->name, false);
     if (!left) {
-      if (started && heldThread) TerminateProcess(ownedProcess.Get(), 1);
+      if (started && interpreter->Held()) interpreter->Stop();
       if (folder) DiscardCommandFolder(*folder);
       cannotRemove();
       return;
@@ -408,9 +405,7 @@ void MakeDeleteMeCmd(UninstallerState& state, bool restart, forms::IProgramEnd& 
     }
     state.window->DoEvents();
     // An interpreter that stays held would keep its folder for good.
-    if (heldThread && ResumeThread(heldThread.Get()) == static_cast<DWORD>(-1)) {
-      TerminateProcess(ownedProcess.Get(), 1);
-    }
+    if (!interpreter->LetRun()) interpreter->Stop();
   });
   programEnd.End();
 }
