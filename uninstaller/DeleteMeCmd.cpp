@@ -400,16 +400,10 @@ void MakeDeleteMeCmd(UninstallerState& state, bool restart, forms::IProgramEnd& 
     // Started before anything is deleted and let run afterwards: an
     // interpreter that cannot start (a policy against it) leaves the
     // install folder whole.
-    DWORD processId = 0;
-    HANDLE process = nullptr;
-    HANDLE thread = nullptr;
-    const bool started = state.services.windows.starts->StartHeld(
-        SystemFolder() + L"\\cmd.exe", commandLine, SW_SHOWMINIMIZED, &processId, &process,
-        &thread);
-    const DWORD startError = started ? ERROR_SUCCESS : GetLastError();
-    const KernelHandle ownedProcess(process);
-    const KernelHandle heldThread(thread);
-    if (!started) {
+    std::optional<HeldProgram> interpreter = state.services.windows.starts->StartHeld(
+        SystemFolder() + L"\\cmd.exe", commandLine, SW_SHOWMINIMIZED);
+    if (!interpreter) {
+      const DWORD startError = GetLastError();
       DiscardCommandFolder(*folder);
       cannotRemove(L"削除用のファイル(" + std::wstring(kDeleteMeFileName) + L")を実行できない",
                    StepError::Of(startError, SystemFolder() + L"\\cmd.exe"));
@@ -420,7 +414,7 @@ void MakeDeleteMeCmd(UninstallerState& state, bool restart, forms::IProgramEnd& 
     // once this program has ended, and the install folder can go now.
     const StepDone left = RenameInto(place->file.Get(), folder->handle.Get(), place->name, false);
     if (!left) {
-      if (heldThread) TerminateProcess(ownedProcess.Get(), 1);
+      if (interpreter->Held()) interpreter->Stop();
       DiscardCommandFolder(*folder);
       StepError error = left.Error();
       error.path = Trim(state.ProgramPath);
@@ -444,9 +438,7 @@ void MakeDeleteMeCmd(UninstallerState& state, bool restart, forms::IProgramEnd& 
     }
     state.window->DoEvents();
     // An interpreter that stays held would keep its folder for good.
-    if (heldThread && ResumeThread(heldThread.Get()) == static_cast<DWORD>(-1)) {
-      TerminateProcess(ownedProcess.Get(), 1);
-    }
+    if (!interpreter->LetRun()) interpreter->Stop();
   });
   programEnd.End();
 }

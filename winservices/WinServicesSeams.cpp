@@ -67,6 +67,24 @@ LSTATUS SystemRegistryKeys::Create(HKEY root, const std::wstring& path, REGSAM a
 
 LSTATUS SystemRegistryKeys::Flush(HKEY root) { return RegFlushKey(root); }
 
+namespace {
+
+bool CreateProgram(const std::wstring& application, const std::wstring& commandLine,
+                   int showState, DWORD flags, PROCESS_INFORMATION& info) {
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = static_cast<WORD>(showState);
+  // CreateProcessW may write into the command line.
+  std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
+  line.push_back(L'\0');
+  return CreateProcessW(application.empty() ? nullptr : application.c_str(), line.data(),
+                        nullptr, nullptr, FALSE, flags, nullptr, nullptr, &startup,
+                        &info) != FALSE;
+}
+
+}  // namespace
+
 bool SystemProgramStarts::Start(const std::wstring& commandLine, int showState,
                                 DWORD* processId, HANDLE* process) {
   return StartProgram(L"", commandLine, showState, processId, process);
@@ -75,38 +93,55 @@ bool SystemProgramStarts::Start(const std::wstring& commandLine, int showState,
 bool SystemProgramStarts::StartProgram(const std::wstring& application,
                                        const std::wstring& commandLine, int showState,
                                        DWORD* processId, HANDLE* process) {
-  return StartHeld(application, commandLine, showState, processId, process, nullptr);
-}
-
-bool SystemProgramStarts::StartHeld(const std::wstring& application,
-                                    const std::wstring& commandLine, int showState,
-                                    DWORD* processId, HANDLE* process, HANDLE* thread) {
-  if (thread) *thread = nullptr;
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = static_cast<WORD>(showState);
-  PROCESS_INFORMATION info{};
-  // CreateProcessW may write into the command line.
-  std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
-  line.push_back(L'\0');
-  if (!CreateProcessW(application.empty() ? nullptr : application.c_str(), line.data(), nullptr,
-                      nullptr, FALSE, thread ? CREATE_SUSPENDED : 0, nullptr, nullptr,
-                      &startup, &info)) {
+  try {
+    PROCESS_INFORMATION info{};
+    if (!CreateProgram(application, commandLine, showState, 0, info)) return false;
+    CloseHandle(info.hThread);
+    if (processId) *processId = info.dwProcessId;
+    if (process) {
+      *process = info.hProcess;
+    } else {
+      CloseHandle(info.hProcess);
+    }
+    return true;
+  } catch (...) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return false;
   }
-  if (thread) {
-    *thread = info.hThread;
-  } else {
-    CloseHandle(info.hThread);
+}
+
+std::optional<HeldProgram> SystemProgramStarts::StartHeld(const std::wstring& application,
+                                                          const std::wstring& commandLine,
+                                                          int showState) {
+  try {
+    KernelHandle job = JobEndingWithItsLastHandle();
+    PROCESS_INFORMATION info{};
+    // Out of a job that this process runs in, where that job allows it: the
+    // program is to outlive us once let run, also where whoever started us
+    // ends everything in our job after us. Where it is not allowed, the
+    // program starts in our job, as every program we start would.
+    if (!CreateProgram(application, commandLine, showState,
+                       CREATE_SUSPENDED | CREATE_BREAKAWAY_FROM_JOB, info) &&
+        (GetLastError() != ERROR_ACCESS_DENIED ||
+         !CreateProgram(application, commandLine, showState, CREATE_SUSPENDED, info))) {
+      const DWORD error = GetLastError();
+      job.Reset();
+      SetLastError(error);
+      return std::nullopt;
+    }
+    KernelHandle process(info.hProcess);
+    KernelHandle thread(info.hThread);
+    // Windows 7 puts no job inside another: where the program stays in the
+    // job this process runs in (one that allows no breakaway), it cannot
+    // join one of its own. It is held all the same, as before there were
+    // jobs here: the caller still lets it run or stops it, but should this
+    // process die first, it stays held.
+    if (job && !AssignProcessToJobObject(job.Get(), process.Get())) job.Reset();
+    return HeldProgram(info.dwProcessId, std::move(process), std::move(thread), std::move(job));
+  } catch (...) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return std::nullopt;
   }
-  if (processId) *processId = info.dwProcessId;
-  if (process) {
-    *process = info.hProcess;
-  } else {
-    CloseHandle(info.hProcess);
-  }
-  return true;
 }
 
 void SystemWaits::Sleep(DWORD milliseconds) { ::Sleep(milliseconds); }

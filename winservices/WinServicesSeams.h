@@ -17,6 +17,8 @@
 #include <string>
 
 #include "FolderAccess.h"
+#include "Handles.h"
+#include "HeldProgram.h"
 #include "Text.h"
 
 namespace norvale {
@@ -74,15 +76,17 @@ class IProgramStarts {
     return false;
   }
   // Starts exactly `application` with its first thread held until the
-  // caller resumes it (ResumeThread on *thread): what the program is to act
-  // on can be made ready after it is known to run. The caller owns both
-  // handles. A stand-in that does not override this starts the command line
-  // at once through Start and hands out no thread.
-  virtual bool StartHeld(const std::wstring& application, const std::wstring& commandLine,
-                         int showState, DWORD* processId, HANDLE* process, HANDLE* thread) {
+  // caller lets it run: what the program is to act on can be made ready
+  // after it is known to run. Nothing when nothing started, with the
+  // Windows error as the thread's last error. A stand-in that does not
+  // override this starts the command line at once through Start.
+  virtual std::optional<HeldProgram> StartHeld(const std::wstring& application,
+                                               const std::wstring& commandLine, int showState) {
     (void)application;
-    if (thread) *thread = nullptr;
-    return Start(commandLine, showState, processId, process);
+    DWORD processId = 0;
+    HANDLE process = nullptr;
+    if (!Start(commandLine, showState, &processId, &process)) return std::nullopt;
+    return HeldProgram(processId, KernelHandle(process));
   }
 };
 
@@ -222,8 +226,10 @@ class SystemProgramStarts final : public IProgramStarts {
              HANDLE* process) override;
   bool StartProgram(const std::wstring& application, const std::wstring& commandLine,
                     int showState, DWORD* processId, HANDLE* process) override;
-  bool StartHeld(const std::wstring& application, const std::wstring& commandLine,
-                 int showState, DWORD* processId, HANDLE* process, HANDLE* thread) override;
+  // Held in a job of its own, so that the program goes with this process
+  // while it is held.
+  std::optional<HeldProgram> StartHeld(const std::wstring& application,
+                                       const std::wstring& commandLine, int showState) override;
 };
 
 class SystemWaits final : public IWaits {

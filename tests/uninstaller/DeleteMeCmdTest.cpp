@@ -653,19 +653,20 @@ class WaitableStarts final : public norvale::IProgramStarts {
              HANDLE* process) override {
     return system_.Start(commandLine, showState, processId, process);
   }
-  bool StartHeld(const std::wstring& application, const std::wstring& commandLine, int showState,
-                 DWORD* processId, HANDLE* process, HANDLE* thread) override {
-    if (!system_.StartHeld(application, commandLine, showState, processId, process, thread)) {
-      return false;
-    }
+  std::optional<norvale::HeldProgram> StartHeld(const std::wstring& application,
+                                                const std::wstring& commandLine,
+                                                int showState) override {
+    std::optional<norvale::HeldProgram> held =
+        system_.StartHeld(application, commandLine, showState);
+    if (!held) return held;
     HANDLE copy = nullptr;
-    DuplicateHandle(GetCurrentProcess(), *process, GetCurrentProcess(), &copy, SYNCHRONIZE, FALSE,
-                    0);
+    DuplicateHandle(GetCurrentProcess(), held->Process(), GetCurrentProcess(), &copy, SYNCHRONIZE,
+                    FALSE, 0);
     interpreter.Reset(copy);
     // Running, the interpreter would delete the program file at once.
     Sleep(300);
     programKeptWhileHeld = Exists(program_);
-    return true;
+    return held;
   }
   norvale::KernelHandle interpreter;
   bool programKeptWhileHeld = false;

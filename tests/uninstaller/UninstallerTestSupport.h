@@ -3,6 +3,7 @@
 // beside its "Setup.log", and a state pointed at it.
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 #include "DeleteMeCmd.h"
@@ -38,12 +39,12 @@ class RecordingStarts final : public norvale::IProgramStarts {
     }
     return true;
   }
-  bool StartHeld(const std::wstring& application, const std::wstring& commandLine, int showState,
-                 DWORD* processId, HANDLE* process, HANDLE* thread) override {
-    if (thread) *thread = nullptr;
+  std::optional<norvale::HeldProgram> StartHeld(const std::wstring& application,
+                                                const std::wstring& commandLine,
+                                                int showState) override {
     if (onHeldStart) onHeldStart();
     heldApplications.push_back(application);
-    return Start(commandLine, showState, processId, process);
+    return IProgramStarts::StartHeld(application, commandLine, showState);
   }
   std::vector<std::wstring> started;
   std::vector<std::wstring> heldApplications;
