@@ -115,6 +115,28 @@ class FakeFontsShell final : public IFontsFolderShell {
   std::wstring fonts, valueName;
 };
 
+// The machine's Fonts values through the WMI layer, only the test's own
+// listed: the test programs that run beside this one change values of that
+// key, and a value gone between the listing and its reading would fail a
+// removal that never meant it.
+class OwnFontValues final : public IFontRegistry {
+ public:
+  explicit OwnFontValues(std::wstring tag) : tag_(std::move(tag)) {}
+  bool EnumValues(std::vector<ValueName>* values) override {
+    if (!machine_.EnumValues(values)) return false;
+    std::erase_if(*values, [&](const ValueName& value) { return value.name.rfind(tag_, 0) != 0; });
+    return true;
+  }
+  bool GetStringValue(const std::wstring& name, std::wstring* data) override {
+    return machine_.GetStringValue(name, data);
+  }
+  bool DeleteValue(const std::wstring& name) override { return machine_.DeleteValue(name); }
+
+ private:
+  WmiFontRegistry machine_;
+  std::wstring tag_;
+};
+
 // PowerShell as the scripts' callers see it: records each start and does
 // what the test says the script does; the run has ended at once.
 class ScriptStarts final : public IProgramStarts {
@@ -140,6 +162,7 @@ class FontsTest : public ::testing::Test {
     shell_->fonts = fonts_;
     shell_->valueName = tag_ + L" Sans (TrueType)";
     engine_.context->seams.fontsShell = shell_;
+    engine_.context->seams.fontRegistry = std::make_shared<OwnFontValues>(tag_);
     engine_.context->seams.programFolder = dir_.Path();
   }
   ~FontsTest() override {
