@@ -36,7 +36,8 @@ class IShellZipFolder {
                             std::wstring* error) = 0;
 };
 
-// The Fonts folder's shell verbs.
+// The Fonts folder's shell verbs, and the session's font table, which the
+// running programs draw from.
 class IFontsFolderShell {
  public:
   virtual ~IFontsFolderShell() = default;
@@ -45,6 +46,13 @@ class IFontsFolderShell {
                              std::wstring* error) = 0;
   // The file copied into the Fonts folder, every confirmation answered yes.
   virtual bool CopyToFonts(const std::wstring& path, std::wstring* error) = 0;
+  // AddFontResourceW of a font file: true when it added a font.
+  virtual bool AddToFontTable(const std::wstring& path) = 0;
+  // RemoveFontResourceW of a font file until the table holds it no more:
+  // true when it took something out.
+  virtual bool RemoveFromFontTable(const std::wstring& path) = 0;
+  // WM_FONTCHANGE to every top-level window, none waited for long.
+  virtual void BroadcastFontChange() = 0;
 };
 
 // The string values of the machine's Fonts registry key.
@@ -73,6 +81,9 @@ class SystemFontsFolderShell final : public IFontsFolderShell {
   bool InvokeInstall(const std::wstring& folder, const std::wstring& name,
                      std::wstring* error) override;
   bool CopyToFonts(const std::wstring& path, std::wstring* error) override;
+  bool AddToFontTable(const std::wstring& path) override;
+  bool RemoveFromFontTable(const std::wstring& path) override;
+  void BroadcastFontChange() override;
 };
 
 // The WMI registry provider StdRegProv; where it cannot do a call (Wine's

@@ -115,6 +115,24 @@ bool VerifyInstalled(FontServices& fonts, const std::wstring& name, std::wstring
   return ok;
 }
 
+// The scripts copy, register and delete; the font table is the program's
+// own to change (see FontTable.cpp): a font that was put in place is loaded
+// for the running programs, one that goes is unloaded before its file is
+// deleted, which a loaded font holds open.
+void LoadIntoFontTable(FontServices& fonts, const std::wstring& name) {
+  SkipOnFailure([&] {
+    if (fonts.fontsShell.AddToFontTable(FontsFolder(fonts) + L"\\" + name)) {
+      fonts.fontsShell.BroadcastFontChange();
+    }
+  });
+}
+
+bool UnloadFromFontTable(FontServices& fonts, const std::wstring& name) {
+  return OrFailure(false, [&] {
+    return fonts.fontsShell.RemoveFromFontTable(FontsFolder(fonts) + L"\\" + name);
+  });
+}
+
 }  // namespace
 
 bool IsFontFileName(std::wstring_view name) {
@@ -188,7 +206,9 @@ bool vbAddFontByPowerShell(FontServices& fonts, const std::wstring& path, std::w
       message = error;
       return false;
     }
-    return VerifyInstalled(fonts, name, message);
+    if (!VerifyInstalled(fonts, name, message)) return false;
+    LoadIntoFontTable(fonts, name);
+    return true;
   });
 }
 
@@ -243,7 +263,10 @@ bool vbRemoveFontByPowerShell(FontServices& fonts, const std::wstring& name,
       return false;
     }
     if (!CheckScriptAndPowerShell(fonts, kRemoveFontScript, message)) return false;
-    if (!IsBlank(RunScript(fonts, kRemoveFontScript, name))) return false;
+    const bool unloaded = UnloadFromFontTable(fonts, name);
+    const std::wstring error = RunScript(fonts, kRemoveFontScript, name);
+    if (unloaded) SkipOnFailure([&] { fonts.fontsShell.BroadcastFontChange(); });
+    if (!IsBlank(error)) return false;
     if (fonts.windows.REG_IsFontInstalled(name)) fonts.windows.REG_DelFontNameByFileId(name);
     const std::wstring file = FontsFolder(fonts) + L"\\" + name;
     std::wstring text;

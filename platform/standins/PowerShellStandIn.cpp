@@ -21,6 +21,12 @@
 //   value's name read as a pattern ("*", "?", "[...]"): every value whose
 //   name matches goes. The key object's DeleteValue takes the name exactly.
 //   A script of comments only stands for what the scripts promise.
+// - Add-Type with C# (-MemberDefinition, -TypeDefinition, a source file)
+//   has csc compile it in TEMP: the stand-in writes the source and an
+//   assembly file into the TEMP it was started with, before it does the
+//   script's work, and leaves them there, so a test sees what an unelevated
+//   program of the account could have rewritten before they were loaded.
+//   Add-Type -AssemblyName only loads an assembly and writes nothing.
 // With NORVALE_POWERSHELL_LOG set, each run appends to that file (UTF-8) one
 // line of the arguments it was given, each in brackets, so a test sees how
 // the command line was split, and before it one line "[profile] <path>" for
@@ -146,7 +152,26 @@ struct ScriptReading {
   bool valuesByPattern = false;  // Remove-ItemProperty
   bool valuesExactly = false;    // the key object's DeleteValue
   bool mandatoryParameter = false;
+  // The text of each Add-Type that compiles: its line and, when a
+  // here-string opens there, every line up to the one that closes it.
+  std::vector<std::string> compiled;
 };
+
+// Add-Type compiles unless it is told an assembly to load: -AssemblyName
+// (any abbreviation down to "-as", or its alias "-an"), or a path to a DLL.
+// line is in lower case, at is where "add-type" begins.
+bool AddTypeCompiles(const std::string& line, size_t at) {
+  const size_t option = line.find_first_not_of(" \t", at + 8);
+  if (option == std::string::npos || line[option] != '-') return true;
+  const size_t end = line.find_first_of(" \t:", option);
+  const std::string name = line.substr(option, end == std::string::npos ? end : end - option);
+  if (name == "-an" || (name.size() >= 3 && std::string("-assemblyname").rfind(name, 0) == 0)) {
+    return false;
+  }
+  const bool path = name.size() >= 2 && (std::string("-path").rfind(name, 0) == 0 ||
+                                         std::string("-literalpath").rfind(name, 0) == 0);
+  return !(path && line.find(".dll") != std::string::npos);
+}
 
 ScriptReading ReadScript(const std::wstring& path) {
   ScriptReading reading;
@@ -162,11 +187,18 @@ ScriptReading ReadScript(const std::wstring& path) {
   }
   CloseHandle(file);
   size_t start = bytes.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;
+  std::string* source = nullptr;  // an Add-Type's here-string still open
   while (start < bytes.size()) {
     size_t end = bytes.find('\n', start);
     if (end == std::string::npos) end = bytes.size();
+    const std::string text = bytes.substr(start, end - start + (end < bytes.size() ? 1 : 0));
     std::string line = bytes.substr(start, end - start);
     start = end + 1;
+    if (source) {
+      *source += text;
+      if (line.rfind("'@", 0) == 0 || line.rfind("\"@", 0) == 0) source = nullptr;
+      continue;
+    }
     const size_t first = line.find_first_not_of(" \t\r");
     if (first == std::string::npos || line[first] == '#') continue;
     for (char& c : line) c = char(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
@@ -174,8 +206,42 @@ ScriptReading ReadScript(const std::wstring& path) {
     if (line.find("remove-itemproperty") != std::string::npos) reading.valuesByPattern = true;
     if (line.find(".deletevalue(") != std::string::npos) reading.valuesExactly = true;
     if (line.find("mandatory") != std::string::npos) reading.mandatoryParameter = true;
+    const size_t addType = line.find("add-type");
+    if (addType != std::string::npos && AddTypeCompiles(line, addType)) {
+      reading.compiled.push_back(text);
+      const size_t last = line.find_last_not_of(" \t\r");
+      if (last > 0 && line[last - 1] == '@' && (line[last] == '\'' || line[last] == '"')) {
+        source = &reading.compiled.back();
+      }
+    }
   }
   return reading;
+}
+
+bool WriteTempFile(const std::wstring& path, const std::string& bytes) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const bool ok = WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr) &&
+                  written == bytes.size();
+  CloseHandle(file);
+  return ok;
+}
+
+// What csc leaves in TEMP for one Add-Type: the source as "<name>.0.cs" and
+// the assembly as "<name>.dll", beside the "<name>.tmp" that reserved the
+// name. False when TEMP takes none of them, as Add-Type then fails.
+bool CompileInTemp(const std::string& source) {
+  wchar_t temp[MAX_PATH] = {}, reserved[MAX_PATH] = {};
+  const DWORD length = GetTempPathW(MAX_PATH, temp);
+  if (length == 0 || length >= MAX_PATH || !GetTempFileNameW(temp, L"csc", 0, reserved)) {
+    return false;
+  }
+  std::wstring name = reserved;
+  name.resize(name.size() - 4);  // ".tmp"
+  return WriteTempFile(name + L".0.cs", source) &&
+         WriteTempFile(name + L".dll", "MZ compiled by the PowerShell stand-in\r\n");
 }
 
 // Removes this font: the file of that name and the values whose data is that
@@ -362,6 +428,9 @@ int wmain() {
   // Both scripts take exactly one argument.
   if (scriptArgs.size() != 1) {
     return Fail(L"the script takes one argument, given", std::to_wstring(scriptArgs.size()));
+  }
+  for (const std::string& source : reading.compiled) {
+    if (!CompileInTemp(source)) return Fail(L"Add-Type cannot compile in TEMP", script);
   }
   std::wstring scriptName = FileNameOf(script);
   if (SameText(scriptName, L"Add-Font.ps1")) return AddFont(scriptArgs[0]);

@@ -85,6 +85,7 @@ class CountingEnd final : public norvale::forms::IProgramEnd {
 
 // What the Fonts folder's "Install" verb does on Windows, which Wine's does
 // not: the file copied into the Fonts folder and registered under its name.
+// The font table is the system's.
 class InstallingFontsShell final : public norvale::IFontsFolderShell {
  public:
   bool InvokeInstall(const std::wstring& folder, const std::wstring& name,
@@ -99,6 +100,14 @@ class InstallingFontsShell final : public norvale::IFontsFolderShell {
            ERROR_SUCCESS;
   }
   bool CopyToFonts(const std::wstring&, std::wstring*) override { return false; }
+  bool AddToFontTable(const std::wstring& path) override { return system_.AddToFontTable(path); }
+  bool RemoveFromFontTable(const std::wstring& path) override {
+    return system_.RemoveFromFontTable(path);
+  }
+  void BroadcastFontChange() override { system_.BroadcastFontChange(); }
+
+ private:
+  norvale::SystemFontsFolderShell system_;
 };
 
 // Runs a program and waits for it; its exit code, -1 when it did not run.

@@ -7,6 +7,7 @@
 
 #include "EngineSupport.h"
 #include "FolderAccess.h"
+#include "FontTableProbes.h"
 #include "Handles.h"
 #include "InstallFixture.h"
 #include "InstallFolders.h"
@@ -19,6 +20,7 @@ namespace {
 const wchar_t kUninstallKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 const wchar_t kLayersKey[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Layers";
 const wchar_t kFontFile[] = L"NorvaleSans.ttf";
+const wchar_t kFontFamily[] = L"Norvale Sans";
 
 std::wstring Lower(std::wstring text) {
   for (wchar_t& c : text) c = static_cast<wchar_t>(towlower(c));
@@ -133,6 +135,12 @@ void InstallFixture::ExpectInstalled() {
   EXPECT_EQ(testing_support::ReadFileBytes(WindowsFolder() + L"\\Fonts\\" + kFontFile),
             testing_support::ReadFileBytes(PackageFolder() + L"\\ftp\\norvale\\pkg\\fonts\\" + kFontFile));
   EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, kFontsKey, kSampleFontValue, KEY_WOW64_64KEY), kFontFile);
+  // The PowerShell route's script only copies and registers; the engine,
+  // which runs in this process, loads the font for the running programs.
+  // The Install verb on Windows 7 is the shell's, which Wine lacks.
+  if (machine_ != setupinfo_testing::Machine::Windows7x86) {
+    EXPECT_TRUE(testing_support::FontFamilyKnown(kFontFamily));
+  }
   EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\.npos", L"", 0), L"NorvalePOS.Slip");
   EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\NorvalePOS.Slip\\shell\\open\\command",
                     L"", 0),
@@ -220,6 +228,7 @@ void InstallFixture::ExpectNothingOfTheProduct() {
   EXPECT_FALSE(PathExists(facts_.desktop + L"\\Norvale POS.lnk"));
   EXPECT_FALSE(PathExists(facts_.startup + L"\\Norvale POS 常駐.lnk"));
   EXPECT_FALSE(PathExists(WindowsFolder() + L"\\Fonts\\" + kFontFile));
+  EXPECT_FALSE(testing_support::FontFamilyKnown(kFontFamily));
   for (REGSAM view : {REGSAM(KEY_WOW64_64KEY), REGSAM(KEY_WOW64_32KEY)}) {
     EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey + facts_.appId, view));
     EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, kFontsKey, kSampleFontValue, view), L"<none>");

@@ -6,6 +6,7 @@
 
 #include "DeleteMeCmd.h"
 #include "FontRemoval.h"
+#include "FontTableProbes.h"
 #include "InstallRecord.h"
 #include "RemovalGuards.h"
 #include "RemovalSteps.h"
@@ -475,6 +476,71 @@ TEST(RemovalSteps, FontsRemovedByExactNameUnlessKept) {
   ASSERT_EQ(product.fontRegistry->values.size(), 1u);
   EXPECT_EQ(product.fontRegistry->values[0].second, L"nvtest_pos_bold.ttf");
   DeleteFileW(similar.c_str());
+}
+
+// On Windows 10 the removal runs the shipped script, which compiles nothing
+// in TEMP (an elevated run's is the account's own; the stand-in compiles an
+// Add-Type's C# there as Windows PowerShell 5.1 does), and the font leaves
+// the font table before the script starts: loaded, it would hold its file,
+// which the script deletes. Wine's font table is the process's, so the font
+// is loaded here as a log-on loads an installed one. Its Fonts value lies in
+// the key both registry views share.
+TEST(RemovalSteps, ThePowerShellRouteUnloadsTheFontAndCompilesNothing) {
+  InstalledProduct product;
+  // PowerShell where the uninstaller starts it: system32 as this process
+  // sees it (SysWOW64 for the 32-bit build, which holds the same stand-in).
+  wchar_t windows[MAX_PATH] = {}, program[MAX_PATH] = {};
+  GetWindowsDirectoryW(windows, MAX_PATH);
+  if (!Exists(std::wstring(windows) + L"\\system32\\WindowsPowershell\\v1.0\\powershell.exe")) {
+    GTEST_SKIP() << "this prefix has no powershell.exe";
+  }
+  GetModuleFileNameW(nullptr, program, MAX_PATH);
+  const std::wstring here = norvale::BeforeLast(program, L'\\');
+  auto probe = product.MakeState();
+  const std::wstring family = L"Norvale Removal Face";
+  const std::wstring name = L"nvremoval" + std::to_wstring(GetCurrentProcessId()) + L".ttf";
+  const std::wstring installed = probe->objWinCommon.GetSpecialFolderPath(CSIDL_FONTS) + L"\\" + name;
+  const std::wstring value = family + L" (TrueType)";
+  const wchar_t fontsKey[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
+  struct Cleanup {
+    ~Cleanup() {
+      for (int i = 0; i < 8 && RemoveFontResourceW(file.c_str()); ++i) {
+      }
+      DeleteFileW(file.c_str());
+      RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, key, value.c_str());
+    }
+    std::wstring file, value;
+    const wchar_t* key;
+  } cleanup{installed, value, fontsKey};
+  ASSERT_TRUE(CopyFileW((here + L"\\NvRemovalFace.ttf").c_str(), installed.c_str(), FALSE));
+  ASSERT_TRUE(CopyFileW((here + L"\\scripts\\Remove-Font.ps1").c_str(),
+                        (product.uninstDir + L"\\Remove-Font.ps1").c_str(), FALSE));
+  ASSERT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, fontsKey, value.c_str(), REG_SZ, name.c_str(),
+                            static_cast<DWORD>((name.size() + 1) * sizeof(wchar_t))),
+            ERROR_SUCCESS);
+  ASSERT_GT(AddFontResourceW(installed.c_str()), 0);
+  ASSERT_TRUE(testing_support::FontFamilyKnown(family));
+  product.WriteRecord({L"[Setup]", L"AppId=P", L"[Download]", L"src001=/f/" + name,
+                       L"dst001=" + installed, L"err001="});
+
+  // PowerShell really starts; the registry is the machine's.
+  norvale::UninstallerServices services;
+  services.seams.messageBox = product.messages;
+  services.windows.protectedFiles = product.protectedFiles;
+  services.windows.folderAccess = product.folderAccess;
+  auto state = std::make_unique<norvale::UninstallerState>(product.program, services);
+  ASSERT_EQ(norvale::ReadInstallRecord(*state), -1);
+  ASSERT_EQ(state->UninstOptionCount, 2);
+  state->OsVersion.dwMajorVersion = 10;
+  state->OsVersion.dwBuildNumber = 19045;
+  const testing_support::RedirectedTemp temp(product.temp / L"temp");
+  EXPECT_EQ(norvale::UninstallFonts(*state), -1);
+  EXPECT_EQ(std::vector<std::wstring>{}, temp.Entries());
+  EXPECT_FALSE(testing_support::FontFamilyKnown(family));
+  EXPECT_FALSE(Exists(installed));
+  EXPECT_NE(RegGetValueW(HKEY_LOCAL_MACHINE, fontsKey, value.c_str(), RRF_RT_REG_SZ, nullptr,
+                         nullptr, nullptr),
+            ERROR_SUCCESS);
 }
 
 // A font the record names by its short name (its code page lacks a

@@ -1,21 +1,19 @@
 # Installs one font for the whole machine: copies the file into the Windows
-# Fonts folder, registers it under the machine's Fonts key and makes it
-# available to running programs at once.
+# Fonts folder and registers it under the machine's Fonts key.
 #   powershell -ExecutionPolicy unrestricted -NoProfile -NonInteractive
 #              -File Add-Font.ps1 "C:\path\font.ttf"
+# The program that starts it loads the font into the session's font table
+# and tells the running programs once the script is done. The script itself
+# compiles nothing: Add-Type with C# writes the source and the assembly into
+# TEMP, which for an elevated run is the account's own, and its unelevated
+# programs could change them before they are loaded. Add-Type -AssemblyName
+# only loads an assembly of the framework.
 # A name or path from outside reaches the provider's cmdlets only as
 # -LiteralPath (their -Path and -Destination read "*", "?" and "[" as a
 # pattern); joining and copying go through .NET, which takes names as given.
 param([Parameter(Mandatory = $true)][string]$FontPath)
 
 $ErrorActionPreference = 'Stop'
-Add-Type -Namespace Norvale -Name FontApi -MemberDefinition @'
-[DllImport("gdi32.dll", CharSet = CharSet.Unicode)]
-public static extern int AddFontResource(string file);
-[DllImport("user32.dll", CharSet = CharSet.Unicode)]
-public static extern System.IntPtr SendMessageTimeout(System.IntPtr hWnd, uint msg,
-    System.IntPtr wParam, System.IntPtr lParam, uint flags, uint timeout, out System.IntPtr result);
-'@
 
 if (-not (Test-Path -LiteralPath $FontPath -PathType Leaf)) {
     Write-Error "Font file not found: $FontPath"
@@ -37,9 +35,4 @@ $kind = if ($file.Extension -match '^\.(ttf|ttc|otf)$') { ' (TrueType)' } else {
 $key = 'HKLM:\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Fonts'
 New-ItemProperty -LiteralPath $key -Name ($family + $kind) -Value $file.Name -PropertyType String `
     -Force | Out-Null
-
-[void][Norvale.FontApi]::AddFontResource($target)
-$ignored = [IntPtr]::Zero
-# HWND_BROADCAST, WM_FONTCHANGE, SMTO_ABORTIFHUNG
-[void][Norvale.FontApi]::SendMessageTimeout([IntPtr]0xffff, 0x1D, [IntPtr]::Zero, [IntPtr]::Zero, 2, 1000, [ref]$ignored)
 exit 0

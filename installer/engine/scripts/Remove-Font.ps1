@@ -4,6 +4,12 @@
 #   powershell -ExecutionPolicy unrestricted -NoProfile -NonInteractive
 #              -File Remove-Font.ps1 "font name.ttf"
 # Started with -File, the name arrives as one argument, taken literally.
+# The program that starts it takes the font out of the session's font table
+# first (a loaded font holds its file, which could not be deleted) and tells
+# the running programs once the script is done. The script itself compiles
+# nothing: Add-Type with C# writes the source and the assembly into TEMP,
+# which for an elevated run is the account's own, and its unelevated
+# programs could change them before they are loaded.
 $ErrorActionPreference = 'Stop'
 if ($args.Count -ne 1) {
     Write-Error "One font file name expected, got $($args.Count) arguments"
@@ -14,14 +20,6 @@ if ($name -eq '' -or $name -match '[\\/:*?"<>|]' -or $name -eq '.' -or $name -eq
     Write-Error "Not a font file name: $name"
     exit 1
 }
-Add-Type -Namespace Norvale -Name FontApi -MemberDefinition @'
-[DllImport("gdi32.dll", CharSet = CharSet.Unicode)]
-public static extern bool RemoveFontResource(string file);
-[DllImport("user32.dll", CharSet = CharSet.Unicode)]
-public static extern System.IntPtr SendMessageTimeout(System.IntPtr hWnd, uint msg,
-    System.IntPtr wParam, System.IntPtr lParam, uint flags, uint timeout, out System.IntPtr result);
-'@
-
 $fontsFolder = [Environment]::GetFolderPath('Fonts')
 $target = [System.IO.Path]::Combine($fontsFolder, $name)
 # The key object's own calls take a value name exactly as given; the
@@ -45,9 +43,6 @@ if ($null -ne $fonts) {
     }
 }
 if (Test-Path -LiteralPath $target -PathType Leaf) {
-    [void][Norvale.FontApi]::RemoveFontResource($target)
-    $ignored = [IntPtr]::Zero
-    [void][Norvale.FontApi]::SendMessageTimeout([IntPtr]0xffff, 0x1D, [IntPtr]::Zero, [IntPtr]::Zero, 2, 1000, [ref]$ignored)
     Remove-Item -LiteralPath $target -Force
 }
 exit 0

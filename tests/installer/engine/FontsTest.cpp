@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "EngineTestSupport.h"
+#include "FontTableProbes.h"
 #include "Fonts.h"
 #include "SavedRegValue.h"
 #include "SetupLog.h"
@@ -12,6 +13,7 @@
 
 using namespace engine_testing;
 using namespace norvale;
+using testing_support::FontFamilyKnown;
 using testing_support::WriteFileBytes;
 
 namespace {
@@ -98,9 +100,41 @@ class FakeFontsShell final : public IFontsFolderShell {
     calls.push_back(L"copy|" + path);
     return true;
   }
+  bool AddToFontTable(const std::wstring& path) override {
+    calls.push_back(L"add|" + path);
+    return inTable;
+  }
+  bool RemoveFromFontTable(const std::wstring& path) override {
+    calls.push_back(L"remove|" + path);
+    return inTable;
+  }
+  void BroadcastFontChange() override { calls.push_back(L"broadcast"); }
   std::vector<std::wstring> calls;
   bool installs = true;
+  bool inTable = true;  // what the font table answers
   std::wstring fonts, valueName;
+};
+
+// The machine's Fonts values through the WMI layer, only the test's own
+// listed: the test programs that run beside this one change values of that
+// key, and a value gone between the listing and its reading would fail a
+// removal that never meant it.
+class OwnFontValues final : public IFontRegistry {
+ public:
+  explicit OwnFontValues(std::wstring tag) : tag_(std::move(tag)) {}
+  bool EnumValues(std::vector<ValueName>* values) override {
+    if (!machine_.EnumValues(values)) return false;
+    std::erase_if(*values, [&](const ValueName& value) { return value.name.rfind(tag_, 0) != 0; });
+    return true;
+  }
+  bool GetStringValue(const std::wstring& name, std::wstring* data) override {
+    return machine_.GetStringValue(name, data);
+  }
+  bool DeleteValue(const std::wstring& name) override { return machine_.DeleteValue(name); }
+
+ private:
+  WmiFontRegistry machine_;
+  std::wstring tag_;
 };
 
 // PowerShell as the scripts' callers see it: records each start and does
@@ -128,6 +162,7 @@ class FontsTest : public ::testing::Test {
     shell_->fonts = fonts_;
     shell_->valueName = tag_ + L" Sans (TrueType)";
     engine_.context->seams.fontsShell = shell_;
+    engine_.context->seams.fontRegistry = std::make_shared<OwnFontValues>(tag_);
     engine_.context->seams.programFolder = dir_.Path();
   }
   ~FontsTest() override {
@@ -300,6 +335,100 @@ TEST_F(FontsTest, ThePowerShellScriptsAreRunAndTheirWorkVerified) {
   EXPECT_FALSE(HasFontValue(tag_ + L" Sans (TrueType)"));
 }
 
+// The scripts leave the font table to the program: a font the script put in
+// place and registered is loaded and the running programs are told; a font
+// to remove is unloaded before the script starts, as a loaded font holds
+// its file, which the script deletes, and the programs are told after it.
+TEST_F(FontsTest, TheProgramChangesTheFontTableAroundTheScripts) {
+  FontServices fonts = Services();
+  const std::wstring powershell = PowerShellWithScripts();
+  if (powershell.empty()) GTEST_SKIP() << "this prefix has no powershell.exe";
+  const std::wstring source = dir_ / (tag_ + L".ttf");
+  const std::wstring installed = InFonts(tag_ + L".ttf");
+  WriteFileBytes(source, "font");
+  std::wstring message;
+
+  // Not registered, so not installed: nothing loaded.
+  starts_->script = [&] { CopyFileW(source.c_str(), installed.c_str(), FALSE); };
+  EXPECT_FALSE(vbAddFontByPowerShell(fonts, source, message));
+  EXPECT_TRUE(shell_->calls.empty());
+  starts_->script = [&] { SetFontValue(tag_ + L" Sans (TrueType)", tag_ + L".ttf"); };
+  EXPECT_TRUE(vbAddFontByPowerShell(fonts, source, message)) << ToAnsi(message);
+  EXPECT_EQ((std::vector<std::wstring>{L"add|" + installed, L"broadcast"}), shell_->calls);
+  // Installed already: nothing runs, nothing is loaded twice.
+  shell_->calls.clear();
+  EXPECT_TRUE(vbAddFontByPowerShell(fonts, source, message));
+  EXPECT_TRUE(shell_->calls.empty());
+
+  std::vector<std::wstring> atStart;
+  starts_->script = [&] { atStart = shell_->calls; };
+  EXPECT_TRUE(vbRemoveFontByPowerShell(fonts, tag_ + L".ttf", message)) << ToAnsi(message);
+  EXPECT_EQ(std::vector<std::wstring>{L"remove|" + installed}, atStart);
+  EXPECT_EQ((std::vector<std::wstring>{L"remove|" + installed, L"broadcast"}), shell_->calls);
+  EXPECT_FALSE(Exists(installed));
+
+  // A table that held nothing, or took nothing: no one is told, and the
+  // routes answer as before.
+  shell_->calls.clear();
+  shell_->inTable = false;
+  starts_->script = [&] {
+    CopyFileW(source.c_str(), installed.c_str(), FALSE);
+    SetFontValue(tag_ + L" Sans (TrueType)", tag_ + L".ttf");
+  };
+  EXPECT_TRUE(vbAddFontByPowerShell(fonts, source, message)) << ToAnsi(message);
+  starts_->script = nullptr;
+  EXPECT_TRUE(vbRemoveFontByPowerShell(fonts, tag_ + L".ttf", message)) << ToAnsi(message);
+  EXPECT_EQ((std::vector<std::wstring>{L"add|" + installed, L"remove|" + installed}),
+            shell_->calls);
+}
+
+// Windows PowerShell 5.1 compiles the C# of an Add-Type in TEMP, and an
+// elevated run's TEMP is the account's own, where its unelevated programs
+// may rewrite the code before it is loaded; the stand-in compiles there as
+// 5.1 does. With the shipped scripts nothing arrives there, and the font
+// still reaches GDI and leaves it again through the program's own calls.
+// Wine's font table is the process's, so this process sees what the
+// routines loaded. The Fonts value lies in the key both registry views share.
+TEST(FontScriptsTest, TheShippedScriptsCompileNothingAndTheProgramLoadsTheFont) {
+  testing_support::TempDir dir(L"fontgdi");
+  EngineUnderTest engine(dir / L"app");
+  if (PowerShellOf(engine).empty()) GTEST_SKIP() << "this prefix has no powershell.exe";
+  engine.context->seams.programFolder = dir.Path();
+  for (const std::wstring script : {L"Add-Font.ps1", L"Remove-Font.ps1"}) {
+    ASSERT_TRUE(CopyFileW(ShippedScript(script).c_str(), (dir / script).c_str(), FALSE));
+  }
+  const std::wstring family = L"Norvale Engine Face";
+  const std::wstring name = L"nvface" + std::to_wstring(GetCurrentProcessId()) + L".ttf";
+  const std::wstring installed =
+      engine.state->objWinCommon.GetSpecialFolderPath(CSIDL_FONTS) + L"\\" + name;
+  ASSERT_TRUE(CopyFileW((TestProgramFolder() + L"\\NvEngineFace.ttf").c_str(),
+                        (dir / name).c_str(), FALSE));
+  struct Cleanup {
+    ~Cleanup() {
+      for (int i = 0; i < 8 && RemoveFontResourceW(file.c_str()); ++i) {
+      }
+      DeleteFileW(file.c_str());
+      RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kFontsKey, value.c_str());
+    }
+    std::wstring file, value;
+  } cleanup{installed, family + L" (TrueType)"};
+  ASSERT_FALSE(FontFamilyKnown(family));
+
+  FontServices fonts = FontServicesOf(*engine.context);
+  const testing_support::RedirectedTemp temp(dir / L"temp");
+  std::wstring message;
+  EXPECT_TRUE(vbAddFontByPowerShell(fonts, dir / name, message)) << ToAnsi(message);
+  EXPECT_EQ(std::vector<std::wstring>{}, temp.Entries());
+  EXPECT_TRUE(FontFamilyKnown(family));
+  EXPECT_TRUE(HasFontValue(family + L" (TrueType)"));
+
+  EXPECT_TRUE(vbRemoveFontByPowerShell(fonts, name, message)) << ToAnsi(message);
+  EXPECT_EQ(std::vector<std::wstring>{}, temp.Entries());
+  EXPECT_FALSE(FontFamilyKnown(family));
+  EXPECT_FALSE(Exists(installed));
+  EXPECT_FALSE(HasFontValue(family + L" (TrueType)"));
+}
+
 // A name that is no plain font file name never reaches a script: it would
 // be joined to the Fonts folder, and a record any user may edit would choose
 // what the administrator's PowerShell is handed.
@@ -426,6 +555,7 @@ TEST_F(FontsTest, WindowsOwnFontsAreNeverRemoved) {
     EXPECT_FALSE(vbRemoveFontByPowerShell(fonts, name, message)) << name;
   }
   EXPECT_TRUE(starts_->starts.empty());
+  EXPECT_TRUE(shell_->calls.empty());
   EXPECT_EQ("windows", testing_support::ReadFileBytes(InFonts(tag_ + L".ttf")));
   EXPECT_TRUE(HasFontValue(tag_ + L" Sans (TrueType)"));
 

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "FontTableProbes.h"
 #include "TempDir.h"
 #include "Text.h"
 
@@ -253,6 +254,49 @@ TEST_F(FontStandIn, ReadsAValueNameAsAPatternWherePowerShellDoes) {
   WriteFileBytes(script, "Remove-Item -LiteralPath $target\r\n");
   EXPECT_NE(0, RemoveFont(L"NvTestStar.ttf"));
   EXPECT_EQ(L"NvTestStar.ttf", FontsValue(L"Norvale Test* (TrueType)"));
+}
+
+// Windows PowerShell 5.1 has csc compile the C# of an Add-Type in TEMP,
+// source and assembly, and so does the stand-in, into the TEMP it was
+// started with, where it leaves them for a test to find. An assembly loaded
+// by name compiles nothing, nor does a comment.
+TEST_F(FontStandIn, CompilesTheCSharpOfAnAddTypeInItsTemp) {
+  const std::wstring font = temp / L"font files\\NvTestSans.ttf";
+  WriteFileBytes(font, TinyFont(L"Norvale Test Sans"));
+  struct Script {
+    std::string text;
+    size_t compiled;
+  };
+  const Script scripts[] = {
+      {"Add-Type -Namespace Nv -Name Api -MemberDefinition @'\r\n[DllImport(\"gdi32.dll\")]\r\n"
+       "public static extern int AddFontResource(string file);\r\n'@\r\n",
+       1},
+      {"$source = 'public class NvApi {}'\r\nAdd-Type -TypeDefinition $source\r\n", 1},
+      {"Add-Type @\"\r\npublic class NvApi {}\r\n\"@\r\nadd-type -Path .\\NvApi.cs\r\n", 2},
+      {"Add-Type -AssemblyName System.Drawing\r\n# Add-Type -MemberDefinition $api\r\n", 0},
+  };
+  int run = 0;
+  for (const Script& script : scripts) {
+    const testing_support::RedirectedTemp redirected(temp / (L"temp" + std::to_wstring(++run)));
+    WriteFileBytes(temp / L"script folder\\Add-Font.ps1", script.text);
+    EXPECT_EQ(0, AddFont(font)) << script.text;
+    size_t sources = 0, assemblies = 0;
+    for (const std::wstring& name : redirected.Entries()) {
+      if (name.ends_with(L".0.cs")) {
+        ++sources;
+        if (run == 1) {
+          const std::string source =
+              ReadFileBytes(temp / (L"temp1\\" + name));
+          EXPECT_NE(std::string::npos, source.find("AddFontResource(string file)")) << source;
+          EXPECT_NE(std::string::npos, source.find("'@")) << source;
+        }
+      }
+      if (name.ends_with(L".dll")) ++assemblies;
+    }
+    EXPECT_EQ(script.compiled, sources) << script.text;
+    EXPECT_EQ(script.compiled, assemblies) << script.text;
+  }
+  EXPECT_EQ(L"NvTestSans.ttf", FontsValue(L"Norvale Test Sans (TrueType)"));
 }
 
 // Without -NoProfile the profiles run first; a mandatory parameter that is
