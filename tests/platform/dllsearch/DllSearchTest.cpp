@@ -254,8 +254,8 @@ TEST_P(ProgramImageTables, AskForDependentLoadsFromTheSystemFolder) {
   EXPECT_EQ(tables_.configSize, declared);
   EXPECT_EQ(tables_.configDirectorySize, declared);
   EXPECT_EQ(tables_.dependentLoadFlags, LOAD_LIBRARY_SEARCH_SYSTEM32);
-  // A 32-bit image with a handler table would have every exception handler
-  // outside it refused.
+  // With a handler table (32-bit images), the loader would refuse every
+  // exception handler the table does not list.
   EXPECT_EQ(tables_.seHandlerTable, 0u);
   EXPECT_EQ(tables_.seHandlerCount, 0u);
 }
@@ -263,17 +263,13 @@ TEST_P(ProgramImageTables, AskForDependentLoadsFromTheSystemFolder) {
 INSTANTIATE_TEST_SUITE_P(Shipped, ProgramImageTables, testing::ValuesIn(kPrograms), NameOf);
 
 // Wine's load order "native, then built-in" for the planted names, in
-// processes of one program file name, while the object lives.
+// processes of one program file name, while the object lives. What a run
+// that was cut short left of it is taken over.
 class NativeFirst {
  public:
   NativeFirst(const std::wstring& program, const std::vector<std::wstring>& planted)
       : key_(L"Software\\Wine\\AppDefaults\\" + program) {
-    HKEY existing = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, key_.c_str(), 0, KEY_READ, &existing) == ERROR_SUCCESS) {
-      RegCloseKey(existing);
-      ADD_FAILURE() << "the prefix already has " << Narrow(key_);
-      return;
-    }
+    RegDeleteTreeW(HKEY_CURRENT_USER, key_.c_str());
     HKEY overrides = nullptr;
     if (RegCreateKeyExW(HKEY_CURRENT_USER, (key_ + L"\\DllOverrides").c_str(), 0, nullptr, 0,
                         KEY_SET_VALUE, nullptr, &overrides, nullptr) != ERROR_SUCCESS) {
