@@ -6,6 +6,7 @@
 #include "Fonts.h"
 #include "SetupLog.h"
 #include "ShortCuts.h"
+#include "System.h"
 #include "SystemServices.h"
 
 namespace norvale {
@@ -18,20 +19,17 @@ void DisplayCaption::SetCaption(const std::wstring& text) {
   if (display_) display_->SetText(text);
 }
 
-namespace {
-
-// The archive DLL that travels with the installer, where it lies beside it;
-// otherwise the bare name, found by the system's search for libraries.
-std::wstring SevenZipLibraryIn(const std::wstring& programFolder) {
-  const std::wstring beside = programFolder + L"\\7-zip32.dll";
-  return !programFolder.empty() && FileExists(beside) ? beside : L"7-zip32.dll";
+std::wstring ArchiveLibraryPath(const std::wstring& programFolder, const std::wstring& name) {
+  const std::wstring beside = programFolder + L"\\" + name;
+  if (!programFolder.empty() && FileExists(beside)) return beside;
+  const std::wstring system = SystemFolder();
+  return system.empty() ? std::wstring() : system + L"\\" + name;
 }
-
-}  // namespace
 
 EngineBinding::EngineBinding(InstallerState& state, IInstallRunWindow& window, EngineSeams seams)
     : state_(state),
-      objLzh_(SevenZipLibraryIn(seams.programFolder)),
+      objLzh_(ArchiveLibraryPath(seams.programFolder, L"7-zip32.dll"),
+              ArchiveLibraryPath(seams.programFolder, L"Unlha32.dll")),
       macros_(state),
       stepLabel_(window.L_SETUP(0)),
       itemLabel_(window.L_SETUP(1)),

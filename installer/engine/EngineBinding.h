@@ -32,10 +32,18 @@ class DisplayCaption final : public ICaption {
   std::shared_ptr<ITextDisplay> display_;
 };
 
+// The file an archive DLL of clsLZH ("7-zip32.dll", "Unlha32.dll") is bound
+// from: the one in the program folder where it lies there, else the system
+// folder's ("" when the system cannot name it). Always a full path: the
+// programs keep the search for a bare name to the system folder, and where
+// the system cannot, a bare name would be looked for in the current folder
+// and along PATH too.
+std::wstring ArchiveLibraryPath(const std::wstring& programFolder, const std::wstring& name);
+
 class EngineBinding {
  public:
-  // The archive DLL is looked for in the seams' program folder first, then
-  // by the system's search for libraries.
+  // The archive DLLs are bound from the seams' program folder, else from
+  // the system folder (ArchiveLibraryPath).
   EngineBinding(InstallerState& state, IInstallRunWindow& window,
                 EngineSeams seams = EngineSeams::System());
   EngineBinding(const EngineBinding&) = delete;

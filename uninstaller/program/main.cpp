@@ -8,8 +8,10 @@
 #include "Handles.h"
 #include "ProgramVersion.h"
 #include "System.h"
+#include "SystemDlls.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  norvale::dllsearch::KeepDllSearchToSystemFolder();
   // One uninstaller at a time: a second one ends without a word.
   norvale::KernelHandle instance(CreateMutexW(nullptr, FALSE, L"Norvale.Dekant00.SingleInstance"));
   if (GetLastError() == ERROR_ALREADY_EXISTS) return 0;

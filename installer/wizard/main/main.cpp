@@ -3,8 +3,10 @@
 
 #include "Form_Inset_MAIN.h"
 #include "SetupInfoDownload.h"
+#include "SystemDlls.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  norvale::dllsearch::KeepDllSearchToSystemFolder();
   norvale::forms::Application app;
   norvale::InstallerWindowOptions options;
   options.startUp = [&app](norvale::InstallerState& state) {

@@ -2,6 +2,7 @@
 // be understood by the DLL it ships, not only by the recording fake.
 #include <gtest/gtest.h>
 
+#include "EngineBinding.h"
 #include "EngineTestSupport.h"
 #include "clsLZH.h"
 
@@ -58,6 +59,24 @@ TEST_F(RealArchiveDllTest, ADamagedArchiveFailsTheCheckAndTheExtraction) {
   EXPECT_FALSE(lzh_.IsLzhFileOK(cut));
   EXPECT_FALSE(lzh_.LHA_UnLha(L"x \"" + cut + L"\" \"" + out_ + L"\\\""));
   EXPECT_FALSE(Exists(out_ + L"\\元フォルダ\\readme.txt"));
+}
+
+// The installer binds its archive DLLs by full path: the programs keep the
+// search for a bare name to the system folder, which would miss the copy
+// beside the installer. Where none lies there, the system folder's file
+// (System32 as GetSystemDirectoryW names it; the system gives a 32-bit
+// build on 64-bit Windows SysWOW64 for it).
+TEST(ArchiveLibraryPath, IsTheCopyBesideTheInstallerElseTheSystemFolders) {
+  EXPECT_EQ(norvale::ArchiveLibraryPath(TestProgramFolder(), L"7-zip32.dll"),
+            TestProgramFolder() + L"\\7-zip32.dll");
+  testing_support::TempDir empty{L"noarc"};
+  wchar_t system[MAX_PATH] = {};
+  const UINT n = GetSystemDirectoryW(system, MAX_PATH);
+  ASSERT_TRUE(n > 0 && n < MAX_PATH);
+  EXPECT_EQ(norvale::ArchiveLibraryPath(empty.Path(), L"7-zip32.dll"),
+            std::wstring(system, n) + L"\\7-zip32.dll");
+  EXPECT_EQ(norvale::ArchiveLibraryPath(empty.Path(), L"Unlha32.dll"),
+            std::wstring(system, n) + L"\\Unlha32.dll");
 }
 
 }  // namespace
