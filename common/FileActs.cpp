@@ -271,6 +271,12 @@ StepResult<FileHandle> OpenIn(HANDLE folder, std::wstring_view name, ACCESS_MASK
   return opened;
 }
 
+StepResult<FileHandle> OpenThroughLinkIn(HANDLE folder, std::wstring_view name,
+                                         ACCESS_MASK access, DWORD share, EntryType type) {
+  if (!IsSinglePart(name)) return StepError::Refusal(ERROR_INVALID_NAME, std::wstring(name));
+  return NativeCreate(folder, name, access, share, nt::kFileOpen, OptionsFor(type), 0, nullptr);
+}
+
 StepResult<FileHandle> CreateIn(HANDLE folder, std::wstring_view name, ACCESS_MASK access,
                                 DWORD share, EntryType type, PSECURITY_DESCRIPTOR descriptor) {
   if (!IsSinglePart(name)) return StepError::Refusal(ERROR_INVALID_NAME, std::wstring(name));
