@@ -529,7 +529,8 @@ StepDone ListIn(HANDLE folder, std::vector<ListedEntry>& entries,
       const auto* entry = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(bytes + offset);
       const size_t length = entry->FileNameLength / sizeof(wchar_t);
       if (!IsSelfOrParentName(entry->FileName, length)) {
-        entries.push_back({std::wstring(entry->FileName, length), entry->FileAttributes});
+        entries.push_back({std::wstring(entry->FileName, length), entry->FileAttributes,
+                           static_cast<ULONGLONG>(entry->FileId.QuadPart)});
       }
       if (entry->NextEntryOffset == 0) break;
       offset += entry->NextEntryOffset;

@@ -249,6 +249,9 @@ Disposal DisposeOf(HANDLE handle, bool evenReadOnly, bool* posixWorks = nullptr)
 struct ListedEntry {
   std::wstring name;
   DWORD attributes;  // as listed: a hint for what to report, never for what to do
+  // The number the volume knows it by when it was listed (0: not told): what
+  // opens under the name later must be that one, or the name changed hands.
+  ULONGLONG index = 0;
 };
 
 // What an open folder (held with FILE_LIST_DIRECTORY) holds, read through its
