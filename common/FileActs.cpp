@@ -271,6 +271,12 @@ StepResult<FileHandle> OpenIn(HANDLE folder, std::wstring_view name, ACCESS_MASK
   return opened;
 }
 
+StepResult<FileHandle> OpenThroughLinkIn(HANDLE folder, std::wstring_view name,
+                                         ACCESS_MASK access, DWORD share, EntryType type) {
+  if (!IsSinglePart(name)) return StepError::Refusal(ERROR_INVALID_NAME, std::wstring(name));
+  return NativeCreate(folder, name, access, share, nt::kFileOpen, OptionsFor(type), 0, nullptr);
+}
+
 StepResult<FileHandle> CreateIn(HANDLE folder, std::wstring_view name, ACCESS_MASK access,
                                 DWORD share, EntryType type, PSECURITY_DESCRIPTOR descriptor) {
   if (!IsSinglePart(name)) return StepError::Refusal(ERROR_INVALID_NAME, std::wstring(name));
@@ -523,7 +529,8 @@ StepDone ListIn(HANDLE folder, std::vector<ListedEntry>& entries,
       const auto* entry = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(bytes + offset);
       const size_t length = entry->FileNameLength / sizeof(wchar_t);
       if (!IsSelfOrParentName(entry->FileName, length)) {
-        entries.push_back({std::wstring(entry->FileName, length), entry->FileAttributes});
+        entries.push_back({std::wstring(entry->FileName, length), entry->FileAttributes,
+                           static_cast<ULONGLONG>(entry->FileId.QuadPart)});
       }
       if (entry->NextEntryOffset == 0) break;
       offset += entry->NextEntryOffset;

@@ -131,6 +131,11 @@ std::wstring UniqueFolderName(const std::wstring& prefix);
 StepResult<FileHandle> OpenIn(HANDLE folder, std::wstring_view name, ACCESS_MASK access,
                               DWORD share, EntryType type);
 
+// The same, following a link in the name's place to where it leads: only
+// for a link an administrator stands behind.
+StepResult<FileHandle> OpenThroughLinkIn(HANDLE folder, std::wstring_view name,
+                                         ACCESS_MASK access, DWORD share, EntryType type);
+
 // A new entry `name` in the open `folder`, never one that exists
 // (ERROR_ALREADY_EXISTS for a folder, ERROR_FILE_EXISTS for a file), with
 // `descriptor` as its list in the same call (null: what the folder passes
@@ -244,6 +249,9 @@ Disposal DisposeOf(HANDLE handle, bool evenReadOnly, bool* posixWorks = nullptr)
 struct ListedEntry {
   std::wstring name;
   DWORD attributes;  // as listed: a hint for what to report, never for what to do
+  // The number the volume knows it by when it was listed (0: not told): what
+  // opens under the name later must be that one, or the name changed hands.
+  ULONGLONG index = 0;
 };
 
 // What an open folder (held with FILE_LIST_DIRECTORY) holds, read through its

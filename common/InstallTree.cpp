@@ -34,9 +34,11 @@ std::shared_ptr<const TreeFolder> Refused(DWORD error, std::wstring* why, std::w
 
 }  // namespace
 
-InstallTree::InstallTree(FileHandle root, std::wstring rootPath, bool rootMade)
+InstallTree::InstallTree(FileHandle root, std::wstring rootPath, bool rootMade,
+                         std::wstring namedAs)
     : root_(std::make_shared<TreeFolder>(TreeFolder{std::move(root), std::move(rootPath)})),
-      rootMade_(rootMade) {
+      rootMade_(rootMade),
+      namedAs_(namedAs.empty() ? root_->path : std::move(namedAs)) {
   if (root_->handle) rootIdentity_ = IdentityOf(root_->handle.Get());
 }
 
@@ -45,10 +47,13 @@ std::optional<std::wstring> InstallTree::KeyOf(const std::wstring& path) const {
   // A last part ending in a blank or a dot keeps a closing separator there.
   if (full.size() > 3 && full.back() == L'\\') full.pop_back();
   if (full.empty()) return std::nullopt;
-  if (SamePath(full, root_->path)) return std::wstring();
-  const std::wstring below = PartBelow(full, root_->path);
-  if (below.empty()) return std::nullopt;
-  return below;
+  // Named as the run names the install folder, or where it lies.
+  for (const std::wstring* root : {&namedAs_, static_cast<const std::wstring*>(&root_->path)}) {
+    if (SamePath(full, *root)) return std::wstring();
+    std::wstring below = PartBelow(full, *root);
+    if (!below.empty()) return below;
+  }
+  return std::nullopt;
 }
 
 void InstallTree::NoteMade(const std::wstring& path, HANDLE folder) {
@@ -71,7 +76,9 @@ bool InstallTree::StillMadeHere(const std::wstring& path) {
       expected = found->second;
     }
     if (!expected) return false;
-    const StepResult<HeldFolder> opened = OpenFolderFromRoot(path, FILE_READ_ATTRIBUTES);
+    // Where it lies: the way there has no link the run did not follow.
+    const StepResult<HeldFolder> opened = OpenFolderFromRoot(
+        key->empty() ? root_->path : EntryPath(root_->path, *key), FILE_READ_ATTRIBUTES);
     if (!opened) return false;
     const std::optional<FileIdentity> identity = IdentityOf(opened->handle.Get());
     return identity && *identity == *expected;

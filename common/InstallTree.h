@@ -37,9 +37,12 @@ class ITreeWrites {
 class InstallTree final : public ITreeWrites {
  public:
   // root: the install folder, held open by whoever made sure of it, lying at
-  // rootPath; rootMade: this run made it.
-  InstallTree(FileHandle root, std::wstring rootPath, bool rootMade);
+  // rootPath; rootMade: this run made it; namedAs: the path the run names it
+  // by where a link an administrator set lies on the way (empty: rootPath).
+  InstallTree(FileHandle root, std::wstring rootPath, bool rootMade,
+              std::wstring namedAs = L"");
 
+  // Where the install folder lies.
   const std::wstring& RootPath() const { return root_->path; }
   HANDLE Root() const { return root_->handle.Get(); }
   bool RootMadeByThisRun() const { return rootMade_; }
@@ -64,6 +67,7 @@ class InstallTree final : public ITreeWrites {
 
   std::shared_ptr<TreeFolder> root_;
   bool rootMade_;
+  std::wstring namedAs_;
   std::optional<FileIdentity> rootIdentity_;
   std::map<std::wstring, FileIdentity> made_;
   // The folder last asked for: most files of a download go into the folder

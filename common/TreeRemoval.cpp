@@ -111,6 +111,7 @@ class Walk {
       return false;
     }
     if (!entry) return false;
+    if (ChangedHands(listed, entry->Get(), path)) return false;
     const OpenedEntry opened{listed.attributes, 0, WhereItLies(entry->Get(), volume_),
                              EntryPath(name_, name)};
     switch (Judge(opened, path)) {
@@ -129,6 +130,18 @@ class Walk {
     }
     if (choice != EntryChoice::EmptyOnly) Delete(entry->Get(), path, current.below);
     return false;
+  }
+
+  // What opened under the listed name is another file or folder than the
+  // listing named (swapped between the two; Wine also opens a host's link as
+  // what it leads to): the tree is changing, and the next try decides.
+  bool ChangedHands(const ListedEntry& listed, HANDLE opened, const std::wstring& path) {
+    if (listed.index == 0) return false;
+    const std::optional<FileIdentity> identity = IdentityOf(opened);
+    if (identity && identity->index == listed.index) return false;
+    changed_ = true;
+    frames_.back().below.Note(StepError::Of(ERROR_RETRY, path));
+    return true;
   }
 
   bool Folder(const ListedEntry& listed, const std::wstring& path, EntryChoice choice,
@@ -152,6 +165,7 @@ class Walk {
         return false;
       }
       case EntryVerdict::Enter:
+        if (ChangedHands(listed, folder.Get(), path)) return false;
         break;
       default:
         return false;

@@ -270,6 +270,8 @@ class ClsWinFTP {
   // The folder of a local path below the write tree, opened through it (made
   // when missing); none, with kFtpUnsafeFolder and a line in the error log,
   // when the tree refuses it. Paths outside the tree need none.
+  // The folder download's box for a local folder that cannot be made.
+  void TellFolderNotMade();
   bool TreeFolderOf(const std::wstring& folder,
                     std::shared_ptr<const norvale::TreeFolder>& opened, int32_t& code);
   // Removes the folder at path, below the write tree, through its folder's

@@ -105,9 +105,11 @@ bool ClsWinFTP::FtpGet(const std::wstring& aSvDir, const std::wstring& aGetFileI
       if (Isベリファイ && IsDLFileInfo保存) DownloadedFilesAdd(aPutFilePath, listed.FileSize);
       break;
     }
-    // No attempt would end otherwise.
+    // No attempt would end otherwise: a target the guard protects, a link
+    // on the way, a folder that cannot be made.
     if (transferError == static_cast<DWORD>(kFtpProtectedTarget) ||
-        transferError == static_cast<DWORD>(kFtpUnsafeFolder)) {
+        transferError == static_cast<DWORD>(kFtpUnsafeFolder) ||
+        transferError == static_cast<DWORD>(kLocalFolderMissing)) {
       break;
     }
     if (++retries > retryMaxCount_) break;

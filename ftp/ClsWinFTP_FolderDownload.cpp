@@ -71,6 +71,13 @@ bool IsFolderAttr(DWORD attributes) { return (attributes & FILE_ATTRIBUTE_DIRECT
 
 }  // namespace
 
+void ClsWinFTP::TellFolderNotMade() {
+  if (seams_.messageBox) {
+    seams_.messageBox->Show(L"インストール先のデレクトリ作成に失敗しました！",
+                            L"フォルダを作成できませんでした！", MB_ICONERROR | MB_SYSTEMMODAL);
+  }
+}
+
 bool ClsWinFTP::Ftp_GetFolder(const std::wstring& aSvDir, const std::wstring& aPattern,
                               int32_t aKbn, const std::wstring& aLocalDir, int32_t& aLngErrCode,
                               const std::wstring& aServerIP, const std::wstring& aUser,
@@ -190,11 +197,18 @@ bool ClsWinFTP::Ftp_GetFolder(const std::wstring& aSvDir, const std::wstring& aP
     const std::wstring folder =
         entry.IsFolder ? entry.FilePath : GetLocalFilePath(entry.FilePath);
     if (tree_ && tree_->Holds(norvale::FullLocalPath(folder))) {
-      // Made through the tree, part by part; a file's own folder is opened
-      // (and made) as the file is written.
+      // Made through the tree, part by part, before the file is asked for
+      // (a file's folder that is there is opened as the file is written): a
+      // folder that cannot be made ends the download as one made by name
+      // does, and a link on the way with its own code.
       std::shared_ptr<const norvale::TreeFolder> opened;
       int32_t code = 0;
-      if (entry.IsFolder && !TreeFolderOf(norvale::FullLocalPath(folder), opened, code)) {
+      if ((entry.IsFolder || !norvale::FolderExists(folder)) &&
+          !TreeFolderOf(norvale::FullLocalPath(folder), opened, code)) {
+        if (code == kLocalFolderMissing) {
+          TellFolderNotMade();
+          code = kFtpStopped;
+        }
         aLngErrCode = code;
         success = false;
         break;
@@ -202,11 +216,7 @@ bool ClsWinFTP::Ftp_GetFolder(const std::wstring& aSvDir, const std::wstring& aP
     } else if (!norvale::FolderExists(folder)) {
       MakeLocalDir(folder, made);
       if (!norvale::FolderExists(folder)) {
-        if (seams_.messageBox) {
-          seams_.messageBox->Show(L"インストール先のデレクトリ作成に失敗しました！",
-                                  L"フォルダを作成できませんでした！",
-                                  MB_ICONERROR | MB_SYSTEMMODAL);
-        }
+        TellFolderNotMade();
         aLngErrCode = kFtpStopped;
         success = false;
         break;

@@ -371,6 +371,52 @@ std::optional<FolderAccessList> WithOwner(const FolderAccessList& list, PSID own
   }
 }
 
+namespace {
+
+// Whether any entry that applies to the object itself gives someone the
+// administrators do not stand behind one of the rights.
+bool OthersGet(const FolderAccessList& list, ACCESS_MASK rights, bool elevated, PSID account) {
+  const std::optional<ReadDescriptor> read = ReadOf(list);
+  if (!read) return true;
+  for (const Entry& entry : read->entries) {
+    if (!IsAllowType(entry.Type()) || (entry.Flags() & INHERIT_ONLY_ACE) ||
+        !(MappedForFiles(entry.Mask()) & rights)) {
+      continue;
+    }
+    // An entry whose SID cannot be read is taken as someone else's.
+    if (!entry.Sid() || !IsTrustedOwner(entry.Sid(), elevated ? nullptr : account)) return true;
+  }
+  return false;
+}
+
+DWORD WriteOwnSecurity(HANDLE object, SECURITY_INFORMATION what,
+                       PSECURITY_DESCRIPTOR descriptor) {
+  return SetKernelObjectSecurity(object, what, descriptor) ? ERROR_SUCCESS : GetLastError();
+}
+
+}  // namespace
+
+bool OnlyTrustedMayChange(const FolderAccessList& list, bool elevated, PSID account) {
+  try {
+    constexpr ACCESS_MASK kChanges = DELETE | WRITE_DAC | WRITE_OWNER | FILE_WRITE_DATA |
+                                     FILE_APPEND_DATA | FILE_WRITE_ATTRIBUTES | FILE_WRITE_EA;
+    return IsTrustedOwner(list.Owner(), elevated ? nullptr : account) &&
+           !OthersGet(list, kChanges, elevated, account);
+  } catch (...) {
+    return false;
+  }
+}
+
+bool OthersMayDeleteWhatItHolds(const FolderAccessList& list, bool, PSID account) {
+  try {
+    // Other accounts: what the running account itself may do there is the
+    // folders' own lists' to keep from its unelevated programs.
+    return OthersGet(list, FILE_DELETE_CHILD, false, account);
+  } catch (...) {
+    return true;
+  }
+}
+
 bool IsTrustedOwner(PSID owner, PSID account) {
   try {
     return IsSid(owner, WinBuiltinAdministratorsSid) || IsSid(owner, WinLocalSystemSid) ||
@@ -433,6 +479,9 @@ std::optional<FolderAccessList> BuildFolderAccessList(GuardedFolder folder, bool
     return std::nullopt;
   }
 }
+
+SystemFolderAccess::SystemFolderAccess(OwnSecurityWrite writeOwn)
+    : writeOwn_(writeOwn ? std::move(writeOwn) : OwnSecurityWrite(WriteOwnSecurity)) {}
 
 bool SystemFolderAccess::IsElevated() {
   try {
@@ -530,12 +579,21 @@ bool SystemFolderAccess::ApplyToOpenFolder(HANDLE folder, const std::wstring&,
       SetLastError(ERROR_INVALID_SECURITY_DESCR);
       return false;
     }
-    // The owner first, so that a user who owned the folder keeps no right to
-    // rewrite the list afterwards.
+    // The owner in the same write, so that a user who owned the folder keeps
+    // no right to rewrite the list afterwards; the list protected from what
+    // the folder above passes down. Only this folder's own: what lies below
+    // keeps its lists (another product's tree, a user's files).
+    SECURITY_DESCRIPTOR own{};
+    if (!InitializeSecurityDescriptor(&own, SECURITY_DESCRIPTOR_REVISION) ||
+        (owner && !SetSecurityDescriptorOwner(&own, owner, FALSE)) ||
+        !SetSecurityDescriptorDacl(&own, TRUE, dacl, FALSE) ||
+        !SetSecurityDescriptorControl(&own, SE_DACL_PROTECTED, SE_DACL_PROTECTED)) {
+      return false;
+    }
     const SECURITY_INFORMATION what = (owner ? OWNER_SECURITY_INFORMATION : 0) |
                                       DACL_SECURITY_INFORMATION |
                                       PROTECTED_DACL_SECURITY_INFORMATION;
-    const DWORD status = SetSecurityInfo(folder, SE_FILE_OBJECT, what, owner, nullptr, dacl, nullptr);
+    const DWORD status = writeOwn_(folder, what, &own);
     if (status != ERROR_SUCCESS) {
       SetLastError(status);
       return false;
@@ -564,6 +622,16 @@ FileHandle SystemFolderAccess::CreateFolderIn(HANDLE parent, const std::wstring&
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return {};
   }
+}
+
+bool SystemFolderAccess::KeepsLists(HANDLE folder) {
+  DWORD flags = 0;
+  // A volume that cannot be asked is taken as one that keeps them, as every
+  // volume Windows installs onto does.
+  if (!GetVolumeInformationByHandleW(folder, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0)) {
+    return true;
+  }
+  return (flags & FILE_PERSISTENT_ACLS) != 0;
 }
 
 bool SystemFolderAccess::CreateFolder(const std::wstring& folder, const FolderAccessList& list) {

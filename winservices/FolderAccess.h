@@ -9,6 +9,7 @@
 // whatever another user put in their place).
 #include <windows.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -83,6 +84,16 @@ std::optional<FolderAccessList> InheritedByNewFolder(const FolderAccessList& par
 // SYSTEM, TrustedInstaller, or `account` (none: no account) itself.
 bool IsTrustedOwner(PSID owner, PSID account);
 
+// Only those the machine's administrators stand behind (as IsTrustedOwner
+// says, the owner among them) may change the object the list guards: delete
+// or rename it, rewrite its data, marks, owner or list. A link on the way to
+// an install folder guarded so leads where an administrator set it.
+bool OnlyTrustedMayChange(const FolderAccessList& list, bool elevated, PSID account);
+
+// Another account may delete or rename what the folder holds, whatever the
+// entries' own lists say (the folder grants it deleting its children).
+bool OthersMayDeleteWhatItHolds(const FolderAccessList& list, bool elevated, PSID account);
+
 // What the programs ask of Windows about access lists. Wine neither keeps
 // nor enforces a folder's list, so tests record what was asked instead.
 class IFolderAccess {
@@ -112,10 +123,22 @@ class IFolderAccess {
   // ERROR_ALREADY_EXISTS when the name is taken.
   virtual FileHandle CreateFolderIn(HANDLE parent, const std::wstring& path,
                                     const FolderAccessList* list) = 0;
+  // The volume an open folder lies on keeps access lists (FAT32 and exFAT
+  // keep none).
+  virtual bool KeepsLists(HANDLE folder) = 0;
 };
+
+// Writes one object's own security (the information named) through its
+// handle; the system's error, ERROR_SUCCESS when done.
+using OwnSecurityWrite =
+    std::function<DWORD(HANDLE object, SECURITY_INFORMATION what, PSECURITY_DESCRIPTOR descriptor)>;
 
 class SystemFolderAccess final : public IFolderAccess {
  public:
+  // writeOwn: how a folder's own list is written; the system's own call
+  // for one object, which leaves whatever lies below the folder as it is
+  // (SetSecurityInfo would rewrite everything below that inherits).
+  explicit SystemFolderAccess(OwnSecurityWrite writeOwn = nullptr);
   bool IsElevated() override;
   std::vector<BYTE> Account() override;
   bool ApplyToFolder(const std::wstring& folder, const FolderAccessList& list) override;
@@ -125,6 +148,10 @@ class SystemFolderAccess final : public IFolderAccess {
                          const FolderAccessList& list) override;
   FileHandle CreateFolderIn(HANDLE parent, const std::wstring& path,
                             const FolderAccessList* list) override;
+  bool KeepsLists(HANDLE folder) override;
+
+ private:
+  OwnSecurityWrite writeOwn_;
 };
 
 // The list this process should give a folder: nothing for "Uninst" of an

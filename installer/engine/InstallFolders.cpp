@@ -6,8 +6,9 @@
 #include <optional>
 
 #include "DeleteGuard.h"
-#include "FolderAccess.h"
 #include "FileActs.h"
+#include "FolderAccess.h"
+#include "HandleActs.h"
 #include "InstallTree.h"
 #include "Paths.h"
 #include "Text.h"
@@ -41,10 +42,6 @@ std::wstring SidText(PSID sid) {
   return result;
 }
 
-bool IsMissing(DWORD error) {
-  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-}
-
 // The way from the drive's root to the install folder is walked one part at
 // a time, each part made or made sure of before the next is opened.
 class FolderPreparation final : public IPathSteps {
@@ -64,22 +61,47 @@ class FolderPreparation final : public IPathSteps {
     std::wstring path;
     bool made = false;
   };
-  // The folder name inside parent, opened without following a link; when
-  // missing, made with makeWith (none: what parent passes down). Nothing
-  // when it cannot be used (the user was told).
+  // A folder this run made, or took, closed to everyone but the
+  // administrators for as long as it is empty (a user who may write into an
+  // empty folder may make it a junction), and the list it gets once what
+  // it must hold is in it.
+  struct Closed {
+    FileHandle handle;
+    std::wstring path;
+    FolderAccessList final;
+  };
+  // The folder name inside parent, opened without following a link (or
+  // through one only administrators may change, on the way); when missing,
+  // made closed, to get makeWith once it holds what it must (none: made
+  // with what parent passes down). Nothing when it is not there to be used:
+  // cannotMake_ tells a folder that could not be made, which the run goes
+  // on without, from one the run refused (the user was told).
   std::optional<Opened> OpenOrMake(HANDLE parent, const std::wstring& parentPath,
                                    const std::wstring& name, bool held,
-                                   const std::optional<FolderAccessList>& makeWith);
+                                   const std::optional<FolderAccessList>& makeWith,
+                                   bool bornClosed = true);
+  // The link `name` of the way, followed when only administrators may
+  // change it; refused otherwise.
+  std::optional<Opened> ThroughLink(HANDLE parent, const std::wstring& parentPath,
+                                    const std::wstring& name);
   // A folder on the way that was there: closed to renames when the
   // machine's administrators own it, else the record and the user are told.
   void CloseOnTheWay(const Opened& folder);
-  // A folder that was there where the install folder or "Uninst" goes: the
-  // run's own once it has the run's list (and owner), never when another
-  // account owns it.
+  // A folder that was there where the install folder goes: the run's own
+  // once it has the run's list (and owner), never when another account owns
+  // it.
   bool MakeTheRunsOwn(const Opened& folder, const std::optional<FolderAccessList>& list);
   bool PrepareInstallFolder(const Opened& parent, const std::wstring& name);
+  // A new "Uninst", holding nothing the run did not put there: an earlier
+  // one goes first, with what it holds.
   bool PrepareUninst(InstallTree& tree);
-  void ByPath(const std::wstring& app);
+  // Once the install folder holds "Uninst" and "TEMP", every folder made
+  // closed gets its list, and the install folder must still be no link.
+  bool OpenToUsers(InstallTree& tree);
+  void KeepClosed(const Opened& folder, const std::optional<FolderAccessList>& final);
+  // Why the path cannot be guarded by lists at all; empty when it can.
+  std::wstring Unguardable(const HeldFolder& root);
+  void ByPath(const std::wstring& app, bool guardUninst);
 
   PSID Account() const {
     return account_.empty() ? nullptr : const_cast<BYTE*>(account_.data());
@@ -107,7 +129,13 @@ class FolderPreparation final : public IPathSteps {
   // could not be read (a new folder then gets what its parent passes down,
   // and the user is told).
   std::optional<FolderAccessList> parentList_;
+  // What a folder is made with until it holds what it must.
+  std::optional<FolderAccessList> closedList_;
+  std::vector<Closed> closed_;
   std::vector<std::wstring> madeAbove_;
+  bool cannotMake_ = false;
+  // The install folder as the run names it, where a link lies on the way.
+  std::wstring named_;
 };
 
 void FolderPreparation::TellNotSet(const std::wstring& path, DWORD error) {
@@ -137,9 +165,20 @@ bool FolderPreparation::Refuse(const std::wstring& path, const std::wstring& rea
   return false;
 }
 
+void FolderPreparation::KeepClosed(const Opened& folder,
+                                   const std::optional<FolderAccessList>& final) {
+  if (!final) return;
+  // Its list is written later through a handle of its own.
+  StepResult<FileHandle> lists =
+      OpenIn(folder.handle.Get(), L"",
+             READ_CONTROL | WRITE_DAC | (elevated_ ? WRITE_OWNER : 0), kShareAll,
+             EntryType::Folder);
+  if (lists) closed_.push_back({std::move(*lists), folder.path, *final});
+}
+
 std::optional<FolderPreparation::Opened> FolderPreparation::OpenOrMake(
     HANDLE parent, const std::wstring& parentPath, const std::wstring& name, bool held,
-    const std::optional<FolderAccessList>& makeWith) {
+    const std::optional<FolderAccessList>& makeWith, bool bornClosed) {
   const std::wstring path = JoinPath(parentPath, name);
   // Unelevated, nobody may hand a folder to itself: the owner stays.
   const ACCESS_MASK rights = held ? (elevated_ ? kHeldAccess : kHeldAccess & ~WRITE_OWNER)
@@ -158,20 +197,28 @@ std::optional<FolderPreparation::Opened> FolderPreparation::OpenOrMake(
       opened.path = std::move(found->path);
       return opened;
     }
-    const DWORD error = found.Error().code;
-    if (IsMissing(error)) {
-      opened.handle = access_.CreateFolderIn(parent, path, makeWith ? &*makeWith : nullptr);
+    const StepError& error = found.Error();
+    if (error.Missing()) {
+      // Closed from its first moment when it is to get a list of the run's
+      // that lets users write into it.
+      const bool closedFirst = makeWith && closedList_ && bornClosed;
+      const FolderAccessList* born =
+          closedFirst ? &*closedList_ : makeWith ? &*makeWith : nullptr;
+      opened.handle = access_.CreateFolderIn(parent, path, born);
       if (!opened.handle) {
         if (GetLastError() == ERROR_ALREADY_EXISTS) continue;
-        Refuse(path, L"フォルダを作成できませんでした(" + std::to_wstring(GetLastError()) + L")");
+        // Nothing is written into a folder that is not there: the later
+        // steps fail on their own, as they always did.
+        cannotMake_ = true;
         return std::nullopt;
       }
       opened.path = FinalPathOfHandle(opened.handle.Get());
       if (opened.path.empty()) opened.path = path;
       opened.made = true;
+      if (closedFirst) KeepClosed(opened, makeWith);
       return opened;
     }
-    if (error == kErrorLinkOnTheWay && held) {
+    if (error.code == kErrorLinkOnTheWay && held) {
       // A link in the install folder's or "Uninst"'s place is taken away as
       // itself, never what it leads to, and the folder made anew. Only a
       // link or an empty folder can go so: a full folder put under the name
@@ -181,17 +228,46 @@ std::optional<FolderPreparation::Opened> FolderPreparation::OpenOrMake(
       Refuse(path, L"リンクに置き換えられていて、そのリンクを削除できませんでした");
       return std::nullopt;
     }
-    if (error == kErrorLinkOnTheWay) {
-      Refuse(path, L"リンク（ジャンクション）を経由するパスにはインストールできません");
-    } else if (error == ERROR_DIRECTORY) {
-      Refuse(path, L"同じ名前のファイルが存在します");
-    } else {
-      Refuse(path, L"フォルダを開けませんでした(" + std::to_wstring(error) + L")");
+    if (error.code == kErrorLinkOnTheWay) return ThroughLink(parent, parentPath, name);
+    if (error.code == ERROR_DIRECTORY) {
+      // A file in the folder's place: the folder cannot be made.
+      cannotMake_ = true;
+      return std::nullopt;
     }
+    Refuse(path, L"フォルダを開けませんでした(" + std::to_wstring(error.code) + L")");
     return std::nullopt;
   }
   Refuse(path, L"フォルダの作成中に他のプログラムが同じ名前を使用しました");
   return std::nullopt;
+}
+
+std::optional<FolderPreparation::Opened> FolderPreparation::ThroughLink(
+    HANDLE parent, const std::wstring& parentPath, const std::wstring& name) {
+  const std::wstring path = JoinPath(parentPath, name);
+  // The link's own list: who may point it elsewhere, or take it away.
+  const StepResult<FileHandle> link = OpenIn(parent, name, READ_CONTROL, kShareAll, EntryType::Any);
+  const std::optional<FolderAccessList> list =
+      link ? access_.ReadList(link->Get(), path) : std::nullopt;
+  if (!list || !OnlyTrustedMayChange(*list, elevated_, Account())) {
+    Refuse(path, L"他のユーザーが変更できるリンク（ジャンクション）を経由するパスにはインストールできません");
+    return std::nullopt;
+  }
+  StepResult<FileHandle> through =
+      OpenThroughLinkIn(parent, name, kWayAccess, kShareAll, EntryType::Folder);
+  if (!through && through.Error().code == ERROR_ACCESS_DENIED) {
+    through = OpenThroughLinkIn(parent, name, FILE_TRAVERSE | READ_CONTROL, kShareAll,
+                                EntryType::Folder);
+  }
+  const std::wstring leadsTo = through ? FinalPathOfHandle(through->Get()) : L"";
+  if (!through || leadsTo.empty()) {
+    Refuse(path, L"リンク（ジャンクション）の先を開けませんでした");
+    return std::nullopt;
+  }
+  Line(kFolderAccessComment, path, L"リンク(" + leadsTo + L")", list->Text());
+  Opened opened;
+  opened.handle = std::move(*through);
+  opened.path = leadsTo;
+  return opened;
 }
 
 void FolderPreparation::CloseOnTheWay(const Opened& folder) {
@@ -236,11 +312,14 @@ bool FolderPreparation::MakeTheRunsOwn(const Opened& folder,
                                        : L"フォルダの所有者を確認できませんでした");
   }
   if (!list) return true;
-  const std::optional<FolderAccessList> applied = elevated_ ? list : DaclOnly(*list);
+  // Taken closed, as a new one is born, until it holds what it must.
+  const std::optional<FolderAccessList>& first = closedList_ ? closedList_ : list;
+  const std::optional<FolderAccessList> applied = elevated_ ? first : DaclOnly(*first);
   if (!applied || !access_.ApplyToOpenFolder(folder.handle.Get(), folder.path, *applied)) {
     return Refuse(folder.path, L"アクセス許可を設定できませんでした(" +
                                    std::to_wstring(GetLastError()) + L")");
   }
+  if (closedList_) KeepClosed(folder, elevated_ ? list : DaclOnly(*list));
   return true;
 }
 
@@ -254,14 +333,17 @@ bool FolderPreparation::PrepareInstallFolder(const Opened& parent, const std::ws
   } else {
     TellNotSet(app->path, ERROR_INVALID_SECURITY_DESCR);
   }
-  auto tree = std::make_shared<InstallTree>(std::move(app->handle), app->path, app->made);
+  auto tree = std::make_shared<InstallTree>(std::move(app->handle), app->path, app->made,
+                                            SamePath(named_, app->path) ? L"" : named_);
   s_.installTree = tree;
   if (!PrepareUninst(*tree)) return false;
+  // What the run downloads there waits for its use in a folder that, as
+  // the install folder was when it was made, only administrators may change.
   std::wstring why;
   if (!MakeFolderInTree(*tree, JoinPath(tree->RootPath(), L"TEMP"), &why)) {
     return Refuse(JoinPath(tree->RootPath(), L"TEMP"), why);
   }
-  return true;
+  return OpenToUsers(*tree);
 }
 
 bool FolderPreparation::PrepareUninst(InstallTree& tree) {
@@ -271,23 +353,76 @@ bool FolderPreparation::PrepareUninst(InstallTree& tree) {
       FolderAccessListForThisRun(access_, GuardedFolder::kUninstallerFolder);
   const std::wstring path = JoinPath(tree.RootPath(), L"Uninst");
   if (elevated_ && !list) return Refuse(path, L"アクセス許可を作成できませんでした");
-  std::optional<Opened> uninst = OpenOrMake(tree.Root(), tree.RootPath(), L"Uninst", true, list);
-  if (!uninst) return false;
-  if (!uninst->made && !MakeTheRunsOwn(*uninst, list)) return false;
-  if (uninst->made) tree.NoteMade(uninst->path, uninst->handle.Get());
+  // An earlier one (an earlier version's, or one a user made) may hold a
+  // program or DLL that would run elevated from there, and may let users
+  // change it: the uninstaller the Uninstall entry names lies in a folder
+  // holding nothing this run did not put there.
+  const EntryKind there = KindIn(tree.Root(), L"Uninst");
+  if (there == EntryKind::kFolder &&
+      !RemoveListedFolder(tree.Root(), tree.RootPath(), L"Uninst")) {
+    return Refuse(path, L"以前のUninstフォルダを削除できませんでした(" +
+                            std::to_wstring(GetLastError()) + L")");
+  }
+  if (there == EntryKind::kFile &&
+      !DeleteGuardedFileIn(tree.Root(), tree.RootPath(), L"Uninst", nullptr, true)) {
+    return Refuse(path, L"同じ名前のファイルを削除できませんでした(" +
+                            std::to_wstring(GetLastError()) + L")");
+  }
+  // Born with its own list, under which users only read and run.
+  std::optional<Opened> uninst =
+      OpenOrMake(tree.Root(), tree.RootPath(), L"Uninst", true, list, false);
+  if (!uninst) return cannotMake_ ? Refuse(path, L"フォルダを作成できませんでした") : false;
+  if (!uninst->made) return Refuse(path, L"フォルダの作成中に他のプログラムが同じ名前を使用しました");
+  tree.NoteMade(uninst->path, uninst->handle.Get());
   prepared_.recordLines.push_back(
       std::wstring(kUninstallerFolderAccessComment) +
       (list ? list->Text() : std::wstring(L"継承(管理者権限なしのインストール)")));
   return true;
 }
 
-void FolderPreparation::ByPath(const std::wstring& app) {
-  // A share's folders are the server's to guard: made by name, as always.
+bool FolderPreparation::OpenToUsers(InstallTree& tree) {
+  for (Closed& folder : closed_) {
+    if (!access_.ApplyToOpenFolder(folder.handle.Get(), folder.path, folder.final)) {
+      TellNotSet(folder.path, GetLastError());
+    }
+  }
+  closed_.clear();
+  // Closed until now, and holding "Uninst" and "TEMP" from now on, the
+  // install folder cannot have become a mount point; one that is all the
+  // same is not written through.
+  const std::optional<DWORD> attributes = AttributesOf(tree.Root());
+  if (!attributes || IsLinkAttributes(*attributes) ||
+      !SamePath(FinalPathOfHandle(tree.Root()), tree.RootPath())) {
+    return Refuse(tree.RootPath(), L"リンク（ジャンクション）に変えられました");
+  }
+  return true;
+}
+
+std::wstring FolderPreparation::Unguardable(const HeldFolder& root) {
+  if (!access_.KeepsLists(root.handle.Get())) {
+    return L"アクセス許可のないボリューム(FAT32・exFAT)です";
+  }
+  if (parentList_ && OthersMayDeleteWhatItHolds(*parentList_, elevated_, Account())) {
+    return L"ドライブのルートで他のユーザーがフォルダを削除できます";
+  }
+  return L"";
+}
+
+void FolderPreparation::ByPath(const std::wstring& app, bool guardUninst) {
+  // Made by name, as always: a share's folders are the server's to guard,
+  // and where lists guard nothing there is nothing to set.
   SkipOnFailure([&] { s_.objPublicFunc.MakeDir(app, nullptr, true); });
-  SkipOnFailure([&] { s_.objPublicFunc.MakeDir(app + L"\\Uninst", nullptr, true); });
-  std::wstring comment;
-  SkipOnFailure([&] { comment = ProtectUninstallerFolder(run_, app + L"\\Uninst"); });
-  if (!comment.empty()) prepared_.recordLines.push_back(comment);
+  // An earlier "Uninst" goes with what it holds, as below a guarded path.
+  const std::wstring uninst = app + L"\\Uninst";
+  SkipOnFailure([&] {
+    if (GetFileAttributesW(uninst.c_str()) != INVALID_FILE_ATTRIBUTES) DeleteTree(uninst);
+  });
+  SkipOnFailure([&] { s_.objPublicFunc.MakeDir(uninst, nullptr, true); });
+  if (guardUninst) {
+    std::wstring comment;
+    SkipOnFailure([&] { comment = ProtectUninstallerFolder(run_, uninst); });
+    if (!comment.empty()) prepared_.recordLines.push_back(comment);
+  }
   SkipOnFailure([&] { s_.objPublicFunc.MakeDir(app + L"\\TEMP", nullptr, true); });
 }
 
@@ -297,10 +432,11 @@ PreparedFolders FolderPreparation::Run() {
   s_.FoldersMadeAbove.clear();
   elevated_ = access_.IsElevated();
   account_ = access_.Account();
+  closedList_ = FolderAccessListForThisRun(access_, GuardedFolder::kPrivateFolder);
 
   const std::wstring full = FullPath(Trim(app));
   if (full.size() <= 3 || !IsDriveAbsolute(full)) {
-    ByPath(app);
+    ByPath(app, true);
     return prepared_;
   }
   const std::optional<std::wstring> below = ListedPartsBelowRoot(full);
@@ -312,12 +448,19 @@ PreparedFolders FolderPreparation::Run() {
     return prepared_;
   }
   parentList_ = access_.ReadList(root->handle.Get(), root->path);
+  if (const std::wstring why = Unguardable(*root); !why.empty()) {
+    // Said once; the folders go by name, without a box for each.
+    Line(kFolderAccessWarning, root->path, L"保護されません", why);
+    ByPath(app, false);
+    return prepared_;
+  }
   if (parentList_) Line(kFolderAccessComment, root->path, L"既存", parentList_->Text());
 
   // The install folder's own part is prepared apart from the way to it (a
   // part ending in a blank or a dot keeps a separator after it).
   std::wstring parts = *below;
   while (!parts.empty() && parts.back() == L'\\') parts.pop_back();
+  named_ = root->path + parts;
   const size_t lastSeparator = parts.find_last_of(L'\\');
   const std::wstring way =
       lastSeparator == std::wstring::npos ? L"" : parts.substr(0, lastSeparator);
@@ -341,8 +484,8 @@ StepResult<HeldFolder> FolderPreparation::Step(const HeldFolder& parent, const s
   const std::optional<FolderAccessList> list = ListBelow();
   std::optional<Opened> folder =
       OpenOrMake(parent.handle.Get(), parent.path, name, false, list);
-  // The user was told why.
-  if (!folder) return StepError::Refusal(ERROR_ACCESS_DENIED, JoinPath(parent.path, name));
+  // The user was told why, or the run goes on without the folder.
+  if (!folder) return StepError::Of(ERROR_CANCELLED, JoinPath(parent.path, name));
   if (folder->made) {
     madeAbove_.insert(madeAbove_.begin(), folder->path);
     if (list) {

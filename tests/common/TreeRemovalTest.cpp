@@ -109,6 +109,27 @@ TEST(TreeRemovalTest, AFolderBeingEmptiedCannotBeRenamedAway) {
   EXPECT_FALSE(Exists(pos));
 }
 
+// A folder swapped for another one between the listing and the opening (a
+// user's own, moved in under the name; Wine shows a host's junction so, as
+// the folder it leads to) is not the one that was listed: it is not
+// entered, and what it holds stays for the next try to judge.
+TEST(TreeRemovalTest, WhatTakesAListedNameMeanwhileIsNeverEntered) {
+  TempDir dir(L"changed hands");
+  const std::wstring pos = MakeProduct(dir);
+  const std::wstring theirs = dir / L"theirs";
+  CreateDirectoryW(theirs.c_str(), nullptr);
+  WriteFileBytes(theirs + L"\\precious.txt", "mine");
+  Recorder events;
+  events.beforeOpening = [&](const std::wstring& path) {
+    if (path != pos + L"\\data") return;
+    MoveFileW((pos + L"\\data").c_str(), (dir / L"parked").c_str());
+    MoveFileW(theirs.c_str(), (pos + L"\\data").c_str());
+  };
+  std::wstring why;
+  EXPECT_FALSE(norvale::DeleteTree(pos, &why, norvale::SystemFinalPaths(), events));
+  EXPECT_EQ("mine", ReadFileBytes(pos + L"\\data\\precious.txt"));
+}
+
 // What was listed and is gone by the time it is opened was wanted gone;
 // what cannot be opened yet (held by another program) is tried again later.
 TEST(TreeRemovalTest, AnEntryGoneMeanwhileIsFineAndAHeldOneIsLeftForAnotherTry) {

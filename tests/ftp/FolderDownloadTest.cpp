@@ -118,6 +118,27 @@ TEST_F(FolderDownloadTest, ThroughAnInstallTreeATreeArrivesAsByName) {
   EXPECT_EQ(FolderEntryCount(target_), 4) << "no part file is left";
 }
 
+// Below the install folder as by name: a folder that cannot be made (a
+// file holds its name) ends the download with the box and the stop code,
+// before any of its files is asked for, and without a retry.
+TEST_F(FolderDownloadTest, ThroughAnInstallTreeAFolderThatCannotBeMadeEndsAsByName) {
+  const auto tree = TreeAt(local_->Path());
+  ASSERT_TRUE(tree);
+  ftp_->WriteTree(tree);
+  CreateDirectoryW(target_.c_str(), nullptr);
+  WriteFileBytes(target_ + L"\\sub", "a file where a folder goes");
+  ftp_->OLErrorRetryMaxCount(3);
+  const int before = Retrievals();
+  EXPECT_FALSE(GetFolder(L"/pkg"));
+  EXPECT_EQ(code_, -999);
+  ASSERT_EQ(box_->Asked().size(), 1u);
+  EXPECT_EQ(box_->Asked()[0].title, L"フォルダを作成できませんでした！");
+  EXPECT_EQ(box_->Asked()[0].text, L"インストール先のデレクトリ作成に失敗しました！");
+  EXPECT_EQ(box_->Asked()[0].style, static_cast<unsigned>(MB_ICONERROR | MB_SYSTEMMODAL));
+  EXPECT_LE(Retrievals() - before, 1) << "the file before the folder only";
+  EXPECT_EQ(ReadFileBytes(target_ + L"\\sub"), "a file where a folder goes");
+}
+
 // A folder below the install folder that is a link (made on the host,
 // tests/support/make-host-links.sh: Wine makes none) is never written
 // through: that file fails with a code of its own, and the folder the link

@@ -99,7 +99,11 @@ class RecordingFolderAccess final : public norvale::IFolderAccess {
     return system_.CreateFolderIn(parent, path, list);
   }
 
+  // What the volume says, as Windows would: FAT32 and exFAT keep no lists.
+  bool KeepsLists(HANDLE) override { return keepsLists; }
+
   bool elevated = true;
+  bool keepsLists = true;
   std::vector<BYTE> account = UserAccountSid();
   DWORD applyError = ERROR_SUCCESS;
   std::function<void()> onApply;

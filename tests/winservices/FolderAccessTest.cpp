@@ -13,6 +13,7 @@
 
 #include "FolderAccess.h"
 #include "Handles.h"
+#include "Paths.h"
 #include "RecordingFolderAccess.h"
 #include "TempDir.h"
 #include "Text.h"
@@ -149,6 +150,78 @@ TEST(FolderAccess, OnlyAFolderItselfTakesTheList) {
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
     EXPECT_FALSE(access.ApplyToFolder(link, *list));
   }
+}
+
+// A folder's list is written on that folder alone: SetSecurityInfo would
+// walk everything below it and rewrite what inherits there (another
+// product's tree below C:\Apps, a user's own files). Wine rewrites nothing
+// below in either case, so the write is seen through the folder access's
+// writer: one write, on the folder's own handle, protected, with the owner.
+TEST(FolderAccess, AListIsWrittenOnTheFolderItselfAlone) {
+  testing_support::TempDir temp(L"own list");
+  const std::wstring folder = temp.Path() + L"\\Apps";
+  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryW((folder + L"\\Other product").c_str(), nullptr));
+  const auto list = BuildFolderAccessList(GuardedFolder::kUninstallerFolder, true, nullptr);
+  ASSERT_TRUE(list);
+  struct Write {
+    std::wstring object;
+    SECURITY_INFORMATION what;
+    bool isProtected;
+  };
+  std::vector<Write> writes;
+  norvale::SystemFolderAccess access(
+      [&](HANDLE object, SECURITY_INFORMATION what, PSECURITY_DESCRIPTOR descriptor) -> DWORD {
+        SECURITY_DESCRIPTOR_CONTROL control = 0;
+        DWORD revision = 0;
+        GetSecurityDescriptorControl(descriptor, &control, &revision);
+        writes.push_back({norvale::FinalPathOfHandle(object), what,
+                          (control & SE_DACL_PROTECTED) != 0});
+        return ERROR_SUCCESS;
+      });
+  const norvale::FileHandle handle(CreateFileW(
+      folder.c_str(), READ_CONTROL | WRITE_DAC | WRITE_OWNER,
+      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  ASSERT_TRUE(handle);
+  EXPECT_TRUE(access.ApplyToOpenFolder(handle.Get(), folder, *list));
+  ASSERT_EQ(writes.size(), 1u);
+  EXPECT_TRUE(norvale::SamePath(writes[0].object, norvale::FinalPathOfHandle(handle.Get())));
+  EXPECT_EQ(writes[0].what, static_cast<SECURITY_INFORMATION>(
+                                OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
+                                PROTECTED_DACL_SECURITY_INFORMATION));
+  EXPECT_TRUE(writes[0].isProtected);
+}
+
+// Who stands behind a link on the way, and whether a drive root lets other
+// accounts take away what it holds. The running account's own grant on the
+// root (Wine shows every folder so) is its lists' to deal with, not another
+// account's.
+TEST(FolderAccess, LinksAndRootsAreJudgedByWhoMayChangeThem) {
+  const std::vector<BYTE> account = testing_support::UserAccountSid();
+  PSID own = const_cast<BYTE*>(account.data());
+  const std::wstring me = testing_support::SidText(own);
+  struct Case {
+    std::wstring sddl;
+    bool onlyTrusted, othersDelete;
+  };
+  const Case cases[] = {
+      {L"O:BAD:P(A;;FA;;;BA)(A;;FA;;;SY)(A;;0x1200a9;;;BU)", true, false},
+      {L"O:BAD:P(A;;FA;;;BA)(A;;0x1301bf;;;AU)", false, false},  // Modify: no child deletes
+      {L"O:BAD:P(A;;FA;;;BA)(A;OICIIO;FA;;;AU)", true, false},    // reaches only what lies below
+      {L"O:BAD:(A;OICI;FA;;;WD)", false, true},
+      {L"O:" + me + L"D:(A;OICI;FA;;;" + me + L")", false, false},
+  };
+  for (const Case& c : cases) {
+    const auto list = testing_support::ListFromSddl(c.sddl);
+    EXPECT_EQ(norvale::OnlyTrustedMayChange(list, true, own), c.onlyTrusted)
+        << norvale::ToAnsi(c.sddl);
+    EXPECT_EQ(norvale::OthersMayDeleteWhatItHolds(list, true, own), c.othersDelete)
+        << norvale::ToAnsi(c.sddl);
+  }
+  // Unelevated, the running account's own link is its own to trust.
+  const auto mine = testing_support::ListFromSddl(L"O:" + me + L"D:P(A;;FA;;;" + me + L")");
+  EXPECT_TRUE(norvale::OnlyTrustedMayChange(mine, false, own));
 }
 
 // Every part of the way is the folder its parent lists, not only the last:

@@ -69,6 +69,10 @@ class InstallFoldersTest : public PackageServerTest {
                                     [&](const auto& use) { return use.folder == folder; });
     return found == folderAccess_->created.end() ? nullptr : &*found;
   }
+  bool AppliedTo(const std::wstring& folder) const {
+    return std::any_of(folderAccess_->applied.begin(), folderAccess_->applied.end(),
+                       [&](const auto& use) { return use.folder == folder; });
+  }
   bool Recorded(const std::wstring& start) const {
     return std::any_of(log_.begin(), log_.end(),
                        [&](const std::wstring& line) { return line.rfind(start, 0) == 0; });
@@ -97,29 +101,51 @@ class InstallFoldersTest : public PackageServerTest {
 };
 
 // No moment with the drive's rights: each folder the run makes from the
-// drive down gets its list in the call that makes it, and nothing is set
-// afterwards. Nobody but the administrators may take the install folder
-// away, while users keep doing inside it what the drive lets them do.
-TEST_F(InstallFoldersTest, EveryFolderTheRunMakesIsBornWithItsList) {
+// drive down is born closed to everyone but the administrators in the call
+// that makes it (a user who may write into an empty folder may make it a
+// junction), and gets its list once the install folder holds "Uninst" and
+// "TEMP". Nobody but the administrators may take the install folder away,
+// while users keep doing inside it what the drive lets them do.
+TEST_F(InstallFoldersTest, EveryFolderTheRunMakesIsBornClosedAndOpenedOnceItHoldsWhatItMust) {
   folderAccess_->lists = [](const std::wstring&) -> std::optional<norvale::FolderAccessList> {
     return ListFromSddl(kPassesModifyDown);
   };
+  std::vector<bool> heldWhatItMust;
+  folderAccess_->onApply = [&] {
+    heldWhatItMust.push_back(norvale::FolderExists(appDir_ + L"\\Uninst") &&
+                             norvale::FolderExists(appDir_ + L"\\TEMP"));
+  };
   EXPECT_EQ(norvale::ExecuteSetup(Run()), 0);
   EXPECT_EQ(State().InstallAborted, 0);
-  EXPECT_TRUE(folderAccess_->applied.empty());
   const auto* above = Created(above_);
   const auto* app = Created(appDir_);
   const auto* uninst = Created(appDir_ + L"\\Uninst");
   ASSERT_TRUE(above && app && uninst);
   EXPECT_LT(above, app);
   EXPECT_LT(app, uninst);
-  const auto drive = ListFromSddl(kPassesModifyDown);
-  for (const auto& [made, parent] : {std::pair{above, &drive}, std::pair{app, &above->list}}) {
+  for (const auto* made : {above, app}) {
     EXPECT_EQ(Read(made->list).owner, L"Administrators");
-    EXPECT_EQ(MayDeleteOrRename(made->list, *parent), (Names{L"Administrators", L"SYSTEM"}));
     EXPECT_EQ(MayChangeTheList(made->list), (Names{L"Administrators", L"SYSTEM"}));
+    EXPECT_EQ(RightsOf(made->list, L"Users"), 0u);
+    EXPECT_EQ(RightsOf(made->list, L"Authenticated Users"), 0u);
   }
-  const auto inside = norvale::InheritedByNewFolder(app->list, nullptr);
+  auto applied = [&](const std::wstring& folder) -> const norvale::FolderAccessList* {
+    for (const auto& use : folderAccess_->applied) {
+      if (use.folder == folder) return &use.list;
+    }
+    return nullptr;
+  };
+  const auto* aboveList = applied(above_);
+  const auto* appList = applied(appDir_);
+  ASSERT_TRUE(aboveList && appList);
+  EXPECT_EQ(heldWhatItMust, (std::vector<bool>{true, true}));
+  const auto drive = ListFromSddl(kPassesModifyDown);
+  for (const auto& [list, parent] : {std::pair{aboveList, &drive}, std::pair{appList, aboveList}}) {
+    EXPECT_EQ(Read(*list).owner, L"Administrators");
+    EXPECT_EQ(MayDeleteOrRename(*list, *parent), (Names{L"Administrators", L"SYSTEM"}));
+    EXPECT_EQ(MayChangeTheList(*list), (Names{L"Administrators", L"SYSTEM"}));
+  }
+  const auto inside = norvale::InheritedByNewFolder(*appList, nullptr);
   ASSERT_TRUE(inside);
   EXPECT_TRUE(RightsOf(*inside, L"Authenticated Users") & DELETE) << "users keep their files";
   EXPECT_EQ(State().FoldersMadeAbove, (std::vector<std::wstring>{above_}));
@@ -128,9 +154,9 @@ TEST_F(InstallFoldersTest, EveryFolderTheRunMakesIsBornWithItsList) {
   // The record names each folder from the drive down to "Uninst" and the
   // list it got, the way the demo's report reads them.
   EXPECT_TRUE(Recorded(std::wstring(norvale::kFolderAccessComment) + above_ + L"|作成|" +
-                       above->list.Text()));
+                       aboveList->Text()));
   EXPECT_TRUE(Recorded(std::wstring(norvale::kFolderAccessComment) + appDir_ + L"|作成|" +
-                       app->list.Text()));
+                       appList->Text()));
   EXPECT_TRUE(Recorded(std::wstring(norvale::kUninstallerFolderAccessComment) +
                        uninst->list.Text()));
 }
@@ -143,7 +169,7 @@ TEST_F(InstallFoldersTest, AFolderOnTheWayThatAdministratorsOwnIsClosedToRenames
   Answer(above_, kMadeBelowTheDrive);
   EXPECT_EQ(norvale::ExecuteSetup(Run()), 0);
   EXPECT_EQ(State().InstallAborted, 0);
-  ASSERT_EQ(folderAccess_->applied.size(), 1u);
+  ASSERT_GE(folderAccess_->applied.size(), 1u);
   const auto& closed = folderAccess_->applied[0];
   EXPECT_EQ(closed.folder, above_);
   EXPECT_EQ(closed.list.Owner(), nullptr) << "the owner stays";
@@ -162,7 +188,7 @@ TEST_F(InstallFoldersTest, AFolderOnTheWayThatAnotherAccountOwnsIsToldNotTouched
   Answer(above_, kMadeByAUser);
   EXPECT_EQ(norvale::ExecuteSetup(Run()), 0);
   EXPECT_EQ(State().InstallAborted, 0);
-  EXPECT_TRUE(folderAccess_->applied.empty());
+  EXPECT_FALSE(AppliedTo(above_));
   ASSERT_EQ(box_->Count(kOwnerWarning), 1);
   const std::wstring& text = box_->First(kOwnerWarning)->text;
   EXPECT_NE(text.find(above_), std::wstring::npos);
@@ -181,7 +207,7 @@ TEST_F(InstallFoldersTest, AFolderOnTheWayTheAccountMadeUnelevatedIsTold) {
   Answer(above_, L"O:" + account + L"D:AI(A;OICI;FA;;;" + account + L")(A;OICIID;FA;;;BA)");
   EXPECT_EQ(norvale::ExecuteSetup(Run()), 0);
   EXPECT_EQ(State().InstallAborted, 0);
-  EXPECT_TRUE(folderAccess_->applied.empty());
+  EXPECT_FALSE(AppliedTo(above_));
   ASSERT_EQ(box_->Count(kOwnerWarning), 1);
   EXPECT_NE(box_->First(kOwnerWarning)->text.find(account), std::wstring::npos);
 }
@@ -192,7 +218,8 @@ TEST_F(InstallFoldersTest, AListThatCannotBeSetIsTold) {
   Answer(above_, kMadeBelowTheDrive);
   folderAccess_->applyError = ERROR_ACCESS_DENIED;
   EXPECT_EQ(norvale::ExecuteSetup(Run()), 0);
-  ASSERT_EQ(box_->Count(kNotSetWarning), 1);
+  // The folder on the way, and the install folder, which stays closed.
+  ASSERT_EQ(box_->Count(kNotSetWarning), 2);
   EXPECT_NE(box_->First(kNotSetWarning)->text.find(above_), std::wstring::npos);
   EXPECT_TRUE(Recorded(std::wstring(norvale::kFolderAccessWarning) + above_ +
                        L"|設定できませんでした(5)|"));
@@ -234,11 +261,12 @@ TEST_F(InstallFoldersTest, AnUninstFolderAnotherAccountMadeMeanwhileStopsTheRun)
   EXPECT_TRUE(State().installTree->StillMadeHere(appDir_));
 }
 
-// A link where the install folder goes, or on the way to it: on Windows the
-// run removes a junction in the install folder's place as itself and makes
-// the folder anew; Wine follows a link made on the host and cannot take it
-// away as itself, so there the run stops. Either way nothing reaches the
-// folder the link leads to.
+// A link where the install folder goes, or on the way to it that users may
+// change: on Windows the run removes a junction in the install folder's
+// place as itself and makes the folder anew; Wine follows a link made on
+// the host and cannot take it away as itself, so there the run stops. A
+// link on the way that a user may point elsewhere stops the run. Either way
+// nothing reaches the folder the link leads to.
 TEST_F(InstallFoldersTest, ALinkOnTheInstallPathIsNeverWrittenThrough) {
   const std::wstring links = L"C:\\norvale-tree-links";
   ASSERT_TRUE(norvale::FolderExists(links + L"\\outside")) << "the host's links are missing";
@@ -246,12 +274,96 @@ TEST_F(InstallFoldersTest, ALinkOnTheInstallPathIsNeverWrittenThrough) {
   for (const std::wstring& app : {links + L"\\linked", links + L"\\linked\\Norvale POS"}) {
     NewServedRun(Windows10x64());
     Use(app);
+    Answer(links + L"\\linked", kMadeByAUser);
     EXPECT_EQ(norvale::ExecuteSetup(Run()), 0);
     EXPECT_EQ(State().InstallAborted, -1) << norvale::ToAnsi(app);
     EXPECT_EQ(box_->Count(kRefused), 1);
     EXPECT_EQ(Inside(links + L"\\outside"), before);
     EXPECT_FALSE(State().installTree);
   }
+}
+
+// A junction or a mounted volume on the way that only the administrators
+// may change leads where an administrator set it: the run goes through it,
+// as installers always did, and says so in the record.
+TEST_F(InstallFoldersTest, ALinkOnTheWayOnlyAdministratorsMayChangeIsFollowed) {
+  const std::wstring links = L"C:\\norvale-tree-links";
+  ASSERT_TRUE(norvale::FolderExists(links + L"\\outside")) << "the host's links are missing";
+  const std::wstring app = links + L"\\linked\\Norvale POS";
+  Use(app);
+  Answer(links + L"\\linked", L"O:BAD:P(A;;FA;;;BA)(A;;FA;;;SY)(A;;0x1200a9;;;BU)");
+  EXPECT_EQ(norvale::ExecuteSetup(Run()), 0);
+  EXPECT_EQ(State().InstallAborted, 0);
+  EXPECT_EQ(box_->Count(kRefused), 0);
+  EXPECT_EQ(ReadFileBytes(links + L"\\outside\\Norvale POS\\readme.txt"),
+            Served(L"pkg/files/readme.txt"));
+  EXPECT_TRUE(Recorded(std::wstring(norvale::kFolderAccessComment) + links + L"\\linked|リンク("));
+  ASSERT_TRUE(State().installTree);
+  EXPECT_TRUE(State().installTree->StillMadeHere(app));
+  State().installTree.reset();
+  RemoveTree(links + L"\\outside\\Norvale POS");
+}
+
+// An "Uninst" that was there (an earlier version's, with a list it let
+// users change, or one a user made) goes with whatever it holds: the
+// uninstaller the Uninstall entry names lies in a folder holding nothing
+// this run did not put there.
+TEST_F(InstallFoldersTest, AnEarlierUninstGoesWithWhatItHolds) {
+  ASSERT_EQ(State().objPublicFunc.MakeDir(appDir_ + L"\\Uninst"), 0);
+  WriteFileBytes(appDir_ + L"\\Uninst\\VERSION.dll", "planted");
+  WriteFileBytes(appDir_ + L"\\Uninst\\Dekant00.exe", "planted");
+  WriteFileBytes(appDir_ + L"\\user.txt", "theirs");
+  Answer(appDir_, kMadeBelowTheDrive);
+  EXPECT_EQ(norvale::ExecuteSetup(Run()), 0);
+  EXPECT_EQ(State().InstallAborted, 0);
+  EXPECT_EQ(box_->Count(kRefused), 0);
+  EXPECT_FALSE(norvale::FileExists(appDir_ + L"\\Uninst\\VERSION.dll"));
+  EXPECT_NE(ReadFileBytes(appDir_ + L"\\Uninst\\Dekant00.exe"), "planted");
+  EXPECT_TRUE(Created(appDir_ + L"\\Uninst")) << "made anew, with its list";
+  EXPECT_EQ(ReadFileBytes(appDir_ + L"\\user.txt"), "theirs");
+}
+
+// Where lists guard nothing, a volume that keeps none (FAT32, exFAT) or a
+// drive root that lets users delete what it holds, the record says so once
+// and the folders are made by name, as always, without a box for each.
+TEST_F(InstallFoldersTest, APathListsCannotGuardIsSaidOnceAndMadeByName) {
+  for (const bool fat : {true, false}) {
+    NewServedRun(Windows10x64());
+    Use(above_ + L"\\Norvale POS");
+    if (fat) {
+      folderAccess_->keepsLists = false;
+    } else {
+      folderAccess_->lists = [](const std::wstring&) -> std::optional<norvale::FolderAccessList> {
+        return ListFromSddl(L"O:BAD:(A;OICI;FA;;;WD)");
+      };
+    }
+    EXPECT_EQ(norvale::ExecuteSetup(Run()), 0);
+    EXPECT_EQ(State().InstallAborted, 0);
+    EXPECT_TRUE(box_->asked.empty());
+    EXPECT_TRUE(folderAccess_->created.empty());
+    EXPECT_TRUE(folderAccess_->applied.empty());
+    const auto unguarded = std::count_if(log_.begin(), log_.end(), [](const std::wstring& line) {
+      return line.rfind(norvale::kFolderAccessWarning, 0) == 0 &&
+             line.find(L"|保護されません|") != std::wstring::npos;
+    });
+    EXPECT_EQ(unguarded, 1);
+    EXPECT_EQ(ReadFileBytes(appDir_ + L"\\readme.txt"), Served(L"pkg/files/readme.txt"));
+    EXPECT_TRUE(norvale::FolderExists(appDir_ + L"\\Uninst"));
+  }
+}
+
+// A folder that cannot be made (a file holds its name) does not end the
+// run there: nothing is written into it, and the steps that need it fail
+// on their own, as they always did.
+TEST_F(InstallFoldersTest, AFolderThatCannotBeMadeLeavesTheRunToItsSteps) {
+  WriteFileBytes(above_, "a file where a folder goes");
+  box_->Answer(L"リトライしますか？", IDNO);
+  box_->Answer(L"★処理を中止しますか？", IDYES);
+  EXPECT_EQ(norvale::ExecuteSetup(Run()), 0);
+  EXPECT_EQ(box_->Count(kRefused), 0);
+  EXPECT_EQ(box_->Count(L"リトライしますか？"), 1);
+  EXPECT_FALSE(State().installTree);
+  EXPECT_EQ(ReadFileBytes(above_), "a file where a folder goes");
 }
 
 }  // namespace
