@@ -110,6 +110,19 @@ TEST(FolderAccess, TheListForThisRunFollowsTheElevation) {
   EXPECT_EQ(Read(*uninst).writers, (Names{L"Administrators", L"SYSTEM"}));
 }
 
+// A file the installer writes itself (a logon command file runs at every
+// user's logon) is kept as "Uninst" is, as a file: its own entries only,
+// none passed down, none of the folder's let in. Unelevated it keeps what
+// the folder passes down.
+TEST(FolderAccess, AGeneratedFileIsTheAdministratorsOwnAndEveryUsersToRun) {
+  RecordingFolderAccess access;
+  const auto list = FolderAccessListForThisRun(access, GuardedFolder::kGeneratedFile);
+  ASSERT_TRUE(list);
+  EXPECT_EQ(list->Text(), L"O:BAD:P(A;;FA;;;BA)(A;;FA;;;SY)(A;;0x1200a9;;;BU)");
+  access.elevated = false;
+  EXPECT_FALSE(FolderAccessListForThisRun(access, GuardedFolder::kGeneratedFile));
+}
+
 // The install record keeps the list as SDDL, which the demo's report reads.
 TEST(FolderAccess, TheListReadsAsSddl) {
   const auto list = BuildFolderAccessList(GuardedFolder::kUninstallerFolder, true, nullptr);
@@ -299,6 +312,22 @@ TEST(FolderAccess, CreatingNeverTakesOverAnExistingName) {
   EXPECT_NE(GetFileAttributesW(folder.c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u);
   EXPECT_FALSE(access.CreateFolder(folder, *list));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+
+  // A file likewise, inside a folder held open.
+  const norvale::FileHandle held(CreateFileW(folder.c_str(), FILE_TRAVERSE | FILE_ADD_FILE,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE |
+                                                 FILE_SHARE_DELETE,
+                                             nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                                             nullptr));
+  ASSERT_TRUE(held);
+  const auto fileList = FolderAccessListForThisRun(recorder, GuardedFolder::kGeneratedFile);
+  ASSERT_TRUE(fileList);
+  const std::wstring file = folder + L"\\run.CMD";
+  EXPECT_TRUE(access.CreateFileIn(held.Get(), file, &*fileList));
+  EXPECT_EQ(GetFileAttributesW(file.c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u);
+  const auto again = access.CreateFileIn(held.Get(), file, &*fileList);
+  ASSERT_FALSE(again);
+  EXPECT_EQ(again.Error().code, static_cast<DWORD>(ERROR_FILE_EXISTS));
 }
 
 }  // namespace
