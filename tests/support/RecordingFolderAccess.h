@@ -99,30 +99,26 @@ class RecordingFolderAccess final : public norvale::IFolderAccess {
     return system_.CreateFolderIn(parent, path, list);
   }
 
-  // The file is made for real; which file it is stays known after it was
-  // renamed (FileMadeAt).
-  norvale::StepResult<norvale::FileHandle> CreateFileIn(
-      HANDLE folder, const std::wstring& path, const norvale::FolderAccessList* list) override {
-    norvale::StepResult<norvale::FileHandle> made = system_.CreateFileIn(folder, path, list);
-    if (made) createdFiles.push_back({path, list ? std::optional(*list) : std::nullopt,
-                                      norvale::IdentityOf(made->Get())});
-    return made;
-  }
   struct FileUse {
     std::wstring path;  // as made, before it took its name
     std::optional<norvale::FolderAccessList> list;
     std::optional<norvale::FileIdentity> identity;
   };
-  // What the file now at path was made with; nothing when it was not made
-  // here (a file the system made, or one somebody else put there).
+  // The file is made for real; which file it is stays known after it took
+  // its name (FileMadeAt).
+  norvale::StepResult<norvale::FileHandle> CreateFileIn(
+      HANDLE folder, const std::wstring& path, const norvale::FolderAccessList* list) override {
+    norvale::StepResult<norvale::FileHandle> made = system_.CreateFileIn(folder, path, list);
+    if (made) {
+      createdFiles.push_back({path, list ? std::optional(*list) : std::nullopt,
+                              norvale::IdentityOf(made->Get())});
+    }
+    return made;
+  }
+  // What the file now at path was made with; null when it was not made here.
   const FileUse* FileMadeAt(const std::wstring& path) const {
-    const norvale::FileHandle file(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
-                                               FILE_SHARE_READ | FILE_SHARE_WRITE |
-                                                   FILE_SHARE_DELETE,
-                                               nullptr, OPEN_EXISTING,
-                                               FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    const std::optional<norvale::FileIdentity> identity =
-        file ? norvale::IdentityOf(file.Get()) : std::nullopt;
+    const auto file = norvale::OpenByPath(path, FILE_READ_ATTRIBUTES, 7, norvale::EntryType::File);
+    const auto identity = file ? norvale::IdentityOf(file->Get()) : std::nullopt;
     for (const FileUse& use : createdFiles) {
       if (identity && use.identity == identity) return &use;
     }

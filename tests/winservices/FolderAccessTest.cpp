@@ -312,22 +312,6 @@ TEST(FolderAccess, CreatingNeverTakesOverAnExistingName) {
   EXPECT_NE(GetFileAttributesW(folder.c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u);
   EXPECT_FALSE(access.CreateFolder(folder, *list));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
-
-  // A file likewise, inside a folder held open.
-  const norvale::FileHandle held(CreateFileW(folder.c_str(), FILE_TRAVERSE | FILE_ADD_FILE,
-                                             FILE_SHARE_READ | FILE_SHARE_WRITE |
-                                                 FILE_SHARE_DELETE,
-                                             nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
-                                             nullptr));
-  ASSERT_TRUE(held);
-  const auto fileList = FolderAccessListForThisRun(recorder, GuardedFolder::kGeneratedFile);
-  ASSERT_TRUE(fileList);
-  const std::wstring file = folder + L"\\run.CMD";
-  EXPECT_TRUE(access.CreateFileIn(held.Get(), file, &*fileList));
-  EXPECT_EQ(GetFileAttributesW(file.c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u);
-  const auto again = access.CreateFileIn(held.Get(), file, &*fileList);
-  ASSERT_FALSE(again);
-  EXPECT_EQ(again.Error().code, static_cast<DWORD>(ERROR_FILE_EXISTS));
 }
 
 }  // namespace

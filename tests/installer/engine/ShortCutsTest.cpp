@@ -212,16 +212,6 @@ TEST_F(ShortCutsTest, ALogonCommandFileAUserMadeFirstIsReplacedByTheRunsOwn) {
   ASSERT_GE(record.size(), 7u);
   EXPECT_EQ(std::vector<std::wstring>(record.begin() + 5, record.begin() + 7), lines);
   EXPECT_EQ(cmd, ReadLink(dir_ / L"Startup\\POS.lnk")->target);
-
-  // Unelevated, the file keeps what the folder passes down, as the rest of
-  // the product does.
-  engine_.folderAccess->elevated = false;
-  EXPECT_TRUE(MakeStartupCmdFile(app_, L"Pos.CMD", app_ + L"\\Pos.exe", SystemCodePages(),
-                                 &state()));
-  const auto* inherited = engine_.folderAccess->FileMadeAt(cmd);
-  ASSERT_TRUE(inherited);
-  EXPECT_FALSE(inherited->list);
-  EXPECT_EQ(Record().back(), L";ファイルのアクセス許可=" + cmd + L"|継承|");
 }
 
 // A folder on the way to the command file that was swapped for a link (one
