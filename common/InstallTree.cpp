@@ -1,5 +1,6 @@
 #include "InstallTree.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -201,7 +202,8 @@ std::shared_ptr<const TreeFolder> InstallTree::OpenFolder(const std::wstring& fo
   }
 }
 
-FileHandle CreatePartFileIn(const TreeFolder& folder, const std::wstring& name) try {
+FileHandle CreatePartFileIn(const TreeFolder& folder, const std::wstring& name,
+                            IGeneratedFiles* files) try {
   const ULONGLONG seed = GetTickCount64() ^ (static_cast<ULONGLONG>(GetCurrentProcessId()) << 20);
   constexpr int kNames = 32;
   for (int attempt = 0; attempt < kNames; ++attempt) {
@@ -213,9 +215,10 @@ FileHandle CreatePartFileIn(const TreeFolder& folder, const std::wstring& name) 
       swprintf(hex, 9, L"%08x", mixed);
       part = std::wstring(L"~") + hex + kPartSuffix;
     }
-    StepResult<FileHandle> file = CreateIn(folder.handle.Get(), part,
-                                           GENERIC_READ | GENERIC_WRITE | DELETE, 0,
-                                           EntryType::File);
+    StepResult<FileHandle> file =
+        files ? files->CreateIn(folder.handle.Get(), JoinPath(folder.path, part))
+              : CreateIn(folder.handle.Get(), part, GENERIC_READ | GENERIC_WRITE | DELETE, 0,
+                         EntryType::File);
     if (file) return std::move(*file);
     if (file.Error().code != ERROR_FILE_EXISTS) {
       SetLastError(file.Error().code);
@@ -249,6 +252,21 @@ bool PlaceInFolder(HANDLE file, const TreeFolder& folder, const std::wstring& na
   SetLastError(placed.Error().code);
   return false;
 }
+
+namespace {
+
+// Takes away a part file that did not take its name (read-only, it could not
+// be taken away again), leaving error as the last error: false.
+bool DiscardPart(HANDLE file, DWORD error) {
+  FILE_BASIC_INFO plain{};
+  plain.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+  SetFileInformationByHandle(file, FileBasicInfo, &plain, sizeof plain);
+  DiscardCreatedFile(file);
+  SetLastError(error);
+  return false;
+}
+
+}  // namespace
 
 bool MakeFolderInTree(ITreeWrites& tree, const std::wstring& folder, std::wstring* why) {
   return tree.OpenFolder(folder, true, why) != nullptr;
@@ -304,13 +322,46 @@ bool CopyIntoTree(ITreeWrites& tree, const std::wstring& source, const std::wstr
       if (PlaceInFolder(to.Get(), *folder, name, overwrite, why)) return true;
       error = GetLastError();
     }
-    // Read-only, the new file could not be taken away again.
-    FILE_BASIC_INFO plain{};
-    plain.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-    SetFileInformationByHandle(to.Get(), FileBasicInfo, &plain, sizeof plain);
-    DiscardCreatedFile(to.Get());
-    SetLastError(error);
+    return DiscardPart(to.Get(), error);
+  } catch (...) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return false;
+  }
+}
+
+bool WriteGeneratedFile(ITreeWrites& tree, const std::wstring& path, std::string_view content,
+                        IGeneratedFiles* files, std::wstring* why) {
+  try {
+    const std::wstring full = FullPath(path);
+    const std::wstring name = AfterLast(full, L'\\');
+    if (!IsSinglePart(name)) {
+      SetLastError(ERROR_INVALID_NAME);
+      return false;
+    }
+    const std::shared_ptr<const TreeFolder> folder =
+        tree.OpenFolder(BeforeLast(full, L'\\'), true, why);
+    if (!folder) return false;
+    FileHandle file = CreatePartFileIn(*folder, name, files);
+    if (!file) return false;
+    DWORD error = 0;
+    for (size_t done = 0; done < content.size() && error == 0;) {
+      const DWORD chunk = static_cast<DWORD>(std::min<size_t>(content.size() - done, 1 << 20));
+      DWORD written = 0;
+      if (!WriteFile(file.Get(), content.data() + done, chunk, &written, nullptr)) {
+        error = GetLastError();
+      } else if (written == 0) {
+        error = ERROR_WRITE_FAULT;
+      }
+      done += written;
+    }
+    if (error == 0) {
+      if (PlaceInFolder(file.Get(), *folder, name, true, why)) {
+        if (files) files->Placed(JoinPath(folder->path, name));
+        return true;
+      }
+      error = GetLastError();
+    }
+    return DiscardPart(file.Get(), error);
   } catch (...) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return false;

@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "FileActs.h"
 #include "Handles.h"
@@ -76,10 +77,15 @@ class InstallTree final : public ITreeWrites {
   std::wstring lastKey_;
 };
 
+class IGeneratedFiles;
+
 // A new file of its own in folder for the file to be called `name` there, to
 // take that name once whole: "name.nvpart", or a short name of its own when
-// that one is taken or too long. Opened with DELETE access and no sharing.
-FileHandle CreatePartFileIn(const TreeFolder& folder, const std::wstring& name);
+// that one is taken or too long. Opened with DELETE access and no sharing;
+// made by files when given (with the list it gives), else with what the
+// folder passes down.
+FileHandle CreatePartFileIn(const TreeFolder& folder, const std::wstring& name,
+                            IGeneratedFiles* files = nullptr);
 
 // Gives file (made in folder, opened with DELETE access) the name `name` in
 // folder. A file already there is replaced only when replace is set and the
@@ -98,5 +104,32 @@ bool CopyIntoTree(ITreeWrites& tree, const std::wstring& source, const std::wstr
 // Makes (when missing) the folder at `folder` through the tree; false with
 // the last error and *why as OpenFolder leaves them.
 bool MakeFolderInTree(ITreeWrites& tree, const std::wstring& folder, std::wstring* why = nullptr);
+
+// Where the files a run writes itself below its install folder (a command
+// file that runs at logon, the marker of a started run, the list of what was
+// installed) get the list that decides who may change them: in the call
+// that makes each one. Wine keeps no list, so tests look here.
+class IGeneratedFiles {
+ public:
+  virtual ~IGeneratedFiles() = default;
+  // The new file at `path` (its last part a name CreatePartFileIn chose)
+  // inside the open folder, never one that exists (ERROR_FILE_EXISTS),
+  // opened with GENERIC_READ, GENERIC_WRITE and DELETE and shared with
+  // nobody.
+  virtual StepResult<FileHandle> CreateIn(HANDLE folder, const std::wstring& path) = 0;
+  // The file made for `path` holds all it was to hold and has that name.
+  virtual void Placed(const std::wstring& path) = 0;
+};
+
+// Writes `content` as the whole of the file at `path` (absolute, held by the
+// tree; missing folders on the way made): into a new file of its own beside
+// it first (made by files, or with what the folder passes down), which then
+// takes the name through the folder's handle. Whatever had the name goes
+// without ever being opened, through the delete guard: a file somebody made
+// there first to be written into (or a link of theirs) is replaced, never
+// written through. False with a Windows error as the last error and the
+// reason in *why.
+bool WriteGeneratedFile(ITreeWrites& tree, const std::wstring& path, std::string_view content,
+                        IGeneratedFiles* files, std::wstring* why = nullptr);
 
 }  // namespace norvale

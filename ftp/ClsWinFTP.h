@@ -170,6 +170,12 @@ class ClsWinFTP {
   // made), each file made and put in its place through that folder's handle.
   // None by default: local paths are used as given.
   void WriteTree(std::shared_ptr<norvale::ITreeWrites> tree) { tree_ = std::move(tree); }
+  // Where the installed-files list that DownloadedFilesListOut writes through
+  // the tree gets its access list, and who is told of it. None by default:
+  // what its folder passes down.
+  void GeneratedFiles(std::shared_ptr<norvale::IGeneratedFiles> files) {
+    generatedFiles_ = std::move(files);
+  }
 
  private:
   using Session = norvale::ChildInternetHandle;
@@ -364,5 +370,6 @@ class ClsWinFTP {
   bool fileUsingCheck_ = false;
   std::function<void(const std::wstring&)> beforeWriting_;
   std::shared_ptr<norvale::ITreeWrites> tree_;
+  std::shared_ptr<norvale::IGeneratedFiles> generatedFiles_;
   norvale::FtpListingBounds listingBounds_;
 };

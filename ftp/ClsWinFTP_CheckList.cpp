@@ -8,6 +8,8 @@
 #include "ClsWinFTP.h"
 #include "FileSystem.h"
 #include "FontFiles.h"
+#include "InstallTree.h"
+#include "LocalPathGuard.h"
 #include "Paths.h"
 #include "Text.h"
 
@@ -138,26 +140,28 @@ bool ClsWinFTP::DownloadedFilesListOut(const std::wstring& FilePath) try {
   if (DownloadedFilesCount() < 1 || IsBlank(FilePath)) return false;
   const std::wstring folder = GetLocalFilePath(FilePath);
   if (IsBlank(folder)) return false;
-  std::wstring ignored;
-  MakeLocalDir(folder, ignored);
+  std::string bytes = norvale::ToAnsi(L"DownloadFilePath, FileSize(Byte)\r\n");
+  for (const DirInfo& entry : downloaded_) {
+    bytes += norvale::ToAnsi(entry.FilePath + L", " + std::to_wstring(entry.FileSize) + L"\r\n");
+  }
 
   const std::wstring target = Trim(FilePath);
+  const std::wstring full = norvale::FullLocalPath(target);
+  if (tree_ && !full.empty() && tree_->Holds(full)) {
+    // Made anew and put in place through its folder, its folders made through
+    // the tree: a file or link a user put under the name first is replaced,
+    // never written into.
+    return norvale::WriteGeneratedFile(*tree_, full, bytes, generatedFiles_.get());
+  }
+  std::wstring ignored;
+  MakeLocalDir(folder, ignored);
   norvale::FileHandle file(CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr,
                                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return false;
-
-  auto writeLine = [&file](const std::wstring& line) {
-    const std::string bytes = norvale::ToAnsi(line + L"\r\n");
-    DWORD written = 0;
-    return WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                     nullptr) &&
-           written == bytes.size();
-  };
-  if (!writeLine(L"DownloadFilePath, FileSize(Byte)")) return false;
-  for (const DirInfo& entry : downloaded_) {
-    if (!writeLine(entry.FilePath + L", " + std::to_wstring(entry.FileSize))) return false;
-  }
-  return true;
+  DWORD written = 0;
+  return WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                   nullptr) &&
+         written == bytes.size();
 } catch (...) {
   return false;
 }

@@ -158,6 +158,12 @@ def uninst_access(setup_log):
     sddl = line[len(UNINST_ACCESS):]
     if not sddl.startswith("O:"):
         return {"text": sddl, "inherited": True}
+    return dict(text=sddl, inherited=False, **list_reading(sddl))
+
+
+def list_reading(sddl):
+    """{"owner", "protected", "change", "read"} of a list as SDDL: who may
+    change, who may only read and run."""
     owner = re.match(r"O:([A-Z]{2}|S-[0-9-]+)", sddl)
     dacl = sddl[sddl.find("D:") + 2:] if "D:" in sddl else ""
     flags = dacl[:dacl.find("(")] if "(" in dacl else dacl
@@ -172,9 +178,63 @@ def uninst_access(setup_log):
         else:
             writes = any(rights[i:i + 2] in CHANGE_RIGHTS for i in range(0, len(rights), 2))
         (change if writes else read).append(who)
-    return {"text": sddl, "inherited": False,
-            "owner": ACCOUNTS.get(owner.group(1), owner.group(1)) if owner else "",
+    return {"owner": ACCOUNTS.get(owner.group(1), owner.group(1)) if owner else "",
             "protected": "P" in flags, "change": change, "read": read}
+
+
+FILE_ACCESS = ";ファイルのアクセス許可="
+
+
+def generated_file_access(setup_log):
+    """The record's lines on the files the installer wrote itself into the
+    install folder: [{"path", "state", "sddl"}] in the record's order."""
+    with open(setup_log, "rb") as f:
+        text = f.read().decode("cp932", "replace")
+    files = []
+    for line in text.splitlines():
+        if line.startswith(FILE_ACCESS):
+            path, _, rest = line[len(FILE_ACCESS):].partition("|")
+            state, _, sddl = rest.partition("|")
+            files.append({"path": path, "state": state, "sddl": sddl})
+    return files
+
+
+def report_generated_files(setup_log, app, problems):
+    """Prints who may change each file the installer generated, the logon
+    command files first among them; one that users may change, or a logon
+    command file in the install folder the record names no list for, is a
+    problem."""
+    print("who may change the files the installer generated itself (a logon command file starts "
+          "its program at every user's logon, an administrator's too): the access lists they "
+          "were made with, as the record says (Wine keeps no file's list to read back):")
+    files = generated_file_access(setup_log)
+    logon = [f for f in files if f["path"].lower().endswith(".cmd")]
+    for f in logon + [f for f in files if f not in logon]:
+        kind = "logon command file" if f in logon else "file"
+        if f["state"] == "継承":
+            print(f"  {kind} {f['path']}: what the install folder passes down (the installer ran "
+                  "without administrator rights)")
+            continue
+        reading = list_reading(f["sddl"])
+        others = sorted(set(reading["change"]) - MACHINE_OWN)
+        print(f"  {kind} {f['path']}: may change: {', '.join(reading['change']) or 'nobody'}; "
+              f"may read and run: {', '.join(reading['read']) or 'nobody'}; owner "
+              f"{reading['owner']}; "
+              + ("not inheriting from the install folder" if reading["protected"]
+                 else "INHERITING from the install folder")
+              + (f"; OTHERS: {', '.join(others)}" if others else ""))
+        if others or not reading["protected"] or f["state"] != "作成":
+            problems.append("generated file access lists")
+    recorded = {f["path"].lower() for f in logon}
+    folder = unix_path(app) if app else None
+    if folder and os.path.isdir(folder):
+        for name in sorted(os.listdir(folder)):
+            path = app.rstrip("\\") + "\\" + name
+            if name.lower().endswith(".cmd") and path.lower() not in recorded:
+                print(f"  logon command file {path}: MISSING from the record (its list is unknown)")
+                problems.append("generated file access lists")
+    if not files:
+        print("  (the record names none)")
 
 
 FOLDER_ACCESS = ";フォルダのアクセス許可="
@@ -481,6 +541,7 @@ def installed(before_path, setup_log, server_log, package_dir, times_path, holds
                 or not access["protected"]:
             problems.append("Uninst access list")
     report_install_path(setup_log, problems)
+    report_generated_files(setup_log, app_win, problems)
     expected = expected_files(package_dir, app, set(holds.split(",")))
     missing = [p for p, s in expected.items()
                if not os.path.isfile(p) or os.path.getsize(p) != s]

@@ -449,7 +449,7 @@ std::optional<FolderAccessList> BuildFolderAccessList(GuardedFolder folder, bool
     if (administrators.empty() || system.empty()) return std::nullopt;
     std::vector<Grant> grants = {{administrators, FILE_ALL_ACCESS}, {system, FILE_ALL_ACCESS}};
     std::vector<BYTE> owner = administrators;
-    if (folder == GuardedFolder::kUninstallerFolder) {
+    if (folder == GuardedFolder::kUninstallerFolder || folder == GuardedFolder::kGeneratedFile) {
       const std::vector<BYTE> users = WellKnownSid(WinBuiltinUsersSid);
       if (users.empty()) return std::nullopt;
       grants.push_back({users, kReadAndRun});
@@ -468,9 +468,11 @@ std::optional<FolderAccessList> BuildFolderAccessList(GuardedFolder folder, bool
     std::vector<BYTE> aclBytes(aclSize);
     PACL acl = reinterpret_cast<PACL>(aclBytes.data());
     if (!InitializeAcl(acl, aclSize, ACL_REVISION)) return std::nullopt;
+    const DWORD inherit = folder == GuardedFolder::kGeneratedFile
+                              ? 0
+                              : OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
     for (Grant& grant : grants) {
-      if (!AddAccessAllowedAceEx(acl, ACL_REVISION, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE,
-                                 grant.mask, grant.sid.data())) {
+      if (!AddAccessAllowedAceEx(acl, ACL_REVISION, inherit, grant.mask, grant.sid.data())) {
         return std::nullopt;
       }
     }
@@ -634,6 +636,16 @@ bool SystemFolderAccess::KeepsLists(HANDLE folder) {
   return (flags & FILE_PERSISTENT_ACLS) != 0;
 }
 
+StepResult<FileHandle> SystemFolderAccess::CreateFileIn(HANDLE folder, const std::wstring& path,
+                                                        const FolderAccessList* list) {
+  try {
+    return CreateIn(folder, AfterLast(path, L'\\'), GENERIC_READ | GENERIC_WRITE | DELETE, 0,
+                    EntryType::File, list ? list->Descriptor() : nullptr);
+  } catch (...) {
+    return StepError::Of(ERROR_NOT_ENOUGH_MEMORY, path);
+  }
+}
+
 bool SystemFolderAccess::CreateFolder(const std::wstring& folder, const FolderAccessList& list) {
   SECURITY_ATTRIBUTES attributes{};
   attributes.nLength = sizeof(attributes);
@@ -646,7 +658,10 @@ std::optional<FolderAccessList> FolderAccessListForThisRun(IFolderAccess& access
                                                            GuardedFolder folder) {
   try {
     const bool elevated = access.IsElevated();
-    if (folder == GuardedFolder::kUninstallerFolder && !elevated) return std::nullopt;
+    if ((folder == GuardedFolder::kUninstallerFolder || folder == GuardedFolder::kGeneratedFile) &&
+        !elevated) {
+      return std::nullopt;
+    }
     std::vector<BYTE> account;
     if (!elevated) account = access.Account();
     return BuildFolderAccessList(folder, elevated, account.empty() ? nullptr : account.data());

@@ -27,6 +27,10 @@ enum class GuardedFolder {
   // to Administrators and SYSTEM alone (not to the user's own account, whose
   // unelevated programs may be hostile); an unelevated one to its account.
   kPrivateFolder,
+  // A file the installer writes itself below the install folder, which runs
+  // or is trusted later (a logon command file runs at every user's logon):
+  // as "Uninst", but protected as a file with nothing to pass down.
+  kGeneratedFile,
 };
 
 // A security descriptor (self-relative) with a DACL and, where it decides
@@ -126,6 +130,12 @@ class IFolderAccess {
   // The volume an open folder lies on keeps access lists (FAT32 and exFAT
   // keep none).
   virtual bool KeepsLists(HANDLE folder) = 0;
+  // Makes path's last part inside the open folder as a new file with the
+  // list in the same call (null: what the folder passes down), opened with
+  // GENERIC_READ, GENERIC_WRITE and DELETE and shared with nobody; fails
+  // with ERROR_FILE_EXISTS when the name is taken.
+  virtual StepResult<FileHandle> CreateFileIn(HANDLE folder, const std::wstring& path,
+                                              const FolderAccessList* list) = 0;
 };
 
 // Writes one object's own security (the information named) through its
@@ -148,15 +158,17 @@ class SystemFolderAccess final : public IFolderAccess {
                          const FolderAccessList& list) override;
   FileHandle CreateFolderIn(HANDLE parent, const std::wstring& path,
                             const FolderAccessList* list) override;
+  StepResult<FileHandle> CreateFileIn(HANDLE folder, const std::wstring& path,
+                                      const FolderAccessList* list) override;
   bool KeepsLists(HANDLE folder) override;
 
  private:
   OwnSecurityWrite writeOwn_;
 };
 
-// The list this process should give a folder: nothing for "Uninst" of an
-// unelevated run (it keeps what it inherits), nor when Windows cannot say
-// who runs.
+// The list this process should give a folder: nothing for "Uninst" or a
+// generated file of an unelevated run (they keep what they inherit), nor
+// when Windows cannot say who runs.
 std::optional<FolderAccessList> FolderAccessListForThisRun(IFolderAccess& access,
                                                            GuardedFolder folder);
 

@@ -6,6 +6,7 @@
 
 #include "ApFileLinks.h"
 #include "DownloadLoop.h"
+#include "GeneratedFiles.h"
 #include "Handles.h"
 #include "InstallFolders.h"
 #include "SetupLog.h"
@@ -18,6 +19,20 @@ int32_t WriteSetupStartTxt(InstallRun& run, const std::wstring& line, int16_t mo
   int32_t result = 0;
   const bool ran = SkipOnFailure([&] {
     const std::wstring path = Trim(run.InstallFolder() + L"\\Setup_Start.txt");
+    InstallerState& s = run.state;
+    if (InInstallTree(s, path)) {
+      // Made anew whole each time, never opened: a line is added only to a
+      // marker this run made. One that was there is not the run's to add to
+      // (a user may have put it there first), so it is replaced as mode 1
+      // replaces it.
+      const std::string bytes = (mode == 1 ? std::string() : s.SetupStartWritten) +
+                                ToAnsi(line) + "\r\n";
+      if (mode == 1) s.SetupStartWritten.clear();
+      result = static_cast<int32_t>(WriteGeneratedFileInTree(
+          s, path, bytes, [&run](const std::wstring& record) { run.Log(record); }));
+      if (result == 0) s.SetupStartWritten = bytes;
+      return;
+    }
     const FileHandle file(CreateFileW(path.c_str(), mode == 1 ? GENERIC_WRITE : FILE_APPEND_DATA,
                                       FILE_SHARE_READ, nullptr,
                                       mode == 1 ? CREATE_ALWAYS : OPEN_ALWAYS,
@@ -44,11 +59,18 @@ namespace {
 // roll-back, the product and its uninstaller may remove them.
 class WritesThroughTree {
  public:
-  explicit WritesThroughTree(InstallerState& state) : state_(state) {
+  explicit WritesThroughTree(InstallRun& run) : state_(run.state) {
     SkipOnFailure([&] { state_.objFtp.WriteTree(state_.installTree); });
+    // The installed-files list is the client's to write.
+    SkipOnFailure([&] {
+      state_.objFtp.GeneratedFiles(std::make_shared<GeneratedFiles>(
+          *state_.seams.windows.folderAccess,
+          [&run](const std::wstring& record) { run.Log(record); }));
+    });
   }
   ~WritesThroughTree() {
     SkipOnFailure([&] { state_.objFtp.WriteTree(nullptr); });
+    SkipOnFailure([&] { state_.objFtp.GeneratedFiles(nullptr); });
     SkipOnFailure([&] {
       if (state_.installTree) state_.installTree->Release();
     });
@@ -71,7 +93,7 @@ int16_t ExecuteSetup(InstallRun& run) {
   // Before anything goes in: each folder is born with its list, and what
   // cannot be made the run's own is not written into at all.
   const PreparedFolders folders = PrepareInstallFolders(run);
-  const WritesThroughTree writes(s);
+  const WritesThroughTree writes(run);
   if (folders.refused) {
     SkipOnFailure([&] { run.window.Chk_FinalRun(0); });
     return 0;

@@ -9,6 +9,7 @@
 
 #include "EngineSupport.h"
 #include "FileSystem.h"
+#include "GeneratedFiles.h"
 #include "Handles.h"
 #include "SetupLog.h"
 #include "Text.h"
@@ -54,24 +55,23 @@ std::pair<std::wstring, int> SplitIconLocation(const std::wstring& icon) {
   return {icon, 0};
 }
 
-bool WriteAnsiLines(const std::wstring& path, const std::vector<std::wstring>& lines,
-                    const ICodePages& pages) {
+// The lines as the command file holds them: the program's path is exact
+// already; elsewhere a character the code page lacks reads "?", never a
+// look-alike.
+std::string AnsiLines(const std::vector<std::wstring>& lines, const ICodePages& pages) {
+  std::string bytes;
+  for (const std::wstring& line : lines) bytes += ToAnsiNoBestFit(line, CP_ACP, pages) + "\r\n";
+  return bytes;
+}
+
+bool WriteByName(const std::wstring& path, const std::string& bytes) {
   FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return false;
-  bool ok = true;
-  for (const std::wstring& line : lines) {
-    // The program's path is exact already; elsewhere a character the code
-    // page lacks reads "?", never a look-alike.
-    const std::string bytes = ToAnsiNoBestFit(line, CP_ACP, pages) + "\r\n";
-    DWORD written = 0;
-    if (!WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                   nullptr) ||
-        written != bytes.size()) {
-      ok = false;
-    }
-  }
-  return ok;
+  DWORD written = 0;
+  return WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                   nullptr) &&
+         written == bytes.size();
 }
 
 bool IsComplete(const ShortCutEntry& entry) {
@@ -97,7 +97,7 @@ void RedirectStartupPrograms(EngineContext& engine) {
       const std::wstring base = fileName.substr(0, exe);
       if (IsBlank(base)) return;
       const std::wstring cmdName = base + L".CMD";
-      if (!MakeStartupCmdFile(appFolder, cmdName, target, CodePagesOf(state))) return;
+      if (!MakeStartupCmdFile(appFolder, cmdName, target, CodePagesOf(state), &state)) return;
       const std::wstring cmdPath = appFolder + L"\\" + cmdName;
       if (!FileExists(cmdPath)) return;
       entry.exe = cmdPath;
@@ -176,20 +176,26 @@ std::optional<std::wstring> CommandFileProgramPath(const std::wstring& exePath,
 }
 
 bool MakeStartupCmdFile(const std::wstring& folder, const std::wstring& fileName,
-                        const std::wstring& exePath, const ICodePages& pages) {
+                        const std::wstring& exePath, const ICodePages& pages,
+                        InstallerState* state) {
   return OrFailure(false, [&] {
     if (IsBlank(folder) || IsBlank(fileName) || IsBlank(exePath)) return false;
     const std::optional<std::wstring> program =
         CommandFileProgramPath(exePath, CP_ACP, CP_OEMCP, pages);
     if (!program) return false;
     const std::wstring path = Trim((folder.ends_with(L"\\") ? folder : folder + L"\\") + fileName);
-    return WriteAnsiLines(
-        path, {L"ECHO OFF",
-               L"rem このコマンドファイルはWindows10専用としてインストーラーにより作成されました。",
-               L"rem ログオン時のスタートアップ時に使用されます。", L"",
-               L"START \"" + fileName + L"を起動しています...\" \"" + *program + L"\"", L"",
-               L"EXIT"},
+    const std::string bytes = AnsiLines(
+        {L"ECHO OFF",
+         L"rem このコマンドファイルはWindows10専用としてインストーラーにより作成されました。",
+         L"rem ログオン時のスタートアップ時に使用されます。", L"",
+         L"START \"" + fileName + L"を起動しています...\" \"" + *program + L"\"", L"", L"EXIT"},
         pages);
+    if (state && InInstallTree(*state, path)) {
+      return WriteGeneratedFileInTree(*state, path, bytes, [state](const std::wstring& line) {
+               WriteSetupLog(*state, line, 0);
+             }) == 0;
+    }
+    return WriteByName(path, bytes);
   });
 }
 

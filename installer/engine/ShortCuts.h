@@ -36,10 +36,16 @@ std::optional<std::wstring> CommandFileProgramPath(const std::wstring& exePath,
 // The code pages the run's command files are judged by: the Windows facts'
 // when the run has them, else the system's.
 const ICodePages& CodePagesOf(InstallerState& state);
-// Written in the machine's ANSI code page, as pages tells it.
+// Written in the machine's ANSI code page, as pages tells it. A logon
+// command file runs at every user's logon: below the install folder of the
+// run in state it is made anew through the run's install tree, with a list
+// that lets only administrators change it, in place of whatever had the
+// name, and the record says what it got; elsewhere, or without a run, it is
+// written by name.
 bool MakeStartupCmdFile(const std::wstring& folder, const std::wstring& fileName,
                         const std::wstring& exePath,
-                        const ICodePages& pages = SystemCodePages());
+                        const ICodePages& pages = SystemCodePages(),
+                        InstallerState* state = nullptr);
 // The simple condition test: "task" with a check item's number, or a group
 // number and an option number; anything else holds.
 bool IsTaskOrOptionChosen(const SetupRecord& record, const std::wstring& chk);

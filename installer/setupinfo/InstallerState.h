@@ -98,6 +98,9 @@ struct InstallerState : SetupRecord {
   // The folders the run made on the way to the install folder, the deepest
   // first.
   std::vector<std::wstring> FoldersMadeAbove;
+  // What the run wrote as "Setup_Start.txt" through the install tree: a line
+  // is added to the marker only when this run made it.
+  std::string SetupStartWritten;
   const std::wstring DecodeKey = L"kovtar";
   int16_t RestartNeeded = 0;
   // The file names of the fonts that an earlier installation in the install

@@ -3,11 +3,13 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <set>
 
 #include "EngineSupport.h"
 #include "FolderAccess.h"
 #include "FontTableProbes.h"
+#include "GeneratedFiles.h"
 #include "Handles.h"
 #include "InstallFixture.h"
 #include "InstallFolders.h"
@@ -158,6 +160,10 @@ void InstallFixture::ExpectRecord() {
   const auto uninstList =
       norvale::BuildFolderAccessList(norvale::GuardedFolder::kUninstallerFolder, true, nullptr);
   ASSERT_TRUE(uninstList);
+  // So are the files it writes itself into the install folder.
+  const auto fileList =
+      norvale::BuildFolderAccessList(norvale::GuardedFolder::kGeneratedFile, true, nullptr);
+  ASSERT_TRUE(fileList);
   // The install folder below the drive root got, when the run made it, what
   // the root passes down, closed to renames; the root's list is recorded as
   // the run read it.
@@ -174,6 +180,7 @@ void InstallFixture::ExpectRecord() {
       norvale::kFolderAccessComment + std::wstring(L"C:\\|既存|") + rootList->Text(),
       norvale::kFolderAccessComment + app + L"|作成|" + appList->Text(),
       norvale::kUninstallerFolderAccessComment + uninstList->Text(),
+      norvale::kFileAccessComment + app + L"\\Setup_Start.txt|作成|" + fileList->Text(),
       L"[Setup]", L";セットアップ情報", L"AppId=" + facts_.appId,
       L"AppName=Norvale POS", L"AppVerName=Ver 3.2", L"AppDir=" + app,
       L"AlertSpaceOnDisk=1", L"InstallFilesList=InstallFiles.txt", L"[Download]",
@@ -199,6 +206,8 @@ void InstallFixture::ExpectRecord() {
     expected.push_back(std::wstring(L"dst") + number + L"=" + dst);
     expected.push_back(std::wstring(L"err") + number + L"=");
   }
+  expected.push_back(norvale::kFileAccessComment + app + L"\\InstallFiles.txt|作成|" +
+                     fileList->Text());
   const std::wstring exe = app + L"\\NorvalePos.exe";
   for (const std::wstring& line :
        {std::wstring(), std::wstring(L"[ショートカット]"), std::wstring(L";ショートカット作成結果"),
@@ -217,6 +226,11 @@ void InstallFixture::ExpectRecord() {
         std::wstring(L";管理者権限で実行するEXEの登録結果"), L"exe01=" + exe, std::wstring(L"err01="),
         L"exe02=" + app + L"\\NvTray.exe", std::wstring(L"err02=")}) {
     expected.push_back(line);
+  }
+  if (Is64()) {
+    // Windows 10 starts the logon program through its command file.
+    expected.insert(std::find(expected.begin(), expected.end(), L"Count=4") + 1,
+                    norvale::kFileAccessComment + app + L"\\NvTray.CMD|作成|" + fileList->Text());
   }
   EXPECT_EQ(testing_support::ReadAnsiLines(app + L"\\Uninst\\Setup.log"), expected);
 }

@@ -1,7 +1,10 @@
 // The downloaded-files check list and the installed-files list file.
 #include <shlobj.h>
 
+#include "FileActs.h"
+#include "FileSystem.h"
 #include "FtpClientFixture.h"
+#include "InstallTree.h"
 #include "Text.h"
 
 namespace testing_support {
@@ -12,6 +15,22 @@ std::wstring FontsFolder() {
   SHGetFolderPathW(nullptr, CSIDL_FONTS, nullptr, 0, path);
   return path;
 }
+
+// Makes the list file as the installer's own files are made, and keeps the
+// paths said to be in place.
+class RecordingGeneratedFiles final : public norvale::IGeneratedFiles {
+ public:
+  norvale::StepResult<norvale::FileHandle> CreateIn(HANDLE folder,
+                                                    const std::wstring& path) override {
+    ++made;
+    return norvale::CreateIn(folder, norvale::AfterLast(path, L'\\'),
+                             GENERIC_READ | GENERIC_WRITE | DELETE, 0, norvale::EntryType::File);
+  }
+  void Placed(const std::wstring& path) override { placed.push_back(path); }
+
+  int made = 0;
+  std::vector<std::wstring> placed;
+};
 
 class CheckListTest : public ::testing::Test {
  protected:
@@ -159,6 +178,53 @@ TEST_F(CheckListTest, ListFileHasItsHeaderAndOneAnsiLinePerEntry) {
 
   // A name without a folder part cannot be written.
   EXPECT_FALSE(ftp_->DownloadedFilesListOut(L"Installed.txt"));
+}
+
+// Below an install folder the list is the installer's own file: made anew
+// through the tree and its folder's handle (a missing folder made there
+// too), with what the installer's seam gives it, in place of whatever a user
+// put under the name first, which is never written into.
+TEST_F(CheckListTest, ThroughAnInstallTreeTheListReplacesWhatAUserMadeFirst) {
+  auto held = norvale::OpenFolderFromRoot(
+      dir_.Path(), FILE_TRAVERSE | FILE_LIST_DIRECTORY | FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY);
+  ASSERT_TRUE(held);
+  const std::wstring root = held->path;
+  ftp_->WriteTree(std::make_shared<norvale::InstallTree>(std::move(held->handle), root, true));
+  auto files = std::make_shared<RecordingGeneratedFiles>();
+  ftp_->GeneratedFiles(files);
+  ftp_->DownloadedFilesAdd(L"C:\\製品\\本体.exe", 1234);
+  const std::wstring theirs = dir_ / L"theirs.txt";
+  PutFile(dir_.Path(), L"theirs.txt", "mine");
+  const std::wstring list = root + L"\\Installed.txt";
+  ASSERT_TRUE(CreateHardLinkW(list.c_str(), theirs.c_str(), nullptr));
+  const std::wstring deeper = root + L"\\新しい\\Installed.txt";
+
+  ASSERT_TRUE(ftp_->DownloadedFilesListOut(list));
+  ASSERT_TRUE(ftp_->DownloadedFilesListOut(L" " + deeper + L" "));
+  for (const std::wstring& path : {list, deeper}) {
+    EXPECT_EQ(ReadFileBytes(path), norvale::ToAnsi(L"DownloadFilePath, FileSize(Byte)\r\n"
+                                                   L"C:\\製品\\本体.exe, 1234\r\n"));
+  }
+  EXPECT_EQ(files->made, 2);
+  EXPECT_EQ(files->placed, (std::vector<std::wstring>{list, deeper}));
+  EXPECT_EQ(ReadFileBytes(theirs), "mine");
+}
+
+// A folder on the way swapped for a link (one made on the host:
+// tests/support/make-host-links.sh) gets no list, nor does where it leads.
+TEST_F(CheckListTest, ThroughAnInstallTreeALinkOnTheWayFailsTheList) {
+  const std::wstring links = L"C:\\norvale-ftp-links";
+  ASSERT_TRUE(norvale::FolderExists(links + L"\\outside")) << "the host's links are missing";
+  auto held = norvale::OpenFolderFromRoot(
+      links, FILE_TRAVERSE | FILE_LIST_DIRECTORY | FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY);
+  ASSERT_TRUE(held);
+  ftp_->WriteTree(
+      std::make_shared<norvale::InstallTree>(std::move(held->handle), held->path, true));
+  ftp_->DownloadedFilesAdd(L"C:\\製品\\本体.exe", 1234);
+  EXPECT_FALSE(ftp_->DownloadedFilesListOut(links + L"\\linked\\Installed.txt"));
+  EXPECT_FALSE(ftp_->DownloadedFilesListOut(links + L"\\linked\\sub\\Installed.txt"));
+  EXPECT_FALSE(norvale::FileExists(links + L"\\outside\\Installed.txt"));
+  EXPECT_FALSE(norvale::FileExists(links + L"\\outside\\sub\\Installed.txt"));
 }
 
 }  // namespace

@@ -101,6 +101,31 @@ class RecordingFolderAccess final : public norvale::IFolderAccess {
 
   // What the volume says, as Windows would: FAT32 and exFAT keep no lists.
   bool KeepsLists(HANDLE) override { return keepsLists; }
+  struct FileUse {
+    std::wstring path;  // as made, before it took its name
+    std::optional<norvale::FolderAccessList> list;
+    std::optional<norvale::FileIdentity> identity;
+  };
+  // The file is made for real; which file it is stays known after it took
+  // its name (FileMadeAt).
+  norvale::StepResult<norvale::FileHandle> CreateFileIn(
+      HANDLE folder, const std::wstring& path, const norvale::FolderAccessList* list) override {
+    norvale::StepResult<norvale::FileHandle> made = system_.CreateFileIn(folder, path, list);
+    if (made) {
+      createdFiles.push_back({path, list ? std::optional(*list) : std::nullopt,
+                              norvale::IdentityOf(made->Get())});
+    }
+    return made;
+  }
+  // What the file now at path was made with; null when it was not made here.
+  const FileUse* FileMadeAt(const std::wstring& path) const {
+    const auto file = norvale::OpenByPath(path, FILE_READ_ATTRIBUTES, 7, norvale::EntryType::File);
+    const auto identity = file ? norvale::IdentityOf(file->Get()) : std::nullopt;
+    for (const FileUse& use : createdFiles) {
+      if (identity && use.identity == identity) return &use;
+    }
+    return nullptr;
+  }
 
   bool elevated = true;
   bool keepsLists = true;
@@ -112,6 +137,7 @@ class RecordingFolderAccess final : public norvale::IFolderAccess {
   std::function<std::optional<norvale::FolderAccessList>(const std::wstring&)> lists;
   std::vector<Use> applied;
   std::vector<Use> created;
+  std::vector<FileUse> createdFiles;
 
  private:
   norvale::SystemFolderAccess system_;

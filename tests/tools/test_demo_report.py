@@ -21,12 +21,16 @@ ROOT_LIST = ("O:SYD:(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)"
 APP_LIST = ("O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)"
             "(A;;0x1201bf;;;AU)(A;OICIIO;SDGXGWGR;;;AU)")
 ROOT_LINE = ";フォルダのアクセス許可=C:\\|既存|" + ROOT_LIST
+# A file the installer writes itself into the install folder.
+FILE_LIST = "O:BAD:P(A;;FA;;;BA)(A;;FA;;;SY)(A;;0x1200a9;;;BU)"
+LOGON_LINE = ";ファイルのアクセス許可=C:\\Norvale POS\\NvTray.CMD|作成|" + FILE_LIST
 APP_LINE = ";フォルダのアクセス許可=C:\\Norvale POS|作成|" + APP_LIST
 RECORD = "\r\n".join([
     ";Setup処理を開始しました。",
     ROOT_LINE,
     APP_LINE,
     ";Uninstのアクセス許可=" + UNINST_LIST,
+    ";ファイルのアクセス許可=C:\\Norvale POS\\Setup_Start.txt|作成|" + FILE_LIST,
     "[Setup]",
     ";セットアップ情報",
     "AppId={6C1B5E0A-4D7F-4E8B-9A21-3F0C2D5B7E94}",
@@ -47,6 +51,7 @@ RECORD = "\r\n".join([
     "[ショートカット]",
     "Group=C:\\ProgramData\\Start Menu\\Norvale POS",
     "Count=2",
+    LOGON_LINE,
     "ShortCut01=C:\\users\\Public\\Desktop\\Norvale POS.lnk",
     "err01=",
     "ShortCut02=C:\\ProgramData\\Start Menu\\Norvale POS\\Norvale POS.lnk",
@@ -196,6 +201,7 @@ class VerdictTest(unittest.TestCase):
                      "C:\\ProgramData\\Start Menu\\Norvale POS\\Norvale POS.lnk"):
             self.machine.file(link)
         self.machine.file("C:\\Norvale POS\\NorvalePos.exe", b"abc")
+        self.machine.file("C:\\Norvale POS\\NvTray.CMD")
         self.machine.file("C:\\Norvale POS\\Uninst\\Setup.log")
         self.machine.add_value(demo_report.UNINSTALL + "\\{6C1B5E0A-4D7F-4E8B-9A21-3F0C2D5B7E94}",
                                "64", "DisplayName", "Norvale POS")
@@ -291,6 +297,31 @@ class VerdictTest(unittest.TestCase):
             self.assertEqual(self.installed(), 1, new)
         self.assertIn("OTHERS: Authenticated Users", sys.stdout.getvalue())
         self.assertIn("OTHERS: S-1-5-21-1-2-3-4", sys.stdout.getvalue())
+
+    def test_the_report_names_who_may_change_the_generated_logon_files(self):
+        self.install_everything()
+        self.assertEqual(self.installed(), 0)
+        report = sys.stdout.getvalue()
+        self.assertIn("who may change the files the installer generated itself", report)
+        self.assertIn("  logon command file C:\\Norvale POS\\NvTray.CMD: may change: "
+                      "Administrators, SYSTEM; may read and run: Users; owner Administrators; "
+                      "not inheriting from the install folder\n", report)
+        self.assertIn("  file C:\\Norvale POS\\Setup_Start.txt: may change: Administrators, "
+                      "SYSTEM;", report)
+        # A logon file users may change, one that inherits from the install
+        # folder, or one on disk the record names no list for fails; an
+        # unelevated install keeps what the folder passes down.
+        for new, verdict in [
+                (LOGON_LINE.replace("0x1200a9;;;BU", "FA;;;BU"), 1),
+                (LOGON_LINE.replace("D:P(", "D:("), 1),
+                (";ショートカット", 1),
+                (";ファイルのアクセス許可=C:\\Norvale POS\\NvTray.CMD|継承|", 0)]:
+            self.record_with(LOGON_LINE, new)
+            self.assertEqual(self.installed(), verdict, new)
+        report = sys.stdout.getvalue()
+        self.assertIn("OTHERS: Users", report)
+        self.assertIn("NvTray.CMD: MISSING from the record", report)
+        self.assertIn("NvTray.CMD: what the install folder passes down", report)
 
     def test_nothing_left_passes_and_each_remainder_fails(self):
         self.assertEqual(demo_report.leftovers(self.before, self.log), 0)

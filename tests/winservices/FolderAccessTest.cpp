@@ -111,6 +111,19 @@ TEST(FolderAccess, TheListForThisRunFollowsTheElevation) {
   EXPECT_EQ(Read(*uninst).writers, (Names{L"Administrators", L"SYSTEM"}));
 }
 
+// A file the installer writes itself (a logon command file runs at every
+// user's logon) is kept as "Uninst" is, as a file: its own entries only,
+// none passed down, none of the folder's let in. Unelevated it keeps what
+// the folder passes down.
+TEST(FolderAccess, AGeneratedFileIsTheAdministratorsOwnAndEveryUsersToRun) {
+  RecordingFolderAccess access;
+  const auto list = FolderAccessListForThisRun(access, GuardedFolder::kGeneratedFile);
+  ASSERT_TRUE(list);
+  EXPECT_EQ(list->Text(), L"O:BAD:P(A;;FA;;;BA)(A;;FA;;;SY)(A;;0x1200a9;;;BU)");
+  access.elevated = false;
+  EXPECT_FALSE(FolderAccessListForThisRun(access, GuardedFolder::kGeneratedFile));
+}
+
 // The install record keeps the list as SDDL, which the demo's report reads.
 TEST(FolderAccess, TheListReadsAsSddl) {
   const auto list = BuildFolderAccessList(GuardedFolder::kUninstallerFolder, true, nullptr);

@@ -10,7 +10,10 @@
 #include "Handles.h"
 #include "InstallSequence.h"
 #include "Text.h"
+#include "FolderAccess.h"
+#include "GeneratedFiles.h"
 #include "InstallFolders.h"
+#include "InstallTree.h"
 #include "UninstallRegistration.h"
 
 namespace testing_support {
@@ -62,8 +65,13 @@ TEST_F(InstallSequenceTest, ACompletedRunRecordsEveryStepAndRegistersTheProduct)
                                    [&](const auto& use) { return use.folder == appDir_ + L"\\Uninst"; });
   ASSERT_NE(uninst, folderAccess_->created.end());
   EXPECT_EQ(log_[0], L";Setup処理を開始しました。");
-  EXPECT_EQ(log_[setup - 1], norvale::kUninstallerFolderAccessComment + uninst->list.Text());
-  for (size_t i = 1; i + 1 < setup; ++i) {
+  EXPECT_EQ(log_[setup - 2], norvale::kUninstallerFolderAccessComment + uninst->list.Text());
+  EXPECT_EQ(log_[setup - 1].rfind(norvale::kFileAccessComment + appDir_ +
+                                      L"\\Setup_Start.txt|作成|",
+                                  0),
+            0u)
+      << norvale::ToAnsi(log_[setup - 1]);
+  for (size_t i = 1; i + 2 < setup; ++i) {
     EXPECT_EQ(log_[i].rfind(norvale::kFolderAccessComment, 0), 0u) << norvale::ToAnsi(log_[i]);
   }
   const std::vector<std::wstring> identity(log_.begin() + setup, log_.begin() + setup + 9);
@@ -122,6 +130,45 @@ TEST_F(InstallSequenceTest, AMarkerFileThatCannotBeWrittenIsRecordedAndTheRunGoe
   EXPECT_EQ(Section(L"Setup").size(), 5u);
 }
 
+// "Setup_Start.txt" and the installed-files list are the run's own files in
+// the install folder, where users may make names first: what a user made
+// there (the list as another name of a file of theirs) is replaced by the
+// run's file, never written into, and the run's is made with a list under
+// which only administrators may change it (Wine keeps none: read as handed
+// over). The record says what each got.
+TEST_F(InstallSequenceTest, TheFilesTheRunWritesReplaceWhatAUserMadeFirst) {
+  ScopedRegKey entry(HKEY_LOCAL_MACHINE, kUninstall + State().AppId);
+  ASSERT_EQ(State().objPublicFunc.MakeDir(appDir_), 0);
+  const std::wstring marker = appDir_ + L"\\Setup_Start.txt";
+  const std::wstring list = appDir_ + L"\\files.txt";
+  WriteFileBytes(marker, "a user's marker\r\n");
+  const std::wstring theirs = *outside_ / L"theirs.txt";
+  WriteFileBytes(theirs, "mine");
+  ASSERT_TRUE(CreateHardLinkW(list.c_str(), theirs.c_str(), nullptr));
+  State().InstallFilesList = L"files.txt";
+  AddDownload(L"/pkg/files/readme.txt", L"{app}");
+
+  EXPECT_EQ(norvale::ExecuteSetup(Run()), 0);
+  EXPECT_EQ(State().InstallAborted, 0);
+  EXPECT_EQ(norvale::FromAnsi(ReadFileBytes(marker)),
+            L"2026/12/09 14:05:33 [Norvale POS]のインストールを開始しました。\r\n");
+  const std::string written = ReadFileBytes(list);
+  EXPECT_EQ(written.rfind("DownloadFilePath, FileSize(Byte)\r\n", 0), 0u) << written;
+  EXPECT_NE(written.find(norvale::ToAnsi(appDir_ + L"\\readme.txt, ")), std::string::npos);
+  EXPECT_EQ(ReadFileBytes(theirs), "mine");
+  const auto expected =
+      norvale::FolderAccessListForThisRun(*folderAccess_, norvale::GuardedFolder::kGeneratedFile);
+  ASSERT_TRUE(expected);
+  for (const std::wstring& path : {marker, list}) {
+    SCOPED_TRACE(norvale::ToAnsi(path));
+    const auto* made = folderAccess_->FileMadeAt(path);
+    ASSERT_TRUE(made);
+    ASSERT_TRUE(made->list);
+    EXPECT_EQ(made->list->Text(), expected->Text());
+    EXPECT_TRUE(Logged(norvale::kFileAccessComment + path + L"|作成|" + expected->Text()));
+  }
+}
+
 // Everything the elevated uninstaller trusts lies in "Uninst": an elevated
 // run makes it with the list of Program Files in the same call, before
 // anything goes in, and the record says what it got. Wine keeps no list, so
@@ -148,9 +195,10 @@ TEST_F(InstallSequenceTest, TheUninstallerFolderIsBornClosedToOrdinaryUsers) {
   EXPECT_TRUE(reading.isProtected);
   EXPECT_EQ(reading.writers, (std::vector<std::wstring>{L"Administrators", L"SYSTEM"}));
   EXPECT_EQ(reading.readers, (std::vector<std::wstring>{L"Users"}));
+  // Then the marker's list.
   const size_t setup = SetupLine(log_);
-  ASSERT_TRUE(setup >= 2 && setup < log_.size());
-  EXPECT_EQ(log_[setup - 1], L";Uninstのアクセス許可=" + uninst->list.Text());
+  ASSERT_TRUE(setup >= 3 && setup < log_.size());
+  EXPECT_EQ(log_[setup - 2], L";Uninstのアクセス許可=" + uninst->list.Text());
 
   NewServedRun(Windows10x64());
   withoutInstallFolder();
@@ -158,7 +206,10 @@ TEST_F(InstallSequenceTest, TheUninstallerFolderIsBornClosedToOrdinaryUsers) {
   EXPECT_EQ(norvale::ExecuteSetup(Run()), 0);
   EXPECT_TRUE(std::none_of(folderAccess_->created.begin(), folderAccess_->created.end(),
                            [&](const auto& use) { return use.folder == appDir_ + L"\\Uninst"; }));
-  EXPECT_EQ(log_[SetupLine(log_) - 1], L";Uninstのアクセス許可=継承(管理者権限なしのインストール)");
+  ASSERT_GE(SetupLine(log_), 3u);
+  EXPECT_EQ(log_[SetupLine(log_) - 2], L";Uninstのアクセス許可=継承(管理者権限なしのインストール)");
+  EXPECT_EQ(log_[SetupLine(log_) - 1],
+            norvale::kFileAccessComment + appDir_ + L"\\Setup_Start.txt|継承|");
 
   NewServedRun(Windows10x64());
   ASSERT_EQ(State().objPublicFunc.MakeDir(appDir_ + L"\\Uninst"), 0);
@@ -180,6 +231,23 @@ TEST_F(InstallSequenceTest, TheMarkerWriterReplacesOrAppends) {
   EXPECT_EQ(norvale::FromAnsi(ReadFileBytes(appDir_ + L"\\Setup_Start.txt")), L"新規\r\n");
   State().InputItems[1].value = *outside_ / L"missing folder";
   EXPECT_EQ(norvale::WriteSetupStartTxt(Run(), L"x", 1), ERROR_PATH_NOT_FOUND);
+
+  // Through the install's tree the marker is made anew each time, and a line
+  // is added only to a marker this run made: one that was there is made anew.
+  State().InputItems[1].value = appDir_;
+  auto held = norvale::OpenFolderFromRoot(
+      appDir_, FILE_TRAVERSE | FILE_LIST_DIRECTORY | FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY);
+  ASSERT_TRUE(held);
+  State().installTree =
+      std::make_shared<norvale::InstallTree>(std::move(held->handle), held->path, false);
+  const std::wstring marker = appDir_ + L"\\Setup_Start.txt";
+  EXPECT_EQ(norvale::WriteSetupStartTxt(Run(), L"二行目", 0), 0);
+  EXPECT_EQ(norvale::FromAnsi(ReadFileBytes(marker)), L"二行目\r\n");
+  EXPECT_EQ(norvale::WriteSetupStartTxt(Run(), L"三行目", 0), 0);
+  EXPECT_EQ(norvale::FromAnsi(ReadFileBytes(marker)), L"二行目\r\n三行目\r\n");
+  EXPECT_EQ(norvale::WriteSetupStartTxt(Run(), L"新規", 1), 0);
+  EXPECT_EQ(norvale::FromAnsi(ReadFileBytes(marker)), L"新規\r\n");
+  EXPECT_TRUE(folderAccess_->FileMadeAt(marker));
 }
 
 }  // namespace

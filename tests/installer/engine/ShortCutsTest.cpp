@@ -5,6 +5,9 @@
 
 #include "EngineSupport.h"
 #include "EngineTestSupport.h"
+#include "FileSystem.h"
+#include "FolderAccess.h"
+#include "InstallTree.h"
 #include "SetupLog.h"
 #include "ShortCuts.h"
 #include "TempDir.h"
@@ -69,6 +72,13 @@ class ShortCutsTest : public ::testing::Test {
     AddToList(state().ShortCutCount, state().ShortCutList, entry);
   }
   std::vector<std::wstring> Record() { return ReadAnsiLines(SetupLogPath(state())); }
+  // The run's install tree, rooted at root, as the install run holds it.
+  void TreeAt(const std::wstring& root) {
+    auto held = OpenFolderFromRoot(
+        root, FILE_TRAVERSE | FILE_LIST_DIRECTORY | FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY);
+    ASSERT_TRUE(held);
+    state().installTree = std::make_shared<InstallTree>(std::move(held->handle), held->path, false);
+  }
 
   testing_support::TempDir dir_{L"lnk"};
   const std::wstring app_ = dir_ / L"ノルヴァーレ POS";
@@ -160,6 +170,61 @@ TEST_F(ShortCutsTest, OnWindows10AStartupProgramStartsThroughItsCommandFile) {
   // The command file is written whatever the condition says.
   EXPECT_TRUE(Exists(app_ + L"\\Other.CMD"));
   EXPECT_FALSE(Exists(dir_ / L"Startup\\unchosen.lnk"));
+}
+
+// The logon command file runs at every user's logon, an administrator's
+// too. A user may make its name first in the install folder (users may add
+// files below the drive root), as a file of their own or as another name of
+// one: the run's file takes the name, made with a list under which only
+// administrators may change it (Wine keeps none: read as handed over), and
+// what the user made is never written into. The record says what it got.
+TEST_F(ShortCutsTest, ALogonCommandFileAUserMadeFirstIsReplacedByTheRunsOwn) {
+  TreeAt(app_);
+  const std::wstring cmd = app_ + L"\\Pos.CMD";
+  testing_support::WriteFileBytes(cmd, "START C:\\Users\\Public\\evil.exe\r\n");
+  const std::wstring theirs = dir_ / L"theirs.txt";
+  testing_support::WriteFileBytes(theirs, "mine");
+  const std::wstring other = app_ + L"\\Other.CMD";
+  ASSERT_TRUE(CreateHardLinkW(other.c_str(), theirs.c_str(), nullptr));
+  Add(L"{commonstartup}", L"POS", L"{app}\\Pos.exe", L"{app}\\pos.ico");
+  Add(L"{commonstartup}", L"other", L"{app}\\Other.exe", L"{app}\\pos.ico");
+
+  EXPECT_TRUE(CreateShortCuts(*engine_.context));
+  EXPECT_EQ(ReadAnsiLines(cmd)[4], L"START \"Pos.CMDを起動しています...\" \"" + app_ + L"\\Pos.exe\"");
+  EXPECT_EQ(ReadAnsiLines(other)[4],
+            L"START \"Other.CMDを起動しています...\" \"" + app_ + L"\\Other.exe\"");
+  EXPECT_EQ(ReadBytes(theirs), "mine");
+  const auto expected = FolderAccessListForThisRun(*engine_.folderAccess, GuardedFolder::kGeneratedFile);
+  ASSERT_TRUE(expected);
+  std::vector<std::wstring> lines;
+  for (const std::wstring& path : {cmd, other}) {
+    const auto* made = engine_.folderAccess->FileMadeAt(path);
+    ASSERT_TRUE(made) << ToAnsi(path);
+    ASSERT_TRUE(made->list);
+    const auto reading = testing_support::Read(*made->list);
+    EXPECT_EQ(reading.owner, L"Administrators");
+    EXPECT_TRUE(reading.isProtected);
+    EXPECT_EQ(reading.writers, (std::vector<std::wstring>{L"Administrators", L"SYSTEM"}));
+    EXPECT_EQ(reading.readers, (std::vector<std::wstring>{L"Users"}));
+    lines.push_back(L";ファイルのアクセス許可=" + path + L"|作成|" + expected->Text());
+  }
+  const std::vector<std::wstring> record = Record();
+  ASSERT_GE(record.size(), 7u);
+  EXPECT_EQ(std::vector<std::wstring>(record.begin() + 5, record.begin() + 7), lines);
+  EXPECT_EQ(cmd, ReadLink(dir_ / L"Startup\\POS.lnk")->target);
+}
+
+// A folder on the way to the command file that was swapped for a link (one
+// made on the host: tests/support/make-host-links.sh) gets nothing: the
+// file is not written, neither there nor where the link leads.
+TEST_F(ShortCutsTest, ALogonCommandFileIsNeverWrittenThroughALink) {
+  const std::wstring links = L"C:\\norvale-tree-links";
+  ASSERT_TRUE(FolderExists(links + L"\\outside")) << "the host's links are missing";
+  TreeAt(links);
+  EXPECT_FALSE(MakeStartupCmdFile(links + L"\\linked", L"Pos.CMD", app_ + L"\\Pos.exe",
+                                  SystemCodePages(), &state()));
+  EXPECT_FALSE(Exists(links + L"\\outside\\Pos.CMD"));
+  EXPECT_TRUE(engine_.folderAccess->createdFiles.empty());
 }
 
 TEST_F(ShortCutsTest, BeforeWindows10TheProgramIsTheTarget) {
