@@ -146,7 +146,8 @@ bool IsOwnImage(HANDLE handle) {
                                        nullptr, OPEN_EXISTING, 0, nullptr));
     return image ? IdentityOf(image.Get()) : std::nullopt;
   }();
-  return own && IdentityOf(handle) == own;
+  // The volume is asked only of a file that has the image's number.
+  return own && IndexOf(handle) == own->index && IdentityOf(handle) == own;
 }
 
 // Disposition through the handle; posixWorks remembers that the system
@@ -226,6 +227,18 @@ std::optional<FileIdentity> IdentityOf(HANDLE file) {
   if (!GetFileInformationByHandle(file, &info)) return std::nullopt;
   return FileIdentity{info.dwVolumeSerialNumber,
                       (static_cast<ULONGLONG>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+}
+
+std::optional<ULONGLONG> IndexOf(HANDLE file) {
+  const nt::FileCalls& calls = Calls();
+  if (!calls.Available()) return std::nullopt;
+  nt::IoStatusBlock io{};
+  LARGE_INTEGER number{};
+  if (calls.queryInformation(file, &io, &number, sizeof number, nt::kFileInternalInformation) <
+      0) {
+    return std::nullopt;
+  }
+  return static_cast<ULONGLONG>(number.QuadPart);
 }
 
 std::optional<DWORD> AttributesOf(HANDLE file) {

@@ -107,6 +107,10 @@ struct FileIdentity {
   bool operator==(const FileIdentity&) const = default;
 };
 std::optional<FileIdentity> IdentityOf(HANDLE file);
+// The number alone, which names the file among those of one volume: cheap
+// to ask for every entry of a walk, whose entries on another volume are
+// links it never enters.
+std::optional<ULONGLONG> IndexOf(HANDLE file);
 
 // The attributes an open handle has, as FileAttributeTagInfo gives them
 // (a link's own, never those of what it leads to).

@@ -56,7 +56,7 @@ class Walk {
     FileHandle owned;  // empty for the root, which the caller holds
     HANDLE folder = nullptr;
     std::wstring listedName;  // in the folder above
-    std::optional<FileIdentity> identity;
+    std::optional<ULONGLONG> index;
     EntryChoice choice = EntryChoice::Remove;
     std::vector<ListedEntry> entries;
     size_t next = 0;
@@ -137,8 +137,7 @@ class Walk {
   // what it leads to): the tree is changing, and the next try decides.
   bool ChangedHands(const ListedEntry& listed, HANDLE opened, const std::wstring& path) {
     if (listed.index == 0) return false;
-    const std::optional<FileIdentity> identity = IdentityOf(opened);
-    if (identity && identity->index == listed.index) return false;
+    if (IndexOf(opened) == listed.index) return false;
     changed_ = true;
     frames_.back().below.Note(StepError::Of(ERROR_RETRY, path));
     return true;
@@ -158,9 +157,9 @@ class Walk {
     switch (Judge(opened, path)) {
       case EntryVerdict::RemoveAsLink: {
         if (choice == EntryChoice::EmptyOnly) return false;
-        const std::optional<FileIdentity> identity = IdentityOf(folder.Get());
+        const std::optional<ULONGLONG> index = IndexOf(folder.Get());
         folder.Reset();
-        FileHandle link = Reopened(current, listed.name, path, identity, EntryType::Any);
+        FileHandle link = Reopened(current, listed.name, path, index, EntryType::Any);
         if (link) Delete(link.Get(), path, current.below);
         return false;
       }
@@ -171,7 +170,7 @@ class Walk {
         return false;
     }
     Frame frame;
-    frame.identity = IdentityOf(folder.Get());
+    frame.index = IndexOf(folder.Get());
     frame.owned = std::move(folder);
     frame.folder = frame.owned.Get();
     frame.listedName = listed.name;
@@ -200,7 +199,7 @@ class Walk {
       // was emptied.
       done.owned.Reset();
       FileHandle folder =
-          Reopened(above, done.listedName, path, done.identity, EntryType::Folder);
+          Reopened(above, done.listedName, path, done.index, EntryType::Folder);
       if (folder) Delete(folder.Get(), path, above.below);
     }
     path_.resize(done.pathAbove);
@@ -211,13 +210,13 @@ class Walk {
   // The entry `name` of the folder `in`, opened again for deleting, when it
   // is still the file that was judged; otherwise the tree changed.
   FileHandle Reopened(Frame& in, const std::wstring& name, const std::wstring& path,
-                      const std::optional<FileIdentity>& identity, EntryType type) {
+                      const std::optional<ULONGLONG>& index, EntryType type) {
     StepResult<FileHandle> again = OpenIn(in.folder, name, kDeletingAccess, kRemovalSharing, type);
     if (!again) {
       if (!Gone(again.Error())) in.below.Note(StepError::Of(again.Error().code, path));
       return {};
     }
-    if (!identity || IdentityOf(again->Get()) != identity) {
+    if (!index || IndexOf(again->Get()) != index) {
       changed_ = true;
       in.below.Note(StepError::Of(ERROR_RETRY, path));
       return {};
