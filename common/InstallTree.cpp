@@ -1,5 +1,7 @@
 #include "InstallTree.h"
 
+#include <wincrypt.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <vector>
@@ -17,6 +19,9 @@ constexpr ACCESS_MASK kTreeFolderAccess =
 // target shares no deletes: the tree's handles hold no DELETE and share all.
 constexpr DWORD kTreeSharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 constexpr wchar_t kPartSuffix[] = L".nvpart";
+// Folders held while a file that arrived in them is used: nobody renames or
+// deletes them meanwhile, and names are still made and renamed in them.
+constexpr DWORD kHeldWaySharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
 
 std::wstring FolderKey(const std::wstring& relative) { return UpperCased(relative); }
 
@@ -109,7 +114,10 @@ namespace {
 // when this run made a folder of that name, that very one.
 class TreeSteps final : public IPathSteps {
  public:
-  TreeSteps(bool make, std::map<std::wstring, FileIdentity>& made) : make_(make), made_(made) {}
+  TreeSteps(bool make, std::map<std::wstring, FileIdentity>& made,
+            ACCESS_MASK access = kTreeFolderAccess, DWORD share = kTreeSharing,
+            std::vector<FileHandle>* keep = nullptr)
+      : make_(make), made_(made), access_(access), share_(share), keep_(keep) {}
 
   StepResult<HeldFolder> Step(const HeldFolder& parent, const std::wstring& name,
                               bool) override {
@@ -119,8 +127,7 @@ class TreeSteps final : public IPathSteps {
       return Refused(ERROR_INVALID_NAME, path, L"[" + path + L"]はフォルダ名として使えません");
     }
     StepResult<HeldFolder> next =
-        OpenListedIn(parent.handle.Get(), parent.path, name, kTreeFolderAccess, kTreeSharing,
-                     EntryType::Folder);
+        OpenListedIn(parent.handle.Get(), parent.path, name, access_, share_, EntryType::Folder);
     bool madeNow = false;
     if (!next && make_ && next.Error().Missing()) {
       StepResult<FileHandle> made = CreateIn(parent.handle.Get(), name, kTreeFolderAccess,
@@ -155,6 +162,14 @@ class TreeSteps final : public IPathSteps {
       return Refused(kErrorLinkOnTheWay, path,
                      L"[" + path + L"]はこのインストールで作成したフォルダではありません");
     }
+    // The walk lets go of each part once it has the next: a caller that
+    // holds the whole way keeps each part once more.
+    HANDLE kept = nullptr;
+    if (keep_ && !DuplicateHandle(GetCurrentProcess(), next->handle.Get(), GetCurrentProcess(),
+                                  &kept, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+      return Refused(GetLastError(), path, L"[" + path + L"]を開けませんでした");
+    }
+    if (keep_) keep_->emplace_back(kept);
     return next;
   }
 
@@ -167,8 +182,50 @@ class TreeSteps final : public IPathSteps {
 
   bool make_;
   std::map<std::wstring, FileIdentity>& made_;
+  ACCESS_MASK access_;
+  DWORD share_;
+  std::vector<FileHandle>* keep_;
   std::wstring key_;
 };
+
+// SHA-256 of what `file` holds, read through that handle from its start;
+// each piece is also written to `copy` when one is given.
+std::optional<std::array<BYTE, 32>> DigestOf(HANDLE file, HANDLE copy) {
+  if (!SetFilePointerEx(file, LARGE_INTEGER{}, nullptr, FILE_BEGIN)) return std::nullopt;
+  HCRYPTPROV provider = 0;
+  if (!CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT)) {
+    return std::nullopt;
+  }
+  std::optional<std::array<BYTE, 32>> digest;
+  HCRYPTHASH hash = 0;
+  if (CryptCreateHash(provider, CALG_SHA_256, 0, 0, &hash)) {
+    std::vector<BYTE> buffer(256 * 1024);
+    bool whole = true;
+    for (;;) {
+      DWORD got = 0;
+      if (!ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) {
+        whole = false;
+        break;
+      }
+      if (got == 0) break;
+      DWORD written = 0;
+      if (!CryptHashData(hash, buffer.data(), got, 0) ||
+          (copy && (!WriteFile(copy, buffer.data(), got, &written, nullptr) || written != got))) {
+        whole = false;
+        break;
+      }
+    }
+    std::array<BYTE, 32> value{};
+    DWORD size = static_cast<DWORD>(value.size());
+    if (whole && CryptGetHashParam(hash, HP_HASHVAL, value.data(), &size, 0) &&
+        size == value.size()) {
+      digest = value;
+    }
+    CryptDestroyHash(hash);
+  }
+  CryptReleaseContext(provider, 0);
+  return digest;
+}
 
 }  // namespace
 
@@ -199,6 +256,79 @@ std::shared_ptr<const TreeFolder> InstallTree::OpenFolder(const std::wstring& fo
     return last_;
   } catch (...) {
     return Refused(ERROR_NOT_ENOUGH_MEMORY, why, L"[" + folder + L"]を開けませんでした");
+  }
+}
+
+void InstallTree::Watch(const std::wstring& path) {
+  try {
+    const std::optional<std::wstring> key = KeyOf(path);
+    if (key && !key->empty()) watched_.try_emplace(FolderKey(*key));
+  } catch (...) {
+  }
+}
+
+bool InstallTree::Covers(const std::wstring& path) const {
+  try {
+    return KeyOf(path) || SamePlace(path, root_->path) || LiesBelow(path, root_->path);
+  } catch (...) {
+    return true;
+  }
+}
+
+void InstallTree::Arrived(const std::wstring& path, HANDLE file) {
+  if (watched_.empty()) return;
+  try {
+    const std::optional<std::wstring> key = KeyOf(path);
+    const auto watched = key ? watched_.find(FolderKey(*key)) : watched_.end();
+    if (watched == watched_.end()) return;
+    // Whatever arrived there before is no longer there.
+    watched->second.reset();
+    const std::optional<FileIdentity> identity = IdentityOf(file);
+    const std::optional<std::array<BYTE, 32>> digest = DigestOf(file, nullptr);
+    if (identity && digest) watched->second = Arrival{*identity, *digest};
+  } catch (...) {
+  }
+}
+
+std::optional<HeldArrival> InstallTree::OpenArrived(const std::wstring& path, HANDLE copy) {
+  try {
+    const std::optional<std::wstring> key = KeyOf(path);
+    const auto watched = key ? watched_.find(FolderKey(*key)) : watched_.end();
+    if (watched == watched_.end() || !watched->second) return std::nullopt;
+    // The install folder once more, shared with all but deleting; after
+    // Release reached from the drive's root, as StillMadeHere reaches it.
+    StepResult<HeldFolder> from = root_->handle
+                                      ? StepResult<HeldFolder>(HeldFolder{FileHandle(), root_->path})
+                                      : OpenFolderFromRoot(root_->path, FILE_TRAVERSE);
+    if (!from) return std::nullopt;
+    StepResult<FileHandle> app = OpenIn(root_->handle ? root_->handle.Get() : from->handle.Get(),
+                                        L"", FILE_TRAVERSE, kHeldWaySharing, EntryType::Folder);
+    if (!app || !rootIdentity_ || IdentityOf(app->Get()) != rootIdentity_ ||
+        !StillAt(app->Get(), root_->path)) {
+      return std::nullopt;
+    }
+    HeldArrival held;
+    HeldFolder folder{std::move(*app), root_->path};
+    const std::wstring way = key->find(L'\\') == std::wstring::npos ? L"" : BeforeLast(*key, L'\\');
+    if (!way.empty()) {
+      TreeSteps steps(false, made_, FILE_TRAVERSE, kHeldWaySharing, &held.folders);
+      StepResult<HeldFolder> reached = WalkDownFrom(folder, way, steps);
+      if (!reached) return std::nullopt;
+      held.folders.insert(held.folders.begin(), std::move(folder.handle));
+      folder = std::move(*reached);
+    }
+    StepResult<HeldFolder> file = OpenListedIn(folder.handle.Get(), folder.path,
+                                               AfterLast(*key, L'\\'), GENERIC_READ,
+                                               FILE_SHARE_READ, EntryType::File);
+    if (way.empty()) held.folders.push_back(std::move(folder.handle));
+    if (!file || IdentityOf(file->handle.Get()) != watched->second->identity ||
+        DigestOf(file->handle.Get(), copy) != watched->second->digest) {
+      return std::nullopt;
+    }
+    held.file = std::move(file->handle);
+    return held;
+  } catch (...) {
+    return std::nullopt;
   }
 }
 
@@ -319,7 +449,10 @@ bool CopyIntoTree(ITreeWrites& tree, const std::wstring& source, const std::wstr
         if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
         SetFileInformationByHandle(to.Get(), FileBasicInfo, &basic, sizeof basic);
       }
-      if (PlaceInFolder(to.Get(), *folder, name, overwrite, why)) return true;
+      if (PlaceInFolder(to.Get(), *folder, name, overwrite, why)) {
+        tree.Arrived(full, to.Get());
+        return true;
+      }
       error = GetLastError();
     }
     return DiscardPart(to.Get(), error);

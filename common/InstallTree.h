@@ -5,10 +5,12 @@
 // whatever the run writes there is made through a handle of its folder,
 // opened from this root one part at a time without following a link, and a
 // folder this run made must still be the one it made.
+#include <array>
 #include <map>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "FileActs.h"
 #include "Handles.h"
@@ -33,6 +35,18 @@ class ITreeWrites {
   // the folder this run made there.
   virtual std::shared_ptr<const TreeFolder> OpenFolder(const std::wstring& folder, bool make,
                                                        std::wstring* why) = 0;
+  // The file at path (absolute, held by the tree) was just put in place
+  // whole, and `file` still holds it as its writer made it: for reading and
+  // writing, shared with nobody. The tree may read it through that handle.
+  virtual void Arrived(const std::wstring& path, HANDLE file) = 0;
+};
+
+// A watched file as it arrived, held for reading and shared only for
+// reading (nobody writes, renames or deletes it), with every folder from the
+// install folder down to it held so that none of them is renamed or deleted.
+struct HeldArrival {
+  std::vector<FileHandle> folders;
+  FileHandle file;
 };
 
 class InstallTree final : public ITreeWrites {
@@ -57,11 +71,30 @@ class InstallTree final : public ITreeWrites {
   // StillMadeHere still knows the folders.
   void Release();
 
+  // A file the run uses after it arrived (unpacks, installs, starts it):
+  // from now on what arrives at path is noted.
+  void Watch(const std::wstring& path);
+  // path lies in the install folder by any of its names (after Release too).
+  bool Covers(const std::wstring& path) const;
+  // The watched file at path exactly as it last arrived: reached from the
+  // install folder (after Release from the drive's root, the install folder
+  // still the run's), no link on the way, each folder the run made still
+  // the one it made, the file the one that arrived with the bytes that
+  // arrived (SHA-256). `copy`, when given, receives the bytes as they are
+  // read. Nothing otherwise.
+  std::optional<HeldArrival> OpenArrived(const std::wstring& path, HANDLE copy = nullptr);
+
   bool Holds(const std::wstring& path) const override;
   std::shared_ptr<const TreeFolder> OpenFolder(const std::wstring& folder, bool make,
                                                std::wstring* why) override;
+  void Arrived(const std::wstring& path, HANDLE file) override;
 
  private:
+  struct Arrival {
+    FileIdentity identity;
+    std::array<BYTE, 32> digest;
+  };
+
   // The part of path below the root, as the key of made_; nothing when path
   // lies outside.
   std::optional<std::wstring> KeyOf(const std::wstring& path) const;
@@ -75,6 +108,8 @@ class InstallTree final : public ITreeWrites {
   // of the one before.
   std::shared_ptr<TreeFolder> last_;
   std::wstring lastKey_;
+  // The watched files (keys as made_'s) and what last arrived there.
+  std::map<std::wstring, std::optional<Arrival>> watched_;
 };
 
 class IGeneratedFiles;

@@ -347,7 +347,12 @@ DWORD ClsWinFTP::ReceiveFileInTree(const std::wstring& serverFileId, const std::
   if (error == 0 && replaceFolder) error = RemoveFolderInPlaceOf(target);
   if (error == 0) {
     std::wstring why;
-    if (norvale::PlaceInFolder(local.Get(), *folder, name, overwrite, &why)) return 0;
+    if (norvale::PlaceInFolder(local.Get(), *folder, name, overwrite, &why)) {
+      // Told while the transfer still holds the file, so that nobody can
+      // have changed it yet.
+      tree_->Arrived(target, local.Get());
+      return 0;
+    }
     error = GetLastError();
   }
   norvale::DiscardCreatedFile(local.Get());
