@@ -71,10 +71,12 @@ class clsWinCommon {
   std::wstring GetOSNumberName(int32_t aEnuWinOS);
   void ShellEnd(int32_t ProcessID);
   // Empty when the program was started (and, with the wait, has ended); a
-  // failure text otherwise.
+  // failure text otherwise. started runs once the process is made, before
+  // the wait.
   std::wstring RunApplication(const std::wstring& aStrPath, bool ablnWait,
                               double* adblTaskID = nullptr, int32_t aenuStyle = 0,
-                              const std::wstring& astrOption = L"");
+                              const std::wstring& astrOption = L"",
+                              const std::function<void()>& started = nullptr);
   std::wstring GetSpecialFolderPath(int32_t aenuFolder);
   // The form must stay loaded while the object holds it, or be handed over
   // anew.

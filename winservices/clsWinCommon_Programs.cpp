@@ -81,7 +81,8 @@ void clsWinCommon::ShellEnd(int32_t ProcessID) {
 
 std::wstring clsWinCommon::RunApplication(const std::wstring& aStrPath, bool ablnWait,
                                           double* adblTaskID, int32_t aenuStyle,
-                                          const std::wstring& astrOption) {
+                                          const std::wstring& astrOption,
+                                          const std::function<void()>& started) {
   auto failure = [&](int32_t number) {
     return L"RunApplication(" + std::to_wstring(number) + L" " +
            RuntimeErrorDescription(number) + L"(ファイル:" + aStrPath + L" " + astrOption + L")";
@@ -93,13 +94,14 @@ std::wstring clsWinCommon::RunApplication(const std::wstring& aStrPath, bool abl
     }
     const std::wstring commandLine = L"\"" + aStrPath + L"\" " + astrOption;
     DWORD processId = 0;
-    HANDLE started = nullptr;
-    if (!windows_.starts->Start(commandLine, aenuStyle, &processId, &started)) {
+    HANDLE made = nullptr;
+    if (!windows_.starts->Start(commandLine, aenuStyle, &processId, &made)) {
       return failure(StartFailureNumber(GetLastError()));
     }
     // Holding the handle keeps the id from naming another process while
     // the wait runs.
-    KernelHandle process(started);
+    KernelHandle process(made);
+    if (started) started();
     if (processId == 0) {
       return L"RunApplication:プログラムの起動に失敗しました。メモリ不足などの可能性があります";
     }

@@ -61,6 +61,30 @@ bool IsFullProgramPath(const std::wstring& path) {
   return IsFullyQualifiedPath(p);
 }
 
+std::wstring FinishProgramOf(const std::wstring& expandedCommand) {
+  std::wstring program = Trim(expandedCommand);
+  if (program.size() >= 2 && program.front() == L'"' && program.back() == L'"') {
+    program = Trim(program.substr(1, program.size() - 2));
+  }
+  return program;
+}
+
+void WatchProgramsToStart(InstallRun& run) {
+  InstallerState& s = run.state;
+  if (!s.installTree) return;
+  for (int32_t i = 1; i <= s.AutoRunCount && i < static_cast<int32_t>(s.AutoRunList.size()); ++i) {
+    s.installTree->Watch(Trim(Expanded(run, s.AutoRunList[static_cast<size_t>(i)].exe)));
+  }
+  if (!IsBlank(s.ExecuteCmd)) s.installTree->Watch(FinishProgramOf(Expanded(run, s.ExecuteCmd)));
+}
+
+std::optional<HeldArrival> HoldProgramToStart(InstallerState& state, const std::wstring& program) {
+  return ValueOrOnFailure(std::optional<HeldArrival>(), [&]() -> std::optional<HeldArrival> {
+    if (!state.installTree || !state.installTree->Covers(program)) return HeldArrival{};
+    return state.installTree->OpenArrived(program);
+  });
+}
+
 int32_t CountApFileLinks(InstallRun& run) {
   const InstallerState& s = run.state;
   int32_t total = 0;
@@ -150,9 +174,15 @@ int16_t ExecuteAutoRun(InstallRun& run) {
       res = L"既にインストールされています（Skipされました）";
     } else if (!IsFullProgramPath(e.exe)) {
       res = L"RunApplication:完全なパスで指定されていないため起動しませんでした。(" + e.exe + L")";
+    } else if (std::optional<HeldArrival> held = HoldProgramToStart(s, Trim(e.exe)); !held) {
+      res = L"RunApplication:インストールしたファイルではないか、ダウンロード後に変更されたため"
+            L"起動しませんでした。(" + e.exe + L")";
     } else {
       double taskId = 0;
-      if (!SkipOnFailure([&] { res = s.objWinCommon.RunApplication(Trim(e.exe), true, &taskId, 1, prm); })) {
+      if (!SkipOnFailure([&] {
+            res = s.objWinCommon.RunApplication(Trim(e.exe), true, &taskId, 1, prm,
+                                                [&held] { held.reset(); });
+          })) {
         res = L"RunApplication:プログラムの起動に失敗しました。";
       }
       if (res.empty()) {

@@ -97,23 +97,19 @@ bool CopyTree(const std::wstring& source, const std::wstring& target, bool overw
   return true;
 }
 
-// The folder an archive is unpacked into: new, made with its list in the
-// same call, where no other program (the account's own unelevated ones
-// included, when elevated) can put anything into it or rename it away
-// while the archive DLL writes there by name, and held from then on.
-// None when it cannot be made so.
-std::optional<HeldFolder> MakeWorkFolder(EngineContext& engine) {
-  IFolderAccess& access = *engine.state.seams.windows.folderAccess;
-  const std::optional<FolderAccessList> list =
-      FolderAccessListForThisRun(access, GuardedFolder::kPrivateFolder);
-  if (!list) return std::nullopt;
-  wchar_t temp[MAX_PATH + 1] = {};
-  const DWORD n = GetTempPathW(MAX_PATH + 1, temp);
-  if (n == 0 || n > MAX_PATH) return std::nullopt;
-  const std::wstring base =
-      WithoutTrailingSeparator(PrivateFolderParent(access, std::wstring(temp, n)));
-  if (base.empty()) return std::nullopt;
-  return MakePrivateFolder(access, base, L"Norvale-", *list);
+// An entry copied from source into target would land in the folder `kept`
+// or be that folder.
+bool Reaches(const std::wstring& source, const std::wstring& target, const std::wstring& kept) {
+  if (SamePlace(target, kept) || LiesBelow(target, kept)) return true;
+  for (const WIN32_FIND_DATAW& entry : ListEntries(source)) {
+    if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
+    const std::wstring to = target + L"\\" + entry.cFileName;
+    const bool reaches = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                             ? Reaches(source + L"\\" + entry.cFileName, to, kept)
+                             : SamePlace(to, kept) || LiesBelow(to, kept);
+    if (reaches) return true;
+  }
+  return false;
 }
 
 // The checks both extractions make before touching anything: a zip path, a
@@ -135,6 +131,23 @@ void MakeFolderLogged(EngineContext& engine, const std::wstring& folder) {
 }
 
 }  // namespace
+
+std::optional<HeldFolder> MakePrivateWorkFolder(IFolderAccess& access) {
+  try {
+    const std::optional<FolderAccessList> list =
+        FolderAccessListForThisRun(access, GuardedFolder::kPrivateFolder);
+    if (!list) return std::nullopt;
+    wchar_t temp[MAX_PATH + 1] = {};
+    const DWORD n = GetTempPathW(MAX_PATH + 1, temp);
+    if (n == 0 || n > MAX_PATH) return std::nullopt;
+    const std::wstring base =
+        WithoutTrailingSeparator(PrivateFolderParent(access, std::wstring(temp, n)));
+    if (base.empty()) return std::nullopt;
+    return MakePrivateFolder(access, base, L"Norvale-", *list);
+  } catch (...) {
+    return std::nullopt;
+  }
+}
 
 int32_t GetPathKind(const std::wstring& path) {
   return OrFailure<int32_t>(0, [&]() -> int32_t {
@@ -248,7 +261,7 @@ bool ExtractZipFolder(EngineContext& engine, const std::wstring& zip, const std:
       return false;
     }
     const std::wstring name = func.GetFileID(zip);
-    std::optional<HeldFolder> made = MakeWorkFolder(engine);
+    std::optional<HeldFolder> made = MakePrivateWorkFolder(*engine.state.seams.windows.folderAccess);
     if (!made) {
       errText = L"zipファイルを解凍できませんでした！";
       return false;
@@ -270,13 +283,22 @@ bool ExtractZipFolder(EngineContext& engine, const std::wstring& zip, const std:
         engine.window.DoEvents();
         engine.state.objWinCommon.WinSleep(200);
         engine.window.DoEvents();
-        if (InTree(tree, dest)) {
-          ok = MakeFolders(dest, tree);
+        const std::wstring top = work + L"\\" + entries.front().cFileName;
+        // The elevated uninstaller and what it trusts lie in "Uninst", which
+        // the installer fills itself: nothing an archive holds goes there.
+        const std::wstring app = engine.macros.ExpandPathMacros(L"{app}");
+        if (IsFullyQualifiedPath(app) && Reaches(top, dest, JoinPath(FullPath(app), L"Uninst"))) {
+          errText = L"圧縮ファイルにアンインストーラのフォルダ（Uninst）へ入るファイルがあります！";
+          ok = false;
         } else {
-          MakeFolderLogged(engine, dest);
+          if (InTree(tree, dest)) {
+            ok = MakeFolders(dest, tree);
+          } else {
+            MakeFolderLogged(engine, dest);
+          }
+          ok = ok && CopyFolderContents(top, dest, tree);
+          if (!ok) errText = L"解凍されたフォルダをコピーできませんでした！";
         }
-        ok = ok && CopyFolderContents(work + L"\\" + entries.front().cFileName, dest, tree);
-        if (!ok) errText = L"解凍されたフォルダをコピーできませんでした！";
       }
     } else {
       errText = L"zipファイルを解凍できませんでした！";

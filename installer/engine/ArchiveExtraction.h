@@ -3,9 +3,11 @@
 // archive DLL when it is there, else through the shell's zip folder) and
 // copying files and folder trees.
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "EngineContext.h"
+#include "FolderAccess.h"
 #include "InstallTree.h"
 
 namespace norvale {
@@ -14,8 +16,9 @@ namespace norvale {
 // elevated; made new, closed to everyone but this run's side) and copies the
 // contents of the archive's first top-level folder to dest. The archive DLL and the shell
 // write by name, so they never write into a folder that other users may
-// swap for a link. Progress texts go to label when one is given; on failure
-// errText names the reason.
+// swap for a link. An archive that has anything for the install folder's
+// "Uninst" (or "Uninst" itself) is copied nowhere. Progress texts go to
+// label when one is given; on failure errText names the reason.
 bool ExtractZipFolder(EngineContext& engine, const std::wstring& zip, const std::wstring& dest,
                       std::wstring& errText, ICaption* label);
 bool ExtractArchive(EngineContext& engine, const std::wstring& archive, std::wstring dest);
@@ -31,6 +34,10 @@ bool vbCopyFile(const std::wstring& source, const std::wstring& destination, boo
                 bool destinationIsFile, std::wstring& errText, ITreeWrites* tree = nullptr);
 bool vbCopyFolder(const std::wstring& source, const std::wstring& destination, bool overwrite,
                   std::wstring& errText, ITreeWrites* tree = nullptr);
+// A new folder of this run's own below TEMP (the Windows folder's when
+// elevated), made with a list that keeps every other program out, held from
+// then on; the unpacking's folder. Nothing when it cannot be made so.
+std::optional<HeldFolder> MakePrivateWorkFolder(IFolderAccess& access);
 // 0 nothing, 1 an existing file, 2 an existing folder.
 int32_t GetPathKind(const std::wstring& path);
 

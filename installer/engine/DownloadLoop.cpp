@@ -3,12 +3,17 @@
 #include <windows.h>
 
 #include <functional>
+#include <optional>
 #include <set>
+#include <utility>
 
+#include "ArchiveExtraction.h"
 #include "DeleteGuard.h"
+#include "FileActs.h"
 #include "FileSystem.h"
 #include "FontFiles.h"
 #include "Fonts.h"
+#include "HandleActs.h"
 #include "LocalPathGuard.h"
 #include "Paths.h"
 #include "SetupLog.h"
@@ -55,6 +60,41 @@ class WritesWatched {
   ClsWinFTP& ftp_;
 };
 
+// A file that arrived in the install folder, copied into a new folder of
+// the run's own exactly as it arrived (under its own name), for a program
+// that takes it by name: in the install folder every user may change it.
+// The folder goes again with the copy.
+class ArrivedCopy {
+ public:
+  static std::optional<ArrivedCopy> Make(IFolderAccess& access, InstallTree& tree,
+                                         const std::wstring& arrived) {
+    std::optional<HeldFolder> folder = MakePrivateWorkFolder(access);
+    if (!folder) return std::nullopt;
+    ArrivedCopy copy(std::move(*folder), AfterLast(FullPath(arrived), L'\\'));
+    StepResult<FileHandle> file = CreateIn(copy.folder_.handle.Get(), copy.name_, GENERIC_WRITE,
+                                           0, EntryType::File);
+    if (!file || !tree.OpenArrived(arrived, file->Get())) return std::nullopt;
+    return copy;
+  }
+  ArrivedCopy(ArrivedCopy&&) = default;
+  // The folder this one had goes with the other.
+  ArrivedCopy& operator=(ArrivedCopy&& other) noexcept {
+    std::swap(folder_, other.folder_);
+    std::swap(name_, other.name_);
+    return *this;
+  }
+  ~ArrivedCopy() {
+    if (folder_.handle) RemoveHeldOwnFolder(folder_.handle.Get(), folder_.path);
+  }
+  std::wstring Path() const { return JoinPath(folder_.path, name_); }
+
+ private:
+  ArrivedCopy(HeldFolder folder, std::wstring name)
+      : folder_(std::move(folder)), name_(std::move(name)) {}
+  HeldFolder folder_;
+  std::wstring name_;
+};
+
 // Everything one call of DownloadFiles keeps.
 class DownloadStep {
  public:
@@ -80,6 +120,8 @@ class DownloadStep {
   bool IsEarlierProductFont(const std::wstring& name) const;
   void UndoWhatWasWritten();
   bool GetFile(const std::wstring& localDir, bool saveInfo, std::wstring& lastLocalFile);
+  void Watch(const std::wstring& path);
+  bool Vouched(const std::wstring& path, std::optional<ArrivedCopy>& copy);
   bool GetFolder(const DownloadEntry& entry);
 
   InstallRun& run_;
@@ -304,9 +346,29 @@ DownloadStep::Outcome DownloadStep::Transfer(const DownloadEntry& entry, EntryKi
   }
 }
 
+// What arrives at path in the install folder is to be vouched for at its
+// use.
+void DownloadStep::Watch(const std::wstring& path) {
+  SkipOnFailure([&] {
+    if (s_.installTree) s_.installTree->Watch(path);
+  });
+}
+
+// A download in the install folder is used only as it arrived, through a
+// copy of the run's own (none is needed elsewhere): false when it is not
+// what arrived.
+bool DownloadStep::Vouched(const std::wstring& path, std::optional<ArrivedCopy>& copy) {
+  return ValueOrOnFailure(false, [&] {
+    if (!s_.installTree || !s_.installTree->Covers(path)) return true;
+    copy = ArrivedCopy::Make(*s_.seams.windows.folderAccess, *s_.installTree, path);
+    return copy.has_value();
+  });
+}
+
 DownloadStep::Outcome DownloadStep::TransferZip(const DownloadEntry& entry) {
   std::wstring tmp;
   SkipOnFailure([&] { tmp = run_.calls.ExpandPathMacros(L"{tmp}"); });
+  Watch(tmp + L"\\" + fileName_);
   std::wstring archive;
   if (!GetFile(tmp, false, archive)) return Outcome::Failure;
 
@@ -318,9 +380,14 @@ DownloadStep::Outcome DownloadStep::TransferZip(const DownloadEntry& entry) {
 
   bool unpacked = false;
   std::wstring ignored;
-  SkipOnFailure([&] {
-    unpacked = run_.calls.ExtractZipFolder(archive, entry.dst, ignored, run_.window.L_SETUP(1));
-  });
+  std::optional<ArrivedCopy> copy;
+  if (Vouched(Trim(archive), copy)) {
+    SkipOnFailure([&] {
+      unpacked = run_.calls.ExtractZipFolder(copy ? copy->Path() : archive, entry.dst, ignored,
+                                             run_.window.L_SETUP(1));
+    });
+  }
+  copy.reset();
   run_.SetLabel(1, L"テンポラリファイルを削除しています...");
   run_.DoEvents();
   SkipOnFailure([&] { run_.calls.vbDeleteFile(archive, ignored); });
@@ -353,20 +420,28 @@ DownloadStep::Outcome DownloadStep::TransferZip(const DownloadEntry& entry) {
 }
 
 DownloadStep::Outcome DownloadStep::TransferFont() {
+  const std::wstring copy = s_.TmpDir + L"\\" + fileName_;
+  Watch(copy);
   std::wstring last;
   if (!GetFile(s_.TmpDir, false, last)) return Outcome::Failure;
 
   run_.SetLabel(1, L"フォント[" + fileName_ + L"]をインストールしています...");
   run_.DoEvents();
-  const std::wstring copy = s_.TmpDir + L"\\" + fileName_;
   bool installed = false;
-  SkipOnFailure([&] {
-    std::wstring text;
-    const bool scriptReady = run_.calls.CheckAddFontScript(text);
-    const bool newWindows = s_.OsVersion.dwMajorVersion >= 10 && s_.OsVersion.dwBuildNumber > 17000;
-    installed = scriptReady && newWindows ? run_.calls.vbAddFontByPowerShell(copy, text)
-                                          : run_.calls.vbInstallFont(copy, text);
-  });
+  // The font is installed for the whole machine: from what arrived only.
+  std::optional<ArrivedCopy> arrived;
+  if (Vouched(copy, arrived)) {
+    const std::wstring handed = arrived ? arrived->Path() : copy;
+    SkipOnFailure([&] {
+      std::wstring text;
+      const bool scriptReady = run_.calls.CheckAddFontScript(text);
+      const bool newWindows =
+          s_.OsVersion.dwMajorVersion >= 10 && s_.OsVersion.dwBuildNumber > 17000;
+      installed = scriptReady && newWindows ? run_.calls.vbAddFontByPowerShell(handed, text)
+                                            : run_.calls.vbInstallFont(handed, text);
+    });
+  }
+  arrived.reset();
   if (installed) {
     SkipOnFailure([&] {
       const std::wstring font = s_.FontsDir + L"\\" + fileName_;

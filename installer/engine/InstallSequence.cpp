@@ -141,6 +141,8 @@ int16_t ExecuteSetup(InstallRun& run) {
   }
   if (!IsBlank(s.InstallFilesList)) run.Log(L"InstallFilesList=" + Trim(s.InstallFilesList));
 
+  // Every download lies between a program's arrival and its start.
+  SkipOnFailure([&] { WatchProgramsToStart(run); });
   DownloadFiles(run);
 
   if (s.InstallAborted != 0) {

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "ApFileLinks.h"
 #include "Conditions.h"
 #include "DeleteGuard.h"
 #include "EngineBinding.h"
@@ -519,16 +520,16 @@ void Form_Inset_MAIN::StartFinalProgram() {
   SkipOnFailure([&] {
     s.ExecuteCmd = ExpandPathMacros(s, s.ExecuteCmd);
     s.ExecutePrm = ExpandPathMacros(s, s.ExecutePrm);
-    std::wstring program = Trim(s.ExecuteCmd);
-    if (program.size() >= 2 && program.front() == L'"' && program.back() == L'"') {
-      program = Trim(program.substr(1, program.size() - 2));
-    }
+    const std::wstring program = FinishProgramOf(s.ExecuteCmd);
     // Exactly the named program file: never a search along PATH, never the
     // shell's idea of what a name or document means.
     if (!IsFullyQualifiedPath(program) || program.find(L'"') != std::wstring::npos ||
         !FileExists(program)) {
       return;
     }
+    // In the install folder only as the run wrote it, held until it runs.
+    const std::optional<HeldArrival> held = HoldProgramToStart(s, program);
+    if (!held) return;
     const std::wstring parameters = Trim(s.ExecutePrm);
     std::wstring commandLine = L"\"" + program + L"\"";
     if (!parameters.empty()) commandLine += L" " + parameters;

@@ -164,6 +164,44 @@ TEST_F(ArchiveExtractionTest, CopiesIntoTheInstallFolderNeverFollowALink) {
   DeleteTree(fresh);
 }
 
+// "Uninst" holds the elevated uninstaller and what it trusts, which the
+// installer puts there itself: an archive that has anything for it, by any
+// spelling of its name, or that would be unpacked into it, is copied
+// nowhere, and the extraction says why.
+TEST_F(ArchiveExtractionTest, NothingAnArchiveHoldsGoesIntoUninst) {
+  const std::wstring app = dir_ / L"app";
+  CreateDirectoryW(app.c_str(), nullptr);
+  CreateDirectoryW((app + L"\\Uninst").c_str(), nullptr);
+  WriteFileBytes(app + L"\\Uninst\\Dekant00.exe", "the uninstaller");
+  engine_.macros.table[L"{app}"] = app;
+  const wchar_t kRefused[] = L"圧縮ファイルにアンインストーラのフォルダ（Uninst）へ入るファイルがあります！";
+  struct Case {
+    const wchar_t* entries;
+    std::wstring dest;
+  };
+  const Case cases[] = {
+      {L"pkg\\\npkg\\a.txt=A\npkg\\Uninst\\Dekant00.exe=planted\n", app},
+      {L"pkg\\\npkg\\a.txt=A\npkg\\uninst\\sub\\b.txt=planted\n", app},
+      {L"pkg\\\npkg\\a.txt=A\npkg\\Uninst=planted\n", app},
+      {L"pkg\\\npkg\\Dekant00.exe=planted\n", app + L"\\bin\\..\\Uninst"},
+      {L"pkg\\\npkg\\Uninst\\Dekant00.exe=planted\n", app + L"\\"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(ToAnsi(c.entries));
+    EXPECT_FALSE(Extract(Archive(L"pkg.zip", c.entries), nullptr, c.dest));
+    EXPECT_EQ(kRefused, error_);
+    EXPECT_FALSE(Exists(app + L"\\a.txt")) << "nothing of such an archive is copied";
+    EXPECT_EQ("the uninstaller", ReadFileBytes(app + L"\\Uninst\\Dekant00.exe"));
+    EXPECT_FALSE(Exists(app + L"\\Uninst\\sub"));
+  }
+  // Beside it, the same archive's other entries arrive as always.
+  EXPECT_TRUE(Extract(Archive(L"pkg.zip", L"pkg\\\npkg\\a.txt=A\npkg\\Uninst2\\c.txt=C\n"),
+                      nullptr, app))
+      << ToAnsi(error_);
+  EXPECT_EQ("A", ReadFileBytes(app + L"\\a.txt"));
+  EXPECT_EQ("C", ReadFileBytes(app + L"\\Uninst2\\c.txt"));
+}
+
 TEST_F(ArchiveExtractionTest, RefusalsComeBeforeAnythingIsTouched) {
   const std::wstring lzh = Archive(L"pkg.lzh", L"pkg\\\n");
   EXPECT_FALSE(Extract(lzh));

@@ -11,6 +11,7 @@
 #include "EngineRunFixture.h"
 #include "FileSystem.h"
 #include "Fonts.h"
+#include "InstallFolders.h"
 #include "Text.h"
 
 namespace testing_support {
@@ -69,6 +70,15 @@ class DownloadLoopTest : public PackageServerTest {
     };
   }
   bool cancelled_ = false;
+
+  // What the install sequence gives the download step: the install folder
+  // prepared and held, and the FTP client writing below it through the
+  // run's tree.
+  void WriteThroughTheTree() {
+    ASSERT_FALSE(norvale::PrepareInstallFolders(Run()).refused);
+    ASSERT_TRUE(State().installTree);
+    State().objFtp.WriteTree(State().installTree);
+  }
 };
 
 TEST_F(DownloadLoopTest, InstallsEveryKindOfEntryAndRecordsEach) {
@@ -190,6 +200,46 @@ TEST_F(DownloadLoopTest, FailedUnpackingAndFontAreRecordedAndTheCheckIsSkipped) 
   ASSERT_NE(unpack, nullptr);
   EXPECT_NE(unpack->text.find(L"（data.zip）"), std::wstring::npos);
   EXPECT_EQ(box_->Count(kRetryTitle), 0);
+}
+
+// A font is installed for the whole machine, and the copy in {tmp} lies
+// where every user may change it: one rewritten after its arrival (at the
+// step's yield before its installation) is not installed; one that stayed
+// as it arrived is installed from a copy of the run's own, outside the
+// install folder.
+TEST_F(DownloadLoopTest, AFontRewrittenAfterItArrivedIsNotInstalled) {
+  WriteThroughTheTree();
+  AddDownload(L"/pkg/fonts/demo.ttf", FontsFolder());
+  AddDownload(L"/pkg/fonts/nvkept.ttf", FontsFolder());
+  const std::wstring arrived = appDir_ + L"\\TEMP\\demo.ttf";
+  bool rewritten = false;
+  pump_->hook = [&] {
+    const auto& items = window_->item->texts;
+    if (rewritten || items.empty() || items.back() != L"フォント[demo.ttf]をインストールしています...") {
+      return;
+    }
+    WriteFileBytes(arrived, "a user's font");
+    rewritten = true;
+  };
+
+  norvale::DownloadFiles(Run());
+  State().objFtp.WriteTree(nullptr);
+
+  ASSERT_TRUE(rewritten);
+  EXPECT_FALSE(norvale::FileExists(*fonts_ / L"demo.ttf"));
+  EXPECT_EQ(installedFonts_, std::vector<std::wstring>{L"nvkept.ttf"});
+  EXPECT_TRUE(ReadFileBytes(*fonts_ / L"nvkept.ttf") == Served(L"pkg/fonts/nvkept.ttf"));
+  const auto handed = std::find_if(calls_.begin(), calls_.end(), [](const std::wstring& call) {
+    return call.starts_with(L"vbInstallFont ");
+  });
+  ASSERT_NE(handed, calls_.end());
+  EXPECT_TRUE(handed->ends_with(L"\\nvkept.ttf")) << norvale::ToAnsi(*handed);
+  EXPECT_EQ(handed->find(appDir_), std::wstring::npos) << norvale::ToAnsi(*handed);
+  const auto lines = Section(L"Download");
+  EXPECT_NE(std::find(lines.begin(), lines.end(),
+                      L"err001=FONTファイル[" + arrived + L"]をインストールできませんでした！"),
+            lines.end());
+  EXPECT_FALSE(norvale::FileExists(arrived));
 }
 
 // Cancel during a large file: the transfer ends within a second, the stop

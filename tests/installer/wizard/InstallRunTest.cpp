@@ -10,6 +10,7 @@
 #include "DeleteGuard.h"
 #include "FileSystem.h"
 #include "FtpTestServer.h"
+#include "Handles.h"
 #include "PageMachineSupport.h"
 #include "RecordingFolderAccess.h"
 #include "SampleRecords.h"
@@ -46,6 +47,25 @@ std::string ReadBytes(const std::wstring& path) {
   return bytes;
 }
 
+// 0 when the file can be opened for writing now, else why not.
+DWORD WriteError(const std::wstring& path) {
+  const FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr));
+  return file ? ERROR_SUCCESS : GetLastError();
+}
+
+// The folders on the way are the administrators', as Windows answers for
+// what an elevated run made; Wine calls every folder the running account's,
+// of which an elevated run would warn.
+std::shared_ptr<testing_support::RecordingFolderAccess> AdministratorsFolders() {
+  auto access = std::make_shared<testing_support::RecordingFolderAccess>();
+  access->lists = [](const std::wstring&) -> std::optional<FolderAccessList> {
+    return testing_support::ListFromSddl(testing_support::kAdministratorsFolder);
+  };
+  return access;
+}
+
 // The Uninstall entry, which the run writes into the 64-bit view on 64-bit
 // Windows: the prefix is 64-bit for both test builds.
 bool KeyExists(const std::wstring& path) {
@@ -68,6 +88,11 @@ class InstallRunTest : public ::testing::Test {
     testing_support::PutFile(r, L"pkg/big.bin", std::string(kBigFile, 'x'));
     testing_support::PutFile(r, L"pkg/app.zip",
                              ReadBytes(TestProgramFolder() + L"\\wizard-package.zip"));
+    testing_support::PutFile(r, L"pkg/uninst.zip",
+                             ReadBytes(TestProgramFolder() + L"\\wizard-uninst.zip"));
+    testing_support::PutFile(r, L"pkg/NorvalePOS.exe", "MZ the product\r\n");
+    testing_support::PutFile(r, L"pkg/bin/tool.exe", "MZ a tool\r\n");
+    testing_support::PutFile(r, L"pkg/bin/setup.exe", "MZ a setup step\r\n");
     server_ = std::make_unique<testing_support::FtpTestServer>(r);
     server_->Start();
   }
@@ -272,14 +297,8 @@ TEST_F(InstallRunTest, CancelDuringALargeFileRollsBackEverythingAndCloses) {
   // A temporary tool that already lay outside before the run is not ours.
   CreateMissingLevels(outside_ + L"\\keep", nullptr);
   testing_support::WriteFileBytes(outside_ + L"\\keep\\tool.txt", "the user's own");
-  // The folders on the way are the administrators', as Windows answers for
-  // what an elevated run made; Wine calls every folder the running
-  // account's, of which an elevated run would warn before Cancel is asked.
-  auto access = std::make_shared<testing_support::RecordingFolderAccess>();
-  access->lists = [](const std::wstring&) -> std::optional<FolderAccessList> {
-    return testing_support::ListFromSddl(testing_support::kAdministratorsFolder);
-  };
-  WizardProbe& f = Ready(nullptr, access);
+  // Else an elevated run would warn of the folders before Cancel is asked.
+  WizardProbe& f = Ready(nullptr, AdministratorsFolders());
   AddDownload(L"/pkg/readme.txt", outside_ + L"\\made\\sub");
   AddDownload(L"/pkg/tool.txt", L"{tmp}", true);
   AddDownload(L"/pkg/big.bin", L"{app}");
@@ -324,6 +343,149 @@ TEST_F(InstallRunTest, CancelAnsweredNoGoesOnToTheFinishPage) {
   EXPECT_EQ(6, w_.S().PageNo);
   EXPECT_EQ(kBigFile, QueryFile(app_ + L"\\big.bin").value_or(FoundFile{}).size);
   EXPECT_FALSE(FileExists(app_ + L"\\Setup_Start.txt"));
+}
+
+// Any user may change what lies in the install folder, "{tmp}" included:
+// an archive rewritten between its arrival and its unpacking (another top
+// folder and other files; the same with an uninstaller of the user's) is
+// not unpacked, and nothing of it reaches the install folder. The moment is
+// the next folder the run makes of its own (for the archive's copy, or for
+// its unpacking).
+TEST_F(InstallRunTest, AnArchiveRewrittenAfterItArrivedIsNotUnpacked) {
+  for (const wchar_t* rewrite : {L"wizard-renamed.zip", L"wizard-planted.zip"}) {
+    SCOPED_TRACE(ToAnsi(rewrite));
+    w_.window.reset();
+    w_.Box().Clear();
+    const std::string planted = ReadBytes(TestProgramFolder() + L"\\" + rewrite);
+    ASSERT_FALSE(planted.empty());
+    const std::wstring archive = app_ + L"\\TEMP\\app.zip";
+    bool rewritten = false;
+    const auto access = AdministratorsFolders();
+    access->onCreate = [&](const std::wstring&) {
+      if (rewritten || !FileExists(archive)) return;
+      testing_support::WriteFileBytes(archive, planted);
+      rewritten = true;
+    };
+    WizardProbe& f = Ready(nullptr, access);
+    AddDownload(L"/pkg/app.zip", L"{app}");
+    AddDownload(L"/pkg/readme.txt", L"{app}\\doc");
+    w_.Box().Answer(IDNO);  // the unpacking failed: go on
+
+    f.C_Skip_Click(1);
+
+    ASSERT_TRUE(rewritten);
+    ASSERT_TRUE(f.IsLoaded());
+    EXPECT_EQ(6, w_.S().PageNo);
+    EXPECT_FALSE(FileExists(app_ + L"\\planted.txt"));
+    EXPECT_FALSE(FileExists(app_ + L"\\bin\\planted.exe"));
+    EXPECT_FALSE(FileExists(app_ + L"\\Uninst\\Dekant00.exe"));
+    EXPECT_FALSE(FileExists(app_ + L"\\readme.txt")) << "what arrived is gone: nothing is unpacked";
+    EXPECT_EQ("read me\r\n", ReadBytes(app_ + L"\\doc\\readme.txt"));
+    ASSERT_FALSE(w_.Asked().empty());
+    EXPECT_EQ(w_.Asked().front().title, L"処理を中止しますか？");
+    const std::string log = ReadBytes(app_ + L"\\Uninst\\Setup.log");
+    EXPECT_NE(log.find(ToAnsi(L"err001=ファイル解凍＆コピーに失敗しました！")), std::string::npos);
+    DeleteTree(app_);
+  }
+}
+
+// The elevated uninstaller and what it trusts lie in "Uninst", which the
+// installer fills itself: an archive that brings one along is not unpacked
+// (the unpacking fails, and the user is asked as for any failed unpacking).
+TEST_F(InstallRunTest, AnArchiveThatBringsAnUninstallerPutsNothingIntoUninst) {
+  WizardProbe& f = Ready(nullptr, AdministratorsFolders());
+  AddDownload(L"/pkg/uninst.zip", L"{app}");
+  w_.Box().Answer(IDNO);
+
+  f.C_Skip_Click(1);
+
+  ASSERT_TRUE(f.IsLoaded());
+  EXPECT_EQ(6, w_.S().PageNo);
+  EXPECT_FALSE(FileExists(app_ + L"\\Uninst\\Dekant00.exe"));
+  EXPECT_FALSE(FileExists(app_ + L"\\tools.txt"));
+  ASSERT_FALSE(w_.Asked().empty());
+  EXPECT_EQ(w_.Asked().front().title, L"処理を中止しますか？");
+}
+
+// An auto-run program in the install folder starts elevated after every
+// later download: a user may replace it there meanwhile. Only the one that
+// stayed as it arrived starts, held (with the folders on its way) while its
+// process is made; the other is recorded as not started.
+TEST_F(InstallRunTest, OnlyAutoRunProgramsThatStayedAsTheyArrivedStart) {
+  WizardProbe& f = Ready();
+  AddDownload(L"/pkg/bin/tool.exe", L"{app}\\bin");
+  AddDownload(L"/pkg/bin/setup.exe", L"{app}\\bin");
+  AddDownload(L"/pkg/readme.txt", L"{app}");
+  InstallerState& s = w_.S();
+  AddToList(s.AutoRunCount, s.AutoRunList, AutoRunEntry{L"", L"{app}\\bin\\tool.exe", L"", L"/init"});
+  AddToList(s.AutoRunCount, s.AutoRunList, AutoRunEntry{L"", L"{app}\\bin\\setup.exe", L"", L""});
+  const std::wstring tool = app_ + L"\\bin\\tool.exe";
+  const std::wstring setup = app_ + L"\\bin\\setup.exe";
+  bool replaced = false;
+  w_.pump->hook = [&] {
+    if (replaced || !FileExists(tool)) return;
+    // As long as what arrived: the check of the downloads sees nothing.
+    testing_support::WriteFileBytes(tool, "MZ a user\r\n");
+    replaced = true;
+  };
+  DWORD writeAtStart = ERROR_SUCCESS;
+  bool wayRenamed = true;
+  w_.starts->onStart = [&](const RecordingStarts::Started&) {
+    writeAtStart = WriteError(setup);
+    wayRenamed = MoveFileW((app_ + L"\\bin").c_str(), (app_ + L"\\bin.moved").c_str()) != FALSE;
+  };
+
+  f.C_Skip_Click(1);
+
+  ASSERT_TRUE(replaced);
+  ASSERT_TRUE(f.IsLoaded());
+  EXPECT_EQ(6, w_.S().PageNo);
+  ASSERT_EQ(1u, w_.starts->starts.size());
+  EXPECT_EQ(w_.starts->starts[0].commandLine.rfind(L"\"" + setup + L"\"", 0), 0u)
+      << ToAnsi(w_.starts->starts[0].commandLine);
+  EXPECT_EQ(writeAtStart, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  EXPECT_FALSE(wayRenamed);
+  EXPECT_EQ(WriteError(setup), static_cast<DWORD>(ERROR_SUCCESS)) << "let go once it started";
+  const std::string log = ReadBytes(app_ + L"\\Uninst\\Setup.log");
+  EXPECT_NE(log.find(ToAnsi(L"結果01=RunApplication:インストールしたファイルではないか、"
+                           L"ダウンロード後に変更されたため起動しませんでした。(" + tool + L")")),
+            std::string::npos);
+  EXPECT_NE(log.find(ToAnsi(L"実行02=" + setup)), std::string::npos);
+}
+
+// The finish page's program starts after the run let its folders go, from
+// the install folder: only as it arrived, held while its process is made.
+TEST_F(InstallRunTest, TheFinishProgramStartsOnlyAsItArrived) {
+  for (const bool replace : {false, true}) {
+    SCOPED_TRACE(replace ? "replaced" : "as it arrived");
+    w_.window.reset();
+    w_.starts->starts.clear();
+    WizardProbe& f = Ready();
+    AddDownload(L"/pkg/NorvalePOS.exe", L"{app}");
+    w_.S().ExecuteCmd = L"{app}\\NorvalePOS.exe";
+    w_.S().ExecuteDsp = L"Norvale POS を起動する";
+    f.C_Skip_Click(1);
+    ASSERT_TRUE(f.IsLoaded());
+    ASSERT_EQ(6, w_.S().PageNo);
+    ASSERT_EQ(1, f.Chk_FinalRun.Value());
+    const std::wstring program = app_ + L"\\NorvalePOS.exe";
+    if (replace) testing_support::WriteFileBytes(program, "MZ a user's program\r\n");
+    DWORD writeAtStart = ERROR_SUCCESS;
+    w_.starts->onStart = [&](const RecordingStarts::Started&) { writeAtStart = WriteError(program); };
+
+    f.C_Skip_Click(1);
+
+    EXPECT_FALSE(f.IsLoaded());
+    if (replace) {
+      EXPECT_TRUE(w_.starts->starts.empty());
+    } else {
+      ASSERT_EQ(1u, w_.starts->starts.size());
+      EXPECT_EQ(w_.starts->starts[0].application, program);
+      EXPECT_EQ(writeAtStart, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    }
+    w_.starts->onStart = nullptr;
+    DeleteTree(app_);
+  }
 }
 
 }  // namespace

@@ -47,14 +47,18 @@ class RecordingStarts final : public norvale::IProgramStarts {
   };
   bool Start(const std::wstring& commandLine, int showState, DWORD*, HANDLE*) override {
     starts.push_back({L"", commandLine, showState});
+    if (onStart) onStart(starts.back());
     return true;
   }
   bool StartProgram(const std::wstring& application, const std::wstring& commandLine,
                     int showState, DWORD*, HANDLE*) override {
     starts.push_back({application, commandLine, showState});
+    if (onStart) onStart(starts.back());
     return true;
   }
   std::vector<Started> starts;
+  // Runs at each start (a test looks at the program's file there).
+  std::function<void(const Started&)> onStart;
 };
 
 // The scripted box with the moment of every question.
