@@ -22,12 +22,12 @@ WINE_RUN = os.path.join(BUILD, "wine-run.sh")
 TIME_LIMIT = 180
 
 
-def fill(folder, count, text, depth=0):
+def fill(folder, count, text, depth=0, prefix="f"):
     os.makedirs(folder, exist_ok=True)
     for n in range(count):
         sub = folder if depth == 0 else os.path.join(folder, f"d{n % depth}")
         os.makedirs(sub, exist_ok=True)
-        with open(os.path.join(sub, f"f{n:05d}.dat"), "w") as f:
+        with open(os.path.join(sub, f"{prefix}{n:05d}.dat"), "w") as f:
             f.write(text)
 
 
@@ -102,14 +102,23 @@ def swap_at_the_worst_moment(entry):
 def swap_loop_during_uninstall(run):
     """The uninstaller removes an install folder of 3,000 data files while the
     host swaps `data` for a link to the user's 3,002 files every few
-    milliseconds, and back."""
+    milliseconds, and back.
+
+    The user's files have names of their own here. Wine's server deletes a
+    closed file by the path it was opened under, after checking that the
+    path still names that file: a swap between that check and the unlink
+    takes the user's file of the same name through the link, whatever the
+    program did (on Windows a delete acts on the file that was opened). A
+    walk that entered the link would still take the user's files; the swap
+    between listing and opening, with the same names on both sides, is
+    swap_at_the_worst_moment's."""
     case = os.path.join(ROOT, f"loop{run}")
     shutil.rmtree(case, ignore_errors=True)
     user = os.path.join(case, "user")
     pos = os.path.join(case, "Pos")
     data = os.path.join(pos, "data")
     parked = os.path.join(pos, "data.parked")
-    fill(user, 3002, "mine", depth=3)
+    fill(user, 3002, "mine", depth=3, prefix="u")
     fill(data, 3000, "ours", depth=3)
     fill(os.path.join(pos, "Uninst"), 2, "ours")
     with open(os.path.join(pos, "Uninst", "Dekant00.exe"), "w") as f:
@@ -152,7 +161,7 @@ def swap_loop_during_uninstall(run):
     if kept != 3002:
         present = {os.path.relpath(os.path.join(b, n), user)
                    for b, _, files in os.walk(user) for n in files}
-        wanted = {os.path.join(f"d{n % 3}", f"f{n:05d}.dat") for n in range(3002)}
+        wanted = {os.path.join(f"d{n % 3}", f"u{n:05d}.dat") for n in range(3002)}
         print("  lost:", sorted(wanted - present)[:20])
     ours = sum(len(files) for base, _, files in os.walk(pos))
     print(f"run {run}: {swaps[0]} swaps in {seconds:.1f} s, user files kept {kept}/3002, "
