@@ -390,9 +390,9 @@ bool FolderPreparation::OpenToUsers(InstallTree& tree) {
   // Closed until now, and holding "Uninst" and "TEMP" from now on, the
   // install folder cannot have become a mount point; one that is all the
   // same is not written through.
-  const std::optional<DWORD> attributes = AttributesOf(tree.Root());
-  if (!attributes || IsLinkAttributes(*attributes) ||
-      !SamePath(FinalPathOfHandle(tree.Root()), tree.RootPath())) {
+  HandleFacts facts;
+  if (!s_.seams.finalPaths->FactsOf(tree.Root(), facts) || IsLinkAttributes(facts.attributes) ||
+      !SamePath(facts.lies, tree.RootPath())) {
     return Refuse(tree.RootPath(), L"リンク（ジャンクション）に変えられました");
   }
   return true;

@@ -65,6 +65,8 @@ struct InstallerSeams {
   // it is outdated).
   std::shared_ptr<forms::IProgramEnd> programEnd = std::make_shared<forms::SystemProgramEnd>();
   std::shared_ptr<IAddressOpener> addressOpener = std::make_shared<SystemAddressOpener>();
+  // What a held folder is and where it lies (Wine shows no junction).
+  std::shared_ptr<IFinalPaths> finalPaths = std::make_shared<SystemFinalPaths>();
 
   static InstallerSeams System() { return InstallerSeams{}; }
 };

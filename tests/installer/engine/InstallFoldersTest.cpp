@@ -261,6 +261,66 @@ TEST_F(InstallFoldersTest, AnUninstFolderAnotherAccountMadeMeanwhileStopsTheRun)
   EXPECT_TRUE(State().installTree->StillMadeHere(appDir_));
 }
 
+// What the install folder's handle shows once a user made the folder a
+// junction (possible while it is empty and they may write into it), or
+// renamed it away: Wine makes no junction and keeps the name a handle was
+// opened by, so this answers as Windows does from the moment `turned` is set.
+class TurnedInstallFolder final : public norvale::IFinalPaths {
+ public:
+  TurnedInstallFolder(std::wstring folder, bool renamed)
+      : folder_(std::move(folder)), renamed_(renamed) {}
+  std::wstring FinalPathOf(const std::wstring& path, bool followLast) const override {
+    return system_.FinalPathOf(path, followLast);
+  }
+  bool FactsOf(HANDLE handle, norvale::HandleFacts& facts) const override {
+    if (!system_.FactsOf(handle, facts)) return false;
+    if (turned && norvale::SamePath(facts.lies, folder_)) {
+      if (renamed_) {
+        facts.lies = folder_ + L".old";
+      } else {
+        facts.attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+      }
+    }
+    return true;
+  }
+  bool turned = false;
+
+ private:
+  std::wstring folder_;
+  bool renamed_;
+  norvale::SystemFinalPaths system_;
+};
+
+// The install folder turned into a junction (or renamed away) before it
+// held "Uninst" and "TEMP", at the last moment it could be: the run writes
+// nothing more by the folder's name (no download, no record), tells the
+// user which folder, and ends.
+TEST_F(InstallFoldersTest, AnInstallFolderThatBecameALinkIsNeverWrittenThrough) {
+  for (const bool renamed : {false, true}) {
+    SCOPED_TRACE(renamed ? "renamed away" : "made a junction");
+    NewServedRun(Windows10x64());
+    Use(above_ + L"\\Norvale POS");
+    auto turned = std::make_shared<TurnedInstallFolder>(appDir_, renamed);
+    State().seams.finalPaths = turned;
+    folderAccess_->onApply = [&] {
+      if (norvale::SamePath(folderAccess_->applied.back().folder, appDir_)) turned->turned = true;
+    };
+    EXPECT_EQ(norvale::ExecuteSetup(Run()), 0);
+    EXPECT_EQ(State().InstallAborted, -1);
+    ASSERT_TRUE(turned->turned) << "the install folder got its list";
+    ASSERT_EQ(box_->Count(kRefused), 1);
+    const std::wstring told = box_->First(kRefused)->text;
+    EXPECT_NE(told.find(appDir_), std::wstring::npos) << norvale::ToAnsi(told);
+    EXPECT_NE(told.find(L"リンク（ジャンクション）に変えられました"), std::wstring::npos)
+        << norvale::ToAnsi(told);
+    EXPECT_FALSE(norvale::FileExists(appDir_ + L"\\readme.txt"));
+    EXPECT_FALSE(norvale::FileExists(appDir_ + L"\\Uninst\\Setup.log"));
+    folderAccess_->onApply = nullptr;
+    State().installTree.reset();
+    RemoveTree(above_);
+  }
+}
+
 // A link where the install folder goes, or on the way to it that users may
 // change: on Windows the run removes a junction in the install folder's
 // place as itself and makes the folder anew; Wine follows a link made on
