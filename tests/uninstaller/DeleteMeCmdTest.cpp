@@ -762,8 +762,32 @@ TEST(DeleteMeCmd, TheUninstallEntryStaysUntilTheInstallFolderIsGone) {
   norvale::MakeDeleteMeCmd(*removal.state, false, removal.end);
   EXPECT_TRUE(Exists(product.program));
   EXPECT_TRUE(registered());
-
   product.starts->refusal = ERROR_SUCCESS;
+
+  // Another program holds the command file's folder with the right to
+  // delete it (a scanner, say): the open Windows makes of the folder to
+  // rename the program into it fails, and so does the move.
+  product.messages->Clear();
+  norvale::FileHandle holder;
+  product.starts->onHeldStart = [&] {
+    ASSERT_FALSE(product.folderAccess->created.empty());
+    const std::wstring folder = product.folderAccess->created.back().folder;
+    holder = norvale::FileHandle(CreateFileW(
+        folder.c_str(), DELETE | FILE_LIST_DIRECTORY,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+        FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  };
+  norvale::MakeDeleteMeCmd(*removal.state, false, removal.end);
+  EXPECT_TRUE(holder) << "the command file's folder was held";
+  holder.Reset();
+  product.starts->onHeldStart = nullptr;
+  EXPECT_TRUE(Exists(product.program));
+  EXPECT_TRUE(registered());
+  ASSERT_EQ(product.messages->Asked().size(), 1u);
+  const std::wstring told = product.messages->Asked()[0].text;
+  EXPECT_NE(told.find(L")を一時フォルダに移動できないため、"), std::wstring::npos)
+      << norvale::ToAnsi(told);
+
   norvale::MakeDeleteMeCmd(*removal.state, false, removal.end);
   EXPECT_FALSE(Exists(product.appDir));
   EXPECT_FALSE(registered());
