@@ -139,22 +139,27 @@ StepResult<FileHandle> HoldAsRenameTarget(HANDLE folder, const std::wstring& byP
 
 // The file the running program was started from, which Windows keeps from
 // being deleted while it runs (it may be renamed). Wine lets it go; under
-// Wine the delete is refused here as Windows refuses it.
-bool IsOwnImage(HANDLE handle) {
+// Wine the delete is refused here as Windows refuses it. index is the
+// file's number when the caller knows it: Wine answers that question with a
+// round trip to its server, once more for every file of a walk.
+bool IsOwnImage(HANDLE handle, std::optional<ULONGLONG> index) {
   static const std::optional<FileIdentity> own = [] {
     const FileHandle image(CreateFileW(ProgramPath().c_str(), FILE_READ_ATTRIBUTES, kShareAll,
                                        nullptr, OPEN_EXISTING, 0, nullptr));
     return image ? IdentityOf(image.Get()) : std::nullopt;
   }();
   // The volume is asked only of a file that has the image's number.
-  return own && IndexOf(handle) == own->index && IdentityOf(handle) == own;
+  if (!own) return false;
+  if (!index) index = IndexOf(handle);
+  return index == own->index && IdentityOf(handle) == own;
 }
 
 // Disposition through the handle; posixWorks remembers that the system
 // lacks the newer call (Windows before 10 1709), so it is not asked again
 // for every file of a walk.
-bool SetDisposition(HANDLE handle, bool evenReadOnly, bool& posixWorks) {
-  if (ModelledRelease() != WindowsRelease::System && IsOwnImage(handle)) {
+bool SetDisposition(HANDLE handle, bool evenReadOnly, bool& posixWorks,
+                    std::optional<ULONGLONG> index) {
+  if (ModelledRelease() != WindowsRelease::System && IsOwnImage(handle, index)) {
     SetLastError(ERROR_ACCESS_DENIED);
     return false;
   }
@@ -483,10 +488,11 @@ StepDone RenameTo(HANDLE entry, const std::wstring& target, bool replace) {
 // put back when the delete fails all the same. A link's marks are its own
 // and are never touched; a file with more than one name shares its mark
 // with the others, which keep it.
-Disposal DisposeOf(HANDLE handle, bool evenReadOnly, bool* posixWorksAcross) {
+Disposal DisposeOf(HANDLE handle, bool evenReadOnly, bool* posixWorksAcross,
+                   std::optional<ULONGLONG> index) {
   bool posixOnce = true;
   bool& posixWorks = posixWorksAcross ? *posixWorksAcross : posixOnce;
-  if (SetDisposition(handle, evenReadOnly, posixWorks)) return Disposal::Done;
+  if (SetDisposition(handle, evenReadOnly, posixWorks, index)) return Disposal::Done;
   const DWORD error = GetLastError();
   FILE_BASIC_INFO basic{};
   if (!evenReadOnly || error != ERROR_ACCESS_DENIED ||
@@ -514,7 +520,7 @@ Disposal DisposeOf(HANDLE handle, bool evenReadOnly, bool* posixWorksAcross) {
   cleared.FileAttributes = kept & ~FILE_ATTRIBUTE_READONLY;
   if (cleared.FileAttributes == 0) cleared.FileAttributes = FILE_ATTRIBUTE_NORMAL;
   if (SetFileInformationByHandle(marks->Get(), FileBasicInfo, &cleared, sizeof cleared) &&
-      SetDisposition(handle, evenReadOnly, posixWorks)) {
+      SetDisposition(handle, evenReadOnly, posixWorks, index)) {
     return Disposal::Done;
   }
   const DWORD failed = GetLastError();

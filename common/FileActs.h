@@ -246,8 +246,10 @@ enum class Disposal {
 // goes at once (POSIX semantics); a read-only one too when evenReadOnly
 // (its mark cleared first where the system needs that), a link without
 // touching its marks. posixWorks, when given, remembers across calls that
-// the system lacks the newer call.
-Disposal DisposeOf(HANDLE handle, bool evenReadOnly, bool* posixWorks = nullptr);
+// the system lacks the newer call; index, when given, is the file's number
+// as the caller knows it, which spares asking for it again.
+Disposal DisposeOf(HANDLE handle, bool evenReadOnly, bool* posixWorks = nullptr,
+                   std::optional<ULONGLONG> index = std::nullopt);
 
 // One entry an open folder lists.
 struct ListedEntry {

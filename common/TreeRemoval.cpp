@@ -111,7 +111,10 @@ class Walk {
       return false;
     }
     if (!entry) return false;
-    if (ChangedHands(listed, entry->Get(), path)) return false;
+    // A file is judged by where it lies: opened as itself in the folder the
+    // walk holds, whatever took its name since the listing is an entry of
+    // that folder. Its number is not asked again (under Wine a round trip
+    // for every file); the listing's serves the running program's check.
     const OpenedEntry opened{listed.attributes, 0, WhereItLies(entry->Get(), volume_),
                              EntryPath(name_, name)};
     switch (Judge(opened, path)) {
@@ -128,13 +131,16 @@ class Walk {
       case EntryVerdict::LeaveForNow:
         return false;
     }
-    if (choice != EntryChoice::EmptyOnly) Delete(entry->Get(), path, current.below);
+    if (choice != EntryChoice::EmptyOnly) {
+      Delete(entry->Get(), path, current.below,
+             listed.index ? std::optional<ULONGLONG>(listed.index) : std::nullopt);
+    }
     return false;
   }
 
-  // What opened under the listed name is another file or folder than the
-  // listing named (swapped between the two; Wine also opens a host's link as
-  // what it leads to): the tree is changing, and the next try decides.
+  // What opened under the listed name is another folder than the listing
+  // named (swapped between the two; Wine also opens a host's link as what it
+  // leads to): the tree is changing, and the next try decides.
   bool ChangedHands(const ListedEntry& listed, HANDLE opened, const std::wstring& path) {
     if (listed.index == 0) return false;
     if (IndexOf(opened) == listed.index) return false;
@@ -160,7 +166,7 @@ class Walk {
         const std::optional<ULONGLONG> index = IndexOf(folder.Get());
         folder.Reset();
         FileHandle link = Reopened(current, listed.name, path, index, EntryType::Any);
-        if (link) Delete(link.Get(), path, current.below);
+        if (link) Delete(link.Get(), path, current.below, index);
         return false;
       }
       case EntryVerdict::Enter:
@@ -200,7 +206,7 @@ class Walk {
       done.owned.Reset();
       FileHandle folder =
           Reopened(above, done.listedName, path, done.index, EntryType::Folder);
-      if (folder) Delete(folder.Get(), path, above.below);
+      if (folder) Delete(folder.Get(), path, above.below, done.index);
     }
     path_.resize(done.pathAbove);
     name_.resize(done.nameAbove);
@@ -249,8 +255,9 @@ class Walk {
     return !opens.empty() && !SamePath(opens, EntryPath(current.resolvedByName, name));
   }
 
-  void Delete(HANDLE handle, const std::wstring& path, TreeRemovalResult& result) {
-    switch (DisposeOf(handle, true, &posixWorks_)) {
+  void Delete(HANDLE handle, const std::wstring& path, TreeRemovalResult& result,
+              std::optional<ULONGLONG> index) {
+    switch (DisposeOf(handle, true, &posixWorks_, index)) {
       case Disposal::Done:
         break;
       case Disposal::Failed:
