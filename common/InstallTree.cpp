@@ -188,43 +188,48 @@ class TreeSteps final : public IPathSteps {
   std::wstring key_;
 };
 
+struct CryptProviderTraits {
+  using handle_type = HCRYPTPROV;
+  static HCRYPTPROV Invalid() { return 0; }
+  static void Close(HCRYPTPROV h) { CryptReleaseContext(h, 0); }
+};
+struct CryptHashTraits {
+  using handle_type = HCRYPTHASH;
+  static HCRYPTHASH Invalid() { return 0; }
+  static void Close(HCRYPTHASH h) { CryptDestroyHash(h); }
+};
+
 // SHA-256 of what `file` holds, read through that handle from its start;
 // each piece is also written to `copy` when one is given.
 std::optional<std::array<BYTE, 32>> DigestOf(HANDLE file, HANDLE copy) {
   if (!SetFilePointerEx(file, LARGE_INTEGER{}, nullptr, FILE_BEGIN)) return std::nullopt;
-  HCRYPTPROV provider = 0;
-  if (!CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT)) {
+  HCRYPTPROV acquired = 0;
+  if (!CryptAcquireContextW(&acquired, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT)) {
     return std::nullopt;
   }
-  std::optional<std::array<BYTE, 32>> digest;
-  HCRYPTHASH hash = 0;
-  if (CryptCreateHash(provider, CALG_SHA_256, 0, 0, &hash)) {
-    std::vector<BYTE> buffer(256 * 1024);
-    bool whole = true;
-    for (;;) {
-      DWORD got = 0;
-      if (!ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) {
-        whole = false;
-        break;
-      }
-      if (got == 0) break;
-      DWORD written = 0;
-      if (!CryptHashData(hash, buffer.data(), got, 0) ||
-          (copy && (!WriteFile(copy, buffer.data(), got, &written, nullptr) || written != got))) {
-        whole = false;
-        break;
-      }
+  const UniqueHandle<CryptProviderTraits> provider(acquired);
+  HCRYPTHASH created = 0;
+  if (!CryptCreateHash(provider.Get(), CALG_SHA_256, 0, 0, &created)) return std::nullopt;
+  const UniqueHandle<CryptHashTraits> hash(created);
+  std::vector<BYTE> buffer(256 * 1024);
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) {
+      return std::nullopt;
     }
-    std::array<BYTE, 32> value{};
-    DWORD size = static_cast<DWORD>(value.size());
-    if (whole && CryptGetHashParam(hash, HP_HASHVAL, value.data(), &size, 0) &&
-        size == value.size()) {
-      digest = value;
+    if (got == 0) break;
+    DWORD written = 0;
+    if (!CryptHashData(hash.Get(), buffer.data(), got, 0) ||
+        (copy && (!WriteFile(copy, buffer.data(), got, &written, nullptr) || written != got))) {
+      return std::nullopt;
     }
-    CryptDestroyHash(hash);
   }
-  CryptReleaseContext(provider, 0);
-  return digest;
+  std::array<BYTE, 32> value{};
+  DWORD size = static_cast<DWORD>(value.size());
+  if (!CryptGetHashParam(hash.Get(), HP_HASHVAL, value.data(), &size, 0) || size != value.size()) {
+    return std::nullopt;
+  }
+  return value;
 }
 
 }  // namespace

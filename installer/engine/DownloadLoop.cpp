@@ -349,9 +349,7 @@ DownloadStep::Outcome DownloadStep::Transfer(const DownloadEntry& entry, EntryKi
 // What arrives at path in the install folder is to be vouched for at its
 // use.
 void DownloadStep::Watch(const std::wstring& path) {
-  SkipOnFailure([&] {
-    if (s_.installTree) s_.installTree->Watch(path);
-  });
+  if (s_.installTree) s_.installTree->Watch(path);
 }
 
 // A download in the install folder is used only as it arrived, through a
