@@ -265,8 +265,12 @@ bool vbRemoveFontByPowerShell(FontServices& fonts, const std::wstring& name,
     if (!CheckScriptAndPowerShell(fonts, kRemoveFontScript, message)) return false;
     const bool unloaded = UnloadFromFontTable(fonts, name);
     const std::wstring error = RunScript(fonts, kRemoveFontScript, name);
+    if (!IsBlank(error)) {
+      // The font stays installed: the running programs get it back.
+      if (unloaded) LoadIntoFontTable(fonts, name);
+      return false;
+    }
     if (unloaded) SkipOnFailure([&] { fonts.fontsShell.BroadcastFontChange(); });
-    if (!IsBlank(error)) return false;
     if (fonts.windows.REG_IsFontInstalled(name)) fonts.windows.REG_DelFontNameByFileId(name);
     const std::wstring file = FontsFolder(fonts) + L"\\" + name;
     std::wstring text;

@@ -144,6 +144,10 @@ class ScriptStarts final : public IProgramStarts {
   bool Start(const std::wstring& commandLine, int showState, DWORD* processId,
              HANDLE* process) override {
     starts.push_back(commandLine + L"|" + std::to_wstring(showState));
+    if (refusal != ERROR_SUCCESS) {
+      SetLastError(refusal);
+      return false;
+    }
     if (script) script();
     *processId = 1;
     *process = CreateEventW(nullptr, TRUE, TRUE, nullptr);
@@ -151,6 +155,7 @@ class ScriptStarts final : public IProgramStarts {
   }
   std::vector<std::wstring> starts;
   std::function<void()> script;
+  DWORD refusal = ERROR_SUCCESS;  // a start the system refuses
 };
 
 // Fonts of the test's own in the prefix's Fonts folder and registry, their
@@ -380,6 +385,23 @@ TEST_F(FontsTest, TheProgramChangesTheFontTableAroundTheScripts) {
   EXPECT_TRUE(vbRemoveFontByPowerShell(fonts, tag_ + L".ttf", message)) << ToAnsi(message);
   EXPECT_EQ((std::vector<std::wstring>{L"add|" + installed, L"remove|" + installed}),
             shell_->calls);
+
+  // A removal whose script cannot start leaves the font installed, and the
+  // running programs get it back.
+  shell_->inTable = true;
+  starts_->script = [&] {
+    CopyFileW(source.c_str(), installed.c_str(), FALSE);
+    SetFontValue(tag_ + L" Sans (TrueType)", tag_ + L".ttf");
+  };
+  ASSERT_TRUE(vbAddFontByPowerShell(fonts, source, message)) << ToAnsi(message);
+  shell_->calls.clear();
+  starts_->refusal = ERROR_ACCESS_DENIED;
+  EXPECT_FALSE(vbRemoveFontByPowerShell(fonts, tag_ + L".ttf", message));
+  starts_->refusal = ERROR_SUCCESS;
+  EXPECT_EQ((std::vector<std::wstring>{L"remove|" + installed, L"add|" + installed,
+                                       L"broadcast"}),
+            shell_->calls);
+  EXPECT_TRUE(Exists(installed));
 }
 
 // Windows PowerShell 5.1 compiles the C# of an Add-Type in TEMP, and an
