@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "DeleteGuard.h"
+#include "EngineBinding.h"
 #include "EngineSupport.h"
 #include "FileSystem.h"
 #include "FolderAccess.h"
@@ -240,9 +241,8 @@ bool UnzipByShell(EngineContext& engine, const std::wstring& zip, std::wstring d
 bool ExtractArchive(EngineContext& engine, const std::wstring& archive, std::wstring dest) {
   return OrFailure(false, [&] {
     if (IsBlank(archive) || !FileExists(Trim(archive))) return false;
-    const std::wstring systemDir = engine.macros.ExpandPathMacros(L"{windir}") + L"\\system32";
-    if (!FileExists(engine.seams.programFolder + L"\\7-zip32.dll") &&
-        !FileExists(systemDir + L"\\7-zip32.dll")) {
+    // The archive DLL the binding loads, or the shell's zip folder.
+    if (!FileExists(ArchiveLibraryPath(engine.seams.programFolder, L"7-zip32.dll"))) {
       return UnzipByShell(engine, archive, dest);
     }
     if (IsBlank(dest)) dest = engine.seams.programFolder;
