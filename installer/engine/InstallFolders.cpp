@@ -244,8 +244,11 @@ std::optional<FolderPreparation::Opened> FolderPreparation::OpenOrMake(
 std::optional<FolderPreparation::Opened> FolderPreparation::ThroughLink(
     HANDLE parent, const std::wstring& parentPath, const std::wstring& name) {
   const std::wstring path = JoinPath(parentPath, name);
-  // The link's own list: who may point it elsewhere, or take it away.
-  const StepResult<FileHandle> link = OpenIn(parent, name, READ_CONTROL, kShareAll, EntryType::Any);
+  // The link's own list: who may point it elsewhere, or take it away. Held
+  // without sharing deletes until it is followed, so that no other link
+  // takes its name between the judging and the following.
+  const StepResult<FileHandle> link = OpenIn(parent, name, READ_CONTROL,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE, EntryType::Any);
   const std::optional<FolderAccessList> list =
       link ? access_.ReadList(link->Get(), path) : std::nullopt;
   if (!list || !OnlyTrustedMayChange(*list, elevated_, Account())) {
