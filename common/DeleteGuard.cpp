@@ -570,7 +570,7 @@ bool DiscardCreatedFile(HANDLE file) {
     SetLastError(ERROR_INVALID_HANDLE);
     return false;
   }
-  return DisposeOf(file, false) == Disposal::Done;
+  return static_cast<bool>(DisposeOf(file, false));
 }
 
 bool PlaceCreatedFile(HANDLE file, const std::wstring& to, bool replace, std::wstring* why) {

@@ -137,33 +137,20 @@ StepResult<FileHandle> HoldAsRenameTarget(HANDLE folder, const std::wstring& byP
   return opened;
 }
 
-// The file the running program was started from, which Windows keeps from
-// being deleted while it runs (it may be renamed). Wine lets it go; under
-// Wine the delete is refused here as Windows refuses it. index is the
-// file's number when the caller knows it: Wine answers that question with a
-// round trip to its server, once more for every file of a walk.
-bool IsOwnImage(HANDLE handle, std::optional<ULONGLONG> index) {
-  static const std::optional<FileIdentity> own = [] {
-    const FileHandle image(CreateFileW(ProgramPath().c_str(), FILE_READ_ATTRIBUTES, kShareAll,
-                                       nullptr, OPEN_EXISTING, 0, nullptr));
-    return image ? IdentityOf(image.Get()) : std::nullopt;
-  }();
-  // The volume is asked only of a file that has the image's number.
-  if (!own) return false;
-  if (!index) index = IndexOf(handle);
-  return index == own->index && IdentityOf(handle) == own;
-}
-
 // Disposition through the handle; posixWorks remembers that the system
 // lacks the newer call (Windows before 10 1709), so it is not asked again
-// for every file of a walk.
-bool SetDisposition(HANDLE handle, bool evenReadOnly, bool& posixWorks,
-                    std::optional<ULONGLONG> index) {
-  if (ModelledRelease() != WindowsRelease::System && IsOwnImage(handle, index)) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return false;
+// for every file of a walk. Under Wine a file that a running program has
+// mapped is refused here as Windows refuses it (it may be renamed).
+bool SetDisposition(HANDLE handle, bool evenReadOnly, Disposals& across,
+                    const KnownOfIt& known) {
+  if (ModelledRelease() != WindowsRelease::System) {
+    const std::wstring lies = known.lies.empty() ? FinalPathOfHandle(handle) : known.lies;
+    if (across.images.Hold(handle, lies, known.index)) {
+      SetLastError(ERROR_ACCESS_DENIED);
+      return false;
+    }
   }
-  if (posixWorks) {
+  if (across.posixWorks) {
     DispositionInfoEx info{kDispositionDelete | kDispositionPosix |
                            (evenReadOnly ? kDispositionIgnoreReadOnly : 0)};
     if (SetFileInformationByHandle(handle, kDispositionInfoEx, &info, sizeof info)) return true;
@@ -172,11 +159,24 @@ bool SetDisposition(HANDLE handle, bool evenReadOnly, bool& posixWorks,
         error != ERROR_NOT_SUPPORTED && error != ERROR_CALL_NOT_IMPLEMENTED) {
       return false;
     }
-    posixWorks = false;
+    across.posixWorks = false;
   }
   FILE_DISPOSITION_INFO info{};
   info.DeleteFile = TRUE;
   return SetFileInformationByHandle(handle, FileDispositionInfo, &info, sizeof info) != FALSE;
+}
+
+// A delete the system refused on a handle that holds DELETE: a read-only
+// mark, or a file a running program has mapped (its program file, a DLL it
+// loaded), which it may let go.
+StepError RefusedDisposal(DWORD error, DWORD attributes) {
+  if (error != ERROR_ACCESS_DENIED || (attributes & FILE_ATTRIBUTE_READONLY)) {
+    return StepError::Of(error, L"");
+  }
+  StepError refused = StepError::Of(error, L"");
+  refused.kind = StepError::Kind::Transient;
+  refused.reason = L"in use by a running program";
+  return refused;
 }
 
 bool IsSelfOrParentName(const wchar_t* name, size_t length) {
@@ -488,47 +488,43 @@ StepDone RenameTo(HANDLE entry, const std::wstring& target, bool replace) {
 // put back when the delete fails all the same. A link's marks are its own
 // and are never touched; a file with more than one name shares its mark
 // with the others, which keep it.
-Disposal DisposeOf(HANDLE handle, bool evenReadOnly, bool* posixWorksAcross,
-                   std::optional<ULONGLONG> index) {
-  bool posixOnce = true;
-  bool& posixWorks = posixWorksAcross ? *posixWorksAcross : posixOnce;
-  if (SetDisposition(handle, evenReadOnly, posixWorks, index)) return Disposal::Done;
+StepDone DisposeOf(HANDLE handle, bool evenReadOnly, Disposals* across,
+                   const KnownOfIt& known) {
+  Disposals once;
+  Disposals& run = across ? *across : once;
+  if (SetDisposition(handle, evenReadOnly, run, known)) return {};
   const DWORD error = GetLastError();
   FILE_BASIC_INFO basic{};
+  if (!GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic)) {
+    return StepError::Of(error, L"");
+  }
   if (!evenReadOnly || error != ERROR_ACCESS_DENIED ||
-      !GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic) ||
       !(basic.FileAttributes & FILE_ATTRIBUTE_READONLY) ||
       (basic.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-    SetLastError(error);
-    return Disposal::Failed;
+    return RefusedDisposal(error, basic.FileAttributes);
   }
   // A folder has one name, whatever count the system gives for it.
   FILE_STANDARD_INFO standard{};
   if (!GetFileInformationByHandleEx(handle, FileStandardInfo, &standard, sizeof standard) ||
       (!standard.Directory && standard.NumberOfLinks != 1)) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return Disposal::Shared;
+    return StepError::Refusal(ERROR_ACCESS_DENIED, L"", L"read-only file with other names");
   }
   const StepResult<FileHandle> marks =
       OpenIn(handle, L"", FILE_WRITE_ATTRIBUTES, kShareAll, EntryType::Any);
-  if (!marks) {
-    SetLastError(error);
-    return Disposal::Failed;
-  }
+  if (!marks) return StepError::Of(error, L"");
   const DWORD kept = basic.FileAttributes;
   FILE_BASIC_INFO cleared{};  // zero times stay as they are
   cleared.FileAttributes = kept & ~FILE_ATTRIBUTE_READONLY;
   if (cleared.FileAttributes == 0) cleared.FileAttributes = FILE_ATTRIBUTE_NORMAL;
   if (SetFileInformationByHandle(marks->Get(), FileBasicInfo, &cleared, sizeof cleared) &&
-      SetDisposition(handle, evenReadOnly, posixWorks, index)) {
-    return Disposal::Done;
+      SetDisposition(handle, evenReadOnly, run, known)) {
+    return {};
   }
   const DWORD failed = GetLastError();
   FILE_BASIC_INFO restored{};
   restored.FileAttributes = kept;
   SetFileInformationByHandle(marks->Get(), FileBasicInfo, &restored, sizeof restored);
-  SetLastError(failed);
-  return Disposal::Failed;
+  return RefusedDisposal(failed, cleared.FileAttributes);
 }
 
 StepDone ListIn(HANDLE folder, std::vector<ListedEntry>& entries,

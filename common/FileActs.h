@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "Handles.h"
+#include "WindowsRules.h"
 
 namespace norvale {
 
@@ -56,6 +57,12 @@ struct StepError {
   // The thread's last error, as a Win32 call left it.
   static StepError Last(std::wstring path);
 
+  // The same error about another path (a step's callee knew only a name).
+  StepError At(std::wstring other) const {
+    StepError moved = *this;
+    moved.path = std::move(other);
+    return moved;
+  }
   // The name is not there (nor the folder it would be in).
   bool Missing() const { return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND; }
   // "[path] (5: the system's text)", the reason in place of the system's
@@ -233,23 +240,34 @@ StepDone RenameInto(HANDLE entry, HANDLE folder, const std::wstring& name, bool 
 // The same with the target named by its absolute path.
 StepDone RenameTo(HANDLE entry, const std::wstring& target, bool replace);
 
-// How deleting through a handle ended.
-enum class Disposal {
-  Done,
-  Failed,  // the system's error is the thread's last error
-  Shared,  // a read-only file with other names: clearing its mark would
-           // clear theirs, so it stays (ERROR_ACCESS_DENIED)
+// What a removal that deletes many files keeps from one delete to the next.
+struct Disposals {
+  // The system has the POSIX disposition (Windows 10 1709 and later); once
+  // it answered that it has not, it is not asked again.
+  bool posixWorks = true;
+  // Which files running programs have mapped, where the file acts keep
+  // Windows' rules in the system's place (WindowsRules.h): give it the
+  // removal's folder so that the programs are asked once for all of it.
+  RunningImages images;
+};
+
+// What the caller of a delete knows of the file, which spares asking again.
+struct KnownOfIt {
+  std::optional<ULONGLONG> index;  // its number on the volume
+  std::wstring lies;               // where it lies (FinalPathOfHandle's form)
 };
 
 // Deletes an open file, folder or link through its handle (DELETE and
 // FILE_READ_ATTRIBUTES suffice): where the system has it, so that the name
 // goes at once (POSIX semantics); a read-only one too when evenReadOnly
 // (its mark cleared first where the system needs that), a link without
-// touching its marks. posixWorks, when given, remembers across calls that
-// the system lacks the newer call; index, when given, is the file's number
-// as the caller knows it, which spares asking for it again.
-Disposal DisposeOf(HANDLE handle, bool evenReadOnly, bool* posixWorks = nullptr,
-                   std::optional<ULONGLONG> index = std::nullopt);
+// touching its marks. across, when given, is what earlier deletes of the
+// same removal learnt. A read-only file with other names stays (clearing
+// its mark would clear theirs; Refused), and so does a file a running
+// program has mapped (Transient): the error names no path, which the caller
+// knows.
+StepDone DisposeOf(HANDLE handle, bool evenReadOnly, Disposals* across = nullptr,
+                   const KnownOfIt& known = {});
 
 // One entry an open folder lists.
 struct ListedEntry {

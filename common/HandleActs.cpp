@@ -72,15 +72,11 @@ std::optional<StepError> LiesRefusal(const HandleFacts& facts, const std::wstrin
 
 // Deleting through a handle, as a step's result.
 StepDone Disposed(HANDLE handle, bool evenReadOnly, const std::wstring& path) {
-  switch (DisposeOf(handle, evenReadOnly)) {
-    case Disposal::Done:
-      return {};
-    case Disposal::Shared:
-      return StepError::Refusal(ERROR_ACCESS_DENIED, path, L"read-only file with other names");
-    case Disposal::Failed:
-      break;
-  }
-  return StepError::Last(path);
+  StepDone disposed = DisposeOf(handle, evenReadOnly);
+  if (disposed) return disposed;
+  StepError error = disposed.Error();
+  error.path = path;
+  return error;
 }
 
 class NoEvents final : public ITreeRemovalEvents {};
@@ -157,6 +153,24 @@ bool RemovalRoot::HoldAgain() {
   return true;
 }
 
+StepDone RemovalRoot::HoldForRemoval() {
+  if (refusal_) return *refusal_;
+  if (handle_ && deletable_) return {};
+  // The listing handle shares no deletes, not even with a second one of ours.
+  handle_.Reset();
+  StepResult<FileHandle> again =
+      OpenByPath(path_, kListingAccess | DELETE, kRemovalSharing, EntryType::Any);
+  if (again && IdentityOf(again->Get()) == identity_) {
+    handle_ = std::move(*again);
+    deletable_ = true;
+    return {};
+  }
+  const StepError error = again ? ForNow(ERROR_RETRY, path_, L"folder changed since it was judged")
+                                : StepError::Of(again.Error().code, path_);
+  HoldAgain();
+  return error;
+}
+
 TreeRemovalResult RemovalRoot::RemoveContents(ITreeRemovalEvents& events) {
   TreeRemovalResult result;
   if (!HoldAgain()) {
@@ -197,6 +211,59 @@ StepDone RemovalRoot::Remove() {
   } catch (...) {
     return StepError::Of(ERROR_NOT_ENOUGH_MEMORY, path_);
   }
+}
+
+StepResult<RemovalBranch> RemovalBranch::Open(const RemovalRoot& root, const std::wstring& name,
+                                              const std::optional<FileIdentity>& identity) {
+  try {
+    RemovalBranch branch;
+    branch.path_ = JoinPath(root.Path(), name);
+    if (!root) return *root.Refusal();
+    StepResult<FileHandle> opened = OpenIn(root.Handle(), name, kListingAccess | DELETE,
+                                           kRemovalSharing, EntryType::Folder);
+    if (!opened) return opened.Error().At(branch.path_);
+    if (!identity || IdentityOf(opened->Get()) != identity) {
+      return ForNow(ERROR_RETRY, branch.path_, L"folder changed since it was judged");
+    }
+    branch.handle_ = std::move(*opened);
+    return branch;
+  } catch (const std::bad_alloc&) {
+    return StepError::Of(ERROR_NOT_ENOUGH_MEMORY, name);
+  }
+}
+
+TreeRemovalResult RemovalBranch::RemoveContents(ITreeRemovalEvents& events) {
+  return RemoveContentsOf(handle_.Get(), path_, events);
+}
+
+StepDone RemovalBranch::RemoveTogether(const std::vector<std::wstring>& names) {
+  try {
+    std::vector<std::pair<std::wstring, FileHandle>> held;
+    for (const std::wstring& name : names) {
+      StepResult<FileHandle> file =
+          OpenIn(handle_.Get(), name, kDeletingAccess, kRemovalSharing, EntryType::File);
+      if (file) {
+        held.emplace_back(JoinPath(path_, name), std::move(*file));
+      } else if (!file.Error().Missing()) {
+        return file.Error().At(JoinPath(path_, name));
+      }
+    }
+    for (auto it = held.rbegin(); it != held.rend(); ++it) {
+      if (const StepDone gone = DisposeOf(it->second.Get(), true); !gone) {
+        return gone.Error().At(it->first);
+      }
+    }
+    return {};
+  } catch (const std::bad_alloc&) {
+    return StepError::Of(ERROR_NOT_ENOUGH_MEMORY, path_);
+  }
+}
+
+StepDone RemovalBranch::Remove() {
+  const StepDone disposed = DisposeOf(handle_.Get(), true);
+  handle_.Reset();
+  if (!disposed) return disposed.Error().At(path_);
+  return {};
 }
 
 bool DeleteTree(const std::wstring& folder, std::wstring* why, const IFinalPaths& finalPaths) {
@@ -310,21 +377,29 @@ bool RemoveGuardedFolder(const std::wstring& folder, std::wstring* why) {
   }
 }
 
-bool RemoveHeldOwnFolder(HANDLE folder, const std::wstring& path) {
+bool RemoveHeldOwnFolder(FileHandle& folder, const std::wstring& path) {
   try {
-    const std::optional<DWORD> attributes = AttributesOf(folder);
+    const std::optional<DWORD> attributes = AttributesOf(folder.Get());
     if (!attributes || !(*attributes & FILE_ATTRIBUTE_DIRECTORY) ||
         IsLinkAttributes(*attributes)) {
       return false;
     }
     NoEvents events;
-    if (!RemoveContentsOf(folder, path, events).Complete()) return false;
-    if (DisposeOf(folder, true) == Disposal::Done) return true;
+    if (!RemoveContentsOf(folder.Get(), path, events).Complete()) return false;
+    if (DisposeOf(folder.Get(), true)) {
+      folder.Reset();
+      return true;
+    }
     // Held without DELETE (a rename into it has to be admitted), it is
-    // opened again through itself for the delete.
+    // opened again by its name once let go, and must be the one emptied.
+    const std::optional<FileIdentity> identity = IdentityOf(folder.Get());
+    const std::wstring lies = FinalPathOfHandle(folder.Get());
+    folder.Reset();
+    if (!identity || lies.empty()) return false;
     const StepResult<FileHandle> deleting =
-        OpenIn(folder, L"", kDeletingAccess, kShareAll, EntryType::Folder);
-    return deleting && DisposeOf(deleting->Get(), true) == Disposal::Done;
+        OpenByPath(lies, kDeletingAccess, kShareAll, EntryType::Folder);
+    return deleting && IdentityOf(deleting->Get()) == identity &&
+           DisposeOf(deleting->Get(), true);
   } catch (...) {
     return false;
   }

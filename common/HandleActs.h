@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "DeleteGuard.h"
 #include "FileActs.h"
@@ -53,6 +54,10 @@ class RemovalRoot {
 
   // Removes what the folder holds (nothing is entered through a link).
   TreeRemovalResult RemoveContents(ITreeRemovalEvents& events);
+  // Holds the folder with DELETE from now on, when it is not held so yet:
+  // then nobody can make it their current folder or hold it against its
+  // removal meanwhile. Done when it is held so, still the folder judged.
+  StepDone HoldForRemoval();
   // Removes the folder itself once it is empty (a link as a link) and lets
   // it go; done when it is gone. A folder that could not be removed is held
   // again for another try, when it is still the same one.
@@ -74,6 +79,35 @@ class RemovalRoot {
   const IFinalPaths* byName_ = nullptr;
 };
 
+// A folder of a removal root, held for its own removal with DELETE from the
+// moment it is opened (nobody can make it their current folder, or hold it
+// against its delete, meanwhile; Windows' own open of a rename's target is
+// refused while it is held) and removed through that handle.
+class RemovalBranch {
+ public:
+  // The folder `name` of the root, opened as itself, when it is still the
+  // folder `identity` names.
+  static StepResult<RemovalBranch> Open(const RemovalRoot& root, const std::wstring& name,
+                                        const std::optional<FileIdentity>& identity);
+  RemovalBranch(RemovalBranch&&) = default;
+  RemovalBranch& operator=(RemovalBranch&&) = default;
+
+  const std::wstring& Path() const { return path_; }
+  // Removes what the folder holds, as a removal root's contents go.
+  TreeRemovalResult RemoveContents(ITreeRemovalEvents& events);
+  // The files `names` of the folder (those there), each held for its
+  // delete before the first goes, then deleted from the last to the first:
+  // held by anyone else, none of them goes.
+  StepDone RemoveTogether(const std::vector<std::wstring>& names);
+  // The folder itself, once it is empty; the handle goes with it.
+  StepDone Remove();
+
+ private:
+  RemovalBranch() = default;
+  FileHandle handle_;
+  std::wstring path_;
+};
+
 // Deletes the file `name` of the open folder `folder`, which was judged to
 // lie at `folderLies`, once the guard agreed to where the file lies: opened
 // inside that folder as itself (a link is deleted as a link), so that a
@@ -84,11 +118,13 @@ bool DeleteGuardedFileIn(HANDLE folder, const std::wstring& folderLies, const st
                          const IFinalPaths& finalPaths = SystemFinalPaths());
 
 // Removes a folder a run made for itself, closed to other users, and has
-// held since (opened for listing, without following a link; with DELETE, or
-// sharing deletes), with what it holds; `path` names it for the walk. For a private folder where
+// held since (opened for listing, without following a link, sharing no
+// deletes), with what it holds; `path` names it. For a private folder where
 // removals by name are refused, such as the Windows folder's TEMP: what is
-// in it is what the run put there.
-bool RemoveHeldOwnFolder(HANDLE folder, const std::wstring& path);
+// in it is what the run put there. The handle goes: the folder's own delete
+// needs DELETE, which a second handle beside it would not get. What opens
+// under its name afterwards must be the folder that was emptied.
+bool RemoveHeldOwnFolder(FileHandle& folder, const std::wstring& path);
 
 // Removes the folder `name` of the open folder `parent` (which lies at
 // `parentPath`, as FinalPathOfHandle says) with what it holds, reached from

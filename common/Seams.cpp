@@ -45,6 +45,23 @@ bool IFinalPaths::FactsOf(HANDLE handle, HandleFacts& facts) const {
   return !facts.lies.empty();
 }
 
+std::wstring IFinalPaths::VolumeNameOf(HANDLE handle) const {
+  std::vector<wchar_t> name(MAX_PATH);
+  for (int tries = 0; tries < 2; ++tries) {
+    const DWORD n = GetFinalPathNameByHandleW(handle, name.data(), static_cast<DWORD>(name.size()),
+                                              FILE_NAME_NORMALIZED | VOLUME_NAME_GUID);
+    if (n == 0) return L"";
+    if (n < name.size()) {
+      // "\\?\Volume{...}\" and the path on it.
+      const std::wstring_view path(name.data(), n);
+      const size_t close = path.find(L"}\\");
+      return close == std::wstring_view::npos ? L"" : std::wstring(path.substr(0, close + 2));
+    }
+    name.resize(n + 1);
+  }
+  return L"";
+}
+
 Seams Seams::System() {
   return Seams{std::make_shared<SystemMessageBox>(), std::make_shared<SystemClock>(),
                std::make_shared<SystemMessagePump>()};

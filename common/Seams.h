@@ -53,6 +53,10 @@ class IFinalPaths {
   // What an open handle is, where it lies and on which volume; false when
   // the system cannot say.
   virtual bool FactsOf(HANDLE handle, HandleFacts& facts) const;
+  // The name the system gives the volume an open handle lies on
+  // ("\\?\Volume{...}\"): two volumes may share a serial number (a cloned
+  // disk), never this name. Empty when it cannot be asked.
+  virtual std::wstring VolumeNameOf(HANDLE handle) const;
 };
 
 class SystemMessageBox final : public IMessageBox {

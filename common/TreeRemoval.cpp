@@ -24,6 +24,8 @@ class Walk {
       return result;
     }
     path_ = path;
+    // What running programs have mapped is asked once for the whole walk.
+    disposals_.images = RunningImages(name_);
     Frame top;
     top.folder = root;
     top.choice = EntryChoice::EmptyOnly;
@@ -133,7 +135,8 @@ class Walk {
     }
     if (choice != EntryChoice::EmptyOnly) {
       Delete(entry->Get(), path, current.below,
-             listed.index ? std::optional<ULONGLONG>(listed.index) : std::nullopt);
+             {listed.index ? std::optional<ULONGLONG>(listed.index) : std::nullopt,
+              opened.openedPath});
     }
     return false;
   }
@@ -166,7 +169,7 @@ class Walk {
         const std::optional<ULONGLONG> index = IndexOf(folder.Get());
         folder.Reset();
         FileHandle link = Reopened(current, listed.name, path, index, EntryType::Any);
-        if (link) Delete(link.Get(), path, current.below, index);
+        if (link) Delete(link.Get(), path, current.below, {index, opened.expectedPath});
         return false;
       }
       case EntryVerdict::Enter:
@@ -206,7 +209,7 @@ class Walk {
       done.owned.Reset();
       FileHandle folder =
           Reopened(above, done.listedName, path, done.index, EntryType::Folder);
-      if (folder) Delete(folder.Get(), path, above.below, done.index);
+      if (folder) Delete(folder.Get(), path, above.below, {done.index, name_});
     }
     path_.resize(done.pathAbove);
     name_.resize(done.nameAbove);
@@ -256,17 +259,12 @@ class Walk {
   }
 
   void Delete(HANDLE handle, const std::wstring& path, TreeRemovalResult& result,
-              std::optional<ULONGLONG> index) {
-    switch (DisposeOf(handle, true, &posixWorks_, index)) {
-      case Disposal::Done:
-        break;
-      case Disposal::Failed:
-        result.Note(StepError::Last(path));
-        break;
-      case Disposal::Shared:
-        result.Note(StepError::Refusal(ERROR_ACCESS_DENIED, path));
-        break;
-    }
+              const KnownOfIt& known) {
+    const StepDone deleted = DisposeOf(handle, true, &disposals_, known);
+    if (deleted) return;
+    StepError error = deleted.Error();
+    error.path = path;
+    result.Note(std::move(error));
   }
 
   ITreeRemovalEvents& events_;
@@ -276,7 +274,7 @@ class Walk {
   // The folder on top: its path as the caller named it, and where it lies
   // (WhereItLies); the part of that before a name on the volume.
   std::wstring path_, name_, volume_;
-  bool posixWorks_ = true;
+  Disposals disposals_;
   bool changed_ = false;
 };
 

@@ -11,9 +11,14 @@
 //   sharing only reading and writing (the later builds share deletes too):
 //   a handle on that folder that holds DELETE, or does not share writing,
 //   fails the act with a sharing violation;
-// - a running program's own file cannot be deleted (it may be renamed).
+// - a file that a running program was started from or has loaded (a DLL,
+//   a shell extension Explorer took from a product folder) cannot be
+//   deleted while it is mapped (it may be renamed): the delete through a
+//   handle that holds DELETE fails with ERROR_ACCESS_DENIED.
 #include <windows.h>
 
+#include <optional>
+#include <set>
 #include <string>
 
 namespace norvale {
@@ -32,5 +37,24 @@ DWORD RenameTargetSharing(WindowsRelease release);
 
 // The file acts run under Wine.
 bool RunsUnderWine();
+
+// Which files running programs have mapped as images (the programs
+// themselves and the DLLs they loaded), asked of the processes once, when a
+// file that may be one is first deleted: that is a round trip per process.
+// Only names of the kinds programs load images by (".exe", ".dll", ...)
+// are asked about; a program that maps a file of another name is not seen.
+// Nothing is asked where the system is Windows, which keeps the rule itself.
+class RunningImages {
+ public:
+  // For the files in `folder` or below it; empty: for each file asked about.
+  explicit RunningImages(std::wstring folder = L"") : folder_(std::move(folder)) {}
+  // The open file that lies at `lies` (FinalPathOfHandle's form) is mapped
+  // by a running program; index is its number on the volume, when known.
+  bool Hold(HANDLE file, const std::wstring& lies, std::optional<ULONGLONG> index);
+
+ private:
+  std::wstring folder_;
+  std::optional<std::set<ULONGLONG>> indexes_;
+};
 
 }  // namespace norvale

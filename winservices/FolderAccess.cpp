@@ -684,32 +684,44 @@ std::wstring PrivateFolderParent(IFolderAccess& access, const std::wstring& temp
   }
 }
 
-std::optional<HeldFolder> MakePrivateFolder(IFolderAccess& access, const std::wstring& parent,
-                                            const std::wstring& prefix,
-                                            const FolderAccessList& list) {
+StepResult<HeldFolder> MakePrivateFolder(IFolderAccess& access, const std::wstring& parent,
+                                         const std::wstring& prefix,
+                                         const FolderAccessList& list) {
   try {
     const StepResult<FileHandle> where =
         OpenByPath(parent, FILE_TRAVERSE | FILE_ADD_SUBDIRECTORY,
                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, EntryType::Folder);
-    if (!where) return std::nullopt;
+    if (!where) return where.Error();
     const std::wstring lies = FinalPathOfHandle(where->Get());
+    if (lies.empty()) return StepError::Last(parent);
     for (int attempt = 0; attempt < 3; ++attempt) {
       const std::wstring name = UniqueFolderName(prefix);
-      if (name.empty() || lies.empty()) return std::nullopt;
-      HeldFolder made{access.CreateFolderIn(where->Get(), JoinPath(parent, name), &list),
-                      JoinPath(parent, name)};
-      if (!made.handle) {
+      if (name.empty()) return StepError::Last(parent);
+      const std::wstring path = JoinPath(parent, name);
+      const FileHandle made = access.CreateFolderIn(where->Get(), path, &list);
+      if (!made) {
         if (GetLastError() == ERROR_ALREADY_EXISTS) continue;
-        return std::nullopt;
+        return StepError::Last(path);
       }
-      if (!SamePath(FinalPathOfHandle(made.handle.Get()), EntryPath(lies, name))) {
-        return std::nullopt;
+      // Renaming a folder takes only DELETE on it, which Windows grants to
+      // whoever may delete what its parent holds, whatever the folder's own
+      // list says: held from now on sharing no deletes, nobody can rename it
+      // away under us. Held so only if nobody else got DELETE on it in the
+      // moment since it was made. Windows' own open of a rename's target,
+      // sharing reading and writing, is still admitted.
+      StepResult<FileHandle> held =
+          OpenIn(made.Get(), L"", READ_CONTROL | FILE_TRAVERSE | FILE_LIST_DIRECTORY |
+                                      FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY,
+                 FILE_SHARE_READ | FILE_SHARE_WRITE, EntryType::Folder);
+      if (!held) return StepError::Of(held.Error().code, path);
+      if (!SamePath(FinalPathOfHandle(held->Get()), EntryPath(lies, name))) {
+        return StepError::Refusal(kErrorLinkOnTheWay, path);
       }
-      return made;
+      return HeldFolder{std::move(*held), path};
     }
-    return std::nullopt;
-  } catch (...) {
-    return std::nullopt;
+    return StepError::Of(ERROR_ALREADY_EXISTS, parent);
+  } catch (const std::bad_alloc&) {
+    return StepError::Of(ERROR_NOT_ENOUGH_MEMORY, parent);
   }
 }
 

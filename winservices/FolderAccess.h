@@ -184,11 +184,12 @@ std::wstring PrivateFolderParent(IFolderAccess& access, const std::wstring& temp
 
 // A new folder of this run's own in the folder `parent`: named `prefix` and
 // a new GUID's digits, made with `list` in the same call, and held from then
-// on, so that nobody can put anything in its place. Its path is parent's
-// text and the name, as programs that use it by name are handed it. Nothing
-// when it cannot be made so (it must lie where it was made).
-std::optional<HeldFolder> MakePrivateFolder(IFolderAccess& access, const std::wstring& parent,
-                                            const std::wstring& prefix,
-                                            const FolderAccessList& list);
+// on sharing no deletes, so that nobody can rename it away or put anything
+// in its place. Its path is parent's text and the name, as programs that use
+// it by name are handed it. Why not, when it cannot be made so (it must lie
+// where it was made, and nobody else may hold it with DELETE).
+StepResult<HeldFolder> MakePrivateFolder(IFolderAccess& access, const std::wstring& parent,
+                                         const std::wstring& prefix,
+                                         const FolderAccessList& list);
 
 }  // namespace norvale

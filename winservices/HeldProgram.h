@@ -28,6 +28,10 @@ class HeldProgram {
   // Null where a stand-in handed out none.
   HANDLE Process() const noexcept { return process_.Get(); }
   bool Held() const noexcept { return thread_.Valid(); }
+  // Held in a job that ends it should this process end first. Windows 7
+  // puts no job inside another: within a job that allows no breakaway the
+  // program is held without one, and would stay held for good.
+  bool EndsWithItsStarter() const noexcept { return job_.Valid(); }
 
   // Lets the program run on its own for good, also after this process has
   // ended. True when it runs; false, with the Windows error as the last

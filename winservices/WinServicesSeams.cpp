@@ -70,7 +70,8 @@ LSTATUS SystemRegistryKeys::Flush(HKEY root) { return RegFlushKey(root); }
 namespace {
 
 bool CreateProgram(const std::wstring& application, const std::wstring& commandLine,
-                   int showState, DWORD flags, PROCESS_INFORMATION& info) {
+                   int showState, DWORD flags, PROCESS_INFORMATION& info,
+                   const ProgramSurroundings& surroundings = {}) {
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -78,9 +79,22 @@ bool CreateProgram(const std::wstring& application, const std::wstring& commandL
   // CreateProcessW may write into the command line.
   std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
   line.push_back(L'\0');
+  // Each variable closed by a NUL, the block by one more.
+  std::vector<wchar_t> environment;
+  for (const std::wstring& variable : surroundings.environment) {
+    environment.insert(environment.end(), variable.begin(), variable.end());
+    environment.push_back(L'\0');
+  }
+  if (!environment.empty()) {
+    environment.push_back(L'\0');
+    flags |= CREATE_UNICODE_ENVIRONMENT;
+  }
   return CreateProcessW(application.empty() ? nullptr : application.c_str(), line.data(),
-                        nullptr, nullptr, FALSE, flags, nullptr, nullptr, &startup,
-                        &info) != FALSE;
+                        nullptr, nullptr, FALSE, flags,
+                        environment.empty() ? nullptr : environment.data(),
+                        surroundings.currentFolder.empty() ? nullptr
+                                                           : surroundings.currentFolder.c_str(),
+                        &startup, &info) != FALSE;
 }
 
 }  // namespace
@@ -110,9 +124,9 @@ bool SystemProgramStarts::StartProgram(const std::wstring& application,
   }
 }
 
-std::optional<HeldProgram> SystemProgramStarts::StartHeld(const std::wstring& application,
-                                                          const std::wstring& commandLine,
-                                                          int showState) {
+std::optional<HeldProgram> SystemProgramStarts::StartHeld(
+    const std::wstring& application, const std::wstring& commandLine, int showState,
+    const ProgramSurroundings& surroundings) {
   try {
     KernelHandle job = JobEndingWithItsLastHandle();
     PROCESS_INFORMATION info{};
@@ -121,9 +135,10 @@ std::optional<HeldProgram> SystemProgramStarts::StartHeld(const std::wstring& ap
     // ends everything in our job after us. Where it is not allowed, the
     // program starts in our job, as every program we start would.
     if (!CreateProgram(application, commandLine, showState,
-                       CREATE_SUSPENDED | CREATE_BREAKAWAY_FROM_JOB, info) &&
+                       CREATE_SUSPENDED | CREATE_BREAKAWAY_FROM_JOB, info, surroundings) &&
         (GetLastError() != ERROR_ACCESS_DENIED ||
-         !CreateProgram(application, commandLine, showState, CREATE_SUSPENDED, info))) {
+         !CreateProgram(application, commandLine, showState, CREATE_SUSPENDED, info,
+                        surroundings))) {
       const DWORD error = GetLastError();
       job.Reset();
       SetLastError(error);

@@ -15,6 +15,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "FolderAccess.h"
 #include "Handles.h"
@@ -57,6 +58,13 @@ class IRegistryKeys {
   virtual LSTATUS Flush(HKEY root) = 0;
 };
 
+// What a started program runs in: its current folder and an environment of
+// its own, "NAME=value" each ("" and nothing: the starter's).
+struct ProgramSurroundings {
+  std::wstring currentFolder;
+  std::vector<std::wstring> environment;
+};
+
 // Starting a program by its command line.
 class IProgramStarts {
  public:
@@ -81,8 +89,9 @@ class IProgramStarts {
   // Windows error as the thread's last error. A stand-in that does not
   // override this starts the command line at once through Start.
   virtual std::optional<HeldProgram> StartHeld(const std::wstring& application,
-                                               const std::wstring& commandLine, int showState) {
-    (void)application;
+                                               const std::wstring& commandLine, int showState,
+                                               const ProgramSurroundings& surroundings) {
+    (void)application, (void)surroundings;
     DWORD processId = 0;
     HANDLE process = nullptr;
     if (!Start(commandLine, showState, &processId, &process)) return std::nullopt;
@@ -229,7 +238,8 @@ class SystemProgramStarts final : public IProgramStarts {
   // Held in a job of its own, so that the program goes with this process
   // while it is held.
   std::optional<HeldProgram> StartHeld(const std::wstring& application,
-                                       const std::wstring& commandLine, int showState) override;
+                                       const std::wstring& commandLine, int showState,
+                                       const ProgramSurroundings& surroundings) override;
 };
 
 class SystemWaits final : public IWaits {

@@ -144,7 +144,9 @@ std::optional<HeldFolder> MakePrivateWorkFolder(IFolderAccess& access) {
     const std::wstring base =
         WithoutTrailingSeparator(PrivateFolderParent(access, std::wstring(temp, n)));
     if (base.empty()) return std::nullopt;
-    return MakePrivateFolder(access, base, L"Norvale-", *list);
+    StepResult<HeldFolder> made = MakePrivateFolder(access, base, L"Norvale-", *list);
+    if (!made) return std::nullopt;
+    return std::move(*made);
   } catch (...) {
     return std::nullopt;
   }
@@ -304,7 +306,7 @@ bool ExtractZipFolder(EngineContext& engine, const std::wstring& zip, const std:
       errText = L"zipファイルを解凍できませんでした！";
     }
     // Removals by name do not reach into the Windows folder's TEMP.
-    RemoveHeldOwnFolder(made->handle.Get(), work);
+    RemoveHeldOwnFolder(made->handle, work);
     SetCaption(label, L"");
     return ok;
   });

@@ -84,7 +84,7 @@ class ArrivedCopy {
     return *this;
   }
   ~ArrivedCopy() {
-    if (folder_.handle) RemoveHeldOwnFolder(folder_.handle.Get(), folder_.path);
+    if (folder_.handle) RemoveHeldOwnFolder(folder_.handle, folder_.path);
   }
   std::wstring Path() const { return JoinPath(folder_.path, name_); }
 

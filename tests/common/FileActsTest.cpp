@@ -93,25 +93,35 @@ TEST(FileActsTest, ARenameIntoAHeldFolderMeetsWindowsOwnOpenOfIt) {
   }
 }
 
-// A running program's file may be renamed within its volume but not
-// deleted; the acts refuse its delete under Wine as Windows does, and know
-// it by what it is, not by its name.
-TEST(FileActsTest, TheRunningProgramsFileIsNeverDeleted) {
+// A file a running program was started from or has loaded may be renamed
+// within its volume but not deleted; the acts refuse its delete under Wine
+// as Windows does (the system's ERROR_ACCESS_DENIED, a refusal for now),
+// and know it by what it is, not by its name. Once let go it goes.
+TEST(FileActsTest, AFileARunningProgramHasMappedIsNeverDeleted) {
   const FileHandle own(CreateFileW(norvale::ProgramPath().c_str(), DELETE | FILE_READ_ATTRIBUTES,
                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                    OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(own);
-  EXPECT_EQ(norvale::DisposeOf(own.Get(), true), norvale::Disposal::Failed);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  const norvale::StepDone refused = norvale::DisposeOf(own.Get(), true);
+  ASSERT_FALSE(refused);
+  EXPECT_EQ(refused.Error().code, static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  EXPECT_EQ(refused.Error().kind, norvale::StepError::Kind::Transient);
+  EXPECT_FALSE(refused.Error().reason.empty());
   EXPECT_NE(GetFileAttributesW(norvale::ProgramPath().c_str()), INVALID_FILE_ATTRIBUTES);
 
   TempDir dir(L"own copy");
   const std::wstring copy = dir / L"copy.exe";
   ASSERT_TRUE(CopyFileW(norvale::ProgramPath().c_str(), copy.c_str(), FALSE));
+  // Loaded as a module, as Explorer loads a shell extension.
+  HMODULE loaded = LoadLibraryExW(copy.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
+  ASSERT_NE(loaded, nullptr);
   const FileHandle other(CreateFileW(copy.c_str(), DELETE | FILE_READ_ATTRIBUTES,
                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                      nullptr, OPEN_EXISTING, 0, nullptr));
-  EXPECT_EQ(norvale::DisposeOf(other.Get(), true), norvale::Disposal::Done);
+  ASSERT_TRUE(other);
+  EXPECT_FALSE(norvale::DisposeOf(other.Get(), true));
+  FreeLibrary(loaded);
+  EXPECT_TRUE(norvale::DisposeOf(other.Get(), true));
 }
 
 // What opens relative to a held folder is what the folder lists, as

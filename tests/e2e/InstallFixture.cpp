@@ -327,7 +327,7 @@ std::vector<ExpectedFile> InstallFixture::ExpectedFiles() const {
   return files;
 }
 
-void InstallFixture::Uninstall(bool silent) {
+void InstallFixture::Uninstall(bool silent, bool completes) {
   auto starts = std::make_shared<StartsButCommandFile>();
   norvale::UninstallerServices services;
   services.seams.messageBox = uninstallerBoxes_;
@@ -356,8 +356,9 @@ void InstallFixture::Uninstall(bool silent) {
     EXPECT_EQ(end->ends, 1);
     if (app.IsLoaded(&form)) form.Unload();
   }
-  installed_ = false;
   ASSERT_EQ(starts->commandLines.size(), 1u);
+  if (!completes) return;
+  installed_ = false;
   RunCommandFile(starts->commandLines[0]);
 }
 

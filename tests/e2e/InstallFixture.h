@@ -80,8 +80,8 @@ class InstallFixture : public ::testing::Test {
 
   // Removes the installed product through the uninstaller's window, by its
   // pages or silently, then runs the command file it left with the command
-  // interpreter.
-  void Uninstall(bool silent);
+  // interpreter (not when the removal is to stop partway, which leaves none).
+  void Uninstall(bool silent, bool completes = true);
   // Fails the test for every difference the snapshot taken before the
   // install shows now.
   void ExpectPrefixAsBefore();

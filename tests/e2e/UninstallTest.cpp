@@ -3,6 +3,7 @@
 // product is left and the prefix is as it was before the install.
 #include <algorithm>
 
+#include "Handles.h"
 #include "InstallFixture.h"
 #include "Text.h"
 
@@ -37,6 +38,46 @@ TEST_F(InstallFixture, TheSilentRunRemovesEverythingOnWindows7) {
   InstallThroughThePages();
   Finish();
   ASSERT_TRUE(PathExists(App() + L"\\Uninst\\Setup.log"));
+  Uninstall(true);
+  EXPECT_TRUE(uninstallerBoxes_->Asked().empty());
+  ExpectNothingOfTheProduct();
+  ExpectPrefixAsBefore();
+}
+
+// A product program still running during a silent removal: on Windows its
+// file cannot be deleted. The removal stops partway with the product still
+// registered and its uninstaller and record in place; run again from the
+// registered entry once the program has ended, it removes the rest, although
+// the shortcuts, fonts and associations are gone already.
+TEST_F(InstallFixture, ARemovalStoppedByARunningProgramCanBeRunAgain) {
+  ASSERT_TRUE(Open(Machine::Windows10x64)) << norvale::ToAnsi(State().ErrText);
+  InstallThroughThePages();
+  Finish();
+  const std::wstring running = App() + L"\\NvStation.exe";
+  ASSERT_TRUE(CopyFileW((ModuleFolder() + L"\\running_product.exe").c_str(), running.c_str(),
+                        TRUE));
+  const std::wstring eventName = L"nv-e2e-running-" + std::to_wstring(GetCurrentProcessId());
+  const norvale::KernelHandle started(CreateEventW(nullptr, TRUE, FALSE, eventName.c_str()));
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  std::wstring line = L"\"" + running + L"\" " + eventName;
+  ASSERT_TRUE(CreateProcessW(running.c_str(), line.data(), nullptr, nullptr, FALSE,
+                             CREATE_NO_WINDOW, nullptr, nullptr, &startup, &info));
+  const norvale::KernelHandle process(info.hProcess), thread(info.hThread);
+  ASSERT_EQ(WaitForSingleObject(started.Get(), 30000), WAIT_OBJECT_0);
+
+  Uninstall(true, false);
+  EXPECT_TRUE(PathExists(App() + L"\\Uninst\\Dekant00.exe"));
+  EXPECT_TRUE(PathExists(App() + L"\\Uninst\\Setup.log"));
+  EXPECT_TRUE(PathExists(running));
+  EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE,
+                           L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" +
+                               facts_.appId,
+                           KEY_WOW64_64KEY));
+
+  TerminateProcess(process.Get(), 0);
+  WaitForSingleObject(process.Get(), 30000);
   Uninstall(true);
   EXPECT_TRUE(uninstallerBoxes_->Asked().empty());
   ExpectNothingOfTheProduct();

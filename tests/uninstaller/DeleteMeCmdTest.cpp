@@ -257,40 +257,40 @@ TEST(DeleteMeCmd, NothingIsDeletedThroughALink) {
   norvale::MakeDeleteMeCmd(state, false, end);
   ASSERT_EQ(starts->started.size(), 1u);
   decoysIntact();
-  // Where the folder stays (Wine, below), the user hears which link kept
-  // it, and nothing else.
-  for (const auto& asked : messages->Asked()) {
-    EXPECT_TRUE(norvale::StartsWith(asked.text, L"インストール先フォルダ(" + app +
-                                                    L")を削除できませんでした。\r\n[" + app))
-        << norvale::ToAnsi(asked.text);
-    EXPECT_NE(asked.text.find(L"link"), std::wstring::npos) << norvale::ToAnsi(asked.text);
-  }
-  // The program's file waits in the command file's folder, and what the
-  // install folder holds goes but for the links.
-  const std::wstring own = norvale::BeforeLast(StartedCommandFile(starts->started[0]), L'\\');
-  EXPECT_FALSE(Exists(program));
-  EXPECT_TRUE(Exists(own + L"\\Dekant00.exe"));
-  EXPECT_FALSE(Exists(app + L"\\Uninst\\Setup.log"));
   EXPECT_FALSE(Exists(app + L"\\data\\pos.dat"));
-
-  RunCommandLine(starts->started[0]);
-  decoysIntact();
-  EXPECT_TRUE(Exists(fixture + L"\\decoy"));
-  EXPECT_FALSE(Exists(own));
-  // Windows removes links as links, and the folder goes whole. Wine 8
-  // cannot remove a folder link, and shows a file link as a plain file that
-  // a delete goes through: there every link stays, with the folders that
-  // hold one, and nothing else.
-  if (Exists(app)) {
-    std::vector<std::wstring> left;
-    ListBelow(app, left);
-    std::sort(left.begin(), left.end());
-    EXPECT_EQ(left, (std::vector<std::wstring>{
-                        app + L"\\Uninst", app + L"\\Uninst\\filelink.txt",
-                        app + L"\\Uninst\\folderlink", app + L"\\data",
-                        app + L"\\data\\filelink.txt", app + L"\\filelink.txt",
-                        app + L"\\folderlink"}));
+  const std::wstring own = norvale::BeforeLast(StartedCommandFile(starts->started[0]), L'\\');
+  // Windows removes links as links, and the folder goes whole: the
+  // program's file waits in the command file's folder.
+  if (!Exists(app)) {
+    EXPECT_TRUE(messages->Asked().empty());
+    EXPECT_TRUE(Exists(own + L"\\Dekant00.exe"));
+    RunCommandLine(starts->started[0]);
+    decoysIntact();
+    EXPECT_TRUE(Exists(fixture + L"\\decoy"));
+    EXPECT_FALSE(Exists(own));
+    return;
   }
+  // Wine 8 cannot remove a folder link, and shows a file link as a plain
+  // file that a delete goes through: there the removal stops before
+  // "Uninst", which stays whole with the program's file and the record, and
+  // the user hears which link stayed. Every link stays, with the folders
+  // that hold one, and nothing else.
+  ASSERT_EQ(messages->Asked().size(), 1u);
+  const std::wstring& told = messages->Asked()[0].text;
+  EXPECT_TRUE(norvale::StartsWith(told, L"インストール先フォルダ(" + app +
+                                            L")に削除できないファイルがあるため"))
+      << norvale::ToAnsi(told);
+  EXPECT_NE(told.find(L"\r\n[" + app), std::wstring::npos) << norvale::ToAnsi(told);
+  EXPECT_FALSE(Exists(own)) << "the command file's folder stays";
+  std::vector<std::wstring> left;
+  ListBelow(app, left);
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::wstring>{
+                      app + L"\\Uninst", app + L"\\Uninst\\Dekant00.exe",
+                      app + L"\\Uninst\\Setup.log", app + L"\\Uninst\\filelink.txt",
+                      app + L"\\Uninst\\folderlink", app + L"\\data",
+                      app + L"\\data\\filelink.txt", app + L"\\filelink.txt",
+                      app + L"\\folderlink"}));
 }
 
 TEST(DeleteMeCmd, MakeWritesStartsAndEnds) {
@@ -375,8 +375,9 @@ struct PacedRemoval {
 
 // A file held for a moment goes on a later try, its folder with it, and
 // the install folder with them. One held for good is tried for five
-// seconds; everything else goes all the same. The window answers during the
-// waits.
+// seconds; everything else but "Uninst" goes all the same, and "Uninst"
+// stays whole with the program's file in it, for another run. The window
+// answers during the waits.
 TEST(DeleteMeCmd, AHeldFileIsTriedAgainForFiveSeconds) {
   {
     InstalledProduct product;
@@ -406,9 +407,15 @@ TEST(DeleteMeCmd, AHeldFileIsTriedAgainForFiveSeconds) {
     ASSERT_TRUE(held.handle);
     norvale::MakeDeleteMeCmd(*removal.state, false, removal.end);
     EXPECT_EQ(removal.waits->slept, 5000u);
-    EXPECT_EQ(SortedBelow(product.appDir), (std::vector<std::wstring>{held.folder, held.path}));
+    EXPECT_EQ(SortedBelow(product.appDir),
+              (std::vector<std::wstring>{product.uninstDir, product.program,
+                                         product.uninstDir + L"\\Setup.log", held.folder,
+                                         held.path}));
     EXPECT_EQ(product.starts->started.size(), 1u);
     EXPECT_EQ(removal.end.ends, 1);
+    // What was made for the command file goes again.
+    ASSERT_EQ(product.folderAccess->created.size(), 1u);
+    EXPECT_FALSE(Exists(product.folderAccess->created[0].folder));
   }
 }
 
@@ -466,10 +473,11 @@ TEST(DeleteMeCmd, WithoutTheCommandFileNothingIsDeleted) {
     ASSERT_EQ(product.messages->Asked().size(), 1u) << which;
     const auto& told = product.messages->Asked()[0];
     EXPECT_EQ(told.title, L"アンインストール");
-    EXPECT_EQ(told.text, L"一時フォルダに削除用のファイル(DeleteMe.cmd)を作成できないため、"
-                         L"インストール先フォルダ(" +
-                             product.appDir + L")は削除しません。")
-        << which;
+    // The cause follows: which path, and why.
+    EXPECT_TRUE(norvale::StartsWith(told.text, L"一時フォルダに削除用のファイル(DeleteMe.cmd)を作成できないため、"
+                                               L"インストール先フォルダ(" +
+                                                   product.appDir + L")は削除しません。\r\n["))
+        << norvale::ToAnsi(told.text);
   }
 }
 
@@ -562,66 +570,109 @@ TEST(DeleteMeCmd, WhatTakesTheInstallFoldersPlaceAfterwardsStays) {
 // Wine maps every drive of a prefix onto one Unix file system, so which
 // volume a handle lies on is answered here as Windows answers where TEMP
 // lies on another drive than the install folder: below TEMP volume 2, below
-// `programVolume3` (when given) volume 3, everything else volume 1.
+// `programVolume3` (when given) volume 3, everything else volume 1. A clone
+// of a disk keeps its serial: with `clonedTemp`, TEMP's volume has volume 1's
+// serial and only its name tells it apart.
 class TempOnAnotherVolume final : public norvale::IFinalPaths {
  public:
-  TempOnAnotherVolume(std::wstring temp, std::wstring programVolume3)
-      : temp_(std::move(temp)), program_(std::move(programVolume3)) {}
+  TempOnAnotherVolume(std::wstring temp, std::wstring programVolume3, bool clonedTemp = false)
+      : temp_(std::move(temp)), program_(std::move(programVolume3)), cloned_(clonedTemp) {}
   std::wstring FinalPathOf(const std::wstring& path, bool followLast) const override {
     return norvale::SystemFinalPaths().FinalPathOf(path, followLast);
   }
   bool FactsOf(HANDLE handle, norvale::HandleFacts& facts) const override {
     if (!IFinalPaths::FactsOf(handle, facts)) return false;
-    auto within = [&](const std::wstring& folder) {
-      return !folder.empty() &&
-             (norvale::SamePath(facts.lies, folder) || norvale::IsBelow(facts.lies, folder));
-    };
-    facts.volume = within(temp_) ? 2 : within(program_) ? 3 : 1;
+    const int volume = VolumeOf(facts.lies);
+    facts.volume = cloned_ && volume == 2 ? 1 : volume;
     return true;
+  }
+  std::wstring VolumeNameOf(HANDLE handle) const override {
+    return L"\\\\?\\Volume{" + std::to_wstring(VolumeOf(norvale::FinalPathOfHandle(handle))) +
+           L"}\\";
   }
 
  private:
+  int VolumeOf(const std::wstring& lies) const {
+    auto within = [&](const std::wstring& folder) {
+      return !folder.empty() && (norvale::SamePath(lies, folder) || norvale::IsBelow(lies, folder));
+    };
+    return within(temp_) ? 2 : within(program_) ? 3 : 1;
+  }
   std::wstring temp_, program_;
+  bool cloned_;
 };
 
+// The drive root of Windows 10 (every signed-in user may make folders in it,
+// delete nothing of another's), or one that lets everyone do everything.
+const wchar_t kWindowsDriveRoot[] =
+    L"O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)"
+    L"(A;OICIIO;SDGXGWGR;;;AU)(A;;LC;;;AU)";
+const wchar_t kOpenDriveRoot[] = L"O:BAD:(A;OICI;FA;;;WD)";
+
+// Lists answered as Windows would for the drive root of `path`.
+void AnswerDriveRoot(InstalledProduct& product, const wchar_t* sddl) {
+  const std::wstring root = product.appDir.substr(0, 3);
+  product.folderAccess->lists = [root, sddl](const std::wstring& path)
+      -> std::optional<norvale::FolderAccessList> {
+    if (norvale::SamePath(path, root)) return testing_support::ListFromSddl(sddl);
+    return std::nullopt;
+  };
+}
+
 // The program's file can only be renamed within its volume: with TEMP on
-// another one, the command file's folder is made in the root of the
-// program's volume, where no other user may rename it. Where no folder can
-// be had on that volume at all, nothing is deleted and the user is told.
+// another one, also one that shares its serial as a cloned disk does, the
+// command file's folder is made in the root of the program's volume, where
+// no other user may rename it. Where no folder can be had on that volume,
+// or its root lets other accounts delete what it holds (a root that grants
+// everyone everything, a volume without lists), nothing is deleted and the
+// user is told why.
 TEST(DeleteMeCmd, WithTempOnAnotherVolumeTheFolderLiesInTheProgramVolumesRoot) {
-  {
+  for (const bool cloned : {false, true}) {
     InstalledProduct product;
     PacedRemoval removal(product);
+    AnswerDriveRoot(product, kWindowsDriveRoot);
     removal.state->services.finalPaths =
-        std::make_shared<TempOnAnotherVolume>(removal.CommandFolderParent(), L"");
+        std::make_shared<TempOnAnotherVolume>(removal.CommandFolderParent(), L"", cloned);
     norvale::MakeDeleteMeCmd(*removal.state, false, removal.end);
-    ASSERT_EQ(product.starts->started.size(), 1u);
+    ASSERT_EQ(product.starts->started.size(), 1u) << cloned;
     const std::wstring own =
         norvale::BeforeLast(StartedCommandFile(product.starts->started[0]), L'\\');
     EXPECT_EQ(norvale::BeforeLast(own, L'\\') + L"\\", product.appDir.substr(0, 3));
-    ASSERT_EQ(product.folderAccess->created.size(), 1u);
-    EXPECT_EQ(product.folderAccess->created[0].folder, own);
+    ASSERT_EQ(product.folderAccess->created.size(), 2u);
+    EXPECT_FALSE(Exists(product.folderAccess->created[0].folder));
+    EXPECT_EQ(product.folderAccess->created[1].folder, own);
     EXPECT_TRUE(Exists(own + L"\\Dekant00.exe"));
     EXPECT_FALSE(Exists(product.appDir));
     EXPECT_TRUE(product.messages->Asked().empty());
+    RunCommandLine(product.starts->started[0]);
+    EXPECT_FALSE(Exists(own));
   }
-  {
+  struct Unfit {
+    const wchar_t* root;
+    bool keepsLists;
+    bool programOnVolume3;
+  };
+  for (const Unfit& c : {Unfit{kWindowsDriveRoot, true, true}, Unfit{kOpenDriveRoot, true, false},
+                         Unfit{kWindowsDriveRoot, false, false}}) {
     InstalledProduct product;
     PacedRemoval removal(product);
     Touch(product.appDir + L"\\pos.dat");
-    removal.state->services.finalPaths =
-        std::make_shared<TempOnAnotherVolume>(removal.CommandFolderParent(),
-                                              product.appDir);
+    AnswerDriveRoot(product, c.root);
+    product.folderAccess->keepsLists = c.keepsLists;
+    removal.state->services.finalPaths = std::make_shared<TempOnAnotherVolume>(
+        removal.CommandFolderParent(), c.programOnVolume3 ? product.appDir : L"");
     const std::vector<std::wstring> before = SortedBelow(product.appDir);
     norvale::MakeDeleteMeCmd(*removal.state, false, removal.end);
     EXPECT_TRUE(product.starts->started.empty());
     EXPECT_EQ(SortedBelow(product.appDir), before);
-    ASSERT_EQ(product.folderAccess->created.size(), 1u);
-    EXPECT_FALSE(Exists(product.folderAccess->created[0].folder));
+    for (const auto& made : product.folderAccess->created) EXPECT_FALSE(Exists(made.folder));
+    EXPECT_EQ(product.folderAccess->created.size(), c.programOnVolume3 ? 2u : 1u);
     ASSERT_EQ(product.messages->Asked().size(), 1u);
-    EXPECT_EQ(product.messages->Asked()[0].text,
-              L"一時フォルダに削除用のファイル(DeleteMe.cmd)を作成できないため、"
-              L"インストール先フォルダ(" + product.appDir + L")は削除しません。");
+    EXPECT_TRUE(norvale::StartsWith(product.messages->Asked()[0].text,
+                                    L"一時フォルダに削除用のファイル(DeleteMe.cmd)を作成できないため、"
+                                    L"インストール先フォルダ(" +
+                                        product.appDir + L")は削除しません。\r\n["))
+        << norvale::ToAnsi(product.messages->Asked()[0].text);
   }
 }
 
@@ -653,11 +704,11 @@ class WaitableStarts final : public norvale::IProgramStarts {
              HANDLE* process) override {
     return system_.Start(commandLine, showState, processId, process);
   }
-  std::optional<norvale::HeldProgram> StartHeld(const std::wstring& application,
-                                                const std::wstring& commandLine,
-                                                int showState) override {
+  std::optional<norvale::HeldProgram> StartHeld(
+      const std::wstring& application, const std::wstring& commandLine, int showState,
+      const norvale::ProgramSurroundings& surroundings) override {
     std::optional<norvale::HeldProgram> held =
-        system_.StartHeld(application, commandLine, showState);
+        system_.StartHeld(application, commandLine, showState, surroundings);
     if (!held) return held;
     HANDLE copy = nullptr;
     DuplicateHandle(GetCurrentProcess(), held->Process(), GetCurrentProcess(), &copy, SYNCHRONIZE,
@@ -678,19 +729,110 @@ class WaitableStarts final : public norvale::IProgramStarts {
 
 // The interpreter really held and let go: it does nothing until the folder
 // is emptied, then removes the rest, its file and the file's folder.
+//
+// The command file names TIMEOUT, mshta and shutdown bare. The interpreter
+// finds them in the system's folders, not where the starting account's
+// PATH or its current folder point: the account's unelevated programs
+// could put a "TIMEOUT.cmd" of their own there for the elevated interpreter.
 TEST(DeleteMeCmd, TheHeldInterpreterRunsOnceLetGo) {
   InstalledProduct product;
   PacedRemoval removal(product);
   Touch(product.appDir + L"\\pos.dat");
+  testing_support::TempDir planted(L"planted");
+  const std::wstring marker = planted / L"ran.txt";
+  for (const std::wstring& folder : {planted.Path(), removal.tmp.Path()}) {
+    testing_support::WriteFileBytes(folder + L"\\TIMEOUT.cmd",
+                                    "@echo planted> \"" + norvale::ToAnsi(marker) + "\"\r\n");
+  }
+  wchar_t path[8192] = {};
+  GetEnvironmentVariableW(L"PATH", path, 8192);
+  const std::wstring ownPath = path;
+  SetEnvironmentVariableW(L"PATH", (planted.Path() + L";" + ownPath).c_str());
+  wchar_t current[MAX_PATH] = {};
+  GetCurrentDirectoryW(MAX_PATH, current);
   auto starts = std::make_shared<WaitableStarts>(product.program);
   removal.state->services.windows.starts = starts;
+  // The program stands in its own folder while it removes it no more, but
+  // the interpreter starts where it is told.
+  SetCurrentDirectoryW(removal.tmp.Path().c_str());
   norvale::MakeDeleteMeCmd(*removal.state, false, removal.end);
+  SetEnvironmentVariableW(L"PATH", ownPath.c_str());
+  SetCurrentDirectoryW(current);
   ASSERT_TRUE(starts->interpreter);
   EXPECT_TRUE(starts->programKeptWhileHeld);
   EXPECT_EQ(WaitForSingleObject(starts->interpreter.Get(), 60000), WAIT_OBJECT_0);
   EXPECT_FALSE(Exists(product.appDir));
   ASSERT_EQ(product.folderAccess->created.size(), 1u);
   EXPECT_FALSE(Exists(product.folderAccess->created[0].folder));
+  EXPECT_FALSE(Exists(marker)) << "the interpreter ran a planted TIMEOUT";
+}
+
+// Starts that hold the interpreter, as Windows 7 holds it inside a job that
+// forbids breaking away: without a job of its own. Such a start would stay
+// held for good should the program die, so it is undone and the
+// interpreter started once the program's file has moved; when that start
+// fails, the file moves back and "Uninst" stays whole.
+class StartsWithoutAJob final : public norvale::IProgramStarts {
+ public:
+  explicit StartsWithoutAJob(std::wstring program) : program_(std::move(program)) {}
+  bool Start(const std::wstring&, int, DWORD*, HANDLE*) override { return false; }
+  std::optional<norvale::HeldProgram> StartHeld(const std::wstring& application,
+                                                const std::wstring& commandLine, int,
+                                                const norvale::ProgramSurroundings&) override {
+    programInPlace.push_back(Exists(program_));
+    commandLines.push_back(commandLine);
+    if (programInPlace.size() > 1 && refuseAfterTheMove) {
+      SetLastError(ERROR_ACCESS_DENIED);
+      return std::nullopt;
+    }
+    // A real process held, first without a job, then as a stand-in that
+    // runs at once (the test runs the command file itself).
+    if (programInPlace.size() > 1) return norvale::HeldProgram(0, norvale::KernelHandle());
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    std::wstring line = L"\"" + application + L"\" /c exit";
+    if (!CreateProcessW(application.c_str(), line.data(), nullptr, nullptr, FALSE,
+                        CREATE_SUSPENDED | CREATE_NO_WINDOW, nullptr, nullptr, &startup, &info)) {
+      return std::nullopt;
+    }
+    return norvale::HeldProgram(info.dwProcessId, norvale::KernelHandle(info.hProcess),
+                                norvale::KernelHandle(info.hThread));
+  }
+  std::vector<bool> programInPlace;
+  std::vector<std::wstring> commandLines;
+  bool refuseAfterTheMove = false;
+
+ private:
+  std::wstring program_;
+};
+
+TEST(DeleteMeCmd, WithoutAJobTheInterpreterStartsOnceTheProgramMoved) {
+  for (const bool refused : {false, true}) {
+    InstalledProduct product;
+    PacedRemoval removal(product);
+    Touch(product.appDir + L"\\pos.dat");
+    auto starts = std::make_shared<StartsWithoutAJob>(product.program);
+    starts->refuseAfterTheMove = refused;
+    removal.state->services.windows.starts = starts;
+    norvale::MakeDeleteMeCmd(*removal.state, false, removal.end);
+    EXPECT_EQ(starts->programInPlace, (std::vector<bool>{true, false})) << refused;
+    if (refused) {
+      EXPECT_TRUE(Exists(product.program));
+      EXPECT_TRUE(Exists(product.uninstDir + L"\\Setup.log"));
+      ASSERT_EQ(product.messages->Asked().size(), 1u);
+      EXPECT_TRUE(norvale::StartsWith(product.messages->Asked()[0].text,
+                                      L"削除用のファイル(DeleteMe.cmd)を実行できないため、"));
+      ASSERT_EQ(product.folderAccess->created.size(), 1u);
+      EXPECT_FALSE(Exists(product.folderAccess->created[0].folder));
+      continue;
+    }
+    EXPECT_FALSE(Exists(product.appDir));
+    EXPECT_TRUE(product.messages->Asked().empty());
+    RunCommandLine(starts->commandLines[1]);
+    ASSERT_EQ(product.folderAccess->created.size(), 1u);
+    EXPECT_FALSE(Exists(product.folderAccess->created[0].folder));
+  }
 }
 
 // An interpreter that cannot start (a policy that disables it) would leave
@@ -729,33 +871,44 @@ TEST(DeleteMeCmd, AnInterpreterThatCannotStartDeletesNothing) {
   }
 }
 
-// The product stays in the list of installed programs until its install
-// folder is gone: a removal that cannot finish (here: no interpreter) can be
-// run again from that list. The entry lies in the 64-bit view, where the
-// installer writes it on 64-bit Windows.
-TEST(DeleteMeCmd, TheUninstallEntryStaysUntilTheInstallFolderIsGone) {
-  const std::wstring key =
-      L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{NvTest-Finish}";
-  constexpr REGSAM kView = KEY_WOW64_64KEY;
-  auto registered = [&] {
+// The product's Uninstall entry, naming its uninstaller, in the 64-bit view,
+// where the installer writes it on 64-bit Windows; found to be ours by the
+// removal step, as the removal finds it before its last steps.
+struct RegisteredProduct {
+  RegisteredProduct(const InstalledProduct& product, norvale::UninstallerState& state,
+                    const std::wstring& appId)
+      : key(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + appId) {
+    HKEY h = nullptr;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | kView,
+                        nullptr, &h, nullptr) == ERROR_SUCCESS) {
+      RegSetValueExW(h, L"UninstallString", 0, REG_SZ,
+                     reinterpret_cast<const BYTE*>(product.program.c_str()),
+                     static_cast<DWORD>((product.program.size() + 1) * sizeof(wchar_t)));
+      RegCloseKey(h);
+    }
+    state.AppId = appId;
+    norvale::UnRegstUninstInfo(state);
+  }
+  ~RegisteredProduct() { RegDeleteKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), kView, 0); }
+  bool Registered() const {
     HKEY h = nullptr;
     const bool there = RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ | kView, &h) ==
                        ERROR_SUCCESS;
     if (there) RegCloseKey(h);
     return there;
-  };
+  }
+  static constexpr REGSAM kView = KEY_WOW64_64KEY;
+  std::wstring key;
+};
+
+// The product stays in the list of installed programs until its install
+// folder is gone: a removal that cannot finish (here: no interpreter, a
+// program file that cannot move) can be run again from that list.
+TEST(DeleteMeCmd, TheUninstallEntryStaysUntilTheInstallFolderIsGone) {
   InstalledProduct product;
   PacedRemoval removal(product);
-  HKEY h = nullptr;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | kView,
-                            nullptr, &h, nullptr),
-            ERROR_SUCCESS);
-  RegSetValueExW(h, L"UninstallString", 0, REG_SZ,
-                 reinterpret_cast<const BYTE*>(product.program.c_str()),
-                 static_cast<DWORD>((product.program.size() + 1) * sizeof(wchar_t)));
-  RegCloseKey(h);
-  removal.state->AppId = L"{NvTest-Finish}";
-  norvale::UnRegstUninstInfo(*removal.state);
+  const RegisteredProduct entry(product, *removal.state, L"{NvTest-Finish}");
+  auto registered = [&] { return entry.Registered(); };
   ASSERT_TRUE(registered()) << "the removal step only finds the entry to be ours";
 
   product.starts->refusal = ERROR_ACCESS_DENIED;
@@ -764,34 +917,89 @@ TEST(DeleteMeCmd, TheUninstallEntryStaysUntilTheInstallFolderIsGone) {
   EXPECT_TRUE(registered());
   product.starts->refusal = ERROR_SUCCESS;
 
-  // Another program holds the command file's folder with the right to
-  // delete it (a scanner, say): the open Windows makes of the folder to
-  // rename the program into it fails, and so does the move.
+  // Nobody else gets the command file's folder with the right to rename it
+  // while it is held (another account could put a folder of its own with
+  // its own lines in its place); the program's file cannot move there when
+  // something of its name is there already.
   product.messages->Clear();
-  norvale::FileHandle holder;
+  bool deletable = true;
   product.starts->onHeldStart = [&] {
     ASSERT_FALSE(product.folderAccess->created.empty());
     const std::wstring folder = product.folderAccess->created.back().folder;
-    holder = norvale::FileHandle(CreateFileW(
-        folder.c_str(), DELETE | FILE_LIST_DIRECTORY,
-        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-        FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    deletable = norvale::FileHandle(CreateFileW(
+        folder.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)).Valid();
+    Touch(folder + L"\\Dekant00.exe");
   };
   norvale::MakeDeleteMeCmd(*removal.state, false, removal.end);
-  EXPECT_TRUE(holder) << "the command file's folder was held";
-  holder.Reset();
+  EXPECT_FALSE(deletable) << "another program may rename the command file's folder";
   product.starts->onHeldStart = nullptr;
   EXPECT_TRUE(Exists(product.program));
+  EXPECT_TRUE(Exists(product.uninstDir + L"\\Setup.log"));
   EXPECT_TRUE(registered());
   ASSERT_EQ(product.messages->Asked().size(), 1u);
   const std::wstring told = product.messages->Asked()[0].text;
   EXPECT_NE(told.find(L")を一時フォルダに移動できないため、"), std::wstring::npos)
       << norvale::ToAnsi(told);
+  EXPECT_FALSE(Exists(product.folderAccess->created.back().folder));
 
   norvale::MakeDeleteMeCmd(*removal.state, false, removal.end);
   EXPECT_FALSE(Exists(product.appDir));
   EXPECT_FALSE(registered());
-  RegDeleteKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), kView, 0);
+}
+
+// A product program still running, as Windows meets it: its file cannot be
+// deleted while it runs (Wine would delete it; the file acts refuse it as
+// Windows does). Everything else of the install folder goes, but "Uninst"
+// stays whole with the program's file, the record and the font scripts in
+// it, the entry stays, and the user hears which file stayed and why. Run
+// again once the program has ended, the registered uninstaller ends the
+// removal; what the first run removed being gone stops nothing.
+TEST(DeleteMeCmd, ARunningProductProgramLeavesTheProductRemovableAgain) {
+  InstalledProduct product;
+  PacedRemoval removal(product);
+  const RegisteredProduct entry(product, *removal.state, L"{NvTest-Running}");
+  ASSERT_TRUE(entry.Registered());
+  MakeFolder(product.appDir + L"\\bin");
+  MakeFolder(product.appDir + L"\\data");
+  Touch(product.appDir + L"\\data\\pos.dat");
+  Touch(product.uninstDir + L"\\Remove-Font.ps1");
+  Touch(product.uninstDir + L"\\Add-Font.ps1");
+  const std::wstring running = product.appDir + L"\\bin\\pos.exe";
+  ASSERT_TRUE(CopyFileW((norvale::ProgramFolder() + L"\\running_product.exe").c_str(),
+                        running.c_str(), TRUE));
+  const std::wstring eventName = L"nv-running-product-" + std::to_wstring(GetCurrentProcessId());
+  const norvale::KernelHandle started(CreateEventW(nullptr, TRUE, FALSE, eventName.c_str()));
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  std::wstring line = L"\"" + running + L"\" " + eventName;
+  ASSERT_TRUE(CreateProcessW(running.c_str(), line.data(), nullptr, nullptr, FALSE,
+                             CREATE_NO_WINDOW, nullptr, nullptr, &startup, &info));
+  const norvale::KernelHandle process(info.hProcess), thread(info.hThread);
+  ASSERT_EQ(WaitForSingleObject(started.Get(), 30000), WAIT_OBJECT_0);
+
+  norvale::MakeDeleteMeCmd(*removal.state, false, removal.end);
+  EXPECT_EQ(SortedBelow(product.appDir),
+            (std::vector<std::wstring>{product.uninstDir, product.uninstDir + L"\\Add-Font.ps1",
+                                       product.program, product.uninstDir + L"\\Remove-Font.ps1",
+                                       product.uninstDir + L"\\Setup.log",
+                                       product.appDir + L"\\bin", running}));
+  EXPECT_TRUE(entry.Registered());
+  ASSERT_EQ(product.folderAccess->created.size(), 1u);
+  EXPECT_FALSE(Exists(product.folderAccess->created[0].folder)) << "the command file stays";
+  ASSERT_EQ(product.messages->Asked().size(), 1u);
+  const std::wstring told = product.messages->Asked()[0].text;
+  EXPECT_NE(told.find(L"[" + running + L"] (5: "), std::wstring::npos) << norvale::ToAnsi(told);
+  EXPECT_NE(told.find(L"もう一度アンインストールしてください"), std::wstring::npos);
+
+  TerminateProcess(process.Get(), 0);
+  WaitForSingleObject(process.Get(), 30000);
+  product.messages->Clear();
+  norvale::MakeDeleteMeCmd(*removal.state, false, removal.end);
+  EXPECT_TRUE(product.messages->Asked().empty());
+  EXPECT_FALSE(Exists(product.appDir));
+  EXPECT_FALSE(entry.Registered());
 }
 
 // Windows with "Use Unicode UTF-8 for worldwide language support" has the

@@ -39,15 +39,17 @@ class RecordingStarts final : public norvale::IProgramStarts {
     }
     return true;
   }
-  std::optional<norvale::HeldProgram> StartHeld(const std::wstring& application,
-                                                const std::wstring& commandLine,
-                                                int showState) override {
+  std::optional<norvale::HeldProgram> StartHeld(
+      const std::wstring& application, const std::wstring& commandLine, int showState,
+      const norvale::ProgramSurroundings& surroundings) override {
     if (onHeldStart) onHeldStart();
     heldApplications.push_back(application);
-    return IProgramStarts::StartHeld(application, commandLine, showState);
+    heldSurroundings.push_back(surroundings);
+    return IProgramStarts::StartHeld(application, commandLine, showState, surroundings);
   }
   std::vector<std::wstring> started;
   std::vector<std::wstring> heldApplications;
+  std::vector<norvale::ProgramSurroundings> heldSurroundings;
   DWORD refusal = ERROR_SUCCESS;
   std::function<void()> onHeldStart;
   bool endsAtOnce = false;

@@ -35,7 +35,7 @@ std::optional<HeldProgram> HoldHelper(DWORD milliseconds, int code) {
   return starts.StartHeld(HelperPath(),
                           L"\"" + HelperPath() + L"\" sleep " + std::to_wstring(milliseconds) +
                               L" " + std::to_wstring(code),
-                          SW_HIDE);
+                          SW_HIDE, {});
 }
 
 // The same held as where no job can be had.
@@ -152,7 +152,7 @@ TEST(HeldProgram, RunsOnlyOnceLetRun) {
 
   norvale::SystemProgramStarts starts;
   SetLastError(0);
-  EXPECT_FALSE(starts.StartHeld(L"C:\\nvws-none\\none.exe", L"none.exe", SW_HIDE));
+  EXPECT_FALSE(starts.StartHeld(L"C:\\nvws-none\\none.exe", L"none.exe", SW_HIDE, {}));
   EXPECT_NE(GetLastError(), 0u);
 }
 

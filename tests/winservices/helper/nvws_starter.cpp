@@ -43,7 +43,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   const std::wstring helper = norvale::ProgramFolder() + L"\\nvws_helper.exe";
   norvale::SystemProgramStarts starts;
   std::optional<norvale::HeldProgram> held =
-      starts.StartHeld(helper, L"\"" + helper + L"\" sleep " + args[4] + L" 7", SW_HIDE);
+      starts.StartHeld(helper, L"\"" + helper + L"\" sleep " + args[4] + L" 7", SW_HIDE, {});
   if (!held) return 3;
   const norvale::KernelHandle go(OpenEventW(SYNCHRONIZE, FALSE, args[2]));
   if (!go || !WriteId(args[1], held->Id()) ||
