@@ -374,7 +374,7 @@ std::wstring WindowsFolderRefusal(const ProtectedPlaces& places, const std::wstr
       }
     }
   }
-  return L"inside the Windows folder";
+  return ReasonText(Reason::InsideWindowsFolder);
 }
 
 // Why a "\\host\share\..." path may not go; empty when it may. Host names
@@ -382,16 +382,16 @@ std::wstring WindowsFolderRefusal(const ProtectedPlaces& places, const std::wstr
 // (a full-width or kana twin of this machine's name is another name).
 std::wstring UncRefusal(const ProtectedPlaces& places, const std::wstring& full) {
   const size_t hostEnd = full.find(L'\\', 2);
-  if (hostEnd == std::wstring::npos) return L"share root";
+  if (hostEnd == std::wstring::npos) return ReasonText(Reason::ShareRoot);
   const std::wstring host = full.substr(2, hostEnd - 2);
   size_t shareEnd = full.find(L'\\', hostEnd + 1);
   if (shareEnd == std::wstring::npos) shareEnd = full.size();
   const std::wstring share = full.substr(hostEnd + 1, shareEnd - hostEnd - 1);
-  if (host.empty() || share.empty() || shareEnd + 1 >= full.size()) return L"share root";
-  if (share.back() == L'$') return L"administrative share";
-  if (StartsWith(host, L"127.")) return L"share on this machine";
+  if (host.empty() || share.empty() || shareEnd + 1 >= full.size()) return ReasonText(Reason::ShareRoot);
+  if (share.back() == L'$') return ReasonText(Reason::AdministrativeShare);
+  if (StartsWith(host, L"127.")) return ReasonText(Reason::ShareOnThisMachine);
   for (const std::wstring& name : places.machineNames) {
-    if (SameName(host, name)) return L"share on this machine";
+    if (SameName(host, name)) return ReasonText(Reason::ShareOnThisMachine);
   }
   return L"";
 }
@@ -403,27 +403,27 @@ namespace {
 std::wstring RefusalAmong(const ProtectedPlaces& places, const std::wstring& path,
                           DeleteKind kind, const IFinalPaths& finalPaths) {
   const std::wstring p = Trim(path);
-  if (p.empty()) return L"blank path";
-  if (p.find(L'\0') != std::wstring::npos) return L"path holds a NUL";
-  if (!FitsPlainPathCalls(p)) return L"path too long";
+  if (p.empty()) return ReasonText(Reason::BlankPath);
+  if (p.find(L'\0') != std::wstring::npos) return ReasonText(Reason::PathHoldsNul);
+  if (!FitsPlainPathCalls(p)) return ReasonText(Reason::PathTooLong);
   if (StartsWith(p, L"\\\\?\\") || StartsWith(p, L"\\\\.\\") || StartsWith(p, L"//?/") ||
       StartsWith(p, L"//./") || StartsWith(p, L"\\??\\")) {
-    return L"device or raw path";
+    return ReasonText(Reason::DeviceOrRawPath);
   }
   // "<", ">" and '"' are wildcards to the file system as well; nothing of
   // ours is named with them.
-  if (p.find_first_of(L"<>\"|") != std::wstring::npos) return L"wildcard in path";
+  if (p.find_first_of(L"<>\"|") != std::wstring::npos) return ReasonText(Reason::WildcardInPath);
   const size_t lastSep = p.find_last_of(L"\\/");
   const size_t wildcard = p.find_first_of(L"*?");
   if (wildcard != std::wstring::npos &&
       (kind == DeleteKind::SinglePath || lastSep == std::wstring::npos || wildcard < lastSep)) {
-    return L"wildcard in path";
+    return ReasonText(Reason::WildcardInPath);
   }
   const bool unc = StartsWith(p, L"\\\\") || StartsWith(p, L"//");
-  if (!unc && !IsDriveAbsolute(p)) return L"relative path";
+  if (!unc && !IsDriveAbsolute(p)) return ReasonText(Reason::RelativePath);
   // A colon past the drive names a stream ("C:\Windows::$INDEX_ALLOCATION"
   // is the folder itself).
-  if (p.find(L':', unc ? 0 : 2) != std::wstring::npos) return L"stream name in path";
+  if (p.find(L':', unc ? 0 : 2) != std::wstring::npos) return ReasonText(Reason::StreamNameInPath);
 
   // What the folder part resolves to ("C:\a\..\.." is the drive root).
   // The separator stays with the folder part: "C:" alone would name the
@@ -431,12 +431,12 @@ std::wstring RefusalAmong(const ProtectedPlaces& places, const std::wstring& pat
   const bool pattern = wildcard != std::wstring::npos;
   const std::wstring folderPart = pattern ? p.substr(0, lastSep + 1) : p;
   const std::wstring full = FullPath(folderPart);
-  if (full.empty()) return L"path cannot be resolved";
+  if (full.empty()) return ReasonText(Reason::PathCannotBeResolved);
   if (unc) {
     const std::wstring why = UncRefusal(places, full);
     if (!why.empty()) return why;
   } else if (full.size() <= 3) {
-    return L"drive root";
+    return ReasonText(Reason::DriveRoot);
   }
   // The same place by other names: its long form, and where it lies once
   // the links on the way are followed (a pattern's folder is entered, so
@@ -444,7 +444,7 @@ std::wstring RefusalAmong(const ProtectedPlaces& places, const std::wstring& pat
   // is judged as well: Wine follows a folder link made on the host even
   // when asked not to.
   const std::wstring longForm = LongPath(full);
-  if (longForm.empty()) return L"path too long";
+  if (longForm.empty()) return ReasonText(Reason::PathTooLong);
   std::vector<std::wstring> forms{full};
   if (longForm != full) forms.push_back(longForm);
   const std::wstring resolved =
@@ -452,7 +452,7 @@ std::wstring RefusalAmong(const ProtectedPlaces& places, const std::wstring& pat
   const std::wstring opened = pattern ? L"" : finalPaths.FinalPathOf(full, false);
   for (const std::wstring& form : {resolved, opened}) {
     if (form.empty() || form == full) continue;
-    if (!StartsWith(form, L"\\\\") && form.size() <= 3) return L"drive root";
+    if (!StartsWith(form, L"\\\\") && form.size() <= 3) return ReasonText(Reason::DriveRoot);
     if (StartsWith(form, L"\\\\")) {
       const std::wstring why = UncRefusal(places, form);
       if (!why.empty()) return why;
@@ -462,19 +462,19 @@ std::wstring RefusalAmong(const ProtectedPlaces& places, const std::wstring& pat
   const DWORD attributes = GetFileAttributesW(full.c_str());
   if (!pattern && attributes != INVALID_FILE_ATTRIBUTES &&
       !(attributes & FILE_ATTRIBUTE_DIRECTORY) && OpensElsewhere(resolved, full, finalPaths)) {
-    return L"link to a file elsewhere";
+    return ReasonText(Reason::LinkToFileElsewhere);
   }
   for (const std::wstring& form : forms) {
     for (const std::wstring& guarded : places.folders) {
-      if (IsSameOrAncestor(form, guarded)) return L"protected folder: " + guarded;
+      if (IsSameOrAncestor(form, guarded)) return ReasonText(Reason::ProtectedFolder, guarded);
     }
     // Every profile is some user's whole data, not only ours.
     for (const std::wstring& holder : places.profileHolders) {
-      if (IsWithinOneLevelOf(holder, form)) return L"user profile: " + form;
+      if (IsWithinOneLevelOf(holder, form)) return ReasonText(Reason::UserProfile, form);
     }
     for (const std::wstring& other : places.otherProfiles) {
       if (IsSameOrAncestor(form, other) || IsBelow(form, other)) {
-        return L"another account's profile: " + other;
+        return ReasonText(Reason::OtherAccountsProfile, other);
       }
     }
     const std::wstring why = WindowsFolderRefusal(places, form, pattern);
@@ -495,7 +495,7 @@ std::wstring DeleteRefusal(const std::wstring& path, DeleteKind kind,
     return RefusalAmong(AskProtectedPlaces(profiles), path, kind, finalPaths);
   } catch (...) {
     // Out of memory, or a seam that failed: what cannot be judged stays.
-    return L"path cannot be judged";
+    return ReasonText(Reason::PathCannotBeJudged);
   }
 }
 
@@ -550,7 +550,7 @@ bool ReplaceGuardedFile(const std::wstring& from, const std::wstring& to, std::w
 std::wstring ShellOperationRefusal(UINT operation, const std::wstring& sources) {
   if (operation != FO_DELETE && operation != FO_MOVE && operation != FO_RENAME) return L"";
   const std::vector<std::wstring> names = NamesOf(sources);
-  if (names.empty()) return L"nothing named";
+  if (names.empty()) return ReasonText(Reason::NothingNamed);
   for (const std::wstring& name : names) {
     const std::wstring refusal = DeleteRefusal(name, DeleteKind::PatternInFolder);
     if (!refusal.empty()) return name + L": " + refusal;
@@ -584,7 +584,7 @@ bool PlaceCreatedFile(HANDLE file, const std::wstring& to, bool replace, std::ws
   const bool drive = IsDriveAbsolute(given);
   const std::wstring full = unc || drive ? FullPath(given) : L"";
   if (full.empty()) {
-    Refused(L"relative path", why);
+    Refused(ReasonText(Reason::RelativePath), why);
     return false;
   }
   if (replace && Refused(DeleteRefusal(full), why)) return false;

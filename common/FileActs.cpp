@@ -173,10 +173,7 @@ StepError RefusedDisposal(DWORD error, DWORD attributes) {
   if (error != ERROR_ACCESS_DENIED || (attributes & FILE_ATTRIBUTE_READONLY)) {
     return StepError::Of(error, L"");
   }
-  StepError refused = StepError::Of(error, L"");
-  refused.kind = StepError::Kind::Transient;
-  refused.reason = L"in use by a running program";
-  return refused;
+  return StepError::ForNow(error, L"", Reason::InUseByRunningProgram);
 }
 
 bool IsSelfOrParentName(const wchar_t* name, size_t length) {
@@ -184,48 +181,6 @@ bool IsSelfOrParentName(const wchar_t* name, size_t length) {
 }
 
 }  // namespace
-
-StepError StepError::Of(DWORD code, std::wstring path) {
-  StepError error;
-  error.code = code;
-  error.path = std::move(path);
-  switch (code) {
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-    case ERROR_DIR_NOT_EMPTY:
-    case ERROR_DELETE_PENDING:
-    case ERROR_USER_MAPPED_FILE:
-    case ERROR_BUSY:
-    case ERROR_RETRY:
-      error.kind = Kind::Transient;
-      break;
-    case kErrorLinkOnTheWay:
-    case ERROR_INVALID_NAME:
-      error.kind = Kind::Refused;
-      break;
-    default:
-      error.kind = Kind::Failed;
-      break;
-  }
-  return error;
-}
-
-StepError StepError::Refusal(DWORD code, std::wstring path, std::wstring reason) {
-  StepError error = Of(code, std::move(path));
-  error.kind = Kind::Refused;
-  error.reason = std::move(reason);
-  return error;
-}
-
-StepError StepError::Last(std::wstring path) {
-  const DWORD code = GetLastError();
-  return Of(code != ERROR_SUCCESS ? code : ERROR_GEN_FAILURE, std::move(path));
-}
-
-std::wstring StepError::Text() const {
-  return L"[" + path + L"] (" + std::to_wstring(code) + L": " +
-         (reason.empty() ? SystemErrorText(code) : reason) + L")";
-}
 
 std::optional<FileIdentity> IdentityOf(HANDLE file) {
   BY_HANDLE_FILE_INFORMATION info{};
@@ -507,7 +462,7 @@ StepDone DisposeOf(HANDLE handle, bool evenReadOnly, Disposals* across,
   FILE_STANDARD_INFO standard{};
   if (!GetFileInformationByHandleEx(handle, FileStandardInfo, &standard, sizeof standard) ||
       (!standard.Directory && standard.NumberOfLinks != 1)) {
-    return StepError::Refusal(ERROR_ACCESS_DENIED, L"", L"read-only file with other names");
+    return StepError::Refusal(ERROR_ACCESS_DENIED, L"", Reason::ReadOnlyWithOtherNames);
   }
   const StepResult<FileHandle> marks =
       OpenIn(handle, L"", FILE_WRITE_ATTRIBUTES, kShareAll, EntryType::Any);

@@ -23,86 +23,10 @@
 #include <vector>
 
 #include "Handles.h"
+#include "StepError.h"
 #include "WindowsRules.h"
 
 namespace norvale {
-
-// A part of the way is a link, or opens elsewhere than where its folder
-// lists it (Wine follows a link made on the host even when asked not to).
-constexpr DWORD kErrorLinkOnTheWay = 4395;  // ERROR_REPARSE_POINT_ENCOUNTERED
-
-// Why one step failed: the system's error, what it means for another try,
-// and what the step acted on.
-struct StepError {
-  enum class Kind {
-    // Not done on principle (a link, not where it is listed, not the run's
-    // own, a name that is no name): another try meets the same.
-    Refused,
-    // Held or changing right now (shared, locked, being deleted, not yet
-    // empty): another try may succeed.
-    Transient,
-    // The system said no for another reason.
-    Failed,
-  };
-  DWORD code = ERROR_GEN_FAILURE;
-  Kind kind = Kind::Failed;
-  std::wstring path;
-  // Why the step was refused where the system's error does not say it (the
-  // delete guard's verdict, "folder is a link"); empty otherwise.
-  std::wstring reason;
-
-  // The kind the system's error stands for.
-  static StepError Of(DWORD code, std::wstring path);
-  static StepError Refusal(DWORD code, std::wstring path, std::wstring reason = L"");
-  // The thread's last error, as a Win32 call left it.
-  static StepError Last(std::wstring path);
-
-  // The same error about another path (a step's callee knew only a name).
-  StepError At(std::wstring other) const {
-    StepError moved = *this;
-    moved.path = std::move(other);
-    return moved;
-  }
-  // The name is not there (nor the folder it would be in).
-  bool Missing() const { return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND; }
-  // "[path] (5: the system's text)", the reason in place of the system's
-  // text where there is one: what a message box or the record shows.
-  std::wstring Text() const;
-};
-
-// The value a step produced, or why it failed.
-template <typename T>
-class StepResult {
- public:
-  StepResult(T value) : value_(std::move(value)) {}  // NOLINT: a value is a success
-  StepResult(StepError error) : error_(std::move(error)) {}  // NOLINT
-  explicit operator bool() const { return value_.has_value(); }
-  T& operator*() { return *value_; }
-  const T& operator*() const { return *value_; }
-  T* operator->() { return &*value_; }
-  const T* operator->() const { return &*value_; }
-  const StepError& Error() const { return error_; }
-  // The value, or `other` when the step failed.
-  T ValueOr(T other) && { return value_ ? std::move(*value_) : std::move(other); }
-
- private:
-  std::optional<T> value_;
-  StepError error_;
-};
-
-template <>
-class StepResult<void> {
- public:
-  StepResult() = default;
-  StepResult(StepError error) : error_(std::move(error)), failed_(true) {}  // NOLINT
-  explicit operator bool() const { return !failed_; }
-  const StepError& Error() const { return error_; }
-
- private:
-  StepError error_;
-  bool failed_ = false;
-};
-using StepDone = StepResult<void>;
 
 // What an open must find under the name.
 enum class EntryType { Any, File, Folder };

@@ -16,7 +16,7 @@ std::wstring FolderRefusal(const std::wstring& folder, const IFinalPaths& finalP
   const std::wstring refusal =
       DeleteRefusal(folder, DeleteKind::SinglePath, finalPaths, profiles);
   if (!refusal.empty()) return refusal;
-  return FitsPlainPathCalls(Trim(folder), true) ? L"" : L"path too long";
+  return FitsPlainPathCalls(Trim(folder), true) ? L"" : ReasonText(Reason::PathTooLong);
 }
 
 // The system's own answer is what the walk reads from each handle; only a
@@ -28,22 +28,20 @@ const IFinalPaths* AskedByName(const IFinalPaths& finalPaths) {
 // The guard's verdict on path as a step's refusal; nothing when it agrees.
 std::optional<StepError> GuardRefusal(const std::wstring& refusal, const std::wstring& path) {
   if (refusal.empty()) return std::nullopt;
-  return StepError::Refusal(ERROR_ACCESS_DENIED, path, refusal);
+  return StepError::Refusal(ERROR_ACCESS_DENIED, path, Reason::Described, refusal);
 }
 
 // Not done now: what opened is not what was judged, which another try may
 // find as it was.
-StepError ForNow(DWORD code, const std::wstring& path, const std::wstring& reason) {
-  StepError error = StepError::Refusal(code, path, reason);
-  error.kind = StepError::Kind::Transient;
-  return error;
+StepError ForNow(DWORD code, const std::wstring& path, Reason reason) {
+  return StepError::ForNow(code, path, reason);
 }
 
 // Tells a public member's caller why it failed, in the two ways callers
 // read: the reason in *why (empty for the system's own errors), the
 // system's error as the last error.
 bool Fails(const StepError& error, std::wstring* why) {
-  if (why) *why = error.reason;
+  if (why) *why = ReasonText(error.reason, error.detail);
   SetLastError(error.code);
   return false;
 }
@@ -64,8 +62,8 @@ std::optional<StepError> LiesRefusal(const HandleFacts& facts, const std::wstrin
   if (IsLinkAttributes(facts.attributes)) return std::nullopt;
   const std::wstring listed = ResolvedPath(full, finalPaths);
   if (listed.empty() || !SamePath(listed, facts.lies)) {
-    if (folder) return ForNow(ERROR_ACCESS_DENIED, full, L"folder opens elsewhere than it is listed");
-    return StepError::Refusal(ERROR_ACCESS_DENIED, full, L"link to a file elsewhere");
+    if (folder) return ForNow(ERROR_ACCESS_DENIED, full, Reason::FolderOpensElsewhere);
+    return StepError::Refusal(ERROR_ACCESS_DENIED, full, Reason::LinkToFileElsewhere);
   }
   return std::nullopt;
 }
@@ -103,22 +101,22 @@ RemovalRoot RemovalRoot::Open(const std::wstring& folder, Kind kind,
     if (!opened) {
       const StepError& error = opened.Error();
       root.refusal_ = error.Missing()
-                          ? StepError::Refusal(error.code, root.path_, L"no such folder")
-                          : ForNow(error.code, root.path_, L"folder could not be opened");
+                          ? StepError::Refusal(error.code, root.path_, Reason::NoSuchFolder)
+                          : ForNow(error.code, root.path_, Reason::FolderCannotBeOpened);
       return root;
     }
     root.handle_ = std::move(*opened);
     if (!finalPaths.FactsOf(root.handle_.Get(), root.facts_)) {
       root.refusal_ = StepError::Refusal(ERROR_ACCESS_DENIED, root.path_,
-                                         L"folder cannot be judged");
+                                         Reason::FolderCannotBeJudged);
     } else if (!(root.facts_.attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-      root.refusal_ = StepError::Refusal(ERROR_DIRECTORY, root.path_, L"no such folder");
+      root.refusal_ = StepError::Refusal(ERROR_DIRECTORY, root.path_, Reason::NoSuchFolder);
     } else if (IsLinkAttributes(root.facts_.attributes)) {
       // Whatever it leads to is never entered; the link itself must lie
       // where a removal may reach.
       root.refusal_ =
           kind == Kind::Contents
-              ? StepError::Refusal(kErrorLinkOnTheWay, root.path_, L"folder is a link")
+              ? StepError::Refusal(kErrorLinkOnTheWay, root.path_, Reason::FolderIsLink)
               : LiesRefusal(root.facts_, root.path_, finalPaths, profiles, true);
       root.isLink_ = true;
     } else {
@@ -127,11 +125,11 @@ RemovalRoot RemovalRoot::Open(const std::wstring& folder, Kind kind,
     if (!root.refusal_) root.identity_ = IdentityOf(root.handle_.Get());
     if (!root.refusal_ && !root.identity_) {
       root.refusal_ =
-          StepError::Refusal(ERROR_ACCESS_DENIED, root.path_, L"folder cannot be judged");
+          StepError::Refusal(ERROR_ACCESS_DENIED, root.path_, Reason::FolderCannotBeJudged);
     }
   } catch (...) {
     root.refusal_ =
-        StepError::Refusal(ERROR_NOT_ENOUGH_MEMORY, folder, L"folder cannot be judged");
+        StepError::Refusal(ERROR_NOT_ENOUGH_MEMORY, folder, Reason::FolderCannotBeJudged);
   }
   if (root.refusal_) root.handle_.Reset();
   return root;
@@ -146,7 +144,7 @@ bool RemovalRoot::HoldAgain() {
       path_, kListingAccess | (deletable_ ? DELETE : 0), kRemovalSharing, EntryType::Any);
   if (!again || IdentityOf(again->Get()) != identity_) {
     refusal_ = ForNow(again ? ERROR_RETRY : again.Error().code, path_,
-                      L"folder changed since it was judged");
+                      Reason::FolderChanged);
     return false;
   }
   handle_ = std::move(*again);
@@ -165,7 +163,7 @@ StepDone RemovalRoot::HoldForRemoval() {
     deletable_ = true;
     return {};
   }
-  const StepError error = again ? ForNow(ERROR_RETRY, path_, L"folder changed since it was judged")
+  const StepError error = again ? ForNow(ERROR_RETRY, path_, Reason::FolderChanged)
                                 : StepError::Of(again.Error().code, path_);
   HoldAgain();
   return error;
@@ -196,7 +194,7 @@ StepDone RemovalRoot::Remove() {
       if (!deleting) {
         disposed = deleting.Error();
       } else if (IdentityOf(deleting->Get()) != identity_) {
-        disposed = ForNow(ERROR_RETRY, path_, L"folder changed since it was judged");
+        disposed = ForNow(ERROR_RETRY, path_, Reason::FolderChanged);
       } else {
         disposed = Disposed(deleting->Get(), true, path_);
       }
@@ -223,7 +221,7 @@ StepResult<RemovalBranch> RemovalBranch::Open(const RemovalRoot& root, const std
                                            kRemovalSharing, EntryType::Folder);
     if (!opened) return opened.Error().At(branch.path_);
     if (!identity || IdentityOf(opened->Get()) != identity) {
-      return ForNow(ERROR_RETRY, branch.path_, L"folder changed since it was judged");
+      return ForNow(ERROR_RETRY, branch.path_, Reason::FolderChanged);
     }
     branch.handle_ = std::move(*opened);
     return branch;
@@ -279,7 +277,7 @@ bool DeleteTree(const std::wstring& folder, std::wstring* why, const IFinalPaths
     if (root.RemoveContents(events).Complete() && root.Remove()) return true;
   } catch (...) {
   }
-  if (why) *why = L"folder could not be removed completely";
+  if (why) *why = ReasonText(Reason::NotRemovedCompletely);
   return false;
 }
 
@@ -288,7 +286,7 @@ TreeRemovalResult EmptyGuardedFolder(const std::wstring& folder, ITreeRemovalEve
   try {
     RemovalRoot root = RemovalRoot::Open(folder, RemovalRoot::Kind::Contents, finalPaths);
     if (!root) {
-      if (why) *why = root.Refusal()->reason;
+      if (why) *why = ReasonText(root.Refusal()->reason, root.Refusal()->detail);
       TreeRemovalResult left;
       left.Note(*root.Refusal());
       return left;
@@ -316,7 +314,7 @@ bool DeleteGuardedFile(const std::wstring& path, std::wstring* why, bool evenRea
     if (!file) return Fails(file.Error(), why);
     HandleFacts facts;
     if (!finalPaths.FactsOf(file->Get(), facts)) {
-      return Fails(StepError::Refusal(ERROR_ACCESS_DENIED, full, L"file cannot be judged"), why);
+      return Fails(StepError::Refusal(ERROR_ACCESS_DENIED, full, Reason::FileCannotBeJudged), why);
     }
     if (const auto refused = LiesRefusal(facts, full, finalPaths, SystemProfileList(), false)) {
       return Fails(*refused, why);
@@ -431,7 +429,7 @@ bool RemoveListedFolder(HANDLE parent, const std::wstring& parentPath, const std
         OpenIn(parent, name, kDeletingAccess, kRemovalSharing, EntryType::Folder);
     if (!deleting) return Fails(deleting.Error(), why);
     if (IdentityOf(deleting->Get()) != identity) {
-      return Fails(ForNow(ERROR_RETRY, path, L""), why);
+      return Fails(ForNow(ERROR_RETRY, path, Reason::FolderChanged), why);
     }
     const StepDone deleted = Disposed(deleting->Get(), false, path);
     return deleted || Fails(deleted.Error(), why);

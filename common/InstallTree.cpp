@@ -176,7 +176,8 @@ class TreeSteps final : public IPathSteps {
  private:
   static StepError Refused(DWORD code, const std::wstring& path, std::wstring why) {
     StepError error = StepError::Of(code, path);
-    error.reason = std::move(why);
+    error.reason = Reason::Described;
+    error.detail = std::move(why);
     return error;
   }
 
@@ -255,7 +256,7 @@ std::shared_ptr<const TreeFolder> InstallTree::OpenFolder(const std::wstring& fo
     if (relative->empty()) return root_;
     TreeSteps steps(make, made_);
     StepResult<HeldFolder> reached = WalkDownFrom(*root_, *relative, steps);
-    if (!reached) return Refused(reached.Error().code, why, reached.Error().reason);
+    if (!reached) return Refused(reached.Error().code, why, ReasonText(reached.Error().reason, reached.Error().detail));
     last_ = std::make_shared<TreeFolder>(std::move(*reached));
     lastKey_ = *relative;
     return last_;

@@ -142,7 +142,7 @@ StepResult<ProgramPlace> FindProgram(const UninstallerState& state,
     place.root.emplace(RemovalRoot::Open(*installFolder, RemovalRoot::Kind::Tree, finalPaths));
     if (!*place.root) return *place.root->Refusal();
     if (place.root->IsLink()) {
-      return StepError::Refusal(kErrorLinkOnTheWay, *installFolder, L"folder is a link");
+      return StepError::Refusal(kErrorLinkOnTheWay, *installFolder, Reason::FolderIsLink);
     }
     place.folderName = AfterLast(folder, L'\\');
     StepResult<HeldFolder> uninst =
@@ -233,14 +233,14 @@ StepDone RootKeepsOthersOut(IFolderAccess& access, const std::wstring& root) {
                                            EntryType::Folder);
   if (!held) return held.Error();
   if (!access.KeepsLists(held->Get())) {
-    return StepError::Refusal(ERROR_ACCESS_DENIED, root, L"volume keeps no access lists");
+    return StepError::Refusal(ERROR_ACCESS_DENIED, root, Reason::VolumeKeepsNoLists);
   }
   const std::optional<FolderAccessList> list = access.ReadList(held->Get(), root);
   std::vector<BYTE> account = access.Account();
   if (!list || OthersMayDeleteWhatItHolds(*list, access.IsElevated(),
                                           account.empty() ? nullptr : account.data())) {
     return StepError::Refusal(ERROR_ACCESS_DENIED, root,
-                              L"other accounts may delete what the drive root holds");
+                              Reason::OthersMayDeleteInRoot);
   }
   return {};
 }
@@ -462,7 +462,7 @@ class LastSteps {
     commandLine_ = DeleteMeCmdCommandLine(file);
     if (!bytes || commandLine_.empty()) {
       DiscardCommandFolder(folder_);
-      return StepError::Refusal(ERROR_INVALID_NAME, file, L"path cannot be written in the command file");
+      return StepError::Refusal(ERROR_INVALID_NAME, file, Reason::NotWritableInCommandFile);
     }
     if (!WriteDeleteMeCmd(folder_.handle.Get(), *bytes)) {
       const StepError error = StepError::Last(file);
@@ -582,7 +582,7 @@ StepDone RemoveInstallFolder(const std::wstring& installFolder, IWaits& waits,
     RemovalRoot root = RemovalRoot::Open(installFolder, RemovalRoot::Kind::Tree);
     if (!root) return *root.Refusal();
     if (root.IsLink()) {
-      return StepError::Refusal(ERROR_ACCESS_DENIED, installFolder, L"folder is a link");
+      return StepError::Refusal(ERROR_ACCESS_DENIED, installFolder, Reason::FolderIsLink);
     }
     return RemoveInstallFolder(root, waits, window);
   } catch (...) {

@@ -21,7 +21,7 @@ StepResult<FileHandle> GeneratedFiles::CreateIn(HANDLE folder, const std::wstrin
     // Elevated, a file that users could change is not made at all: the
     // caller then goes without it (a shortcut starts its program itself).
     if (elevated_ && !list_) {
-      return StepError::Refusal(ERROR_INVALID_SECURITY_DESCR, path,
+      return StepError::Refusal(ERROR_INVALID_SECURITY_DESCR, path, Reason::Described,
                                 L"[" + path + L"]のアクセス許可を作成できませんでした");
     }
     return access_.CreateFileIn(folder, path, list_ ? &*list_ : nullptr);

@@ -40,7 +40,7 @@ TEST(CreatedFileTest, TakesItsNameAndReplacesOnlyWhenAskedAndAllowed) {
   for (const wchar_t* name : {L"é:\\new.txt", L"Ｃ:\\new.txt"}) {
     std::wstring why;
     EXPECT_FALSE(norvale::PlaceCreatedFile(file.Get(), name, false, &why));
-    EXPECT_EQ(why, L"relative path");
+    EXPECT_EQ(why, norvale::ReasonText(norvale::Reason::RelativePath));
   }
   ASSERT_TRUE(norvale::PlaceCreatedFile(file.Get(), dir / L"old.txt", true));
   file.Reset();

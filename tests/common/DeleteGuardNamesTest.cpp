@@ -25,9 +25,9 @@ TEST(DeleteGuardNamesTest, ALetterThatIsNoAsciiLetterNamesNoDrive) {
         std::wstring(L"Ä:\\Norvale\\a.txt"), std::wstring(L"я:\\Norvale"),
         std::wstring(L"ß:/Norvale")}) {
     // The log says why: no drive, not some later rule that happened to hold.
-    EXPECT_EQ(L"relative path", norvale::DeleteRefusal(path)) << Narrow(path);
+    EXPECT_EQ(norvale::ReasonText(norvale::Reason::RelativePath), norvale::DeleteRefusal(path)) << Narrow(path);
   }
-  EXPECT_EQ(L"relative path",
+  EXPECT_EQ(norvale::ReasonText(norvale::Reason::RelativePath),
             norvale::DeleteRefusal(L"é:\\Norvale\\*.log", DeleteKind::PatternInFolder));
 }
 

@@ -227,9 +227,9 @@ TEST(DeleteTreeTest, DeletesAFolderWithReadOnlyFilesButNeverEntersALink) {
   EXPECT_EQ("mine", ReadFileBytes(victim + L"\\precious.txt")) << "linked=" << linked;
 
   EXPECT_FALSE(norvale::DeleteTree(tree, &why));
-  EXPECT_EQ(L"no such folder", why);
+  EXPECT_EQ(norvale::ReasonText(norvale::Reason::NoSuchFolder), why);
   EXPECT_FALSE(norvale::DeleteTree(L"C:\\", &why));
-  EXPECT_EQ(L"drive root", why);
+  EXPECT_EQ(norvale::ReasonText(norvale::Reason::DriveRoot), why);
 }
 
 // The fixture (tests/common/CMakeLists.txt) holds tree\link -> keep, made by
@@ -256,7 +256,7 @@ TEST(DeleteTreeTest, AHostMadeLinkIsNeverEntered) {
   }
   std::wstring why;
   if (!norvale::DeleteTree(fixture + L"\\tree", &why)) {
-    EXPECT_EQ(L"folder could not be removed completely", why);
+    EXPECT_EQ(norvale::ReasonText(norvale::Reason::NotRemovedCompletely), why);
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((fixture + L"\\tree\\sub").c_str()));
   }
   EXPECT_EQ("mine", ReadFileBytes(fixture + L"\\keep\\precious.txt"));
@@ -290,7 +290,7 @@ TEST(DeleteGuardTest, PathsBeyondThePlainFileCallsAreRefused) {
   EXPECT_TRUE(MayDelete(pathOf(259)));
   EXPECT_TRUE(MayDelete(pathOf(259) + L"\\"));
   EXPECT_FALSE(MayDelete(pathOf(260)));
-  EXPECT_EQ(norvale::DeleteRefusal(pathOf(260)), L"path too long");
+  EXPECT_EQ(norvale::DeleteRefusal(pathOf(260)), norvale::ReasonText(norvale::Reason::PathTooLong));
   EXPECT_TRUE(MayDelete(pathOf(257) + L"\\*", DeleteKind::PatternInFolder));
   EXPECT_FALSE(MayDelete(pathOf(258) + L"\\*", DeleteKind::PatternInFolder));
   const std::wstring drive = dir.Path().substr(0, 3);
@@ -304,9 +304,9 @@ TEST(DeleteGuardTest, PathsBeyondThePlainFileCallsAreRefused) {
   }
   std::wstring why;
   EXPECT_FALSE(norvale::RemoveGuardedFolder(tooLong, &why));
-  EXPECT_EQ(why, L"path too long");
+  EXPECT_EQ(why, norvale::ReasonText(norvale::Reason::PathTooLong));
   EXPECT_FALSE(norvale::DeleteTree(tooLong + L"\\", &why));
-  EXPECT_EQ(why, L"path too long");
+  EXPECT_EQ(why, norvale::ReasonText(norvale::Reason::PathTooLong));
   EXPECT_TRUE(FolderExists(tooLong));
   EXPECT_TRUE(norvale::RemoveGuardedFolder(fits));
   EXPECT_FALSE(FolderExists(fits));
@@ -336,14 +336,14 @@ TEST(DeleteGuardTest, OverlongPathsAreRefusedBeforeAnyPathCallSeesThem) {
     std::wstring why;
     SetLastError(0);
     EXPECT_FALSE(norvale::DeleteGuardedFile(path, &why, true)) << name;
-    EXPECT_EQ(why, L"path too long") << name;
+    EXPECT_EQ(why, norvale::ReasonText(norvale::Reason::PathTooLong)) << name;
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED)) << name;
     why.clear();
     EXPECT_FALSE(norvale::DeleteTree(path, &why)) << name;
-    EXPECT_EQ(why, L"path too long") << name;
+    EXPECT_EQ(why, norvale::ReasonText(norvale::Reason::PathTooLong)) << name;
     why.clear();
     EXPECT_FALSE(norvale::RemoveGuardedFolder(path + L"\\", &why)) << name;
-    EXPECT_EQ(why, L"path too long") << name;
+    EXPECT_EQ(why, norvale::ReasonText(norvale::Reason::PathTooLong)) << name;
     EXPECT_FALSE(norvale::ReplaceGuardedFile(dir / L"new", path, &why)) << name;
   }
   EXPECT_TRUE(FolderExists(deep));
@@ -361,7 +361,7 @@ TEST(DeleteGuardTest, ShortNamesOfVeryDeepFoldersAreRefused) {
   std::wstring shortPath(buffer, n);
   if (shortPath.rfind(L"\\\\?\\", 0) == 0) shortPath = shortPath.substr(4);
   ASSERT_LT(shortPath.size(), 200u);
-  EXPECT_EQ(norvale::DeleteRefusal(shortPath), L"path too long");
+  EXPECT_EQ(norvale::DeleteRefusal(shortPath), norvale::ReasonText(norvale::Reason::PathTooLong));
   EXPECT_FALSE(norvale::DeleteTree(shortPath));
   EXPECT_TRUE(FolderExists(deep));
   // One short name in an ordinary path is still judged by its long form.
@@ -451,15 +451,15 @@ TEST(DeleteGuardJunctionTest, WhatLiesInAJunctionIsJudgedWhereItLeads) {
   EXPECT_TRUE(norvale::DeleteGuardedFile(pos + L"\\pos.dat", nullptr, false, moved));
   EXPECT_EQ(GetFileAttributesW((pos + L"\\pos.dat").c_str()), INVALID_FILE_ATTRIBUTES);
   EXPECT_EQ(norvale::DeleteRefusal(pos + L"\\filelink.txt", DeleteKind::SinglePath, moved),
-            L"link to a file elsewhere");
+            norvale::ReasonText(norvale::Reason::LinkToFileElsewhere));
   EXPECT_FALSE(norvale::DeleteGuardedFile(pos + L"\\filelink.txt", nullptr, false, moved));
   std::wstring why;
   // Wine cannot remove the stand-in as the link Windows would remove.
   EXPECT_FALSE(norvale::DeleteTree(pos, &why, moved));
-  EXPECT_EQ(why, L"folder could not be removed completely");
+  EXPECT_EQ(why, norvale::ReasonText(norvale::Reason::NotRemovedCompletely));
   RecordingEvents events;
   EXPECT_TRUE(norvale::EmptyGuardedFolder(pos, events, &why, moved).refused);
-  EXPECT_EQ(why, L"folder is a link");
+  EXPECT_EQ(why, norvale::ReasonText(norvale::Reason::FolderIsLink));
   EXPECT_TRUE(events.done.empty());
   EXPECT_EQ("x", ReadFileBytes(pos + L"\\old.dat"));
   EXPECT_TRUE(FolderExists(pos + L"\\data"));
@@ -493,7 +493,7 @@ TEST(DeleteGuardJunctionTest, AFileOpeningAsAnotherKanaIsALink) {
   for (const wchar_t* target : {L"\\ポス.dat", L"\\ﾎﾟｽ.dat"}) {
     linked.opensAt[file] = folder + target;
     EXPECT_EQ(norvale::DeleteRefusal(file, DeleteKind::SinglePath, linked),
-              L"link to a file elsewhere");
+              norvale::ReasonText(norvale::Reason::LinkToFileElsewhere));
   }
   linked.opensAt[file] = folder + L"\\ぽす.DAT";
   EXPECT_EQ(norvale::DeleteRefusal(file, DeleteKind::SinglePath, linked), L"");

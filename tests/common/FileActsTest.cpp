@@ -3,6 +3,8 @@
 // release the environment names).
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "DeleteGuard.h"
 #include "FileActs.h"
 #include "Handles.h"
@@ -106,7 +108,7 @@ TEST(FileActsTest, AFileARunningProgramHasMappedIsNeverDeleted) {
   ASSERT_FALSE(refused);
   EXPECT_EQ(refused.Error().code, static_cast<DWORD>(ERROR_ACCESS_DENIED));
   EXPECT_EQ(refused.Error().kind, norvale::StepError::Kind::Transient);
-  EXPECT_FALSE(refused.Error().reason.empty());
+  EXPECT_EQ(refused.Error().reason, norvale::Reason::InUseByRunningProgram);
   EXPECT_NE(GetFileAttributesW(norvale::ProgramPath().c_str()), INVALID_FILE_ATTRIBUTES);
 
   TempDir dir(L"own copy");
@@ -122,6 +124,27 @@ TEST(FileActsTest, AFileARunningProgramHasMappedIsNeverDeleted) {
   EXPECT_FALSE(norvale::DisposeOf(other.Get(), true));
   FreeLibrary(loaded);
   EXPECT_TRUE(norvale::DisposeOf(other.Get(), true));
+}
+
+// A step's reason reaches Japanese boxes and a Japanese record: every one
+// is said in Japanese, the delete guard's verdicts among them, and the
+// system's error stands where no reason of our own is given.
+TEST(FileActsTest, EveryReasonIsSaidInTheLanguageOfTheBoxes) {
+  auto japanese = [](const std::wstring& text) {
+    return std::any_of(text.begin(), text.end(), [](wchar_t c) { return c >= 0x3000; });
+  };
+  for (int r = static_cast<int>(norvale::Reason::FolderIsLink);
+       r < static_cast<int>(norvale::Reason::Described); ++r) {
+    EXPECT_TRUE(japanese(norvale::ReasonText(static_cast<norvale::Reason>(r), L"C:\\x"))) << r;
+  }
+  EXPECT_TRUE(japanese(norvale::DeleteRefusal(L"C:\\")));
+  EXPECT_TRUE(japanese(norvale::DeleteRefusal(L"relative")));
+  const norvale::StepError link =
+      norvale::StepError::Refusal(norvale::kErrorLinkOnTheWay, L"C:\\Pos\\data");
+  EXPECT_TRUE(japanese(link.Why()));
+  EXPECT_EQ(link.Text(), L"[C:\\Pos\\data] (4395: " + link.Why() + L")");
+  EXPECT_EQ(norvale::StepError::Of(ERROR_SHARING_VIOLATION, L"a").Why(),
+            norvale::SystemErrorText(ERROR_SHARING_VIOLATION));
 }
 
 // What opens relative to a held folder is what the folder lists, as

@@ -150,7 +150,7 @@ TEST(RemovalRootTest, ARootThatIsAJunctionIsNeverEntered) {
     const norvale::TreeRemovalResult emptied =
         norvale::EmptyGuardedFolder(pos, events, &why, junction);
     EXPECT_TRUE(emptied.refused) << Narrow(target);
-    EXPECT_EQ(why, L"folder is a link") << Narrow(target);
+    EXPECT_EQ(why, norvale::ReasonText(norvale::Reason::FolderIsLink)) << Narrow(target);
     EXPECT_FALSE(norvale::DeleteTree(pos, &why, junction, events)) << Narrow(target);
     EXPECT_EQ(events.done, 0) << Narrow(target);
     ExpectUntouched(pos, Narrow(target));
@@ -166,9 +166,9 @@ TEST(RemovalRootTest, ARootIsJudgedWhereItsHandleLies) {
     std::wstring above;
     std::wstring why;
   };
-  for (const Case& c : {Case{Folder(CSIDL_WINDOWS), L"inside the Windows folder"},
+  for (const Case& c : {Case{Folder(CSIDL_WINDOWS), norvale::ReasonText(norvale::Reason::InsideWindowsFolder)},
                         Case{ClerksProfile() + L"\\Documents",
-                             L"another account's profile: " + ClerksProfile()}}) {
+                             norvale::ReasonText(norvale::Reason::OtherAccountsProfile, ClerksProfile())}}) {
     for (const auto kind : {norvale::RemovalRoot::Kind::Tree, norvale::RemovalRoot::Kind::Contents}) {
       for (const auto what : {AsWindowsOpensIt::Case::SwappedOnceOpened,
                               AsWindowsOpensIt::Case::LinkSwappedOnceOpened}) {
@@ -183,7 +183,7 @@ TEST(RemovalRootTest, ARootIsJudgedWhereItsHandleLies) {
             norvale::RemovalRoot::Open(pos, kind, swapped, ListedProfiles(WithAClerk()));
         EXPECT_FALSE(root) << Narrow(c.above);
         ASSERT_TRUE(root.Refusal());
-        EXPECT_EQ(root.Refusal()->reason, c.why);
+        EXPECT_EQ(root.Refusal()->Why(), c.why);
         Counting events;
         EXPECT_FALSE(root.RemoveContents(events).Complete());
         EXPECT_FALSE(root.Remove());
@@ -211,7 +211,7 @@ TEST(RemovalRootTest, AFileIsDeletedOnlyWhereItsHandleLies) {
   std::wstring why;
   SetLastError(0);
   EXPECT_FALSE(norvale::DeleteGuardedFile(file, &why, true, swapped));
-  EXPECT_EQ(why, L"inside the Windows folder");
+  EXPECT_EQ(why, norvale::ReasonText(norvale::Reason::InsideWindowsFolder));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
   EXPECT_EQ("mine", ReadFileBytes(file));
   // Where nothing was swapped, the same delete goes through.

@@ -84,7 +84,7 @@ TEST(TreeRemovalTest, EmptiesAroundWhatIsKeptAndTellsOfEveryEntry) {
   std::wstring why;
   const norvale::TreeRemovalResult refused = norvale::EmptyGuardedFolder(L"C:\\", events, &why);
   EXPECT_TRUE(refused.refused);
-  EXPECT_EQ(L"drive root", why);
+  EXPECT_EQ(norvale::ReasonText(norvale::Reason::DriveRoot), why);
 }
 
 // While a folder's content goes, the folder is held so that nobody can

@@ -281,6 +281,8 @@ TEST(DeleteMeCmd, NothingIsDeletedThroughALink) {
                                             L")に削除できないファイルがあるため"))
       << norvale::ToAnsi(told);
   EXPECT_NE(told.find(L"\r\n[" + app), std::wstring::npos) << norvale::ToAnsi(told);
+  EXPECT_NE(told.find(norvale::ReasonText(norvale::Reason::LinkOnTheWay)), std::wstring::npos)
+      << norvale::ToAnsi(told);
   EXPECT_FALSE(Exists(own)) << "the command file's folder stays";
   std::vector<std::wstring> left;
   ListBelow(app, left);
@@ -990,7 +992,9 @@ TEST(DeleteMeCmd, ARunningProductProgramLeavesTheProductRemovableAgain) {
   EXPECT_FALSE(Exists(product.folderAccess->created[0].folder)) << "the command file stays";
   ASSERT_EQ(product.messages->Asked().size(), 1u);
   const std::wstring told = product.messages->Asked()[0].text;
-  EXPECT_NE(told.find(L"[" + running + L"] (5: "), std::wstring::npos) << norvale::ToAnsi(told);
+  EXPECT_NE(told.find(L"[" + running + L"] (5: 実行中のプログラムが使用しています)"),
+            std::wstring::npos)
+      << norvale::ToAnsi(told);
   EXPECT_NE(told.find(L"もう一度アンインストールしてください"), std::wstring::npos);
 
   TerminateProcess(process.Get(), 0);
