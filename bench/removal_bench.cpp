@@ -81,11 +81,11 @@ int wmain(int argc, wchar_t** argv) {
          bench::RemovePlainly(r);
          return GetFileAttributesW(r.c_str()) == INVALID_FILE_ATTRIBUTES;
        }, {}},
-      {"product tree delete", [](const std::wstring& r) { return norvale::DeleteTree(r); }, {}},
+      {"product tree delete", [](const std::wstring& r) { return static_cast<bool>(norvale::DeleteTree(r)); }, {}},
       {"product emptying", [](const std::wstring& r) {
          CountingEvents events;
          return norvale::EmptyGuardedFolder(r, events).Complete() &&
-                events.entries == 2110 && norvale::DeleteTree(r);
+                events.entries == 2110 && static_cast<bool>(norvale::DeleteTree(r));
        }, {}},
   };
   for (int run = 0; run < runs; ++run) {

@@ -501,11 +501,10 @@ std::wstring DeleteRefusal(const std::wstring& path, DeleteKind kind,
 
 namespace {
 
-bool Refused(const std::wstring& refusal, std::wstring* why) {
-  if (refusal.empty()) return false;
-  if (why) *why = refusal;
-  SetLastError(ERROR_ACCESS_DENIED);
-  return true;
+// The guard's verdict on a path as a step's refusal.
+std::optional<StepError> Refused(const std::wstring& refusal, const std::wstring& path) {
+  if (refusal.empty()) return std::nullopt;
+  return StepError::Refusal(ERROR_ACCESS_DENIED, path, Reason::Described, refusal);
 }
 
 // The names of a NUL-separated list, empty ones left out.
@@ -534,17 +533,14 @@ std::wstring ShellList(const wchar_t* list) {
 
 }  // namespace
 
-bool ReplaceGuardedFile(const std::wstring& from, const std::wstring& to, std::wstring* why) {
-  if (Refused(DeleteRefusal(to), why)) return false;
-  if (why) why->clear();
+StepDone ReplaceGuardedFile(const std::wstring& from, const std::wstring& to) {
+  if (const auto refused = Refused(DeleteRefusal(to), to)) return *refused;
   const std::wstring target = FullPath(to);
   const StepResult<FileHandle> source =
       OpenByPath(FullPath(from), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                  EntryType::File);
-  const StepDone moved =
-      source ? RenameTo(source->Get(), target, true) : StepDone(source.Error());
-  if (!moved) SetLastError(moved.Error().code);
-  return static_cast<bool>(moved);
+  if (!source) return source.Error();
+  return RenameTo(source->Get(), target, true);
 }
 
 std::wstring ShellOperationRefusal(UINT operation, const std::wstring& sources) {
@@ -565,33 +561,27 @@ int GuardedShellOperation(SHFILEOPSTRUCTW& operation) {
   return SHFileOperationW(&operation);
 }
 
-bool DiscardCreatedFile(HANDLE file) {
+StepDone DiscardCreatedFile(HANDLE file) {
   if (file == nullptr || file == INVALID_HANDLE_VALUE) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return false;
+    return StepError::Of(ERROR_INVALID_HANDLE, L"");
   }
-  return static_cast<bool>(DisposeOf(file, false));
+  return DisposeOf(file, false);
 }
 
-bool PlaceCreatedFile(HANDLE file, const std::wstring& to, bool replace, std::wstring* why) {
+StepDone PlaceCreatedFile(HANDLE file, const std::wstring& to, bool replace) {
   if (file == nullptr || file == INVALID_HANDLE_VALUE) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return false;
+    return StepError::Of(ERROR_INVALID_HANDLE, to);
   }
   // A relative name would be taken from whatever the current folder is.
   const std::wstring given = Trim(to);
   const bool unc = StartsWith(given, L"\\\\");
   const bool drive = IsDriveAbsolute(given);
   const std::wstring full = unc || drive ? FullPath(given) : L"";
-  if (full.empty()) {
-    Refused(ReasonText(Reason::RelativePath), why);
-    return false;
+  if (full.empty()) return *Refused(ReasonText(Reason::RelativePath), to);
+  if (replace) {
+    if (const auto refused = Refused(DeleteRefusal(full), full)) return *refused;
   }
-  if (replace && Refused(DeleteRefusal(full), why)) return false;
-  if (why) why->clear();
-  const StepDone placed = RenameTo(file, full, replace);
-  if (!placed) SetLastError(placed.Error().code);
-  return static_cast<bool>(placed);
+  return RenameTo(file, full, replace);
 }
 
 }  // namespace norvale

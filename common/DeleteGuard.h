@@ -76,42 +76,40 @@ inline bool MayDelete(const std::wstring& path, DeleteKind kind = DeleteKind::Si
 // where the folder lies once it is open (HandleActs.h), through handles held
 // against renames (TreeRemoval.h). A folder that is a junction or symbolic
 // link is removed as a link, and so is every link inside: what they point
-// to is never entered. Returns true when the folder is gone; a refusal or
-// failure is described in *why.
-bool DeleteTree(const std::wstring& folder, std::wstring* why = nullptr,
-                const IFinalPaths& finalPaths = SystemFinalPaths());
+// to is never entered. Done when the folder is gone; otherwise the guard's
+// verdict, or the first thing of the walk that stayed and why.
+StepDone DeleteTree(const std::wstring& folder,
+                    const IFinalPaths& finalPaths = SystemFinalPaths());
 // The same, telling `events` of each entry as it goes.
-bool DeleteTree(const std::wstring& folder, std::wstring* why, const IFinalPaths& finalPaths,
-                ITreeRemovalEvents& events);
+StepDone DeleteTree(const std::wstring& folder, const IFinalPaths& finalPaths,
+                    ITreeRemovalEvents& events);
 
 // Removes what a folder holds after the guard agreed to the folder, by its
 // name and where it lies once open, the folder itself staying; `events`
 // chooses what else stays and hears of each entry. A folder that is a link
 // is refused, whatever it leads to. One that opens elsewhere than where it
-// is listed is not touched (then retryable, and *why says so).
+// is listed is not touched (then retryable). The result's first error says
+// what stayed, and why.
 TreeRemovalResult EmptyGuardedFolder(const std::wstring& folder, ITreeRemovalEvents& events,
-                                     std::wstring* why = nullptr,
                                      const IFinalPaths& finalPaths = SystemFinalPaths());
 
 // Deletes one file after the guard agreed, through a handle opened without
 // following a link, once the guard agreed as well to where that handle
 // lies; a read-only one only when asked, and never one whose read-only mark
-// another name of the file shares. A link is deleted as itself.
-// A refusal leaves ERROR_ACCESS_DENIED as the last error and says why in
-// *why; a failed delete leaves the system's error and *why empty.
-bool DeleteGuardedFile(const std::wstring& path, std::wstring* why = nullptr,
-                       bool evenReadOnly = false,
-                       const IFinalPaths& finalPaths = SystemFinalPaths());
+// another name of the file shares. A link is deleted as itself. A refusal
+// carries ERROR_ACCESS_DENIED and the guard's verdict; a failed delete the
+// system's error.
+StepDone DeleteGuardedFile(const std::wstring& path, bool evenReadOnly = false,
+                           const IFinalPaths& finalPaths = SystemFinalPaths());
 
 // Removes one empty folder after the guard agreed and the path fits a
 // folder, through a handle judged as DeleteTree judges its folder; a link
 // is removed as a link (errors as above).
-bool RemoveGuardedFolder(const std::wstring& folder, std::wstring* why = nullptr);
+StepDone RemoveGuardedFolder(const std::wstring& folder);
 
 // Moves a finished file over an older one: replacing deletes the older one,
 // so the target goes through the guard first (errors as above).
-bool ReplaceGuardedFile(const std::wstring& from, const std::wstring& to,
-                        std::wstring* why = nullptr);
+StepDone ReplaceGuardedFile(const std::wstring& from, const std::wstring& to);
 
 // Why one of a shell operation's NUL-separated sources may not be taken
 // away: a delete, a move and a rename all remove the source from where it
@@ -125,14 +123,14 @@ int GuardedShellOperation(SHFILEOPSTRUCTW& operation);
 // Takes away a file that this program created itself as a new file
 // (CREATE_NEW) and still holds, opened with DELETE access: through the
 // handle, so that whatever another user put under its name meanwhile stays.
-// The file goes when the last handle closes; false when the system refused.
-bool DiscardCreatedFile(HANDLE file);
+// The file goes when the last handle closes; the system's error when it
+// refused.
+StepDone DiscardCreatedFile(HANDLE file);
 
 // Gives the file behind file (opened with DELETE access) the absolute path
 // to, in the same folder, through the handle. A file already at to is
 // replaced only when replace is set and the guard agrees to its delete;
 // errors as for DeleteGuardedFile.
-bool PlaceCreatedFile(HANDLE file, const std::wstring& to, bool replace,
-                      std::wstring* why = nullptr);
+StepDone PlaceCreatedFile(HANDLE file, const std::wstring& to, bool replace);
 
 }  // namespace norvale

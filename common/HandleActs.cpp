@@ -1,5 +1,6 @@
 #include "HandleActs.h"
 
+#include <new>
 #include <vector>
 
 #include "FileActs.h"
@@ -35,15 +36,6 @@ std::optional<StepError> GuardRefusal(const std::wstring& refusal, const std::ws
 // find as it was.
 StepError ForNow(DWORD code, const std::wstring& path, Reason reason) {
   return StepError::ForNow(code, path, reason);
-}
-
-// Tells a public member's caller why it failed, in the two ways callers
-// read: the reason in *why (empty for the system's own errors), the
-// system's error as the last error.
-bool Fails(const StepError& error, std::wstring* why) {
-  if (why) *why = ReasonText(error.reason, error.detail);
-  SetLastError(error.code);
-  return false;
 }
 
 // Why what a handle opened without following a link may not go: where it
@@ -127,9 +119,8 @@ RemovalRoot RemovalRoot::Open(const std::wstring& folder, Kind kind,
       root.refusal_ =
           StepError::Refusal(ERROR_ACCESS_DENIED, root.path_, Reason::FolderCannotBeJudged);
     }
-  } catch (...) {
-    root.refusal_ =
-        StepError::Refusal(ERROR_NOT_ENOUGH_MEMORY, folder, Reason::FolderCannotBeJudged);
+  } catch (const std::bad_alloc&) {
+    root.refusal_ = StepError::OutOfMemory(folder);
   }
   if (root.refusal_) root.handle_.Reset();
   return root;
@@ -206,8 +197,8 @@ StepDone RemovalRoot::Remove() {
     HoldAgain();
     if (disposed) return StepError::Of(ERROR_DIR_NOT_EMPTY, path_);
     return disposed;
-  } catch (...) {
-    return StepError::Of(ERROR_NOT_ENOUGH_MEMORY, path_);
+  } catch (const std::bad_alloc&) {
+    return StepError::OutOfMemory(path_);
   }
 }
 
@@ -264,177 +255,176 @@ StepDone RemovalBranch::Remove() {
   return {};
 }
 
-bool DeleteTree(const std::wstring& folder, std::wstring* why, const IFinalPaths& finalPaths) {
+StepDone DeleteTree(const std::wstring& folder, const IFinalPaths& finalPaths) {
   NoEvents events;
-  return DeleteTree(folder, why, finalPaths, events);
+  return DeleteTree(folder, finalPaths, events);
 }
 
-bool DeleteTree(const std::wstring& folder, std::wstring* why, const IFinalPaths& finalPaths,
-                ITreeRemovalEvents& events) {
+StepDone DeleteTree(const std::wstring& folder, const IFinalPaths& finalPaths,
+                    ITreeRemovalEvents& events) {
   try {
     RemovalRoot root = RemovalRoot::Open(folder, RemovalRoot::Kind::Tree, finalPaths);
-    if (!root) return Fails(*root.Refusal(), why);
-    if (root.RemoveContents(events).Complete() && root.Remove()) return true;
-  } catch (...) {
+    if (!root) return *root.Refusal();
+    const TreeRemovalResult below = root.RemoveContents(events);
+    if (!below.Complete()) {
+      return below.first.value_or(StepError::Refusal(ERROR_DIR_NOT_EMPTY, root.Path(),
+                                                     Reason::NotRemovedCompletely));
+    }
+    return root.Remove();
+  } catch (const std::bad_alloc&) {
+    return StepError::OutOfMemory(folder);
   }
-  if (why) *why = ReasonText(Reason::NotRemovedCompletely);
-  return false;
 }
 
 TreeRemovalResult EmptyGuardedFolder(const std::wstring& folder, ITreeRemovalEvents& events,
-                                     std::wstring* why, const IFinalPaths& finalPaths) {
+                                     const IFinalPaths& finalPaths) {
   try {
     RemovalRoot root = RemovalRoot::Open(folder, RemovalRoot::Kind::Contents, finalPaths);
-    if (!root) {
-      if (why) *why = ReasonText(root.Refusal()->reason, root.Refusal()->detail);
-      TreeRemovalResult left;
-      left.Note(*root.Refusal());
-      return left;
-    }
-    return root.RemoveContents(events);
-  } catch (...) {
+    if (root) return root.RemoveContents(events);
     TreeRemovalResult left;
-    left.Note(StepError::Of(ERROR_NOT_ENOUGH_MEMORY, folder));
+    left.Note(*root.Refusal());
+    return left;
+  } catch (const std::bad_alloc&) {
+    TreeRemovalResult left;
+    left.Note(StepError::OutOfMemory(folder));
     return left;
   }
 }
 
-bool DeleteGuardedFile(const std::wstring& path, std::wstring* why, bool evenReadOnly,
-                       const IFinalPaths& finalPaths) {
+StepDone DeleteGuardedFile(const std::wstring& path, bool evenReadOnly,
+                           const IFinalPaths& finalPaths) {
   try {
     if (const auto refused =
             GuardRefusal(DeleteRefusal(path, DeleteKind::SinglePath, finalPaths), path)) {
-      return Fails(*refused, why);
+      return *refused;
     }
     const std::wstring full = FullPath(path);
     // Opened as itself: a link is deleted as a link, and a folder does not
     // open at all, as deleting a file by its name answers.
     const StepResult<FileHandle> file =
         OpenByPath(full, kDeletingAccess, kShareAll, EntryType::File);
-    if (!file) return Fails(file.Error(), why);
+    if (!file) return file.Error();
     HandleFacts facts;
     if (!finalPaths.FactsOf(file->Get(), facts)) {
-      return Fails(StepError::Refusal(ERROR_ACCESS_DENIED, full, Reason::FileCannotBeJudged), why);
+      return StepError::Refusal(ERROR_ACCESS_DENIED, full, Reason::FileCannotBeJudged);
     }
     if (const auto refused = LiesRefusal(facts, full, finalPaths, SystemProfileList(), false)) {
-      return Fails(*refused, why);
+      return *refused;
     }
-    const StepDone deleted = Disposed(file->Get(), evenReadOnly, full);
-    if (!deleted) return Fails(deleted.Error(), why);
-    return true;
-  } catch (...) {
-    return Fails(StepError::Of(ERROR_NOT_ENOUGH_MEMORY, path), why);
+    return Disposed(file->Get(), evenReadOnly, full);
+  } catch (const std::bad_alloc&) {
+    return StepError::OutOfMemory(path);
   }
 }
 
-bool DeleteGuardedFileIn(HANDLE folder, const std::wstring& folderLies, const std::wstring& name,
-                         std::wstring* why, bool evenReadOnly, const IFinalPaths& finalPaths) {
+StepDone DeleteGuardedFileIn(HANDLE folder, const std::wstring& folderLies,
+                             const std::wstring& name, bool evenReadOnly,
+                             const IFinalPaths& finalPaths) {
   try {
     const std::wstring lies = EntryPath(folderLies, name);
     if (const auto refused =
             GuardRefusal(DeleteRefusal(lies, DeleteKind::SinglePath, finalPaths), lies)) {
-      return Fails(*refused, why);
+      return *refused;
     }
     const StepResult<FileHandle> file =
         OpenIn(folder, name, kDeletingAccess, kShareAll, EntryType::File);
-    if (!file) return Fails(file.Error(), why);
-    const StepDone deleted = Disposed(file->Get(), evenReadOnly, lies);
-    return deleted || Fails(deleted.Error(), why);
-  } catch (...) {
-    return Fails(StepError::Of(ERROR_NOT_ENOUGH_MEMORY, name), why);
+    if (!file) return file.Error().At(lies);
+    return Disposed(file->Get(), evenReadOnly, lies);
+  } catch (const std::bad_alloc&) {
+    return StepError::OutOfMemory(name);
   }
 }
 
-bool RemoveGuardedFolder(const std::wstring& folder, std::wstring* why) {
+StepDone RemoveGuardedFolder(const std::wstring& folder) {
   try {
     const SystemFinalPaths finalPaths;
     if (const auto refused =
             GuardRefusal(FolderRefusal(folder, finalPaths, SystemProfileList()), folder)) {
-      return Fails(*refused, why);
+      return *refused;
     }
     const std::wstring full = FullPath(folder);
     StepResult<FileHandle> handle =
         OpenByPath(full, kDeletingAccess, kShareAll, EntryType::Folder);
-    if (!handle) return Fails(handle.Error(), why);
+    if (!handle) return handle.Error();
     HandleFacts facts;
-    if (!finalPaths.FactsOf(handle->Get(), facts)) return Fails(StepError::Last(full), why);
+    if (!finalPaths.FactsOf(handle->Get(), facts)) return StepError::Last(full);
     if (const auto refused = LiesRefusal(facts, full, finalPaths, SystemProfileList(), true)) {
-      return Fails(*refused, why);
+      return *refused;
     }
     const StepDone deleted = Disposed(handle->Get(), false, full);
     handle->Reset();
-    if (!deleted) return Fails(deleted.Error(), why);
+    if (!deleted) return deleted;
     // Some systems refuse a folder that is not empty only once it closes.
     if (GetFileAttributesW(full.c_str()) != INVALID_FILE_ATTRIBUTES) {
-      return Fails(StepError::Of(ERROR_DIR_NOT_EMPTY, full), why);
+      return StepError::Of(ERROR_DIR_NOT_EMPTY, full);
     }
-    if (why) why->clear();
-    return true;
-  } catch (...) {
-    return Fails(StepError::Of(ERROR_NOT_ENOUGH_MEMORY, folder), why);
+    return {};
+  } catch (const std::bad_alloc&) {
+    return StepError::OutOfMemory(folder);
   }
 }
 
-bool RemoveHeldOwnFolder(FileHandle& folder, const std::wstring& path) {
+StepDone RemoveHeldOwnFolder(FileHandle& folder, const std::wstring& path) {
   try {
     const std::optional<DWORD> attributes = AttributesOf(folder.Get());
-    if (!attributes || !(*attributes & FILE_ATTRIBUTE_DIRECTORY) ||
-        IsLinkAttributes(*attributes)) {
-      return false;
+    if (!attributes) return StepError::Last(path);
+    if (!(*attributes & FILE_ATTRIBUTE_DIRECTORY) || IsLinkAttributes(*attributes)) {
+      return StepError::Refusal(ERROR_DIRECTORY, path, Reason::NoSuchFolder);
     }
     NoEvents events;
-    if (!RemoveContentsOf(folder.Get(), path, events).Complete()) return false;
+    const TreeRemovalResult below = RemoveContentsOf(folder.Get(), path, events);
+    if (!below.Complete()) return below.first.value_or(StepError::Of(ERROR_DIR_NOT_EMPTY, path));
     if (DisposeOf(folder.Get(), true)) {
       folder.Reset();
-      return true;
+      return {};
     }
     // Held without DELETE (a rename into it has to be admitted), it is
     // opened again by its name once let go, and must be the one emptied.
     const std::optional<FileIdentity> identity = IdentityOf(folder.Get());
     const std::wstring lies = FinalPathOfHandle(folder.Get());
     folder.Reset();
-    if (!identity || lies.empty()) return false;
+    if (!identity || lies.empty()) return StepError::Last(path);
     const StepResult<FileHandle> deleting =
         OpenByPath(lies, kDeletingAccess, kShareAll, EntryType::Folder);
-    return deleting && IdentityOf(deleting->Get()) == identity &&
-           DisposeOf(deleting->Get(), true);
-  } catch (...) {
-    return false;
+    if (!deleting) return deleting.Error();
+    if (IdentityOf(deleting->Get()) != identity) {
+      return ForNow(ERROR_RETRY, path, Reason::FolderChanged);
+    }
+    return Disposed(deleting->Get(), true, path);
+  } catch (const std::bad_alloc&) {
+    return StepError::OutOfMemory(path);
   }
 }
 
-bool RemoveListedFolder(HANDLE parent, const std::wstring& parentPath, const std::wstring& name,
-                        std::wstring* why) {
+StepDone RemoveListedFolder(HANDLE parent, const std::wstring& parentPath,
+                            const std::wstring& name) {
   try {
     const std::wstring path = JoinPath(parentPath, name);
     if (const auto refused = GuardRefusal(
             FolderRefusal(EntryPath(parentPath, name), SystemFinalPaths(), SystemProfileList()),
             path)) {
-      return Fails(*refused, why);
+      return *refused;
     }
-    if (why) why->clear();
     StepResult<HeldFolder> folder =
         OpenListedIn(parent, parentPath, name, kListingAccess, kRemovalSharing, EntryType::Folder);
-    if (!folder) return Fails(folder.Error(), why);
+    if (!folder) return folder.Error();
     const std::optional<FileIdentity> identity = IdentityOf(folder->handle.Get());
+    if (!identity) return StepError::Last(path);
     NoEvents events;
     const TreeRemovalResult below = RemoveContentsOf(folder->handle.Get(), path, events);
-    if (!identity || !below.Complete()) {
-      return Fails(below.first.value_or(StepError::Of(ERROR_DIR_NOT_EMPTY, path)), why);
-    }
+    if (!below.Complete()) return below.first.value_or(StepError::Of(ERROR_DIR_NOT_EMPTY, path));
     // The listing handle shares no deletes: it goes first, and what opens
     // under the name then must be the folder that was emptied.
     folder->handle.Reset();
     const StepResult<FileHandle> deleting =
         OpenIn(parent, name, kDeletingAccess, kRemovalSharing, EntryType::Folder);
-    if (!deleting) return Fails(deleting.Error(), why);
+    if (!deleting) return deleting.Error().At(path);
     if (IdentityOf(deleting->Get()) != identity) {
-      return Fails(ForNow(ERROR_RETRY, path, Reason::FolderChanged), why);
+      return ForNow(ERROR_RETRY, path, Reason::FolderChanged);
     }
-    const StepDone deleted = Disposed(deleting->Get(), false, path);
-    return deleted || Fails(deleted.Error(), why);
-  } catch (...) {
-    return Fails(StepError::Of(ERROR_NOT_ENOUGH_MEMORY, name), why);
+    return Disposed(deleting->Get(), false, path);
+  } catch (const std::bad_alloc&) {
+    return StepError::OutOfMemory(name);
   }
 }
 

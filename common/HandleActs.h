@@ -111,11 +111,11 @@ class RemovalBranch {
 // Deletes the file `name` of the open folder `folder`, which was judged to
 // lie at `folderLies`, once the guard agreed to where the file lies: opened
 // inside that folder as itself (a link is deleted as a link), so that a
-// folder swapped since its judging is never reached. False (the reason in
-// why, when the guard refused) when it stays.
-bool DeleteGuardedFileIn(HANDLE folder, const std::wstring& folderLies, const std::wstring& name,
-                         std::wstring* why = nullptr, bool evenReadOnly = false,
-                         const IFinalPaths& finalPaths = SystemFinalPaths());
+// folder swapped since its judging is never reached. The guard's verdict or
+// the system's error when it stays.
+StepDone DeleteGuardedFileIn(HANDLE folder, const std::wstring& folderLies,
+                             const std::wstring& name, bool evenReadOnly = false,
+                             const IFinalPaths& finalPaths = SystemFinalPaths());
 
 // Removes a folder a run made for itself, closed to other users, and has
 // held since (opened for listing, without following a link, sharing no
@@ -124,14 +124,14 @@ bool DeleteGuardedFileIn(HANDLE folder, const std::wstring& folderLies, const st
 // in it is what the run put there. The handle goes: the folder's own delete
 // needs DELETE, which a second handle beside it would not get. What opens
 // under its name afterwards must be the folder that was emptied.
-bool RemoveHeldOwnFolder(FileHandle& folder, const std::wstring& path);
+StepDone RemoveHeldOwnFolder(FileHandle& folder, const std::wstring& path);
 
 // Removes the folder `name` of the open folder `parent` (which lies at
 // `parentPath`, as FinalPathOfHandle says) with what it holds, reached from
 // the parent's handle alone: judged where it lies, no link, and the folder
-// that was emptied is the one that goes. False (the reason in why, when the
-// guard refused) when it, or something in it, stays.
-bool RemoveListedFolder(HANDLE parent, const std::wstring& parentPath, const std::wstring& name,
-                        std::wstring* why = nullptr);
+// that was emptied is the one that goes. The first thing that stayed, and
+// why, when it or something in it stays.
+StepDone RemoveListedFolder(HANDLE parent, const std::wstring& parentPath,
+                            const std::wstring& name);
 
 }  // namespace norvale

@@ -89,6 +89,11 @@ struct StepError {
   static StepError ForNow(DWORD code, std::wstring path, Reason reason);
   // The thread's last error, as a Win32 call left it.
   static StepError Last(std::wstring path);
+  // Memory ran out on the way (the one exception the acts turn into an
+  // answer).
+  static StepError OutOfMemory(std::wstring path) {
+    return Of(ERROR_NOT_ENOUGH_MEMORY, std::move(path));
+  }
 
   // The same error about another path (a step's callee knew only a name).
   StepError At(std::wstring other) const {

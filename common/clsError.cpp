@@ -72,8 +72,9 @@ int32_t clsError::DeleteFile(const std::wstring& aStrLogFilePathText, bool IsKak
             L"ファイルは存在しません", 0x1040);
     return -1;
   }
-  if (norvale::DeleteGuardedFile(FullPath(file))) return 0;
-  const int32_t number = LastRuntimeError();
+  const StepDone deleted = norvale::DeleteGuardedFile(FullPath(file));
+  if (deleted) return 0;
+  const int32_t number = RuntimeErrorFromWin32(deleted.Error().code);
   DispMsg(L"ファイルの削除に失敗しました！\r\n" + RuntimeErrorDescription(number) + L"\r\n(" +
               file + L")",
           L"ファイルの削除に失敗しました！", 0x1040);

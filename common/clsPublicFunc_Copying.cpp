@@ -163,9 +163,9 @@ int32_t clsPublicFunc::DirCheckAndFileDelete(const std::wstring& strSrcDir,
         const auto b = QueryFile(strDistDir + L"\\" + name);
         if (!a || !b || a->size != b->size) continue;
       }
-      if (!DeleteGuardedFile(src)) {
+      if (const StepDone deleted = DeleteGuardedFile(src); !deleted) {
         Log(L"<DirCheckAndFileDelete> [" + src + L"]の削除に失敗しました！:" +
-            RuntimeErrorDescription(LastRuntimeError()));
+            RuntimeErrorDescription(RuntimeErrorFromWin32(deleted.Error().code)));
         return -1;
       }
       ++deleted;

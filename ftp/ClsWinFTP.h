@@ -307,7 +307,8 @@ class ClsWinFTP {
   // The listing's entries carry in FilePath where the download put them.
   static int32_t CompareDirInfo(const DirInfo& local, const std::vector<DirInfo>& listing);
   static bool DeleteLocalFile(const std::wstring& path, std::wstring& errorText);
-  static bool DeleteLocalFolder(const std::wstring& path);
+  // A local folder with what it holds, through the guard's tree delete.
+  static norvale::StepDone RemoveLocalFolder(const std::wstring& path);
   // Removes a folder that stands where a file is to be placed, through the
   // guard: 0, kFtpProtectedTarget (logged) or the error of the removal.
   DWORD RemoveFolderInPlaceOf(const std::wstring& target);

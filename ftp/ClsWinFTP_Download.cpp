@@ -265,13 +265,13 @@ DWORD ClsWinFTP::ReceiveFile(const std::wstring& serverFileId, const std::wstrin
   if (error == 0) {
     // A new file only takes its name; replacing an old one deletes it, which
     // the guard has to agree to.
-    bool placed = norvale::PlaceCreatedFile(local.Get(), target, false);
+    norvale::StepDone placed = norvale::PlaceCreatedFile(local.Get(), target, false);
     if (!placed && overwrite &&
-        (GetLastError() == ERROR_ALREADY_EXISTS || GetLastError() == ERROR_FILE_EXISTS)) {
+        (placed.Error().code == ERROR_ALREADY_EXISTS || placed.Error().code == ERROR_FILE_EXISTS)) {
       placed = norvale::PlaceCreatedFile(local.Get(), target, true);
     }
     if (placed) return 0;
-    error = GetLastError();
+    error = placed.Error().code;
   }
   // Created new by this transfer, so it is ours to take away wherever it
   // lies, also where the guard protects every name.
@@ -308,12 +308,9 @@ DWORD ClsWinFTP::RemoveFolderInTree(const std::wstring& path) {
                      norvale::EntryKind::kFolder) {
     return static_cast<DWORD>(kFtpUnsafeFolder);
   }
-  SetLastError(ERROR_SUCCESS);
-  if (norvale::RemoveListedFolder(folder->handle.Get(), folder->path, GetLocalFileID(full), &why)) {
-    return 0;
-  }
-  const DWORD error = GetLastError();
-  return error != ERROR_SUCCESS ? error : static_cast<DWORD>(ERROR_DIR_NOT_EMPTY);
+  const norvale::StepDone removed =
+      norvale::RemoveListedFolder(folder->handle.Get(), folder->path, GetLocalFileID(full));
+  return removed ? 0 : removed.Error().code;
 }
 
 DWORD ClsWinFTP::ReceiveFileInTree(const std::wstring& serverFileId, const std::wstring& target,

@@ -425,10 +425,13 @@ bool ClsWinFTP::DeleteLocalFile(const std::wstring& path, std::wstring& errorTex
   // The guard takes absolute paths only; a relative one names a file of
   // the current directory here.
   const std::wstring full = norvale::FullLocalPath(Trim(path));
-  std::wstring why;
-  if (norvale::DeleteGuardedFile(full, &why, true)) return true;
+  const norvale::StepDone deleted = norvale::DeleteGuardedFile(full, true);
+  if (deleted) return true;
   // A refusal says why; a failed delete says what the system said.
-  errorText = why.empty() ? norvale::RuntimeErrorDescription(norvale::LastRuntimeError()) : why;
+  const norvale::StepError& error = deleted.Error();
+  errorText = error.reason != norvale::Reason::None
+                  ? error.Why()
+                  : norvale::RuntimeErrorDescription(norvale::RuntimeErrorFromWin32(error.code));
   return false;
 }
 
@@ -441,16 +444,14 @@ DWORD ClsWinFTP::RemoveFolderInPlaceOf(const std::wstring& target) {
   // handle of the folder it lies in, never what a link there leads to.
   const std::wstring full = norvale::FullLocalPath(target);
   if (tree_ && !full.empty() && tree_->Holds(full)) return RemoveFolderInTree(full);
-  SetLastError(ERROR_SUCCESS);
-  if (DeleteLocalFolder(target)) return 0;
-  const DWORD error = GetLastError();
-  return error != ERROR_SUCCESS ? error : static_cast<DWORD>(ERROR_DIR_NOT_EMPTY);
+  const norvale::StepDone removed = RemoveLocalFolder(target);
+  return removed ? 0 : removed.Error().code;
 }
 
-bool ClsWinFTP::DeleteLocalFolder(const std::wstring& path) {
-  if (IsBlank(path)) return true;
+norvale::StepDone ClsWinFTP::RemoveLocalFolder(const std::wstring& path) {
+  if (IsBlank(path)) return {};
   const std::wstring folder = norvale::FullLocalPath(Trim(path));
-  if (folder.empty()) return false;
+  if (folder.empty()) return norvale::StepError::Of(ERROR_BAD_PATHNAME, path);
   // A folder that is the current directory (or holds it) cannot go.
   wchar_t current[MAX_PATH] = {};
   const DWORD n = GetCurrentDirectoryW(MAX_PATH, current);

@@ -143,7 +143,7 @@ bool DeleteRecordedShortCut(const UninstallerState& state, const std::wstring& p
                              HasLookAlikeIn(folder->Get(), name))) {
     return false;
   }
-  return DeleteGuardedFileIn(folder->Get(), facts.lies, name, nullptr, true, finalPaths);
+  return static_cast<bool>(DeleteGuardedFileIn(folder->Get(), facts.lies, name, true, finalPaths));
 }
 
 bool IsRemovableProgramGroup(const UninstallerState& state, const std::wstring& folder) {

@@ -122,8 +122,8 @@ bool clsWinCommon::DeleteFolder(const std::wstring& strFolder) {
     // The program must not hold the folder as its current directory.
     const std::wstring drive = GetDriveFormPath(folder);
     SetCurrentDirectoryW(((drive.empty() ? L"C" : drive) + L":\\").c_str());
-    const bool treeRemoved = DeleteTree(folder);
-    const bool folderRemoved = RemoveGuardedFolder(folder);
+    const bool treeRemoved = static_cast<bool>(DeleteTree(folder));
+    const bool folderRemoved = static_cast<bool>(RemoveGuardedFolder(folder));
     return treeRemoved || folderRemoved;
   } catch (...) {
     return false;

@@ -16,8 +16,9 @@ bool DeleteFileGuarded(const std::wstring& path, std::wstring* why) {
     if (why) *why = L"削除できません（" + refusal + L"）: " + path;
     return false;
   }
-  if (DeleteGuardedFile(path)) return true;
-  if (why) *why = SystemErrorText(GetLastError());
+  const StepDone deleted = DeleteGuardedFile(path);
+  if (deleted) return true;
+  if (why) *why = SystemErrorText(deleted.Error().code);
   return false;
 }
 

@@ -223,8 +223,7 @@ std::optional<FolderPreparation::Opened> FolderPreparation::OpenOrMake(
       // itself, never what it leads to, and the folder made anew. Only a
       // link or an empty folder can go so: a full folder put under the name
       // meanwhile stays whole.
-      std::wstring why;
-      if (RemoveGuardedFolder(path, &why)) continue;
+      if (RemoveGuardedFolder(path)) continue;
       Refuse(path, L"リンクに置き換えられていて、そのリンクを削除できませんでした");
       return std::nullopt;
     }
@@ -363,13 +362,11 @@ bool FolderPreparation::PrepareUninst(InstallTree& tree) {
   const EntryKind there = KindIn(tree.Root(), L"Uninst");
   if (there == EntryKind::kFolder &&
       !RemoveListedFolder(tree.Root(), tree.RootPath(), L"Uninst")) {
-    return Refuse(path, L"以前のUninstフォルダを削除できませんでした(" +
-                            std::to_wstring(GetLastError()) + L")");
+    return Refuse(path, L"以前のUninstフォルダを削除できませんでした");
   }
   if (there == EntryKind::kFile &&
-      !DeleteGuardedFileIn(tree.Root(), tree.RootPath(), L"Uninst", nullptr, true)) {
-    return Refuse(path, L"同じ名前のファイルを削除できませんでした(" +
-                            std::to_wstring(GetLastError()) + L")");
+      !DeleteGuardedFileIn(tree.Root(), tree.RootPath(), L"Uninst", true)) {
+    return Refuse(path, L"同じ名前のファイルを削除できませんでした");
   }
   // Born with its own list, under which users only read and run.
   std::optional<Opened> uninst =

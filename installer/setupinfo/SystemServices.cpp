@@ -143,7 +143,9 @@ bool vbDeleteFolder(std::wstring strFolder) {
   if (IsBlank(strFolder)) return true;
   if (!strFolder.empty() && strFolder.back() == L'\\') strFolder.pop_back();
   SkipOnFailure([&] { LeaveFolder(strFolder); });
-  return ValueOrOnFailure(false, [&] { return FolderExists(strFolder) && DeleteTree(strFolder); });
+  return ValueOrOnFailure(false, [&] {
+    return FolderExists(strFolder) && static_cast<bool>(DeleteTree(strFolder));
+  });
 }
 
 bool vbDeleteFile(const std::wstring& path, std::wstring& errText) {
@@ -166,8 +168,9 @@ bool vbDeleteFile(const std::wstring& path, std::wstring& errText) {
       const std::wstring target = folder.empty() ? file.name : folder + L"\\" + file.name;
       // Read-only files go too, but only once the guard has judged each one:
       // a file it refuses keeps its mark.
-      if (!norvale::DeleteGuardedFile(norvale::FullPath(target), nullptr, true)) {
-        errText = SystemErrorText(GetLastError());
+      const StepDone deleted = norvale::DeleteGuardedFile(norvale::FullPath(target), true);
+      if (!deleted) {
+        errText = SystemErrorText(deleted.Error().code);
         return false;
       }
     }

@@ -474,7 +474,7 @@ void Form_Inset_MAIN::RollBack(InstallRun& run, const std::vector<PathBefore>& b
     // moved in meanwhile.
     for (const std::wstring& level : byName ? createdAbove : s.FoldersMadeAbove) {
       bool removed = false;
-      SkipOnFailure([&] { removed = RemoveGuardedFolder(level); });
+      SkipOnFailure([&] { removed = static_cast<bool>(RemoveGuardedFolder(level)); });
       if (!removed) break;  // a folder that is not empty keeps every one above it
     }
   }

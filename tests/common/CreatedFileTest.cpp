@@ -8,6 +8,7 @@
 
 #include "DeleteGuard.h"
 #include "Handles.h"
+#include "StepWhy.h"
 #include "TempDir.h"
 
 using namespace testing_support;
@@ -38,9 +39,8 @@ TEST(CreatedFileTest, TakesItsNameAndReplacesOnlyWhenAskedAndAllowed) {
   EXPECT_FALSE(Exists(L"relative.txt"));
   // Only an ASCII letter names a drive; the rest are names, relative ones.
   for (const wchar_t* name : {L"é:\\new.txt", L"Ｃ:\\new.txt"}) {
-    std::wstring why;
-    EXPECT_FALSE(norvale::PlaceCreatedFile(file.Get(), name, false, &why));
-    EXPECT_EQ(why, norvale::ReasonText(norvale::Reason::RelativePath));
+    EXPECT_EQ(testing_support::WhyOf(norvale::PlaceCreatedFile(file.Get(), name, false)),
+              norvale::ReasonText(norvale::Reason::RelativePath));
   }
   ASSERT_TRUE(norvale::PlaceCreatedFile(file.Get(), dir / L"old.txt", true));
   file.Reset();
@@ -63,10 +63,10 @@ TEST(CreatedFileTest, InAProtectedFolderOnlyTheCreatedFileGoes) {
   ASSERT_TRUE(file);
   ASSERT_FALSE(norvale::MayDelete(part));
 
-  std::wstring why;
-  EXPECT_FALSE(norvale::PlaceCreatedFile(file.Get(), old, true, &why));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
-  EXPECT_FALSE(why.empty());
+  const norvale::StepDone placed = norvale::PlaceCreatedFile(file.Get(), old, true);
+  ASSERT_FALSE(placed);
+  EXPECT_EQ(placed.Error().code, static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  EXPECT_FALSE(placed.Error().Why().empty());
   EXPECT_EQ(ReadFileBytes(old), "old");
   EXPECT_TRUE(norvale::DiscardCreatedFile(file.Get()));
   file.Reset();

@@ -9,7 +9,9 @@
 #include <gtest/gtest.h>
 
 #include "DeleteGuard.h"
+#include "StepWhy.h"
 #include "TempDir.h"
+#include "Text.h"
 
 using namespace testing_support;
 using norvale::DeleteKind;
@@ -221,15 +223,15 @@ TEST(DeleteTreeTest, DeletesAFolderWithReadOnlyFilesButNeverEntersALink) {
   const bool linked = linkAttributes != INVALID_FILE_ATTRIBUTES &&
                       (linkAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 
-  std::wstring why;
-  EXPECT_TRUE(norvale::DeleteTree(tree, &why)) << std::string(why.begin(), why.end());
+  const norvale::StepDone deleted = norvale::DeleteTree(tree);
+  EXPECT_TRUE(deleted) << norvale::ToAnsi(testing_support::WhyOf(deleted));
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(tree.c_str()));
   EXPECT_EQ("mine", ReadFileBytes(victim + L"\\precious.txt")) << "linked=" << linked;
 
-  EXPECT_FALSE(norvale::DeleteTree(tree, &why));
-  EXPECT_EQ(norvale::ReasonText(norvale::Reason::NoSuchFolder), why);
-  EXPECT_FALSE(norvale::DeleteTree(L"C:\\", &why));
-  EXPECT_EQ(norvale::ReasonText(norvale::Reason::DriveRoot), why);
+  EXPECT_EQ(norvale::ReasonText(norvale::Reason::NoSuchFolder),
+            testing_support::WhyOf(norvale::DeleteTree(tree)));
+  EXPECT_EQ(norvale::ReasonText(norvale::Reason::DriveRoot),
+            testing_support::WhyOf(norvale::DeleteTree(L"C:\\")));
 }
 
 // The fixture (tests/common/CMakeLists.txt) holds tree\link -> keep, made by
@@ -254,9 +256,11 @@ TEST(DeleteTreeTest, AHostMadeLinkIsNeverEntered) {
     EXPECT_FALSE(MayDelete(fileLink));
     EXPECT_FALSE(norvale::DeleteGuardedFile(fileLink));
   }
-  std::wstring why;
-  if (!norvale::DeleteTree(fixture + L"\\tree", &why)) {
-    EXPECT_EQ(norvale::ReasonText(norvale::Reason::NotRemovedCompletely), why);
+  // What stays is a link, and the walk says which.
+  const norvale::StepDone deleted = norvale::DeleteTree(fixture + L"\\tree");
+  if (!deleted) {
+    EXPECT_TRUE(norvale::StartsWith(deleted.Error().path, fixture + L"\\tree\\"))
+        << norvale::ToAnsi(deleted.Error().path);
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((fixture + L"\\tree\\sub").c_str()));
   }
   EXPECT_EQ("mine", ReadFileBytes(fixture + L"\\keep\\precious.txt"));
@@ -302,11 +306,10 @@ TEST(DeleteGuardTest, PathsBeyondThePlainFileCallsAreRefused) {
     CreateDirectoryW((L"\\\\?\\" + folder).c_str(), nullptr);
     ASSERT_TRUE(FolderExists(folder));
   }
-  std::wstring why;
-  EXPECT_FALSE(norvale::RemoveGuardedFolder(tooLong, &why));
-  EXPECT_EQ(why, norvale::ReasonText(norvale::Reason::PathTooLong));
-  EXPECT_FALSE(norvale::DeleteTree(tooLong + L"\\", &why));
-  EXPECT_EQ(why, norvale::ReasonText(norvale::Reason::PathTooLong));
+  EXPECT_EQ(testing_support::WhyOf(norvale::RemoveGuardedFolder(tooLong)),
+            norvale::ReasonText(norvale::Reason::PathTooLong));
+  EXPECT_EQ(testing_support::WhyOf(norvale::DeleteTree(tooLong + L"\\")),
+            norvale::ReasonText(norvale::Reason::PathTooLong));
   EXPECT_TRUE(FolderExists(tooLong));
   EXPECT_TRUE(norvale::RemoveGuardedFolder(fits));
   EXPECT_FALSE(FolderExists(fits));
@@ -333,18 +336,17 @@ TEST(DeleteGuardTest, OverlongPathsAreRefusedBeforeAnyPathCallSeesThem) {
                              " characters)";
     EXPECT_FALSE(MayDelete(path)) << name;
     EXPECT_FALSE(MayDelete(path + L"\\*.lnk", DeleteKind::PatternInFolder)) << name;
-    std::wstring why;
-    SetLastError(0);
-    EXPECT_FALSE(norvale::DeleteGuardedFile(path, &why, true)) << name;
-    EXPECT_EQ(why, norvale::ReasonText(norvale::Reason::PathTooLong)) << name;
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED)) << name;
-    why.clear();
-    EXPECT_FALSE(norvale::DeleteTree(path, &why)) << name;
-    EXPECT_EQ(why, norvale::ReasonText(norvale::Reason::PathTooLong)) << name;
-    why.clear();
-    EXPECT_FALSE(norvale::RemoveGuardedFolder(path + L"\\", &why)) << name;
-    EXPECT_EQ(why, norvale::ReasonText(norvale::Reason::PathTooLong)) << name;
-    EXPECT_FALSE(norvale::ReplaceGuardedFile(dir / L"new", path, &why)) << name;
+    const norvale::StepDone deleted = norvale::DeleteGuardedFile(path, true);
+    EXPECT_EQ(testing_support::WhyOf(deleted), norvale::ReasonText(norvale::Reason::PathTooLong))
+        << name;
+    if (!deleted) EXPECT_EQ(deleted.Error().code, static_cast<DWORD>(ERROR_ACCESS_DENIED)) << name;
+    EXPECT_EQ(testing_support::WhyOf(norvale::DeleteTree(path)),
+              norvale::ReasonText(norvale::Reason::PathTooLong))
+        << name;
+    EXPECT_EQ(testing_support::WhyOf(norvale::RemoveGuardedFolder(path + L"\\")),
+              norvale::ReasonText(norvale::Reason::PathTooLong))
+        << name;
+    EXPECT_FALSE(norvale::ReplaceGuardedFile(dir / L"new", path)) << name;
   }
   EXPECT_TRUE(FolderExists(deep));
 }
@@ -448,18 +450,18 @@ TEST(DeleteGuardJunctionTest, WhatLiesInAJunctionIsJudgedWhereItLeads) {
   moved.opensAt[pos + L"\\filelink.txt"] = L"E:\\Elsewhere\\decoy.txt";
 
   EXPECT_EQ(norvale::DeleteRefusal(pos + L"\\pos.dat", DeleteKind::SinglePath, moved), L"");
-  EXPECT_TRUE(norvale::DeleteGuardedFile(pos + L"\\pos.dat", nullptr, false, moved));
+  EXPECT_TRUE(norvale::DeleteGuardedFile(pos + L"\\pos.dat", false, moved));
   EXPECT_EQ(GetFileAttributesW((pos + L"\\pos.dat").c_str()), INVALID_FILE_ATTRIBUTES);
   EXPECT_EQ(norvale::DeleteRefusal(pos + L"\\filelink.txt", DeleteKind::SinglePath, moved),
             norvale::ReasonText(norvale::Reason::LinkToFileElsewhere));
-  EXPECT_FALSE(norvale::DeleteGuardedFile(pos + L"\\filelink.txt", nullptr, false, moved));
-  std::wstring why;
+  EXPECT_FALSE(norvale::DeleteGuardedFile(pos + L"\\filelink.txt", false, moved));
   // Wine cannot remove the stand-in as the link Windows would remove.
-  EXPECT_FALSE(norvale::DeleteTree(pos, &why, moved));
-  EXPECT_EQ(why, norvale::ReasonText(norvale::Reason::NotRemovedCompletely));
+  EXPECT_FALSE(norvale::DeleteTree(pos, moved));
   RecordingEvents events;
-  EXPECT_TRUE(norvale::EmptyGuardedFolder(pos, events, &why, moved).refused);
-  EXPECT_EQ(why, norvale::ReasonText(norvale::Reason::FolderIsLink));
+  const norvale::TreeRemovalResult emptied = norvale::EmptyGuardedFolder(pos, events, moved);
+  EXPECT_TRUE(emptied.refused);
+  ASSERT_TRUE(emptied.first);
+  EXPECT_EQ(emptied.first->reason, norvale::Reason::FolderIsLink);
   EXPECT_TRUE(events.done.empty());
   EXPECT_EQ("x", ReadFileBytes(pos + L"\\old.dat"));
   EXPECT_TRUE(FolderExists(pos + L"\\data"));

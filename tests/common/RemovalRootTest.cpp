@@ -13,6 +13,7 @@
 
 #include "DeleteGuard.h"
 #include "HandleActs.h"
+#include "StepWhy.h"
 #include "TempDir.h"
 
 using testing_support::Narrow;
@@ -146,12 +147,11 @@ TEST(RemovalRootTest, ARootThatIsAJunctionIsNeverEntered) {
     const std::wstring pos = MakeStandIn(dir);
     const AsWindowsOpensIt junction(AsWindowsOpensIt::Case::Junction, pos, target);
     Counting events;
-    std::wstring why;
-    const norvale::TreeRemovalResult emptied =
-        norvale::EmptyGuardedFolder(pos, events, &why, junction);
+    const norvale::TreeRemovalResult emptied = norvale::EmptyGuardedFolder(pos, events, junction);
     EXPECT_TRUE(emptied.refused) << Narrow(target);
-    EXPECT_EQ(why, norvale::ReasonText(norvale::Reason::FolderIsLink)) << Narrow(target);
-    EXPECT_FALSE(norvale::DeleteTree(pos, &why, junction, events)) << Narrow(target);
+    ASSERT_TRUE(emptied.first);
+    EXPECT_EQ(emptied.first->reason, norvale::Reason::FolderIsLink) << Narrow(target);
+    EXPECT_FALSE(norvale::DeleteTree(pos, junction, events)) << Narrow(target);
     EXPECT_EQ(events.done, 0) << Narrow(target);
     ExpectUntouched(pos, Narrow(target));
   }
@@ -208,14 +208,13 @@ TEST(RemovalRootTest, AFileIsDeletedOnlyWhereItsHandleLies) {
   const AsWindowsOpensIt swapped(AsWindowsOpensIt::Case::SwappedOnceOpened, links,
                                  Folder(CSIDL_SYSTEM) + L"\\Links");
   ASSERT_EQ(norvale::DeleteRefusal(file, norvale::DeleteKind::SinglePath, swapped), L"");
-  std::wstring why;
-  SetLastError(0);
-  EXPECT_FALSE(norvale::DeleteGuardedFile(file, &why, true, swapped));
-  EXPECT_EQ(why, norvale::ReasonText(norvale::Reason::InsideWindowsFolder));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  const norvale::StepDone refused = norvale::DeleteGuardedFile(file, true, swapped);
+  EXPECT_EQ(testing_support::WhyOf(refused),
+            norvale::ReasonText(norvale::Reason::InsideWindowsFolder));
+  if (!refused) EXPECT_EQ(refused.Error().code, static_cast<DWORD>(ERROR_ACCESS_DENIED));
   EXPECT_EQ("mine", ReadFileBytes(file));
   // Where nothing was swapped, the same delete goes through.
-  EXPECT_TRUE(norvale::DeleteGuardedFile(file, &why, true));
+  EXPECT_TRUE(norvale::DeleteGuardedFile(file, true));
   EXPECT_FALSE(Exists(file));
 }
 

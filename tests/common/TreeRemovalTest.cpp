@@ -10,6 +10,7 @@
 
 #include "DeleteGuard.h"
 #include "NtFileCalls.h"
+#include "StepWhy.h"
 #include "TempDir.h"
 
 using namespace testing_support;
@@ -81,10 +82,10 @@ TEST(TreeRemovalTest, EmptiesAroundWhatIsKeptAndTellsOfEveryEntry) {
   EXPECT_EQ(9u, events.done.size());
 
   // The guard still judges the folder first.
-  std::wstring why;
-  const norvale::TreeRemovalResult refused = norvale::EmptyGuardedFolder(L"C:\\", events, &why);
+  const norvale::TreeRemovalResult refused = norvale::EmptyGuardedFolder(L"C:\\", events);
   EXPECT_TRUE(refused.refused);
-  EXPECT_EQ(norvale::ReasonText(norvale::Reason::DriveRoot), why);
+  ASSERT_TRUE(refused.first);
+  EXPECT_EQ(norvale::ReasonText(norvale::Reason::DriveRoot), refused.first->Why());
 }
 
 // While a folder's content goes, the folder is held so that nobody can
@@ -101,7 +102,7 @@ TEST(TreeRemovalTest, AFolderBeingEmptiedCannotBeRenamedAway) {
                                                                                : GetLastError());
     }
   };
-  EXPECT_TRUE(norvale::DeleteTree(pos, nullptr, norvale::SystemFinalPaths(), events));
+  EXPECT_TRUE(norvale::DeleteTree(pos, norvale::SystemFinalPaths(), events));
   ASSERT_EQ(2u, renames.size());
   EXPECT_NE(0u, renames[0]);
   EXPECT_NE(0u, renames[1]);
@@ -125,8 +126,7 @@ TEST(TreeRemovalTest, WhatTakesAListedNameMeanwhileIsNeverEntered) {
     MoveFileW((pos + L"\\data").c_str(), (dir / L"parked").c_str());
     MoveFileW(theirs.c_str(), (pos + L"\\data").c_str());
   };
-  std::wstring why;
-  EXPECT_FALSE(norvale::DeleteTree(pos, &why, norvale::SystemFinalPaths(), events));
+  EXPECT_FALSE(norvale::DeleteTree(pos, norvale::SystemFinalPaths(), events));
   EXPECT_EQ("mine", ReadFileBytes(pos + L"\\data\\precious.txt"));
 }
 
@@ -170,14 +170,17 @@ TEST(TreeRemovalTest, AFolderSomeoneStandsInKeepsOnlyItself) {
                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   ASSERT_TRUE(current);
-  std::wstring why;
-  EXPECT_FALSE(norvale::DeleteTree(pos, &why));
+  // The walk says which folder stayed: the one someone stands in.
+  const norvale::StepDone held = norvale::DeleteTree(pos);
+  ASSERT_FALSE(held);
+  EXPECT_EQ(held.Error().path, sub);
   EXPECT_TRUE(Exists(sub));
   for (const wchar_t* gone : {L"\\data\\sub\\ro.dat", L"\\data\\pos.dat", L"\\Uninst", L"\\空"}) {
     EXPECT_FALSE(Exists(pos + gone)) << Narrow(gone);
   }
   current.Reset();
-  EXPECT_TRUE(norvale::DeleteTree(pos, &why)) << Narrow(why);
+  const norvale::StepDone deleted = norvale::DeleteTree(pos);
+  EXPECT_TRUE(deleted) << Narrow(testing_support::WhyOf(deleted));
   EXPECT_FALSE(Exists(pos));
 }
 
@@ -193,7 +196,7 @@ TEST(TreeRemovalTest, AReadOnlyFileWithAnotherNameLeavesThatNamesMark) {
   const std::wstring other = dir / L"other.dat";
   ASSERT_TRUE(CreateHardLinkW(other.c_str(), (tree + L"\\ro.dat").c_str(), nullptr));
   ASSERT_TRUE(SetFileAttributesW(other.c_str(), FILE_ATTRIBUTE_READONLY));
-  const bool removed = norvale::DeleteTree(tree);
+  const bool removed = static_cast<bool>(norvale::DeleteTree(tree));
   EXPECT_NE(0u, GetFileAttributesW(other.c_str()) & FILE_ATTRIBUTE_READONLY);
   EXPECT_EQ("theirs", ReadFileBytes(other));
   EXPECT_EQ(removed, !Exists(tree));
@@ -253,8 +256,9 @@ TEST(TreeRemovalTest, AChainOfHundredsOfFoldersGoesOnASmallStack) {
   NestFolders(root, kDepth);
   bool removed = false;
   Recorder events;
-  OnAStackOf(64 * 1024, [&] { removed = norvale::DeleteTree(root, nullptr,
-                                                             norvale::SystemFinalPaths(), events); });
+  OnAStackOf(64 * 1024, [&] {
+    removed = static_cast<bool>(norvale::DeleteTree(root, norvale::SystemFinalPaths(), events));
+  });
   EXPECT_TRUE(removed);
   EXPECT_FALSE(Exists(root));
   EXPECT_EQ(events.done.size(), static_cast<size_t>(kDepth) + 1);

@@ -58,8 +58,8 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (mode == L"tree" && (argc == 3 || argc == 5)) {
     SwapBeforeOpening events(argc == 5 ? argv[3] : L"\x1", argc == 5 ? argv[4] : L"");
-    std::wstring why;
-    const bool removed = norvale::DeleteTree(argv[2], &why, norvale::SystemFinalPaths(), events);
+    const bool removed =
+        static_cast<bool>(norvale::DeleteTree(argv[2], norvale::SystemFinalPaths(), events));
     std::printf("done %s\n", removed ? "removed" : "left");
     return 0;
   }

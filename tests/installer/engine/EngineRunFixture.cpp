@@ -187,7 +187,7 @@ void EngineRunTest::NewRun(std::shared_ptr<FakeWindows> windows) {
   };
   c.vbDeleteFolder = [this](const std::wstring& folder) {
     calls_.push_back(L"vbDeleteFolder " + folder);
-    return norvale::DeleteTree(folder);
+    return static_cast<bool>(norvale::DeleteTree(folder));
   };
   c.vbDeleteFile = [this](const std::wstring& path, std::wstring& error) {
     calls_.push_back(L"vbDeleteFile " + path);
