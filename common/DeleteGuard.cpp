@@ -105,13 +105,12 @@ ProfileListing SystemProfileList::List() const {
     // The key is shared by both registry views on 64-bit Windows; the 64-bit
     // one is asked all the same, so a 32-bit program reads the list Windows
     // keeps even where a view were split.
-    HKEY rawList = nullptr;
+    RegKey list;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE,
                       L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList", 0,
-                      KEY_READ | KEY_WOW64_64KEY, &rawList) != ERROR_SUCCESS) {
+                      KEY_READ | KEY_WOW64_64KEY, list.Put()) != ERROR_SUCCESS) {
       return listing;
     }
-    const RegKey list(rawList);
     listing.profilesDirectory = StoredText(list.Get(), L"ProfilesDirectory");
     listing.defaultProfile = StoredText(list.Get(), L"Default");
     listing.publicProfile = StoredText(list.Get(), L"Public");
@@ -124,12 +123,11 @@ ProfileListing SystemProfileList::List() const {
           RegEnumKeyExW(list.Get(), i, name, &length, nullptr, nullptr, nullptr, nullptr);
       if (status == ERROR_NO_MORE_ITEMS) break;
       if (status != ERROR_SUCCESS) continue;
-      HKEY rawAccount = nullptr;
-      if (RegOpenKeyExW(list.Get(), name, 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &rawAccount) !=
+      RegKey account;
+      if (RegOpenKeyExW(list.Get(), name, 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, account.Put()) !=
           ERROR_SUCCESS) {
         continue;
       }
-      const RegKey account(rawAccount);
       listing.profiles.push_back(StoredText(account.Get(), L"ProfileImagePath"));
     }
   } catch (...) {
@@ -537,7 +535,7 @@ StepDone ReplaceGuardedFile(const std::wstring& from, const std::wstring& to) {
   if (const auto refused = Refused(DeleteRefusal(to), to)) return *refused;
   const std::wstring target = FullPath(to);
   const StepResult<FileHandle> source =
-      OpenByPath(FullPath(from), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      OpenByPath(FullPath(from), DELETE, kShareAll,
                  EntryType::File);
   if (!source) return source.Error();
   return RenameTo(source->Get(), target, true);

@@ -13,7 +13,6 @@
 namespace norvale {
 namespace {
 
-constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 // Where the system keeps deleting a file for as long as it is open (POSIX
 // semantics), its name goes at once, and a read-only mark is no obstacle
@@ -65,12 +64,12 @@ StepResult<FileHandle> NativeCreate(HANDLE folder, std::wstring_view name, ACCES
                                       FILE_EXECUTE | GENERIC_READ | GENERIC_WRITE |
                                       GENERIC_EXECUTE | GENERIC_ALL;
   const bool inTurn = (access & (kDataRights | SYNCHRONIZE)) != 0;
-  HANDLE opened = nullptr;
+  FileHandle opened;
   const nt::Status status = Calls().CreateIn(
       folder, text, access | FILE_READ_ATTRIBUTES | (inTurn ? SYNCHRONIZE : 0), attributes, share,
       disposition,
       options | (inTurn ? nt::kFileSynchronousIoNonAlert : 0) | nt::kFileOpenForBackupIntent,
-      descriptor, &opened);
+      descriptor, opened.Put());
   if (status < 0) {
     if (status == nt::kStatusObjectNameCollision) {
       return StepError::Of(options & nt::kFileDirectoryFile ? ERROR_ALREADY_EXISTS
@@ -79,7 +78,7 @@ StepResult<FileHandle> NativeCreate(HANDLE folder, std::wstring_view name, ACCES
     }
     return StepError::Of(ErrorOf(status), text);
   }
-  return FileHandle(opened);
+  return opened;
 }
 
 // The name an open file or folder has on its volume ("\Pos\data"), asked
@@ -124,12 +123,12 @@ StepResult<FileHandle> HoldAsRenameTarget(HANDLE folder, const std::wstring& byP
       SYNCHRONIZE;
   const DWORD share = RenameTargetSharing(release);
   if (folder) {
-    HANDLE opened = nullptr;
+    FileHandle opened;
     const nt::Status status = Calls().CreateIn(
         folder, L"", access, 0, share, nt::kFileOpen,
-        nt::kFileDirectoryFile | nt::kFileSynchronousIoNonAlert, nullptr, &opened);
+        nt::kFileDirectoryFile | nt::kFileSynchronousIoNonAlert, nullptr, opened.Put());
     if (status < 0) return StepError::Of(ErrorOf(status), L"");
-    return FileHandle(opened);
+    return opened;
   }
   FileHandle opened(CreateFileW(byPath.c_str(), access, share, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_BACKUP_SEMANTICS, nullptr));

@@ -10,7 +10,6 @@
 namespace norvale {
 namespace {
 
-constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 std::wstring FolderRefusal(const std::wstring& folder, const IFinalPaths& finalPaths,
                            const IProfileList& profiles) {

@@ -35,6 +35,12 @@ class UniqueHandle {
     h_ = h;
   }
   handle_type Release() { return std::exchange(h_, Traits::Invalid()); }
+  // For a call that hands out a new handle through a pointer: what this
+  // held goes first, and the new one is owned from the moment it arrives.
+  handle_type* Put() {
+    Reset();
+    return &h_;
+  }
 
  private:
   handle_type h_ = Traits::Invalid();
@@ -61,6 +67,13 @@ struct FindHandleTraits {
   static void Close(HANDLE h) { FindClose(h); }
 };
 
+// A DLL this process loaded itself.
+struct ModuleTraits {
+  using handle_type = HMODULE;
+  static HMODULE Invalid() { return nullptr; }
+  static void Close(HMODULE h) { FreeLibrary(h); }
+};
+
 struct RegKeyTraits {
   using handle_type = HKEY;
   static HKEY Invalid() { return nullptr; }
@@ -73,5 +86,10 @@ using FileHandle = UniqueHandle<FileHandleTraits>;
 using KernelHandle = UniqueHandle<KernelHandleTraits>;
 using FindHandle = UniqueHandle<FindHandleTraits>;
 using RegKey = UniqueHandle<RegKeyTraits>;
+using LoadedModule = UniqueHandle<ModuleTraits>;
+
+// Every kind of sharing: for opens that only ask what a file is or where it
+// lies, and for handles others may do anything beside.
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 }  // namespace norvale

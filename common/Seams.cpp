@@ -26,7 +26,7 @@ std::wstring SystemFinalPaths::FinalPathOf(const std::wstring& path, bool follow
   const DWORD flags =
       FILE_FLAG_BACKUP_SEMANTICS | (followLast ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
   FileHandle handle(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                kShareAll, nullptr,
                                 OPEN_EXISTING, flags, nullptr));
   if (!handle) return {};
   return FinalPathOfHandle(handle.Get());

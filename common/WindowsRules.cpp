@@ -41,7 +41,7 @@ std::optional<ULONGLONG> NumberOf(HANDLE file) {
 
 std::optional<ULONGLONG> NumberOf(const std::wstring& path) {
   const FileHandle file(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    kShareAll,
                                     nullptr, OPEN_EXISTING, 0, nullptr));
   if (!file) return std::nullopt;
   return NumberOf(file.Get());
@@ -98,7 +98,7 @@ WindowsRelease ModelledRelease() {
 
 DWORD RenameTargetSharing(WindowsRelease release) {
   return release == WindowsRelease::Windows11_24H2
-             ? FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE
+             ? kShareAll
              : FILE_SHARE_READ | FILE_SHARE_WRITE;
 }
 

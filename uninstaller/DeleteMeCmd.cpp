@@ -228,9 +228,7 @@ std::wstring VolumeRootOf(const std::wstring& folder) {
 // away, with one of theirs in its place, would give the elevated interpreter
 // their lines to read. FAT32 and exFAT keep no lists at all.
 StepDone RootKeepsOthersOut(IFolderAccess& access, const std::wstring& root) {
-  StepResult<FileHandle> held = OpenByPath(root, READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE |
-                                                                   FILE_SHARE_DELETE,
-                                           EntryType::Folder);
+  StepResult<FileHandle> held = OpenByPath(root, READ_CONTROL, kShareAll, EntryType::Folder);
   if (!held) return held.Error();
   if (!access.KeepsLists(held->Get())) {
     return StepError::Refusal(ERROR_ACCESS_DENIED, root, Reason::VolumeKeepsNoLists);

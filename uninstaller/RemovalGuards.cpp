@@ -85,7 +85,7 @@ bool HasLookAlikeBeside(const std::wstring& path, unsigned int codePage) {
   if (folder.empty() || full.find_first_of(L"*?<>\"") != std::wstring::npos) return false;
   const StepResult<FileHandle> listing =
       OpenByPath(folder.size() == 2 ? folder + L"\\" : folder, kListingAccess,
-                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, EntryType::Folder);
+                 kShareAll, EntryType::Folder);
   return listing && HasLookAlikeIn(listing->Get(), AfterLast(full, L'\\'), codePage);
 }
 

@@ -50,11 +50,10 @@ constexpr DWORD kReadAndRun = FILE_GENERIC_READ | FILE_GENERIC_EXECUTE;
 class HeldPrivilege {
  public:
   explicit HeldPrivilege(const wchar_t* name) {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) {
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY,
+                          token_.Put())) {
       return;
     }
-    token_.Reset(token);
     TOKEN_PRIVILEGES wanted{};
     wanted.PrivilegeCount = 1;
     wanted.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
@@ -487,12 +486,11 @@ SystemFolderAccess::SystemFolderAccess(OwnSecurityWrite writeOwn)
 
 bool SystemFolderAccess::IsElevated() {
   try {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
-    const KernelHandle owned(token);
+    KernelHandle owned;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, owned.Put())) return false;
     TOKEN_ELEVATION elevation{};
     DWORD size = 0;
-    if (GetTokenInformation(token, TokenElevation, &elevation, sizeof(elevation), &size)) {
+    if (GetTokenInformation(owned.Get(), TokenElevation, &elevation, sizeof(elevation), &size)) {
       return elevation.TokenIsElevated != 0;
     }
     // Before UAC every member of Administrators runs with its full rights.
@@ -507,14 +505,13 @@ bool SystemFolderAccess::IsElevated() {
 
 std::vector<BYTE> SystemFolderAccess::Account() {
   try {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
-    const KernelHandle owned(token);
+    KernelHandle owned;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, owned.Put())) return {};
     DWORD size = 0;
-    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    GetTokenInformation(owned.Get(), TokenUser, nullptr, 0, &size);
     if (size == 0) return {};
     std::vector<BYTE> buffer(size);
-    if (!GetTokenInformation(token, TokenUser, buffer.data(), size, &size)) return {};
+    if (!GetTokenInformation(owned.Get(), TokenUser, buffer.data(), size, &size)) return {};
     return CopiedSid(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid);
   } catch (...) {
     return {};
@@ -616,7 +613,7 @@ FileHandle SystemFolderAccess::CreateFolderIn(HANDLE parent, const std::wstring&
         CreateIn(parent, AfterLast(path, L'\\'),
                  READ_CONTROL | FILE_TRAVERSE | FILE_LIST_DIRECTORY | FILE_ADD_FILE |
                      FILE_ADD_SUBDIRECTORY,
-                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, EntryType::Folder,
+                 kShareAll, EntryType::Folder,
                  list ? list->Descriptor() : nullptr);
     if (!made) SetLastError(made.Error().code);
     return std::move(made).ValueOr(FileHandle());
@@ -690,7 +687,7 @@ StepResult<HeldFolder> MakePrivateFolder(IFolderAccess& access, const std::wstri
   try {
     const StepResult<FileHandle> where =
         OpenByPath(parent, FILE_TRAVERSE | FILE_ADD_SUBDIRECTORY,
-                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, EntryType::Folder);
+                   kShareAll, EntryType::Folder);
     if (!where) return where.Error();
     const std::wstring lies = FinalPathOfHandle(where->Get());
     if (lies.empty()) return StepError::Last(parent);

@@ -14,15 +14,7 @@ struct ItemIdListTraits {
   static void Close(LPITEMIDLIST p) { CoTaskMemFree(p); }
 };
 
-// A DLL this process loaded itself.
-struct ModuleTraits {
-  using handle_type = HMODULE;
-  static HMODULE Invalid() { return nullptr; }
-  static void Close(HMODULE h) { FreeLibrary(h); }
-};
-
 using ItemIdList = UniqueHandle<ItemIdListTraits>;
-using LoadedModule = UniqueHandle<ModuleTraits>;
 
 // Closes the key now and says whether the registry accepted the close; a
 // member that reports the close in its result uses this instead of letting

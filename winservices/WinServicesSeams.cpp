@@ -170,11 +170,11 @@ int SystemShellFileOperations::Operate(SHFILEOPSTRUCTW& operation) {
 }
 
 bool SystemActions::EnablePrivilege(const std::wstring& name) {
-  HANDLE token = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) {
+  KernelHandle owned;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY,
+                        owned.Put())) {
     return false;
   }
-  KernelHandle owned(token);
   TOKEN_PRIVILEGES privileges{};
   privileges.PrivilegeCount = 1;
   privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
@@ -184,7 +184,7 @@ bool SystemActions::EnablePrivilege(const std::wstring& name) {
   TOKEN_PRIVILEGES previous{};
   DWORD previousSize = sizeof(previous);
   // The call succeeds also when not every privilege was assigned.
-  return AdjustTokenPrivileges(token, FALSE, &privileges, sizeof(privileges), &previous,
+  return AdjustTokenPrivileges(owned.Get(), FALSE, &privileges, sizeof(privileges), &previous,
                                &previousSize) &&
          GetLastError() == ERROR_SUCCESS;
 }

@@ -91,15 +91,15 @@ clsWinCommon::~clsWinCommon() {
 }
 
 RegKey clsWinCommon::OpenKey(HKEY root, const std::wstring& path, REGSAM access) {
-  HKEY key = nullptr;
-  if (windows_.registry->Open(root, path, access, &key) != ERROR_SUCCESS) return RegKey();
-  return RegKey(key);
+  RegKey key;
+  if (windows_.registry->Open(root, path, access, key.Put()) != ERROR_SUCCESS) return RegKey();
+  return key;
 }
 
 RegKey clsWinCommon::CreateKey(HKEY root, const std::wstring& path, REGSAM access) {
-  HKEY key = nullptr;
-  if (windows_.registry->Create(root, path, access, &key) != ERROR_SUCCESS) return RegKey();
-  return RegKey(key);
+  RegKey key;
+  if (windows_.registry->Create(root, path, access, key.Put()) != ERROR_SUCCESS) return RegKey();
+  return key;
 }
 
 RegKey clsWinCommon::OpenOrCreateKey(HKEY root, const std::wstring& path, REGSAM access) {

@@ -245,11 +245,9 @@ bool clsWinCommon::DisConnectNetDrive(HWND hwnd) {
 
 void clsWinCommon::DiskCopy() {
   try {
-    HANDLE started = nullptr;
-    if (windows_.starts->Start(L"RunDll32.EXE DiskCopy.dll,DiskCopyRunDll 0", SW_SHOWNORMAL,
-                               nullptr, &started)) {
-      CloseHandle(started);
-    }
+    KernelHandle started;
+    windows_.starts->Start(L"RunDll32.EXE DiskCopy.dll,DiskCopyRunDll 0", SW_SHOWNORMAL, nullptr,
+                           started.Put());
   } catch (...) {
   }
 }

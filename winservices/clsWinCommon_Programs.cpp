@@ -94,13 +94,12 @@ std::wstring clsWinCommon::RunApplication(const std::wstring& aStrPath, bool abl
     }
     const std::wstring commandLine = L"\"" + aStrPath + L"\" " + astrOption;
     DWORD processId = 0;
-    HANDLE made = nullptr;
-    if (!windows_.starts->Start(commandLine, aenuStyle, &processId, &made)) {
-      return failure(StartFailureNumber(GetLastError()));
-    }
     // Holding the handle keeps the id from naming another process while
     // the wait runs.
-    KernelHandle process(made);
+    KernelHandle process;
+    if (!windows_.starts->Start(commandLine, aenuStyle, &processId, process.Put())) {
+      return failure(StartFailureNumber(GetLastError()));
+    }
     if (started) started();
     if (processId == 0) {
       return L"RunApplication:プログラムの起動に失敗しました。メモリ不足などの可能性があります";
@@ -178,11 +177,11 @@ bool clsWinCommon::RUN_Process(const std::wstring& strApPath, const std::wstring
   };
   try {
     std::wstring startText;
-    HANDLE started = nullptr;
-    const int32_t startResult = ShellExeEX(strApPath, nullptr, strCommand,
-                                           static_cast<int16_t>(aWinSize), &startText, &started);
     // The wait owns the handle and closes it however it ends.
-    KernelHandle process(started);
+    KernelHandle process;
+    const int32_t startResult = ShellExeEX(strApPath, nullptr, strCommand,
+                                           static_cast<int16_t>(aWinSize), &startText,
+                                           process.Put());
     if (startResult <= 32) {
       message = L"プログラム[" + strApPath + L"]の起動に失敗しました！:(" +
                 std::to_wstring(startResult) + L") " + startText;
@@ -250,11 +249,9 @@ int32_t clsWinCommon::WinSleep(int32_t aLngSleepTime) {
 
 void clsWinCommon::ShellOpenFile(const std::wstring& OpenFIleId) {
   try {
-    HANDLE started = nullptr;
-    if (windows_.starts->Start(L"rundll32.exe shell32.dll,OpenAs_RunDLL " + OpenFIleId,
-                               SW_SHOWMINIMIZED, nullptr, &started)) {
-      CloseHandle(started);
-    }
+    KernelHandle started;
+    windows_.starts->Start(L"rundll32.exe shell32.dll,OpenAs_RunDLL " + OpenFIleId,
+                           SW_SHOWMINIMIZED, nullptr, started.Put());
   } catch (...) {
   }
 }

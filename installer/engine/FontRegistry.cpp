@@ -127,9 +127,9 @@ bool ReadTypes(IWbemClassObject* out, std::vector<DWORD>* types) {
 }
 
 RegKey OpenFontsKey(REGSAM access) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kFontsKey, 0, access, &key) != ERROR_SUCCESS) return {};
-  return RegKey(key);
+  RegKey key;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kFontsKey, 0, access, key.Put()) != ERROR_SUCCESS) return {};
+  return key;
 }
 
 }  // namespace

@@ -32,7 +32,6 @@ constexpr ACCESS_MASK kHeldAccess = FILE_TRAVERSE | FILE_LIST_DIRECTORY | FILE_A
 // Someone may make the name between the run's look and its own make, or a
 // link in the name's place may be gone after its removal.
 constexpr int kAttempts = 3;
-constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 std::wstring SidText(PSID sid) {
   wchar_t* text = nullptr;

@@ -20,12 +20,6 @@ using ModeFunction = BOOL(WINAPI*)(BOOL);
 constexpr size_t kExtractBufferChars = 64010;
 constexpr size_t kAddBufferChars = 4096;
 
-struct ModuleTraits {
-  using handle_type = HMODULE;
-  static HMODULE Invalid() { return nullptr; }
-  static void Close(HMODULE h) { FreeLibrary(h); }
-};
-
 // The text as the DLL receives it, or nothing when the ANSI code page cannot
 // carry it: a character it lacks would arrive as "?", which the DLLs read
 // as a wildcard, so the command would name other files than the caller's.
@@ -68,7 +62,7 @@ struct clsLZH::ArchiveDll {
   const char* cursorModeName;
   const char* backgroundModeName;
   bool tried = false;
-  UniqueHandle<ModuleTraits> module;
+  LoadedModule module;
   CommandFunction command = nullptr;
   CheckFunction check = nullptr;
   ModeFunction cursorMode = nullptr;

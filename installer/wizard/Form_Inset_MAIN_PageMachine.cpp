@@ -535,9 +535,9 @@ void Form_Inset_MAIN::StartFinalProgram() {
     if (!parameters.empty()) commandLine += L" " + parameters;
     if (!s.seams.windows.starts) return;
     DWORD id = 0;
-    HANDLE process = nullptr;
-    if (s.seams.windows.starts->StartProgram(program, commandLine, SW_SHOWNORMAL, &id, &process)) {
-      const KernelHandle owned(process);
+    KernelHandle process;
+    if (s.seams.windows.starts->StartProgram(program, commandLine, SW_SHOWNORMAL, &id,
+                                             process.Put())) {
       // The new program's window may take the focus from ours.
       AllowSetForegroundWindow(id);
     }
