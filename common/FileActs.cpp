@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <iterator>
 
 #include "NtFileCalls.h"
 #include "Paths.h"
@@ -143,15 +144,19 @@ StepResult<FileHandle> HoldAsRenameTarget(HANDLE folder, const std::wstring& byP
 // file's number when the caller knows it: Wine answers that question with a
 // round trip to its server, once more for every file of a walk.
 bool IsOwnImage(HANDLE handle, std::optional<ULONGLONG> index) {
-  static const std::optional<FileIdentity> own = [] {
+  struct Image {
+    std::optional<ULONGLONG> index;
+    std::optional<FileIdentity> identity;
+  };
+  static const Image own = [] {
     const FileHandle image(CreateFileW(ProgramPath().c_str(), FILE_READ_ATTRIBUTES, kShareAll,
                                        nullptr, OPEN_EXISTING, 0, nullptr));
-    return image ? IdentityOf(image.Get()) : std::nullopt;
+    return image ? Image{IndexOf(image.Get()), IdentityOf(image.Get())} : Image{};
   }();
   // The volume is asked only of a file that has the image's number.
-  if (!own) return false;
+  if (!own.index || !own.identity) return false;
   if (!index) index = IndexOf(handle);
-  return index == own->index && IdentityOf(handle) == own;
+  return index == own.index && IdentityOf(handle) == own.identity;
 }
 
 // Disposition through the handle; posixWorks remembers that the system
@@ -228,10 +233,20 @@ std::wstring StepError::Text() const {
 }
 
 std::optional<FileIdentity> IdentityOf(HANDLE file) {
+  FileIdentity identity;
+  FILE_ID_INFO wide{};
+  if (GetFileInformationByHandleEx(file, FileIdInfo, &wide, sizeof wide)) {
+    identity.volume = wide.VolumeSerialNumber;
+    std::copy(std::begin(wide.FileId.Identifier), std::end(wide.FileId.Identifier),
+              identity.id.begin());
+    return identity;
+  }
   BY_HANDLE_FILE_INFORMATION info{};
   if (!GetFileInformationByHandle(file, &info)) return std::nullopt;
-  return FileIdentity{info.dwVolumeSerialNumber,
-                      (static_cast<ULONGLONG>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+  identity.volume = info.dwVolumeSerialNumber;
+  const ULONGLONG index = (static_cast<ULONGLONG>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  for (size_t i = 0; i < sizeof index; ++i) identity.id[i] = static_cast<BYTE>(index >> (8 * i));
+  return identity;
 }
 
 std::optional<ULONGLONG> IndexOf(HANDLE file) {

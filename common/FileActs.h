@@ -16,6 +16,7 @@
 // would fail the program on Windows.
 #include <windows.h>
 
+#include <array>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -100,10 +101,13 @@ using StepDone = StepResult<void>;
 // What an open must find under the name.
 enum class EntryType { Any, File, Folder };
 
-// Which file or folder an open handle holds, whatever its name is now.
+// Which file or folder an open handle holds, whatever its name is now: the
+// volume's serial and the 128-bit number the file system gives it (ReFS
+// keeps only that one unique; where the system lacks it, as Windows 7 does,
+// the older 64-bit number).
 struct FileIdentity {
-  DWORD volume = 0;
-  ULONGLONG index = 0;
+  ULONGLONG volume = 0;
+  std::array<BYTE, 16> id{};
   bool operator==(const FileIdentity&) const = default;
 };
 std::optional<FileIdentity> IdentityOf(HANDLE file);

@@ -3,6 +3,8 @@
 // release the environment names).
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "DeleteGuard.h"
 #include "FileActs.h"
 #include "Handles.h"
@@ -170,6 +172,35 @@ TEST(FileActsTest, ARemovalTellsTheFirstThingThatStayed) {
   EXPECT_EQ(left.first->path, root + L"\\data\\pos.dat");
   EXPECT_EQ(left.first->kind, StepError::Kind::Transient);
   EXPECT_EQ(GetFileAttributesW((root + L"\\other.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+}  // namespace
+
+namespace {
+
+// A file is known by the 128-bit number its volume gives it: ReFS keeps the
+// older 64-bit one unique no longer. Wine answers both alike, so the
+// identity is checked against what the newer question answers; another
+// name of the same file is that file, another file is not.
+TEST(FileActsTest, AFileIsKnownByTheNumberItsVolumeGivesItWhole) {
+  TempDir dir(L"identity");
+  WriteFileBytes(dir / L"a.txt", "a");
+  WriteFileBytes(dir / L"b.txt", "b");
+  ASSERT_TRUE(CreateHardLinkW((dir / L"a2.txt").c_str(), (dir / L"a.txt").c_str(), nullptr));
+  auto open = [](const std::wstring& path) {
+    return FileHandle(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr));
+  };
+  const FileHandle a = open(dir / L"a.txt"), a2 = open(dir / L"a2.txt"), b = open(dir / L"b.txt");
+  FILE_ID_INFO wide{};
+  ASSERT_TRUE(GetFileInformationByHandleEx(a.Get(), FileIdInfo, &wide, sizeof wide));
+  const auto identity = norvale::IdentityOf(a.Get());
+  ASSERT_TRUE(identity);
+  EXPECT_EQ(identity->volume, wide.VolumeSerialNumber);
+  EXPECT_TRUE(std::equal(identity->id.begin(), identity->id.end(), wide.FileId.Identifier));
+  EXPECT_EQ(norvale::IdentityOf(a2.Get()), identity);
+  EXPECT_NE(norvale::IdentityOf(b.Get()), identity);
 }
 
 }  // namespace
