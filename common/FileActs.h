@@ -236,6 +236,12 @@ StepResult<HeldFolder> OpenFolderFromRoot(const std::wstring& path, ACCESS_MASK 
 StepDone RenameInto(HANDLE entry, HANDLE folder, const std::wstring& name, bool replace);
 // The same with the target named by its absolute path.
 StepDone RenameTo(HANDLE entry, const std::wstring& target, bool replace);
+// Gives entry the name `name` inside folder whatever file has it, one that is
+// read-only or that a program (a scanner) holds sharing deletes included:
+// POSIX semantics, the mark ignored, where the system has them (Windows 10
+// 1809 on); elsewhere as RenameInto replacing. A folder in the name's place
+// stays, and so does a file a handle holds without sharing deletes.
+StepDone ReplaceInto(HANDLE entry, HANDLE folder, const std::wstring& name);
 
 // How deleting through a handle ended.
 enum class Disposal {

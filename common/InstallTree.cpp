@@ -401,6 +401,34 @@ bool DiscardPart(HANDLE file, DWORD error) {
   return false;
 }
 
+// A file the installer generates takes its name whatever had it: a link or
+// an empty folder there goes first (a rename takes no folder's name; a link
+// to a file is replaced as itself), a file is replaced read-only or held by
+// a scanner as it may be, once the guard agreed to its delete.
+bool TakeGeneratedName(HANDLE file, const TreeFolder& folder, const std::wstring& name,
+                       std::wstring* why) {
+  const std::wstring path = JoinPath(folder.path, name);
+  const EntryKind there = KindIn(folder.handle.Get(), name);
+  if (there == EntryKind::kMissing) return PlaceInFolder(file, folder, name, false, why);
+  if (there == EntryKind::kFolder || there == EntryKind::kLink) {
+    std::wstring refused;
+    if (!RemoveGuardedFolder(path, &refused) && there == EntryKind::kFolder) {
+      if (why) *why = refused;
+      return false;
+    }
+  }
+  if (const std::wstring refusal = DeleteRefusal(path); !refusal.empty()) {
+    if (why) *why = refusal;
+    SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+  }
+  const StepDone placed = ReplaceInto(file, folder.handle.Get(), name);
+  if (placed) return true;
+  if (why) why->clear();
+  SetLastError(placed.Error().code);
+  return false;
+}
+
 }  // namespace
 
 bool MakeFolderInTree(ITreeWrites& tree, const std::wstring& folder, std::wstring* why) {
@@ -493,7 +521,7 @@ bool WriteGeneratedFile(ITreeWrites& tree, const std::wstring& path, std::string
       done += written;
     }
     if (error == 0) {
-      if (PlaceInFolder(file.Get(), *folder, name, true, why)) {
+      if (TakeGeneratedName(file.Get(), *folder, name, why)) {
         if (files) files->Placed(JoinPath(folder->path, name));
         return true;
       }

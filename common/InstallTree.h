@@ -161,8 +161,8 @@ class IGeneratedFiles {
 // it first (made by files, or with what the folder passes down), which then
 // takes the name through the folder's handle. Whatever had the name goes
 // without ever being opened, through the delete guard: a file somebody made
-// there first to be written into (or a link of theirs) is replaced, never
-// written through. False with a Windows error as the last error and the
+// there first to be written into (read-only, or held by a scanner), a link
+// of theirs or an empty folder is replaced, never written through. False with a Windows error as the last error and the
 // reason in *why.
 bool WriteGeneratedFile(ITreeWrites& tree, const std::wstring& path, std::string_view content,
                         IGeneratedFiles* files, std::wstring* why = nullptr);

@@ -11,7 +11,10 @@
 //   sharing only reading and writing (the later builds share deletes too):
 //   a handle on that folder that holds DELETE, or does not share writing,
 //   fails the act with a sharing violation;
-// - a running program's own file cannot be deleted (it may be renamed).
+// - a running program's own file cannot be deleted (it may be renamed);
+// - a rename through the older call replaces no read-only file (Wine's
+//   does), and the newer call with POSIX semantics (10 1809 on), which Wine
+//   lacks, replaces a file a handle holds sharing deletes.
 #include <windows.h>
 
 #include <string>
