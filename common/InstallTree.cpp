@@ -50,6 +50,12 @@ InstallTree::InstallTree(FileHandle root, std::wstring rootPath, bool rootMade,
 
 std::optional<std::wstring> InstallTree::KeyOf(const std::wstring& path) const {
   std::wstring full = FullPath(path);
+  // The 8.3 aliases Windows makes carry a tilde: a part so named is the
+  // folder its listing shows under its own name ("C:\PROGRA~1" is
+  // "C:\Program Files"), as the tree names its folders.
+  if (full.find(L'~') != std::wstring::npos) {
+    if (std::wstring listed = LongPath(full); !listed.empty()) full = std::move(listed);
+  }
   // A last part ending in a blank or a dot keeps a closing separator there.
   if (full.size() > 3 && full.back() == L'\\') full.pop_back();
   if (full.empty()) return std::nullopt;

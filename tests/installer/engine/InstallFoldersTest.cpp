@@ -15,6 +15,7 @@
 #include "InstallFolders.h"
 #include "InstallSequence.h"
 #include "Paths.h"
+#include "SetupLog.h"
 #include "UninstallRegistration.h"
 #include "Text.h"
 
@@ -424,6 +425,23 @@ TEST_F(InstallFoldersTest, AFolderThatCannotBeMadeLeavesTheRunToItsSteps) {
   EXPECT_EQ(box_->Count(L"リトライしますか？"), 1);
   EXPECT_FALSE(State().installTree);
   EXPECT_EQ(ReadFileBytes(above_), "a file where a folder goes");
+}
+
+// An install folder typed in its 8.3 form names the folders the tree holds
+// by their listed names: what the run writes below it goes through the
+// tree (the marker is the run's own file, made with its list).
+TEST_F(InstallFoldersTest, AnInstallFolderTypedInItsShortFormIsHeldByTheTree) {
+  const std::wstring way = *app_ / L"Norvale Long Folder Name";
+  ASSERT_TRUE(CreateDirectoryW(way.c_str(), nullptr));
+  const std::wstring shortWay = norvale::ShortPathOf(way);
+  ASSERT_NE(shortWay.find(L'~'), std::wstring::npos) << norvale::ToAnsi(shortWay);
+  Use(shortWay + L"\\Norvale POS");
+  EXPECT_EQ(norvale::ExecuteSetup(Run()), 0);
+  EXPECT_EQ(State().InstallAborted, 0);
+  const auto* made = folderAccess_->FileMadeAt(way + L"\\Norvale POS\\Setup_Start.txt");
+  EXPECT_TRUE(made && made->list) << "made through the tree, with the run's list";
+  State().installTree.reset();
+  RemoveTree(way);
 }
 
 }  // namespace
