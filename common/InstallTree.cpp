@@ -48,6 +48,12 @@ InstallTree::InstallTree(FileHandle root, std::wstring rootPath, bool rootMade,
   if (root_->handle) rootIdentity_ = IdentityOf(root_->handle.Get());
 }
 
+std::shared_ptr<InstallTree> InstallTree::Refusing(std::wstring namedAs) {
+  auto tree = std::make_shared<InstallTree>(FileHandle(), namedAs, false, namedAs);
+  tree->refusing_ = true;
+  return tree;
+}
+
 std::optional<std::wstring> InstallTree::KeyOf(const std::wstring& path) const {
   std::wstring full = FullPath(path);
   // The 8.3 aliases Windows makes carry a tilde: a part so named is the
@@ -79,6 +85,7 @@ void InstallTree::NoteMade(const std::wstring& path, HANDLE folder) {
 
 bool InstallTree::StillMadeHere(const std::wstring& path) {
   try {
+    if (refusing_) return false;
     const std::optional<std::wstring> key = KeyOf(path);
     if (!key) return false;
     std::optional<FileIdentity> expected;
@@ -103,11 +110,12 @@ void InstallTree::Release() {
   last_.reset();
   lastKey_.clear();
   root_->handle.Reset();
+  released_ = true;
 }
 
 bool InstallTree::Holds(const std::wstring& path) const {
   try {
-    return root_->handle && KeyOf(path).has_value();
+    return (root_->handle || refusing_ || released_) && KeyOf(path).has_value();
   } catch (...) {
     return false;
   }
@@ -240,12 +248,41 @@ std::optional<std::array<BYTE, 32>> DigestOf(HANDLE file, HANDLE copy) {
 
 }  // namespace
 
+std::shared_ptr<const TreeFolder> InstallTree::ReachReleased(const std::wstring& relative,
+                                                             std::wstring* why) {
+  const std::wstring expected = relative.empty() ? root_->path : EntryPath(root_->path, relative);
+  std::optional<FileIdentity> made = rootIdentity_;
+  if (!relative.empty()) {
+    const auto found = made_.find(FolderKey(relative));
+    made = found == made_.end() ? std::nullopt : std::optional(found->second);
+  }
+  if (!made) {
+    return Refused(ERROR_BAD_PATHNAME, why,
+                   L"[" + expected + L"]はこのインストールで作成したフォルダではありません");
+  }
+  StepResult<HeldFolder> opened = OpenFolderFromRoot(expected, kTreeFolderAccess);
+  if (!opened || IdentityOf(opened->handle.Get()) != made) {
+    return Refused(kErrorLinkOnTheWay, why,
+                   L"[" + expected + L"]はこのインストールで作成したフォルダではありません");
+  }
+  return std::make_shared<TreeFolder>(std::move(*opened));
+}
+
 std::shared_ptr<const TreeFolder> InstallTree::OpenFolder(const std::wstring& folder, bool make,
                                                           std::wstring* why) {
   try {
-    const std::optional<std::wstring> relative = root_->handle ? KeyOf(folder) : std::nullopt;
+    if (refusing_) {
+      return Refused(ERROR_CANNOT_MAKE, why,
+                     L"[" + folder + L"]はインストール先のフォルダを作成できなかったため使用しません");
+    }
+    const std::optional<std::wstring> relative =
+        root_->handle || released_ ? KeyOf(folder) : std::nullopt;
     if (!relative) {
       return Refused(ERROR_BAD_PATHNAME, why, L"[" + folder + L"]はインストール先の外にあります");
+    }
+    if (!root_->handle) {
+      if (make) return Refused(ERROR_CANNOT_MAKE, why, L"[" + folder + L"]を作成できません");
+      return ReachReleased(*relative, why);
     }
     const std::wstring expected = relative->empty() ? root_->path : EntryPath(root_->path, *relative);
     if (last_ && SamePath(lastKey_, *relative)) {
@@ -303,6 +340,7 @@ void InstallTree::Arrived(const std::wstring& path, HANDLE file) {
 
 std::optional<HeldArrival> InstallTree::OpenArrived(const std::wstring& path, HANDLE copy) {
   try {
+    if (refusing_) return std::nullopt;
     const std::optional<std::wstring> key = KeyOf(path);
     const auto watched = key ? watched_.find(FolderKey(*key)) : watched_.end();
     if (watched == watched_.end() || !watched->second) return std::nullopt;
@@ -537,6 +575,33 @@ bool WriteGeneratedFile(ITreeWrites& tree, const std::wstring& path, std::string
   } catch (...) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return false;
+  }
+}
+
+DWORD AppendInTree(ITreeWrites& tree, const std::wstring& path, std::string_view content) {
+  try {
+    const std::wstring full = FullPath(path);
+    const std::wstring name = AfterLast(full, L'\\');
+    const std::shared_ptr<const TreeFolder> folder =
+        tree.OpenFolder(BeforeLast(full, L'\\'), false, nullptr);
+    if (!folder) return GetLastError() != 0 ? GetLastError() : ERROR_PATH_NOT_FOUND;
+    StepResult<FileHandle> file =
+        OpenIn(folder->handle.Get(), name, FILE_APPEND_DATA, FILE_SHARE_READ, EntryType::File);
+    if (!file && file.Error().Missing()) {
+      file = CreateIn(folder->handle.Get(), name, FILE_APPEND_DATA, FILE_SHARE_READ,
+                      EntryType::File);
+    }
+    if (!file) return file.Error().code;
+    const std::optional<DWORD> attributes = AttributesOf(file->Get());
+    if (!attributes || IsLinkAttributes(*attributes)) return kErrorLinkOnTheWay;
+    DWORD written = 0;
+    if (!WriteFile(file->Get(), content.data(), static_cast<DWORD>(content.size()), &written,
+                   nullptr)) {
+      return GetLastError();
+    }
+    return written == content.size() ? 0 : static_cast<DWORD>(ERROR_WRITE_FAULT);
+  } catch (...) {
+    return ERROR_NOT_ENOUGH_MEMORY;
   }
 }
 

@@ -478,6 +478,12 @@ PreparedFolders FolderPreparation::Run() {
       PrepareInstallFolder(opened, name);
     }
   }
+  if (cannotMake_ && !prepared_.refused && !s_.installTree) {
+    // The run goes on to its steps, which fail on their own, but nothing
+    // of it goes below the install folder by name: a user who put a file
+    // there may have put a folder of theirs in its place meanwhile.
+    s_.installTree = InstallTree::Refusing(named_);
+  }
   s_.FoldersMadeAbove = madeAbove_;
   return prepared_;
 }

@@ -102,9 +102,21 @@ std::wstring UninstallCommand(const std::wstring& uninstallerPath) {
   return L"\"" + uninstallerPath + L"\"";
 }
 
+namespace {
+
+// An install folder the run could not make is not the product's: an entry
+// or flag naming its uninstaller would start whatever another user puts in
+// that place.
+bool FolderRefused(const InstallerState& s) {
+  return s.installTree && s.installTree->Refuses();
+}
+
+}  // namespace
+
 bool RegstUninstInfo(InstallRun& run) {
   InstallerState& s = run.state;
   bool result = false;
+  if (FolderRefused(s)) return false;
   SkipOnFailure([&] {
     const std::wstring app = run.InstallFolder();
     const RegCurrency size = GetFolderSizeKB(app);
@@ -189,7 +201,7 @@ bool InstallUninstaller(InstallRun& run) {
                        (oldMajor == newMajor && oldMinor == newMinor && oldRevision < newRevision);
     if (older) CopyFileBy(run, from + L"\\" + kUninstaller, uninst);
   }
-  SkipOnFailure([&] { s.objWinCommon.REG_4DLayersRegst(installed); });
+  if (!FolderRefused(s)) SkipOnFailure([&] { s.objWinCommon.REG_4DLayersRegst(installed); });
 
   for (int32_t i = 1; i <= s.DownloadCount && i < static_cast<int32_t>(s.DownloadList.size()); ++i) {
     const DownloadEntry& entry = s.DownloadList[static_cast<size_t>(i)];

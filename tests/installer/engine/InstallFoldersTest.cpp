@@ -414,8 +414,9 @@ TEST_F(InstallFoldersTest, APathListsCannotGuardIsSaidOnceAndMadeByName) {
 }
 
 // A folder that cannot be made (a file holds its name) does not end the
-// run there: nothing is written into it, and the steps that need it fail
-// on their own, as they always did.
+// run there: the steps that need it fail on their own, as they always did,
+// but through a tree that refuses everything below the install folder, so
+// that nothing goes there by name whatever takes the name meanwhile.
 TEST_F(InstallFoldersTest, AFolderThatCannotBeMadeLeavesTheRunToItsSteps) {
   WriteFileBytes(above_, "a file where a folder goes");
   box_->Answer(L"リトライしますか？", IDNO);
@@ -423,7 +424,9 @@ TEST_F(InstallFoldersTest, AFolderThatCannotBeMadeLeavesTheRunToItsSteps) {
   EXPECT_EQ(norvale::ExecuteSetup(Run()), 0);
   EXPECT_EQ(box_->Count(kRefused), 0);
   EXPECT_EQ(box_->Count(L"リトライしますか？"), 1);
-  EXPECT_FALSE(State().installTree);
+  ASSERT_TRUE(State().installTree);
+  EXPECT_TRUE(State().installTree->Refuses());
+  EXPECT_TRUE(State().installTree->Holds(appDir_ + L"\\Uninst\\Setup.log"));
   EXPECT_EQ(ReadFileBytes(above_), "a file where a folder goes");
 }
 
