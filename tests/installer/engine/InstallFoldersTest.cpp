@@ -12,6 +12,7 @@
 #include "EngineRunFixture.h"
 #include "FileSystem.h"
 #include "FolderAccess.h"
+#include "Handles.h"
 #include "InstallFolders.h"
 #include "InstallSequence.h"
 #include "Paths.h"
@@ -38,7 +39,6 @@ const wchar_t kMadeByAUser[] =
     L"O:S-1-5-21-1-2-3-1111D:AI(A;OICI;FA;;;S-1-5-21-1-2-3-1111)(A;OICIID;FA;;;BA)"
     L"(A;OICIID;FA;;;SY)(A;OICIID;0x1200a9;;;BU)";
 
-const wchar_t kOwnerWarning[] = L"【警告】インストール先フォルダの所有者";
 const wchar_t kNotSetWarning[] = L"【警告】アクセス許可を設定できませんでした！";
 const wchar_t kRefused[] = L"インストールを続行できません！";
 
@@ -178,39 +178,78 @@ TEST_F(InstallFoldersTest, AFolderOnTheWayThatAdministratorsOwnIsClosedToRenames
   EXPECT_EQ(MayDeleteOrRename(closed.list, drive), (Names{L"Administrators", L"SYSTEM"}));
   EXPECT_EQ(RightsOf(closed.list, L"Users"), RightsOf(ListFromSddl(kMadeBelowTheDrive), L"Users"));
   EXPECT_TRUE(State().FoldersMadeAbove.empty());
-  EXPECT_EQ(box_->Count(kOwnerWarning) + box_->Count(kNotSetWarning), 0);
+  EXPECT_EQ(box_->Count(kNotSetWarning) + box_->Count(kRefused), 0);
   EXPECT_TRUE(Recorded(std::wstring(norvale::kFolderAccessComment) + above_ + L"|変更|O:BA"));
 }
 
-// One that another account owns could move the whole install path: it is
-// left as it is, and the record and the user are told.
-TEST_F(InstallFoldersTest, AFolderOnTheWayThatAnotherAccountOwnsIsToldNotTouched) {
-  ASSERT_TRUE(CreateDirectoryW(above_.c_str(), nullptr));
-  Answer(above_, kMadeByAUser);
-  EXPECT_EQ(norvale::ExecuteSetup(Run()), 0);
-  EXPECT_EQ(State().InstallAborted, 0);
-  EXPECT_FALSE(AppliedTo(above_));
-  ASSERT_EQ(box_->Count(kOwnerWarning), 1);
-  const std::wstring& text = box_->First(kOwnerWarning)->text;
-  EXPECT_NE(text.find(above_), std::wstring::npos);
-  EXPECT_NE(text.find(L"S-1-5-21-1-2-3-1111"), std::wstring::npos);
-  EXPECT_TRUE(Recorded(std::wstring(norvale::kFolderAccessWarning) + above_ +
-                       L"|他のアカウントが所有|O:S-1-5-21-1-2-3-1111"));
-  EXPECT_EQ(ReadFileBytes(appDir_ + L"\\readme.txt"), Served(L"pkg/files/readme.txt"));
-}
-
-// So is one the running account made unelevated (from Explorer, say): its
-// unelevated programs, as its owner, may give themselves the right to
-// rename it whatever list the elevated run sets.
-TEST_F(InstallFoldersTest, AFolderOnTheWayTheAccountMadeUnelevatedIsTold) {
-  ASSERT_TRUE(CreateDirectoryW(above_.c_str(), nullptr));
+// A folder the run would take over, on the way or as the install folder,
+// that others could move away with the install folder in it is not used:
+// the user is told which folder (and who owns it, for an administrator to
+// mend), and nothing is written. Another account, or the running account
+// unelevated (from Explorer, say), owns it: as its owner it may give itself
+// the right to rename it whatever list the elevated run sets. Or a program
+// holds it with DELETE from before the run's list (a handle keeps what it
+// was granted; an earlier version made it by name): Wine keeps sharing as
+// Windows does, so the run's own open with DELETE that shares only reading
+// and writing fails. A program that holds it for listing, or the run's own
+// current folder, holds no such right.
+TEST_F(InstallFoldersTest, AFolderOthersCouldMoveAwayIsRefused) {
   const std::wstring account = testing_support::SidText(folderAccess_->account.data());
-  Answer(above_, L"O:" + account + L"D:AI(A;OICI;FA;;;" + account + L")(A;OICIID;FA;;;BA)");
-  EXPECT_EQ(norvale::ExecuteSetup(Run()), 0);
-  EXPECT_EQ(State().InstallAborted, 0);
-  EXPECT_FALSE(AppliedTo(above_));
-  ASSERT_EQ(box_->Count(kOwnerWarning), 1);
-  EXPECT_NE(box_->First(kOwnerWarning)->text.find(account), std::wstring::npos);
+  const std::wstring ownList =
+      L"O:" + account + L"D:AI(A;OICI;FA;;;" + account + L")(A;OICIID;FA;;;BA)";
+  constexpr DWORD kNotHeld = 0, kCurrent = ~0u, kDelete = DELETE | FILE_READ_ATTRIBUTES;
+  struct Case {
+    const char* what;
+    bool installFolder;
+    std::wstring sddl;
+    DWORD heldWith;
+    bool refused;
+    std::wstring owner;  // named in the box
+  };
+  const Case cases[] = {
+      {"on the way, another account's", false, kMadeByAUser, kNotHeld, true, L"S-1-5-21-1-2-3-1111"},
+      {"on the way, the account's unelevated", false, ownList, kNotHeld, true, account},
+      {"the install folder, the account's unelevated", true, ownList, kNotHeld, true, account},
+      {"the install folder, held with DELETE", true, kMadeBelowTheDrive, kDelete, true, L""},
+      {"on the way, held with DELETE", false, kMadeBelowTheDrive, kDelete, true, L""},
+      {"the install folder, held for listing", true, kMadeBelowTheDrive, FILE_LIST_DIRECTORY, false,
+       L""},
+      {"on the way, the run's current folder", false, kMadeBelowTheDrive, kCurrent, false, L""},
+  };
+  std::vector<wchar_t> current(32768);
+  ASSERT_GT(GetCurrentDirectoryW(static_cast<DWORD>(current.size()), current.data()), 0u);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    NewServedRun(Windows10x64());
+    Use(above_ + L"\\Norvale POS");
+    const std::wstring folder = c.installFolder ? appDir_ : above_;
+    ASSERT_EQ(State().objPublicFunc.MakeDir(folder), 0);
+    Answer(folder, c.sddl);
+    {
+      const bool opens = c.heldWith != kNotHeld && c.heldWith != kCurrent;
+      const norvale::FileHandle held(
+          opens ? CreateFileW(folder.c_str(), c.heldWith,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)
+                : INVALID_HANDLE_VALUE);
+      ASSERT_EQ(static_cast<bool>(held), opens);
+      if (c.heldWith == kCurrent) ASSERT_TRUE(SetCurrentDirectoryW(folder.c_str()));
+      EXPECT_EQ(norvale::ExecuteSetup(Run()), 0);
+      SetCurrentDirectoryW(current.data());
+    }
+    EXPECT_EQ(State().InstallAborted, c.refused ? -1 : 0);
+    ASSERT_EQ(box_->Count(kRefused), c.refused ? 1 : 0);
+    if (c.refused) {
+      const std::wstring& text = box_->First(kRefused)->text;
+      EXPECT_NE(text.find(folder), std::wstring::npos) << norvale::ToAnsi(text);
+      EXPECT_NE(text.find(c.owner), std::wstring::npos) << norvale::ToAnsi(text);
+      EXPECT_TRUE(log_.empty());
+    }
+    EXPECT_EQ(norvale::FileExists(appDir_ + L"\\readme.txt"), !c.refused);
+    EXPECT_EQ(AppliedTo(folder), c.heldWith != kNotHeld);
+    State().installTree.reset();
+    RemoveTree(above_);
+  }
 }
 
 // A list that cannot be set is told, not only recorded.
@@ -362,6 +401,34 @@ TEST_F(InstallFoldersTest, ALinkOnTheWayOnlyAdministratorsMayChangeIsFollowed) {
   ASSERT_TRUE(State().installTree);
   EXPECT_TRUE(State().installTree->StillMadeHere(app));
   State().installTree.reset();
+  RemoveTree(links + L"\\outside\\Norvale POS");
+}
+
+// Where such a link leads is judged as the way to it is, from that drive's
+// root down: on a volume that keeps no lists there is nothing to guard, and
+// the run says so once and goes by name as on such a drive. Wine has one
+// volume, so the second root asked of stands for the link's target's.
+TEST_F(InstallFoldersTest, ALinksTargetIsJudgedFromItsOwnDrivesRoot) {
+  const std::wstring links = L"C:\\norvale-tree-links";
+  ASSERT_TRUE(norvale::FolderExists(links + L"\\outside")) << "the host's links are missing";
+  Use(links + L"\\linked\\Norvale POS");
+  Answer(links + L"\\linked", L"O:BAD:P(A;;FA;;;BA)(A;;FA;;;SY)(A;;0x1200a9;;;BU)");
+  int roots = 0;
+  folderAccess_->keepsListsOf = [&](HANDLE) { return ++roots == 1; };
+  EXPECT_EQ(norvale::ExecuteSetup(Run()), 0);
+  EXPECT_EQ(State().InstallAborted, 0);
+  EXPECT_EQ(roots, 2);
+  EXPECT_FALSE(State().installTree);
+  EXPECT_TRUE(folderAccess_->created.empty());
+  const auto link = std::find_if(log_.begin(), log_.end(), [&](const std::wstring& line) {
+    return line.rfind(std::wstring(norvale::kFolderAccessComment) + links + L"\\linked|", 0) == 0;
+  });
+  ASSERT_NE(link, log_.end());
+  EXPECT_TRUE(std::any_of(link, log_.end(), [](const std::wstring& line) {
+    return line.rfind(std::wstring(norvale::kFolderAccessWarning) + L"C:\\|保護されません|", 0) == 0;
+  }));
+  EXPECT_EQ(ReadFileBytes(links + L"\\outside\\Norvale POS\\readme.txt"),
+            Served(L"pkg/files/readme.txt"));
   RemoveTree(links + L"\\outside\\Norvale POS");
 }
 

@@ -112,14 +112,18 @@ class InstallRunTest : public ::testing::Test {
   void TearDown() override { w_.window.reset(); }
 
   // The ready page of a plain record that installs into app_ from the test
-  // server; the install run's calls go through `prepare` when given.
+  // server; the install run's calls go through `prepare` when given. The
+  // folders are the administrators' unless folderAccess answers otherwise:
+  // Wine calls every folder the running account's, which an elevated run
+  // refuses on the way.
   WizardProbe& Ready(std::function<void(InstallRun&)> prepare = nullptr,
                      std::shared_ptr<IFolderAccess> folderAccess = nullptr) {
+    if (!folderAccess) folderAccess = AdministratorsFolders();
     w_.adjust = [this, prepare, folderAccess](InstallerWindowOptions& o) {
       o.programFolder = temp_ / L"installer";
       o.engineSeams.programFolder = TestProgramFolder();
       o.prepareRun = prepare;
-      if (folderAccess) o.seams.windows.folderAccess = folderAccess;
+      o.seams.windows.folderAccess = folderAccess;
       // Cancel is timed with the client's own pauses.
       if (realWaits_) o.seams.ftpWaits = FtpWaits{};
     };
@@ -300,8 +304,7 @@ TEST_F(InstallRunTest, CancelDuringALargeFileRollsBackEverythingAndCloses) {
   // A temporary tool that already lay outside before the run is not ours.
   CreateMissingLevels(outside_ + L"\\keep", nullptr);
   testing_support::WriteFileBytes(outside_ + L"\\keep\\tool.txt", "the user's own");
-  // Else an elevated run would warn of the folders before Cancel is asked.
-  WizardProbe& f = Ready(nullptr, AdministratorsFolders());
+  WizardProbe& f = Ready();
   AddDownload(L"/pkg/readme.txt", outside_ + L"\\made\\sub");
   AddDownload(L"/pkg/tool.txt", L"{tmp}", true);
   AddDownload(L"/pkg/big.bin", L"{app}");
@@ -396,7 +399,7 @@ TEST_F(InstallRunTest, AnArchiveRewrittenAfterItArrivedIsNotUnpacked) {
 // installer fills itself: an archive that brings one along is not unpacked
 // (the unpacking fails, and the user is asked as for any failed unpacking).
 TEST_F(InstallRunTest, AnArchiveThatBringsAnUninstallerPutsNothingIntoUninst) {
-  WizardProbe& f = Ready(nullptr, AdministratorsFolders());
+  WizardProbe& f = Ready();
   AddDownload(L"/pkg/uninst.zip", L"{app}");
   w_.Box().Answer(IDNO);
 
