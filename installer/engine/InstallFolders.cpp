@@ -130,11 +130,18 @@ class FolderPreparation final : public IPathSteps {
   bool MakeTheRunsOwn(const Opened& folder, const std::optional<FolderAccessList>& list);
   bool PrepareInstallFolder(const Opened& parent, const std::wstring& name);
   // A new "Uninst", holding nothing the run did not put there: an earlier
-  // one goes first, with what it holds.
+  // one goes first, with what it holds (or steps aside when it cannot go),
+  // its uninstaller carried over only from a folder administrators alone
+  // could change.
   bool PrepareUninst(InstallTree& tree);
+  std::optional<std::string> EarlierUninstaller(InstallTree& tree);
+  bool SetAside(InstallTree& tree);
   // Once the install folder holds "Uninst" and "TEMP", every folder made
   // closed gets its list, and the install folder must still be no link.
   bool OpenToUsers(InstallTree& tree);
+  // Every folder the run closed gets its list, whatever became of the run;
+  // one that cannot is told and recorded as closed.
+  void OpenClosedFolders();
   void KeepClosed(const Opened& folder, const std::optional<FolderAccessList>& final);
   // Why the path cannot be guarded by lists at all; empty when it can.
   std::wstring Unguardable(const HeldFolder& root);
@@ -475,15 +482,24 @@ bool FolderPreparation::PrepareUninst(InstallTree& tree) {
   // change it: the uninstaller the Uninstall entry names lies in a folder
   // holding nothing this run did not put there.
   const EntryKind there = KindIn(tree.Root(), L"Uninst");
-  if (there == EntryKind::kFolder &&
-      !RemoveListedFolder(tree.Root(), tree.RootPath(), L"Uninst")) {
-    return Refuse(path, L"以前のUninstフォルダを削除できませんでした(" +
-                            std::to_wstring(GetLastError()) + L")");
+  std::optional<std::string> earlier;
+  if (there == EntryKind::kFolder) {
+    earlier = EarlierUninstaller(tree);
+    if (!RemoveListedFolder(tree.Root(), tree.RootPath(), L"Uninst")) {
+      const DWORD error = GetLastError();
+      if (!SetAside(tree)) {
+        return Refuse(path, L"以前のUninstフォルダを削除も移動もできませんでした(" +
+                                std::to_wstring(error) + L")");
+      }
+    }
   }
   if (there == EntryKind::kFile &&
       !DeleteGuardedFileIn(tree.Root(), tree.RootPath(), L"Uninst", nullptr, true)) {
-    return Refuse(path, L"同じ名前のファイルを削除できませんでした(" +
-                            std::to_wstring(GetLastError()) + L")");
+    const DWORD error = GetLastError();
+    if (!SetAside(tree)) {
+      return Refuse(path, L"同じ名前のファイルを削除も移動もできませんでした(" +
+                              std::to_wstring(error) + L")");
+    }
   }
   // Born with its own list, under which users only read and run.
   std::optional<Opened> uninst =
@@ -494,16 +510,84 @@ bool FolderPreparation::PrepareUninst(InstallTree& tree) {
   prepared_.recordLines.push_back(
       std::wstring(kUninstallerFolderAccessComment) +
       (list ? list->Text() : std::wstring(L"継承(管理者権限なしのインストール)")));
+  if (earlier) {
+    // Made anew in the new "Uninst", with what that folder passes down; the
+    // uninstall step keeps it when it is not older than the installer's.
+    const std::wstring carried = JoinPath(uninst->path, kUninstallerFile);
+    if (!WriteGeneratedFile(tree, carried, *earlier, nullptr)) {
+      prepared_.recordLines.push_back(L";★以前のアンインストーラ=" + carried +
+                                      L"|引き継げませんでした(" +
+                                      std::to_wstring(GetLastError()) + L")|");
+    }
+  }
   return true;
 }
 
-bool FolderPreparation::OpenToUsers(InstallTree& tree) {
-  for (Closed& folder : closed_) {
-    if (!access_.ApplyToOpenFolder(folder.handle.Get(), folder.path, folder.final)) {
-      TellNotSet(folder.path, GetLastError());
+std::optional<std::string> FolderPreparation::EarlierUninstaller(InstallTree& tree) {
+  const StepResult<HeldFolder> old =
+      OpenListedIn(tree.Root(), tree.RootPath(), L"Uninst", FILE_TRAVERSE | READ_CONTROL,
+                   kShareAll, EntryType::Folder);
+  if (!old) return std::nullopt;
+  const StepResult<FileHandle> file =
+      OpenIn(old->handle.Get(), kUninstallerFile, GENERIC_READ, FILE_SHARE_READ, EntryType::File);
+  const std::optional<DWORD> attributes = file ? AttributesOf(file->Get()) : std::nullopt;
+  if (!attributes || IsLinkAttributes(*attributes)) return std::nullopt;
+  const std::wstring path = JoinPath(old->path, kUninstallerFile);
+  // A user who could change the folder, or the file, may have put a program
+  // of theirs there for the Uninstall entry to start elevated.
+  const std::optional<FolderAccessList> folderList = access_.ReadList(old->handle.Get(), old->path);
+  const std::optional<FolderAccessList> fileList = access_.ReadList(file->Get(), path);
+  const bool onlyAdministrators =
+      folderList && fileList && OnlyTrustedMayChange(*folderList, elevated_, Account()) &&
+      OnlyTrustedMayChange(*fileList, elevated_, Account());
+  LARGE_INTEGER size{};
+  constexpr LONGLONG kLargest = 256ll * 1024 * 1024;
+  std::string bytes;
+  if (onlyAdministrators && GetFileSizeEx(file->Get(), &size) && size.QuadPart <= kLargest) {
+    bytes.resize(static_cast<size_t>(size.QuadPart));
+    DWORD got = 0;
+    if (!ReadFile(file->Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) ||
+        got != bytes.size()) {
+      bytes.clear();
     }
   }
+  const bool carried = onlyAdministrators && !bytes.empty();
+  prepared_.recordLines.push_back(std::wstring(carried ? L";" : L";★") + L"以前のアンインストーラ=" +
+                                  path + (carried ? L"|引き継ぎ|" : L"|置き換え|") +
+                                  (folderList ? folderList->Text() : L""));
+  if (!carried) return std::nullopt;
+  return bytes;
+}
+
+bool FolderPreparation::SetAside(InstallTree& tree) {
+  // What cannot go (a read-only file with a second name, one that cannot be
+  // deleted) steps aside under a name nobody had, inside the held install
+  // folder, where the uninstaller removes it with the folder.
+  const StepResult<FileHandle> old =
+      OpenIn(tree.Root(), L"Uninst", DELETE, kShareAll, EntryType::Any);
+  const std::wstring aside = UniqueFolderName(L"Uninst.");
+  if (!old || aside.empty() || !RenameInto(old->Get(), tree.Root(), aside, false)) return false;
+  prepared_.recordLines.push_back(L";★以前のUninst=" + JoinPath(tree.RootPath(), L"Uninst") +
+                                  L"|削除できないため移動(" + aside + L")|");
+  return true;
+}
+
+void FolderPreparation::OpenClosedFolders() {
+  for (Closed& folder : closed_) {
+    if (access_.ApplyToOpenFolder(folder.handle.Get(), folder.path, folder.final)) continue;
+    const DWORD error = GetLastError();
+    Line(kFolderAccessWarning, folder.path, L"閉じたまま(" + std::to_wstring(error) + L")",
+         closedList_ ? closedList_->Text() : L"");
+    run_.Ask(L"フォルダ[" + folder.path + L"]のアクセス許可を設定できませんでした！(" +
+                 std::to_wstring(error) + L")" + kCrLf +
+                 L"（このフォルダは管理者以外のユーザーが使用できないままです）",
+             L"【警告】アクセス許可を設定できませんでした！", MB_OK | MB_ICONEXCLAMATION);
+  }
   closed_.clear();
+}
+
+bool FolderPreparation::OpenToUsers(InstallTree& tree) {
+  OpenClosedFolders();
   // Closed until now, and holding "Uninst" and "TEMP" from now on, the
   // install folder cannot have become a mount point; one that is all the
   // same is not written through.
@@ -596,6 +680,7 @@ PreparedFolders FolderPreparation::Run() {
     // A link an administrator set leads where lists guard nothing: the way
     // goes by name from there, as on such a drive.
     Line(kFolderAccessWarning, unguarded_->first, L"保護されません", unguarded_->second);
+    OpenClosedFolders();
     ByPath(app, false);
     return prepared_;
   }
@@ -605,6 +690,7 @@ PreparedFolders FolderPreparation::Run() {
     // there may have put a folder of theirs in its place meanwhile.
     s_.installTree = InstallTree::Refusing(named_);
   }
+  OpenClosedFolders();
   s_.FoldersMadeAbove = madeAbove_;
   return prepared_;
 }

@@ -252,17 +252,24 @@ TEST_F(InstallFoldersTest, AFolderOthersCouldMoveAwayIsRefused) {
   }
 }
 
-// A list that cannot be set is told, not only recorded.
+// A list that cannot be set is told, not only recorded. The install folder
+// the run made then stays closed to all but the administrators: the box
+// says so, and the record names it as closed.
 TEST_F(InstallFoldersTest, AListThatCannotBeSetIsTold) {
   ASSERT_TRUE(CreateDirectoryW(above_.c_str(), nullptr));
   Answer(above_, kMadeBelowTheDrive);
   folderAccess_->applyError = ERROR_ACCESS_DENIED;
   EXPECT_EQ(norvale::ExecuteSetup(Run()), 0);
-  // The folder on the way, and the install folder, which stays closed.
   ASSERT_EQ(box_->Count(kNotSetWarning), 2);
-  EXPECT_NE(box_->First(kNotSetWarning)->text.find(above_), std::wstring::npos);
+  EXPECT_NE(box_->asked[0].text.find(above_), std::wstring::npos);
   EXPECT_TRUE(Recorded(std::wstring(norvale::kFolderAccessWarning) + above_ +
                        L"|設定できませんでした(5)|"));
+  const std::wstring& closed = box_->asked[1].text;
+  EXPECT_NE(closed.find(appDir_), std::wstring::npos);
+  EXPECT_NE(closed.find(L"管理者以外のユーザーが使用できないまま"), std::wstring::npos)
+      << norvale::ToAnsi(closed);
+  EXPECT_EQ(closed.find(L"移動又は削除"), std::wstring::npos) << norvale::ToAnsi(closed);
+  EXPECT_TRUE(Recorded(std::wstring(norvale::kFolderAccessWarning) + appDir_ + L"|閉じたまま(5)|"));
 }
 
 // An install folder that another account made (in the moment after the
@@ -451,6 +458,74 @@ TEST_F(InstallFoldersTest, AnEarlierUninstGoesWithWhatItHolds) {
   EXPECT_EQ(ReadFileBytes(appDir_ + L"\\user.txt"), "theirs");
 }
 
+// An earlier uninstaller stays the product's only where its folder (and
+// the file) let nobody but the administrators change it: it is carried
+// into the new "Uninst", to be kept when it is not older than the
+// installer's; one from a folder users could change is not, and the record
+// says which.
+TEST_F(InstallFoldersTest, AnEarlierUninstallerIsCarriedOnlyFromAFolderOnlyAdministratorsChanged) {
+  for (const bool administratorsOnly : {true, false}) {
+    SCOPED_TRACE(administratorsOnly ? "administrators only" : "users could change it");
+    NewServedRun(Windows10x64());
+    Use(above_ + L"\\Norvale POS");
+    const std::wstring uninst = appDir_ + L"\\Uninst";
+    ASSERT_EQ(State().objPublicFunc.MakeDir(uninst), 0);
+    WriteFileBytes(uninst + L"\\Dekant00.exe", "the earlier uninstaller");
+    WriteFileBytes(uninst + L"\\VERSION.dll", "planted");
+    folderAccess_->lists =
+        [&](const std::wstring& path) -> std::optional<norvale::FolderAccessList> {
+      if (norvale::SamePath(path, uninst) || norvale::LiesBelow(path, uninst)) {
+        return ListFromSddl(administratorsOnly ? kAdministratorsFolder : kMadeBelowTheDrive);
+      }
+      return ListFromSddl(norvale::SamePath(path, appDir_) ? kMadeBelowTheDrive
+                                                           : kPassesModifyDown);
+    };
+    EXPECT_EQ(norvale::ExecuteSetup(Run()), 0);
+    EXPECT_EQ(State().InstallAborted, 0);
+    EXPECT_TRUE(Created(uninst)) << "made anew, with its list";
+    EXPECT_FALSE(norvale::FileExists(uninst + L"\\VERSION.dll"));
+    EXPECT_EQ(ReadFileBytes(uninst + L"\\Dekant00.exe") == "the earlier uninstaller",
+              administratorsOnly);
+    const std::wstring line = std::wstring(administratorsOnly ? L";" : L";★") +
+                              L"以前のアンインストーラ=" + uninst + L"\\Dekant00.exe|" +
+                              (administratorsOnly ? L"引き継ぎ|" : L"置き換え|");
+    EXPECT_TRUE(Recorded(line)) << norvale::ToAnsi(line);
+    // The uninstall step kept it: the installer's own is not newer.
+    EXPECT_EQ(Recorded(L";以前のアンインストーラを残しました"), administratorsOnly);
+    State().installTree.reset();
+    RemoveTree(above_);
+  }
+}
+
+// An earlier "Uninst" that cannot go (a read-only file in it has a second
+// name elsewhere, whose mark would go with its own) steps aside inside the
+// held install folder, and the run goes on with a new one.
+TEST_F(InstallFoldersTest, AnEarlierUninstThatCannotGoStepsAside) {
+  const std::wstring uninst = appDir_ + L"\\Uninst";
+  ASSERT_EQ(State().objPublicFunc.MakeDir(uninst), 0);
+  const std::wstring theirs = *outside_ / L"theirs.dll";
+  WriteFileBytes(theirs, "theirs");
+  ASSERT_TRUE(CreateHardLinkW((uninst + L"\\shared.dll").c_str(), theirs.c_str(), nullptr));
+  ASSERT_TRUE(SetFileAttributesW(theirs.c_str(), FILE_ATTRIBUTE_READONLY));
+  Answer(appDir_, kMadeBelowTheDrive);
+  EXPECT_EQ(norvale::ExecuteSetup(Run()), 0);
+  EXPECT_EQ(State().InstallAborted, 0);
+  EXPECT_EQ(box_->Count(kRefused), 0);
+  EXPECT_TRUE(Created(uninst));
+  EXPECT_FALSE(norvale::FileExists(uninst + L"\\shared.dll"));
+  const auto aside = std::find_if(log_.begin(), log_.end(), [](const std::wstring& line) {
+    return line.rfind(L";★以前のUninst=", 0) == 0;
+  });
+  ASSERT_NE(aside, log_.end());
+  const size_t open = aside->find(L"移動(");
+  ASSERT_NE(open, std::wstring::npos);
+  const std::wstring name = aside->substr(open + 3, aside->find(L')', open) - open - 3);
+  EXPECT_EQ(name.rfind(L"Uninst.", 0), 0u) << norvale::ToAnsi(name);
+  EXPECT_EQ(ReadFileBytes(appDir_ + L"\\" + name + L"\\shared.dll"), "theirs");
+  EXPECT_EQ(ReadFileBytes(appDir_ + L"\\readme.txt"), Served(L"pkg/files/readme.txt"));
+  SetFileAttributesW(theirs.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
 // Where lists guard nothing, a volume that keeps none (FAT32, exFAT) or a
 // drive root that lets users delete what it holds, the record says so once
 // and the folders are made by name, as always, without a box for each.
@@ -495,6 +570,23 @@ TEST_F(InstallFoldersTest, AFolderThatCannotBeMadeLeavesTheRunToItsSteps) {
   EXPECT_TRUE(State().installTree->Refuses());
   EXPECT_TRUE(State().installTree->Holds(appDir_ + L"\\Uninst\\Setup.log"));
   EXPECT_EQ(ReadFileBytes(above_), "a file where a folder goes");
+}
+
+// Folders the run made closed on the way get their lists even when a
+// deeper one cannot be made (a file took the install folder's name between
+// the run's look and its make): none stays closed to the users unsaid.
+TEST_F(InstallFoldersTest, FoldersMadeOnTheWayAreOpenedWhenADeeperOneCannotBeMade) {
+  folderAccess_->onCreate = [&](const std::wstring& path) {
+    if (norvale::SamePath(path, appDir_)) WriteFileBytes(appDir_, "a file of a user's");
+  };
+  box_->Answer(L"リトライしますか？", IDNO);
+  box_->Answer(L"★処理を中止しますか？", IDYES);
+  EXPECT_EQ(norvale::ExecuteSetup(Run()), 0);
+  ASSERT_TRUE(Created(above_));
+  EXPECT_TRUE(AppliedTo(above_));
+  ASSERT_TRUE(State().installTree);
+  EXPECT_TRUE(State().installTree->Refuses());
+  EXPECT_EQ(ReadFileBytes(appDir_), "a file of a user's");
 }
 
 // An install folder typed in its 8.3 form names the folders the tree holds
