@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <iterator>
 
 #include "NtFileCalls.h"
 #include "Paths.h"
@@ -182,10 +183,20 @@ bool IsSelfOrParentName(const wchar_t* name, size_t length) {
 }  // namespace
 
 std::optional<FileIdentity> IdentityOf(HANDLE file) {
+  FileIdentity identity;
+  FILE_ID_INFO wide{};
+  if (GetFileInformationByHandleEx(file, FileIdInfo, &wide, sizeof wide)) {
+    identity.volume = wide.VolumeSerialNumber;
+    std::copy(std::begin(wide.FileId.Identifier), std::end(wide.FileId.Identifier),
+              identity.id.begin());
+    return identity;
+  }
   BY_HANDLE_FILE_INFORMATION info{};
   if (!GetFileInformationByHandle(file, &info)) return std::nullopt;
-  return FileIdentity{info.dwVolumeSerialNumber,
-                      (static_cast<ULONGLONG>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+  identity.volume = info.dwVolumeSerialNumber;
+  const ULONGLONG index = (static_cast<ULONGLONG>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  for (size_t i = 0; i < sizeof index; ++i) identity.id[i] = static_cast<BYTE>(index >> (8 * i));
+  return identity;
 }
 
 std::optional<ULONGLONG> IndexOf(HANDLE file) {
@@ -392,24 +403,118 @@ StepResult<HeldFolder> OpenFolderFromRoot(const std::wstring& path, ACCESS_MASK 
   return WalkDown(std::move(*root), *below, steps);
 }
 
+namespace {
+
+// One rename of entry to `name` inside folder: the older call with
+// ReplaceIfExists, or the newer one with its flags.
+nt::Status SetRename(HANDLE entry, HANDLE folder, const std::wstring& name, ULONG infoClass,
+                     ULONG flags) {
+  const size_t bytes = name.size() * sizeof(wchar_t);
+  std::vector<unsigned char> buffer(sizeof(nt::RenameInformationEx) + bytes);
+  if (infoClass == nt::kFileRenameInformationEx) {
+    auto* rename = reinterpret_cast<nt::RenameInformationEx*>(buffer.data());
+    rename->Flags = flags;
+    rename->RootDirectory = folder;
+    rename->FileNameLength = static_cast<ULONG>(bytes);
+    std::copy(name.begin(), name.end(), rename->FileName);
+  } else {
+    auto* rename = reinterpret_cast<nt::RenameInformation*>(buffer.data());
+    rename->ReplaceIfExists = flags != 0 ? TRUE : FALSE;
+    rename->RootDirectory = folder;
+    rename->FileNameLength = static_cast<ULONG>(bytes);
+    std::copy(name.begin(), name.end(), rename->FileName);
+  }
+  nt::IoStatusBlock io{};
+  return Calls().setInformation(entry, &io, buffer.data(), static_cast<ULONG>(buffer.size()),
+                                infoClass);
+}
+
+// The older rename replaces no file that is read-only (nor one that is
+// open, nor a folder, which Wine refuses as well): under Wine, which
+// replaces a read-only file, the act refuses it here as Windows does.
+StepDone AsWindowsReplaces(HANDLE folder, const std::wstring& name) {
+  if (ModelledRelease() == WindowsRelease::System) return {};
+  const StepResult<FileHandle> there =
+      OpenIn(folder, name, FILE_READ_ATTRIBUTES, kShareAll, EntryType::Any);
+  const std::optional<DWORD> attributes = there ? AttributesOf(there->Get()) : std::nullopt;
+  if (attributes && (*attributes & FILE_ATTRIBUTE_READONLY)) {
+    return StepError::Of(ERROR_ACCESS_DENIED, name);
+  }
+  return {};
+}
+
+bool Unsupported(nt::Status status) {
+  return status == nt::kStatusNotImplemented || status == nt::kStatusInvalidInfoClass ||
+         status == nt::kStatusInvalidParameter || status == nt::kStatusNotSupported;
+}
+
+}  // namespace
+
 StepDone RenameInto(HANDLE entry, HANDLE folder, const std::wstring& name, bool replace) {
   const nt::FileCalls& calls = Calls();
   if (!calls.setInformation) return StepError::Of(ERROR_PROC_NOT_FOUND, name);
   if (!IsSinglePart(name)) return StepError::Refusal(ERROR_INVALID_NAME, name);
+  if (replace) {
+    if (const StepDone windows = AsWindowsReplaces(folder, name); !windows) return windows;
+  }
   const StepResult<FileHandle> target = HoldAsRenameTarget(folder, L"", entry);
   if (!target) return StepError::Of(target.Error().code, name);
-  const size_t bytes = name.size() * sizeof(wchar_t);
-  std::vector<unsigned char> buffer(sizeof(nt::RenameInformation) + bytes);
-  auto* rename = reinterpret_cast<nt::RenameInformation*>(buffer.data());
-  rename->ReplaceIfExists = replace ? TRUE : FALSE;
-  rename->RootDirectory = folder;
-  rename->FileNameLength = static_cast<ULONG>(bytes);
-  std::copy(name.begin(), name.end(), rename->FileName);
-  nt::IoStatusBlock io{};
-  const nt::Status status = calls.setInformation(
-      entry, &io, rename, static_cast<ULONG>(buffer.size()), nt::kFileRenameInformation);
+  const nt::Status status =
+      SetRename(entry, folder, name, nt::kFileRenameInformation, replace ? 1 : 0);
   if (status < 0) return StepError::Of(ErrorOf(status), name);
   return {};
+}
+
+namespace {
+
+// Wine lacks the newer rename: under Wine the act does what it does in the
+// system's place. The file that has the name steps aside (a rename, which a
+// handle sharing deletes admits) and goes once entry took the name; one that
+// a handle holds without sharing deletes, or a folder, stays.
+StepDone ReplaceAsThePosixCallDoes(HANDLE entry, HANDLE folder, const std::wstring& name) {
+  StepResult<FileHandle> there = OpenIn(folder, name, DELETE, kShareAll, EntryType::Any);
+  if (!there) {
+    if (there.Error().Missing()) return RenameInto(entry, folder, name, false);
+    return StepError::Of(there.Error().code, name);
+  }
+  const std::optional<DWORD> attributes = AttributesOf(there->Get());
+  if (!attributes || ((*attributes & FILE_ATTRIBUTE_DIRECTORY) && !IsLinkAttributes(*attributes))) {
+    return StepError::Of(ERROR_ACCESS_DENIED, name);
+  }
+  const std::wstring aside = UniqueFolderName(L"~nv");
+  if (aside.empty()) return StepError::Of(ERROR_NOT_ENOUGH_MEMORY, name);
+  if (const StepDone moved = RenameInto(there->Get(), folder, aside, false); !moved) return moved;
+  const StepDone placed = RenameInto(entry, folder, name, false);
+  if (!placed) {
+    RenameInto(there->Get(), folder, name, false);
+    return placed;
+  }
+  DisposeOf(there->Get(), true);
+  return {};
+}
+
+}  // namespace
+
+StepDone ReplaceInto(HANDLE entry, HANDLE folder, const std::wstring& name) {
+  const nt::FileCalls& calls = Calls();
+  if (!calls.setInformation) return StepError::Of(ERROR_PROC_NOT_FOUND, name);
+  if (!IsSinglePart(name)) return StepError::Refusal(ERROR_INVALID_NAME, name);
+  nt::Status status = 0;
+  {
+    const StepResult<FileHandle> target = HoldAsRenameTarget(folder, L"", entry);
+    if (!target) return StepError::Of(target.Error().code, name);
+    status = SetRename(entry, folder, name, nt::kFileRenameInformationEx,
+                       nt::kRenameReplaceIfExists | nt::kRenamePosixSemantics |
+                           nt::kRenameIgnoreReadOnly);
+  }
+  if (status >= 0) return {};
+  if (!Unsupported(status)) return StepError::Of(ErrorOf(status), name);
+  if (ModelledRelease() != WindowsRelease::System) {
+    return ReplaceAsThePosixCallDoes(entry, folder, name);
+  }
+  // Before Windows 10 1809: the older call, which leaves a read-only or open
+  // file in place.
+  return RenameInto(entry, folder, name, true);
 }
 
 StepDone RenameTo(HANDLE entry, const std::wstring& target, bool replace) {

@@ -16,6 +16,7 @@
 // would fail the program on Windows.
 #include <windows.h>
 
+#include <array>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -31,10 +32,13 @@ namespace norvale {
 // What an open must find under the name.
 enum class EntryType { Any, File, Folder };
 
-// Which file or folder an open handle holds, whatever its name is now.
+// Which file or folder an open handle holds, whatever its name is now: the
+// volume's serial and the 128-bit number the file system gives it (ReFS
+// keeps only that one unique; where the system lacks it, as Windows 7 does,
+// the older 64-bit number).
 struct FileIdentity {
-  DWORD volume = 0;
-  ULONGLONG index = 0;
+  ULONGLONG volume = 0;
+  std::array<BYTE, 16> id{};
   bool operator==(const FileIdentity&) const = default;
 };
 std::optional<FileIdentity> IdentityOf(HANDLE file);
@@ -163,6 +167,12 @@ StepResult<HeldFolder> OpenFolderFromRoot(const std::wstring& path, ACCESS_MASK 
 StepDone RenameInto(HANDLE entry, HANDLE folder, const std::wstring& name, bool replace);
 // The same with the target named by its absolute path.
 StepDone RenameTo(HANDLE entry, const std::wstring& target, bool replace);
+// Gives entry the name `name` inside folder whatever file has it, one that is
+// read-only or that a program (a scanner) holds sharing deletes included:
+// POSIX semantics, the mark ignored, where the system has them (Windows 10
+// 1809 on); elsewhere as RenameInto replacing. A folder in the name's place
+// stays, and so does a file a handle holds without sharing deletes.
+StepDone ReplaceInto(HANDLE entry, HANDLE folder, const std::wstring& name);
 
 // What a removal that deletes many files keeps from one delete to the next.
 struct Disposals {

@@ -48,8 +48,20 @@ InstallTree::InstallTree(FileHandle root, std::wstring rootPath, bool rootMade,
   if (root_->handle) rootIdentity_ = IdentityOf(root_->handle.Get());
 }
 
+std::shared_ptr<InstallTree> InstallTree::Refusing(std::wstring namedAs) {
+  auto tree = std::make_shared<InstallTree>(FileHandle(), namedAs, false, namedAs);
+  tree->refusing_ = true;
+  return tree;
+}
+
 std::optional<std::wstring> InstallTree::KeyOf(const std::wstring& path) const {
   std::wstring full = FullPath(path);
+  // The 8.3 aliases Windows makes carry a tilde: a part so named is the
+  // folder its listing shows under its own name ("C:\PROGRA~1" is
+  // "C:\Program Files"), as the tree names its folders.
+  if (full.find(L'~') != std::wstring::npos) {
+    if (std::wstring listed = LongPath(full); !listed.empty()) full = std::move(listed);
+  }
   // A last part ending in a blank or a dot keeps a closing separator there.
   if (full.size() > 3 && full.back() == L'\\') full.pop_back();
   if (full.empty()) return std::nullopt;
@@ -73,6 +85,7 @@ void InstallTree::NoteMade(const std::wstring& path, HANDLE folder) {
 
 bool InstallTree::StillMadeHere(const std::wstring& path) {
   try {
+    if (refusing_) return false;
     const std::optional<std::wstring> key = KeyOf(path);
     if (!key) return false;
     std::optional<FileIdentity> expected;
@@ -97,11 +110,12 @@ void InstallTree::Release() {
   last_.reset();
   lastKey_.clear();
   root_->handle.Reset();
+  released_ = true;
 }
 
 bool InstallTree::Holds(const std::wstring& path) const {
   try {
-    return root_->handle && KeyOf(path).has_value();
+    return (root_->handle || refusing_ || released_) && KeyOf(path).has_value();
   } catch (...) {
     return false;
   }
@@ -235,12 +249,41 @@ std::optional<std::array<BYTE, 32>> DigestOf(HANDLE file, HANDLE copy) {
 
 }  // namespace
 
+std::shared_ptr<const TreeFolder> InstallTree::ReachReleased(const std::wstring& relative,
+                                                             std::wstring* why) {
+  const std::wstring expected = relative.empty() ? root_->path : EntryPath(root_->path, relative);
+  std::optional<FileIdentity> made = rootIdentity_;
+  if (!relative.empty()) {
+    const auto found = made_.find(FolderKey(relative));
+    made = found == made_.end() ? std::nullopt : std::optional(found->second);
+  }
+  if (!made) {
+    return Refused(ERROR_BAD_PATHNAME, why,
+                   L"[" + expected + L"]はこのインストールで作成したフォルダではありません");
+  }
+  StepResult<HeldFolder> opened = OpenFolderFromRoot(expected, kTreeFolderAccess);
+  if (!opened || IdentityOf(opened->handle.Get()) != made) {
+    return Refused(kErrorLinkOnTheWay, why,
+                   L"[" + expected + L"]はこのインストールで作成したフォルダではありません");
+  }
+  return std::make_shared<TreeFolder>(std::move(*opened));
+}
+
 std::shared_ptr<const TreeFolder> InstallTree::OpenFolder(const std::wstring& folder, bool make,
                                                           std::wstring* why) {
   try {
-    const std::optional<std::wstring> relative = root_->handle ? KeyOf(folder) : std::nullopt;
+    if (refusing_) {
+      return Refused(ERROR_CANNOT_MAKE, why,
+                     L"[" + folder + L"]はインストール先のフォルダを作成できなかったため使用しません");
+    }
+    const std::optional<std::wstring> relative =
+        root_->handle || released_ ? KeyOf(folder) : std::nullopt;
     if (!relative) {
       return Refused(ERROR_BAD_PATHNAME, why, L"[" + folder + L"]はインストール先の外にあります");
+    }
+    if (!root_->handle) {
+      if (make) return Refused(ERROR_CANNOT_MAKE, why, L"[" + folder + L"]を作成できません");
+      return ReachReleased(*relative, why);
     }
     const std::wstring expected = relative->empty() ? root_->path : EntryPath(root_->path, *relative);
     if (last_ && SamePath(lastKey_, *relative)) {
@@ -298,6 +341,7 @@ void InstallTree::Arrived(const std::wstring& path, HANDLE file) {
 
 std::optional<HeldArrival> InstallTree::OpenArrived(const std::wstring& path, HANDLE copy) {
   try {
+    if (refusing_) return std::nullopt;
     const std::optional<std::wstring> key = KeyOf(path);
     const auto watched = key ? watched_.find(FolderKey(*key)) : watched_.end();
     if (watched == watched_.end() || !watched->second) return std::nullopt;
@@ -402,6 +446,35 @@ bool DiscardPart(HANDLE file, DWORD error) {
   return false;
 }
 
+// A file the installer generates takes its name whatever had it: a link or
+// an empty folder there goes first (a rename takes no folder's name; a link
+// to a file is replaced as itself), a file is replaced read-only or held by
+// a scanner as it may be, once the guard agreed to its delete.
+bool TakeGeneratedName(HANDLE file, const TreeFolder& folder, const std::wstring& name,
+                       std::wstring* why) {
+  const std::wstring path = JoinPath(folder.path, name);
+  const EntryKind there = KindIn(folder.handle.Get(), name);
+  if (there == EntryKind::kMissing) return PlaceInFolder(file, folder, name, false, why);
+  if (there == EntryKind::kFolder || there == EntryKind::kLink) {
+    const StepDone removed = RemoveGuardedFolder(path);
+    if (!removed && there == EntryKind::kFolder) {
+      if (why) *why = removed.Error().Why();
+      SetLastError(removed.Error().code);
+      return false;
+    }
+  }
+  if (const std::wstring refusal = DeleteRefusal(path); !refusal.empty()) {
+    if (why) *why = refusal;
+    SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+  }
+  const StepDone placed = ReplaceInto(file, folder.handle.Get(), name);
+  if (placed) return true;
+  if (why) why->clear();
+  SetLastError(placed.Error().code);
+  return false;
+}
+
 }  // namespace
 
 bool MakeFolderInTree(ITreeWrites& tree, const std::wstring& folder, std::wstring* why) {
@@ -494,7 +567,7 @@ bool WriteGeneratedFile(ITreeWrites& tree, const std::wstring& path, std::string
       done += written;
     }
     if (error == 0) {
-      if (PlaceInFolder(file.Get(), *folder, name, true, why)) {
+      if (TakeGeneratedName(file.Get(), *folder, name, why)) {
         if (files) files->Placed(JoinPath(folder->path, name));
         return true;
       }
@@ -504,6 +577,33 @@ bool WriteGeneratedFile(ITreeWrites& tree, const std::wstring& path, std::string
   } catch (...) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return false;
+  }
+}
+
+DWORD AppendInTree(ITreeWrites& tree, const std::wstring& path, std::string_view content) {
+  try {
+    const std::wstring full = FullPath(path);
+    const std::wstring name = AfterLast(full, L'\\');
+    const std::shared_ptr<const TreeFolder> folder =
+        tree.OpenFolder(BeforeLast(full, L'\\'), false, nullptr);
+    if (!folder) return GetLastError() != 0 ? GetLastError() : ERROR_PATH_NOT_FOUND;
+    StepResult<FileHandle> file =
+        OpenIn(folder->handle.Get(), name, FILE_APPEND_DATA, FILE_SHARE_READ, EntryType::File);
+    if (!file && file.Error().Missing()) {
+      file = CreateIn(folder->handle.Get(), name, FILE_APPEND_DATA, FILE_SHARE_READ,
+                      EntryType::File);
+    }
+    if (!file) return file.Error().code;
+    const std::optional<DWORD> attributes = AttributesOf(file->Get());
+    if (!attributes || IsLinkAttributes(*attributes)) return kErrorLinkOnTheWay;
+    DWORD written = 0;
+    if (!WriteFile(file->Get(), content.data(), static_cast<DWORD>(content.size()), &written,
+                   nullptr)) {
+      return GetLastError();
+    }
+    return written == content.size() ? 0 : static_cast<DWORD>(ERROR_WRITE_FAULT);
+  } catch (...) {
+    return ERROR_NOT_ENOUGH_MEMORY;
   }
 }
 

@@ -56,6 +56,12 @@ class InstallTree final : public ITreeWrites {
   // by where a link an administrator set lies on the way (empty: rootPath).
   InstallTree(FileHandle root, std::wstring rootPath, bool rootMade,
               std::wstring namedAs = L"");
+  // The tree of an install folder the run could not make (a file has its
+  // name, or one on the way to it): everything below namedAs is held and
+  // refused (ERROR_CANNOT_MAKE), so that nothing of the run goes there by
+  // name whatever takes that name meanwhile.
+  static std::shared_ptr<InstallTree> Refusing(std::wstring namedAs);
+  bool Refuses() const { return refusing_; }
 
   // Where the install folder lies.
   const std::wstring& RootPath() const { return root_->path; }
@@ -67,8 +73,10 @@ class InstallTree final : public ITreeWrites {
   // the one the run made or made its own.
   bool StillMadeHere(const std::wstring& path);
   // Lets go of the folders the tree holds open (a folder held open cannot
-  // go, nor can what holds it): nothing is written through it any more, and
-  // StillMadeHere still knows the folders.
+  // go, nor can what holds it): from then on a folder the run made is
+  // reached from the drive's root for each write, and only while it is still
+  // the one the run made there (nothing more is made), and StillMadeHere
+  // still knows the folders.
   void Release();
 
   // A file the run uses after it arrived (unpacks, installs, starts it):
@@ -99,8 +107,14 @@ class InstallTree final : public ITreeWrites {
   // lies outside.
   std::optional<std::wstring> KeyOf(const std::wstring& path) const;
 
+  // A folder the run made, reached from the drive's root after Release.
+  std::shared_ptr<const TreeFolder> ReachReleased(const std::wstring& relative,
+                                                  std::wstring* why);
+
   std::shared_ptr<TreeFolder> root_;
   bool rootMade_;
+  bool refusing_ = false;
+  bool released_ = false;
   std::wstring namedAs_;
   std::optional<FileIdentity> rootIdentity_;
   std::map<std::wstring, FileIdentity> made_;
@@ -161,10 +175,16 @@ class IGeneratedFiles {
 // it first (made by files, or with what the folder passes down), which then
 // takes the name through the folder's handle. Whatever had the name goes
 // without ever being opened, through the delete guard: a file somebody made
-// there first to be written into (or a link of theirs) is replaced, never
-// written through. False with a Windows error as the last error and the
+// there first to be written into (read-only, or held by a scanner), a link
+// of theirs or an empty folder is replaced, never written through. False with a Windows error as the last error and the
 // reason in *why.
 bool WriteGeneratedFile(ITreeWrites& tree, const std::wstring& path, std::string_view content,
                         IGeneratedFiles* files, std::wstring* why = nullptr);
+
+// Adds content at the end of the file at path (absolute, held by the tree),
+// opened as itself in its folder (a link there is never written through),
+// made when missing with what the folder passes down. 0 or the Windows
+// error.
+DWORD AppendInTree(ITreeWrites& tree, const std::wstring& path, std::string_view content);
 
 }  // namespace norvale

@@ -60,9 +60,29 @@ constexpr Status kStatusBufferOverflow = static_cast<Status>(0x80000005);
 constexpr ULONG kFileInternalInformation = 6;
 constexpr ULONG kFileNameInformation = 9;
 constexpr ULONG kFileRenameInformation = 10;
+constexpr ULONG kFileRenameInformationEx = 65;
+
+// What a system without a call or a flag answers (Windows before 10 1809
+// for the newer rename, Wine).
+constexpr Status kStatusNotImplemented = static_cast<Status>(0xC0000002);
+constexpr Status kStatusInvalidInfoClass = static_cast<Status>(0xC0000003);
+constexpr Status kStatusInvalidParameter = static_cast<Status>(0xC000000D);
+constexpr Status kStatusNotSupported = static_cast<Status>(0xC00000BB);
 
 struct RenameInformation {
   BOOLEAN ReplaceIfExists;
+  HANDLE RootDirectory;
+  ULONG FileNameLength;  // bytes
+  WCHAR FileName[1];
+};
+
+// The newer rename's flags in place of ReplaceIfExists.
+constexpr ULONG kRenameReplaceIfExists = 0x00000001;
+constexpr ULONG kRenamePosixSemantics = 0x00000002;
+constexpr ULONG kRenameIgnoreReadOnly = 0x00000040;
+
+struct RenameInformationEx {
+  ULONG Flags;
   HANDLE RootDirectory;
   ULONG FileNameLength;  // bytes
   WCHAR FileName[1];

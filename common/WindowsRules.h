@@ -14,7 +14,10 @@
 // - a file that a running program was started from or has loaded (a DLL,
 //   a shell extension Explorer took from a product folder) cannot be
 //   deleted while it is mapped (it may be renamed): the delete through a
-//   handle that holds DELETE fails with ERROR_ACCESS_DENIED.
+//   handle that holds DELETE fails with ERROR_ACCESS_DENIED;
+// - a rename through the older call replaces no read-only file (Wine's
+//   does), and the newer call with POSIX semantics (10 1809 on), which Wine
+//   lacks, replaces a file a handle holds sharing deletes.
 #include <windows.h>
 
 #include <optional>

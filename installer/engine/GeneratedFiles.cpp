@@ -31,10 +31,9 @@ StepResult<FileHandle> GeneratedFiles::CreateIn(HANDLE folder, const std::wstrin
 }
 
 void GeneratedFiles::Placed(const std::wstring& path) {
+  // A file that keeps what its folder passes down got no list to name.
   SkipOnFailure([&] {
-    if (record_) {
-      record_(kFileAccessComment + path + (list_ ? L"|作成|" + list_->Text() : L"|継承|"));
-    }
+    if (record_ && list_) record_(kFileAccessComment + path + L"|作成|" + list_->Text());
   });
 }
 

@@ -21,8 +21,9 @@
 
 namespace norvale {
 
-// The record's comment line on a generated file: its path, "作成" and its
-// list as SDDL, or "継承" for a run without administrator rights.
+// The record's comment line on a generated file that got a list of its own:
+// its path, "作成" and its list as SDDL (a run without administrator rights
+// sets none, and writes no line).
 extern const wchar_t kFileAccessComment[];
 
 class GeneratedFiles final : public IGeneratedFiles {

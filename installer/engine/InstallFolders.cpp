@@ -4,6 +4,9 @@
 #include <sddl.h>
 
 #include <optional>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "DeleteGuard.h"
 #include "FileActs.h"
@@ -11,6 +14,7 @@
 #include "HandleActs.h"
 #include "InstallTree.h"
 #include "Paths.h"
+#include "System.h"
 #include "Text.h"
 #include "UninstallRegistration.h"
 
@@ -32,6 +36,8 @@ constexpr ACCESS_MASK kHeldAccess = FILE_TRAVERSE | FILE_LIST_DIRECTORY | FILE_A
 // Someone may make the name between the run's look and its own make, or a
 // link in the name's place may be gone after its removal.
 constexpr int kAttempts = 3;
+// Links an administrator set, followed one inside another's target.
+constexpr int kLinkDepth = 8;
 
 std::wstring SidText(PSID sid) {
   wchar_t* text = nullptr;
@@ -39,6 +45,21 @@ std::wstring SidText(PSID sid) {
   std::wstring result = text;
   LocalFree(text);
   return result;
+}
+
+// The account as an administrator who mends the folder finds it:
+// "PC\clerk (S-1-5-21-...)", the SID alone when it names no account here.
+std::wstring AccountText(PSID sid) {
+  const std::wstring sidText = SidText(sid);
+  wchar_t name[256] = {};
+  wchar_t domain[256] = {};
+  DWORD nameSize = 256, domainSize = 256;
+  SID_NAME_USE use = SidTypeUnknown;
+  if (!sid || !LookupAccountSidW(nullptr, sid, name, &nameSize, domain, &domainSize, &use)) {
+    return sidText;
+  }
+  const std::wstring account = domain[0] ? std::wstring(domain) + L"\\" + name : name;
+  return account + L" (" + sidText + L")";
 }
 
 // The way from the drive's root to the install folder is walked one part at
@@ -59,6 +80,8 @@ class FolderPreparation final : public IPathSteps {
     FileHandle handle;
     std::wstring path;
     bool made = false;
+    // Judged already, as the target of a link on the way.
+    bool judged = false;
   };
   // A folder this run made, or took, closed to everyone but the
   // administrators for as long as it is empty (a user who may write into an
@@ -83,20 +106,41 @@ class FolderPreparation final : public IPathSteps {
   // change it; refused otherwise.
   std::optional<Opened> ThroughLink(HANDLE parent, const std::wstring& parentPath,
                                     const std::wstring& name);
+  // Where such a link leads, judged as the way to it is: from the drive's
+  // root down on that side too, the volume's lists included.
+  std::optional<Opened> JudgeLinkTarget(Opened target, const std::wstring& linkPath);
   // A folder on the way that was there: closed to renames when the
-  // machine's administrators own it, else the record and the user are told.
-  void CloseOnTheWay(const Opened& folder);
+  // machine's administrators own it; refused (the user told who owns it)
+  // when another account does. False when refused.
+  bool CloseOnTheWay(const Opened& folder);
+  // No handle opened before the run's list was written still holds the
+  // right to rename or delete the folder (a handle keeps what it was
+  // granted): opening it with DELETE, sharing only reading and writing,
+  // fails while one does.
+  bool NoOtherHoldsDelete(const Opened& folder);
+  // An owner only the machine's administrators stand behind: elevated, not
+  // the account's own (its unelevated programs act as that owner).
+  bool TrustedOwner(PSID owner) const {
+    return IsTrustedOwner(owner, elevated_ ? nullptr : Account());
+  }
   // A folder that was there where the install folder goes: the run's own
   // once it has the run's list (and owner), never when another account owns
   // it.
   bool MakeTheRunsOwn(const Opened& folder, const std::optional<FolderAccessList>& list);
   bool PrepareInstallFolder(const Opened& parent, const std::wstring& name);
   // A new "Uninst", holding nothing the run did not put there: an earlier
-  // one goes first, with what it holds.
+  // one goes first, with what it holds (or steps aside when it cannot go),
+  // its uninstaller carried over only from a folder administrators alone
+  // could change.
   bool PrepareUninst(InstallTree& tree);
+  std::optional<std::string> EarlierUninstaller(InstallTree& tree);
+  bool SetAside(InstallTree& tree);
   // Once the install folder holds "Uninst" and "TEMP", every folder made
   // closed gets its list, and the install folder must still be no link.
   bool OpenToUsers(InstallTree& tree);
+  // Every folder the run closed gets its list, whatever became of the run;
+  // one that cannot is told and recorded as closed.
+  void OpenClosedFolders();
   void KeepClosed(const Opened& folder, const std::optional<FolderAccessList>& final);
   // Why the path cannot be guarded by lists at all; empty when it can.
   std::wstring Unguardable(const HeldFolder& root);
@@ -115,8 +159,8 @@ class FolderPreparation final : public IPathSteps {
     prepared_.recordLines.push_back(kind + path + L"|" + state + L"|" + text);
   }
   void TellNotSet(const std::wstring& path, DWORD error);
-  void TellForeignOwner(const std::wstring& path, PSID owner);
   bool Refuse(const std::wstring& path, const std::wstring& reason);
+  bool RefuseForeignOwner(const std::wstring& path, PSID owner);
 
   InstallRun& run_;
   InstallerState& s_;
@@ -135,6 +179,12 @@ class FolderPreparation final : public IPathSteps {
   bool cannotMake_ = false;
   // The install folder as the run names it, where a link lies on the way.
   std::wstring named_;
+  // Walking the way to a link's target: every part is there already.
+  bool judging_ = false;
+  int linkDepth_ = 0;
+  // Where a link's target lies on a path lists cannot guard: the root and
+  // why, and the run goes by name as on such a drive.
+  std::optional<std::pair<std::wstring, std::wstring>> unguarded_;
 };
 
 void FolderPreparation::TellNotSet(const std::wstring& path, DWORD error) {
@@ -145,13 +195,12 @@ void FolderPreparation::TellNotSet(const std::wstring& path, DWORD error) {
            L"【警告】アクセス許可を設定できませんでした！", MB_OK | MB_ICONEXCLAMATION);
 }
 
-void FolderPreparation::TellForeignOwner(const std::wstring& path, PSID owner) {
-  run_.Ask(L"フォルダ[" + path + L"]は他のアカウント（" + SidText(owner) +
-               L"）が所有しています。" + kCrLf +
-               L"このアカウントはインストール先をフォルダごと移動できるため、" + kCrLf +
-               L"アンインストールの登録が別のプログラムを指す可能性があります。" + kCrLf + kCrLf +
-               L"（管理者が作成したフォルダへのインストールをお勧めします）",
-           L"【警告】インストール先フォルダの所有者", MB_OK | MB_ICONEXCLAMATION);
+
+bool FolderPreparation::RefuseForeignOwner(const std::wstring& path, PSID owner) {
+  // Such an owner may move the whole install folder away and put another
+  // uninstaller in its place.
+  return Refuse(path, L"他のアカウント " + AccountText(owner) + L" が所有するフォルダです。" +
+                          kCrLf + L"管理者が所有者をAdministratorsに変更すると使用できます");
 }
 
 bool FolderPreparation::Refuse(const std::wstring& path, const std::wstring& reason) {
@@ -197,6 +246,10 @@ std::optional<FolderPreparation::Opened> FolderPreparation::OpenOrMake(
       return opened;
     }
     const StepError& error = found.Error();
+    if (error.Missing() && judging_) {
+      Refuse(path, L"リンク（ジャンクション）の先のフォルダが見つかりませんでした");
+      return std::nullopt;
+    }
     if (error.Missing()) {
       // Closed from its first moment when it is to get a list of the run's
       // that lets users write into it.
@@ -268,50 +321,118 @@ std::optional<FolderPreparation::Opened> FolderPreparation::ThroughLink(
   Opened opened;
   opened.handle = std::move(*through);
   opened.path = leadsTo;
+  return JudgeLinkTarget(std::move(opened), path);
+}
+
+std::optional<FolderPreparation::Opened> FolderPreparation::JudgeLinkTarget(
+    Opened target, const std::wstring& linkPath) {
+  if (linkDepth_ >= kLinkDepth) {
+    Refuse(linkPath, L"リンク（ジャンクション）の先に更にリンクが多すぎます");
+    return std::nullopt;
+  }
+  // A mounted volume without a drive letter has no root to judge from.
+  StepResult<HeldFolder> root = target.path.size() >= 3 && IsDriveAbsolute(target.path)
+                                    ? OpenDriveRoot(target.path, FILE_TRAVERSE | READ_CONTROL)
+                                    : StepResult<HeldFolder>(
+                                          StepError::Of(ERROR_BAD_PATHNAME, target.path));
+  if (!root) {
+    Refuse(linkPath, L"リンク（ジャンクション）の先のドライブを開けませんでした(" +
+                         std::to_wstring(root.Error().code) + L")");
+    return std::nullopt;
+  }
+  parentList_ = access_.ReadList(root->handle.Get(), root->path);
+  if (std::wstring why = Unguardable(*root); !why.empty()) {
+    unguarded_.emplace(root->path, std::move(why));
+    return std::nullopt;
+  }
+  if (parentList_) Line(kFolderAccessComment, root->path, L"既存", parentList_->Text());
+  // A volume mounted there is its own root.
+  std::wstring parts = target.path.substr(3);
+  while (!parts.empty() && parts.back() == L'\\') parts.pop_back();
+  const bool wasJudging = std::exchange(judging_, true);
+  ++linkDepth_;
+  StepResult<HeldFolder> reached = WalkDown(std::move(*root), parts, *this);
+  --linkDepth_;
+  judging_ = wasJudging;
+  if (!reached) return std::nullopt;
+  const std::optional<FileIdentity> identity = IdentityOf(reached->handle.Get());
+  if (!identity || identity != IdentityOf(target.handle.Get())) {
+    Refuse(linkPath, L"リンク（ジャンクション）の先が確認中に変わりました");
+    return std::nullopt;
+  }
+  Opened opened;
+  opened.handle = std::move(reached->handle);
+  opened.path = std::move(reached->path);
+  opened.judged = true;
   return opened;
 }
 
-void FolderPreparation::CloseOnTheWay(const Opened& folder) {
+bool FolderPreparation::CloseOnTheWay(const Opened& folder) {
   const std::optional<FolderAccessList> list = access_.ReadList(folder.handle.Get(), folder.path);
   parentList_ = list;
   if (!list) {
     TellNotSet(folder.path, GetLastError());
-    return;
+    return true;
   }
   PSID owner = list->Owner();
-  // Elevated, a folder the account made unelevated is its unelevated
-  // programs' to give themselves any right on: as good as another's. (The
-  // install folder itself is handed to the administrators when the run
-  // takes it; a folder on the way keeps its owner.)
-  if (!IsTrustedOwner(owner, elevated_ ? nullptr : Account())) {
-    Line(kFolderAccessWarning, folder.path, L"他のアカウントが所有", list->Text());
-    TellForeignOwner(folder.path, owner);
-    return;
-  }
+  // Another account, or elevated the account's unelevated self, may give
+  // itself any right on the folder whatever list the run sets, and move
+  // the install folder away with it. (The install folder itself is handed
+  // to the administrators when the run takes it; a folder on the way keeps
+  // its owner.)
+  if (!TrustedOwner(owner)) return RefuseForeignOwner(folder.path, owner);
   const std::optional<FolderAccessList> closed = ClosedToRenames(*list, elevated_, Account());
   if (!closed) {
     Line(kFolderAccessComment, folder.path, L"既存", list->Text());
-    return;
+    return true;
   }
   if (!access_.ApplyToOpenFolder(folder.handle.Get(), folder.path, *closed)) {
     TellNotSet(folder.path, GetLastError());
-    return;
+    return true;
   }
+  if (!NoOtherHoldsDelete(folder)) return false;
   const std::optional<FolderAccessList> described = WithOwner(*closed, owner);
   Line(kFolderAccessComment, folder.path, L"変更", described ? described->Text() : closed->Text());
   // A folder made below it inherits from the closed list.
   parentList_ = closed;
+  return true;
+}
+
+bool FolderPreparation::NoOtherHoldsDelete(const Opened& folder) {
+  const auto alone = [&] {
+    return OpenIn(folder.handle.Get(), L"", DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  EntryType::Folder);
+  };
+  StepResult<FileHandle> asked = alone();
+  if (!asked && asked.Error().code == ERROR_SHARING_VIOLATION) {
+    // This program's own current folder is held sharing no deletes, as
+    // every process's is, and holds no DELETE: it steps out meanwhile.
+    const FileHandle current(CreateFileW(L".", FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    const std::optional<FileIdentity> here = current ? IdentityOf(current.Get()) : std::nullopt;
+    std::vector<wchar_t> saved(32768);
+    const DWORD length = GetCurrentDirectoryW(static_cast<DWORD>(saved.size()), saved.data());
+    if (here && here == IdentityOf(folder.handle.Get()) && length > 0 && length < saved.size() &&
+        SetCurrentDirectoryW(SystemFolder().c_str())) {
+      asked = alone();
+      SetCurrentDirectoryW(saved.data());
+    }
+  }
+  if (asked) return true;
+  if (asked.Error().code == ERROR_SHARING_VIOLATION) {
+    return Refuse(folder.path, L"他のプログラムがこのフォルダを移動又は削除できる状態で開いています" +
+                                   std::wstring(kCrLf) + L"（そのプログラムを終了してから実行して下さい）");
+  }
+  return Refuse(folder.path, L"フォルダを移動又は削除できるのがこのインストールだけか確認できませんでした(" +
+                                 std::to_wstring(asked.Error().code) + L")");
 }
 
 bool FolderPreparation::MakeTheRunsOwn(const Opened& folder,
                                        const std::optional<FolderAccessList>& list) {
   const std::optional<FolderAccessList> current =
       access_.ReadList(folder.handle.Get(), folder.path);
-  if (!current || !IsTrustedOwner(current->Owner(), Account())) {
-    return Refuse(folder.path, current ? L"他のアカウントが所有するフォルダです（所有者 " +
-                                             SidText(current->Owner()) + L"）"
-                                       : L"フォルダの所有者を確認できませんでした");
-  }
+  if (!current) return Refuse(folder.path, L"フォルダの所有者を確認できませんでした");
+  if (!TrustedOwner(current->Owner())) return RefuseForeignOwner(folder.path, current->Owner());
   if (!list) return true;
   // Taken closed, as a new one is born, until it holds what it must.
   const std::optional<FolderAccessList>& first = closedList_ ? closedList_ : list;
@@ -321,7 +442,7 @@ bool FolderPreparation::MakeTheRunsOwn(const Opened& folder,
                                    std::to_wstring(GetLastError()) + L")");
   }
   if (closedList_) KeepClosed(folder, elevated_ ? list : DaclOnly(*list));
-  return true;
+  return NoOtherHoldsDelete(folder);
 }
 
 bool FolderPreparation::PrepareInstallFolder(const Opened& parent, const std::wstring& name) {
@@ -359,13 +480,21 @@ bool FolderPreparation::PrepareUninst(InstallTree& tree) {
   // change it: the uninstaller the Uninstall entry names lies in a folder
   // holding nothing this run did not put there.
   const EntryKind there = KindIn(tree.Root(), L"Uninst");
-  if (there == EntryKind::kFolder &&
-      !RemoveListedFolder(tree.Root(), tree.RootPath(), L"Uninst")) {
-    return Refuse(path, L"以前のUninstフォルダを削除できませんでした");
+  std::optional<std::string> earlier;
+  if (there == EntryKind::kFolder) {
+    earlier = EarlierUninstaller(tree);
+    if (const StepDone removed = RemoveListedFolder(tree.Root(), tree.RootPath(), L"Uninst");
+        !removed && !SetAside(tree)) {
+      return Refuse(path, L"以前のUninstフォルダを削除も移動もできませんでした" +
+                              std::wstring(kCrLf) + removed.Error().Text());
+    }
   }
-  if (there == EntryKind::kFile &&
-      !DeleteGuardedFileIn(tree.Root(), tree.RootPath(), L"Uninst", true)) {
-    return Refuse(path, L"同じ名前のファイルを削除できませんでした");
+  if (there == EntryKind::kFile) {
+    if (const StepDone deleted = DeleteGuardedFileIn(tree.Root(), tree.RootPath(), L"Uninst", true);
+        !deleted && !SetAside(tree)) {
+      return Refuse(path, L"同じ名前のファイルを削除も移動もできませんでした" +
+                              std::wstring(kCrLf) + deleted.Error().Text());
+    }
   }
   // Born with its own list, under which users only read and run.
   std::optional<Opened> uninst =
@@ -376,16 +505,84 @@ bool FolderPreparation::PrepareUninst(InstallTree& tree) {
   prepared_.recordLines.push_back(
       std::wstring(kUninstallerFolderAccessComment) +
       (list ? list->Text() : std::wstring(L"継承(管理者権限なしのインストール)")));
+  if (earlier) {
+    // Made anew in the new "Uninst", with what that folder passes down; the
+    // uninstall step keeps it when it is not older than the installer's.
+    const std::wstring carried = JoinPath(uninst->path, kUninstallerFile);
+    if (!WriteGeneratedFile(tree, carried, *earlier, nullptr)) {
+      prepared_.recordLines.push_back(L";★以前のアンインストーラ=" + carried +
+                                      L"|引き継げませんでした(" +
+                                      std::to_wstring(GetLastError()) + L")|");
+    }
+  }
   return true;
 }
 
-bool FolderPreparation::OpenToUsers(InstallTree& tree) {
-  for (Closed& folder : closed_) {
-    if (!access_.ApplyToOpenFolder(folder.handle.Get(), folder.path, folder.final)) {
-      TellNotSet(folder.path, GetLastError());
+std::optional<std::string> FolderPreparation::EarlierUninstaller(InstallTree& tree) {
+  const StepResult<HeldFolder> old =
+      OpenListedIn(tree.Root(), tree.RootPath(), L"Uninst", FILE_TRAVERSE | READ_CONTROL,
+                   kShareAll, EntryType::Folder);
+  if (!old) return std::nullopt;
+  const StepResult<FileHandle> file =
+      OpenIn(old->handle.Get(), kUninstallerFile, GENERIC_READ, FILE_SHARE_READ, EntryType::File);
+  const std::optional<DWORD> attributes = file ? AttributesOf(file->Get()) : std::nullopt;
+  if (!attributes || IsLinkAttributes(*attributes)) return std::nullopt;
+  const std::wstring path = JoinPath(old->path, kUninstallerFile);
+  // A user who could change the folder, or the file, may have put a program
+  // of theirs there for the Uninstall entry to start elevated.
+  const std::optional<FolderAccessList> folderList = access_.ReadList(old->handle.Get(), old->path);
+  const std::optional<FolderAccessList> fileList = access_.ReadList(file->Get(), path);
+  const bool onlyAdministrators =
+      folderList && fileList && OnlyTrustedMayChange(*folderList, elevated_, Account()) &&
+      OnlyTrustedMayChange(*fileList, elevated_, Account());
+  LARGE_INTEGER size{};
+  constexpr LONGLONG kLargest = 256ll * 1024 * 1024;
+  std::string bytes;
+  if (onlyAdministrators && GetFileSizeEx(file->Get(), &size) && size.QuadPart <= kLargest) {
+    bytes.resize(static_cast<size_t>(size.QuadPart));
+    DWORD got = 0;
+    if (!ReadFile(file->Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) ||
+        got != bytes.size()) {
+      bytes.clear();
     }
   }
+  const bool carried = onlyAdministrators && !bytes.empty();
+  prepared_.recordLines.push_back(std::wstring(carried ? L";" : L";★") + L"以前のアンインストーラ=" +
+                                  path + (carried ? L"|引き継ぎ|" : L"|置き換え|") +
+                                  (folderList ? folderList->Text() : L""));
+  if (!carried) return std::nullopt;
+  return bytes;
+}
+
+bool FolderPreparation::SetAside(InstallTree& tree) {
+  // What cannot go (a read-only file with a second name, one that cannot be
+  // deleted) steps aside under a name nobody had, inside the held install
+  // folder, where the uninstaller removes it with the folder.
+  const StepResult<FileHandle> old =
+      OpenIn(tree.Root(), L"Uninst", DELETE, kShareAll, EntryType::Any);
+  const std::wstring aside = UniqueFolderName(L"Uninst.");
+  if (!old || aside.empty() || !RenameInto(old->Get(), tree.Root(), aside, false)) return false;
+  prepared_.recordLines.push_back(L";★以前のUninst=" + JoinPath(tree.RootPath(), L"Uninst") +
+                                  L"|削除できないため移動(" + aside + L")|");
+  return true;
+}
+
+void FolderPreparation::OpenClosedFolders() {
+  for (Closed& folder : closed_) {
+    if (access_.ApplyToOpenFolder(folder.handle.Get(), folder.path, folder.final)) continue;
+    const DWORD error = GetLastError();
+    Line(kFolderAccessWarning, folder.path, L"閉じたまま(" + std::to_wstring(error) + L")",
+         closedList_ ? closedList_->Text() : L"");
+    run_.Ask(L"フォルダ[" + folder.path + L"]のアクセス許可を設定できませんでした！(" +
+                 std::to_wstring(error) + L")" + kCrLf +
+                 L"（このフォルダは管理者以外のユーザーが使用できないままです）",
+             L"【警告】アクセス許可を設定できませんでした！", MB_OK | MB_ICONEXCLAMATION);
+  }
   closed_.clear();
+}
+
+bool FolderPreparation::OpenToUsers(InstallTree& tree) {
+  OpenClosedFolders();
   // Closed until now, and holding "Uninst" and "TEMP" from now on, the
   // install folder cannot have become a mount point; one that is all the
   // same is not written through.
@@ -474,6 +671,21 @@ PreparedFolders FolderPreparation::Run() {
       PrepareInstallFolder(opened, name);
     }
   }
+  if (unguarded_ && !prepared_.refused) {
+    // A link an administrator set leads where lists guard nothing: the way
+    // goes by name from there, as on such a drive.
+    Line(kFolderAccessWarning, unguarded_->first, L"保護されません", unguarded_->second);
+    OpenClosedFolders();
+    ByPath(app, false);
+    return prepared_;
+  }
+  if (cannotMake_ && !prepared_.refused && !s_.installTree) {
+    // The run goes on to its steps, which fail on their own, but nothing
+    // of it goes below the install folder by name: a user who put a file
+    // there may have put a folder of theirs in its place meanwhile.
+    s_.installTree = InstallTree::Refusing(named_);
+  }
+  OpenClosedFolders();
   s_.FoldersMadeAbove = madeAbove_;
   return prepared_;
 }
@@ -485,6 +697,7 @@ StepResult<HeldFolder> FolderPreparation::Step(const HeldFolder& parent, const s
       OpenOrMake(parent.handle.Get(), parent.path, name, false, list);
   // The user was told why, or the run goes on without the folder.
   if (!folder) return StepError::Of(ERROR_CANCELLED, JoinPath(parent.path, name));
+  if (folder->judged) return HeldFolder{std::move(folder->handle), std::move(folder->path)};
   if (folder->made) {
     madeAbove_.insert(madeAbove_.begin(), folder->path);
     if (list) {
@@ -493,8 +706,8 @@ StepResult<HeldFolder> FolderPreparation::Step(const HeldFolder& parent, const s
       TellNotSet(folder->path, ERROR_INVALID_SECURITY_DESCR);
     }
     parentList_ = list ? list : access_.ReadList(folder->handle.Get(), folder->path);
-  } else {
-    CloseOnTheWay(*folder);
+  } else if (!CloseOnTheWay(*folder)) {
+    return StepError::Of(ERROR_CANCELLED, folder->path);
   }
   return HeldFolder{std::move(folder->handle), std::move(folder->path)};
 }

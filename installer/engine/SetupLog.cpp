@@ -4,6 +4,9 @@
 
 #include "EngineSupport.h"
 #include "Handles.h"
+#include "InstallTree.h"
+#include "InstallerState.h"
+#include "Paths.h"
 #include "RuntimeError.h"
 #include "Text.h"
 
@@ -96,6 +99,29 @@ int32_t WriteSetupLog(const SetupRecord& record, const std::wstring& line, int16
       return LastRuntimeError();
     }
     return written == bytes.size() ? 0 : kErrPathFileAccess;
+  });
+}
+
+int32_t WriteSetupLog(InstallerState& state, const std::wstring& line, int16_t mode) {
+  return engine::OrFailure<int32_t>(kErrPathFileAccess, [&]() -> int32_t {
+    const SetupRecord& record = state;
+    if (record.InputItems.size() < 2 || IsBlank(record.InputItems[1].value)) {
+      return kErrPathNotFound;
+    }
+    const std::wstring path = FullPath(SetupLogPath(record));
+    if (!state.installTree || path.empty() || !state.installTree->Holds(path)) {
+      return WriteSetupLog(record, line, mode, 0);
+    }
+    const std::string bytes = SetupLogLineBytes(line) + "\r\n";
+    DWORD error = 0;
+    if (mode == 1) {
+      if (!WriteGeneratedFile(*state.installTree, path, bytes, nullptr)) {
+        error = GetLastError() != 0 ? GetLastError() : static_cast<DWORD>(ERROR_WRITE_FAULT);
+      }
+    } else {
+      error = AppendInTree(*state.installTree, path, bytes);
+    }
+    return error == 0 ? 0 : RuntimeErrorFromWin32(error);
   });
 }
 

@@ -10,6 +10,8 @@
 
 namespace norvale {
 
+struct InstallerState;
+
 // The install folder as stored, "\Uninst\Setup.log", trimmed.
 std::wstring SetupLogPath(const SetupRecord& record);
 
@@ -29,6 +31,12 @@ std::wstring SetupLogPath(const SetupRecord& record);
 int32_t WriteSetupLog(const SetupRecord& record, const std::wstring& line, int16_t mode);
 int32_t WriteSetupLog(const SetupRecord& record, const std::wstring& line, int16_t mode,
                       unsigned int codePage);
+// The same for an install run: below an install folder the run guards, the
+// record goes through the run's tree, its first line a new file in place of
+// whatever had the name, every later one added to the file the tree reaches
+// as itself in the run's own "Uninst"; where the tree refuses, the line is
+// missing as one that cannot be written.
+int32_t WriteSetupLog(InstallerState& state, const std::wstring& line, int16_t mode);
 
 // The bytes WriteSetupLog writes for one line, CR LF not included.
 std::string SetupLogLineBytes(const std::wstring& line, unsigned int codePage = 0);

@@ -81,8 +81,9 @@ bool IsComplete(const ShortCutEntry& entry) {
 
 
 // On Windows 10 and later a program in the Startup folder is started by a
-// command file of its name in the install folder.
-void RedirectStartupPrograms(EngineContext& engine) {
+// command file of its name in the install folder; the record's lines on the
+// files made go to accessLines, for after the section's own.
+void RedirectStartupPrograms(EngineContext& engine, std::vector<std::wstring>& accessLines) {
   InstallerState& state = engine.state;
   const std::wstring appFolder = state.InputItems.size() > 1 ? state.InputItems[1].value : L"";
   for (int32_t i = 1; i <= state.ShortCutCount && i < static_cast<int32_t>(state.ShortCutList.size());
@@ -97,7 +98,12 @@ void RedirectStartupPrograms(EngineContext& engine) {
       const std::wstring base = fileName.substr(0, exe);
       if (IsBlank(base)) return;
       const std::wstring cmdName = base + L".CMD";
-      if (!MakeStartupCmdFile(appFolder, cmdName, target, CodePagesOf(state), &state)) return;
+      if (!MakeStartupCmdFile(appFolder, cmdName, target, CodePagesOf(state), &state,
+                              [&accessLines](const std::wstring& line) {
+                                accessLines.push_back(line);
+                              })) {
+        return;
+      }
       const std::wstring cmdPath = appFolder + L"\\" + cmdName;
       if (!FileExists(cmdPath)) return;
       entry.exe = cmdPath;
@@ -177,7 +183,7 @@ std::optional<std::wstring> CommandFileProgramPath(const std::wstring& exePath,
 
 bool MakeStartupCmdFile(const std::wstring& folder, const std::wstring& fileName,
                         const std::wstring& exePath, const ICodePages& pages,
-                        InstallerState* state) {
+                        InstallerState* state, std::function<void(const std::wstring&)> record) {
   return OrFailure(false, [&] {
     if (IsBlank(folder) || IsBlank(fileName) || IsBlank(exePath)) return false;
     const std::optional<std::wstring> program =
@@ -191,9 +197,8 @@ bool MakeStartupCmdFile(const std::wstring& folder, const std::wstring& fileName
          L"START \"" + fileName + L"を起動しています...\" \"" + *program + L"\"", L"", L"EXIT"},
         pages);
     if (state && InInstallTree(*state, path)) {
-      return WriteGeneratedFileInTree(*state, path, bytes, [state](const std::wstring& line) {
-               WriteSetupLog(*state, line, 0);
-             }) == 0;
+      if (!record) record = [state](const std::wstring& line) { WriteSetupLog(*state, line, 0); };
+      return WriteGeneratedFileInTree(*state, path, bytes, record) == 0;
     }
     return WriteByName(path, bytes);
   });
@@ -239,7 +244,8 @@ bool CreateShortCuts(EngineContext& engine) {
     SetLabel(engine.stepLabel, L"ショートカットを作成しています...");
     SetLabel(engine.itemLabel, L"");
     engine.window.DoEvents();
-    if (state.objWinCommon.IsWindows10OrGreater()) RedirectStartupPrograms(engine);
+    std::vector<std::wstring> accessLines;
+    if (state.objWinCommon.IsWindows10OrGreater()) RedirectStartupPrograms(engine, accessLines);
     int32_t count = 0;
     engine.window.Dispゲージ(0);
     for (int32_t i = 1;
@@ -270,6 +276,7 @@ bool CreateShortCuts(EngineContext& engine) {
         if (!ok) result = false;
       });
     }
+    for (const std::wstring& line : accessLines) WriteSetupLog(state, line, 0);
     WriteSetupLog(state, L"", 0);
     SetLabel(engine.stepLabel, L"");
     SetLabel(engine.itemLabel, L"");

@@ -4,6 +4,7 @@
 // on Windows 10 and later a Startup-folder program starts through a logon
 // command file in the install folder.
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -40,12 +41,13 @@ const ICodePages& CodePagesOf(InstallerState& state);
 // command file runs at every user's logon: below the install folder of the
 // run in state it is made anew through the run's install tree, with a list
 // that lets only administrators change it, in place of whatever had the
-// name, and the record says what it got; elsewhere, or without a run, it is
-// written by name.
+// name, and the record says what it got (through record when given, else
+// at once); elsewhere, or without a run, it is written by name.
 bool MakeStartupCmdFile(const std::wstring& folder, const std::wstring& fileName,
                         const std::wstring& exePath,
                         const ICodePages& pages = SystemCodePages(),
-                        InstallerState* state = nullptr);
+                        InstallerState* state = nullptr,
+                        std::function<void(const std::wstring&)> record = nullptr);
 // The simple condition test: "task" with a check item's number, or a group
 // number and an option number; anything else holds.
 bool IsTaskOrOptionChosen(const SetupRecord& record, const std::wstring& chk);

@@ -16,8 +16,6 @@
 namespace norvale {
 namespace {
 
-constexpr wchar_t kUninstaller[] = L"Dekant00.exe";
-
 // The kilobytes of a byte count, kept to four decimals, half up.
 int64_t KilobytesScaled(uint64_t bytes) {
   return static_cast<int64_t>((bytes * 10000 * 2 + 1024) / 2048);
@@ -79,6 +77,7 @@ bool IsCommandFileSafePath(const std::wstring& path, unsigned int ansiCodePage,
 }
 
 const wchar_t kUninstallerFolderAccessComment[] = L";Uninstのアクセス許可=";
+const wchar_t kUninstallerFile[] = L"Dekant00.exe";
 
 std::wstring ProtectUninstallerFolder(InstallRun& run, const std::wstring& uninst) {
   return ValueOrOnFailure(std::wstring(L";★Uninstのアクセス許可を設定できませんでした！"), [&] {
@@ -102,9 +101,21 @@ std::wstring UninstallCommand(const std::wstring& uninstallerPath) {
   return L"\"" + uninstallerPath + L"\"";
 }
 
+namespace {
+
+// An install folder the run could not make is not the product's: an entry
+// or flag naming its uninstaller would start whatever another user puts in
+// that place.
+bool FolderRefused(const InstallerState& s) {
+  return s.installTree && s.installTree->Refuses();
+}
+
+}  // namespace
+
 bool RegstUninstInfo(InstallRun& run) {
   InstallerState& s = run.state;
   bool result = false;
+  if (FolderRefused(s)) return false;
   SkipOnFailure([&] {
     const std::wstring app = run.InstallFolder();
     const RegCurrency size = GetFolderSizeKB(app);
@@ -114,7 +125,7 @@ bool RegstUninstInfo(InstallRun& run) {
     wchar_t date[32];
     swprintf(date, 32, L"%04u/%02u/%02u %02u:%02u", now.wYear, now.wMonth, now.wDay, now.wHour,
              now.wMinute);
-    const std::wstring uninstall = UninstallCommand(app + L"\\Uninst\\" + kUninstaller);
+    const std::wstring uninstall = UninstallCommand(app + L"\\Uninst\\" + kUninstallerFile);
     result = s.objWinCommon.REG_UninstApRegst(s.AppId, s.AppName, s.AppVerName, app, s.AppName,
                                               date, s.AppPublisher, uninstall,
                                               uninstall + L" /S", RoundHalfEven(size.scaled));
@@ -172,24 +183,30 @@ bool InstallUninstaller(InstallRun& run) {
   const std::wstring from = run.installerFolder;
 
   int32_t newMajor = 0, newMinor = 0, newRevision = 0;
-  SkipOnFailure([&] { GetFileVersionParts(from + L"\\" + kUninstaller, newMajor, newMinor, newRevision); });
+  SkipOnFailure([&] { GetFileVersionParts(from + L"\\" + kUninstallerFile, newMajor, newMinor, newRevision); });
 
   for (const wchar_t* script : {L"Add-Font.ps1", L"Remove-Font.ps1"}) {
     if (FileExists(from + L"\\" + script)) CopyFileBy(run, from + L"\\" + script, uninst);
   }
   if (FileExists(from + L"\\7-zip32.dll")) CopyFileBy(run, from + L"\\7-zip32.dll", app);
 
-  const std::wstring installed = uninst + L"\\" + kUninstaller;
+  const std::wstring installed = uninst + L"\\" + kUninstallerFile;
   if (!FileExists(installed)) {
-    CopyFileBy(run, from + L"\\" + kUninstaller, uninst);
+    CopyFileBy(run, from + L"\\" + kUninstallerFile, uninst);
   } else {
     int32_t oldMajor = 0, oldMinor = 0, oldRevision = 0;
     SkipOnFailure([&] { GetFileVersionParts(installed, oldMajor, oldMinor, oldRevision); });
     const bool older = oldMajor < newMajor || (oldMajor == newMajor && oldMinor < newMinor) ||
                        (oldMajor == newMajor && oldMinor == newMinor && oldRevision < newRevision);
-    if (older) CopyFileBy(run, from + L"\\" + kUninstaller, uninst);
+    if (older) CopyFileBy(run, from + L"\\" + kUninstallerFile, uninst);
+    // Below a guarded install folder only one an earlier run left where
+    // administrators alone could change it is here to be kept. The line
+    // holds neither "=" nor the program's name: it ends up in the section of
+    // the administrator flags, whose reader takes any line with both.
+    run.Log(older ? L";以前のアンインストーラを新しいものに置き換えました"
+                  : L";以前のアンインストーラを残しました（新しいものより古くないため）");
   }
-  SkipOnFailure([&] { s.objWinCommon.REG_4DLayersRegst(installed); });
+  if (!FolderRefused(s)) SkipOnFailure([&] { s.objWinCommon.REG_4DLayersRegst(installed); });
 
   for (int32_t i = 1; i <= s.DownloadCount && i < static_cast<int32_t>(s.DownloadList.size()); ++i) {
     const DownloadEntry& entry = s.DownloadList[static_cast<size_t>(i)];

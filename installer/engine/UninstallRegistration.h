@@ -36,6 +36,8 @@ void vbMakeReplaceCmd(InstallRun& run, const std::wstring& newProgram);
 // line on what was applied.
 std::wstring ProtectUninstallerFolder(InstallRun& run, const std::wstring& uninst);
 extern const wchar_t kUninstallerFolderAccessComment[];
+// The uninstaller's file name in "Uninst".
+extern const wchar_t kUninstallerFile[];
 
 // The uninstall command as Windows runs it: the program's path, in double
 // quotes when it holds a blank so that no shorter path is taken for it.

@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "DeleteGuard.h"
 #include "FileActs.h"
 #include "Handles.h"
+#include "InstallTree.h"
 #include "Paths.h"
 #include "System.h"
 #include "TempDir.h"
@@ -203,6 +205,96 @@ TEST(FileActsTest, ARemovalTellsTheFirstThingThatStayed) {
   EXPECT_EQ(left.first->path, root + L"\\data\\pos.dat");
   EXPECT_EQ(left.first->kind, StepError::Kind::Transient);
   EXPECT_EQ(GetFileAttributesW((root + L"\\other.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+}  // namespace
+
+namespace {
+
+// A file the installer generates takes its name whatever a user left under
+// it: a read-only file, one a scanner holds (sharing deletes), an empty
+// folder. Windows' older rename replaces neither of the first two and no
+// folder; the newer one with POSIX semantics (10 1809 on) replaces both
+// files, which Wine lacks and the acts do in its place (WindowsRules.h). A
+// folder that holds something stays, and the file is not made.
+TEST(FileActsTest, AGeneratedFileTakesItsNameWhateverHasIt) {
+  ASSERT_TRUE(norvale::RunsUnderWine()) << "these cases model what Windows does itself";
+  TempDir dir(L"generated name");
+  const std::wstring root = dir / L"Norvale POS";
+  ASSERT_TRUE(CreateDirectoryW(root.c_str(), nullptr));
+  auto held = norvale::OpenFolderFromRoot(
+      root, FILE_TRAVERSE | FILE_LIST_DIRECTORY | FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY);
+  ASSERT_TRUE(held);
+  norvale::InstallTree tree(std::move(held->handle), held->path, true);
+  struct Case {
+    const char* what;
+    std::function<void(const std::wstring&)> leave;
+    bool taken;
+  };
+  FileHandle scanner;
+  const Case cases[] = {
+      {"a read-only file",
+       [](const std::wstring& path) {
+         WriteFileBytes(path, "theirs");
+         SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
+       },
+       true},
+      {"a file a scanner holds",
+       [&scanner](const std::wstring& path) {
+         WriteFileBytes(path, "theirs");
+         scanner = FileHandle(CreateFileW(path.c_str(), GENERIC_READ,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING, 0, nullptr));
+       },
+       true},
+      {"an empty folder", [](const std::wstring& path) { CreateDirectoryW(path.c_str(), nullptr); },
+       true},
+      {"a folder that holds something",
+       [](const std::wstring& path) {
+         CreateDirectoryW(path.c_str(), nullptr);
+         WriteFileBytes(path + L"\\keep.txt", "theirs");
+       },
+       false},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    const std::wstring path = root + L"\\Setup_Start" + std::to_wstring(++n) + L".txt";
+    c.leave(path);
+    EXPECT_EQ(norvale::WriteGeneratedFile(tree, path, "the run's own\r\n", nullptr), c.taken)
+        << c.what;
+    EXPECT_EQ(testing_support::ReadFileBytes(path) == "the run's own\r\n", c.taken) << c.what;
+    scanner.Reset();
+  }
+  EXPECT_EQ(testing_support::ReadFileBytes(root + L"\\Setup_Start4.txt\\keep.txt"), "theirs");
+}
+
+}  // namespace
+
+namespace {
+
+// A file is known by the 128-bit number its volume gives it: ReFS keeps the
+// older 64-bit one unique no longer. Wine answers both alike, so the
+// identity is checked against what the newer question answers; another
+// name of the same file is that file, another file is not.
+TEST(FileActsTest, AFileIsKnownByTheNumberItsVolumeGivesItWhole) {
+  TempDir dir(L"identity");
+  WriteFileBytes(dir / L"a.txt", "a");
+  WriteFileBytes(dir / L"b.txt", "b");
+  ASSERT_TRUE(CreateHardLinkW((dir / L"a2.txt").c_str(), (dir / L"a.txt").c_str(), nullptr));
+  auto open = [](const std::wstring& path) {
+    return FileHandle(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr));
+  };
+  const FileHandle a = open(dir / L"a.txt"), a2 = open(dir / L"a2.txt"), b = open(dir / L"b.txt");
+  FILE_ID_INFO wide{};
+  ASSERT_TRUE(GetFileInformationByHandleEx(a.Get(), FileIdInfo, &wide, sizeof wide));
+  const auto identity = norvale::IdentityOf(a.Get());
+  ASSERT_TRUE(identity);
+  EXPECT_EQ(identity->volume, wide.VolumeSerialNumber);
+  EXPECT_TRUE(std::equal(identity->id.begin(), identity->id.end(), wide.FileId.Identifier));
+  EXPECT_EQ(norvale::IdentityOf(a2.Get()), identity);
+  EXPECT_NE(norvale::IdentityOf(b.Get()), identity);
 }
 
 }  // namespace

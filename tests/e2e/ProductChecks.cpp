@@ -228,8 +228,9 @@ void InstallFixture::ExpectRecord() {
     expected.push_back(line);
   }
   if (Is64()) {
-    // Windows 10 starts the logon program through its command file.
-    expected.insert(std::find(expected.begin(), expected.end(), L"Count=4") + 1,
+    // Windows 10 starts the logon program through its command file, which
+    // the record names after the section's own lines.
+    expected.insert(std::find(expected.begin(), expected.end(), L"err04=") + 1,
                     norvale::kFileAccessComment + app + L"\\NvTray.CMD|作成|" + fileList->Text());
   }
   EXPECT_EQ(testing_support::ReadAnsiLines(app + L"\\Uninst\\Setup.log"), expected);

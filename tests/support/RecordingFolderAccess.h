@@ -100,7 +100,10 @@ class RecordingFolderAccess final : public norvale::IFolderAccess {
   }
 
   // What the volume says, as Windows would: FAT32 and exFAT keep no lists.
-  bool KeepsLists(HANDLE) override { return keepsLists; }
+  // Wine has one volume: keepsListsOf tells the roots it is asked of apart.
+  bool KeepsLists(HANDLE folder) override {
+    return keepsListsOf ? keepsListsOf(folder) : keepsLists;
+  }
   struct FileUse {
     std::wstring path;  // as made, before it took its name
     std::optional<norvale::FolderAccessList> list;
@@ -129,6 +132,7 @@ class RecordingFolderAccess final : public norvale::IFolderAccess {
 
   bool elevated = true;
   bool keepsLists = true;
+  std::function<bool(HANDLE)> keepsListsOf;
   std::vector<BYTE> account = UserAccountSid();
   DWORD applyError = ERROR_SUCCESS;
   std::function<void()> onApply;

@@ -12,9 +12,11 @@
 #include "EngineRunFixture.h"
 #include "FileSystem.h"
 #include "FolderAccess.h"
+#include "Handles.h"
 #include "InstallFolders.h"
 #include "InstallSequence.h"
 #include "Paths.h"
+#include "SetupLog.h"
 #include "UninstallRegistration.h"
 #include "Text.h"
 
@@ -37,7 +39,6 @@ const wchar_t kMadeByAUser[] =
     L"O:S-1-5-21-1-2-3-1111D:AI(A;OICI;FA;;;S-1-5-21-1-2-3-1111)(A;OICIID;FA;;;BA)"
     L"(A;OICIID;FA;;;SY)(A;OICIID;0x1200a9;;;BU)";
 
-const wchar_t kOwnerWarning[] = L"【警告】インストール先フォルダの所有者";
 const wchar_t kNotSetWarning[] = L"【警告】アクセス許可を設定できませんでした！";
 const wchar_t kRefused[] = L"インストールを続行できません！";
 
@@ -177,52 +178,98 @@ TEST_F(InstallFoldersTest, AFolderOnTheWayThatAdministratorsOwnIsClosedToRenames
   EXPECT_EQ(MayDeleteOrRename(closed.list, drive), (Names{L"Administrators", L"SYSTEM"}));
   EXPECT_EQ(RightsOf(closed.list, L"Users"), RightsOf(ListFromSddl(kMadeBelowTheDrive), L"Users"));
   EXPECT_TRUE(State().FoldersMadeAbove.empty());
-  EXPECT_EQ(box_->Count(kOwnerWarning) + box_->Count(kNotSetWarning), 0);
+  EXPECT_EQ(box_->Count(kNotSetWarning) + box_->Count(kRefused), 0);
   EXPECT_TRUE(Recorded(std::wstring(norvale::kFolderAccessComment) + above_ + L"|変更|O:BA"));
 }
 
-// One that another account owns could move the whole install path: it is
-// left as it is, and the record and the user are told.
-TEST_F(InstallFoldersTest, AFolderOnTheWayThatAnotherAccountOwnsIsToldNotTouched) {
-  ASSERT_TRUE(CreateDirectoryW(above_.c_str(), nullptr));
-  Answer(above_, kMadeByAUser);
-  EXPECT_EQ(norvale::ExecuteSetup(Run()), 0);
-  EXPECT_EQ(State().InstallAborted, 0);
-  EXPECT_FALSE(AppliedTo(above_));
-  ASSERT_EQ(box_->Count(kOwnerWarning), 1);
-  const std::wstring& text = box_->First(kOwnerWarning)->text;
-  EXPECT_NE(text.find(above_), std::wstring::npos);
-  EXPECT_NE(text.find(L"S-1-5-21-1-2-3-1111"), std::wstring::npos);
-  EXPECT_TRUE(Recorded(std::wstring(norvale::kFolderAccessWarning) + above_ +
-                       L"|他のアカウントが所有|O:S-1-5-21-1-2-3-1111"));
-  EXPECT_EQ(ReadFileBytes(appDir_ + L"\\readme.txt"), Served(L"pkg/files/readme.txt"));
-}
-
-// So is one the running account made unelevated (from Explorer, say): its
-// unelevated programs, as its owner, may give themselves the right to
-// rename it whatever list the elevated run sets.
-TEST_F(InstallFoldersTest, AFolderOnTheWayTheAccountMadeUnelevatedIsTold) {
-  ASSERT_TRUE(CreateDirectoryW(above_.c_str(), nullptr));
+// A folder the run would take over, on the way or as the install folder,
+// that others could move away with the install folder in it is not used:
+// the user is told which folder (and who owns it, for an administrator to
+// mend), and nothing is written. Another account, or the running account
+// unelevated (from Explorer, say), owns it: as its owner it may give itself
+// the right to rename it whatever list the elevated run sets. Or a program
+// holds it with DELETE from before the run's list (a handle keeps what it
+// was granted; an earlier version made it by name): Wine keeps sharing as
+// Windows does, so the run's own open with DELETE that shares only reading
+// and writing fails. A program that holds it for listing, or the run's own
+// current folder, holds no such right.
+TEST_F(InstallFoldersTest, AFolderOthersCouldMoveAwayIsRefused) {
   const std::wstring account = testing_support::SidText(folderAccess_->account.data());
-  Answer(above_, L"O:" + account + L"D:AI(A;OICI;FA;;;" + account + L")(A;OICIID;FA;;;BA)");
-  EXPECT_EQ(norvale::ExecuteSetup(Run()), 0);
-  EXPECT_EQ(State().InstallAborted, 0);
-  EXPECT_FALSE(AppliedTo(above_));
-  ASSERT_EQ(box_->Count(kOwnerWarning), 1);
-  EXPECT_NE(box_->First(kOwnerWarning)->text.find(account), std::wstring::npos);
+  const std::wstring ownList =
+      L"O:" + account + L"D:AI(A;OICI;FA;;;" + account + L")(A;OICIID;FA;;;BA)";
+  constexpr DWORD kNotHeld = 0, kCurrent = ~0u, kDelete = DELETE | FILE_READ_ATTRIBUTES;
+  struct Case {
+    const char* what;
+    bool installFolder;
+    std::wstring sddl;
+    DWORD heldWith;
+    bool refused;
+    std::wstring owner;  // named in the box
+  };
+  const Case cases[] = {
+      {"on the way, another account's", false, kMadeByAUser, kNotHeld, true, L"S-1-5-21-1-2-3-1111"},
+      {"on the way, the account's unelevated", false, ownList, kNotHeld, true, account},
+      {"the install folder, the account's unelevated", true, ownList, kNotHeld, true, account},
+      {"the install folder, held with DELETE", true, kMadeBelowTheDrive, kDelete, true, L""},
+      {"on the way, held with DELETE", false, kMadeBelowTheDrive, kDelete, true, L""},
+      {"the install folder, held for listing", true, kMadeBelowTheDrive, FILE_LIST_DIRECTORY, false,
+       L""},
+      {"on the way, the run's current folder", false, kMadeBelowTheDrive, kCurrent, false, L""},
+  };
+  std::vector<wchar_t> current(32768);
+  ASSERT_GT(GetCurrentDirectoryW(static_cast<DWORD>(current.size()), current.data()), 0u);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    NewServedRun(Windows10x64());
+    Use(above_ + L"\\Norvale POS");
+    const std::wstring folder = c.installFolder ? appDir_ : above_;
+    ASSERT_EQ(State().objPublicFunc.MakeDir(folder), 0);
+    Answer(folder, c.sddl);
+    {
+      const bool opens = c.heldWith != kNotHeld && c.heldWith != kCurrent;
+      const norvale::FileHandle held(
+          opens ? CreateFileW(folder.c_str(), c.heldWith,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)
+                : INVALID_HANDLE_VALUE);
+      ASSERT_EQ(static_cast<bool>(held), opens);
+      if (c.heldWith == kCurrent) ASSERT_TRUE(SetCurrentDirectoryW(folder.c_str()));
+      EXPECT_EQ(norvale::ExecuteSetup(Run()), 0);
+      SetCurrentDirectoryW(current.data());
+    }
+    EXPECT_EQ(State().InstallAborted, c.refused ? -1 : 0);
+    ASSERT_EQ(box_->Count(kRefused), c.refused ? 1 : 0);
+    if (c.refused) {
+      const std::wstring& text = box_->First(kRefused)->text;
+      EXPECT_NE(text.find(folder), std::wstring::npos) << norvale::ToAnsi(text);
+      EXPECT_NE(text.find(c.owner), std::wstring::npos) << norvale::ToAnsi(text);
+      EXPECT_TRUE(log_.empty());
+    }
+    EXPECT_EQ(norvale::FileExists(appDir_ + L"\\readme.txt"), !c.refused);
+    EXPECT_EQ(AppliedTo(folder), c.heldWith != kNotHeld);
+    State().installTree.reset();
+    RemoveTree(above_);
+  }
 }
 
-// A list that cannot be set is told, not only recorded.
+// A list that cannot be set is told, not only recorded. The install folder
+// the run made then stays closed to all but the administrators: the box
+// says so, and the record names it as closed.
 TEST_F(InstallFoldersTest, AListThatCannotBeSetIsTold) {
   ASSERT_TRUE(CreateDirectoryW(above_.c_str(), nullptr));
   Answer(above_, kMadeBelowTheDrive);
   folderAccess_->applyError = ERROR_ACCESS_DENIED;
   EXPECT_EQ(norvale::ExecuteSetup(Run()), 0);
-  // The folder on the way, and the install folder, which stays closed.
   ASSERT_EQ(box_->Count(kNotSetWarning), 2);
-  EXPECT_NE(box_->First(kNotSetWarning)->text.find(above_), std::wstring::npos);
+  EXPECT_NE(box_->asked[0].text.find(above_), std::wstring::npos);
   EXPECT_TRUE(Recorded(std::wstring(norvale::kFolderAccessWarning) + above_ +
                        L"|設定できませんでした(5)|"));
+  const std::wstring& closed = box_->asked[1].text;
+  EXPECT_NE(closed.find(appDir_), std::wstring::npos);
+  EXPECT_NE(closed.find(L"管理者以外のユーザーが使用できないまま"), std::wstring::npos)
+      << norvale::ToAnsi(closed);
+  EXPECT_EQ(closed.find(L"移動又は削除"), std::wstring::npos) << norvale::ToAnsi(closed);
+  EXPECT_TRUE(Recorded(std::wstring(norvale::kFolderAccessWarning) + appDir_ + L"|閉じたまま(5)|"));
 }
 
 // An install folder that another account made (in the moment after the
@@ -364,6 +411,34 @@ TEST_F(InstallFoldersTest, ALinkOnTheWayOnlyAdministratorsMayChangeIsFollowed) {
   RemoveTree(links + L"\\outside\\Norvale POS");
 }
 
+// Where such a link leads is judged as the way to it is, from that drive's
+// root down: on a volume that keeps no lists there is nothing to guard, and
+// the run says so once and goes by name as on such a drive. Wine has one
+// volume, so the second root asked of stands for the link's target's.
+TEST_F(InstallFoldersTest, ALinksTargetIsJudgedFromItsOwnDrivesRoot) {
+  const std::wstring links = L"C:\\norvale-tree-links";
+  ASSERT_TRUE(norvale::FolderExists(links + L"\\outside")) << "the host's links are missing";
+  Use(links + L"\\linked\\Norvale POS");
+  Answer(links + L"\\linked", L"O:BAD:P(A;;FA;;;BA)(A;;FA;;;SY)(A;;0x1200a9;;;BU)");
+  int roots = 0;
+  folderAccess_->keepsListsOf = [&](HANDLE) { return ++roots == 1; };
+  EXPECT_EQ(norvale::ExecuteSetup(Run()), 0);
+  EXPECT_EQ(State().InstallAborted, 0);
+  EXPECT_EQ(roots, 2);
+  EXPECT_FALSE(State().installTree);
+  EXPECT_TRUE(folderAccess_->created.empty());
+  const auto link = std::find_if(log_.begin(), log_.end(), [&](const std::wstring& line) {
+    return line.rfind(std::wstring(norvale::kFolderAccessComment) + links + L"\\linked|", 0) == 0;
+  });
+  ASSERT_NE(link, log_.end());
+  EXPECT_TRUE(std::any_of(link, log_.end(), [](const std::wstring& line) {
+    return line.rfind(std::wstring(norvale::kFolderAccessWarning) + L"C:\\|保護されません|", 0) == 0;
+  }));
+  EXPECT_EQ(ReadFileBytes(links + L"\\outside\\Norvale POS\\readme.txt"),
+            Served(L"pkg/files/readme.txt"));
+  RemoveTree(links + L"\\outside\\Norvale POS");
+}
+
 // An "Uninst" that was there (an earlier version's, with a list it let
 // users change, or one a user made) goes with whatever it holds: the
 // uninstaller the Uninstall entry names lies in a folder holding nothing
@@ -381,6 +456,74 @@ TEST_F(InstallFoldersTest, AnEarlierUninstGoesWithWhatItHolds) {
   EXPECT_NE(ReadFileBytes(appDir_ + L"\\Uninst\\Dekant00.exe"), "planted");
   EXPECT_TRUE(Created(appDir_ + L"\\Uninst")) << "made anew, with its list";
   EXPECT_EQ(ReadFileBytes(appDir_ + L"\\user.txt"), "theirs");
+}
+
+// An earlier uninstaller stays the product's only where its folder (and
+// the file) let nobody but the administrators change it: it is carried
+// into the new "Uninst", to be kept when it is not older than the
+// installer's; one from a folder users could change is not, and the record
+// says which.
+TEST_F(InstallFoldersTest, AnEarlierUninstallerIsCarriedOnlyFromAFolderOnlyAdministratorsChanged) {
+  for (const bool administratorsOnly : {true, false}) {
+    SCOPED_TRACE(administratorsOnly ? "administrators only" : "users could change it");
+    NewServedRun(Windows10x64());
+    Use(above_ + L"\\Norvale POS");
+    const std::wstring uninst = appDir_ + L"\\Uninst";
+    ASSERT_EQ(State().objPublicFunc.MakeDir(uninst), 0);
+    WriteFileBytes(uninst + L"\\Dekant00.exe", "the earlier uninstaller");
+    WriteFileBytes(uninst + L"\\VERSION.dll", "planted");
+    folderAccess_->lists =
+        [&](const std::wstring& path) -> std::optional<norvale::FolderAccessList> {
+      if (norvale::SamePath(path, uninst) || norvale::LiesBelow(path, uninst)) {
+        return ListFromSddl(administratorsOnly ? kAdministratorsFolder : kMadeBelowTheDrive);
+      }
+      return ListFromSddl(norvale::SamePath(path, appDir_) ? kMadeBelowTheDrive
+                                                           : kPassesModifyDown);
+    };
+    EXPECT_EQ(norvale::ExecuteSetup(Run()), 0);
+    EXPECT_EQ(State().InstallAborted, 0);
+    EXPECT_TRUE(Created(uninst)) << "made anew, with its list";
+    EXPECT_FALSE(norvale::FileExists(uninst + L"\\VERSION.dll"));
+    EXPECT_EQ(ReadFileBytes(uninst + L"\\Dekant00.exe") == "the earlier uninstaller",
+              administratorsOnly);
+    const std::wstring line = std::wstring(administratorsOnly ? L";" : L";★") +
+                              L"以前のアンインストーラ=" + uninst + L"\\Dekant00.exe|" +
+                              (administratorsOnly ? L"引き継ぎ|" : L"置き換え|");
+    EXPECT_TRUE(Recorded(line)) << norvale::ToAnsi(line);
+    // The uninstall step kept it: the installer's own is not newer.
+    EXPECT_EQ(Recorded(L";以前のアンインストーラを残しました"), administratorsOnly);
+    State().installTree.reset();
+    RemoveTree(above_);
+  }
+}
+
+// An earlier "Uninst" that cannot go (a read-only file in it has a second
+// name elsewhere, whose mark would go with its own) steps aside inside the
+// held install folder, and the run goes on with a new one.
+TEST_F(InstallFoldersTest, AnEarlierUninstThatCannotGoStepsAside) {
+  const std::wstring uninst = appDir_ + L"\\Uninst";
+  ASSERT_EQ(State().objPublicFunc.MakeDir(uninst), 0);
+  const std::wstring theirs = *outside_ / L"theirs.dll";
+  WriteFileBytes(theirs, "theirs");
+  ASSERT_TRUE(CreateHardLinkW((uninst + L"\\shared.dll").c_str(), theirs.c_str(), nullptr));
+  ASSERT_TRUE(SetFileAttributesW(theirs.c_str(), FILE_ATTRIBUTE_READONLY));
+  Answer(appDir_, kMadeBelowTheDrive);
+  EXPECT_EQ(norvale::ExecuteSetup(Run()), 0);
+  EXPECT_EQ(State().InstallAborted, 0);
+  EXPECT_EQ(box_->Count(kRefused), 0);
+  EXPECT_TRUE(Created(uninst));
+  EXPECT_FALSE(norvale::FileExists(uninst + L"\\shared.dll"));
+  const auto aside = std::find_if(log_.begin(), log_.end(), [](const std::wstring& line) {
+    return line.rfind(L";★以前のUninst=", 0) == 0;
+  });
+  ASSERT_NE(aside, log_.end());
+  const size_t open = aside->find(L"移動(");
+  ASSERT_NE(open, std::wstring::npos);
+  const std::wstring name = aside->substr(open + 3, aside->find(L')', open) - open - 3);
+  EXPECT_EQ(name.rfind(L"Uninst.", 0), 0u) << norvale::ToAnsi(name);
+  EXPECT_EQ(ReadFileBytes(appDir_ + L"\\" + name + L"\\shared.dll"), "theirs");
+  EXPECT_EQ(ReadFileBytes(appDir_ + L"\\readme.txt"), Served(L"pkg/files/readme.txt"));
+  SetFileAttributesW(theirs.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 // Where lists guard nothing, a volume that keeps none (FAT32, exFAT) or a
@@ -413,8 +556,9 @@ TEST_F(InstallFoldersTest, APathListsCannotGuardIsSaidOnceAndMadeByName) {
 }
 
 // A folder that cannot be made (a file holds its name) does not end the
-// run there: nothing is written into it, and the steps that need it fail
-// on their own, as they always did.
+// run there: the steps that need it fail on their own, as they always did,
+// but through a tree that refuses everything below the install folder, so
+// that nothing goes there by name whatever takes the name meanwhile.
 TEST_F(InstallFoldersTest, AFolderThatCannotBeMadeLeavesTheRunToItsSteps) {
   WriteFileBytes(above_, "a file where a folder goes");
   box_->Answer(L"リトライしますか？", IDNO);
@@ -422,8 +566,44 @@ TEST_F(InstallFoldersTest, AFolderThatCannotBeMadeLeavesTheRunToItsSteps) {
   EXPECT_EQ(norvale::ExecuteSetup(Run()), 0);
   EXPECT_EQ(box_->Count(kRefused), 0);
   EXPECT_EQ(box_->Count(L"リトライしますか？"), 1);
-  EXPECT_FALSE(State().installTree);
+  ASSERT_TRUE(State().installTree);
+  EXPECT_TRUE(State().installTree->Refuses());
+  EXPECT_TRUE(State().installTree->Holds(appDir_ + L"\\Uninst\\Setup.log"));
   EXPECT_EQ(ReadFileBytes(above_), "a file where a folder goes");
+}
+
+// Folders the run made closed on the way get their lists even when a
+// deeper one cannot be made (a file took the install folder's name between
+// the run's look and its make): none stays closed to the users unsaid.
+TEST_F(InstallFoldersTest, FoldersMadeOnTheWayAreOpenedWhenADeeperOneCannotBeMade) {
+  folderAccess_->onCreate = [&](const std::wstring& path) {
+    if (norvale::SamePath(path, appDir_)) WriteFileBytes(appDir_, "a file of a user's");
+  };
+  box_->Answer(L"リトライしますか？", IDNO);
+  box_->Answer(L"★処理を中止しますか？", IDYES);
+  EXPECT_EQ(norvale::ExecuteSetup(Run()), 0);
+  ASSERT_TRUE(Created(above_));
+  EXPECT_TRUE(AppliedTo(above_));
+  ASSERT_TRUE(State().installTree);
+  EXPECT_TRUE(State().installTree->Refuses());
+  EXPECT_EQ(ReadFileBytes(appDir_), "a file of a user's");
+}
+
+// An install folder typed in its 8.3 form names the folders the tree holds
+// by their listed names: what the run writes below it goes through the
+// tree (the marker is the run's own file, made with its list).
+TEST_F(InstallFoldersTest, AnInstallFolderTypedInItsShortFormIsHeldByTheTree) {
+  const std::wstring way = *app_ / L"Norvale Long Folder Name";
+  ASSERT_TRUE(CreateDirectoryW(way.c_str(), nullptr));
+  const std::wstring shortWay = norvale::ShortPathOf(way);
+  ASSERT_NE(shortWay.find(L'~'), std::wstring::npos) << norvale::ToAnsi(shortWay);
+  Use(shortWay + L"\\Norvale POS");
+  EXPECT_EQ(norvale::ExecuteSetup(Run()), 0);
+  EXPECT_EQ(State().InstallAborted, 0);
+  const auto* made = folderAccess_->FileMadeAt(way + L"\\Norvale POS\\Setup_Start.txt");
+  EXPECT_TRUE(made && made->list) << "made through the tree, with the run's list";
+  State().installTree.reset();
+  RemoveTree(way);
 }
 
 }  // namespace

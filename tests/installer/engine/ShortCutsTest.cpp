@@ -208,9 +208,12 @@ TEST_F(ShortCutsTest, ALogonCommandFileAUserMadeFirstIsReplacedByTheRunsOwn) {
     EXPECT_EQ(reading.readers, (std::vector<std::wstring>{L"Users"}));
     lines.push_back(L";ファイルのアクセス許可=" + path + L"|作成|" + expected->Text());
   }
+  // After the section's own lines, before its closing empty line.
   const std::vector<std::wstring> record = Record();
-  ASSERT_GE(record.size(), 7u);
-  EXPECT_EQ(std::vector<std::wstring>(record.begin() + 5, record.begin() + 7), lines);
+  ASSERT_EQ(record.size(), 12u);
+  EXPECT_EQ(record[8].rfind(L"err02=", 0), 0u);
+  EXPECT_EQ(std::vector<std::wstring>(record.begin() + 9, record.begin() + 11), lines);
+  EXPECT_EQ(record[11], L"");
   EXPECT_EQ(cmd, ReadLink(dir_ / L"Startup\\POS.lnk")->target);
 }
 

@@ -8,7 +8,10 @@
 // the archive DLL. Every question is answered as a user who wants the
 // install: retry (a few times, then give up), go on. What the run registered
 // (its Uninstall entry, the uninstaller's administrator flag) is taken away
-// again. Prints "done" and the run's outcome.
+// again. Prints "done" and the run's outcome. The folders the race made on
+// the way are answered as an administrator's, as Windows answers for them:
+// Wine calls every folder the running account's, which an elevated run
+// does not install below.
 #include <windows.h>
 
 #include <cstdio>
@@ -17,6 +20,7 @@
 #include "EngineBinding.h"
 #include "InstallRun.h"
 #include "InstallSequence.h"
+#include "RecordingFolderAccess.h"
 #include "Text.h"
 
 namespace {
@@ -81,6 +85,11 @@ int wmain(int argc, wchar_t** argv) {
   norvale::InstallerSeams seams;
   seams.common.messageBox = box;
   seams.ftpWaits = norvale::FtpWaits::None();
+  auto access = std::make_shared<testing_support::RecordingFolderAccess>();
+  access->lists = [](const std::wstring&) {
+    return testing_support::ListFromSddl(testing_support::kAdministratorsFolder);
+  };
+  seams.windows.folderAccess = access;
   norvale::InstallerState s(seams);
   norvale::InputItemEntry folder;
   folder.value = app;

@@ -112,14 +112,18 @@ class InstallRunTest : public ::testing::Test {
   void TearDown() override { w_.window.reset(); }
 
   // The ready page of a plain record that installs into app_ from the test
-  // server; the install run's calls go through `prepare` when given.
+  // server; the install run's calls go through `prepare` when given. The
+  // folders are the administrators' unless folderAccess answers otherwise:
+  // Wine calls every folder the running account's, which an elevated run
+  // refuses on the way.
   WizardProbe& Ready(std::function<void(InstallRun&)> prepare = nullptr,
                      std::shared_ptr<IFolderAccess> folderAccess = nullptr) {
+    if (!folderAccess) folderAccess = AdministratorsFolders();
     w_.adjust = [this, prepare, folderAccess](InstallerWindowOptions& o) {
       o.programFolder = temp_ / L"installer";
       o.engineSeams.programFolder = TestProgramFolder();
       o.prepareRun = prepare;
-      if (folderAccess) o.seams.windows.folderAccess = folderAccess;
+      o.seams.windows.folderAccess = folderAccess;
       // Cancel is timed with the client's own pauses.
       if (realWaits_) o.seams.ftpWaits = FtpWaits{};
     };
@@ -247,6 +251,9 @@ TEST_F(InstallRunTest, TheMarkerFileGoesOrTheRecordSaysWhyNot) {
       EXPECT_FALSE(FileExists(marker));
     } else {
       EXPECT_EQ(std::vector<std::wstring>{c.line}, about);
+      // Written once the run let its folders go, through the run's own
+      // "Uninst" reached from the drive's root.
+      EXPECT_NE(ReadBytes(app_ + L"\\Uninst\\Setup.log").find(ToAnsi(c.line)), std::string::npos);
     }
     // The next case installs afresh.
     DeleteTree(app_);
@@ -297,8 +304,7 @@ TEST_F(InstallRunTest, CancelDuringALargeFileRollsBackEverythingAndCloses) {
   // A temporary tool that already lay outside before the run is not ours.
   CreateMissingLevels(outside_ + L"\\keep", nullptr);
   testing_support::WriteFileBytes(outside_ + L"\\keep\\tool.txt", "the user's own");
-  // Else an elevated run would warn of the folders before Cancel is asked.
-  WizardProbe& f = Ready(nullptr, AdministratorsFolders());
+  WizardProbe& f = Ready();
   AddDownload(L"/pkg/readme.txt", outside_ + L"\\made\\sub");
   AddDownload(L"/pkg/tool.txt", L"{tmp}", true);
   AddDownload(L"/pkg/big.bin", L"{app}");
@@ -393,7 +399,7 @@ TEST_F(InstallRunTest, AnArchiveRewrittenAfterItArrivedIsNotUnpacked) {
 // installer fills itself: an archive that brings one along is not unpacked
 // (the unpacking fails, and the user is asked as for any failed unpacking).
 TEST_F(InstallRunTest, AnArchiveThatBringsAnUninstallerPutsNothingIntoUninst) {
-  WizardProbe& f = Ready(nullptr, AdministratorsFolders());
+  WizardProbe& f = Ready();
   AddDownload(L"/pkg/uninst.zip", L"{app}");
   w_.Box().Answer(IDNO);
 
@@ -486,6 +492,70 @@ TEST_F(InstallRunTest, TheFinishProgramStartsOnlyAsItArrived) {
     w_.starts->onStart = nullptr;
     DeleteTree(app_);
   }
+}
+
+}  // namespace
+
+namespace {
+
+const std::wstring kLayers =
+    L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Layers";
+
+// The value the run-as-administrator step writes for a program, in the
+// 64-bit view the prefix's both builds write to.
+bool HasAdministratorFlag(const std::wstring& program) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kLayers.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &key) !=
+      ERROR_SUCCESS) {
+    return false;
+  }
+  const bool found =
+      RegQueryValueExW(key, program.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+  RegCloseKey(key);
+  return found;
+}
+
+// A folder on the way that could not be made (a user's file had its name)
+// leaves the run to its steps, which fail on their own; but the user may
+// put a folder of theirs in its place while the run goes on, with an
+// uninstaller and an auto-run program in it. Nothing of the run goes there
+// by name: no record, no marker, no uninstaller copied, nothing started,
+// and no Uninstall entry or administrator flag names that place.
+TEST_F(InstallRunTest, AnInstallFolderThatCouldNotBeMadeTakesNothingByName) {
+  const std::wstring vendor = temp_ / L"Vendor";
+  const std::wstring uninstaller = app_ + L"\\Uninst\\Dekant00.exe";
+  bool planted = false;
+  WizardProbe& f = Ready([&](InstallRun& run) {
+    testing_support::WriteFileBytes(vendor, "a user's file");
+    // After the download step, before the steps that start and register.
+    run.calls.CreateShortCuts = [&]() -> int16_t {
+      DeleteFileW(vendor.c_str());
+      CreateMissingLevels(app_ + L"\\Uninst", nullptr);
+      CreateMissingLevels(app_ + L"\\bin", nullptr);
+      testing_support::WriteFileBytes(uninstaller, "MZ a user's uninstaller\r\n");
+      testing_support::WriteFileBytes(app_ + L"\\bin\\tool.exe", "MZ a user's tool\r\n");
+      planted = true;
+      return -1;
+    };
+  });
+  InstallerState& s = w_.S();
+  AddToList(s.AutoRunCount, s.AutoRunList, AutoRunEntry{L"", L"{app}\\bin\\tool.exe", L"", L""});
+  // What an earlier run of the same folder's name left goes now, and this
+  // run's afterwards.
+  { const testing_support::ScopedRegValue earlier(HKEY_LOCAL_MACHINE, kLayers, uninstaller); }
+  const testing_support::ScopedRegValue flag(HKEY_LOCAL_MACHINE, kLayers, uninstaller);
+
+  f.C_Skip_Click(1);
+
+  ASSERT_TRUE(planted);
+  ASSERT_TRUE(f.IsLoaded());
+  EXPECT_EQ(6, s.PageNo);
+  EXPECT_FALSE(FileExists(app_ + L"\\Uninst\\Setup.log"));
+  EXPECT_FALSE(FileExists(app_ + L"\\Setup_Start.txt"));
+  EXPECT_EQ("MZ a user's uninstaller\r\n", ReadBytes(uninstaller));
+  EXPECT_TRUE(w_.starts->starts.empty());
+  EXPECT_FALSE(KeyExists(kUninstall + s.AppId));
+  EXPECT_FALSE(HasAdministratorFlag(uninstaller));
 }
 
 }  // namespace
