@@ -341,7 +341,7 @@ StepResult<HeldFolder> ExistingFolders::Step(const HeldFolder& parent, const std
 }
 
 StepResult<HeldFolder> WalkDownFrom(const HeldFolder& start, std::wstring_view below,
-                                    IPathSteps& steps) {
+                                    IPathSteps& steps, std::vector<FileHandle>* way) {
   std::vector<std::wstring> parts;
   for (size_t at = 0; at < below.size();) {
     size_t end = below.find(L'\\', at);
@@ -356,6 +356,7 @@ StepResult<HeldFolder> WalkDownFrom(const HeldFolder& start, std::wstring_view b
     StepResult<HeldFolder> next = steps.Step(current ? *current : start, parts[i],
                                              i + 1 == parts.size());
     if (!next) return next.Error();
+    if (current && way) way->push_back(std::move(current->handle));
     current = std::move(*next);
   }
   return std::move(*current);
@@ -364,6 +365,33 @@ StepResult<HeldFolder> WalkDownFrom(const HeldFolder& start, std::wstring_view b
 StepResult<HeldFolder> WalkDown(HeldFolder start, std::wstring_view below, IPathSteps& steps) {
   if (below.find_first_not_of(L'\\') == std::wstring_view::npos) return start;
   return WalkDownFrom(start, below, steps);
+}
+
+PartFileNames::PartFileNames(std::wstring folder, std::wstring name)
+    : folder_(std::move(folder)),
+      name_(std::move(name)),
+      seed_(GetTickCount64() ^ (static_cast<ULONGLONG>(GetCurrentProcessId()) << 20)) {}
+
+std::wstring PartFileNames::Next() {
+  constexpr wchar_t kSuffix[] = L".nvpart";
+  while (tries_ < kTries) {
+    const int attempt = tries_++;
+    if (attempt == 0) {
+      const std::wstring part = name_ + kSuffix;
+      if (IsSinglePart(part) && FitsPlainPathCalls(JoinPath(folder_, part))) return part;
+      continue;
+    }
+    wchar_t hex[9] = {};
+    const auto mixed = static_cast<uint32_t>((seed_ + static_cast<ULONGLONG>(attempt)) *
+                                             0x9E3779B97F4A7C15ull >> 32);
+    swprintf(hex, 9, L"%08x", mixed);
+    std::wstring part = std::wstring(L"~") + hex + kSuffix;
+    if (!FitsPlainPathCalls(JoinPath(folder_, part))) part = hex;
+    while (part.size() > 1 && !FitsPlainPathCalls(JoinPath(folder_, part))) part.pop_back();
+    if (!FitsPlainPathCalls(JoinPath(folder_, part))) return L"";
+    return part;
+  }
+  return L"";
 }
 
 StepResult<HeldFolder> OpenDriveRoot(const std::wstring& path, ACCESS_MASK access) {

@@ -140,8 +140,29 @@ class ExistingFolders final : public IPathSteps {
 // itself), each reached by `steps`.
 StepResult<HeldFolder> WalkDown(HeldFolder start, std::wstring_view below, IPathSteps& steps);
 // The same from a folder the caller keeps; `below` names at least one part.
+// With `way`, the folders between `start` and the last part stay held
+// there, in their order, for a caller that keeps the whole way held.
 StepResult<HeldFolder> WalkDownFrom(const HeldFolder& start, std::wstring_view below,
-                                    IPathSteps& steps);
+                                    IPathSteps& steps, std::vector<FileHandle>* way = nullptr);
+
+// The names a file written whole beside `name`, in the folder lying at
+// `folder`, is tried under before it takes that name: "name.nvpart" first,
+// then names of its own ("~1a2b3c4d.nvpart", shortened where the path would
+// not fit the plain file calls), one for each try. Another run, or a file a
+// user put there first, has the one before.
+class PartFileNames {
+ public:
+  static constexpr int kTries = 32;
+  PartFileNames(std::wstring folder, std::wstring name);
+  // The name for the next try; empty when the tries are used up or no name
+  // fits.
+  std::wstring Next();
+
+ private:
+  std::wstring folder_, name_;
+  ULONGLONG seed_;
+  int tries_ = 0;
+};
 
 // The root of an absolute drive path's drive, checked to be that root, with
 // `access` and every kind of sharing.

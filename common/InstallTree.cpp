@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <new>
 #include <vector>
 
 #include "DeleteGuard.h"
@@ -18,7 +19,6 @@ constexpr ACCESS_MASK kTreeFolderAccess =
 // Files are renamed into these folders, and Windows' own open of a rename's
 // target shares no deletes: the tree's handles hold no DELETE and share all.
 constexpr DWORD kTreeSharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-constexpr wchar_t kPartSuffix[] = L".nvpart";
 // Folders held while a file that arrived in them is used: nobody renames or
 // deletes them meanwhile, and names are still made and renamed in them.
 constexpr DWORD kHeldWaySharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
@@ -32,17 +32,11 @@ bool StillAt(HANDLE handle, const std::wstring& path) {
   return !opened.empty() && SamePath(opened, path);
 }
 
-std::shared_ptr<const TreeFolder> Refused(DWORD error, std::wstring* why, std::wstring text) {
-  if (why) *why = std::move(text);
-  SetLastError(error);
-  return nullptr;
-}
-
 }  // namespace
 
 InstallTree::InstallTree(FileHandle root, std::wstring rootPath, bool rootMade,
                          std::wstring namedAs)
-    : root_(std::make_shared<TreeFolder>(TreeFolder{std::move(root), std::move(rootPath)})),
+    : root_(std::make_shared<HeldFolder>(HeldFolder{std::move(root), std::move(rootPath)})),
       rootMade_(rootMade),
       namedAs_(namedAs.empty() ? root_->path : std::move(namedAs)) {
   if (root_->handle) rootIdentity_ = IdentityOf(root_->handle.Get());
@@ -79,7 +73,8 @@ void InstallTree::NoteMade(const std::wstring& path, HANDLE folder) {
     const std::optional<std::wstring> key = KeyOf(path);
     const std::optional<FileIdentity> identity = IdentityOf(folder);
     if (key && !key->empty() && identity) made_[FolderKey(*key)] = *identity;
-  } catch (...) {
+  } catch (const std::bad_alloc&) {
+    // Not known as the run's, the folder is refused later: the safe side.
   }
 }
 
@@ -101,7 +96,7 @@ bool InstallTree::StillMadeHere(const std::wstring& path) {
     if (!opened) return false;
     const std::optional<FileIdentity> identity = IdentityOf(opened->handle.Get());
     return identity && *identity == *expected;
-  } catch (...) {
+  } catch (const std::bad_alloc&) {
     return false;
   }
 }
@@ -116,7 +111,7 @@ void InstallTree::Release() {
 bool InstallTree::Holds(const std::wstring& path) const {
   try {
     return (root_->handle || refusing_ || released_) && KeyOf(path).has_value();
-  } catch (...) {
+  } catch (const std::bad_alloc&) {
     return false;
   }
 }
@@ -129,16 +124,15 @@ namespace {
 class TreeSteps final : public IPathSteps {
  public:
   TreeSteps(bool make, std::map<std::wstring, FileIdentity>& made,
-            ACCESS_MASK access = kTreeFolderAccess, DWORD share = kTreeSharing,
-            std::vector<FileHandle>* keep = nullptr)
-      : make_(make), made_(made), access_(access), share_(share), keep_(keep) {}
+            ACCESS_MASK access = kTreeFolderAccess, DWORD share = kTreeSharing)
+      : make_(make), made_(made), access_(access), share_(share) {}
 
   StepResult<HeldFolder> Step(const HeldFolder& parent, const std::wstring& name,
                               bool) override {
     key_ = key_.empty() ? name : key_ + L"\\" + name;
     const std::wstring path = JoinPath(parent.path, name);
     if (!IsSinglePart(name)) {
-      return Refused(ERROR_INVALID_NAME, path, L"[" + path + L"]はフォルダ名として使えません");
+      return StepError::Refusal(ERROR_INVALID_NAME, path, Reason::NotAFolderName);
     }
     StepResult<HeldFolder> next =
         OpenListedIn(parent.handle.Get(), parent.path, name, access_, share_, EntryType::Folder);
@@ -154,52 +148,28 @@ class TreeSteps final : public IPathSteps {
         next = OpenListedIn(parent.handle.Get(), parent.path, name, kTreeFolderAccess,
                             kTreeSharing, EntryType::Folder);
       } else {
-        next = made.Error();
+        next = made.Error().At(path);
       }
     }
-    if (!next) {
-      const StepError& error = next.Error();
-      if (error.code == kErrorLinkOnTheWay) {
-        return Refused(error.code, path,
-                       L"[" + path + L"]はリンクか、その先が別の場所にあるフォルダです");
-      }
-      return Refused(error.code, path, L"[" + path + L"]を開けませんでした");
-    }
+    if (!next) return next.Error().At(path);
     const std::optional<FileIdentity> identity = IdentityOf(next->handle.Get());
     if (!identity || next->path.empty()) {
-      return Refused(kErrorLinkOnTheWay, path, L"[" + path + L"]を確認できませんでした");
+      return StepError::Refusal(kErrorLinkOnTheWay, path, Reason::FolderCannotBeJudged);
     }
     const auto made = made_.find(FolderKey(key_));
     if (madeNow) {
       made_[FolderKey(key_)] = *identity;
     } else if (made != made_.end() && !(made->second == *identity)) {
-      return Refused(kErrorLinkOnTheWay, path,
-                     L"[" + path + L"]はこのインストールで作成したフォルダではありません");
+      return StepError::Refusal(kErrorLinkOnTheWay, path, Reason::NotMadeByThisRun);
     }
-    // The walk lets go of each part once it has the next: a caller that
-    // holds the whole way keeps each part once more.
-    HANDLE kept = nullptr;
-    if (keep_ && !DuplicateHandle(GetCurrentProcess(), next->handle.Get(), GetCurrentProcess(),
-                                  &kept, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
-      return Refused(GetLastError(), path, L"[" + path + L"]を開けませんでした");
-    }
-    if (keep_) keep_->emplace_back(kept);
     return next;
   }
 
  private:
-  static StepError Refused(DWORD code, const std::wstring& path, std::wstring why) {
-    StepError error = StepError::Of(code, path);
-    error.reason = Reason::Described;
-    error.detail = std::move(why);
-    return error;
-  }
-
   bool make_;
   std::map<std::wstring, FileIdentity>& made_;
   ACCESS_MASK access_;
   DWORD share_;
-  std::vector<FileHandle>* keep_;
   std::wstring key_;
 };
 
@@ -249,62 +219,56 @@ std::optional<std::array<BYTE, 32>> DigestOf(HANDLE file, HANDLE copy) {
 
 }  // namespace
 
-std::shared_ptr<const TreeFolder> InstallTree::ReachReleased(const std::wstring& relative,
-                                                             std::wstring* why) {
+StepResult<std::shared_ptr<const HeldFolder>> InstallTree::ReachReleased(
+    const std::wstring& relative) {
   const std::wstring expected = relative.empty() ? root_->path : EntryPath(root_->path, relative);
   std::optional<FileIdentity> made = rootIdentity_;
   if (!relative.empty()) {
     const auto found = made_.find(FolderKey(relative));
     made = found == made_.end() ? std::nullopt : std::optional(found->second);
   }
-  if (!made) {
-    return Refused(ERROR_BAD_PATHNAME, why,
-                   L"[" + expected + L"]はこのインストールで作成したフォルダではありません");
-  }
+  if (!made) return StepError::Refusal(ERROR_BAD_PATHNAME, expected, Reason::NotMadeByThisRun);
   StepResult<HeldFolder> opened = OpenFolderFromRoot(expected, kTreeFolderAccess);
   if (!opened || IdentityOf(opened->handle.Get()) != made) {
-    return Refused(kErrorLinkOnTheWay, why,
-                   L"[" + expected + L"]はこのインストールで作成したフォルダではありません");
+    return StepError::Refusal(kErrorLinkOnTheWay, expected, Reason::NotMadeByThisRun);
   }
-  return std::make_shared<TreeFolder>(std::move(*opened));
+  return std::shared_ptr<const HeldFolder>(std::make_shared<HeldFolder>(std::move(*opened)));
 }
 
-std::shared_ptr<const TreeFolder> InstallTree::OpenFolder(const std::wstring& folder, bool make,
-                                                          std::wstring* why) {
+StepResult<std::shared_ptr<const HeldFolder>> InstallTree::OpenFolder(const std::wstring& folder,
+                                                                      bool make) {
   try {
     if (refusing_) {
-      return Refused(ERROR_CANNOT_MAKE, why,
-                     L"[" + folder + L"]はインストール先のフォルダを作成できなかったため使用しません");
+      return StepError::Refusal(ERROR_CANNOT_MAKE, folder, Reason::InstallFolderNotMade);
     }
     const std::optional<std::wstring> relative =
         root_->handle || released_ ? KeyOf(folder) : std::nullopt;
     if (!relative) {
-      return Refused(ERROR_BAD_PATHNAME, why, L"[" + folder + L"]はインストール先の外にあります");
+      return StepError::Refusal(ERROR_BAD_PATHNAME, folder, Reason::OutsideInstallFolder);
     }
     if (!root_->handle) {
-      if (make) return Refused(ERROR_CANNOT_MAKE, why, L"[" + folder + L"]を作成できません");
-      return ReachReleased(*relative, why);
+      if (make) return StepError::Refusal(ERROR_CANNOT_MAKE, folder, Reason::NotMadeAfterRun);
+      return ReachReleased(*relative);
     }
     const std::wstring expected = relative->empty() ? root_->path : EntryPath(root_->path, *relative);
     if (last_ && SamePath(lastKey_, *relative)) {
-      if (StillAt(last_->handle.Get(), expected)) return last_;
+      if (StillAt(last_->handle.Get(), expected)) return std::shared_ptr<const HeldFolder>(last_);
       last_.reset();
     }
     // The root cannot be renamed by others (its list keeps them from it);
     // should it have moved all the same, nothing more goes into it.
     if (!StillAt(root_->handle.Get(), root_->path)) {
-      return Refused(kErrorLinkOnTheWay, why,
-                     L"[" + root_->path + L"]はインストール時の場所にありません");
+      return StepError::Refusal(kErrorLinkOnTheWay, root_->path, Reason::NotWhereInstalled);
     }
-    if (relative->empty()) return root_;
+    if (relative->empty()) return std::shared_ptr<const HeldFolder>(root_);
     TreeSteps steps(make, made_);
     StepResult<HeldFolder> reached = WalkDownFrom(*root_, *relative, steps);
-    if (!reached) return Refused(reached.Error().code, why, ReasonText(reached.Error().reason, reached.Error().detail));
-    last_ = std::make_shared<TreeFolder>(std::move(*reached));
+    if (!reached) return reached.Error();
+    last_ = std::make_shared<HeldFolder>(std::move(*reached));
     lastKey_ = *relative;
-    return last_;
-  } catch (...) {
-    return Refused(ERROR_NOT_ENOUGH_MEMORY, why, L"[" + folder + L"]を開けませんでした");
+    return std::shared_ptr<const HeldFolder>(last_);
+  } catch (const std::bad_alloc&) {
+    return StepError::OutOfMemory(folder);
   }
 }
 
@@ -312,14 +276,15 @@ void InstallTree::Watch(const std::wstring& path) {
   try {
     const std::optional<std::wstring> key = KeyOf(path);
     if (key && !key->empty()) watched_.try_emplace(FolderKey(*key));
-  } catch (...) {
+  } catch (const std::bad_alloc&) {
+    // Unwatched, the file is never used as it arrived: the safe side.
   }
 }
 
 bool InstallTree::Covers(const std::wstring& path) const {
   try {
     return KeyOf(path) || SamePlace(path, root_->path) || LiesBelow(path, root_->path);
-  } catch (...) {
+  } catch (const std::bad_alloc&) {
     return true;
   }
 }
@@ -335,275 +300,234 @@ void InstallTree::Arrived(const std::wstring& path, HANDLE file) {
     const std::optional<FileIdentity> identity = IdentityOf(file);
     const std::optional<std::array<BYTE, 32>> digest = DigestOf(file, nullptr);
     if (identity && digest) watched->second = Arrival{*identity, *digest};
-  } catch (...) {
+  } catch (const std::bad_alloc&) {
+    // Not noted, what arrived is never used: the safe side.
   }
 }
 
-std::optional<HeldArrival> InstallTree::OpenArrived(const std::wstring& path, HANDLE copy) {
+StepResult<HeldArrival> InstallTree::OpenArrived(const std::wstring& path, HANDLE copy) {
   try {
-    if (refusing_) return std::nullopt;
+    const StepError notAsArrived = StepError::Refusal(ERROR_ACCESS_DENIED, path,
+                                                      Reason::NotAsArrived);
+    if (refusing_) return StepError::Refusal(ERROR_CANNOT_MAKE, path, Reason::InstallFolderNotMade);
     const std::optional<std::wstring> key = KeyOf(path);
     const auto watched = key ? watched_.find(FolderKey(*key)) : watched_.end();
-    if (watched == watched_.end() || !watched->second) return std::nullopt;
+    if (watched == watched_.end() || !watched->second) return notAsArrived;
     // The install folder once more, shared with all but deleting; after
     // Release reached from the drive's root, as StillMadeHere reaches it.
     StepResult<HeldFolder> from = root_->handle
                                       ? StepResult<HeldFolder>(HeldFolder{FileHandle(), root_->path})
                                       : OpenFolderFromRoot(root_->path, FILE_TRAVERSE);
-    if (!from) return std::nullopt;
+    if (!from) return from.Error();
     StepResult<FileHandle> app = OpenIn(root_->handle ? root_->handle.Get() : from->handle.Get(),
                                         L"", FILE_TRAVERSE, kHeldWaySharing, EntryType::Folder);
-    if (!app || !rootIdentity_ || IdentityOf(app->Get()) != rootIdentity_ ||
+    if (!app) return app.Error().At(root_->path);
+    if (!rootIdentity_ || IdentityOf(app->Get()) != rootIdentity_ ||
         !StillAt(app->Get(), root_->path)) {
-      return std::nullopt;
+      return StepError::Refusal(kErrorLinkOnTheWay, root_->path, Reason::NotWhereInstalled);
     }
     HeldArrival held;
     HeldFolder folder{std::move(*app), root_->path};
     const std::wstring way = key->find(L'\\') == std::wstring::npos ? L"" : BeforeLast(*key, L'\\');
     if (!way.empty()) {
-      TreeSteps steps(false, made_, FILE_TRAVERSE, kHeldWaySharing, &held.folders);
-      StepResult<HeldFolder> reached = WalkDownFrom(folder, way, steps);
-      if (!reached) return std::nullopt;
-      held.folders.insert(held.folders.begin(), std::move(folder.handle));
+      TreeSteps steps(false, made_, FILE_TRAVERSE, kHeldWaySharing);
+      std::vector<FileHandle> between;
+      StepResult<HeldFolder> reached = WalkDownFrom(folder, way, steps, &between);
+      if (!reached) return reached.Error();
+      held.folders.push_back(std::move(folder.handle));
+      for (FileHandle& passed : between) held.folders.push_back(std::move(passed));
       folder = std::move(*reached);
     }
     StepResult<HeldFolder> file = OpenListedIn(folder.handle.Get(), folder.path,
                                                AfterLast(*key, L'\\'), GENERIC_READ,
                                                FILE_SHARE_READ, EntryType::File);
-    if (way.empty()) held.folders.push_back(std::move(folder.handle));
-    if (!file || IdentityOf(file->handle.Get()) != watched->second->identity ||
+    held.folders.push_back(std::move(folder.handle));
+    if (!file) return file.Error();
+    if (IdentityOf(file->handle.Get()) != watched->second->identity ||
         DigestOf(file->handle.Get(), copy) != watched->second->digest) {
-      return std::nullopt;
+      return notAsArrived;
     }
     held.file = std::move(file->handle);
     return held;
-  } catch (...) {
-    return std::nullopt;
+  } catch (const std::bad_alloc&) {
+    return StepError::OutOfMemory(path);
   }
 }
 
-FileHandle CreatePartFileIn(const TreeFolder& folder, const std::wstring& name,
-                            IGeneratedFiles* files) try {
-  const ULONGLONG seed = GetTickCount64() ^ (static_cast<ULONGLONG>(GetCurrentProcessId()) << 20);
-  constexpr int kNames = 32;
-  for (int attempt = 0; attempt < kNames; ++attempt) {
-    std::wstring part = name + kPartSuffix;
-    if (attempt > 0 || part.size() > 255 || !FitsPlainPathCalls(JoinPath(folder.path, part))) {
-      wchar_t hex[9] = {};
-      const auto mixed = static_cast<uint32_t>(
-          (seed + static_cast<ULONGLONG>(attempt)) * 0x9E3779B97F4A7C15ull >> 32);
-      swprintf(hex, 9, L"%08x", mixed);
-      part = std::wstring(L"~") + hex + kPartSuffix;
+StepResult<FileHandle> CreatePartFileIn(const HeldFolder& folder, const std::wstring& name,
+                                        IGeneratedFiles* files) {
+  try {
+    PartFileNames names(folder.path, name);
+    for (std::wstring part = names.Next(); !part.empty(); part = names.Next()) {
+      StepResult<FileHandle> file =
+          files ? files->CreateIn(folder.handle.Get(), JoinPath(folder.path, part))
+                : CreateIn(folder.handle.Get(), part, GENERIC_READ | GENERIC_WRITE | DELETE, 0,
+                           EntryType::File);
+      if (file || file.Error().code != ERROR_FILE_EXISTS) return file;
     }
-    StepResult<FileHandle> file =
-        files ? files->CreateIn(folder.handle.Get(), JoinPath(folder.path, part))
-              : CreateIn(folder.handle.Get(), part, GENERIC_READ | GENERIC_WRITE | DELETE, 0,
-                         EntryType::File);
-    if (file) return std::move(*file);
-    if (file.Error().code != ERROR_FILE_EXISTS) {
-      SetLastError(file.Error().code);
-      return {};
-    }
+    return StepError::Of(ERROR_FILE_EXISTS, JoinPath(folder.path, name));
+  } catch (const std::bad_alloc&) {
+    return StepError::OutOfMemory(JoinPath(folder.path, name));
   }
-  SetLastError(ERROR_FILE_EXISTS);
-  return {};
-} catch (...) {
-  SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-  return {};
 }
 
-bool PlaceInFolder(HANDLE file, const TreeFolder& folder, const std::wstring& name, bool replace,
-                   std::wstring* why) {
+StepDone PlaceInFolder(HANDLE file, const HeldFolder& folder, const std::wstring& name,
+                       bool replace) {
+  const std::wstring path = JoinPath(folder.path, name);
   // Only what was judged may be replaced: a file put there meanwhile makes
   // the rename fail instead of going unjudged.
   const bool existed = replace && KindIn(folder.handle.Get(), name) != EntryKind::kMissing;
   if (existed) {
     // Replacing deletes the file that is there.
-    const std::wstring refusal = DeleteRefusal(JoinPath(folder.path, name));
-    if (!refusal.empty()) {
-      if (why) *why = refusal;
-      SetLastError(ERROR_ACCESS_DENIED);
-      return false;
+    if (const std::wstring refusal = DeleteRefusal(path); !refusal.empty()) {
+      return StepError::Refusal(ERROR_ACCESS_DENIED, path, Reason::Described, refusal);
     }
   }
   const StepDone placed = RenameInto(file, folder.handle.Get(), name, existed);
-  if (placed) return true;
-  if (why) why->clear();
-  SetLastError(placed.Error().code);
-  return false;
+  return placed ? placed : placed.Error().At(path);
 }
 
 namespace {
 
 // Takes away a part file that did not take its name (read-only, it could not
-// be taken away again), leaving error as the last error: false.
-bool DiscardPart(HANDLE file, DWORD error) {
+// be taken away again); what kept it from its name is the answer.
+StepDone DiscardPart(HANDLE file, StepError error) {
   FILE_BASIC_INFO plain{};
   plain.FileAttributes = FILE_ATTRIBUTE_NORMAL;
   SetFileInformationByHandle(file, FileBasicInfo, &plain, sizeof plain);
   DiscardCreatedFile(file);
-  SetLastError(error);
-  return false;
+  return error;
 }
 
 // A file the installer generates takes its name whatever had it: a link or
 // an empty folder there goes first (a rename takes no folder's name; a link
 // to a file is replaced as itself), a file is replaced read-only or held by
 // a scanner as it may be, once the guard agreed to its delete.
-bool TakeGeneratedName(HANDLE file, const TreeFolder& folder, const std::wstring& name,
-                       std::wstring* why) {
+StepDone TakeGeneratedName(HANDLE file, const HeldFolder& folder, const std::wstring& name) {
   const std::wstring path = JoinPath(folder.path, name);
   const EntryKind there = KindIn(folder.handle.Get(), name);
-  if (there == EntryKind::kMissing) return PlaceInFolder(file, folder, name, false, why);
+  if (there == EntryKind::kMissing) return PlaceInFolder(file, folder, name, false);
   if (there == EntryKind::kFolder || there == EntryKind::kLink) {
     const StepDone removed = RemoveGuardedFolder(path);
-    if (!removed && there == EntryKind::kFolder) {
-      if (why) *why = removed.Error().Why();
-      SetLastError(removed.Error().code);
-      return false;
-    }
+    if (!removed && there == EntryKind::kFolder) return removed;
   }
   if (const std::wstring refusal = DeleteRefusal(path); !refusal.empty()) {
-    if (why) *why = refusal;
-    SetLastError(ERROR_ACCESS_DENIED);
-    return false;
+    return StepError::Refusal(ERROR_ACCESS_DENIED, path, Reason::Described, refusal);
   }
   const StepDone placed = ReplaceInto(file, folder.handle.Get(), name);
-  if (placed) return true;
-  if (why) why->clear();
-  SetLastError(placed.Error().code);
-  return false;
+  return placed ? placed : placed.Error().At(path);
+}
+
+// Writes all of `bytes` through the handle.
+StepDone WriteWhole(HANDLE file, std::string_view bytes, const std::wstring& path) {
+  for (size_t done = 0; done < bytes.size();) {
+    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1 << 20));
+    DWORD written = 0;
+    if (!WriteFile(file, bytes.data() + done, chunk, &written, nullptr)) {
+      return StepError::Last(path);
+    }
+    if (written == 0) return StepError::Of(ERROR_WRITE_FAULT, path);
+    done += written;
+  }
+  return {};
 }
 
 }  // namespace
 
-bool MakeFolderInTree(ITreeWrites& tree, const std::wstring& folder, std::wstring* why) {
-  return tree.OpenFolder(folder, true, why) != nullptr;
+StepDone MakeFolderInTree(ITreeWrites& tree, const std::wstring& folder) {
+  const auto opened = tree.OpenFolder(folder, true);
+  if (!opened) return opened.Error();
+  return {};
 }
 
-bool CopyIntoTree(ITreeWrites& tree, const std::wstring& source, const std::wstring& target,
-                  bool overwrite, std::wstring* why) {
+StepDone CopyIntoTree(ITreeWrites& tree, const std::wstring& source, const std::wstring& target,
+                      bool overwrite) {
   try {
     const std::wstring full = FullPath(target);
     const std::wstring name = AfterLast(full, L'\\');
-    const std::shared_ptr<const TreeFolder> folder =
-        tree.OpenFolder(BeforeLast(full, L'\\'), true, why);
-    if (!folder) return false;
-    if (!overwrite && KindIn(folder->handle.Get(), name) != EntryKind::kMissing) {
-      SetLastError(ERROR_FILE_EXISTS);
-      return false;
+    const auto folder = tree.OpenFolder(BeforeLast(full, L'\\'), true);
+    if (!folder) return folder.Error();
+    if (!overwrite && KindIn((*folder)->handle.Get(), name) != EntryKind::kMissing) {
+      return StepError::Of(ERROR_FILE_EXISTS, full);
     }
-    StepResult<FileHandle> opened =
+    StepResult<FileHandle> from =
         OpenByPath(source, GENERIC_READ, FILE_SHARE_READ, EntryType::File);
-    if (!opened) {
-      SetLastError(opened.Error().code);
-      return false;
-    }
-    const FileHandle from = std::move(*opened);
-    FileHandle to = CreatePartFileIn(*folder, name);
-    if (!to) return false;
-    bool copied = true;
+    if (!from) return from.Error();
+    StepResult<FileHandle> to = CreatePartFileIn(**folder, name);
+    if (!to) return to.Error();
     std::vector<char> buffer(1024 * 1024);
     for (;;) {
       DWORD got = 0;
-      if (!ReadFile(from.Get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) {
-        copied = false;
-        break;
+      if (!ReadFile(from->Get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got,
+                    nullptr)) {
+        return DiscardPart(to->Get(), StepError::Last(source));
       }
       if (got == 0) break;
-      DWORD written = 0;
-      if (!WriteFile(to.Get(), buffer.data(), got, &written, nullptr) || written != got) {
-        copied = false;
-        break;
+      if (const StepDone written = WriteWhole(to->Get(), std::string_view(buffer.data(), got), full);
+          !written) {
+        return DiscardPart(to->Get(), written.Error());
       }
     }
-    DWORD error = copied ? 0 : GetLastError();
-    if (copied) {
-      // As the system's copy leaves it: the source's times and attributes.
-      FILE_BASIC_INFO basic{};
-      if (GetFileInformationByHandleEx(from.Get(), FileBasicInfo, &basic, sizeof basic)) {
-        basic.ChangeTime.QuadPart = 0;
-        basic.FileAttributes &= FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
-                                FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
-        if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-        SetFileInformationByHandle(to.Get(), FileBasicInfo, &basic, sizeof basic);
-      }
-      if (PlaceInFolder(to.Get(), *folder, name, overwrite, why)) {
-        tree.Arrived(full, to.Get());
-        return true;
-      }
-      error = GetLastError();
+    // As the system's copy leaves it: the source's times and attributes.
+    FILE_BASIC_INFO basic{};
+    if (GetFileInformationByHandleEx(from->Get(), FileBasicInfo, &basic, sizeof basic)) {
+      basic.ChangeTime.QuadPart = 0;
+      basic.FileAttributes &= FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                              FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
+      if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+      SetFileInformationByHandle(to->Get(), FileBasicInfo, &basic, sizeof basic);
     }
-    return DiscardPart(to.Get(), error);
-  } catch (...) {
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return false;
+    const StepDone placed = PlaceInFolder(to->Get(), **folder, name, overwrite);
+    if (!placed) return DiscardPart(to->Get(), placed.Error());
+    tree.Arrived(full, to->Get());
+    return {};
+  } catch (const std::bad_alloc&) {
+    return StepError::OutOfMemory(target);
   }
 }
 
-bool WriteGeneratedFile(ITreeWrites& tree, const std::wstring& path, std::string_view content,
-                        IGeneratedFiles* files, std::wstring* why) {
+StepDone WriteGeneratedFile(ITreeWrites& tree, const std::wstring& path, std::string_view content,
+                            IGeneratedFiles* files) {
   try {
     const std::wstring full = FullPath(path);
     const std::wstring name = AfterLast(full, L'\\');
-    if (!IsSinglePart(name)) {
-      SetLastError(ERROR_INVALID_NAME);
-      return false;
+    if (!IsSinglePart(name)) return StepError::Refusal(ERROR_INVALID_NAME, full);
+    const auto folder = tree.OpenFolder(BeforeLast(full, L'\\'), true);
+    if (!folder) return folder.Error();
+    StepResult<FileHandle> file = CreatePartFileIn(**folder, name, files);
+    if (!file) return file.Error();
+    if (const StepDone written = WriteWhole(file->Get(), content, full); !written) {
+      return DiscardPart(file->Get(), written.Error());
     }
-    const std::shared_ptr<const TreeFolder> folder =
-        tree.OpenFolder(BeforeLast(full, L'\\'), true, why);
-    if (!folder) return false;
-    FileHandle file = CreatePartFileIn(*folder, name, files);
-    if (!file) return false;
-    DWORD error = 0;
-    for (size_t done = 0; done < content.size() && error == 0;) {
-      const DWORD chunk = static_cast<DWORD>(std::min<size_t>(content.size() - done, 1 << 20));
-      DWORD written = 0;
-      if (!WriteFile(file.Get(), content.data() + done, chunk, &written, nullptr)) {
-        error = GetLastError();
-      } else if (written == 0) {
-        error = ERROR_WRITE_FAULT;
-      }
-      done += written;
-    }
-    if (error == 0) {
-      if (TakeGeneratedName(file.Get(), *folder, name, why)) {
-        if (files) files->Placed(JoinPath(folder->path, name));
-        return true;
-      }
-      error = GetLastError();
-    }
-    return DiscardPart(file.Get(), error);
-  } catch (...) {
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return false;
+    const StepDone placed = TakeGeneratedName(file->Get(), **folder, name);
+    if (!placed) return DiscardPart(file->Get(), placed.Error());
+    if (files) files->Placed(JoinPath((*folder)->path, name));
+    return {};
+  } catch (const std::bad_alloc&) {
+    return StepError::OutOfMemory(path);
   }
 }
 
-DWORD AppendInTree(ITreeWrites& tree, const std::wstring& path, std::string_view content) {
+StepDone AppendInTree(ITreeWrites& tree, const std::wstring& path, std::string_view content) {
   try {
     const std::wstring full = FullPath(path);
     const std::wstring name = AfterLast(full, L'\\');
-    const std::shared_ptr<const TreeFolder> folder =
-        tree.OpenFolder(BeforeLast(full, L'\\'), false, nullptr);
-    if (!folder) return GetLastError() != 0 ? GetLastError() : ERROR_PATH_NOT_FOUND;
+    const auto folder = tree.OpenFolder(BeforeLast(full, L'\\'), false);
+    if (!folder) return folder.Error();
     StepResult<FileHandle> file =
-        OpenIn(folder->handle.Get(), name, FILE_APPEND_DATA, FILE_SHARE_READ, EntryType::File);
+        OpenIn((*folder)->handle.Get(), name, FILE_APPEND_DATA, FILE_SHARE_READ, EntryType::File);
     if (!file && file.Error().Missing()) {
-      file = CreateIn(folder->handle.Get(), name, FILE_APPEND_DATA, FILE_SHARE_READ,
+      file = CreateIn((*folder)->handle.Get(), name, FILE_APPEND_DATA, FILE_SHARE_READ,
                       EntryType::File);
     }
-    if (!file) return file.Error().code;
+    if (!file) return file.Error().At(full);
     const std::optional<DWORD> attributes = AttributesOf(file->Get());
-    if (!attributes || IsLinkAttributes(*attributes)) return kErrorLinkOnTheWay;
-    DWORD written = 0;
-    if (!WriteFile(file->Get(), content.data(), static_cast<DWORD>(content.size()), &written,
-                   nullptr)) {
-      return GetLastError();
+    if (!attributes || IsLinkAttributes(*attributes)) {
+      return StepError::Refusal(kErrorLinkOnTheWay, full);
     }
-    return written == content.size() ? 0 : static_cast<DWORD>(ERROR_WRITE_FAULT);
-  } catch (...) {
-    return ERROR_NOT_ENOUGH_MEMORY;
+    return WriteWhole(file->Get(), content, full);
+  } catch (const std::bad_alloc&) {
+    return StepError::OutOfMemory(path);
   }
 }
 

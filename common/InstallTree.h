@@ -17,10 +17,6 @@
 
 namespace norvale {
 
-// A folder of a tree, opened for making and opening names in it, and where
-// it lies.
-using TreeFolder = HeldFolder;
-
 // What the FTP client and the copies below an install folder write through.
 class ITreeWrites {
  public:
@@ -29,12 +25,11 @@ class ITreeWrites {
   // there goes through the tree.
   virtual bool Holds(const std::wstring& path) const = 0;
   // The folder at `folder`, opened from the root one part at a time, the
-  // missing parts made (with what their folder passes down) when make.
-  // Nothing, with a Windows error as the last error and the reason in *why,
-  // when a part is a link, lies elsewhere than its folder lists it, or is not
-  // the folder this run made there.
-  virtual std::shared_ptr<const TreeFolder> OpenFolder(const std::wstring& folder, bool make,
-                                                       std::wstring* why) = 0;
+  // missing parts made (with what their folder passes down) when make. Why
+  // not, when a part is a link, lies elsewhere than its folder lists it, or
+  // is not the folder this run made there.
+  virtual StepResult<std::shared_ptr<const HeldFolder>> OpenFolder(const std::wstring& folder,
+                                                                   bool make) = 0;
   // The file at path (absolute, held by the tree) was just put in place
   // whole, and `file` still holds it as its writer made it: for reading and
   // writing, shared with nobody. The tree may read it through that handle.
@@ -89,12 +84,12 @@ class InstallTree final : public ITreeWrites {
   // still the run's), no link on the way, each folder the run made still
   // the one it made, the file the one that arrived with the bytes that
   // arrived (SHA-256). `copy`, when given, receives the bytes as they are
-  // read. Nothing otherwise.
-  std::optional<HeldArrival> OpenArrived(const std::wstring& path, HANDLE copy = nullptr);
+  // read. Why not otherwise.
+  StepResult<HeldArrival> OpenArrived(const std::wstring& path, HANDLE copy = nullptr);
 
   bool Holds(const std::wstring& path) const override;
-  std::shared_ptr<const TreeFolder> OpenFolder(const std::wstring& folder, bool make,
-                                               std::wstring* why) override;
+  StepResult<std::shared_ptr<const HeldFolder>> OpenFolder(const std::wstring& folder,
+                                                           bool make) override;
   void Arrived(const std::wstring& path, HANDLE file) override;
 
  private:
@@ -108,10 +103,9 @@ class InstallTree final : public ITreeWrites {
   std::optional<std::wstring> KeyOf(const std::wstring& path) const;
 
   // A folder the run made, reached from the drive's root after Release.
-  std::shared_ptr<const TreeFolder> ReachReleased(const std::wstring& relative,
-                                                  std::wstring* why);
+  StepResult<std::shared_ptr<const HeldFolder>> ReachReleased(const std::wstring& relative);
 
-  std::shared_ptr<TreeFolder> root_;
+  std::shared_ptr<HeldFolder> root_;
   bool rootMade_;
   bool refusing_ = false;
   bool released_ = false;
@@ -120,7 +114,7 @@ class InstallTree final : public ITreeWrites {
   std::map<std::wstring, FileIdentity> made_;
   // The folder last asked for: most files of a download go into the folder
   // of the one before.
-  std::shared_ptr<TreeFolder> last_;
+  std::shared_ptr<HeldFolder> last_;
   std::wstring lastKey_;
   // The watched files (keys as made_'s) and what last arrived there.
   std::map<std::wstring, std::optional<Arrival>> watched_;
@@ -129,30 +123,27 @@ class InstallTree final : public ITreeWrites {
 class IGeneratedFiles;
 
 // A new file of its own in folder for the file to be called `name` there, to
-// take that name once whole: "name.nvpart", or a short name of its own when
-// that one is taken or too long. Opened with DELETE access and no sharing;
-// made by files when given (with the list it gives), else with what the
-// folder passes down.
-FileHandle CreatePartFileIn(const TreeFolder& folder, const std::wstring& name,
-                            IGeneratedFiles* files = nullptr);
+// take that name once whole (PartFileNames). Opened with DELETE access and
+// no sharing; made by files when given (with the list it gives), else with
+// what the folder passes down.
+StepResult<FileHandle> CreatePartFileIn(const HeldFolder& folder, const std::wstring& name,
+                                        IGeneratedFiles* files = nullptr);
 
 // Gives file (made in folder, opened with DELETE access) the name `name` in
 // folder. A file already there is replaced only when replace is set and the
-// delete guard agrees to its delete (*why says why not).
-bool PlaceInFolder(HANDLE file, const TreeFolder& folder, const std::wstring& name, bool replace,
-                   std::wstring* why = nullptr);
+// delete guard agrees to its delete.
+StepDone PlaceInFolder(HANDLE file, const HeldFolder& folder, const std::wstring& name,
+                       bool replace);
 
 // Copies the file source into the tree as target (absolute, held by the
 // tree): into a new file beside target first, with source's times and
 // attributes, which then takes target's place (an existing one only when
-// overwrite). False with a Windows error as the last error and the reason
-// in *why.
-bool CopyIntoTree(ITreeWrites& tree, const std::wstring& source, const std::wstring& target,
-                  bool overwrite, std::wstring* why = nullptr);
+// overwrite).
+StepDone CopyIntoTree(ITreeWrites& tree, const std::wstring& source, const std::wstring& target,
+                      bool overwrite);
 
-// Makes (when missing) the folder at `folder` through the tree; false with
-// the last error and *why as OpenFolder leaves them.
-bool MakeFolderInTree(ITreeWrites& tree, const std::wstring& folder, std::wstring* why = nullptr);
+// Makes (when missing) the folder at `folder` through the tree.
+StepDone MakeFolderInTree(ITreeWrites& tree, const std::wstring& folder);
 
 // Where the files a run writes itself below its install folder (a command
 // file that runs at logon, the marker of a started run, the list of what was
@@ -176,15 +167,13 @@ class IGeneratedFiles {
 // takes the name through the folder's handle. Whatever had the name goes
 // without ever being opened, through the delete guard: a file somebody made
 // there first to be written into (read-only, or held by a scanner), a link
-// of theirs or an empty folder is replaced, never written through. False with a Windows error as the last error and the
-// reason in *why.
-bool WriteGeneratedFile(ITreeWrites& tree, const std::wstring& path, std::string_view content,
-                        IGeneratedFiles* files, std::wstring* why = nullptr);
+// of theirs or an empty folder is replaced, never written through.
+StepDone WriteGeneratedFile(ITreeWrites& tree, const std::wstring& path, std::string_view content,
+                            IGeneratedFiles* files);
 
 // Adds content at the end of the file at path (absolute, held by the tree),
 // opened as itself in its folder (a link there is never written through),
-// made when missing with what the folder passes down. 0 or the Windows
-// error.
-DWORD AppendInTree(ITreeWrites& tree, const std::wstring& path, std::string_view content);
+// made when missing with what the folder passes down.
+StepDone AppendInTree(ITreeWrites& tree, const std::wstring& path, std::string_view content);
 
 }  // namespace norvale

@@ -38,6 +38,22 @@ std::wstring ReasonText(Reason reason, const std::wstring& detail) {
       return L"ドライブのルートで他のユーザーがフォルダを削除できます";
     case Reason::NotWritableInCommandFile:
       return L"コマンドファイルに書けない文字がパスにあります";
+    case Reason::NotAFolderName:
+      return L"フォルダ名として使えません";
+    case Reason::OutsideInstallFolder:
+      return L"インストール先の外にあります";
+    case Reason::NotMadeByThisRun:
+      return L"このインストールで作成したフォルダではありません";
+    case Reason::NotWhereInstalled:
+      return L"インストール時の場所にありません";
+    case Reason::InstallFolderNotMade:
+      return L"インストール先のフォルダを作成できなかったため使用しません";
+    case Reason::NotMadeAfterRun:
+      return L"インストールの後では作成できません";
+    case Reason::NotAsArrived:
+      return L"インストールしたファイルではないか、ダウンロード後に変更されています";
+    case Reason::NoAccessListForFile:
+      return L"アクセス許可を作成できませんでした";
     case Reason::BlankPath:
       return L"パスが空です";
     case Reason::PathHoldsNul:

@@ -36,6 +36,15 @@ enum class Reason {
   VolumeKeepsNoLists,
   OthersMayDeleteInRoot,
   NotWritableInCommandFile,
+  // What the install's tree found.
+  NotAFolderName,
+  OutsideInstallFolder,
+  NotMadeByThisRun,
+  NotWhereInstalled,
+  InstallFolderNotMade,
+  NotMadeAfterRun,
+  NotAsArrived,
+  NoAccessListForFile,
   // The delete guard's verdicts on a path.
   BlankPath,
   PathHoldsNul,

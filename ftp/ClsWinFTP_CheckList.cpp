@@ -151,7 +151,7 @@ bool ClsWinFTP::DownloadedFilesListOut(const std::wstring& FilePath) try {
     // Made anew and put in place through its folder, its folders made through
     // the tree: a file or link a user put under the name first is replaced,
     // never written into.
-    return norvale::WriteGeneratedFile(*tree_, full, bytes, generatedFiles_.get());
+    return static_cast<bool>(norvale::WriteGeneratedFile(*tree_, full, bytes, generatedFiles_.get()));
   }
   std::wstring ignored;
   MakeLocalDir(folder, ignored);

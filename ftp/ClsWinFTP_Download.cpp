@@ -33,7 +33,6 @@ constexpr ULONGLONG kSlowChunkMs = 200;
 constexpr ULONGLONG kPumpIntervalMs = 50;
 
 // Added to a file's name while its transfer runs.
-constexpr wchar_t kPartSuffix[] = L".nvpart";
 
 }  // namespace
 
@@ -192,28 +191,13 @@ namespace {
 // calls even where the target's own name with a suffix would not be.
 norvale::FileHandle CreatePartFile(const std::wstring& target) {
   const size_t sep = target.find_last_of(L'\\');
-  const std::wstring folder = sep == std::wstring::npos ? L"" : target.substr(0, sep + 1);
-  const ULONGLONG seed = GetTickCount64() ^ (static_cast<ULONGLONG>(GetCurrentProcessId()) << 20);
-  constexpr int kNames = 32;
-  for (int attempt = 0; attempt < kNames; ++attempt) {
-    std::wstring path = target + kPartSuffix;
-    if (attempt > 0 || !norvale::FitsPlainPathCalls(path)) {
-      wchar_t hex[9] = {};
-      const auto mixed = static_cast<uint32_t>((seed + static_cast<ULONGLONG>(attempt)) *
-                                               0x9E3779B97F4A7C15ull >> 32);
-      swprintf(hex, 9, L"%08x", mixed);
-      std::wstring name = std::wstring(L"~") + hex + kPartSuffix;
-      if (!norvale::FitsPlainPathCalls(folder + name)) name = hex;
-      while (name.size() > 1 && !norvale::FitsPlainPathCalls(folder + name)) name.pop_back();
-      path = folder + name;
-      if (!norvale::FitsPlainPathCalls(path)) {
-        SetLastError(ERROR_FILENAME_EXCED_RANGE);
-        return norvale::FileHandle();
-      }
-    }
+  const std::wstring folder = sep == std::wstring::npos ? L"" : target.substr(0, sep);
+  norvale::PartFileNames names(folder, target.substr(sep == std::wstring::npos ? 0 : sep + 1));
+  for (std::wstring name = names.Next(); !name.empty(); name = names.Next()) {
     // DELETE: the file is placed or taken away through this handle only.
-    norvale::FileHandle file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0,
-                                         nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    norvale::FileHandle file(CreateFileW(norvale::JoinPath(folder, name).c_str(),
+                                         GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
+                                         CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file || (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS)) {
       return file;
     }
@@ -280,36 +264,38 @@ DWORD ClsWinFTP::ReceiveFile(const std::wstring& serverFileId, const std::wstrin
 }
 
 bool ClsWinFTP::TreeFolderOf(const std::wstring& folder,
-                             std::shared_ptr<const norvale::TreeFolder>& opened, int32_t& code) {
+                             std::shared_ptr<const norvale::HeldFolder>& opened, int32_t& code) {
   code = 0;
   opened.reset();
   if (!tree_ || !tree_->Holds(folder)) return true;
-  std::wstring why;
-  opened = tree_->OpenFolder(folder, true, &why);
-  if (opened) return true;
-  if (GetLastError() != norvale::kErrorLinkOnTheWay) {
+  auto reached = tree_->OpenFolder(folder, true);
+  if (reached) {
+    opened = std::move(*reached);
+    return true;
+  }
+  const norvale::StepError& error = reached.Error();
+  if (error.code != norvale::kErrorLinkOnTheWay) {
     // Not made for another reason (no room, no right): as a folder that
     // cannot be created.
     code = kLocalFolderMissing;
-    errorLog_->ErrLogPut(appName_ + L" " + why, 1, 1, 0, 0, 0);
+    errorLog_->ErrLogPut(appName_ + L" " + error.Text(), 1, 1, 0, 0, 0);
     return false;
   }
-  errorLog_->ErrLogPut(appName_ + L" " + why + L"（" + GetErrMsg(kFtpUnsafeFolder) + L"）", 1, 1,
-                       0, 0, 0);
+  errorLog_->ErrLogPut(appName_ + L" " + error.Text() + L"（" + GetErrMsg(kFtpUnsafeFolder) + L"）",
+                       1, 1, 0, 0, 0);
   code = kFtpUnsafeFolder;
   return false;
 }
 
 DWORD ClsWinFTP::RemoveFolderInTree(const std::wstring& path) {
   const std::wstring full = norvale::FullLocalPath(path);
-  std::wstring why;
-  const auto folder = tree_->OpenFolder(GetLocalFilePath(full), false, &why);
-  if (!folder || norvale::KindIn(folder->handle.Get(), GetLocalFileID(full)) !=
+  const auto folder = tree_->OpenFolder(GetLocalFilePath(full), false);
+  if (!folder || norvale::KindIn((*folder)->handle.Get(), GetLocalFileID(full)) !=
                      norvale::EntryKind::kFolder) {
     return static_cast<DWORD>(kFtpUnsafeFolder);
   }
   const norvale::StepDone removed =
-      norvale::RemoveListedFolder(folder->handle.Get(), folder->path, GetLocalFileID(full));
+      norvale::RemoveListedFolder((*folder)->handle.Get(), (*folder)->path, GetLocalFileID(full));
   return removed ? 0 : removed.Error().code;
 }
 
@@ -319,7 +305,7 @@ DWORD ClsWinFTP::ReceiveFileInTree(const std::wstring& serverFileId, const std::
   // The file is made and put in place through its folder's handle, opened
   // from the tree's root: a folder swapped for a link meanwhile is never
   // written through.
-  std::shared_ptr<const norvale::TreeFolder> folder;
+  std::shared_ptr<const norvale::HeldFolder> folder;
   int32_t code = 0;
   if (!TreeFolderOf(GetLocalFilePath(target), folder, code) || !folder) {
     return static_cast<DWORD>(code != 0 ? code : kFtpUnsafeFolder);
@@ -337,20 +323,21 @@ DWORD ClsWinFTP::ReceiveFileInTree(const std::wstring& serverFileId, const std::
         norvale::OpenIn(folder->handle.Get(), name, GENERIC_WRITE, 0, norvale::EntryType::File);
     if (!probe) return probe.Error().code;
   }
-  norvale::FileHandle local = norvale::CreatePartFileIn(*folder, name);
-  if (!local) return GetLastError();
+  norvale::StepResult<norvale::FileHandle> made = norvale::CreatePartFileIn(*folder, name);
+  if (!made) return made.Error().code;
+  const norvale::FileHandle local = std::move(*made);
 
   DWORD error = TransferInto(local.Get(), serverFileId, expectedSize);
   if (error == 0 && replaceFolder) error = RemoveFolderInPlaceOf(target);
   if (error == 0) {
-    std::wstring why;
-    if (norvale::PlaceInFolder(local.Get(), *folder, name, overwrite, &why)) {
+    const norvale::StepDone placed = norvale::PlaceInFolder(local.Get(), *folder, name, overwrite);
+    if (placed) {
       // Told while the transfer still holds the file, so that nobody can
       // have changed it yet.
       tree_->Arrived(target, local.Get());
       return 0;
     }
-    error = GetLastError();
+    error = placed.Error().code;
   }
   norvale::DiscardCreatedFile(local.Get());
   return error != 0 ? error : static_cast<DWORD>(ERROR_INTERNET_OPERATION_CANCELLED);
@@ -455,10 +442,9 @@ bool ClsWinFTP::SetLocalFileTime(const std::wstring& path, norvale::OleDate date
   if (tree_ && !full.empty() && tree_->Holds(full)) {
     // Through the file's folder, as it was written: by name, a folder swapped
     // for a link would give another file the time.
-    std::wstring why;
-    const auto folder = tree_->OpenFolder(GetLocalFilePath(full), false, &why);
+    const auto folder = tree_->OpenFolder(GetLocalFilePath(full), false);
     if (!folder) return true;
-    const auto file = norvale::OpenIn(folder->handle.Get(), GetLocalFileID(full),
+    const auto file = norvale::OpenIn((*folder)->handle.Get(), GetLocalFileID(full),
                                       FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                       norvale::EntryType::File);
     const std::optional<DWORD> attributes =

@@ -518,7 +518,8 @@ std::vector<BYTE> SystemFolderAccess::Account() {
   }
 }
 
-bool SystemFolderAccess::ApplyToFolder(const std::wstring& folder, const FolderAccessList& list) {
+StepDone SystemFolderAccess::ApplyToFolder(const std::wstring& folder,
+                                           const FolderAccessList& list) {
   try {
     StepResult<HeldFolder> handle = OpenFolderFromRoot(folder, kListAccess);
     if (!handle && handle.Error().code == ERROR_ACCESS_DENIED) {
@@ -529,14 +530,10 @@ bool SystemFolderAccess::ApplyToFolder(const std::wstring& folder, const FolderA
       const HeldPrivilege restore(L"SeRestorePrivilege");
       handle = OpenFolderFromRoot(folder, kListAccess);
     }
-    if (!handle) {
-      SetLastError(handle.Error().code);
-      return false;
-    }
+    if (!handle) return handle.Error();
     return ApplyToOpenFolder(handle->handle.Get(), folder, list);
-  } catch (...) {
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return false;
+  } catch (const std::bad_alloc&) {
+    return StepError::OutOfMemory(folder);
   }
 }
 
@@ -560,23 +557,21 @@ std::optional<FolderAccessList> SystemFolderAccess::ReadList(HANDLE folder, cons
   }
 }
 
-bool SystemFolderAccess::ApplyToOpenFolder(HANDLE folder, const std::wstring&,
-                                           const FolderAccessList& list) {
+StepDone SystemFolderAccess::ApplyToOpenFolder(HANDLE folder, const std::wstring& path,
+                                               const FolderAccessList& list) {
   try {
     BY_HANDLE_FILE_INFORMATION info{};
-    if (!GetFileInformationByHandle(folder, &info)) return false;
+    if (!GetFileInformationByHandle(folder, &info)) return StepError::Last(path);
     if (!(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
         (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-      SetLastError(ERROR_DIRECTORY);
-      return false;
+      return StepError::Refusal(ERROR_DIRECTORY, path);
     }
     PSID owner = list.Owner();
     PACL dacl = nullptr;
     BOOL defaulted = FALSE, present = FALSE;
     if (!GetSecurityDescriptorDacl(list.Descriptor(), &present, &dacl, &defaulted) || !present ||
         !dacl) {
-      SetLastError(ERROR_INVALID_SECURITY_DESCR);
-      return false;
+      return StepError::Of(ERROR_INVALID_SECURITY_DESCR, path);
     }
     // The owner in the same write, so that a user who owned the folder keeps
     // no right to rewrite the list afterwards; the list protected from what
@@ -587,25 +582,21 @@ bool SystemFolderAccess::ApplyToOpenFolder(HANDLE folder, const std::wstring&,
         (owner && !SetSecurityDescriptorOwner(&own, owner, FALSE)) ||
         !SetSecurityDescriptorDacl(&own, TRUE, dacl, FALSE) ||
         !SetSecurityDescriptorControl(&own, SE_DACL_PROTECTED, SE_DACL_PROTECTED)) {
-      return false;
+      return StepError::Last(path);
     }
     const SECURITY_INFORMATION what = (owner ? OWNER_SECURITY_INFORMATION : 0) |
                                       DACL_SECURITY_INFORMATION |
                                       PROTECTED_DACL_SECURITY_INFORMATION;
     const DWORD status = writeOwn_(folder, what, &own);
-    if (status != ERROR_SUCCESS) {
-      SetLastError(status);
-      return false;
-    }
-    return true;
-  } catch (...) {
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return false;
+    if (status != ERROR_SUCCESS) return StepError::Of(status, path);
+    return {};
+  } catch (const std::bad_alloc&) {
+    return StepError::OutOfMemory(path);
   }
 }
 
-FileHandle SystemFolderAccess::CreateFolderIn(HANDLE parent, const std::wstring& path,
-                                              const FolderAccessList* list) {
+StepResult<FileHandle> SystemFolderAccess::CreateFolderIn(HANDLE parent, const std::wstring& path,
+                                                          const FolderAccessList* list) {
   try {
     // Names are made and renamed into it: no DELETE, every kind of sharing
     // (Windows' own open of a rename's target shares no deletes).
@@ -615,11 +606,10 @@ FileHandle SystemFolderAccess::CreateFolderIn(HANDLE parent, const std::wstring&
                      FILE_ADD_SUBDIRECTORY,
                  kShareAll, EntryType::Folder,
                  list ? list->Descriptor() : nullptr);
-    if (!made) SetLastError(made.Error().code);
-    return std::move(made).ValueOr(FileHandle());
-  } catch (...) {
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return {};
+    if (!made) return made.Error().At(path);
+    return made;
+  } catch (const std::bad_alloc&) {
+    return StepError::OutOfMemory(path);
   }
 }
 
@@ -638,17 +628,18 @@ StepResult<FileHandle> SystemFolderAccess::CreateFileIn(HANDLE folder, const std
   try {
     return CreateIn(folder, AfterLast(path, L'\\'), GENERIC_READ | GENERIC_WRITE | DELETE, 0,
                     EntryType::File, list ? list->Descriptor() : nullptr);
-  } catch (...) {
-    return StepError::Of(ERROR_NOT_ENOUGH_MEMORY, path);
+  } catch (const std::bad_alloc&) {
+    return StepError::OutOfMemory(path);
   }
 }
 
-bool SystemFolderAccess::CreateFolder(const std::wstring& folder, const FolderAccessList& list) {
+StepDone SystemFolderAccess::CreateFolder(const std::wstring& folder, const FolderAccessList& list) {
   SECURITY_ATTRIBUTES attributes{};
   attributes.nLength = sizeof(attributes);
   attributes.lpSecurityDescriptor = list.Descriptor();
   attributes.bInheritHandle = FALSE;
-  return CreateDirectoryW(folder.c_str(), &attributes) != FALSE;
+  if (!CreateDirectoryW(folder.c_str(), &attributes)) return StepError::Last(folder);
+  return {};
 }
 
 std::optional<FolderAccessList> FolderAccessListForThisRun(IFolderAccess& access,
@@ -695,10 +686,10 @@ StepResult<HeldFolder> MakePrivateFolder(IFolderAccess& access, const std::wstri
       const std::wstring name = UniqueFolderName(prefix);
       if (name.empty()) return StepError::Last(parent);
       const std::wstring path = JoinPath(parent, name);
-      const FileHandle made = access.CreateFolderIn(where->Get(), path, &list);
+      const StepResult<FileHandle> made = access.CreateFolderIn(where->Get(), path, &list);
       if (!made) {
-        if (GetLastError() == ERROR_ALREADY_EXISTS) continue;
-        return StepError::Last(path);
+        if (made.Error().code == ERROR_ALREADY_EXISTS) continue;
+        return made.Error();
       }
       // Renaming a folder takes only DELETE on it, which Windows grants to
       // whoever may delete what its parent holds, whatever the folder's own
@@ -707,7 +698,7 @@ StepResult<HeldFolder> MakePrivateFolder(IFolderAccess& access, const std::wstri
       // moment since it was made. Windows' own open of a rename's target,
       // sharing reading and writing, is still admitted.
       StepResult<FileHandle> held =
-          OpenIn(made.Get(), L"", READ_CONTROL | FILE_TRAVERSE | FILE_LIST_DIRECTORY |
+          OpenIn(made->Get(), L"", READ_CONTROL | FILE_TRAVERSE | FILE_LIST_DIRECTORY |
                                       FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY,
                  FILE_SHARE_READ | FILE_SHARE_WRITE, EntryType::Folder);
       if (!held) return StepError::Of(held.Error().code, path);

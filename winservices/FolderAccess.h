@@ -110,23 +110,22 @@ class IFolderAccess {
   virtual std::vector<BYTE> Account() = 0;
   // Gives an existing folder the list's owner and DACL through a handle
   // opened from the drive's root part by part, none of them a link and each
-  // where its folder lists it. False with the Windows error as the last
-  // error.
-  virtual bool ApplyToFolder(const std::wstring& folder, const FolderAccessList& list) = 0;
-  // Creates a new folder with the list in the same call; false when
+  // where its folder lists it.
+  virtual StepDone ApplyToFolder(const std::wstring& folder, const FolderAccessList& list) = 0;
+  // Creates a new folder with the list in the same call; fails when
   // something of that name exists or it cannot be made.
-  virtual bool CreateFolder(const std::wstring& folder, const FolderAccessList& list) = 0;
+  virtual StepDone CreateFolder(const std::wstring& folder, const FolderAccessList& list) = 0;
   // The owner and DACL of an open folder; path says which one it is.
   virtual std::optional<FolderAccessList> ReadList(HANDLE folder, const std::wstring& path) = 0;
   // Gives an open folder the list's DACL, protected, and its owner when the
   // list names one.
-  virtual bool ApplyToOpenFolder(HANDLE folder, const std::wstring& path,
-                                 const FolderAccessList& list) = 0;
+  virtual StepDone ApplyToOpenFolder(HANDLE folder, const std::wstring& path,
+                                     const FolderAccessList& list) = 0;
   // Makes path's last part inside the open folder parent with the list in
   // the same call (null: what parent passes down); fails with
   // ERROR_ALREADY_EXISTS when the name is taken.
-  virtual FileHandle CreateFolderIn(HANDLE parent, const std::wstring& path,
-                                    const FolderAccessList* list) = 0;
+  virtual StepResult<FileHandle> CreateFolderIn(HANDLE parent, const std::wstring& path,
+                                                const FolderAccessList* list) = 0;
   // The volume an open folder lies on keeps access lists (FAT32 and exFAT
   // keep none).
   virtual bool KeepsLists(HANDLE folder) = 0;
@@ -151,13 +150,13 @@ class SystemFolderAccess final : public IFolderAccess {
   explicit SystemFolderAccess(OwnSecurityWrite writeOwn = nullptr);
   bool IsElevated() override;
   std::vector<BYTE> Account() override;
-  bool ApplyToFolder(const std::wstring& folder, const FolderAccessList& list) override;
-  bool CreateFolder(const std::wstring& folder, const FolderAccessList& list) override;
+  StepDone ApplyToFolder(const std::wstring& folder, const FolderAccessList& list) override;
+  StepDone CreateFolder(const std::wstring& folder, const FolderAccessList& list) override;
   std::optional<FolderAccessList> ReadList(HANDLE folder, const std::wstring& path) override;
-  bool ApplyToOpenFolder(HANDLE folder, const std::wstring& path,
-                         const FolderAccessList& list) override;
-  FileHandle CreateFolderIn(HANDLE parent, const std::wstring& path,
-                            const FolderAccessList* list) override;
+  StepDone ApplyToOpenFolder(HANDLE folder, const std::wstring& path,
+                             const FolderAccessList& list) override;
+  StepResult<FileHandle> CreateFolderIn(HANDLE parent, const std::wstring& path,
+                                        const FolderAccessList* list) override;
   StepResult<FileHandle> CreateFileIn(HANDLE folder, const std::wstring& path,
                                       const FolderAccessList* list) override;
   bool KeepsLists(HANDLE folder) override;

@@ -81,7 +81,9 @@ void WatchProgramsToStart(InstallRun& run) {
 std::optional<HeldArrival> HoldProgramToStart(InstallerState& state, const std::wstring& program) {
   return ValueOrOnFailure(std::optional<HeldArrival>(), [&]() -> std::optional<HeldArrival> {
     if (!state.installTree || !state.installTree->Covers(program)) return HeldArrival{};
-    return state.installTree->OpenArrived(program);
+    StepResult<HeldArrival> arrived = state.installTree->OpenArrived(program);
+    if (!arrived) return std::nullopt;
+    return std::move(*arrived);
   });
 }
 

@@ -53,10 +53,9 @@ bool InTree(ITreeWrites* tree, const std::wstring& path) {
 // Makes a folder with the levels it lacks: by name, or through the tree.
 bool MakeFolders(const std::wstring& folder, ITreeWrites* tree, std::wstring* errText = nullptr) {
   if (InTree(tree, folder)) {
-    std::wstring why;
-    if (MakeFolderInTree(*tree, FullPath(folder), &why)) return true;
-    if (errText) *errText = why;
-    return false;
+    const StepDone made = MakeFolderInTree(*tree, FullPath(folder));
+    if (!made && errText) *errText = made.Error().Text();
+    return static_cast<bool>(made);
   }
   CreateMissingLevels(WithoutTrailingSeparator(folder), nullptr);
   return true;
@@ -65,10 +64,9 @@ bool MakeFolders(const std::wstring& folder, ITreeWrites* tree, std::wstring* er
 bool CopyOneFile(const std::wstring& from, const std::wstring& to, bool overwrite,
                  ITreeWrites* tree, std::wstring& errText) {
   if (InTree(tree, to)) {
-    std::wstring why;
-    if (CopyIntoTree(*tree, from, FullPath(to), overwrite, &why)) return true;
-    errText = why.empty() ? engine::SystemErrorText(GetLastError()) : why;
-    return false;
+    const StepDone copied = CopyIntoTree(*tree, from, FullPath(to), overwrite);
+    if (!copied) errText = copied.Error().Text();
+    return static_cast<bool>(copied);
   }
   if (CopyFileW(from.c_str(), to.c_str(), !overwrite)) return true;
   errText = engine::SystemErrorText(GetLastError());
@@ -204,7 +202,7 @@ bool CopyFolderContents(const std::wstring& source, const std::wstring& dest, IT
     if (IsBlank(source) || IsBlank(dest)) return false;
     if (GetPathKind(source) != 2) return false;
     if (InTree(tree, dest)) {
-      if (!tree->OpenFolder(FullPath(dest), false, nullptr)) return false;
+      if (!tree->OpenFolder(FullPath(dest), false)) return false;
     } else if (GetPathKind(dest) != 2) {
       return false;
     }

@@ -21,12 +21,11 @@ StepResult<FileHandle> GeneratedFiles::CreateIn(HANDLE folder, const std::wstrin
     // Elevated, a file that users could change is not made at all: the
     // caller then goes without it (a shortcut starts its program itself).
     if (elevated_ && !list_) {
-      return StepError::Refusal(ERROR_INVALID_SECURITY_DESCR, path, Reason::Described,
-                                L"[" + path + L"]のアクセス許可を作成できませんでした");
+      return StepError::Refusal(ERROR_INVALID_SECURITY_DESCR, path, Reason::NoAccessListForFile);
     }
     return access_.CreateFileIn(folder, path, list_ ? &*list_ : nullptr);
-  } catch (...) {
-    return StepError::Of(ERROR_NOT_ENOUGH_MEMORY, path);
+  } catch (const std::bad_alloc&) {
+    return StepError::OutOfMemory(path);
   }
 }
 
@@ -50,9 +49,8 @@ DWORD WriteGeneratedFileInTree(InstallerState& state, const std::wstring& path,
   return engine::OrFailure<DWORD>(ERROR_NOT_ENOUGH_MEMORY, [&]() -> DWORD {
     if (!state.installTree) return ERROR_BAD_PATHNAME;
     GeneratedFiles files(*state.seams.windows.folderAccess, std::move(record));
-    if (WriteGeneratedFile(*state.installTree, path, content, &files)) return 0;
-    const DWORD error = GetLastError();
-    return error != 0 ? error : static_cast<DWORD>(ERROR_WRITE_FAULT);
+    const StepDone written = WriteGeneratedFile(*state.installTree, path, content, &files);
+    return written ? 0 : written.Error().code;
   });
 }
 

@@ -256,14 +256,15 @@ std::optional<FolderPreparation::Opened> FolderPreparation::OpenOrMake(
       const bool closedFirst = makeWith && closedList_ && bornClosed;
       const FolderAccessList* born =
           closedFirst ? &*closedList_ : makeWith ? &*makeWith : nullptr;
-      opened.handle = access_.CreateFolderIn(parent, path, born);
-      if (!opened.handle) {
-        if (GetLastError() == ERROR_ALREADY_EXISTS) continue;
+      StepResult<FileHandle> made = access_.CreateFolderIn(parent, path, born);
+      if (!made) {
+        if (made.Error().code == ERROR_ALREADY_EXISTS) continue;
         // Nothing is written into a folder that is not there: the later
         // steps fail on their own, as they always did.
         cannotMake_ = true;
         return std::nullopt;
       }
+      opened.handle = std::move(*made);
       opened.path = FinalPathOfHandle(opened.handle.Get());
       if (opened.path.empty()) opened.path = path;
       opened.made = true;
@@ -386,8 +387,9 @@ bool FolderPreparation::CloseOnTheWay(const Opened& folder) {
     Line(kFolderAccessComment, folder.path, L"既存", list->Text());
     return true;
   }
-  if (!access_.ApplyToOpenFolder(folder.handle.Get(), folder.path, *closed)) {
-    TellNotSet(folder.path, GetLastError());
+  if (const StepDone applied = access_.ApplyToOpenFolder(folder.handle.Get(), folder.path, *closed);
+      !applied) {
+    TellNotSet(folder.path, applied.Error().code);
     return true;
   }
   if (!NoOtherHoldsDelete(folder)) return false;
@@ -437,9 +439,11 @@ bool FolderPreparation::MakeTheRunsOwn(const Opened& folder,
   // Taken closed, as a new one is born, until it holds what it must.
   const std::optional<FolderAccessList>& first = closedList_ ? closedList_ : list;
   const std::optional<FolderAccessList> applied = elevated_ ? first : DaclOnly(*first);
-  if (!applied || !access_.ApplyToOpenFolder(folder.handle.Get(), folder.path, *applied)) {
+  const StepDone set = applied ? access_.ApplyToOpenFolder(folder.handle.Get(), folder.path, *applied)
+                               : StepDone(StepError::Of(ERROR_INVALID_SECURITY_DESCR, folder.path));
+  if (!set) {
     return Refuse(folder.path, L"アクセス許可を設定できませんでした(" +
-                                   std::to_wstring(GetLastError()) + L")");
+                                   std::to_wstring(set.Error().code) + L")");
   }
   if (closedList_) KeepClosed(folder, elevated_ ? list : DaclOnly(*list));
   return NoOtherHoldsDelete(folder);
@@ -461,9 +465,8 @@ bool FolderPreparation::PrepareInstallFolder(const Opened& parent, const std::ws
   if (!PrepareUninst(*tree)) return false;
   // What the run downloads there waits for its use in a folder that, as
   // the install folder was when it was made, only administrators may change.
-  std::wstring why;
-  if (!MakeFolderInTree(*tree, JoinPath(tree->RootPath(), L"TEMP"), &why)) {
-    return Refuse(JoinPath(tree->RootPath(), L"TEMP"), why);
+  if (const StepDone made = MakeFolderInTree(*tree, JoinPath(tree->RootPath(), L"TEMP")); !made) {
+    return Refuse(JoinPath(tree->RootPath(), L"TEMP"), made.Error().Why());
   }
   return OpenToUsers(*tree);
 }
@@ -509,10 +512,10 @@ bool FolderPreparation::PrepareUninst(InstallTree& tree) {
     // Made anew in the new "Uninst", with what that folder passes down; the
     // uninstall step keeps it when it is not older than the installer's.
     const std::wstring carried = JoinPath(uninst->path, kUninstallerFile);
-    if (!WriteGeneratedFile(tree, carried, *earlier, nullptr)) {
+    if (const StepDone written = WriteGeneratedFile(tree, carried, *earlier, nullptr); !written) {
       prepared_.recordLines.push_back(L";★以前のアンインストーラ=" + carried +
                                       L"|引き継げませんでした(" +
-                                      std::to_wstring(GetLastError()) + L")|");
+                                      std::to_wstring(written.Error().code) + L")|");
     }
   }
   return true;
@@ -569,8 +572,9 @@ bool FolderPreparation::SetAside(InstallTree& tree) {
 
 void FolderPreparation::OpenClosedFolders() {
   for (Closed& folder : closed_) {
-    if (access_.ApplyToOpenFolder(folder.handle.Get(), folder.path, folder.final)) continue;
-    const DWORD error = GetLastError();
+    const StepDone opened = access_.ApplyToOpenFolder(folder.handle.Get(), folder.path, folder.final);
+    if (opened) continue;
+    const DWORD error = opened.Error().code;
     Line(kFolderAccessWarning, folder.path, L"閉じたまま(" + std::to_wstring(error) + L")",
          closedList_ ? closedList_->Text() : L"");
     run_.Ask(L"フォルダ[" + folder.path + L"]のアクセス許可を設定できませんでした！(" +

@@ -113,15 +113,10 @@ int32_t WriteSetupLog(InstallerState& state, const std::wstring& line, int16_t m
       return WriteSetupLog(record, line, mode, 0);
     }
     const std::string bytes = SetupLogLineBytes(line) + "\r\n";
-    DWORD error = 0;
-    if (mode == 1) {
-      if (!WriteGeneratedFile(*state.installTree, path, bytes, nullptr)) {
-        error = GetLastError() != 0 ? GetLastError() : static_cast<DWORD>(ERROR_WRITE_FAULT);
-      }
-    } else {
-      error = AppendInTree(*state.installTree, path, bytes);
-    }
-    return error == 0 ? 0 : RuntimeErrorFromWin32(error);
+    const StepDone written = mode == 1
+                                 ? WriteGeneratedFile(*state.installTree, path, bytes, nullptr)
+                                 : AppendInTree(*state.installTree, path, bytes);
+    return written ? 0 : RuntimeErrorFromWin32(written.Error().code);
   });
 }
 

@@ -88,8 +88,8 @@ std::wstring ProtectUninstallerFolder(InstallRun& run, const std::wstring& unins
     const std::optional<FolderAccessList> list =
         FolderAccessListForThisRun(access, GuardedFolder::kUninstallerFolder);
     if (!list) return std::wstring(L";★Uninstのアクセス許可を作成できませんでした！");
-    if (!access.ApplyToFolder(uninst, *list)) {
-      const DWORD error = GetLastError();
+    if (const StepDone applied = access.ApplyToFolder(uninst, *list); !applied) {
+      const DWORD error = applied.Error().code;
       return L";★Uninstのアクセス許可を設定できませんでした！(" + std::to_wstring(error) + L")";
     }
     return kUninstallerFolderAccessComment + list->Text();

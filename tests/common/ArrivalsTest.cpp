@@ -33,14 +33,16 @@ class ArrivalsTest : public ::testing::Test {
   // in its folder, shared with nobody, put in place, and told of while the
   // writer still holds it.
   bool Arrive(const std::wstring& path, const std::string& bytes) {
-    const auto folder = tree_->OpenFolder(BeforeLast(path, L'\\'), true, nullptr);
+    const auto folder = tree_->OpenFolder(BeforeLast(path, L'\\'), true);
     if (!folder) return false;
     const std::wstring name = AfterLast(path, L'\\');
-    const FileHandle part = CreatePartFileIn(*folder, name);
+    StepResult<FileHandle> made = CreatePartFileIn(**folder, name);
+    if (!made) return false;
+    const FileHandle part = std::move(*made);
     DWORD written = 0;
-    if (!part || !WriteFile(part.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+    if (!WriteFile(part.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
                             nullptr) ||
-        !PlaceInFolder(part.Get(), *folder, name, true)) {
+        !PlaceInFolder(part.Get(), **folder, name, true)) {
       return false;
     }
     tree_->Arrived(path, part.Get());
@@ -66,15 +68,15 @@ TEST_F(ArrivalsTest, AnUnchangedFileIsHeldAsItArrivedWithItsWay) {
   tree_->Watch(program_);
   ASSERT_TRUE(Arrive(program_, "MZ the program"));
   const std::wstring copyPath = dir_ / L"copy.bin";
-  std::optional<HeldArrival> held;
+  std::optional<StepResult<HeldArrival>> held;
   {
     const FileHandle copy(CreateFileW(copyPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0,
                                       nullptr));
     held = tree_->OpenArrived(program_, copy.Get());
   }
-  ASSERT_TRUE(held);
+  ASSERT_TRUE(held && *held);
   EXPECT_EQ(ReadFileBytes(copyPath), "MZ the program");
-  EXPECT_EQ(held->folders.size(), 2u) << "the install folder and bin";
+  EXPECT_EQ((*held)->folders.size(), 2u) << "the install folder and bin";
   // Others may read it (a process start does) but neither write, rename
   // nor delete it, nor rename a folder on its way.
   EXPECT_EQ(ReadFileBytes(program_), "MZ the program");
@@ -148,8 +150,8 @@ TEST_F(ArrivalsTest, AfterReleaseTheWayStartsAtTheDrivesRoot) {
   tree_->Watch(program_);
   ASSERT_TRUE(Arrive(program_, "MZ the program"));
   tree_->Release();
-  std::optional<HeldArrival> held = tree_->OpenArrived(program_);
-  ASSERT_TRUE(held);
+  std::optional<StepResult<HeldArrival>> held = tree_->OpenArrived(program_);
+  ASSERT_TRUE(*held);
   EXPECT_EQ(WriteError(program_), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
   held.reset();
 

@@ -260,7 +260,7 @@ TEST(FileActsTest, AGeneratedFileTakesItsNameWhateverHasIt) {
   for (const Case& c : cases) {
     const std::wstring path = root + L"\\Setup_Start" + std::to_wstring(++n) + L".txt";
     c.leave(path);
-    EXPECT_EQ(norvale::WriteGeneratedFile(tree, path, "the run's own\r\n", nullptr), c.taken)
+    EXPECT_EQ(static_cast<bool>(norvale::WriteGeneratedFile(tree, path, "the run's own\r\n", nullptr)), c.taken)
         << c.what;
     EXPECT_EQ(testing_support::ReadFileBytes(path) == "the run's own\r\n", c.taken) << c.what;
     scanner.Reset();

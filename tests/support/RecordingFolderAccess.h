@@ -59,17 +59,16 @@ class RecordingFolderAccess final : public norvale::IFolderAccess {
   };
   bool IsElevated() override { return elevated; }
   std::vector<BYTE> Account() override { return account; }
-  bool ApplyToFolder(const std::wstring& folder, const norvale::FolderAccessList& list) override {
+  norvale::StepDone ApplyToFolder(const std::wstring& folder,
+                                  const norvale::FolderAccessList& list) override {
     applied.push_back({folder, list});
     if (onApply) onApply();
-    if (applyError != ERROR_SUCCESS) {
-      SetLastError(applyError);
-      return false;
-    }
-    return true;
+    if (applyError != ERROR_SUCCESS) return norvale::StepError::Of(applyError, folder);
+    return {};
   }
   // The folder is made for real (Wine drops the list).
-  bool CreateFolder(const std::wstring& folder, const norvale::FolderAccessList& list) override {
+  norvale::StepDone CreateFolder(const std::wstring& folder,
+                                 const norvale::FolderAccessList& list) override {
     created.push_back({folder, list});
     return system_.CreateFolder(folder, list);
   }
@@ -82,17 +81,14 @@ class RecordingFolderAccess final : public norvale::IFolderAccess {
     }
     return system_.ReadList(folder, path);
   }
-  bool ApplyToOpenFolder(HANDLE, const std::wstring& path,
-                         const norvale::FolderAccessList& list) override {
+  norvale::StepDone ApplyToOpenFolder(HANDLE, const std::wstring& path,
+                                      const norvale::FolderAccessList& list) override {
     applied.push_back({path, list});
     if (onApply) onApply();
-    if (applyError != ERROR_SUCCESS) {
-      SetLastError(applyError);
-      return false;
-    }
-    return true;
+    if (applyError != ERROR_SUCCESS) return norvale::StepError::Of(applyError, path);
+    return {};
   }
-  norvale::FileHandle CreateFolderIn(HANDLE parent, const std::wstring& path,
+  norvale::StepResult<norvale::FileHandle> CreateFolderIn(HANDLE parent, const std::wstring& path,
                                      const norvale::FolderAccessList* list) override {
     if (list) created.push_back({path, *list});
     if (onCreate) onCreate(path);

@@ -15,7 +15,10 @@
 #include "Handles.h"
 #include "Paths.h"
 #include "RecordingFolderAccess.h"
+#include "StepWhy.h"
 #include "TempDir.h"
+
+using testing_support::WhyOf;
 #include "Text.h"
 
 namespace {
@@ -144,7 +147,7 @@ TEST(FolderAccess, OnlyAFolderItselfTakesTheList) {
   norvale::SystemFolderAccess access;
   const std::wstring folder = temp.Path() + L"\\Uninst";
   ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
-  EXPECT_TRUE(access.ApplyToFolder(folder, *list)) << GetLastError();
+  EXPECT_EQ(WhyOf(access.ApplyToFolder(folder, *list)), L"");
 
   const std::wstring file = temp.Path() + L"\\file";
   {
@@ -152,8 +155,9 @@ TEST(FolderAccess, OnlyAFolderItselfTakesTheList) {
                                          FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(made);
   }
-  EXPECT_FALSE(access.ApplyToFolder(file, *list));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DIRECTORY));
+  const norvale::StepDone onFile = access.ApplyToFolder(file, *list);
+  ASSERT_FALSE(onFile);
+  EXPECT_EQ(onFile.Error().code, static_cast<DWORD>(ERROR_DIRECTORY));
   EXPECT_FALSE(access.ApplyToFolder(temp.Path() + L"\\missing", *list));
 
   // A link in the folder's place is refused; the host makes one for the
@@ -250,11 +254,11 @@ TEST(FolderAccess, NoPartOfTheWayToAListedFolderMayBeALink) {
       << "the host's links are missing";
   EXPECT_FALSE(access.ApplyToFolder(root + L"\\linked\\sub", *list));
   EXPECT_FALSE(access.ApplyToFolder(root + L"\\linked", *list));
-  EXPECT_TRUE(access.ApplyToFolder(root + L"\\outside\\sub", *list)) << GetLastError();
+  EXPECT_EQ(WhyOf(access.ApplyToFolder(root + L"\\outside\\sub", *list)), L"");
   // An 8.3 alias names the folder itself, not a link.
   wchar_t shortName[MAX_PATH] = {};
   if (GetShortPathNameW((root + L"\\outside\\sub").c_str(), shortName, MAX_PATH) > 0) {
-    EXPECT_TRUE(access.ApplyToFolder(shortName, *list)) << GetLastError();
+    EXPECT_EQ(WhyOf(access.ApplyToFolder(shortName, *list)), L"");
   }
 }
 
