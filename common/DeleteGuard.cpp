@@ -130,8 +130,8 @@ ProfileListing SystemProfileList::List() const {
       }
       listing.profiles.push_back(StoredText(account.Get(), L"ProfileImagePath"));
     }
-  } catch (...) {
-    // Out of memory: what was read so far is all the guard learns.
+  } catch (const std::bad_alloc&) {
+    // What was read so far is all the guard learns.
   }
   return listing;
 }
@@ -232,7 +232,7 @@ void AddProfiles(ProtectedPlaces& places, const ProfileListing& listing,
     bool holdsShared = false;
     for (const std::wstring& form : forms) {
       for (const std::wstring& kept : shared) {
-        if (SamePath(form, kept) || IsBelow(kept, form)) holdsShared = true;
+        if (SamePath(form, kept) || PathIsBelow(kept, form)) holdsShared = true;
       }
     }
     if (holdsShared) continue;
@@ -315,13 +315,13 @@ const ProtectedPlaces& Protected() {
 
 // True when `ancestor` is `path` itself or one of its parents.
 bool IsSameOrAncestor(const std::wstring& ancestor, const std::wstring& path) {
-  return SamePath(ancestor, path) || IsBelow(path, ancestor);
+  return SamePath(ancestor, path) || PathIsBelow(path, ancestor);
 }
 
 // True when `path` is `folder`, lies directly in it, or is above it.
 bool IsWithinOneLevelOf(const std::wstring& folder, const std::wstring& path) {
   if (IsSameOrAncestor(path, folder)) return true;
-  if (!IsBelow(path, folder)) return false;
+  if (!PathIsBelow(path, folder)) return false;
   const size_t rest = folder.back() == L'\\' ? folder.size() : folder.size() + 1;
   return path.find(L'\\', rest) == std::wstring::npos;
 }
@@ -329,7 +329,7 @@ bool IsWithinOneLevelOf(const std::wstring& folder, const std::wstring& path) {
 bool AnyHolds(const std::vector<std::wstring>& folders, const std::wstring& path,
               bool strictly) {
   for (const std::wstring& f : folders) {
-    if (strictly ? IsBelow(path, f) : IsSameOrAncestor(f, path)) return true;
+    if (strictly ? PathIsBelow(path, f) : IsSameOrAncestor(f, path)) return true;
   }
   return false;
 }
@@ -471,7 +471,7 @@ std::wstring RefusalAmong(const ProtectedPlaces& places, const std::wstring& pat
       if (IsWithinOneLevelOf(holder, form)) return ReasonText(Reason::UserProfile, form);
     }
     for (const std::wstring& other : places.otherProfiles) {
-      if (IsSameOrAncestor(form, other) || IsBelow(form, other)) {
+      if (IsSameOrAncestor(form, other) || PathIsBelow(form, other)) {
         return ReasonText(Reason::OtherAccountsProfile, other);
       }
     }
@@ -491,7 +491,7 @@ std::wstring DeleteRefusal(const std::wstring& path, DeleteKind kind,
       return RefusalAmong(Protected(), path, kind, finalPaths);
     }
     return RefusalAmong(AskProtectedPlaces(profiles), path, kind, finalPaths);
-  } catch (...) {
+  } catch (const std::exception&) {
     // Out of memory, or a seam that failed: what cannot be judged stays.
     return ReasonText(Reason::PathCannotBeJudged);
   }

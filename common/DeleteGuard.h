@@ -1,6 +1,6 @@
 #pragma once
 // The one decision every delete of a folder or file goes through, and the
-// deletes themselves (those through handles stand in HandleActs.cpp, beside
+// deletes themselves (those through handles stand in GuardedRemovals.cpp, beside
 // the tree walk). An installer that deletes the wrong folder destroys
 // a user's data, so a path is refused unless it is an absolute, plain path
 // that lies strictly below every folder that Windows or a user profile owns,
@@ -73,7 +73,7 @@ inline bool MayDelete(const std::wstring& path, DeleteKind kind = DeleteKind::Si
 
 // Deletes a folder with everything below it (read-only files included) after
 // the guard agreed to its name and the path fits a folder, and again to
-// where the folder lies once it is open (HandleActs.h), through handles held
+// where the folder lies once it is open (GuardedRemovals.h), through handles held
 // against renames (TreeRemoval.h). A folder that is a junction or symbolic
 // link is removed as a link, and so is every link inside: what they point
 // to is never entered. Done when the folder is gone; otherwise the guard's

@@ -6,10 +6,10 @@
 #include <cwchar>
 #include <iterator>
 
+#include "FileCalls.h"
 #include "NtFileCalls.h"
 #include "Paths.h"
 #include "System.h"
-#include "WindowsRules.h"
 
 namespace norvale {
 namespace {
@@ -28,14 +28,11 @@ struct DispositionInfoEx {
   DWORD Flags;
 };
 
-const nt::FileCalls& Calls() { return nt::FileCalls::System(); }
-
 DWORD ErrorOf(nt::Status status) {
   // Deleted but still open somewhere: the system maps it to "access denied",
   // which would read as a list that keeps us out.
   if (status == nt::kStatusDeletePending) return ERROR_DELETE_PENDING;
-  const nt::FileCalls& calls = Calls();
-  return calls.errorOf ? calls.errorOf(status) : ERROR_ACCESS_DENIED;
+  return FileCalls().ErrorOf(status);
 }
 
 ULONG OptionsFor(EntryType type) {
@@ -57,7 +54,7 @@ StepResult<FileHandle> NativeCreate(HANDLE folder, std::wstring_view name, ACCES
                                     DWORD share, ULONG disposition, ULONG options,
                                     ULONG attributes, PSECURITY_DESCRIPTOR descriptor) {
   const std::wstring text(name);
-  if (!Calls().Available()) return StepError::Of(ERROR_PROC_NOT_FOUND, text);
+  if (!FileCalls().Available()) return StepError::Of(ERROR_PROC_NOT_FOUND, text);
   // A handle that reads or writes data does so in turn, which takes
   // SYNCHRONIZE; one that only deletes or asks after marks asks for no more
   // than it needs, so a file whose list grants nothing but DELETE still goes.
@@ -66,7 +63,7 @@ StepResult<FileHandle> NativeCreate(HANDLE folder, std::wstring_view name, ACCES
                                       GENERIC_EXECUTE | GENERIC_ALL;
   const bool inTurn = (access & (kDataRights | SYNCHRONIZE)) != 0;
   FileHandle opened;
-  const nt::Status status = Calls().CreateIn(
+  const nt::Status status = FileCalls().CreateIn(
       folder, text, access | FILE_READ_ATTRIBUTES | (inTurn ? SYNCHRONIZE : 0), attributes, share,
       disposition,
       options | (inTurn ? nt::kFileSynchronousIoNonAlert : 0) | nt::kFileOpenForBackupIntent,
@@ -85,16 +82,15 @@ StepResult<FileHandle> NativeCreate(HANDLE folder, std::wstring_view name, ACCES
 // The name an open file or folder has on its volume ("\Pos\data"), asked
 // of the file system itself, however long; empty when it cannot be asked.
 std::wstring NameOnVolume(HANDLE handle) {
-  const nt::FileCalls& calls = Calls();
+  const IFileCalls& calls = FileCalls();
   if (!calls.Available()) return {};
   // The name's length in bytes, then the name; the deepest tree's paths fit
   // in 32,767 characters.
   std::vector<ULONG> buffer(260);
   for (int tries = 0; tries < 3; ++tries) {
-    nt::IoStatusBlock io{};
     const ULONG size = static_cast<ULONG>(buffer.size() * sizeof(ULONG));
     const nt::Status status =
-        calls.queryInformation(handle, &io, buffer.data(), size, nt::kFileNameInformation);
+        calls.Query(handle, buffer.data(), size, nt::kFileNameInformation);
     const ULONG bytes = buffer[0];
     if (status == nt::kStatusBufferOverflow) {
       buffer.resize(std::max<size_t>(bytes / sizeof(ULONG) + 2, buffer.size() * 2));
@@ -110,50 +106,16 @@ std::wstring NameOnVolume(HANDLE handle) {
   return {};
 }
 
-// Windows opens a rename's or hard link's target folder once more itself;
-// Wine does not, so under Wine the act makes that open here, held for as
-// long as the act runs. Nothing (and success) where the system is Windows.
-StepResult<FileHandle> HoldAsRenameTarget(HANDLE folder, const std::wstring& byPath,
-                                          HANDLE entry) {
-  const WindowsRelease release = ModelledRelease();
-  if (release == WindowsRelease::System) return FileHandle();
-  const std::optional<DWORD> attributes = AttributesOf(entry);
-  const ACCESS_MASK access =
-      (attributes && (*attributes & FILE_ATTRIBUTE_DIRECTORY) ? FILE_ADD_SUBDIRECTORY
-                                                              : FILE_ADD_FILE) |
-      SYNCHRONIZE;
-  const DWORD share = RenameTargetSharing(release);
-  if (folder) {
-    FileHandle opened;
-    const nt::Status status = Calls().CreateIn(
-        folder, L"", access, 0, share, nt::kFileOpen,
-        nt::kFileDirectoryFile | nt::kFileSynchronousIoNonAlert, nullptr, opened.Put());
-    if (status < 0) return StepError::Of(ErrorOf(status), L"");
-    return opened;
-  }
-  FileHandle opened(CreateFileW(byPath.c_str(), access, share, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  if (!opened) return StepError::Last(byPath);
-  return opened;
-}
-
 // Disposition through the handle; posixWorks remembers that the system
 // lacks the newer call (Windows before 10 1709), so it is not asked again
-// for every file of a walk. Under Wine a file that a running program has
-// mapped is refused here as Windows refuses it (it may be renamed).
+// for every file of a walk.
 bool SetDisposition(HANDLE handle, bool evenReadOnly, Disposals& across,
                     const KnownOfIt& known) {
-  if (ModelledRelease() != WindowsRelease::System) {
-    const std::wstring lies = known.lies.empty() ? FinalPathOfHandle(handle) : known.lies;
-    if (across.images.Hold(handle, lies, known.index)) {
-      SetLastError(ERROR_ACCESS_DENIED);
-      return false;
-    }
-  }
+  const IFileCalls& calls = FileCalls();
   if (across.posixWorks) {
     DispositionInfoEx info{kDispositionDelete | kDispositionPosix |
                            (evenReadOnly ? kDispositionIgnoreReadOnly : 0)};
-    if (SetFileInformationByHandle(handle, kDispositionInfoEx, &info, sizeof info)) return true;
+    if (calls.Dispose(handle, kDispositionInfoEx, &info, sizeof info, across, known)) return true;
     const DWORD error = GetLastError();
     if (error != ERROR_INVALID_PARAMETER && error != ERROR_INVALID_FUNCTION &&
         error != ERROR_NOT_SUPPORTED && error != ERROR_CALL_NOT_IMPLEMENTED) {
@@ -163,7 +125,7 @@ bool SetDisposition(HANDLE handle, bool evenReadOnly, Disposals& across,
   }
   FILE_DISPOSITION_INFO info{};
   info.DeleteFile = TRUE;
-  return SetFileInformationByHandle(handle, FileDispositionInfo, &info, sizeof info) != FALSE;
+  return calls.Dispose(handle, FileDispositionInfo, &info, sizeof info, across, known);
 }
 
 // A delete the system refused on a handle that holds DELETE: a read-only
@@ -200,12 +162,10 @@ std::optional<FileIdentity> IdentityOf(HANDLE file) {
 }
 
 std::optional<ULONGLONG> IndexOf(HANDLE file) {
-  const nt::FileCalls& calls = Calls();
+  const IFileCalls& calls = FileCalls();
   if (!calls.Available()) return std::nullopt;
-  nt::IoStatusBlock io{};
   LARGE_INTEGER number{};
-  if (calls.queryInformation(file, &io, &number, sizeof number, nt::kFileInternalInformation) <
-      0) {
+  if (calls.Query(file, &number, sizeof number, nt::kFileInternalInformation) < 0) {
     return std::nullopt;
   }
   return static_cast<ULONGLONG>(number.QuadPart);
@@ -254,6 +214,15 @@ StepResult<FileHandle> OpenIn(HANDLE folder, std::wstring_view name, ACCESS_MASK
   return opened;
 }
 
+StepResult<std::optional<FileHandle>> OpenIfStillIn(HANDLE folder, std::wstring_view name,
+                                                    ACCESS_MASK access, DWORD share,
+                                                    EntryType type) {
+  StepResult<FileHandle> opened = OpenIn(folder, name, access, share, type);
+  if (opened) return std::optional<FileHandle>(std::move(*opened));
+  if (opened.Error().Missing()) return std::optional<FileHandle>();
+  return opened.Error();
+}
+
 StepResult<FileHandle> OpenThroughLinkIn(HANDLE folder, std::wstring_view name,
                                          ACCESS_MASK access, DWORD share, EntryType type) {
   if (!IsSinglePart(name)) return StepError::Refusal(ERROR_INVALID_NAME, std::wstring(name));
@@ -295,12 +264,12 @@ StepResult<FileHandle> OpenByPath(const std::wstring& path, ACCESS_MASK access, 
   return opened;
 }
 
-StepResult<HeldFolder> OpenListedIn(HANDLE folder, const std::wstring& folderPath,
+StepResult<HeldEntry> OpenListedIn(HANDLE folder, const std::wstring& folderPath,
                                     const std::wstring& name, ACCESS_MASK access, DWORD share,
                                     EntryType type) {
   const std::wstring expected = EntryPath(folderPath, name);
   StepResult<FileHandle> opened = OpenIn(folder, name, access, share, type);
-  if (!opened) return StepError::Of(opened.Error().code, expected);
+  if (!opened) return opened.Error().At(expected);
   const std::optional<DWORD> attributes = AttributesOf(opened->Get());
   if (!attributes) return StepError::Last(expected);
   if (IsLinkAttributes(*attributes) || folderPath.empty()) {
@@ -311,7 +280,7 @@ StepResult<HeldFolder> OpenListedIn(HANDLE folder, const std::wstring& folderPat
   if (lies.empty() || !SamePath(lies, expected)) {
     return StepError::Refusal(kErrorLinkOnTheWay, expected);
   }
-  return HeldFolder{std::move(*opened), std::move(lies)};
+  return HeldEntry{std::move(*opened), std::move(lies)};
 }
 
 std::wstring WhereItLies(HANDLE handle, const std::wstring& volume) {
@@ -334,13 +303,13 @@ std::wstring VolumeOf(HANDLE folder, const std::wstring& lies) {
   return std::wstring(form.substr(0, form.size() - name.size()));
 }
 
-StepResult<HeldFolder> ExistingFolders::Step(const HeldFolder& parent, const std::wstring& name,
+StepResult<HeldEntry> ExistingFolders::Step(const HeldEntry& parent, const std::wstring& name,
                                              bool last) {
   return OpenListedIn(parent.handle.Get(), parent.path, name, last ? access_ : FILE_TRAVERSE,
                       kShareAll, EntryType::Folder);
 }
 
-StepResult<HeldFolder> WalkDownFrom(const HeldFolder& start, std::wstring_view below,
+StepResult<HeldEntry> WalkDownFrom(const HeldEntry& start, std::wstring_view below,
                                     IPathSteps& steps, std::vector<FileHandle>* way) {
   std::vector<std::wstring> parts;
   for (size_t at = 0; at < below.size();) {
@@ -351,9 +320,9 @@ StepResult<HeldFolder> WalkDownFrom(const HeldFolder& start, std::wstring_view b
   }
   if (parts.empty()) return StepError::Of(ERROR_BAD_PATHNAME, start.path);
   // The part it came from stays held while the next is opened.
-  std::optional<HeldFolder> current;
+  std::optional<HeldEntry> current;
   for (size_t i = 0; i < parts.size(); ++i) {
-    StepResult<HeldFolder> next = steps.Step(current ? *current : start, parts[i],
+    StepResult<HeldEntry> next = steps.Step(current ? *current : start, parts[i],
                                              i + 1 == parts.size());
     if (!next) return next.Error();
     if (current && way) way->push_back(std::move(current->handle));
@@ -362,7 +331,7 @@ StepResult<HeldFolder> WalkDownFrom(const HeldFolder& start, std::wstring_view b
   return std::move(*current);
 }
 
-StepResult<HeldFolder> WalkDown(HeldFolder start, std::wstring_view below, IPathSteps& steps) {
+StepResult<HeldEntry> WalkDown(HeldEntry start, std::wstring_view below, IPathSteps& steps) {
   if (below.find_first_not_of(L'\\') == std::wstring_view::npos) return start;
   return WalkDownFrom(start, below, steps);
 }
@@ -394,7 +363,7 @@ std::wstring PartFileNames::Next() {
   return L"";
 }
 
-StepResult<HeldFolder> OpenDriveRoot(const std::wstring& path, ACCESS_MASK access) {
+StepResult<HeldEntry> OpenDriveRoot(const std::wstring& path, ACCESS_MASK access) {
   if (path.size() < 3 || !IsDriveAbsolute(path)) return StepError::Of(ERROR_BAD_PATHNAME, path);
   const std::wstring root = path.substr(0, 2) + L"\\";
   StepResult<FileHandle> opened = OpenByPath(root, access | SYNCHRONIZE, kShareAll,
@@ -402,7 +371,7 @@ StepResult<HeldFolder> OpenDriveRoot(const std::wstring& path, ACCESS_MASK acces
   if (!opened) return opened.Error();
   std::wstring at = FinalPathOfHandle(opened->Get());
   if (at.empty() || !SamePath(at, root)) return StepError::Refusal(kErrorLinkOnTheWay, root);
-  return HeldFolder{std::move(*opened), std::move(at)};
+  return HeldEntry{std::move(*opened), std::move(at)};
 }
 
 std::optional<std::wstring> ListedPartsBelowRoot(const std::wstring& path) {
@@ -415,18 +384,18 @@ std::optional<std::wstring> ListedPartsBelowRoot(const std::wstring& path) {
   return listed.substr(3);
 }
 
-StepResult<HeldFolder> OpenFolderFromRoot(const std::wstring& path, ACCESS_MASK access) {
+StepResult<HeldEntry> OpenFolderFromRoot(const std::wstring& path, ACCESS_MASK access) {
   ExistingFolders steps(access);
   const std::optional<std::wstring> below = ListedPartsBelowRoot(path);
   const bool onlyRoot = below && below->find_first_not_of(L'\\') == std::wstring::npos;
   return OpenFolderFromRoot(path, onlyRoot ? access : FILE_TRAVERSE, steps);
 }
 
-StepResult<HeldFolder> OpenFolderFromRoot(const std::wstring& path, ACCESS_MASK rootAccess,
+StepResult<HeldEntry> OpenFolderFromRoot(const std::wstring& path, ACCESS_MASK rootAccess,
                                           IPathSteps& steps) {
   const std::optional<std::wstring> below = ListedPartsBelowRoot(path);
   if (!below) return StepError::Of(ERROR_BAD_PATHNAME, path);
-  StepResult<HeldFolder> root = OpenDriveRoot(FullPath(path), rootAccess);
+  StepResult<HeldEntry> root = OpenDriveRoot(FullPath(path), rootAccess);
   if (!root) return root;
   return WalkDown(std::move(*root), *below, steps);
 }
@@ -452,94 +421,28 @@ nt::Status SetRename(HANDLE entry, HANDLE folder, const std::wstring& name, ULON
     rename->FileNameLength = static_cast<ULONG>(bytes);
     std::copy(name.begin(), name.end(), rename->FileName);
   }
-  nt::IoStatusBlock io{};
-  return Calls().setInformation(entry, &io, buffer.data(), static_cast<ULONG>(buffer.size()),
-                                infoClass);
-}
-
-// The older rename replaces no file that is read-only (nor one that is
-// open, nor a folder, which Wine refuses as well): under Wine, which
-// replaces a read-only file, the act refuses it here as Windows does.
-StepDone AsWindowsReplaces(HANDLE folder, const std::wstring& name) {
-  if (ModelledRelease() == WindowsRelease::System) return {};
-  const StepResult<FileHandle> there =
-      OpenIn(folder, name, FILE_READ_ATTRIBUTES, kShareAll, EntryType::Any);
-  const std::optional<DWORD> attributes = there ? AttributesOf(there->Get()) : std::nullopt;
-  if (attributes && (*attributes & FILE_ATTRIBUTE_READONLY)) {
-    return StepError::Of(ERROR_ACCESS_DENIED, name);
-  }
-  return {};
-}
-
-bool Unsupported(nt::Status status) {
-  return status == nt::kStatusNotImplemented || status == nt::kStatusInvalidInfoClass ||
-         status == nt::kStatusInvalidParameter || status == nt::kStatusNotSupported;
+  return FileCalls().Set(entry, buffer.data(), static_cast<ULONG>(buffer.size()), infoClass);
 }
 
 }  // namespace
 
 StepDone RenameInto(HANDLE entry, HANDLE folder, const std::wstring& name, bool replace) {
-  const nt::FileCalls& calls = Calls();
-  if (!calls.setInformation) return StepError::Of(ERROR_PROC_NOT_FOUND, name);
+  if (!FileCalls().Available()) return StepError::Of(ERROR_PROC_NOT_FOUND, name);
   if (!IsSinglePart(name)) return StepError::Refusal(ERROR_INVALID_NAME, name);
-  if (replace) {
-    if (const StepDone windows = AsWindowsReplaces(folder, name); !windows) return windows;
-  }
-  const StepResult<FileHandle> target = HoldAsRenameTarget(folder, L"", entry);
-  if (!target) return StepError::Of(target.Error().code, name);
   const nt::Status status =
       SetRename(entry, folder, name, nt::kFileRenameInformation, replace ? 1 : 0);
   if (status < 0) return StepError::Of(ErrorOf(status), name);
   return {};
 }
 
-namespace {
-
-// Wine lacks the newer rename: under Wine the act does what it does in the
-// system's place. The file that has the name steps aside (a rename, which a
-// handle sharing deletes admits) and goes once entry took the name; one that
-// a handle holds without sharing deletes, or a folder, stays.
-StepDone ReplaceAsThePosixCallDoes(HANDLE entry, HANDLE folder, const std::wstring& name) {
-  StepResult<FileHandle> there = OpenIn(folder, name, DELETE, kShareAll, EntryType::Any);
-  if (!there) {
-    if (there.Error().Missing()) return RenameInto(entry, folder, name, false);
-    return StepError::Of(there.Error().code, name);
-  }
-  const std::optional<DWORD> attributes = AttributesOf(there->Get());
-  if (!attributes || ((*attributes & FILE_ATTRIBUTE_DIRECTORY) && !IsLinkAttributes(*attributes))) {
-    return StepError::Of(ERROR_ACCESS_DENIED, name);
-  }
-  const std::wstring aside = UniqueFolderName(L"~nv");
-  if (aside.empty()) return StepError::Of(ERROR_NOT_ENOUGH_MEMORY, name);
-  if (const StepDone moved = RenameInto(there->Get(), folder, aside, false); !moved) return moved;
-  const StepDone placed = RenameInto(entry, folder, name, false);
-  if (!placed) {
-    RenameInto(there->Get(), folder, name, false);
-    return placed;
-  }
-  DisposeOf(there->Get(), true);
-  return {};
-}
-
-}  // namespace
-
 StepDone ReplaceInto(HANDLE entry, HANDLE folder, const std::wstring& name) {
-  const nt::FileCalls& calls = Calls();
-  if (!calls.setInformation) return StepError::Of(ERROR_PROC_NOT_FOUND, name);
+  if (!FileCalls().Available()) return StepError::Of(ERROR_PROC_NOT_FOUND, name);
   if (!IsSinglePart(name)) return StepError::Refusal(ERROR_INVALID_NAME, name);
-  nt::Status status = 0;
-  {
-    const StepResult<FileHandle> target = HoldAsRenameTarget(folder, L"", entry);
-    if (!target) return StepError::Of(target.Error().code, name);
-    status = SetRename(entry, folder, name, nt::kFileRenameInformationEx,
-                       nt::kRenameReplaceIfExists | nt::kRenamePosixSemantics |
-                           nt::kRenameIgnoreReadOnly);
-  }
+  const nt::Status status =
+      SetRename(entry, folder, name, nt::kFileRenameInformationEx,
+                nt::kRenameReplaceIfExists | nt::kRenamePosixSemantics | nt::kRenameIgnoreReadOnly);
   if (status >= 0) return {};
-  if (!Unsupported(status)) return StepError::Of(ErrorOf(status), name);
-  if (ModelledRelease() != WindowsRelease::System) {
-    return ReplaceAsThePosixCallDoes(entry, folder, name);
-  }
+  if (!nt::Unsupported(status)) return StepError::Of(ErrorOf(status), name);
   // Before Windows 10 1809: the older call, which leaves a read-only or open
   // file in place.
   return RenameInto(entry, folder, name, true);
@@ -548,10 +451,6 @@ StepDone ReplaceInto(HANDLE entry, HANDLE folder, const std::wstring& name) {
 StepDone RenameTo(HANDLE entry, const std::wstring& target, bool replace) {
   const bool unc = target.size() > 2 && target[0] == L'\\' && target[1] == L'\\';
   if (!unc && !IsDriveAbsolute(target)) return StepError::Refusal(ERROR_INVALID_NAME, target);
-  const std::wstring folder = target.substr(0, target.find_last_of(L'\\'));
-  const StepResult<FileHandle> held =
-      HoldAsRenameTarget(nullptr, folder.size() == 2 ? folder + L"\\" : folder, entry);
-  if (!held) return StepError::Of(held.Error().code, target);
   // The rename takes the system's own form of the name: Windows reads
   // nothing else there, and Wine would take a bare name as one of the
   // current folder.
@@ -563,8 +462,7 @@ StepDone RenameTo(HANDLE entry, const std::wstring& target, bool replace) {
   rename->RootDirectory = nullptr;
   rename->FileNameLength = static_cast<DWORD>(bytes);
   std::copy(name.begin(), name.end(), rename->FileName);
-  if (!SetFileInformationByHandle(entry, FileRenameInfo, rename,
-                                  static_cast<DWORD>(buffer.size()))) {
+  if (!FileCalls().SetByHandle(entry, FileRenameInfo, rename, static_cast<DWORD>(buffer.size()))) {
     return StepError::Last(target);
   }
   return {};

@@ -9,11 +9,40 @@
 // the folder it was. Each act asks only the rights and the sharing its step
 // needs, and a failed step says why in one form (StepError).
 //
-// Windows makes opens of its own around some acts that Wine leaves out (a
-// rename opens its target folder once more). Under Wine these acts make
-// them too, as the Windows release the run models does (WindowsRules.h), so
-// that a handle held with the wrong rights fails a test under Wine as it
-// would fail the program on Windows.
+// The acts call the system through one table (FileCalls.h). Windows makes
+// opens of its own around some acts that Wine leaves out (a rename opens its
+// target folder once more); under Wine the table keeps those rules over the
+// system's calls (WindowsRules.h), so that a handle held with the wrong
+// rights fails a test under Wine as it would fail the program on Windows.
+//
+// The words this code uses in its own sense:
+// - held: open through a handle of ours, kept open while the step runs;
+//   whoever holds a folder without sharing deletes keeps it from being
+//   renamed or deleted, so a held folder stays the folder it was (HeldEntry).
+// - lies: where a handle's file or folder is, as the system says for the
+//   handle (FinalPathOfHandle's form), as against the name it was opened by;
+//   "lies below" a folder by some name of each (Paths.h: PlaceIsBelow).
+// - listed: what a folder's listing names; an entry "opens elsewhere" when
+//   what opens under a listed name lies anywhere but where the folder lists
+//   it (a link the system followed all the same).
+// - judged: checked by the delete guard (DeleteGuard.h): by name first, then
+//   again where its handle lies once it is open.
+// - the way: the folders from a drive's root down to a path, each opened
+//   from the one above without following a link (WalkDown).
+// - list: a file's or folder's access list (its security descriptor);
+//   listing: what a folder holds (ListIn).
+// - marks: a file's attributes (read-only, hidden); passes down: what a
+//   folder's list gives what is made in it; born closed: made with a list
+//   under which only administrators may change it, from its first moment,
+//   and given its final list once it holds what it must.
+// - arrival: a file the install run wrote whole and put in place, known by
+//   its identity and its bytes' SHA-256 until the run uses it (InstallTree);
+//   vouched: opened again exactly as it arrived.
+// - refused for good / for now: a step another try meets the same way, or
+//   one another try may find changed (StepError::Kind).
+// - another system: one whose rules differ from the system the program runs
+//   on; the file calls (FileCalls.h) are the layer where they are kept.
+// - the run: one start of the installer or the uninstaller.
 #include <windows.h>
 
 #include <array>
@@ -25,22 +54,14 @@
 
 #include "Handles.h"
 #include "StepError.h"
-#include "WindowsRules.h"
+#include "FileCalls.h"
 
 namespace norvale {
 
 // What an open must find under the name.
 enum class EntryType { Any, File, Folder };
 
-// Which file or folder an open handle holds, whatever its name is now: the
-// volume's serial and the 128-bit number the file system gives it (ReFS
-// keeps only that one unique; where the system lacks it, as Windows 7 does,
-// the older 64-bit number).
-struct FileIdentity {
-  ULONGLONG volume = 0;
-  std::array<BYTE, 16> id{};
-  bool operator==(const FileIdentity&) const = default;
-};
+// Which file or folder an open handle holds (Handles.h: FileIdentity).
 std::optional<FileIdentity> IdentityOf(HANDLE file);
 // The number alone, which names the file among those of one volume: cheap
 // to ask for every entry of a walk, whose entries on another volume are
@@ -70,7 +91,14 @@ std::wstring UniqueFolderName(const std::wstring& prefix);
 StepResult<FileHandle> OpenIn(HANDLE folder, std::wstring_view name, ACCESS_MASK access,
                               DWORD share, EntryType type);
 
-// The same, following a link in the name's place to where it leads: only
+// The same for what a folder listed a moment ago: a name gone since
+// (deleted or renamed away, nor the folder it was in) is no error but
+// nothing, which is what a removal wants.
+StepResult<std::optional<FileHandle>> OpenIfStillIn(HANDLE folder, std::wstring_view name,
+                                                    ACCESS_MASK access, DWORD share,
+                                                    EntryType type);
+
+// The same as OpenIn, following a link in the name's place to where it leads: only
 // for a link an administrator stands behind.
 StepResult<FileHandle> OpenThroughLinkIn(HANDLE folder, std::wstring_view name,
                                          ACCESS_MASK access, DWORD share, EntryType type);
@@ -92,17 +120,12 @@ EntryKind KindIn(HANDLE folder, const std::wstring& name);
 StepResult<FileHandle> OpenByPath(const std::wstring& path, ACCESS_MASK access, DWORD share,
                                   EntryType type);
 
-// A folder held open and where it lies (FinalPathOfHandle's form).
-struct HeldFolder {
-  FileHandle handle;
-  std::wstring path;
-};
 
 // What `folder` (lying at `folderPath`) lists as `name`, opened as itself
 // and only where the folder lists it: a link there, or one that opening
 // followed all the same, is refused with kErrorLinkOnTheWay. `path` of the
 // result is where it lies.
-StepResult<HeldFolder> OpenListedIn(HANDLE folder, const std::wstring& folderPath,
+StepResult<HeldEntry> OpenListedIn(HANDLE folder, const std::wstring& folderPath,
                                     const std::wstring& name, ACCESS_MASK access, DWORD share,
                                     EntryType type);
 
@@ -120,7 +143,7 @@ class IPathSteps {
  public:
   virtual ~IPathSteps() = default;
   // The part `name` inside `parent`; last: the path's own folder.
-  virtual StepResult<HeldFolder> Step(const HeldFolder& parent, const std::wstring& name,
+  virtual StepResult<HeldEntry> Step(const HeldEntry& parent, const std::wstring& name,
                                       bool last) = 0;
 };
 
@@ -129,7 +152,7 @@ class IPathSteps {
 class ExistingFolders final : public IPathSteps {
  public:
   explicit ExistingFolders(ACCESS_MASK access) : access_(access) {}
-  StepResult<HeldFolder> Step(const HeldFolder& parent, const std::wstring& name,
+  StepResult<HeldEntry> Step(const HeldEntry& parent, const std::wstring& name,
                               bool last) override;
 
  private:
@@ -138,11 +161,11 @@ class ExistingFolders final : public IPathSteps {
 
 // Walks from `start` down the parts of `below` ("a\b", empty for `start`
 // itself), each reached by `steps`.
-StepResult<HeldFolder> WalkDown(HeldFolder start, std::wstring_view below, IPathSteps& steps);
+StepResult<HeldEntry> WalkDown(HeldEntry start, std::wstring_view below, IPathSteps& steps);
 // The same from a folder the caller keeps; `below` names at least one part.
 // With `way`, the folders between `start` and the last part stay held
 // there, in their order, for a caller that keeps the whole way held.
-StepResult<HeldFolder> WalkDownFrom(const HeldFolder& start, std::wstring_view below,
+StepResult<HeldEntry> WalkDownFrom(const HeldEntry& start, std::wstring_view below,
                                     IPathSteps& steps, std::vector<FileHandle>* way = nullptr);
 
 // The names a file written whole beside `name`, in the folder lying at
@@ -166,7 +189,7 @@ class PartFileNames {
 
 // The root of an absolute drive path's drive, checked to be that root, with
 // `access` and every kind of sharing.
-StepResult<HeldFolder> OpenDriveRoot(const std::wstring& path, ACCESS_MASK access);
+StepResult<HeldEntry> OpenDriveRoot(const std::wstring& path, ACCESS_MASK access);
 
 // The parts of a drive-absolute path below its drive's root, as the folders
 // list them (8.3 aliases expanded where the path exists); nothing for a
@@ -176,8 +199,8 @@ std::optional<std::wstring> ListedPartsBelowRoot(const std::wstring& path);
 // The folder at an absolute drive path, opened from the drive's root one part
 // at a time by `steps` (existing folders, none a link, each where its folder
 // lists it, when not given).
-StepResult<HeldFolder> OpenFolderFromRoot(const std::wstring& path, ACCESS_MASK access);
-StepResult<HeldFolder> OpenFolderFromRoot(const std::wstring& path, ACCESS_MASK rootAccess,
+StepResult<HeldEntry> OpenFolderFromRoot(const std::wstring& path, ACCESS_MASK access);
+StepResult<HeldEntry> OpenFolderFromRoot(const std::wstring& path, ACCESS_MASK rootAccess,
                                           IPathSteps& steps);
 
 // Gives the file or folder behind `entry` (opened with DELETE) the name
@@ -194,23 +217,6 @@ StepDone RenameTo(HANDLE entry, const std::wstring& target, bool replace);
 // 1809 on); elsewhere as RenameInto replacing. A folder in the name's place
 // stays, and so does a file a handle holds without sharing deletes.
 StepDone ReplaceInto(HANDLE entry, HANDLE folder, const std::wstring& name);
-
-// What a removal that deletes many files keeps from one delete to the next.
-struct Disposals {
-  // The system has the POSIX disposition (Windows 10 1709 and later); once
-  // it answered that it has not, it is not asked again.
-  bool posixWorks = true;
-  // Which files running programs have mapped, where the file acts keep
-  // Windows' rules in the system's place (WindowsRules.h): give it the
-  // removal's folder so that the programs are asked once for all of it.
-  RunningImages images;
-};
-
-// What the caller of a delete knows of the file, which spares asking again.
-struct KnownOfIt {
-  std::optional<ULONGLONG> index;  // its number on the volume
-  std::wstring lies;               // where it lies (FinalPathOfHandle's form)
-};
 
 // Deletes an open file, folder or link through its handle (DELETE and
 // FILE_READ_ATTRIBUTES suffice): where the system has it, so that the name

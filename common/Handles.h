@@ -2,6 +2,8 @@
 // Owners for the kernel handles the common functions open.
 #include <windows.h>
 
+#include <array>
+#include <string>
 #include <utility>
 
 namespace norvale {
@@ -91,5 +93,20 @@ using LoadedModule = UniqueHandle<ModuleTraits>;
 // Every kind of sharing: for opens that only ask what a file is or where it
 // lies, and for handles others may do anything beside.
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// Which file or folder an open handle holds, whatever its name is now: the
+// volume's serial and the 128-bit number the file system gives it (ReFS
+// keeps only that one unique; where the system lacks it, as Windows 7 does,
+// the older 64-bit number).
+struct FileIdentity {
+  ULONGLONG volume = 0;
+  std::array<BYTE, 16> id{};
+  bool operator==(const FileIdentity&) const = default;
+};
+// A file or folder held open and where it lies (FinalPathOfHandle's form).
+struct HeldEntry {
+  FileHandle handle;
+  std::wstring path;
+};
 
 }  // namespace norvale

@@ -18,7 +18,7 @@ constexpr ACCESS_MASK kTreeFolderAccess =
     FILE_TRAVERSE | FILE_LIST_DIRECTORY | FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY;
 // Files are renamed into these folders, and Windows' own open of a rename's
 // target shares no deletes: the tree's handles hold no DELETE and share all.
-constexpr DWORD kTreeSharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+constexpr DWORD kTreeSharing = kShareAll;
 // Folders held while a file that arrived in them is used: nobody renames or
 // deletes them meanwhile, and names are still made and renamed in them.
 constexpr DWORD kHeldWaySharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
@@ -36,7 +36,7 @@ bool StillAt(HANDLE handle, const std::wstring& path) {
 
 InstallTree::InstallTree(FileHandle root, std::wstring rootPath, bool rootMade,
                          std::wstring namedAs)
-    : root_(std::make_shared<HeldFolder>(HeldFolder{std::move(root), std::move(rootPath)})),
+    : root_(std::make_shared<HeldEntry>(HeldEntry{std::move(root), std::move(rootPath)})),
       rootMade_(rootMade),
       namedAs_(namedAs.empty() ? root_->path : std::move(namedAs)) {
   if (root_->handle) rootIdentity_ = IdentityOf(root_->handle.Get());
@@ -91,7 +91,7 @@ bool InstallTree::StillMadeHere(const std::wstring& path) {
     }
     if (!expected) return false;
     // Where it lies: the way there has no link the run did not follow.
-    const StepResult<HeldFolder> opened = OpenFolderFromRoot(
+    const StepResult<HeldEntry> opened = OpenFolderFromRoot(
         key->empty() ? root_->path : EntryPath(root_->path, *key), FILE_READ_ATTRIBUTES);
     if (!opened) return false;
     const std::optional<FileIdentity> identity = IdentityOf(opened->handle.Get());
@@ -127,14 +127,14 @@ class TreeSteps final : public IPathSteps {
             ACCESS_MASK access = kTreeFolderAccess, DWORD share = kTreeSharing)
       : make_(make), made_(made), access_(access), share_(share) {}
 
-  StepResult<HeldFolder> Step(const HeldFolder& parent, const std::wstring& name,
+  StepResult<HeldEntry> Step(const HeldEntry& parent, const std::wstring& name,
                               bool) override {
     key_ = key_.empty() ? name : key_ + L"\\" + name;
     const std::wstring path = JoinPath(parent.path, name);
     if (!IsSinglePart(name)) {
       return StepError::Refusal(ERROR_INVALID_NAME, path, Reason::NotAFolderName);
     }
-    StepResult<HeldFolder> next =
+    StepResult<HeldEntry> next =
         OpenListedIn(parent.handle.Get(), parent.path, name, access_, share_, EntryType::Folder);
     bool madeNow = false;
     if (!next && make_ && next.Error().Missing()) {
@@ -143,7 +143,7 @@ class TreeSteps final : public IPathSteps {
       if (made) {
         madeNow = true;
         std::wstring lies = FinalPathOfHandle(made->Get());
-        next = HeldFolder{std::move(*made), std::move(lies)};
+        next = HeldEntry{std::move(*made), std::move(lies)};
       } else if (made.Error().code == ERROR_ALREADY_EXISTS) {
         next = OpenListedIn(parent.handle.Get(), parent.path, name, kTreeFolderAccess,
                             kTreeSharing, EntryType::Folder);
@@ -219,7 +219,7 @@ std::optional<std::array<BYTE, 32>> DigestOf(HANDLE file, HANDLE copy) {
 
 }  // namespace
 
-StepResult<std::shared_ptr<const HeldFolder>> InstallTree::ReachReleased(
+StepResult<std::shared_ptr<const HeldEntry>> InstallTree::ReachReleased(
     const std::wstring& relative) {
   const std::wstring expected = relative.empty() ? root_->path : EntryPath(root_->path, relative);
   std::optional<FileIdentity> made = rootIdentity_;
@@ -228,14 +228,14 @@ StepResult<std::shared_ptr<const HeldFolder>> InstallTree::ReachReleased(
     made = found == made_.end() ? std::nullopt : std::optional(found->second);
   }
   if (!made) return StepError::Refusal(ERROR_BAD_PATHNAME, expected, Reason::NotMadeByThisRun);
-  StepResult<HeldFolder> opened = OpenFolderFromRoot(expected, kTreeFolderAccess);
+  StepResult<HeldEntry> opened = OpenFolderFromRoot(expected, kTreeFolderAccess);
   if (!opened || IdentityOf(opened->handle.Get()) != made) {
     return StepError::Refusal(kErrorLinkOnTheWay, expected, Reason::NotMadeByThisRun);
   }
-  return std::shared_ptr<const HeldFolder>(std::make_shared<HeldFolder>(std::move(*opened)));
+  return std::shared_ptr<const HeldEntry>(std::make_shared<HeldEntry>(std::move(*opened)));
 }
 
-StepResult<std::shared_ptr<const HeldFolder>> InstallTree::OpenFolder(const std::wstring& folder,
+StepResult<std::shared_ptr<const HeldEntry>> InstallTree::OpenFolder(const std::wstring& folder,
                                                                       bool make) {
   try {
     if (refusing_) {
@@ -252,7 +252,7 @@ StepResult<std::shared_ptr<const HeldFolder>> InstallTree::OpenFolder(const std:
     }
     const std::wstring expected = relative->empty() ? root_->path : EntryPath(root_->path, *relative);
     if (last_ && SamePath(lastKey_, *relative)) {
-      if (StillAt(last_->handle.Get(), expected)) return std::shared_ptr<const HeldFolder>(last_);
+      if (StillAt(last_->handle.Get(), expected)) return std::shared_ptr<const HeldEntry>(last_);
       last_.reset();
     }
     // The root cannot be renamed by others (its list keeps them from it);
@@ -260,13 +260,13 @@ StepResult<std::shared_ptr<const HeldFolder>> InstallTree::OpenFolder(const std:
     if (!StillAt(root_->handle.Get(), root_->path)) {
       return StepError::Refusal(kErrorLinkOnTheWay, root_->path, Reason::NotWhereInstalled);
     }
-    if (relative->empty()) return std::shared_ptr<const HeldFolder>(root_);
+    if (relative->empty()) return std::shared_ptr<const HeldEntry>(root_);
     TreeSteps steps(make, made_);
-    StepResult<HeldFolder> reached = WalkDownFrom(*root_, *relative, steps);
+    StepResult<HeldEntry> reached = WalkDownFrom(*root_, *relative, steps);
     if (!reached) return reached.Error();
-    last_ = std::make_shared<HeldFolder>(std::move(*reached));
+    last_ = std::make_shared<HeldEntry>(std::move(*reached));
     lastKey_ = *relative;
-    return std::shared_ptr<const HeldFolder>(last_);
+    return std::shared_ptr<const HeldEntry>(last_);
   } catch (const std::bad_alloc&) {
     return StepError::OutOfMemory(folder);
   }
@@ -283,7 +283,7 @@ void InstallTree::Watch(const std::wstring& path) {
 
 bool InstallTree::Covers(const std::wstring& path) const {
   try {
-    return KeyOf(path) || SamePlace(path, root_->path) || LiesBelow(path, root_->path);
+    return KeyOf(path) || SamePlace(path, root_->path) || PlaceIsBelow(path, root_->path);
   } catch (const std::bad_alloc&) {
     return true;
   }
@@ -315,8 +315,8 @@ StepResult<HeldArrival> InstallTree::OpenArrived(const std::wstring& path, HANDL
     if (watched == watched_.end() || !watched->second) return notAsArrived;
     // The install folder once more, shared with all but deleting; after
     // Release reached from the drive's root, as StillMadeHere reaches it.
-    StepResult<HeldFolder> from = root_->handle
-                                      ? StepResult<HeldFolder>(HeldFolder{FileHandle(), root_->path})
+    StepResult<HeldEntry> from = root_->handle
+                                      ? StepResult<HeldEntry>(HeldEntry{FileHandle(), root_->path})
                                       : OpenFolderFromRoot(root_->path, FILE_TRAVERSE);
     if (!from) return from.Error();
     StepResult<FileHandle> app = OpenIn(root_->handle ? root_->handle.Get() : from->handle.Get(),
@@ -327,18 +327,18 @@ StepResult<HeldArrival> InstallTree::OpenArrived(const std::wstring& path, HANDL
       return StepError::Refusal(kErrorLinkOnTheWay, root_->path, Reason::NotWhereInstalled);
     }
     HeldArrival held;
-    HeldFolder folder{std::move(*app), root_->path};
+    HeldEntry folder{std::move(*app), root_->path};
     const std::wstring way = key->find(L'\\') == std::wstring::npos ? L"" : BeforeLast(*key, L'\\');
     if (!way.empty()) {
       TreeSteps steps(false, made_, FILE_TRAVERSE, kHeldWaySharing);
       std::vector<FileHandle> between;
-      StepResult<HeldFolder> reached = WalkDownFrom(folder, way, steps, &between);
+      StepResult<HeldEntry> reached = WalkDownFrom(folder, way, steps, &between);
       if (!reached) return reached.Error();
       held.folders.push_back(std::move(folder.handle));
       for (FileHandle& passed : between) held.folders.push_back(std::move(passed));
       folder = std::move(*reached);
     }
-    StepResult<HeldFolder> file = OpenListedIn(folder.handle.Get(), folder.path,
+    StepResult<HeldEntry> file = OpenListedIn(folder.handle.Get(), folder.path,
                                                AfterLast(*key, L'\\'), GENERIC_READ,
                                                FILE_SHARE_READ, EntryType::File);
     held.folders.push_back(std::move(folder.handle));
@@ -354,7 +354,7 @@ StepResult<HeldArrival> InstallTree::OpenArrived(const std::wstring& path, HANDL
   }
 }
 
-StepResult<FileHandle> CreatePartFileIn(const HeldFolder& folder, const std::wstring& name,
+StepResult<FileHandle> CreatePartFileIn(const HeldEntry& folder, const std::wstring& name,
                                         IGeneratedFiles* files) {
   try {
     PartFileNames names(folder.path, name);
@@ -371,7 +371,7 @@ StepResult<FileHandle> CreatePartFileIn(const HeldFolder& folder, const std::wst
   }
 }
 
-StepDone PlaceInFolder(HANDLE file, const HeldFolder& folder, const std::wstring& name,
+StepDone PlaceInFolder(HANDLE file, const HeldEntry& folder, const std::wstring& name,
                        bool replace) {
   const std::wstring path = JoinPath(folder.path, name);
   // Only what was judged may be replaced: a file put there meanwhile makes
@@ -403,7 +403,7 @@ StepDone DiscardPart(HANDLE file, StepError error) {
 // an empty folder there goes first (a rename takes no folder's name; a link
 // to a file is replaced as itself), a file is replaced read-only or held by
 // a scanner as it may be, once the guard agreed to its delete.
-StepDone TakeGeneratedName(HANDLE file, const HeldFolder& folder, const std::wstring& name) {
+StepDone TakeGeneratedName(HANDLE file, const HeldEntry& folder, const std::wstring& name) {
   const std::wstring path = JoinPath(folder.path, name);
   const EntryKind there = KindIn(folder.handle.Get(), name);
   if (there == EntryKind::kMissing) return PlaceInFolder(file, folder, name, false);

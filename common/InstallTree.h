@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "FileActs.h"
 #include "Handles.h"
+#include "StepError.h"
 
 namespace norvale {
 
@@ -28,7 +28,7 @@ class ITreeWrites {
   // missing parts made (with what their folder passes down) when make. Why
   // not, when a part is a link, lies elsewhere than its folder lists it, or
   // is not the folder this run made there.
-  virtual StepResult<std::shared_ptr<const HeldFolder>> OpenFolder(const std::wstring& folder,
+  virtual StepResult<std::shared_ptr<const HeldEntry>> OpenFolder(const std::wstring& folder,
                                                                    bool make) = 0;
   // The file at path (absolute, held by the tree) was just put in place
   // whole, and `file` still holds it as its writer made it: for reading and
@@ -88,7 +88,7 @@ class InstallTree final : public ITreeWrites {
   StepResult<HeldArrival> OpenArrived(const std::wstring& path, HANDLE copy = nullptr);
 
   bool Holds(const std::wstring& path) const override;
-  StepResult<std::shared_ptr<const HeldFolder>> OpenFolder(const std::wstring& folder,
+  StepResult<std::shared_ptr<const HeldEntry>> OpenFolder(const std::wstring& folder,
                                                            bool make) override;
   void Arrived(const std::wstring& path, HANDLE file) override;
 
@@ -103,9 +103,9 @@ class InstallTree final : public ITreeWrites {
   std::optional<std::wstring> KeyOf(const std::wstring& path) const;
 
   // A folder the run made, reached from the drive's root after Release.
-  StepResult<std::shared_ptr<const HeldFolder>> ReachReleased(const std::wstring& relative);
+  StepResult<std::shared_ptr<const HeldEntry>> ReachReleased(const std::wstring& relative);
 
-  std::shared_ptr<HeldFolder> root_;
+  std::shared_ptr<HeldEntry> root_;
   bool rootMade_;
   bool refusing_ = false;
   bool released_ = false;
@@ -114,7 +114,7 @@ class InstallTree final : public ITreeWrites {
   std::map<std::wstring, FileIdentity> made_;
   // The folder last asked for: most files of a download go into the folder
   // of the one before.
-  std::shared_ptr<HeldFolder> last_;
+  std::shared_ptr<HeldEntry> last_;
   std::wstring lastKey_;
   // The watched files (keys as made_'s) and what last arrived there.
   std::map<std::wstring, std::optional<Arrival>> watched_;
@@ -126,13 +126,13 @@ class IGeneratedFiles;
 // take that name once whole (PartFileNames). Opened with DELETE access and
 // no sharing; made by files when given (with the list it gives), else with
 // what the folder passes down.
-StepResult<FileHandle> CreatePartFileIn(const HeldFolder& folder, const std::wstring& name,
+StepResult<FileHandle> CreatePartFileIn(const HeldEntry& folder, const std::wstring& name,
                                         IGeneratedFiles* files = nullptr);
 
 // Gives file (made in folder, opened with DELETE access) the name `name` in
 // folder. A file already there is replaced only when replace is set and the
 // delete guard agrees to its delete.
-StepDone PlaceInFolder(HANDLE file, const HeldFolder& folder, const std::wstring& name,
+StepDone PlaceInFolder(HANDLE file, const HeldEntry& folder, const std::wstring& name,
                        bool replace);
 
 // Copies the file source into the tree as target (absolute, held by the

@@ -194,7 +194,7 @@ std::wstring EntryPath(const std::wstring& folder, const std::wstring& name) {
 
 bool SamePath(std::wstring_view a, std::wstring_view b) { return SameName(a, b); }
 
-bool IsBelow(std::wstring_view path, std::wstring_view folder) {
+bool PathIsBelow(std::wstring_view path, std::wstring_view folder) {
   while (!folder.empty() && folder.back() == L'\\') folder.remove_suffix(1);
   if (folder.empty() || path.size() <= folder.size() + 1 || path[folder.size()] != L'\\') {
     return false;
@@ -203,7 +203,7 @@ bool IsBelow(std::wstring_view path, std::wstring_view folder) {
 }
 
 std::wstring PartBelow(std::wstring_view path, std::wstring_view folder) {
-  if (!IsBelow(path, folder)) return {};
+  if (!PathIsBelow(path, folder)) return {};
   while (!folder.empty() && folder.back() == L'\\') folder.remove_suffix(1);
   return std::wstring(path.substr(folder.size() + 1));
 }
@@ -237,9 +237,9 @@ bool SamePlace(const std::wstring& a, const std::wstring& b) {
   });
 }
 
-bool LiesBelow(const std::wstring& path, const std::wstring& folder) {
+bool PlaceIsBelow(const std::wstring& path, const std::wstring& folder) {
   return RelatedByAnyName(path, folder, [](const std::wstring& x, const std::wstring& y) {
-    return IsBelow(x, y);
+    return PathIsBelow(x, y);
   });
 }
 

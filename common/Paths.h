@@ -88,7 +88,7 @@ std::wstring EntryPath(const std::wstring& folder, const std::wstring& name);
 bool SamePath(std::wstring_view a, std::wstring_view b);
 
 // path lies strictly below folder, both in one form (folder may end in "\").
-bool IsBelow(std::wstring_view path, std::wstring_view folder);
+bool PathIsBelow(std::wstring_view path, std::wstring_view folder);
 
 // What follows folder and its separator in path ("sub\a.zip"), both in one
 // form; empty unless path lies strictly below folder.
@@ -101,7 +101,7 @@ bool SamePlace(const std::wstring& a, const std::wstring& b);
 // path lies strictly below folder by some name of each: their full forms, or
 // their long forms where both can be had (8.3 names expanded). Both must be
 // absolute (a drive or a share).
-bool LiesBelow(const std::wstring& path, const std::wstring& folder);
+bool PlaceIsBelow(const std::wstring& path, const std::wstring& folder);
 
 // One key per place, for sets and maps of paths: the long form where it can
 // be had, else the full form, else the text trimmed; letter case folded as

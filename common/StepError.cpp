@@ -32,6 +32,8 @@ std::wstring ReasonText(Reason reason, const std::wstring& detail) {
       return L"フォルダを完全には削除できませんでした";
     case Reason::InUseByRunningProgram:
       return L"実行中のプログラムが使用しています";
+    case Reason::WalkEndedByCaller:
+      return L"削除が途中で中止されました";
     case Reason::VolumeKeepsNoLists:
       return L"アクセス許可のないボリューム(FAT32・exFAT)です";
     case Reason::OthersMayDeleteInRoot:

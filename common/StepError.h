@@ -33,6 +33,7 @@ enum class Reason {
   FileCannotBeJudged,
   NotRemovedCompletely,
   InUseByRunningProgram,
+  WalkEndedByCaller,
   VolumeKeepsNoLists,
   OthersMayDeleteInRoot,
   NotWritableInCommandFile,

@@ -7,13 +7,9 @@
 namespace norvale {
 namespace {
 
-// Gone meanwhile is what a removal wants.
-bool Gone(const StepError& error) { return error.Missing(); }
-
 class Walk {
  public:
-  Walk(ITreeRemovalEvents& events, const IFinalPaths* byName)
-      : events_(events), byName_(byName) {}
+  explicit Walk(ITreeRemovalEvents& events) : events_(events) {}
 
   TreeRemovalResult Run(HANDLE root, const std::wstring& path) {
     name_ = FinalPathOfHandle(root);
@@ -65,14 +61,11 @@ class Walk {
     TreeRemovalResult below;
     // How long the texts of the folder above were.
     size_t pathAbove = 0, nameAbove = 0;
-    // Where a test's other system finds this folder by name.
-    std::wstring resolvedByName;
   };
 
   void Fill(Frame& frame) {
     const StepDone listed = ListIn(frame.folder, frame.entries, buffer_);
-    if (!listed) frame.below.Note(StepError::Of(listed.Error().code, path_));
-    if (byName_ && FitsPlainPathCalls(path_)) frame.resolvedByName = ResolvedFolder(path_, *byName_);
+    if (!listed) frame.below.Note(listed.Error().At(path_));
   }
 
   void Step(const ListedEntry& listed) {
@@ -99,33 +92,29 @@ class Walk {
     // to a file included, which a delete then removes as itself). A folder
     // refuses that open, and so may one held or closed to deleting, which
     // is then opened again for what listing needs.
-    StepResult<FileHandle> entry =
-        OpenIn(current.folder, name, kDeletingAccess, kRemovalSharing, EntryType::File);
-    if (!entry && !Gone(entry.Error())) {
-      StepResult<FileHandle> folder =
-          OpenIn(current.folder, name, kListingAccess, kRemovalSharing, EntryType::Folder);
-      if (folder) return Folder(listed, path, choice, std::move(*folder));
+    StepResult<std::optional<FileHandle>> entry =
+        OpenIfStillIn(current.folder, name, kDeletingAccess, kRemovalSharing, EntryType::File);
+    if (!entry) {
+      StepResult<std::optional<FileHandle>> folder =
+          OpenIfStillIn(current.folder, name, kListingAccess, kRemovalSharing, EntryType::Folder);
+      if (folder && *folder) return Folder(listed, path, choice, std::move(**folder));
+      if (folder) return false;
       // A file refuses the folder's open as well: its own refusal is the
       // one that says why it stays.
       const StepError& why =
           folder.Error().code == ERROR_DIRECTORY ? entry.Error() : folder.Error();
-      if (!Gone(why)) current.below.Note(StepError::Of(why.code, path));
+      current.below.Note(StepError::Of(why.code, path));
       return false;
     }
-    if (!entry) return false;
+    if (!*entry) return false;
     // A file is judged by where it lies: opened as itself in the folder the
     // walk holds, whatever took its name since the listing is an entry of
     // that folder. Its number is not asked again (under Wine a round trip
     // for every file); the listing's serves the running program's check.
-    const OpenedEntry opened{listed.attributes, 0, WhereItLies(entry->Get(), volume_),
+    const OpenedEntry opened{listed.attributes, 0, WhereItLies((*entry)->Get(), volume_),
                              EntryPath(name_, name)};
     switch (Judge(opened, path)) {
       case EntryVerdict::Remove:
-        if (OpensElsewhereByName(current, path, name)) {
-          current.below.Note(StepError::Refusal(kErrorLinkOnTheWay, path));
-          return false;
-        }
-        break;
       case EntryVerdict::RemoveAsLink:
       case EntryVerdict::Enter:
         break;
@@ -134,7 +123,7 @@ class Walk {
         return false;
     }
     if (choice != EntryChoice::EmptyOnly) {
-      Delete(entry->Get(), path, current.below,
+      Delete((*entry)->Get(), path, current.below,
              {listed.index ? std::optional<ULONGLONG>(listed.index) : std::nullopt,
               opened.openedPath});
     }
@@ -220,17 +209,19 @@ class Walk {
   // is still the file that was judged; otherwise the tree changed.
   FileHandle Reopened(Frame& in, const std::wstring& name, const std::wstring& path,
                       const std::optional<ULONGLONG>& index, EntryType type) {
-    StepResult<FileHandle> again = OpenIn(in.folder, name, kDeletingAccess, kRemovalSharing, type);
+    StepResult<std::optional<FileHandle>> again =
+        OpenIfStillIn(in.folder, name, kDeletingAccess, kRemovalSharing, type);
     if (!again) {
-      if (!Gone(again.Error())) in.below.Note(StepError::Of(again.Error().code, path));
+      in.below.Note(again.Error().At(path));
       return {};
     }
-    if (!index || IndexOf(again->Get()) != index) {
+    if (!*again) return {};
+    if (!index || IndexOf((**again).Get()) != index) {
       changed_ = true;
       in.below.Note(StepError::Of(ERROR_RETRY, path));
       return {};
     }
-    return std::move(*again);
+    return std::move(**again);
   }
 
   EntryVerdict Judge(const OpenedEntry& opened, const std::wstring& path) {
@@ -249,26 +240,13 @@ class Walk {
     return verdict;
   }
 
-  // A test's other system may open a file elsewhere than its folder lists
-  // it, by name.
-  bool OpensElsewhereByName(const Frame& current, const std::wstring& path,
-                            const std::wstring& name) {
-    if (!byName_ || current.resolvedByName.empty() || !FitsPlainPathCalls(path)) return false;
-    const std::wstring opens = byName_->FinalPathOf(path, false);
-    return !opens.empty() && !SamePath(opens, EntryPath(current.resolvedByName, name));
-  }
-
   void Delete(HANDLE handle, const std::wstring& path, TreeRemovalResult& result,
               const KnownOfIt& known) {
     const StepDone deleted = DisposeOf(handle, true, &disposals_, known);
-    if (deleted) return;
-    StepError error = deleted.Error();
-    error.path = path;
-    result.Note(std::move(error));
+    if (!deleted) result.Note(deleted.Error().At(path));
   }
 
   ITreeRemovalEvents& events_;
-  const IFinalPaths* byName_;
   std::vector<LONGLONG> buffer_;
   std::vector<Frame> frames_;
   // The folder on top: its path as the caller named it, and where it lies
@@ -311,12 +289,18 @@ EntryVerdict JudgeOpenedEntry(const OpenedEntry& entry, const std::function<bool
 }
 
 TreeRemovalResult RemoveContentsOf(HANDLE folder, const std::wstring& path,
-                                   ITreeRemovalEvents& events, const IFinalPaths* byName) {
+                                   ITreeRemovalEvents& events) {
   try {
-    return Walk(events, byName).Run(folder, path);
-  } catch (...) {
+    return Walk(events).Run(folder, path);
+  } catch (const std::bad_alloc&) {
     TreeRemovalResult failed;
-    failed.Note(StepError::Of(ERROR_NOT_ENOUGH_MEMORY, path));
+    failed.Note(StepError::OutOfMemory(path));
+    return failed;
+  } catch (...) {
+    // The caller's answer ended the walk: what is left stays for another
+    // try.
+    TreeRemovalResult failed;
+    failed.Note(StepError::ForNow(ERROR_CANCELLED, path, Reason::WalkEndedByCaller));
     return failed;
   }
 }

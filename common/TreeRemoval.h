@@ -16,7 +16,7 @@
 // path: how long a branch's paths grow does not matter.
 //
 // Only the delete guard walks trees: it judges the root first and hands the
-// walk an open handle (DeleteGuard.h, HandleActs.h).
+// walk an open handle (DeleteGuard.h, GuardedRemovals.h).
 #include <windows.h>
 
 #include <functional>
@@ -102,11 +102,7 @@ EntryVerdict JudgeOpenedEntry(const OpenedEntry& entry, const std::function<bool
 
 // Removes everything `folder` holds (an open handle with kListingAccess),
 // asking `events` about each entry. `path` names the folder for the events.
-// `byName`, when not null, is also asked where each file opens by its name,
-// where that name fits the plain file calls: a test answers there as
-// another system would.
 TreeRemovalResult RemoveContentsOf(HANDLE folder, const std::wstring& path,
-                                   ITreeRemovalEvents& events,
-                                   const IFinalPaths* byName = nullptr);
+                                   ITreeRemovalEvents& events);
 
 }  // namespace norvale

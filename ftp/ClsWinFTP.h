@@ -279,7 +279,7 @@ class ClsWinFTP {
   // The folder download's box for a local folder that cannot be made.
   void TellFolderNotMade();
   bool TreeFolderOf(const std::wstring& folder,
-                    std::shared_ptr<const norvale::HeldFolder>& opened, int32_t& code);
+                    std::shared_ptr<const norvale::HeldEntry>& opened, int32_t& code);
   // Removes the folder at path, below the write tree, through its folder's
   // handle: never what a link there leads to. 0, kFtpUnsafeFolder or the
   // error of the removal.

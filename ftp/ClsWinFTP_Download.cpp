@@ -8,7 +8,7 @@
 #include "ClsWinFTP.h"
 #include "DeleteGuard.h"
 #include "FileActs.h"
-#include "HandleActs.h"
+#include "GuardedRemovals.h"
 #include "FileSystem.h"
 #include "LocalPathGuard.h"
 #include "Paths.h"
@@ -264,7 +264,7 @@ DWORD ClsWinFTP::ReceiveFile(const std::wstring& serverFileId, const std::wstrin
 }
 
 bool ClsWinFTP::TreeFolderOf(const std::wstring& folder,
-                             std::shared_ptr<const norvale::HeldFolder>& opened, int32_t& code) {
+                             std::shared_ptr<const norvale::HeldEntry>& opened, int32_t& code) {
   code = 0;
   opened.reset();
   if (!tree_ || !tree_->Holds(folder)) return true;
@@ -305,7 +305,7 @@ DWORD ClsWinFTP::ReceiveFileInTree(const std::wstring& serverFileId, const std::
   // The file is made and put in place through its folder's handle, opened
   // from the tree's root: a folder swapped for a link meanwhile is never
   // written through.
-  std::shared_ptr<const norvale::HeldFolder> folder;
+  std::shared_ptr<const norvale::HeldEntry> folder;
   int32_t code = 0;
   if (!TreeFolderOf(GetLocalFilePath(target), folder, code) || !folder) {
     return static_cast<DWORD>(code != 0 ? code : kFtpUnsafeFolder);

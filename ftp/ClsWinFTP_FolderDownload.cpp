@@ -99,7 +99,7 @@ bool ClsWinFTP::Ftp_GetFolder(const std::wstring& aSvDir, const std::wstring& aP
 
   std::wstring made;
   if (tree_ && tree_->Holds(norvale::FullLocalPath(localFolder))) {
-    std::shared_ptr<const norvale::HeldFolder> opened;
+    std::shared_ptr<const norvale::HeldEntry> opened;
     if (!TreeFolderOf(norvale::FullLocalPath(localFolder), opened, aLngErrCode)) return false;
   } else if (!norvale::FolderExists(localFolder)) {
     MakeLocalDir(localFolder, made);
@@ -122,7 +122,7 @@ bool ClsWinFTP::Ftp_GetFolder(const std::wstring& aSvDir, const std::wstring& aP
   if (n < 1) {
     if (aLngErrCode != 0) return false;
     if (tree_ && tree_->Holds(norvale::FullLocalPath(localFolder))) {
-      std::shared_ptr<const norvale::HeldFolder> opened;
+      std::shared_ptr<const norvale::HeldEntry> opened;
       return TreeFolderOf(norvale::FullLocalPath(localFolder), opened, aLngErrCode);
     }
     MakeLocalDir(localFolder, made);
@@ -201,7 +201,7 @@ bool ClsWinFTP::Ftp_GetFolder(const std::wstring& aSvDir, const std::wstring& aP
       // (a file's folder that is there is opened as the file is written): a
       // folder that cannot be made ends the download as one made by name
       // does, and a link on the way with its own code.
-      std::shared_ptr<const norvale::HeldFolder> opened;
+      std::shared_ptr<const norvale::HeldEntry> opened;
       int32_t code = 0;
       if ((entry.IsFolder || !norvale::FolderExists(folder)) &&
           !TreeFolderOf(norvale::FullLocalPath(folder), opened, code)) {

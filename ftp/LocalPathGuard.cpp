@@ -64,7 +64,7 @@ bool IsInsideFolder(const std::wstring& folder, const std::wstring& path, bool a
   const std::wstring root = FullLocalPath(folder);
   const std::wstring full = FullLocalPath(path);
   if (root.empty() || full.empty()) return false;
-  return IsBelow(full, root) || (allowSame && SamePath(full, root));
+  return PathIsBelow(full, root) || (allowSame && SamePath(full, root));
 }
 
 }  // namespace norvale

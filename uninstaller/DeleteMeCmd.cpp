@@ -11,7 +11,7 @@
 #include "FileSystem.h"
 #include "FolderAccess.h"
 #include "FileActs.h"
-#include "HandleActs.h"
+#include "GuardedRemovals.h"
 #include "Handles.h"
 #include "Paths.h"
 #include "RemovalGuards.h"
@@ -145,7 +145,7 @@ StepResult<ProgramPlace> FindProgram(const UninstallerState& state,
       return StepError::Refusal(kErrorLinkOnTheWay, *installFolder, Reason::FolderIsLink);
     }
     place.folderName = AfterLast(folder, L'\\');
-    StepResult<HeldFolder> uninst =
+    StepResult<HeldEntry> uninst =
         OpenListedIn(place.root->Handle(), place.root->Facts().lies, place.folderName,
                      kListingAccess, kRemovalSharing, EntryType::Folder);
     if (!uninst) return uninst.Error();
@@ -165,7 +165,7 @@ StepResult<ProgramPlace> FindProgram(const UninstallerState& state,
     inPath = place.root->Facts().lies;
   }
   place.volumeName = finalPaths.VolumeNameOf(in);
-  StepResult<HeldFolder> file =
+  StepResult<HeldEntry> file =
       OpenListedIn(in, inPath, place.name, kDeletingAccess, kRemovalSharing, EntryType::File);
   if (!file) return file.Error();
   place.file = std::move(file->handle);
@@ -196,7 +196,7 @@ bool OnOneVolume(const HandleFacts& a, const std::wstring& aName, const HandleFa
 StepResult<CommandFolder> MakeCommandFolderIn(UninstallerState& state, const std::wstring& parent,
                                               const FolderAccessList& list,
                                               const ProgramPlace& program) {
-  StepResult<HeldFolder> made =
+  StepResult<HeldEntry> made =
       MakePrivateFolder(*state.services.windows.folderAccess, parent, L"Dekant00-", list);
   if (!made) return made.Error();
   CommandFolder folder{made->path, std::move(made->handle)};
@@ -396,10 +396,9 @@ class LastSteps {
     if (!left) {
       StopInterpreter();
       DiscardCommandFolder(folder_);
-      StepError error = left.Error();
-      error.path = Trim(state_.ProgramPath);
       return CannotRemove(
-          L"アンインストーラー(" + Trim(state_.ProgramPath) + L")を一時フォルダに移動できない", error);
+          L"アンインストーラー(" + Trim(state_.ProgramPath) + L")を一時フォルダに移動できない",
+          left.Error().At(Trim(state_.ProgramPath)));
     }
     moved_ = true;
     if (!interpreter_) {
@@ -569,8 +568,8 @@ StepDone RemoveInstallFolder(RemovalRoot& root, IWaits& waits, IUninstallerWindo
       const StepDone below = WalkDone(root.RemoveContents(events), root.Path());
       return below ? root.Remove() : below;
     });
-  } catch (...) {
-    return StepError::Of(ERROR_NOT_ENOUGH_MEMORY, root.Path());
+  } catch (const std::bad_alloc&) {
+    return StepError::OutOfMemory(root.Path());
   }
 }
 
@@ -583,8 +582,8 @@ StepDone RemoveInstallFolder(const std::wstring& installFolder, IWaits& waits,
       return StepError::Refusal(ERROR_ACCESS_DENIED, installFolder, Reason::FolderIsLink);
     }
     return RemoveInstallFolder(root, waits, window);
-  } catch (...) {
-    return StepError::Of(ERROR_NOT_ENOUGH_MEMORY, installFolder);
+  } catch (const std::bad_alloc&) {
+    return StepError::OutOfMemory(installFolder);
   }
 }
 

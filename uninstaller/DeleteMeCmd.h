@@ -5,15 +5,17 @@
 // ordinary user could put something else: the program moves its own file,
 // through handles, into the command file's private folder on the same
 // volume, and removes the install folder itself through handles held from
-// its judged root (HandleActs.h) before it ends. The command file only
+// its judged root (GuardedRemovals.h) before it ends. The command file only
 // watches the install folder go, and says so when it stays.
 #include <optional>
 #include <string>
-#include "HandleActs.h"
+#include "StepError.h"
 #include "forms/Application.h"
 #include "UninstallerState.h"
 
 namespace norvale {
+
+class RemovalRoot;
 
 extern const wchar_t kDeleteMeFileName[];
 

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "DeleteGuard.h"
-#include "HandleActs.h"
+#include "GuardedRemovals.h"
 #include "FileSystem.h"
 #include "FileActs.h"
 #include "Handles.h"
@@ -100,7 +100,7 @@ bool IsRemovableShortCutAt(const UninstallerState& state, const std::wstring& li
   auto inside = [&](const std::wstring& folder) {
     if (!IsSafeRecordedPath(folder)) return false;
     const std::wstring where = ResolvedFolder(folder, finalPaths);
-    return !where.empty() && IsBelow(lies, where);
+    return !where.empty() && PathIsBelow(lies, where);
   };
   const std::optional<std::wstring> installFolder = CheckedInstallFolder(state);
   if (EndsWithNoCase(lies, L".lnk")) {
@@ -150,7 +150,7 @@ bool IsRemovableProgramGroup(const UninstallerState& state, const std::wstring& 
   const std::wstring group = WithoutTrailingBackslash(folder);
   return IsSafeRecordedPath(group) && FitsPlainPathCalls(group, true) &&
          IsSafeRecordedPath(state.CommonProgramsDir) &&
-         LiesBelow(group, state.CommonProgramsDir);
+         PlaceIsBelow(group, state.CommonProgramsDir);
 }
 
 }  // namespace norvale

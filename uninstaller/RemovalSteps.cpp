@@ -140,7 +140,7 @@ bool FileLinkStillOurs(UninstallerState& state, const ApFileLinkEntry& entry) {
     // ours may spell it in its 8.3 form.
     const std::wstring program = ProgramOfCommand(RegVariantText(command));
     const std::wstring folder = LongPath(*installFolder);
-    return !program.empty() && !folder.empty() && IsBelow(program, folder);
+    return !program.empty() && !folder.empty() && PathIsBelow(program, folder);
   });
 }
 
@@ -197,7 +197,7 @@ int16_t UnRegstRunAsAdmin(UninstallerState& state) {
       // The record may hold the 8.3 form of a name its code page lacks,
       // while the value is named by the long form.
       const std::wstring exe = state.AdminExeList[i].exe;
-      if (!installFolder || !LiesBelow(Trim(exe), *installFolder)) return;
+      if (!installFolder || !PlaceIsBelow(Trim(exe), *installFolder)) return;
       const std::wstring program = LongPath(exe);
       state.objWinCommon.REG_4DLayersUnRegst(exe);
       if (!program.empty() && !SamePath(program, Trim(exe))) {

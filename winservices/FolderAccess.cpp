@@ -1,5 +1,7 @@
 #include "FolderAccess.h"
 
+#include <new>
+
 #include <aclapi.h>
 #include <sddl.h>
 
@@ -312,7 +314,7 @@ std::optional<FolderAccessList> InheritedByNewFolder(const FolderAccessList& par
       entries.push_back(std::move(kept));
     }
     return Composed(owner, entries, false);
-  } catch (...) {
+  } catch (const std::bad_alloc&) {
     return std::nullopt;
   }
 }
@@ -330,7 +332,7 @@ std::optional<FolderAccessList> InstallPathFolderList(const FolderAccessList& pa
     const std::optional<ReadDescriptor> read = ReadOf(*inherited);
     if (!read) return std::nullopt;
     return Composed(owner, WithoutRenameRights(read->entries, owner, elevated, account, nullptr));
-  } catch (...) {
+  } catch (const std::bad_alloc&) {
     return std::nullopt;
   }
 }
@@ -345,7 +347,7 @@ std::optional<FolderAccessList> ClosedToRenames(const FolderAccessList& current,
         WithoutRenameRights(read->entries, read->owner, elevated, account, &changed);
     if (!changed) return std::nullopt;
     return Composed(nullptr, entries);
-  } catch (...) {
+  } catch (const std::bad_alloc&) {
     return std::nullopt;
   }
 }
@@ -355,7 +357,7 @@ std::optional<FolderAccessList> DaclOnly(const FolderAccessList& list) {
     const std::optional<ReadDescriptor> read = ReadOf(list);
     if (!read) return std::nullopt;
     return Composed(nullptr, read->entries);
-  } catch (...) {
+  } catch (const std::bad_alloc&) {
     return std::nullopt;
   }
 }
@@ -365,7 +367,7 @@ std::optional<FolderAccessList> WithOwner(const FolderAccessList& list, PSID own
     const std::optional<ReadDescriptor> read = ReadOf(list);
     if (!read || !owner || !IsValidSid(owner)) return std::nullopt;
     return Composed(owner, read->entries);
-  } catch (...) {
+  } catch (const std::bad_alloc&) {
     return std::nullopt;
   }
 }
@@ -401,7 +403,7 @@ bool OnlyTrustedMayChange(const FolderAccessList& list, bool elevated, PSID acco
                                      FILE_APPEND_DATA | FILE_WRITE_ATTRIBUTES | FILE_WRITE_EA;
     return IsTrustedOwner(list.Owner(), elevated ? nullptr : account) &&
            !OthersGet(list, kChanges, elevated, account);
-  } catch (...) {
+  } catch (const std::bad_alloc&) {
     return false;
   }
 }
@@ -411,7 +413,7 @@ bool OthersMayDeleteWhatItHolds(const FolderAccessList& list, bool, PSID account
     // Other accounts: what the running account itself may do there is the
     // folders' own lists' to keep from its unelevated programs.
     return OthersGet(list, FILE_DELETE_CHILD, false, account);
-  } catch (...) {
+  } catch (const std::bad_alloc&) {
     return true;
   }
 }
@@ -420,7 +422,7 @@ bool IsTrustedOwner(PSID owner, PSID account) {
   try {
     return IsSid(owner, WinBuiltinAdministratorsSid) || IsSid(owner, WinLocalSystemSid) ||
            IsTrustedInstaller(owner) || SameSid(owner, account);
-  } catch (...) {
+  } catch (const std::bad_alloc&) {
     return false;
   }
 }
@@ -435,7 +437,7 @@ std::wstring FolderAccessList::Text() const {
     }
     const LocalMemory owned(text);
     return text;
-  } catch (...) {
+  } catch (const std::bad_alloc&) {
     return L"";
   }
 }
@@ -476,7 +478,7 @@ std::optional<FolderAccessList> BuildFolderAccessList(GuardedFolder folder, bool
       }
     }
     return SelfRelative(owner.data(), acl, true);
-  } catch (...) {
+  } catch (const std::bad_alloc&) {
     return std::nullopt;
   }
 }
@@ -498,7 +500,7 @@ bool SystemFolderAccess::IsElevated() {
     BOOL member = FALSE;
     return !administrators.empty() &&
            CheckTokenMembership(nullptr, administrators.data(), &member) && member;
-  } catch (...) {
+  } catch (const std::bad_alloc&) {
     return false;
   }
 }
@@ -513,7 +515,7 @@ std::vector<BYTE> SystemFolderAccess::Account() {
     std::vector<BYTE> buffer(size);
     if (!GetTokenInformation(owned.Get(), TokenUser, buffer.data(), size, &size)) return {};
     return CopiedSid(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid);
-  } catch (...) {
+  } catch (const std::bad_alloc&) {
     return {};
   }
 }
@@ -521,7 +523,7 @@ std::vector<BYTE> SystemFolderAccess::Account() {
 StepDone SystemFolderAccess::ApplyToFolder(const std::wstring& folder,
                                            const FolderAccessList& list) {
   try {
-    StepResult<HeldFolder> handle = OpenFolderFromRoot(folder, kListAccess);
+    StepResult<HeldEntry> handle = OpenFolderFromRoot(folder, kListAccess);
     if (!handle && handle.Error().code == ERROR_ACCESS_DENIED) {
       // A folder an ordinary user made may keep administrators out of its
       // list; taking it over is what these privileges of an elevated run
@@ -551,7 +553,7 @@ std::optional<FolderAccessList> SystemFolderAccess::ReadList(HANDLE folder, cons
     const DWORD size = GetSecurityDescriptorLength(descriptor);
     std::vector<BYTE> bytes(static_cast<BYTE*>(descriptor), static_cast<BYTE*>(descriptor) + size);
     return FolderAccessList(std::move(bytes));
-  } catch (...) {
+  } catch (const std::bad_alloc&) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return std::nullopt;
   }
@@ -653,7 +655,7 @@ std::optional<FolderAccessList> FolderAccessListForThisRun(IFolderAccess& access
     std::vector<BYTE> account;
     if (!elevated) account = access.Account();
     return BuildFolderAccessList(folder, elevated, account.empty() ? nullptr : account.data());
-  } catch (...) {
+  } catch (const std::bad_alloc&) {
     return std::nullopt;
   }
 }
@@ -667,12 +669,12 @@ std::wstring PrivateFolderParent(IFolderAccess& access, const std::wstring& temp
     std::wstring parent(windows, n);
     if (parent.back() != L'\\') parent += L'\\';
     return parent + L"Temp";
-  } catch (...) {
+  } catch (const std::bad_alloc&) {
     return L"";
   }
 }
 
-StepResult<HeldFolder> MakePrivateFolder(IFolderAccess& access, const std::wstring& parent,
+StepResult<HeldEntry> MakePrivateFolder(IFolderAccess& access, const std::wstring& parent,
                                          const std::wstring& prefix,
                                          const FolderAccessList& list) {
   try {
@@ -701,11 +703,11 @@ StepResult<HeldFolder> MakePrivateFolder(IFolderAccess& access, const std::wstri
           OpenIn(made->Get(), L"", READ_CONTROL | FILE_TRAVERSE | FILE_LIST_DIRECTORY |
                                       FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY,
                  FILE_SHARE_READ | FILE_SHARE_WRITE, EntryType::Folder);
-      if (!held) return StepError::Of(held.Error().code, path);
+      if (!held) return held.Error().At(path);
       if (!SamePath(FinalPathOfHandle(held->Get()), EntryPath(lies, name))) {
         return StepError::Refusal(kErrorLinkOnTheWay, path);
       }
-      return HeldFolder{std::move(*held), path};
+      return HeldEntry{std::move(*held), path};
     }
     return StepError::Of(ERROR_ALREADY_EXISTS, parent);
   } catch (const std::bad_alloc&) {

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "FileActs.h"
 #include "Handles.h"
+#include "StepError.h"
 
 namespace norvale {
 
@@ -187,7 +187,7 @@ std::wstring PrivateFolderParent(IFolderAccess& access, const std::wstring& temp
 // in its place. Its path is parent's text and the name, as programs that use
 // it by name are handed it. Why not, when it cannot be made so (it must lie
 // where it was made, and nobody else may hold it with DELETE).
-StepResult<HeldFolder> MakePrivateFolder(IFolderAccess& access, const std::wstring& parent,
+StepResult<HeldEntry> MakePrivateFolder(IFolderAccess& access, const std::wstring& parent,
                                          const std::wstring& prefix,
                                          const FolderAccessList& list);
 

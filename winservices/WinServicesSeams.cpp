@@ -118,7 +118,7 @@ bool SystemProgramStarts::StartProgram(const std::wstring& application,
       CloseHandle(info.hProcess);
     }
     return true;
-  } catch (...) {
+  } catch (const std::bad_alloc&) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return false;
   }
@@ -153,7 +153,7 @@ std::optional<HeldProgram> SystemProgramStarts::StartHeld(
     // process die first, it stays held.
     if (job && !AssignProcessToJobObject(job.Get(), process.Get())) job.Reset();
     return HeldProgram(info.dwProcessId, std::move(process), std::move(thread), std::move(job));
-  } catch (...) {
+  } catch (const std::bad_alloc&) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return std::nullopt;
   }

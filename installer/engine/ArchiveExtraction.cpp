@@ -10,7 +10,7 @@
 #include "FileSystem.h"
 #include "FolderAccess.h"
 #include "FileActs.h"
-#include "HandleActs.h"
+#include "GuardedRemovals.h"
 #include "Handles.h"
 #include "Paths.h"
 #include "Text.h"
@@ -99,13 +99,13 @@ bool CopyTree(const std::wstring& source, const std::wstring& target, bool overw
 // An entry copied from source into target would land in the folder `kept`
 // or be that folder.
 bool Reaches(const std::wstring& source, const std::wstring& target, const std::wstring& kept) {
-  if (SamePlace(target, kept) || LiesBelow(target, kept)) return true;
+  if (SamePlace(target, kept) || PlaceIsBelow(target, kept)) return true;
   for (const WIN32_FIND_DATAW& entry : ListEntries(source)) {
     if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
     const std::wstring to = target + L"\\" + entry.cFileName;
     const bool reaches = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
                              ? Reaches(source + L"\\" + entry.cFileName, to, kept)
-                             : SamePlace(to, kept) || LiesBelow(to, kept);
+                             : SamePlace(to, kept) || PlaceIsBelow(to, kept);
     if (reaches) return true;
   }
   return false;
@@ -131,7 +131,7 @@ void MakeFolderLogged(EngineContext& engine, const std::wstring& folder) {
 
 }  // namespace
 
-std::optional<HeldFolder> MakePrivateWorkFolder(IFolderAccess& access) {
+std::optional<HeldEntry> MakePrivateWorkFolder(IFolderAccess& access) {
   try {
     const std::optional<FolderAccessList> list =
         FolderAccessListForThisRun(access, GuardedFolder::kPrivateFolder);
@@ -142,10 +142,10 @@ std::optional<HeldFolder> MakePrivateWorkFolder(IFolderAccess& access) {
     const std::wstring base =
         WithoutTrailingSeparator(PrivateFolderParent(access, std::wstring(temp, n)));
     if (base.empty()) return std::nullopt;
-    StepResult<HeldFolder> made = MakePrivateFolder(access, base, L"Norvale-", *list);
+    StepResult<HeldEntry> made = MakePrivateFolder(access, base, L"Norvale-", *list);
     if (!made) return std::nullopt;
     return std::move(*made);
-  } catch (...) {
+  } catch (const std::bad_alloc&) {
     return std::nullopt;
   }
 }
@@ -261,7 +261,7 @@ bool ExtractZipFolder(EngineContext& engine, const std::wstring& zip, const std:
       return false;
     }
     const std::wstring name = func.GetFileID(zip);
-    std::optional<HeldFolder> made = MakePrivateWorkFolder(*engine.state.seams.windows.folderAccess);
+    std::optional<HeldEntry> made = MakePrivateWorkFolder(*engine.state.seams.windows.folderAccess);
     if (!made) {
       errText = L"zipファイルを解凍できませんでした！";
       return false;

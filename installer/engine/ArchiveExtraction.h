@@ -37,7 +37,7 @@ bool vbCopyFolder(const std::wstring& source, const std::wstring& destination, b
 // A new folder of this run's own below TEMP (the Windows folder's when
 // elevated), made with a list that keeps every other program out, held from
 // then on; the unpacking's folder. Nothing when it cannot be made so.
-std::optional<HeldFolder> MakePrivateWorkFolder(IFolderAccess& access);
+std::optional<HeldEntry> MakePrivateWorkFolder(IFolderAccess& access);
 // 0 nothing, 1 an existing file, 2 an existing folder.
 int32_t GetPathKind(const std::wstring& path);
 

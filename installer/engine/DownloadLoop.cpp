@@ -13,7 +13,7 @@
 #include "FileSystem.h"
 #include "FontFiles.h"
 #include "Fonts.h"
-#include "HandleActs.h"
+#include "GuardedRemovals.h"
 #include "LocalPathGuard.h"
 #include "Paths.h"
 #include "SetupLog.h"
@@ -29,7 +29,7 @@ const wchar_t kRetryTail[] =
     L"★リトライしますか？、リトライする場合は「はい」を、\r\n"
     L"  中止する場合「いいえ」をクリックして下さい。";
 
-enum class EntryKind { Folder, Zip, Font, PlainFile };
+enum class DownloadKind { Folder, Zip, Font, PlainFile };
 
 // The 16-bit number a text stands for, 0 when it is none.
 int32_t NumberOr0(const std::wstring& text) {
@@ -68,7 +68,7 @@ class ArrivedCopy {
  public:
   static std::optional<ArrivedCopy> Make(IFolderAccess& access, InstallTree& tree,
                                          const std::wstring& arrived) {
-    std::optional<HeldFolder> folder = MakePrivateWorkFolder(access);
+    std::optional<HeldEntry> folder = MakePrivateWorkFolder(access);
     if (!folder) return std::nullopt;
     ArrivedCopy copy(std::move(*folder), AfterLast(FullPath(arrived), L'\\'));
     StepResult<FileHandle> file = CreateIn(copy.folder_.handle.Get(), copy.name_, GENERIC_WRITE,
@@ -89,9 +89,9 @@ class ArrivedCopy {
   std::wstring Path() const { return JoinPath(folder_.path, name_); }
 
  private:
-  ArrivedCopy(HeldFolder folder, std::wstring name)
+  ArrivedCopy(HeldEntry folder, std::wstring name)
       : folder_(std::move(folder)), name_(std::move(name)) {}
-  HeldFolder folder_;
+  HeldEntry folder_;
   std::wstring name_;
 };
 
@@ -104,16 +104,16 @@ class DownloadStep {
  private:
   enum class Outcome { Success, Failure, Journal, GiveUp };
 
-  EntryKind KindOf(const DownloadEntry& entry, const std::wstring& ext);
-  Outcome Transfer(const DownloadEntry& entry, EntryKind kind);
+  DownloadKind KindOf(const DownloadEntry& entry, const std::wstring& ext);
+  Outcome Transfer(const DownloadEntry& entry, DownloadKind kind);
   Outcome TransferZip(const DownloadEntry& entry);
   Outcome TransferFont();
-  Outcome AfterFailure(const DownloadEntry& entry, EntryKind kind);
-  std::wstring RecordedDestination(const DownloadEntry& entry, EntryKind kind) const;
-  void JournalEntry(const DownloadEntry& entry, EntryKind kind, bool withError);
+  Outcome AfterFailure(const DownloadEntry& entry, DownloadKind kind);
+  std::wstring RecordedDestination(const DownloadEntry& entry, DownloadKind kind) const;
+  void JournalEntry(const DownloadEntry& entry, DownloadKind kind, bool withError);
   void CheckDownloadedFiles();
   void MakeTargetFolder(const std::wstring& folder);
-  void NoteWhatWasThere(const DownloadEntry& entry, EntryKind kind);
+  void NoteWhatWasThere(const DownloadEntry& entry, DownloadKind kind);
   void NoteIfThere(const std::wstring& path);
   bool WrittenByThisRun(const std::wstring& path);
   bool WasThere(const std::wstring& path) const;
@@ -204,7 +204,7 @@ int16_t DownloadStep::Run() {
     if (IsAlreadyDone(doneSources_, doneDestinations_, entry.src, entry.dst)) {
       if (holds) {
         const std::wstring ext = s_.objPublicFunc.GetFileExt(entry.src);
-        const EntryKind kind = KindOf(entry, ext);
+        const DownloadKind kind = KindOf(entry, ext);
         const std::wstring jjj = Numbered(processed_, 3);
         run_.Log(L"★src" + jjj + L"=" + entry.src);
         run_.Log(L"★dst" + jjj + L"=" + RecordedDestination(entry, kind));
@@ -215,7 +215,7 @@ int16_t DownloadStep::Run() {
       run_.GaugeAt(processed_, targetCount_);
       MakeTargetFolder(entry.dst);
 
-      EntryKind kind = EntryKind::PlainFile;
+      DownloadKind kind = DownloadKind::PlainFile;
       Outcome outcome = Outcome::Failure;
       NoteWhatWasThere(entry, KindOf(entry, s_.objPublicFunc.GetFileExt(entry.src)));
       for (;;) {
@@ -285,19 +285,19 @@ int16_t DownloadStep::Run() {
   return result_;
 }
 
-EntryKind DownloadStep::KindOf(const DownloadEntry& entry, const std::wstring& ext) {
-  if (entry.IsFolder != 0) return EntryKind::Folder;
-  if (TextEqualsIgnoreCase(ext, L"zip")) return EntryKind::Zip;
+DownloadKind DownloadStep::KindOf(const DownloadEntry& entry, const std::wstring& ext) {
+  if (entry.IsFolder != 0) return DownloadKind::Folder;
+  if (TextEqualsIgnoreCase(ext, L"zip")) return DownloadKind::Zip;
   if (IsFontExtension(ext) && s_.OsVersion.dwMajorVersion >= 6) {
     std::wstring fonts;
     SkipOnFailure([&] { fonts = s_.objWinCommon.GetSpecialFolderPath(kFontsFolder); });
     // The Fonts folder itself or a place in it, by any name; "Fonts2" beside
     // it is no part of it.
-    if (!fonts.empty() && (SamePlace(entry.dst, fonts) || LiesBelow(entry.dst, fonts))) {
-      return EntryKind::Font;
+    if (!fonts.empty() && (SamePlace(entry.dst, fonts) || PlaceIsBelow(entry.dst, fonts))) {
+      return DownloadKind::Font;
     }
   }
-  return EntryKind::PlainFile;
+  return DownloadKind::PlainFile;
 }
 
 bool DownloadStep::GetFile(const std::wstring& localDir, bool saveInfo,
@@ -326,8 +326,8 @@ bool DownloadStep::GetFolder(const DownloadEntry& entry) {
   return ok;
 }
 
-DownloadStep::Outcome DownloadStep::Transfer(const DownloadEntry& entry, EntryKind kind) {
-  if (kind == EntryKind::Folder) {
+DownloadStep::Outcome DownloadStep::Transfer(const DownloadEntry& entry, DownloadKind kind) {
+  if (kind == DownloadKind::Folder) {
     run_.SetLabel(0, L"[" + entry.src + L"]をダウンロードしています...");
     run_.DoEvents();
     return GetFolder(entry) ? Outcome::Success : Outcome::Failure;
@@ -335,9 +335,9 @@ DownloadStep::Outcome DownloadStep::Transfer(const DownloadEntry& entry, EntryKi
   run_.SetLabel(0, L"ファイルをダウンロードしています...");
   run_.DoEvents();
   switch (kind) {
-    case EntryKind::Zip:
+    case DownloadKind::Zip:
       return TransferZip(entry);
-    case EntryKind::Font:
+    case DownloadKind::Font:
       return TransferFont();
     default: {
       std::wstring last;
@@ -458,9 +458,9 @@ DownloadStep::Outcome DownloadStep::TransferFont() {
   return Outcome::Journal;
 }
 
-DownloadStep::Outcome DownloadStep::AfterFailure(const DownloadEntry& entry, EntryKind kind) {
+DownloadStep::Outcome DownloadStep::AfterFailure(const DownloadEntry& entry, DownloadKind kind) {
   const std::wstring serverName =
-      kind == EntryKind::Folder ? entry.src : serverFolder_ + L"/" + fileName_;
+      kind == DownloadKind::Folder ? entry.src : serverFolder_ + L"/" + fileName_;
   if (!retryText_.empty()) {
     retryText_ += std::wstring(kCrLf) + kCrLf + kRetryTail;
   } else if (errCode_ == kFtpFileNotFound) {
@@ -487,14 +487,14 @@ DownloadStep::Outcome DownloadStep::AfterFailure(const DownloadEntry& entry, Ent
   return answer == IDYES ? Outcome::Failure : Outcome::GiveUp;
 }
 
-std::wstring DownloadStep::RecordedDestination(const DownloadEntry& entry, EntryKind kind) const {
-  if (kind == EntryKind::Folder) return entry.dst;
+std::wstring DownloadStep::RecordedDestination(const DownloadEntry& entry, DownloadKind kind) const {
+  if (kind == DownloadKind::Folder) return entry.dst;
   const std::wstring name = s_.objPublicFunc.GetFileID_FTP(entry.src);
   if (!entry.dst.empty() && entry.dst.back() == L'\\') return entry.dst + name;
   return entry.dst + L"\\" + name;
 }
 
-void DownloadStep::JournalEntry(const DownloadEntry& entry, EntryKind kind, bool withError) {
+void DownloadStep::JournalEntry(const DownloadEntry& entry, DownloadKind kind, bool withError) {
   const std::wstring jjj = Numbered(processed_, 3);
   std::wstring err;
   if (withError) {
@@ -585,7 +585,7 @@ void DownloadStep::MakeTargetFolder(const std::wstring& dst) {
 // Before an entry's transfer: whether its font is in the Fonts folder or the
 // registry names it. Files and folders are noted file by file, as the client
 // is about to write them.
-void DownloadStep::NoteWhatWasThere(const DownloadEntry& entry, EntryKind kind) {
+void DownloadStep::NoteWhatWasThere(const DownloadEntry& entry, DownloadKind kind) {
   fontWasThere_ = false;
   SkipOnFailure([&] {
     auto note = [&](const std::wstring& path) {
@@ -595,7 +595,7 @@ void DownloadStep::NoteWhatWasThere(const DownloadEntry& entry, EntryKind kind) 
     };
 
     switch (kind) {
-      case EntryKind::Font: {
+      case DownloadKind::Font: {
         const std::wstring name = s_.objPublicFunc.GetFileID_FTP(entry.src);
         if (IsBlank(name) || IsBlank(s_.FontsDir)) return;
         const std::wstring font = s_.FontsDir + L"\\" + name;

@@ -11,7 +11,7 @@
 #include "DeleteGuard.h"
 #include "FileActs.h"
 #include "FolderAccess.h"
-#include "HandleActs.h"
+#include "GuardedRemovals.h"
 #include "InstallTree.h"
 #include "Paths.h"
 #include "System.h"
@@ -72,7 +72,7 @@ class FolderPreparation final : public IPathSteps {
   PreparedFolders Run();
   // A folder on the way: made with the list below the one above, or closed
   // to renames.
-  StepResult<HeldFolder> Step(const HeldFolder& parent, const std::wstring& name,
+  StepResult<HeldEntry> Step(const HeldEntry& parent, const std::wstring& name,
                               bool last) override;
 
  private:
@@ -143,7 +143,7 @@ class FolderPreparation final : public IPathSteps {
   void OpenClosedFolders();
   void KeepClosed(const Opened& folder, const std::optional<FolderAccessList>& final);
   // Why the path cannot be guarded by lists at all; empty when it can.
-  std::wstring Unguardable(const HeldFolder& root);
+  std::wstring Unguardable(const HeldEntry& root);
   void ByPath(const std::wstring& app, bool guardUninst);
 
   PSID Account() const {
@@ -233,7 +233,7 @@ std::optional<FolderPreparation::Opened> FolderPreparation::OpenOrMake(
                                   : kWayAccess;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     Opened opened;
-    StepResult<HeldFolder> found =
+    StepResult<HeldEntry> found =
         OpenListedIn(parent, parentPath, name, rights, kShareAll, EntryType::Folder);
     if (!found && found.Error().code == ERROR_ACCESS_DENIED && !held) {
       // A list that keeps us from changing it can still be read and passed.
@@ -332,9 +332,9 @@ std::optional<FolderPreparation::Opened> FolderPreparation::JudgeLinkTarget(
     return std::nullopt;
   }
   // A mounted volume without a drive letter has no root to judge from.
-  StepResult<HeldFolder> root = target.path.size() >= 3 && IsDriveAbsolute(target.path)
+  StepResult<HeldEntry> root = target.path.size() >= 3 && IsDriveAbsolute(target.path)
                                     ? OpenDriveRoot(target.path, FILE_TRAVERSE | READ_CONTROL)
-                                    : StepResult<HeldFolder>(
+                                    : StepResult<HeldEntry>(
                                           StepError::Of(ERROR_BAD_PATHNAME, target.path));
   if (!root) {
     Refuse(linkPath, L"リンク（ジャンクション）の先のドライブを開けませんでした(" +
@@ -352,7 +352,7 @@ std::optional<FolderPreparation::Opened> FolderPreparation::JudgeLinkTarget(
   while (!parts.empty() && parts.back() == L'\\') parts.pop_back();
   const bool wasJudging = std::exchange(judging_, true);
   ++linkDepth_;
-  StepResult<HeldFolder> reached = WalkDown(std::move(*root), parts, *this);
+  StepResult<HeldEntry> reached = WalkDown(std::move(*root), parts, *this);
   --linkDepth_;
   judging_ = wasJudging;
   if (!reached) return std::nullopt;
@@ -522,7 +522,7 @@ bool FolderPreparation::PrepareUninst(InstallTree& tree) {
 }
 
 std::optional<std::string> FolderPreparation::EarlierUninstaller(InstallTree& tree) {
-  const StepResult<HeldFolder> old =
+  const StepResult<HeldEntry> old =
       OpenListedIn(tree.Root(), tree.RootPath(), L"Uninst", FILE_TRAVERSE | READ_CONTROL,
                    kShareAll, EntryType::Folder);
   if (!old) return std::nullopt;
@@ -598,7 +598,7 @@ bool FolderPreparation::OpenToUsers(InstallTree& tree) {
   return true;
 }
 
-std::wstring FolderPreparation::Unguardable(const HeldFolder& root) {
+std::wstring FolderPreparation::Unguardable(const HeldEntry& root) {
   if (!access_.KeepsLists(root.handle.Get())) {
     return L"アクセス許可のないボリューム(FAT32・exFAT)です";
   }
@@ -640,7 +640,7 @@ PreparedFolders FolderPreparation::Run() {
     return prepared_;
   }
   const std::optional<std::wstring> below = ListedPartsBelowRoot(full);
-  StepResult<HeldFolder> root = OpenDriveRoot(full, FILE_TRAVERSE | READ_CONTROL);
+  StepResult<HeldEntry> root = OpenDriveRoot(full, FILE_TRAVERSE | READ_CONTROL);
   if (!below || !root) {
     const std::wstring rootPath = full.substr(0, 3);
     Refuse(rootPath, L"ドライブを開けませんでした(" +
@@ -667,7 +667,7 @@ PreparedFolders FolderPreparation::Run() {
   const std::wstring name =
       lastSeparator == std::wstring::npos ? parts : parts.substr(lastSeparator + 1);
   if (!name.empty()) {
-    StepResult<HeldFolder> parent = WalkDown(std::move(*root), way, *this);
+    StepResult<HeldEntry> parent = WalkDown(std::move(*root), way, *this);
     if (parent) {
       Opened opened;
       opened.handle = std::move(parent->handle);
@@ -694,14 +694,14 @@ PreparedFolders FolderPreparation::Run() {
   return prepared_;
 }
 
-StepResult<HeldFolder> FolderPreparation::Step(const HeldFolder& parent, const std::wstring& name,
+StepResult<HeldEntry> FolderPreparation::Step(const HeldEntry& parent, const std::wstring& name,
                                                bool) {
   const std::optional<FolderAccessList> list = ListBelow();
   std::optional<Opened> folder =
       OpenOrMake(parent.handle.Get(), parent.path, name, false, list);
   // The user was told why, or the run goes on without the folder.
   if (!folder) return StepError::Of(ERROR_CANCELLED, JoinPath(parent.path, name));
-  if (folder->judged) return HeldFolder{std::move(folder->handle), std::move(folder->path)};
+  if (folder->judged) return HeldEntry{std::move(folder->handle), std::move(folder->path)};
   if (folder->made) {
     madeAbove_.insert(madeAbove_.begin(), folder->path);
     if (list) {
@@ -713,7 +713,7 @@ StepResult<HeldFolder> FolderPreparation::Step(const HeldFolder& parent, const s
   } else if (!CloseOnTheWay(*folder)) {
     return StepError::Of(ERROR_CANCELLED, folder->path);
   }
-  return HeldFolder{std::move(folder->handle), std::move(folder->path)};
+  return HeldEntry{std::move(folder->handle), std::move(folder->path)};
 }
 
 }  // namespace

@@ -406,7 +406,7 @@ class JunctionAsWindowsShowsIt final : public norvale::IFinalPaths {
     const auto link = opensAt.find(path);
     if (link != opensAt.end()) return link->second;
     if (norvale::SamePath(path, junction_)) return followLast ? target_ : junction_;
-    if (norvale::IsBelow(path, junction_)) return target_ + path.substr(junction_.size());
+    if (norvale::PathIsBelow(path, junction_)) return target_ + path.substr(junction_.size());
     return norvale::SystemFinalPaths().FinalPathOf(path, followLast);
   }
   bool FactsOf(HANDLE handle, norvale::HandleFacts& facts) const override {
@@ -416,7 +416,7 @@ class JunctionAsWindowsShowsIt final : public norvale::IFinalPaths {
     }
     if (norvale::SamePath(facts.lies, junction_)) {
       facts.attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
-    } else if (norvale::IsBelow(facts.lies, junction_)) {
+    } else if (norvale::PathIsBelow(facts.lies, junction_)) {
       facts.lies = target_ + facts.lies.substr(junction_.size());
     }
     return true;

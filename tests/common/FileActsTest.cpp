@@ -1,6 +1,6 @@
 // The file acts every elevated step goes through, under the rules Windows
-// keeps where Wine keeps none (the acts keep them in Wine's place, for the
-// release the environment names).
+// keeps where Wine keeps none (the table of file calls keeps them in Wine's
+// place, for the release chosen at start or the one a case puts in).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -28,10 +28,16 @@ using testing_support::WriteFileBytes;
 // The Windows release whose rules the acts keep, for one scope.
 class ModelledRelease {
  public:
-  explicit ModelledRelease(const wchar_t* release) {
-    SetEnvironmentVariableW(L"NORVALE_WINDOWS_RULES", release);
-  }
-  ~ModelledRelease() { SetEnvironmentVariableW(L"NORVALE_WINDOWS_RULES", nullptr); }
+  explicit ModelledRelease(const wchar_t* release)
+      : rules_(system_, std::wstring(release) == L"11-24H2"
+                            ? norvale::WindowsRelease::Windows11_24H2
+                            : norvale::WindowsRelease::Windows10),
+        used_(rules_) {}
+
+ private:
+  norvale::SystemFileCalls system_;
+  norvale::WindowsRules rules_;
+  norvale::ScopedFileCalls used_;
 };
 
 FileHandle OpenFolder(const std::wstring& path, DWORD access, DWORD share) {

@@ -13,7 +13,7 @@
 #include "TempDir.h"
 
 using namespace testing_support;
-using norvale::IsBelow;
+using norvale::PathIsBelow;
 using norvale::SamePath;
 
 namespace {
@@ -55,20 +55,20 @@ TEST(PathRulesTest, SameNameIsTheFileSystemsComparisonOfWholeNames) {
 }
 
 TEST(PathRulesTest, BelowMeansAFolderBoundaryNotAPrefix) {
-  EXPECT_TRUE(IsBelow(L"C:\\a\\b", L"C:\\a"));
-  EXPECT_TRUE(IsBelow(L"C:\\A\\b\\c.txt", L"c:\\a\\"));
-  EXPECT_TRUE(IsBelow(L"C:\\a\\b", L"C:\\"));
-  EXPECT_TRUE(IsBelow(L"\\\\srv\\share\\x", L"\\\\SRV\\share"));
-  EXPECT_FALSE(IsBelow(L"C:\\ab", L"C:\\a"));
-  EXPECT_FALSE(IsBelow(L"C:\\ab\\x", L"C:\\a"));
-  EXPECT_FALSE(IsBelow(L"C:\\a", L"C:\\a"));
-  EXPECT_FALSE(IsBelow(L"C:\\a\\", L"C:\\a"));
-  EXPECT_FALSE(IsBelow(L"C:\\a\\b", L""));
-  EXPECT_FALSE(IsBelow(L"C:\\a\\b", L"\\"));
-  EXPECT_FALSE(IsBelow(L"C:\\ぽす\\x", L"C:\\ポス"));
+  EXPECT_TRUE(PathIsBelow(L"C:\\a\\b", L"C:\\a"));
+  EXPECT_TRUE(PathIsBelow(L"C:\\A\\b\\c.txt", L"c:\\a\\"));
+  EXPECT_TRUE(PathIsBelow(L"C:\\a\\b", L"C:\\"));
+  EXPECT_TRUE(PathIsBelow(L"\\\\srv\\share\\x", L"\\\\SRV\\share"));
+  EXPECT_FALSE(PathIsBelow(L"C:\\ab", L"C:\\a"));
+  EXPECT_FALSE(PathIsBelow(L"C:\\ab\\x", L"C:\\a"));
+  EXPECT_FALSE(PathIsBelow(L"C:\\a", L"C:\\a"));
+  EXPECT_FALSE(PathIsBelow(L"C:\\a\\", L"C:\\a"));
+  EXPECT_FALSE(PathIsBelow(L"C:\\a\\b", L""));
+  EXPECT_FALSE(PathIsBelow(L"C:\\a\\b", L"\\"));
+  EXPECT_FALSE(PathIsBelow(L"C:\\ぽす\\x", L"C:\\ポス"));
   // Another form of the same place is not judged by these rules alone.
-  EXPECT_FALSE(IsBelow(L"\\\\?\\C:\\a\\b", L"C:\\a"));
-  EXPECT_FALSE(IsBelow(L"\\\\srv\\sharex\\y", L"\\\\srv\\share"));
+  EXPECT_FALSE(PathIsBelow(L"\\\\?\\C:\\a\\b", L"C:\\a"));
+  EXPECT_FALSE(PathIsBelow(L"\\\\srv\\sharex\\y", L"\\\\srv\\share"));
 
   EXPECT_EQ(L"sub\\a.zip", norvale::PartBelow(L"C:\\Temp\\sub\\a.zip", L"c:\\temp\\"));
   EXPECT_EQ(L"a.zip", norvale::PartBelow(L"C:\\Temp\\a.zip", L"C:\\Temp"));
@@ -147,13 +147,13 @@ TEST_F(PathRulesOnDiskTest, TheLongFormSpellsEachPartAsItsFolderListsIt) {
 
 TEST_F(PathRulesOnDiskTest, SameAndBelowByAnyNameTakeShortNamesOnEitherSide) {
   if (!HasShortNames()) GTEST_SKIP() << "this file system has no short names";
-  EXPECT_TRUE(norvale::LiesBelow(shortFile_, folder_));
-  EXPECT_TRUE(norvale::LiesBelow(file_, shortFolder_ + L"\\"));
-  EXPECT_TRUE(norvale::LiesBelow(folder_ + L"\\sub\\..\\x", folder_));
-  EXPECT_FALSE(norvale::LiesBelow(folder_, shortFolder_));
-  EXPECT_FALSE(norvale::LiesBelow(folder_ + L"X\\a", folder_));
-  EXPECT_FALSE(norvale::LiesBelow(folder_ + L"\\..\\a", folder_));
-  EXPECT_FALSE(norvale::LiesBelow(L"relative\\a", L"relative"));
+  EXPECT_TRUE(norvale::PlaceIsBelow(shortFile_, folder_));
+  EXPECT_TRUE(norvale::PlaceIsBelow(file_, shortFolder_ + L"\\"));
+  EXPECT_TRUE(norvale::PlaceIsBelow(folder_ + L"\\sub\\..\\x", folder_));
+  EXPECT_FALSE(norvale::PlaceIsBelow(folder_, shortFolder_));
+  EXPECT_FALSE(norvale::PlaceIsBelow(folder_ + L"X\\a", folder_));
+  EXPECT_FALSE(norvale::PlaceIsBelow(folder_ + L"\\..\\a", folder_));
+  EXPECT_FALSE(norvale::PlaceIsBelow(L"relative\\a", L"relative"));
 
   EXPECT_TRUE(norvale::SamePlace(shortFile_, file_));
   EXPECT_TRUE(norvale::SamePlace(folder_ + L"\\", shortFolder_));
@@ -167,7 +167,7 @@ TEST_F(PathRulesOnDiskTest, SameAndBelowByAnyNameTakeShortNamesOnEitherSide) {
 // below C:\. A part in the middle stays as spelled, whether or not it exists;
 // a closing separator keeps the last part as spelled too.
 TEST_F(PathRulesOnDiskTest, APartEndingInABlankOrADotIsNoOtherFoldersName) {
-  using norvale::LiesBelow;
+  using norvale::PlaceIsBelow;
   using norvale::PathKey;
   using norvale::SamePlace;
   const std::wstring app = dir_ / L"App";
@@ -178,13 +178,13 @@ TEST_F(PathRulesOnDiskTest, APartEndingInABlankOrADotIsNoOtherFoldersName) {
     for (const std::wstring& spelled : {blank + L"\\pos.exe", dir_ / L"App..\\pos.exe"}) {
       EXPECT_EQ(norvale::FullPath(spelled), norvale::LongPath(spelled)) << Narrow(spelled);
       EXPECT_FALSE(SamePlace(spelled, app + L"\\pos.exe")) << Narrow(spelled);
-      EXPECT_FALSE(LiesBelow(spelled, app)) << Narrow(spelled);
+      EXPECT_FALSE(PlaceIsBelow(spelled, app)) << Narrow(spelled);
       EXPECT_NE(PathKey(spelled), PathKey(app + L"\\pos.exe")) << Narrow(spelled);
     }
-    EXPECT_FALSE(LiesBelow(app + L"\\pos.exe", blank + L"\\"));
+    EXPECT_FALSE(PlaceIsBelow(app + L"\\pos.exe", blank + L"\\"));
     EXPECT_FALSE(SamePlace(blank + L"\\", app));
     EXPECT_NE(PathKey(blank + L"\\"), PathKey(app));
-    EXPECT_TRUE(LiesBelow(blank + L"\\pos.exe", blank + L"\\"));
+    EXPECT_TRUE(PlaceIsBelow(blank + L"\\pos.exe", blank + L"\\"));
   };
   expectApart();
   ASSERT_TRUE(CreateDirectoryW((blank + L"\\").c_str(), nullptr));
@@ -260,7 +260,7 @@ class OneJunction final : public norvale::IFinalPaths {
       : link_(std::move(link)), target_(std::move(target)) {}
   std::wstring FinalPathOf(const std::wstring& path, bool followLast) const override {
     if (SamePath(path, link_)) return followLast ? target_ : path;
-    if (IsBelow(path, link_)) return target_ + path.substr(link_.size());
+    if (PathIsBelow(path, link_)) return target_ + path.substr(link_.size());
     return path;
   }
 

@@ -12,7 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "DeleteGuard.h"
-#include "HandleActs.h"
+#include "GuardedRemovals.h"
 #include "StepWhy.h"
 #include "TempDir.h"
 
@@ -53,12 +53,12 @@ class AsWindowsOpensIt final : public norvale::IFinalPaths {
   std::wstring FinalPathOf(const std::wstring& path, bool followLast) const override {
     if (case_ == Case::Junction) {
       if (norvale::SamePath(path, folder_)) return followLast ? target_ : folder_;
-      if (norvale::IsBelow(path, folder_)) return target_ + path.substr(folder_.size());
+      if (norvale::PathIsBelow(path, folder_)) return target_ + path.substr(folder_.size());
     } else if (opened_) {
       const std::wstring above = folder_.substr(0, folder_.rfind(L'\\'));
       const std::wstring there = target_.substr(0, target_.rfind(L'\\'));
       if (norvale::SamePath(path, above)) return there;
-      if (norvale::IsBelow(path, above)) return there + path.substr(above.size());
+      if (norvale::PathIsBelow(path, above)) return there + path.substr(above.size());
     }
     return norvale::SystemFinalPaths().FinalPathOf(path, followLast);
   }
@@ -66,7 +66,7 @@ class AsWindowsOpensIt final : public norvale::IFinalPaths {
   bool FactsOf(HANDLE handle, norvale::HandleFacts& facts) const override {
     if (!IFinalPaths::FactsOf(handle, facts)) return false;
     const bool here = norvale::SamePath(facts.lies, folder_);
-    if (!here && !norvale::IsBelow(facts.lies, folder_)) return true;
+    if (!here && !norvale::PathIsBelow(facts.lies, folder_)) return true;
     if (case_ == Case::Junction) {
       if (here) facts.attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
       else facts.lies = target_ + facts.lies.substr(folder_.size());

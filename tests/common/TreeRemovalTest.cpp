@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <functional>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "DeleteGuard.h"
+#include "FileCalls.h"
 #include "NtFileCalls.h"
 #include "StepWhy.h"
 #include "TempDir.h"
@@ -206,7 +208,7 @@ TEST(TreeRemovalTest, AReadOnlyFileWithAnotherNameLeavesThatNamesMark) {
 // Nests `depth` folders named "d" below `root` through handles, as any user
 // can, however long their paths grow.
 void NestFolders(const std::wstring& root, int depth) {
-  const norvale::nt::FileCalls& calls = norvale::nt::FileCalls::System();
+  const norvale::IFileCalls& calls = norvale::FileCalls();
   ASSERT_TRUE(calls.Available());
   norvale::FileHandle folder(CreateFileW(root.c_str(), FILE_TRAVERSE | SYNCHRONIZE,
                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -271,6 +273,91 @@ namespace {
 
 constexpr bool FolderStayed = false;
 constexpr bool FolderMovedAway = true;
+
+// A caller that ends the walk from an answer (its window closed) hears
+// that the walk ended and what it left may go another time: never that
+// memory ran out.
+TEST(TreeRemovalTest, AnAnswerThatEndsTheWalkSaysSo) {
+  TempDir dir(L"ended");
+  const std::wstring pos = MakeProduct(dir);
+  Recorder events;
+  events.beforeOpening = [](const std::wstring&) { throw std::runtime_error("closed"); };
+  const norvale::TreeRemovalResult result =
+      norvale::EmptyGuardedFolder(pos, events, norvale::SystemFinalPaths());
+  EXPECT_TRUE(result.retryable);
+  ASSERT_TRUE(result.first);
+  EXPECT_EQ(result.first->reason, norvale::Reason::WalkEndedByCaller);
+  EXPECT_TRUE(Exists(pos + L"\\Uninst\\Setup.log"));
+}
+
+// A system where a name opens elsewhere than where its folder lists it (a
+// file link Windows shows as itself and the host's Wine follows): a table
+// of file calls of the test's own answers so for one name, opening the file
+// it leads to, and the system for every other call.
+class OneNameOpensElsewhere final : public norvale::IFileCalls {
+ public:
+  OneNameOpensElsewhere(std::wstring name, std::wstring leadsTo)
+      : name_(std::move(name)), leadsTo_(L"\\??\\" + std::move(leadsTo)) {}
+  bool Available() const override { return system_.Available(); }
+  norvale::nt::Status CreateIn(HANDLE root, std::wstring_view name, ACCESS_MASK access,
+                               ULONG attributes, ULONG share, ULONG disposition, ULONG options,
+                               PVOID descriptor, HANDLE* opened) const override {
+    if (root && name == name_) {
+      ++opensOfIt;
+      return system_.CreateIn(nullptr, leadsTo_, access, attributes, share, disposition,
+                              options, descriptor, opened);
+    }
+    return system_.CreateIn(root, name, access, attributes, share, disposition, options,
+                            descriptor, opened);
+  }
+  norvale::nt::Status Query(HANDLE file, PVOID information, ULONG length,
+                            ULONG informationClass) const override {
+    return system_.Query(file, information, length, informationClass);
+  }
+  norvale::nt::Status Set(HANDLE file, PVOID information, ULONG length,
+                          ULONG informationClass) const override {
+    return system_.Set(file, information, length, informationClass);
+  }
+  bool SetByHandle(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, PVOID information,
+                   DWORD size) const override {
+    return system_.SetByHandle(file, kind, information, size);
+  }
+  bool Dispose(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, PVOID information, DWORD size,
+               norvale::Disposals& across, const norvale::KnownOfIt& known) const override {
+    return system_.Dispose(file, kind, information, size, across, known);
+  }
+  DWORD ErrorOf(norvale::nt::Status status) const override { return system_.ErrorOf(status); }
+
+  mutable int opensOfIt = 0;
+
+ private:
+  const norvale::IFileCalls& system_ = norvale::FileCalls();
+  std::wstring name_, leadsTo_;
+};
+
+// What opens elsewhere than its folder lists it is never deleted there,
+// and says it stays for good; everything else of the tree goes around it.
+TEST(TreeRemovalTest, ANameThatOpensElsewhereLeavesWhatItLeadsTo) {
+  TempDir dir(L"opens elsewhere");
+  const std::wstring pos = MakeProduct(dir);
+  WriteFileBytes(pos + L"\\data\\link.txt", "stand-in");
+  const std::wstring theirs = dir / L"theirs.txt";
+  WriteFileBytes(theirs, "mine");
+  OneNameOpensElsewhere elsewhere(L"link.txt", theirs);
+  norvale::TreeRemovalResult result;
+  {
+    const norvale::ScopedFileCalls used(elsewhere);
+    Recorder events;
+    result = norvale::EmptyGuardedFolder(pos, events, norvale::SystemFinalPaths());
+  }
+  EXPECT_GT(elsewhere.opensOfIt, 0);
+  EXPECT_EQ("mine", ReadFileBytes(theirs));
+  EXPECT_TRUE(result.refused);
+  ASSERT_TRUE(result.first);
+  EXPECT_EQ(result.first->path, pos + L"\\data\\link.txt");
+  EXPECT_FALSE(Exists(pos + L"\\売上.dat"));
+  EXPECT_FALSE(Exists(pos + L"\\Uninst"));
+}
 
 // What the walk makes of what a handle says. Wine cannot show Windows'
 // answers here (it makes no junctions, and opens a link made on the host as

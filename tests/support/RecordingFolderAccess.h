@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "FileActs.h"
 #include "FolderAccess.h"
 
 namespace testing_support {

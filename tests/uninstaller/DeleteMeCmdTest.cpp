@@ -5,6 +5,8 @@
 #include <algorithm>
 
 #include "DeleteMeCmd.h"
+#include "FileActs.h"
+#include "GuardedRemovals.h"
 #include "Handles.h"
 #include "Paths.h"
 #include "RemovalGuards.h"
@@ -596,7 +598,7 @@ class TempOnAnotherVolume final : public norvale::IFinalPaths {
  private:
   int VolumeOf(const std::wstring& lies) const {
     auto within = [&](const std::wstring& folder) {
-      return !folder.empty() && (norvale::SamePath(lies, folder) || norvale::IsBelow(lies, folder));
+      return !folder.empty() && (norvale::SamePath(lies, folder) || norvale::PathIsBelow(lies, folder));
     };
     return within(temp_) ? 2 : within(program_) ? 3 : 1;
   }

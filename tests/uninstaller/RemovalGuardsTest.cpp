@@ -106,7 +106,7 @@ class JunctionAsWindowsShowsIt final : public norvale::IFinalPaths {
         swapped_(!swappedOnceOpened) {}
   std::wstring FinalPathOf(const std::wstring& path, bool followLast) const override {
     if (swapped_ && norvale::SamePath(path, junction_)) return followLast ? target_ : junction_;
-    if (swapped_ && norvale::IsBelow(path, junction_)) {
+    if (swapped_ && norvale::PathIsBelow(path, junction_)) {
       return target_ + path.substr(junction_.size());
     }
     return norvale::SystemFinalPaths().FinalPathOf(path, followLast);
@@ -117,7 +117,7 @@ class JunctionAsWindowsShowsIt final : public norvale::IFinalPaths {
     if (!IFinalPaths::FactsOf(handle, facts)) return false;
     if (norvale::SamePath(facts.lies, junction_)) {
       facts.lies = target_;
-    } else if (norvale::IsBelow(facts.lies, junction_)) {
+    } else if (norvale::PathIsBelow(facts.lies, junction_)) {
       facts.lies = target_ + facts.lies.substr(junction_.size());
     }
     return true;

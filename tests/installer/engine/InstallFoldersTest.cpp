@@ -474,7 +474,7 @@ TEST_F(InstallFoldersTest, AnEarlierUninstallerIsCarriedOnlyFromAFolderOnlyAdmin
     WriteFileBytes(uninst + L"\\VERSION.dll", "planted");
     folderAccess_->lists =
         [&](const std::wstring& path) -> std::optional<norvale::FolderAccessList> {
-      if (norvale::SamePath(path, uninst) || norvale::LiesBelow(path, uninst)) {
+      if (norvale::SamePath(path, uninst) || norvale::PlaceIsBelow(path, uninst)) {
         return ListFromSddl(administratorsOnly ? kAdministratorsFolder : kMadeBelowTheDrive);
       }
       return ListFromSddl(norvale::SamePath(path, appDir_) ? kMadeBelowTheDrive

@@ -6,14 +6,15 @@
 #include <algorithm>
 
 #include "EngineRunFixture.h"
+#include "FileActs.h"
 #include "FileSystem.h"
-#include "Handles.h"
-#include "InstallSequence.h"
-#include "Text.h"
 #include "FolderAccess.h"
 #include "GeneratedFiles.h"
+#include "Handles.h"
 #include "InstallFolders.h"
+#include "InstallSequence.h"
 #include "InstallTree.h"
+#include "Text.h"
 #include "UninstallRegistration.h"
 
 namespace testing_support {

@@ -5,6 +5,7 @@
 
 #include "EngineSupport.h"
 #include "EngineTestSupport.h"
+#include "FileActs.h"
 #include "FileSystem.h"
 #include "FolderAccess.h"
 #include "InstallTree.h"

@@ -1,4 +1,4 @@
-#include "HandleActs.h"
+#include "GuardedRemovals.h"
 
 #include <new>
 #include <vector>
@@ -17,12 +17,6 @@ std::wstring FolderRefusal(const std::wstring& folder, const IFinalPaths& finalP
       DeleteRefusal(folder, DeleteKind::SinglePath, finalPaths, profiles);
   if (!refusal.empty()) return refusal;
   return FitsPlainPathCalls(Trim(folder), true) ? L"" : ReasonText(Reason::PathTooLong);
-}
-
-// The system's own answer is what the walk reads from each handle; only a
-// test's other system needs asking by name as well.
-const IFinalPaths* AskedByName(const IFinalPaths& finalPaths) {
-  return dynamic_cast<const SystemFinalPaths*>(&finalPaths) ? nullptr : &finalPaths;
 }
 
 // The guard's verdict on path as a step's refusal; nothing when it agrees.
@@ -63,9 +57,7 @@ std::optional<StepError> LiesRefusal(const HandleFacts& facts, const std::wstrin
 StepDone Disposed(HANDLE handle, bool evenReadOnly, const std::wstring& path) {
   StepDone disposed = DisposeOf(handle, evenReadOnly);
   if (disposed) return disposed;
-  StepError error = disposed.Error();
-  error.path = path;
-  return error;
+  return disposed.Error().At(path);
 }
 
 class NoEvents final : public ITreeRemovalEvents {};
@@ -79,7 +71,6 @@ RemovalRoot RemovalRoot::Open(const std::wstring& folder, Kind kind,
     root.refusal_ = GuardRefusal(FolderRefusal(folder, finalPaths, profiles), folder);
     if (root.refusal_) return root;
     root.path_ = FullPath(folder);
-    root.byName_ = AskedByName(finalPaths);
     // Asked for deleting from the start when the folder is to go, so that
     // it is never opened again by its name; one that is someone's current
     // folder, or whose list keeps deletes out, is still emptied.
@@ -154,7 +145,7 @@ StepDone RemovalRoot::HoldForRemoval() {
     return {};
   }
   const StepError error = again ? ForNow(ERROR_RETRY, path_, Reason::FolderChanged)
-                                : StepError::Of(again.Error().code, path_);
+                                : again.Error().At(path_);
   HoldAgain();
   return error;
 }
@@ -166,7 +157,7 @@ TreeRemovalResult RemovalRoot::RemoveContents(ITreeRemovalEvents& events) {
     return result;
   }
   if (isLink_) return result;
-  return RemoveContentsOf(handle_.Get(), path_, events, byName_);
+  return RemoveContentsOf(handle_.Get(), path_, events);
 }
 
 StepDone RemovalRoot::Remove() {
@@ -404,7 +395,7 @@ StepDone RemoveListedFolder(HANDLE parent, const std::wstring& parentPath,
             path)) {
       return *refused;
     }
-    StepResult<HeldFolder> folder =
+    StepResult<HeldEntry> folder =
         OpenListedIn(parent, parentPath, name, kListingAccess, kRemovalSharing, EntryType::Folder);
     if (!folder) return folder.Error();
     const std::optional<FileIdentity> identity = IdentityOf(folder->handle.Get());

@@ -75,8 +75,6 @@ class RemovalRoot {
   HandleFacts facts_;
   // Which folder was judged: its volume and number, whatever it is named.
   std::optional<FileIdentity> identity_;
-  // A test's other system, asked by name as the walk goes.
-  const IFinalPaths* byName_ = nullptr;
 };
 
 // A folder of a removal root, held for its own removal with DELETE from the
