@@ -14,19 +14,47 @@ Fn Find(HMODULE ntdll, const char* name) {
                : nullptr;
 }
 
+class NtdllCalls final : public IFileCalls {
+ public:
+  NtdllCalls();
+  bool Available() const override;
+  nt::Status CreateIn(HANDLE root, std::wstring_view name, ACCESS_MASK access, ULONG attributes,
+                      ULONG share, ULONG disposition, ULONG options, PVOID descriptor,
+                      HANDLE* opened) const override;
+  nt::Status Query(HANDLE file, PVOID information, ULONG length,
+                   ULONG informationClass) const override;
+  nt::Status Set(HANDLE file, PVOID information, ULONG length,
+                 ULONG informationClass) const override;
+  bool SetByHandle(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, PVOID information,
+                   DWORD size) const override {
+    return SetFileInformationByHandle(file, kind, information, size) != FALSE;
+  }
+  bool Dispose(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, PVOID information, DWORD size,
+               Disposals&, const KnownOfIt&) const override {
+    return SetFileInformationByHandle(file, kind, information, size) != FALSE;
+  }
+  DWORD ErrorOf(nt::Status status) const override {
+    return errorOf_ ? errorOf_(status) : ERROR_ACCESS_DENIED;
+  }
+
+ private:
+  nt::CreateFileFn createFile_ = nullptr;
+  nt::InformationFileFn query_ = nullptr;
+  nt::InformationFileFn set_ = nullptr;
+  nt::StatusToErrorFn errorOf_ = nullptr;
+};
+
 // A test's table while a ScopedFileCalls stands.
 std::atomic<const IFileCalls*> standIn{nullptr};
 
 const IFileCalls& ChosenAtStart() {
-  static const SystemFileCalls system;
   static const std::unique_ptr<const IFileCalls> rules =
-      RunsUnderWine() ? std::make_unique<WindowsRules>(system, ReleaseToModel()) : nullptr;
-  return rules ? *rules : static_cast<const IFileCalls&>(system);
+      RunsUnderWine() ? std::make_unique<WindowsRules>(SystemFileCalls(), ReleaseToModel())
+                      : nullptr;
+  return rules ? *rules : SystemFileCalls();
 }
 
-}  // namespace
-
-SystemFileCalls::SystemFileCalls() {
+NtdllCalls::NtdllCalls() {
   const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
   createFile_ = Find<nt::CreateFileFn>(ntdll, "NtCreateFile");
   query_ = Find<nt::InformationFileFn>(ntdll, "NtQueryInformationFile");
@@ -34,13 +62,13 @@ SystemFileCalls::SystemFileCalls() {
   errorOf_ = Find<nt::StatusToErrorFn>(ntdll, "RtlNtStatusToDosError");
 }
 
-bool SystemFileCalls::Available() const {
+bool NtdllCalls::Available() const {
   return createFile_ != nullptr && query_ != nullptr && set_ != nullptr;
 }
 
-nt::Status SystemFileCalls::CreateIn(HANDLE root, std::wstring_view name, ACCESS_MASK access,
-                                     ULONG attributes, ULONG share, ULONG disposition,
-                                     ULONG options, PVOID descriptor, HANDLE* opened) const {
+nt::Status NtdllCalls::CreateIn(HANDLE root, std::wstring_view name, ACCESS_MASK access,
+                                ULONG attributes, ULONG share, ULONG disposition, ULONG options,
+                                PVOID descriptor, HANDLE* opened) const {
   *opened = nullptr;
   if (!Available() || name.size() > 32767) return nt::kStatusAccessDenied;
   nt::UnicodeString text{static_cast<USHORT>(name.size() * sizeof(wchar_t)),
@@ -55,32 +83,25 @@ nt::Status SystemFileCalls::CreateIn(HANDLE root, std::wstring_view name, ACCESS
   return status;
 }
 
-nt::Status SystemFileCalls::Query(HANDLE file, PVOID information, ULONG length,
-                                  ULONG informationClass) const {
+nt::Status NtdllCalls::Query(HANDLE file, PVOID information, ULONG length,
+                             ULONG informationClass) const {
   if (!query_) return nt::kStatusNotImplemented;
   nt::IoStatusBlock io{};
   return query_(file, &io, information, length, informationClass);
 }
 
-nt::Status SystemFileCalls::Set(HANDLE file, PVOID information, ULONG length,
-                                ULONG informationClass) const {
+nt::Status NtdllCalls::Set(HANDLE file, PVOID information, ULONG length,
+                           ULONG informationClass) const {
   if (!set_) return nt::kStatusNotImplemented;
   nt::IoStatusBlock io{};
   return set_(file, &io, information, length, informationClass);
 }
 
-bool SystemFileCalls::SetByHandle(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind,
-                                  PVOID information, DWORD size) const {
-  return SetFileInformationByHandle(file, kind, information, size) != FALSE;
-}
+}  // namespace
 
-bool SystemFileCalls::Dispose(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, PVOID information,
-                              DWORD size, Disposals&, const KnownOfIt&) const {
-  return SetFileInformationByHandle(file, kind, information, size) != FALSE;
-}
-
-DWORD SystemFileCalls::ErrorOf(nt::Status status) const {
-  return errorOf_ ? errorOf_(status) : ERROR_ACCESS_DENIED;
+const IFileCalls& SystemFileCalls() {
+  static const NtdllCalls calls;
+  return calls;
 }
 
 const IFileCalls& FileCalls() {

@@ -64,29 +64,7 @@ class IFileCalls {
 };
 
 // The system's own calls, looked up in ntdll once.
-class SystemFileCalls final : public IFileCalls {
- public:
-  SystemFileCalls();
-  bool Available() const override;
-  nt::Status CreateIn(HANDLE root, std::wstring_view name, ACCESS_MASK access, ULONG attributes,
-                      ULONG share, ULONG disposition, ULONG options, PVOID descriptor,
-                      HANDLE* opened) const override;
-  nt::Status Query(HANDLE file, PVOID information, ULONG length,
-                   ULONG informationClass) const override;
-  nt::Status Set(HANDLE file, PVOID information, ULONG length,
-                 ULONG informationClass) const override;
-  bool SetByHandle(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, PVOID information,
-                   DWORD size) const override;
-  bool Dispose(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, PVOID information, DWORD size,
-               Disposals& across, const KnownOfIt& known) const override;
-  DWORD ErrorOf(nt::Status status) const override;
-
- private:
-  nt::CreateFileFn createFile_ = nullptr;
-  nt::InformationFileFn query_ = nullptr;
-  nt::InformationFileFn set_ = nullptr;
-  nt::StatusToErrorFn errorOf_ = nullptr;
-};
+const IFileCalls& SystemFileCalls();
 
 // The table the file acts use: the one chosen when the program started
 // (the system's calls; under Wine, with Windows' rules over them), or a

@@ -8,14 +8,6 @@
 namespace norvale {
 namespace {
 
-std::optional<DWORD> TagAttributesOf(HANDLE file) {
-  FILE_ATTRIBUTE_TAG_INFO tag{};
-  if (!GetFileInformationByHandleEx(file, FileAttributeTagInfo, &tag, sizeof tag)) {
-    return std::nullopt;
-  }
-  return tag.FileAttributes;
-}
-
 bool Missing(nt::Status status) {
   return status == nt::kStatusObjectNameNotFound || status == nt::kStatusObjectPathNotFound;
 }
@@ -62,7 +54,7 @@ DWORD WindowsRules::RenameTargetSharing() const {
 
 nt::Status WindowsRules::HoldAsRenameTarget(HANDLE folder, const std::wstring& byPath,
                                             HANDLE entry, FileHandle& held) const {
-  const std::optional<DWORD> attributes = TagAttributesOf(entry);
+  const std::optional<DWORD> attributes = AttributesOf(entry);
   const ACCESS_MASK access =
       (attributes && (*attributes & FILE_ATTRIBUTE_DIRECTORY) ? FILE_ADD_SUBDIRECTORY
                                                               : FILE_ADD_FILE) |
@@ -88,7 +80,7 @@ nt::Status WindowsRules::Set(HANDLE file, PVOID information, ULONG length,
       if (system_.CreateIn(rename->RootDirectory, name, FILE_READ_ATTRIBUTES, 0, kShareAll,
                            nt::kFileOpen, nt::kFileOpenReparsePoint | nt::kFileOpenForBackupIntent,
                            nullptr, there.Put()) >= 0) {
-        const std::optional<DWORD> attributes = TagAttributesOf(there.Get());
+        const std::optional<DWORD> attributes = AttributesOf(there.Get());
         if (attributes && (*attributes & FILE_ATTRIBUTE_READONLY)) return nt::kStatusAccessDenied;
       }
     }
@@ -138,7 +130,7 @@ nt::Status WindowsRules::ReplaceAsThePosixCallDoes(HANDLE entry, HANDLE folder,
                        there.Put());
   if (Missing(opened)) return RenameInto(entry, folder, name);
   if (opened < 0) return opened;
-  const std::optional<DWORD> attributes = TagAttributesOf(there.Get());
+  const std::optional<DWORD> attributes = AttributesOf(there.Get());
   if (!attributes || ((*attributes & FILE_ATTRIBUTE_DIRECTORY) && !IsLinkAttributes(*attributes))) {
     return nt::kStatusAccessDenied;
   }

@@ -29,13 +29,12 @@ using testing_support::WriteFileBytes;
 class ModelledRelease {
  public:
   explicit ModelledRelease(const wchar_t* release)
-      : rules_(system_, std::wstring(release) == L"11-24H2"
+      : rules_(norvale::SystemFileCalls(), std::wstring(release) == L"11-24H2"
                             ? norvale::WindowsRelease::Windows11_24H2
                             : norvale::WindowsRelease::Windows10),
         used_(rules_) {}
 
  private:
-  norvale::SystemFileCalls system_;
   norvale::WindowsRules rules_;
   norvale::ScopedFileCalls used_;
 };
