@@ -93,9 +93,9 @@ class IProgramStarts {
                                                const ProgramSurroundings& surroundings) {
     (void)application, (void)surroundings;
     DWORD processId = 0;
-    HANDLE process = nullptr;
-    if (!Start(commandLine, showState, &processId, &process)) return std::nullopt;
-    return HeldProgram(processId, KernelHandle(process));
+    KernelHandle process;
+    if (!Start(commandLine, showState, &processId, process.Put())) return std::nullopt;
+    return HeldProgram(processId, std::move(process));
   }
 };
 

@@ -5,6 +5,7 @@
 
 #include "Handles.h"
 #include "InstallFixture.h"
+#include "RunningProgram.h"
 #include "Text.h"
 
 namespace e2e {
@@ -54,18 +55,8 @@ TEST_F(InstallFixture, ARemovalStoppedByARunningProgramCanBeRunAgain) {
   InstallThroughThePages();
   Finish();
   const std::wstring running = App() + L"\\NvStation.exe";
-  ASSERT_TRUE(CopyFileW((ModuleFolder() + L"\\running_product.exe").c_str(), running.c_str(),
-                        TRUE));
-  const std::wstring eventName = L"nv-e2e-running-" + std::to_wstring(GetCurrentProcessId());
-  const norvale::KernelHandle started(CreateEventW(nullptr, TRUE, FALSE, eventName.c_str()));
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION info{};
-  std::wstring line = L"\"" + running + L"\" " + eventName;
-  ASSERT_TRUE(CreateProcessW(running.c_str(), line.data(), nullptr, nullptr, FALSE,
-                             CREATE_NO_WINDOW, nullptr, nullptr, &startup, &info));
-  const norvale::KernelHandle process(info.hProcess), thread(info.hThread);
-  ASSERT_EQ(WaitForSingleObject(started.Get(), 30000), WAIT_OBJECT_0);
+  testing_support::RunningProgram program(ModuleFolder() + L"\\running_product.exe", running);
+  ASSERT_TRUE(program.Running());
 
   Uninstall(true, false);
   EXPECT_TRUE(PathExists(App() + L"\\Uninst\\Dekant00.exe"));
@@ -76,8 +67,7 @@ TEST_F(InstallFixture, ARemovalStoppedByARunningProgramCanBeRunAgain) {
                                facts_.appId,
                            KEY_WOW64_64KEY));
 
-  TerminateProcess(process.Get(), 0);
-  WaitForSingleObject(process.Get(), 30000);
+  program.End();
   Uninstall(true);
   EXPECT_TRUE(uninstallerBoxes_->Asked().empty());
   ExpectNothingOfTheProduct();

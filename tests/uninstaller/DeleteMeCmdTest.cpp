@@ -11,6 +11,7 @@
 #include "Paths.h"
 #include "RemovalGuards.h"
 #include "RemovalSteps.h"
+#include "RunningProgram.h"
 #include "System.h"
 #include "Text.h"
 #include "UninstallerTestSupport.h"
@@ -970,18 +971,9 @@ TEST(DeleteMeCmd, ARunningProductProgramLeavesTheProductRemovableAgain) {
   Touch(product.uninstDir + L"\\Remove-Font.ps1");
   Touch(product.uninstDir + L"\\Add-Font.ps1");
   const std::wstring running = product.appDir + L"\\bin\\pos.exe";
-  ASSERT_TRUE(CopyFileW((norvale::ProgramFolder() + L"\\running_product.exe").c_str(),
-                        running.c_str(), TRUE));
-  const std::wstring eventName = L"nv-running-product-" + std::to_wstring(GetCurrentProcessId());
-  const norvale::KernelHandle started(CreateEventW(nullptr, TRUE, FALSE, eventName.c_str()));
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION info{};
-  std::wstring line = L"\"" + running + L"\" " + eventName;
-  ASSERT_TRUE(CreateProcessW(running.c_str(), line.data(), nullptr, nullptr, FALSE,
-                             CREATE_NO_WINDOW, nullptr, nullptr, &startup, &info));
-  const norvale::KernelHandle process(info.hProcess), thread(info.hThread);
-  ASSERT_EQ(WaitForSingleObject(started.Get(), 30000), WAIT_OBJECT_0);
+  testing_support::RunningProgram program(norvale::ProgramFolder() + L"\\running_product.exe",
+                                          running);
+  ASSERT_TRUE(program.Running());
 
   norvale::MakeDeleteMeCmd(*removal.state, false, removal.end);
   EXPECT_EQ(SortedBelow(product.appDir),
@@ -999,8 +991,7 @@ TEST(DeleteMeCmd, ARunningProductProgramLeavesTheProductRemovableAgain) {
       << norvale::ToAnsi(told);
   EXPECT_NE(told.find(L"もう一度アンインストールしてください"), std::wstring::npos);
 
-  TerminateProcess(process.Get(), 0);
-  WaitForSingleObject(process.Get(), 30000);
+  program.End();
   product.messages->Clear();
   norvale::MakeDeleteMeCmd(*removal.state, false, removal.end);
   EXPECT_TRUE(product.messages->Asked().empty());
