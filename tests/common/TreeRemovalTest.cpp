@@ -337,6 +337,9 @@ class OneNameOpensElsewhere final : public norvale::IFileCalls {
 
 // What opens elsewhere than its folder lists it is never deleted there,
 // and says it stays for good; everything else of the tree goes around it.
+// Both files lie in the test's folder on the prefix's C: drive, which no
+// build's file-system redirection touches; the native open by the system's
+// own path form is not redirected in a 32-bit process either.
 TEST(TreeRemovalTest, ANameThatOpensElsewhereLeavesWhatItLeadsTo) {
   TempDir dir(L"opens elsewhere");
   const std::wstring pos = MakeProduct(dir);
