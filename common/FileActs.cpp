@@ -223,6 +223,23 @@ StepResult<std::optional<FileHandle>> OpenIfStillIn(HANDLE folder, std::wstring_
   return opened.Error();
 }
 
+bool SameEntry::Is(HANDLE handle) const {
+  if (identity) return IdentityOf(handle) == identity;
+  return index && IndexOf(handle) == index;
+}
+
+StepResult<FileHandle> OpenAgain(FileHandle& held, HANDLE folder, const std::wstring& name,
+                                 ACCESS_MASK access, DWORD share, EntryType type,
+                                 const SameEntry& same) {
+  held.Reset();
+  StepResult<FileHandle> again =
+      folder ? OpenIn(folder, name, access, share, type) : OpenByPath(name, access, share, type);
+  if (again && !same.Is(again->Get())) {
+    return StepError::ForNow(ERROR_RETRY, name, Reason::FolderChanged);
+  }
+  return again;
+}
+
 StepResult<FileHandle> OpenThroughLinkIn(HANDLE folder, std::wstring_view name,
                                          ACCESS_MASK access, DWORD share, EntryType type) {
   if (!IsSinglePart(name)) return StepError::Refusal(ERROR_INVALID_NAME, std::wstring(name));

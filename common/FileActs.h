@@ -98,6 +98,25 @@ StepResult<std::optional<FileHandle>> OpenIfStillIn(HANDLE folder, std::wstring_
                                                     ACCESS_MASK access, DWORD share,
                                                     EntryType type);
 
+// What a file or folder opened again must be: the one `identity` names, or,
+// where the caller knows only the number its volume gives it (a walk), the
+// one with that number.
+struct SameEntry {
+  std::optional<FileIdentity> identity = std::nullopt;
+  std::optional<ULONGLONG> index = std::nullopt;
+  bool Is(HANDLE handle) const;
+};
+
+// Lets `held` go (a handle that shares no deletes would refuse a second
+// one) and opens the same file or folder again with `access`: the entry
+// `name` of the open `folder`, or with no folder the absolute path `name`.
+// What opens must be `same`; another under that name is refused for now
+// (ERROR_RETRY, Reason::FolderChanged), which another try may find as it
+// was. The error names `name`.
+StepResult<FileHandle> OpenAgain(FileHandle& held, HANDLE folder, const std::wstring& name,
+                                 ACCESS_MASK access, DWORD share, EntryType type,
+                                 const SameEntry& same);
+
 // The same as OpenIn, following a link in the name's place to where it leads: only
 // for a link an administrator stands behind.
 StepResult<FileHandle> OpenThroughLinkIn(HANDLE folder, std::wstring_view name,

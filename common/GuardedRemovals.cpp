@@ -121,33 +121,30 @@ bool RemovalRoot::HoldAgain() {
   if (refusal_) return false;
   // Let go for a delete that failed: what opens under the name now must be
   // the folder that was judged.
-  StepResult<FileHandle> again = OpenByPath(
-      path_, kListingAccess | (deletable_ ? DELETE : 0), kRemovalSharing, EntryType::Any);
-  if (!again || IdentityOf(again->Get()) != identity_) {
-    refusal_ = ForNow(again ? ERROR_RETRY : again.Error().code, path_,
-                      Reason::FolderChanged);
+  StepResult<FileHandle> again =
+      OpenAgain(handle_, nullptr, path_, kListingAccess | (deletable_ ? DELETE : 0),
+                kRemovalSharing, EntryType::Any, {identity_});
+  if (!again) {
+    refusal_ = ForNow(again.Error().code, path_, Reason::FolderChanged);
     return false;
   }
   handle_ = std::move(*again);
   return true;
 }
 
-StepDone RemovalRoot::HoldForRemoval() {
+StepDone RemovalRoot::HoldForListingOnly() {
   if (refusal_) return *refusal_;
-  if (handle_ && deletable_) return {};
-  // The listing handle shares no deletes, not even with a second one of ours.
-  handle_.Reset();
-  StepResult<FileHandle> again =
-      OpenByPath(path_, kListingAccess | DELETE, kRemovalSharing, EntryType::Any);
-  if (again && IdentityOf(again->Get()) == identity_) {
-    handle_ = std::move(*again);
-    deletable_ = true;
-    return {};
+  if (handle_ && !deletable_) return {};
+  deletable_ = false;
+  StepResult<FileHandle> again = OpenAgain(handle_, nullptr, path_, kListingAccess,
+                                           kRemovalSharing, EntryType::Any, {identity_});
+  if (!again) {
+    const StepError error = again.Error().At(path_);
+    HoldAgain();
+    return error;
   }
-  const StepError error = again ? ForNow(ERROR_RETRY, path_, Reason::FolderChanged)
-                                : again.Error().At(path_);
-  HoldAgain();
-  return error;
+  handle_ = std::move(*again);
+  return {};
 }
 
 TreeRemovalResult RemovalRoot::RemoveContents(ITreeRemovalEvents& events) {
@@ -169,16 +166,9 @@ StepDone RemovalRoot::Remove() {
     } else {
       // Held for listing only, the handle shares no deletes with a second
       // one: it goes first, and the folder reopened must be the one judged.
-      handle_.Reset();
-      const StepResult<FileHandle> deleting =
-          OpenByPath(path_, kDeletingAccess, kRemovalSharing, EntryType::Any);
-      if (!deleting) {
-        disposed = deleting.Error();
-      } else if (IdentityOf(deleting->Get()) != identity_) {
-        disposed = ForNow(ERROR_RETRY, path_, Reason::FolderChanged);
-      } else {
-        disposed = Disposed(deleting->Get(), true, path_);
-      }
+      const StepResult<FileHandle> deleting = OpenAgain(
+          handle_, nullptr, path_, kDeletingAccess, kRemovalSharing, EntryType::Any, {identity_});
+      disposed = deleting ? Disposed(deleting->Get(), true, path_) : deleting.Error().At(path_);
     }
     handle_.Reset();
     // A folder goes once its last handle closes, which another program may
@@ -198,12 +188,10 @@ StepResult<RemovalBranch> RemovalBranch::Open(const RemovalRoot& root, const std
     RemovalBranch branch;
     branch.path_ = JoinPath(root.Path(), name);
     if (!root) return *root.Refusal();
-    StepResult<FileHandle> opened = OpenIn(root.Handle(), name, kListingAccess | DELETE,
-                                           kRemovalSharing, EntryType::Folder);
+    StepResult<FileHandle> opened =
+        OpenAgain(branch.handle_, root.Handle(), name, kListingAccess | DELETE, kRemovalSharing,
+                  EntryType::Folder, {identity});
     if (!opened) return opened.Error().At(branch.path_);
-    if (!identity || IdentityOf(opened->Get()) != identity) {
-      return ForNow(ERROR_RETRY, branch.path_, Reason::FolderChanged);
-    }
     branch.handle_ = std::move(*opened);
     return branch;
   } catch (const std::bad_alloc&) {
@@ -215,19 +203,50 @@ TreeRemovalResult RemovalBranch::RemoveContents(ITreeRemovalEvents& events) {
   return RemoveContentsOf(handle_.Get(), path_, events);
 }
 
+StepResult<std::vector<std::pair<std::wstring, FileHandle>>> RemovalBranch::HoldAlone(
+    const std::vector<std::wstring>& names) const {
+  std::vector<std::pair<std::wstring, FileHandle>> held;
+  for (const std::wstring& name : names) {
+    // Sharing nothing: a program that holds one of them, sharing deletes or
+    // not, refuses this open.
+    StepResult<FileHandle> file = OpenIn(handle_.Get(), name, kDeletingAccess, 0, EntryType::File);
+    if (file) {
+      held.emplace_back(JoinPath(path_, name), std::move(*file));
+    } else if (!file.Error().Missing()) {
+      return file.Error().At(JoinPath(path_, name));
+    }
+  }
+  return held;
+}
+
+StepDone RemovalBranch::NoOtherHolds(const std::vector<std::wstring>& names) const {
+  try {
+    const auto held = HoldAlone(names);
+    if (!held) return held.Error();
+    return {};
+  } catch (const std::bad_alloc&) {
+    return StepError::Of(ERROR_NOT_ENOUGH_MEMORY, path_);
+  }
+}
+
+StepDone RemovalBranch::MoveInto(HANDLE folder, const std::wstring& folderPath) {
+  try {
+    const std::wstring name = AfterLast(path_, L'\\');
+    if (const StepDone moved = RenameInto(handle_.Get(), folder, name, false); !moved) {
+      return moved.Error().At(path_);
+    }
+    path_ = JoinPath(folderPath, name);
+    return {};
+  } catch (const std::bad_alloc&) {
+    return StepError::Of(ERROR_NOT_ENOUGH_MEMORY, path_);
+  }
+}
+
 StepDone RemovalBranch::RemoveTogether(const std::vector<std::wstring>& names) {
   try {
-    std::vector<std::pair<std::wstring, FileHandle>> held;
-    for (const std::wstring& name : names) {
-      StepResult<FileHandle> file =
-          OpenIn(handle_.Get(), name, kDeletingAccess, kRemovalSharing, EntryType::File);
-      if (file) {
-        held.emplace_back(JoinPath(path_, name), std::move(*file));
-      } else if (!file.Error().Missing()) {
-        return file.Error().At(JoinPath(path_, name));
-      }
-    }
-    for (auto it = held.rbegin(); it != held.rend(); ++it) {
+    auto held = HoldAlone(names);
+    if (!held) return held.Error();
+    for (auto it = held->rbegin(); it != held->rend(); ++it) {
       if (const StepDone gone = DisposeOf(it->second.Get(), true); !gone) {
         return gone.Error().At(it->first);
       }
@@ -371,15 +390,12 @@ StepDone RemoveHeldOwnFolder(FileHandle& folder, const std::wstring& path) {
     // Held without DELETE (a rename into it has to be admitted), it is
     // opened again by its name once let go, and must be the one emptied.
     const std::optional<FileIdentity> identity = IdentityOf(folder.Get());
+    if (!identity) return StepError::Last(path);
     const std::wstring lies = FinalPathOfHandle(folder.Get());
-    folder.Reset();
-    if (!identity || lies.empty()) return StepError::Last(path);
+    if (lies.empty()) return StepError::Last(path);
     const StepResult<FileHandle> deleting =
-        OpenByPath(lies, kDeletingAccess, kShareAll, EntryType::Folder);
-    if (!deleting) return deleting.Error();
-    if (IdentityOf(deleting->Get()) != identity) {
-      return ForNow(ERROR_RETRY, path, Reason::FolderChanged);
-    }
+        OpenAgain(folder, nullptr, lies, kDeletingAccess, kShareAll, EntryType::Folder, {identity});
+    if (!deleting) return deleting.Error().At(path);
     return Disposed(deleting->Get(), true, path);
   } catch (const std::bad_alloc&) {
     return StepError::OutOfMemory(path);
@@ -405,13 +421,10 @@ StepDone RemoveListedFolder(HANDLE parent, const std::wstring& parentPath,
     if (!below.Complete()) return below.first.value_or(StepError::Of(ERROR_DIR_NOT_EMPTY, path));
     // The listing handle shares no deletes: it goes first, and what opens
     // under the name then must be the folder that was emptied.
-    folder->handle.Reset();
-    const StepResult<FileHandle> deleting =
-        OpenIn(parent, name, kDeletingAccess, kRemovalSharing, EntryType::Folder);
+    const StepResult<FileHandle> deleting = OpenAgain(
+        folder->handle, parent, name, kDeletingAccess, kRemovalSharing, EntryType::Folder,
+        {identity});
     if (!deleting) return deleting.Error().At(path);
-    if (IdentityOf(deleting->Get()) != identity) {
-      return ForNow(ERROR_RETRY, path, Reason::FolderChanged);
-    }
     return Disposed(deleting->Get(), false, path);
   } catch (const std::bad_alloc&) {
     return StepError::OutOfMemory(name);

@@ -54,10 +54,10 @@ class RemovalRoot {
 
   // Removes what the folder holds (nothing is entered through a link).
   TreeRemovalResult RemoveContents(ITreeRemovalEvents& events);
-  // Holds the folder with DELETE from now on, when it is not held so yet:
-  // then nobody can make it their current folder or hold it against its
-  // removal meanwhile. Done when it is held so, still the folder judged.
-  StepDone HoldForRemoval();
+  // Holds the folder for listing alone from now on, without DELETE, so that
+  // Windows' own open of a rename's target admits a rename back into it.
+  // Done when it is held so, still the folder judged.
+  StepDone HoldForListingOnly();
   // Removes the folder itself once it is empty (a link as a link) and lets
   // it go; done when it is gone. A folder that could not be removed is held
   // again for another try, when it is still the same one.
@@ -90,18 +90,30 @@ class RemovalBranch {
   RemovalBranch(RemovalBranch&&) = default;
   RemovalBranch& operator=(RemovalBranch&&) = default;
 
+  // Where it lies now: in the root it was opened in, or where it moved.
   const std::wstring& Path() const { return path_; }
+  HANDLE Handle() const { return handle_.Get(); }
   // Removes what the folder holds, as a removal root's contents go.
   TreeRemovalResult RemoveContents(ITreeRemovalEvents& events);
   // The files `names` of the folder (those there), each held for its
   // delete before the first goes, then deleted from the last to the first:
   // held by anyone else, none of them goes.
   StepDone RemoveTogether(const std::vector<std::wstring>& names);
+  // Done when nobody else holds any of the files `names` (those there): a
+  // folder with a file open below it cannot be renamed on Windows.
+  StepDone NoOtherHolds(const std::vector<std::wstring>& names) const;
+  // Moves the folder, with what it holds and under its own name, into the
+  // open `folder` lying at `folderPath` (one that admits Windows' open of a
+  // rename's target).
+  StepDone MoveInto(HANDLE folder, const std::wstring& folderPath);
   // The folder itself, once it is empty; the handle goes with it.
   StepDone Remove();
 
  private:
   RemovalBranch() = default;
+  // The files `names`, each held alone for its delete.
+  StepResult<std::vector<std::pair<std::wstring, FileHandle>>> HoldAlone(
+      const std::vector<std::wstring>& names) const;
   FileHandle handle_;
   std::wstring path_;
 };

@@ -33,7 +33,13 @@ class UniqueHandle {
   }
   explicit operator bool() const { return Valid(); }
   void Reset(handle_type h = Traits::Invalid()) {
-    if (Valid()) Traits::Close(h_);
+    if (Valid()) {
+      // Letting go tells nothing of the step before it: the thread's last
+      // error stays that step's.
+      const DWORD error = GetLastError();
+      Traits::Close(h_);
+      SetLastError(error);
+    }
     h_ = h;
   }
   handle_type Release() { return std::exchange(h_, Traits::Invalid()); }

@@ -13,12 +13,12 @@ class Walk {
 
   TreeRemovalResult Run(HANDLE root, const std::wstring& path) {
     name_ = FinalPathOfHandle(root);
-    volume_ = VolumeOf(root, name_);
     if (name_.empty()) {
       TreeRemovalResult result;
       result.Note(StepError::Last(path));
       return result;
     }
+    volume_ = VolumeOf(root, name_);
     path_ = path;
     // What running programs have mapped is asked once for the whole walk.
     disposals_.images = RunningImages(name_);
@@ -156,8 +156,7 @@ class Walk {
       case EntryVerdict::RemoveAsLink: {
         if (choice == EntryChoice::EmptyOnly) return false;
         const std::optional<ULONGLONG> index = IndexOf(folder.Get());
-        folder.Reset();
-        FileHandle link = Reopened(current, listed.name, path, index, EntryType::Any);
+        FileHandle link = Reopened(folder, current, listed.name, path, index, EntryType::Any);
         if (link) Delete(link.Get(), path, current.below, {index, opened.expectedPath});
         return false;
       }
@@ -195,9 +194,8 @@ class Walk {
       // The listing handle shares no deletes, not even with this walk: it
       // goes first, and what opens under the name must be the folder that
       // was emptied.
-      done.owned.Reset();
       FileHandle folder =
-          Reopened(above, done.listedName, path, done.index, EntryType::Folder);
+          Reopened(done.owned, above, done.listedName, path, done.index, EntryType::Folder);
       if (folder) Delete(folder.Get(), path, above.below, {done.index, name_});
     }
     path_.resize(done.pathAbove);
@@ -205,23 +203,21 @@ class Walk {
     events_.Done(path);
   }
 
-  // The entry `name` of the folder `in`, opened again for deleting, when it
-  // is still the file that was judged; otherwise the tree changed.
-  FileHandle Reopened(Frame& in, const std::wstring& name, const std::wstring& path,
-                      const std::optional<ULONGLONG>& index, EntryType type) {
-    StepResult<std::optional<FileHandle>> again =
-        OpenIfStillIn(in.folder, name, kDeletingAccess, kRemovalSharing, type);
-    if (!again) {
-      in.below.Note(again.Error().At(path));
-      return {};
-    }
-    if (!*again) return {};
-    if (!index || IndexOf((**again).Get()) != index) {
-      changed_ = true;
-      in.below.Note(StepError::Of(ERROR_RETRY, path));
-      return {};
-    }
-    return std::move(**again);
+  // The entry `name` of the folder `in`, let go as `held` and opened again
+  // for deleting, when it is still the file that was judged; nothing when it
+  // is gone; otherwise the tree changed.
+  FileHandle Reopened(FileHandle& held, Frame& in, const std::wstring& name,
+                      const std::wstring& path, const std::optional<ULONGLONG>& index,
+                      EntryType type) {
+    StepResult<FileHandle> again = OpenAgain(held, in.folder, name, kDeletingAccess,
+                                             kRemovalSharing, type, {std::nullopt, index});
+    if (again) return std::move(*again);
+    const StepError& error = again.Error();
+    if (error.Missing()) return {};
+    if (error.reason == Reason::FolderChanged) changed_ = true;
+    in.below.Note(error.reason == Reason::FolderChanged ? StepError::Of(ERROR_RETRY, path)
+                                                         : error.At(path));
+    return {};
   }
 
   EntryVerdict Judge(const OpenedEntry& opened, const std::wstring& path) {

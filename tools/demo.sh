@@ -268,6 +268,7 @@ set -e
 
 # --- The silent removal ------------------------------------------------------------------
 left_status=0
+code_status=0
 if [ -f "$outdir/Setup.log" ]; then
   # The quiet uninstall command as the Uninstall entry holds it: program, then "/S".
   mapfile -t uninstall < <(python3 "$root/tools/demo_report.py" uninstall-command "$outdir/Setup.log")
@@ -284,8 +285,11 @@ if [ -f "$outdir/Setup.log" ]; then
     # The window is found as soon as it exists; its progress page is drawn a
     # moment later.
     [ -z "$window" ] || { sleep 1; shot uninstall-progress 2>/dev/null; } || true
-    wait "$uninstaller_pid" || true
+    uninstaller_code=0
+    wait "$uninstaller_pid" || uninstaller_code=$?
     uninstaller_seconds=$(since "$removal_started")
+    say "uninstaller exit code: $uninstaller_code"
+    [ "$uninstaller_code" -eq 0 ] || code_status=1
     # "DeleteMe.cmd" goes on after the uninstaller has ended; Wine's server
     # ends once it and every other program of the prefix are done.
     timeout 120 wineserver -w || say "the prefix's programs were still running after 120 s"
@@ -303,3 +307,5 @@ say "pictures in $outdir: ${shots[*]}"
 say "demo wall time: $(since "$demo_started" | xargs printf '%.0f') s"
 [ "$installed_status" -eq 0 ] || exit 1
 [ "$left_status" -eq 0 ] || exit 1
+# A quiet run's caller reads nothing but the exit code.
+[ "$code_status" -eq 0 ] || exit 1

@@ -33,7 +33,8 @@ forms::StdFont MinchoFont(float points) {
 class ApplicationEnd final : public forms::IProgramEnd {
  public:
   explicit ApplicationEnd(forms::Application& app) : app_(app) {}
-  void End() override { app_.End(); }
+  using forms::IProgramEnd::End;
+  void End(int exitCode) override { app_.End(exitCode); }
 
  private:
   forms::Application& app_;
@@ -231,6 +232,7 @@ void Form_UnInset_MAIN::Form_Load() {
   F_SETUP.Enabled(false);
   F_FINAL.Enabled(false);
   s.StartupOk = LoadInstallRecord(s);
+  if (!s.StartupOk) s.Exit = UninstallExit::NoRecord;
   if (s.StartupOk) {
     SkipOnFailure([&] { Caption(s.Caption); });
     SkipOnFailure([&] { BuildUninstPages(); });
@@ -260,16 +262,25 @@ void Form_UnInset_MAIN::SilentRun() {
   s.PageNo = 3;
   SkipOnFailure([&] { ShowUninstPage(); });
   SkipOnFailure([&] { C_Cancel.Enabled(false); });
-  RunRemoval();
+  if (!RunRemoval()) return;
   s.PageNo = 4;
   SkipOnFailure([&] { Opt_Final(0)->Value(false); });
   Finish(false);
 }
 
-void Form_UnInset_MAIN::RunRemoval() {
+bool Form_UnInset_MAIN::RunRemoval() {
+  UninstallerState& s = *state_;
+  // Nothing is removed before the end of the removal is sure to be had:
+  // without it the product would stay half removed for good.
   removing_ = true;
-  ExecuteUninstall(*state_);
+  const bool ready = PrepareRemovalEnd(s);
+  if (ready) {
+    ExecuteUninstall(s);
+    s.Exit = UninstallExit::Unfinished;
+  }
   removing_ = false;
+  if (!ready) ApplicationEnd(App()).End(static_cast<int>(s.Exit));
+  return ready;
 }
 
 void Form_UnInset_MAIN::Finish(bool restart) {
@@ -402,7 +413,7 @@ void Form_UnInset_MAIN::C_Skip_Click(int16_t Index) {
       if (!CheckBeforeUninst(s)) return;
       s.PageNo = 3;
       ShowUninstPage();
-      RunRemoval();
+      if (!RunRemoval()) return;
       s.PageNo = 4;
       ShowUninstPage();
       break;

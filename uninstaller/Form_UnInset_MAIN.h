@@ -87,7 +87,9 @@ class Form_UnInset_MAIN : public forms::Form, public IUninstallerWindow {
   void DesignControls();
   void BuildUninstPages();
   void MakeUninstSummary();
-  void RunRemoval();
+  // The removal's steps, once its end is ready; false when it is not (the
+  // program then ends).
+  bool RunRemoval();
   void SilentRun();
   void Finish(bool restart);
 

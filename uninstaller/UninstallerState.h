@@ -66,6 +66,20 @@ struct UninstallerServices {
   std::shared_ptr<IFinalPaths> finalPaths = std::make_shared<SystemFinalPaths>();
 };
 
+// How a run ended, as its exit code: Windows Installer's codes where they
+// mean the same, which deployment tools and the Uninstall entry's quiet
+// command read.
+enum class UninstallExit : int {
+  Gone = 0,                 // nothing of the product is left
+  Cancelled = 1602,         // the user ended the run before the removal
+  NothingRemoved = 1603,    // the end of the removal could not be had
+  Unfinished = 1604,        // something stays; the product is registered for another run
+  AnotherRunning = 1618,    // another uninstaller runs
+  NoRecord = 1619,          // "Setup.log" is missing or unreadable
+};
+
+class RemovalEnd;
+
 extern const wchar_t kDefaultAppId[];
 extern const wchar_t kDefaultAppName[];
 extern const wchar_t kUninstallerFileName[];  // "Dekant00.exe"
@@ -114,6 +128,12 @@ struct UninstallerState {
   // once the install folder is gone, so that a removal that cannot finish
   // leaves the product registered for another try.
   bool UninstallEntryToRemove = false;
+
+  // The run's ending so far; the program ends with it.
+  UninstallExit Exit = UninstallExit::Cancelled;
+  // What the removal's end needs (MakeDeleteMeCmd), made ready before its
+  // first step; none until then.
+  std::shared_ptr<RemovalEnd> removalEnd;
 
   std::wstring ProgramPath;    // the running uninstaller
   std::wstring ProgramFolder;  // its folder ("...\Uninst")

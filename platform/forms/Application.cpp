@@ -89,7 +89,7 @@ int Application::Run() {
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
-  return 0;
+  return exitCode_;
 }
 
 void PumpWaitingMessages() {
@@ -109,10 +109,11 @@ int Application::DoEvents() {
   return static_cast<int>(forms_.size());
 }
 
-void Application::End() {
+void Application::End(int exitCode) {
   ended_ = true;
+  exitCode_ = exitCode;
   WakeLoop();
-  programEnd_->End();
+  programEnd_->End(exitCode);
 }
 
 void Application::WakeLoop() {

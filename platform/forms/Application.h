@@ -17,16 +17,19 @@ void PumpWaitingMessages();
 class Form;
 
 // "End the program": production ends the process at once, as the programs'
-// own end statement does; tests record it instead.
+// own end statement does, with the exit code its caller reads (a quiet
+// run's caller reads nothing else); tests record it instead.
 class IProgramEnd {
  public:
   virtual ~IProgramEnd() = default;
-  virtual void End() = 0;
+  void End() { End(0); }
+  virtual void End(int exitCode) = 0;
 };
 
 class SystemProgramEnd final : public IProgramEnd {
  public:
-  void End() override { ExitProcess(0); }
+  using IProgramEnd::End;
+  void End(int exitCode) override { ExitProcess(static_cast<UINT>(exitCode)); }
 };
 
 class Application;
@@ -70,8 +73,9 @@ class Application {
   // Handles the window messages waiting now, so the windows stay responsive
   // during a long step; returns the number of loaded forms.
   int DoEvents();
-  // Ends the program through the seam.
-  void End();
+  // Ends the program through the seam with exitCode, which Run then
+  // returns where the seam lets the program go on.
+  void End(int exitCode = 0);
   bool Ended() const { return ended_; }
 
   // The hidden window that owns the forms kept out of the taskbar.
@@ -95,6 +99,7 @@ class Application {
   Form* activeForm_ = nullptr;
   Form* activateOwner_ = nullptr;
   bool ended_ = false;
+  int exitCode_ = 0;
   HWND hwnd_ = nullptr;
 };
 

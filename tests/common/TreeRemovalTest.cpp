@@ -13,6 +13,7 @@
 #include "FileCalls.h"
 #include "NtFileCalls.h"
 #include "StepWhy.h"
+#include "OtherFileCalls.h"
 #include "TempDir.h"
 
 using namespace testing_support;
@@ -294,11 +295,10 @@ TEST(TreeRemovalTest, AnAnswerThatEndsTheWalkSaysSo) {
 // file link Windows shows as itself and the host's Wine follows): a table
 // of file calls of the test's own answers so for one name, opening the file
 // it leads to, and the system for every other call.
-class OneNameOpensElsewhere final : public norvale::IFileCalls {
+class OneNameOpensElsewhere final : public testing_support::OtherFileCalls {
  public:
   OneNameOpensElsewhere(std::wstring name, std::wstring leadsTo)
       : name_(std::move(name)), leadsTo_(L"\\??\\" + std::move(leadsTo)) {}
-  bool Available() const override { return system_.Available(); }
   norvale::nt::Status CreateIn(HANDLE root, std::wstring_view name, ACCESS_MASK access,
                                ULONG attributes, ULONG share, ULONG disposition, ULONG options,
                                PVOID descriptor, HANDLE* opened) const override {
@@ -310,28 +310,10 @@ class OneNameOpensElsewhere final : public norvale::IFileCalls {
     return system_.CreateIn(root, name, access, attributes, share, disposition, options,
                             descriptor, opened);
   }
-  norvale::nt::Status Query(HANDLE file, PVOID information, ULONG length,
-                            ULONG informationClass) const override {
-    return system_.Query(file, information, length, informationClass);
-  }
-  norvale::nt::Status Set(HANDLE file, PVOID information, ULONG length,
-                          ULONG informationClass) const override {
-    return system_.Set(file, information, length, informationClass);
-  }
-  bool SetByHandle(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, PVOID information,
-                   DWORD size) const override {
-    return system_.SetByHandle(file, kind, information, size);
-  }
-  bool Dispose(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, PVOID information, DWORD size,
-               norvale::Disposals& across, const norvale::KnownOfIt& known) const override {
-    return system_.Dispose(file, kind, information, size, across, known);
-  }
-  DWORD ErrorOf(norvale::nt::Status status) const override { return system_.ErrorOf(status); }
 
   mutable int opensOfIt = 0;
 
  private:
-  const norvale::IFileCalls& system_ = norvale::FileCalls();
   std::wstring name_, leadsTo_;
 };
 

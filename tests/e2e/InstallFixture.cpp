@@ -79,7 +79,8 @@ class StartsButCommandFile final : public norvale::IProgramStarts {
 
 class CountingEnd final : public norvale::forms::IProgramEnd {
  public:
-  void End() override { ++ends; }
+  using norvale::forms::IProgramEnd::End;
+  void End(int) override { ++ends; }
   int ends = 0;
 };
 

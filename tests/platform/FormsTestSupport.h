@@ -19,7 +19,8 @@ namespace forms = norvale::forms;
 
 class RecordingEnd final : public forms::IProgramEnd {
  public:
-  void End() override { ++ends; }
+  using norvale::forms::IProgramEnd::End;
+  void End(int) override { ++ends; }
   int ends = 0;
 };
 

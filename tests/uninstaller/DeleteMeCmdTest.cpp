@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 
 #include "DeleteMeCmd.h"
 #include "FileActs.h"
+#include "FileCalls.h"
+#include "OtherFileCalls.h"
 #include "GuardedRemovals.h"
 #include "Handles.h"
 #include "Paths.h"
@@ -313,6 +316,7 @@ TEST(DeleteMeCmd, MakeWritesStartsAndEnds) {
   RecordingEnd end;
   norvale::MakeDeleteMeCmd(*state, false, end);
   EXPECT_EQ(end.ends, 1);
+  EXPECT_EQ(end.code, 0);
   ASSERT_EQ(product.starts->started.size(), 1u);
   const std::wstring file = StartedCommandFile(product.starts->started[0]);
   const std::wstring own = norvale::BeforeLast(file, L'\\');
@@ -447,17 +451,18 @@ TEST(DeleteMeCmd, TheWindowAnswersWhileTheFolderIsEmptied) {
   EXPECT_EQ(removal.waits->slept, 0u);
 }
 
-// Without its command file nothing would remove the rest: with TEMP blank,
-// TEMP missing or a path the command file cannot hold, nothing of the install folder is deleted, nothing is
-// started, and the user is told (not in the silent run).
+// Without its command file nothing would remove the rest: with TEMP blank
+// or missing and a drive root that may not take its folder, nothing of the
+// install folder is deleted, nothing is started, the user is told (not in
+// the silent run) and the exit code says that nothing was removed.
 TEST(DeleteMeCmd, WithoutTheCommandFileNothingIsDeleted) {
   struct Case {
     std::wstring hint, tmp;
     bool silent;
   };
   const std::wstring missing = L"C:\\norvale-no-such-temp";
-  for (const Case& c : {Case{L"un", L"", false}, Case{L"un", missing, false},
-                        Case{L"un\u0101", L"{own}", false}, Case{L"un", L"", true}}) {
+  for (const Case& c :
+       {Case{L"un", L"", false}, Case{L"un", missing, false}, Case{L"un", L"", true}}) {
     InstalledProduct product(c.hint);
     // Unelevated, where the run's own TEMP is the one used.
     product.folderAccess->elevated = false;
@@ -471,6 +476,7 @@ TEST(DeleteMeCmd, WithoutTheCommandFileNothingIsDeleted) {
     EXPECT_EQ(SortedBelow(product.appDir), before) << which;
     EXPECT_TRUE(product.starts->started.empty()) << which;
     EXPECT_EQ(removal.end.ends, 1) << which;
+    EXPECT_EQ(removal.end.code, 1603) << which;
     if (c.silent) {
       EXPECT_TRUE(product.messages->Asked().empty());
       continue;
@@ -657,8 +663,8 @@ TEST(DeleteMeCmd, WithTempOnAnotherVolumeTheFolderLiesInTheProgramVolumesRoot) {
     bool keepsLists;
     bool programOnVolume3;
   };
-  for (const Unfit& c : {Unfit{kWindowsDriveRoot, true, true}, Unfit{kOpenDriveRoot, true, false},
-                         Unfit{kWindowsDriveRoot, false, false}}) {
+  for (const Unfit& c :
+       {Unfit{kWindowsDriveRoot, true, true}, Unfit{kOpenDriveRoot, true, false}}) {
     InstalledProduct product;
     PacedRemoval removal(product);
     Touch(product.appDir + L"\\pos.dat");
@@ -678,6 +684,131 @@ TEST(DeleteMeCmd, WithTempOnAnotherVolumeTheFolderLiesInTheProgramVolumesRoot) {
                                     L"インストール先フォルダ(" +
                                         product.appDir + L")は削除しません。\r\n["))
         << norvale::ToAnsi(product.messages->Asked()[0].text);
+  }
+}
+
+// Where the temporary folder cannot take the command file's folder, the
+// volume's root does; an install folder the command file cannot name
+// exactly goes all the same, only unwatched by the command file.
+TEST(DeleteMeCmd, TheEndIsHadWithoutTempOrAnExactName) {
+  for (const bool tempMissing : {true, false}) {
+    InstalledProduct product(tempMissing ? L"un" : L"un\u0101");
+    product.folderAccess->elevated = false;
+    PacedRemoval removal(product);
+    AnswerDriveRoot(product, kWindowsDriveRoot);
+    if (tempMissing) removal.state->TmpDir = L"C:\\norvale-no-such-temp";
+    norvale::MakeDeleteMeCmd(*removal.state, false, removal.end);
+    EXPECT_FALSE(Exists(product.appDir)) << tempMissing;
+    EXPECT_EQ(removal.end.code, 0) << tempMissing;
+    ASSERT_EQ(product.starts->started.size(), 1u) << tempMissing;
+    const std::wstring file = StartedCommandFile(product.starts->started[0]);
+    const std::wstring own = norvale::BeforeLast(file, L'\\');
+    EXPECT_EQ(norvale::BeforeLast(own, L'\\') + L"\\",
+              tempMissing ? product.appDir.substr(0, 3) : removal.tmp.Path() + L"\\");
+    EXPECT_EQ(testing_support::ReadFileBytes(file).find("Lbl2") == std::string::npos, !tempMissing);
+    RunCommandLine(product.starts->started[0]);
+    EXPECT_FALSE(Exists(own));
+  }
+}
+
+// On a volume without access lists (FAT32, exFAT) no folder of the run's
+// own can be had beside the program, and no link can be made: the command
+// file, from its folder below TEMP, deletes the program's file where it
+// lies and removes the two folders it leaves, once the program has ended.
+TEST(DeleteMeCmd, OnAVolumeWithoutListsTheCommandFileEndsTheRemovalInPlace) {
+  InstalledProduct product;
+  PacedRemoval removal(product);
+  Touch(product.appDir + L"\\pos.dat");
+  product.folderAccess->keepsLists = false;
+  removal.state->services.finalPaths =
+      std::make_shared<TempOnAnotherVolume>(removal.CommandFolderParent(), L"");
+  norvale::MakeDeleteMeCmd(*removal.state, false, removal.end);
+  EXPECT_EQ(removal.end.code, 0);
+  EXPECT_EQ(SortedBelow(product.appDir),
+            (std::vector<std::wstring>{product.uninstDir, product.program}));
+  ASSERT_EQ(product.starts->started.size(), 1u);
+  const std::wstring file = StartedCommandFile(product.starts->started[0]);
+  EXPECT_EQ(norvale::BeforeLast(norvale::BeforeLast(file, L'\\'), L'\\'),
+            removal.CommandFolderParent());
+  RunCommandLine(product.starts->started[0]);
+  EXPECT_FALSE(Exists(product.appDir));
+  EXPECT_FALSE(Exists(norvale::BeforeLast(file, L'\\')));
+}
+
+// Windows 7's deletes, which lack the POSIX disposition: a file another
+// program holds sharing deletes stays listed, and its folder not empty,
+// until that program lets it go.
+class WithoutPosixDeletes final : public testing_support::OtherFileCalls {
+ public:
+  bool Dispose(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, PVOID information, DWORD size,
+               norvale::Disposals& across, const norvale::KnownOfIt& known) const override {
+    if (kind != FileDispositionInfo) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return false;
+    }
+    return system_.Dispose(file, kind, information, size, across, known);
+  }
+};
+
+// What arrives at the install folder's top level while the removal runs
+// (the log of a product service whose file lies elsewhere) goes with it.
+// What stays, held for good there, or one of the files another run needs
+// held by another program, sharing deletes or not (on Windows 7 its delete
+// would stay pending), leaves "Uninst" whole with the program's file and
+// the record in it, and the exit code says the removal is unfinished.
+TEST(DeleteMeCmd, WhatArrivesOrIsHeldMeanwhileLeavesTheProductGoneOrRemovable) {
+  enum class Meanwhile { Arrives, ArrivesHeld, RecordHeld, HeldOnWindows7 };
+  for (const Meanwhile c : {Meanwhile::Arrives, Meanwhile::ArrivesHeld, Meanwhile::RecordHeld,
+                            Meanwhile::HeldOnWindows7}) {
+    InstalledProduct product;
+    PacedRemoval removal(product);
+    Touch(product.appDir + L"\\pos.dat");
+    const std::wstring log = product.appDir + L"\\agent.log";
+    const DWORD sharing = c == Meanwhile::ArrivesHeld ? FILE_SHARE_READ : norvale::kShareAll;
+    norvale::FileHandle held;
+    if (c == Meanwhile::RecordHeld) {
+      held.Reset(CreateFileW((product.uninstDir + L"\\Setup.log").c_str(), GENERIC_READ, sharing,
+                             nullptr, OPEN_EXISTING, 0, nullptr));
+    }
+    if (c == Meanwhile::HeldOnWindows7) {
+      Touch(log);
+      held.Reset(CreateFileW(log.c_str(), GENERIC_READ, sharing, nullptr, OPEN_EXISTING, 0,
+                             nullptr));
+    }
+    bool arrived = false;
+    removal.window.hook = [&] {
+      if (arrived || (c != Meanwhile::Arrives && c != Meanwhile::ArrivesHeld)) return;
+      arrived = true;
+      held.Reset(CreateFileW(log.c_str(), GENERIC_WRITE, sharing, nullptr, CREATE_NEW, 0,
+                             nullptr));
+      if (c == Meanwhile::Arrives) held.Reset();
+    };
+    const WithoutPosixDeletes windows7;
+    std::optional<norvale::ScopedFileCalls> rules;
+    if (c == Meanwhile::HeldOnWindows7) rules.emplace(windows7);
+    norvale::MakeDeleteMeCmd(*removal.state, false, removal.end);
+    rules.reset();
+    const int which = static_cast<int>(c);
+    if (c == Meanwhile::Arrives) {
+      EXPECT_TRUE(arrived);
+      EXPECT_FALSE(Exists(product.appDir));
+      EXPECT_EQ(removal.end.code, 0);
+      continue;
+    }
+    EXPECT_EQ(removal.end.code, 1604) << which;
+    EXPECT_TRUE(Exists(product.program)) << which;
+    EXPECT_TRUE(Exists(product.uninstDir + L"\\Setup.log")) << which;
+    EXPECT_FALSE(Exists(product.appDir + L"\\pos.dat")) << which;
+    ASSERT_EQ(product.messages->Asked().size(), 1u) << which;
+    EXPECT_NE(product.messages->Asked()[0].text.find(L"アンインストールを完了できませんでした"),
+              std::wstring::npos)
+        << which;
+    held.Reset();
+    // Let go, it is the registered uninstaller's to finish.
+    product.messages->Clear();
+    norvale::MakeDeleteMeCmd(*removal.state, false, removal.end);
+    EXPECT_FALSE(Exists(product.appDir)) << which;
+    EXPECT_EQ(removal.end.code, 0) << which;
   }
 }
 

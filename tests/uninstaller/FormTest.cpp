@@ -2,7 +2,11 @@
 // the runs that end the program.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <sddl.h>
+
 #include "Form_UnInset_MAIN.h"
+#include "SingleInstance.h"
 #include "InstallRecord.h"
 #include "Text.h"
 #include "UninstallerTestSupport.h"
@@ -86,6 +90,7 @@ TEST(UninstallerWindow, PagesSummaryAndFinish) {
   f.Opt_Final(1)->Value(true);
   f.C_Skip_Click(1);
   EXPECT_EQ(w.end->ends, 1);
+  EXPECT_EQ(w.end->code, 0);
   const std::string cmd = StartedCmd(product);
   EXPECT_EQ(cmd.find("shutdown"), std::string::npos);
   EXPECT_NE(cmd.find("IF NOT EXIST \"" + norvale::ToAnsi(product.appDir) + "\\\" GOTO Lbl3\r\n"),
@@ -170,7 +175,60 @@ TEST(UninstallerWindow, MissingRecordShowsTheBoxAndRemovesNothing) {
     EXPECT_TRUE(product.starts->started.empty());
     EXPECT_TRUE(Exists(product.program));
     EXPECT_EQ(w.end->ends, 0);
+    EXPECT_EQ(static_cast<int>(w.form->State().Exit), 1619);
   }
+}
+
+// Where the end of the removal cannot be had (no folder for the command
+// file), its first step does not run either: the uninstaller's own
+// run-as-administrator value stays, the program ends with the code for
+// nothing removed. Cancelled before, the run says so.
+TEST(UninstallerWindow, AnEndThatCannotBeHadRemovesNothing) {
+  for (const wchar_t* commandLine : {L"", L"/S"}) {
+    InstalledProduct product;
+    product.WriteRecord(BasicRecord(product));
+    product.folderAccess->elevated = false;
+    SetLayer(product.program);
+    Window w(product, commandLine);
+    w.form->State().TmpDir = L"C:\\norvale-no-such-temp";
+    ASSERT_TRUE(w.form->Load());
+    w.form->State().TmpDir = L"C:\\norvale-no-such-temp";
+    if (commandLine[0]) {
+      ASSERT_TRUE(w.form->Show());
+      for (int i = 0; i < 20 && w.end->ends == 0; ++i) w.app.DoEvents();
+    } else {
+      EXPECT_EQ(static_cast<int>(w.form->State().Exit), 1602);
+      w.form->State().PageNo = 2;
+      w.form->C_Skip_Click(1);
+    }
+    EXPECT_EQ(w.end->ends, 1) << commandLine;
+    EXPECT_EQ(w.end->code, 1603) << commandLine;
+    EXPECT_TRUE(LayerExists(product.program)) << commandLine;
+    EXPECT_TRUE(product.starts->started.empty());
+    EXPECT_EQ(product.messages->Asked().size(), commandLine[0] ? 0u : 1u);
+    ClearLayer(product.program);
+    w.form->Unload();
+  }
+}
+
+// A second uninstaller ends with its own code; the name taken first by a
+// program that is no uninstaller (another owner) stops nothing.
+TEST(UninstallerProgram, OneUninstallerAtATime) {
+  const std::wstring name = L"Norvale.Test.Instance." + std::to_wstring(GetCurrentProcessId());
+  norvale::KernelHandle first, second, third;
+  EXPECT_EQ(norvale::ClaimSingleInstance(name.c_str(), first), norvale::InstanceClaim::Claimed);
+  EXPECT_EQ(norvale::ClaimSingleInstance(name.c_str(), second),
+            norvale::InstanceClaim::AnotherRuns);
+  const std::wstring squatted = name + L".taken";
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
+      L"O:WDD:(A;;GA;;;WD)", SDDL_REVISION_1, &descriptor, nullptr));
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+  norvale::KernelHandle taken(CreateMutexW(&attributes, FALSE, squatted.c_str()));
+  LocalFree(descriptor);
+  ASSERT_TRUE(taken);
+  EXPECT_EQ(norvale::ClaimSingleInstance(squatted.c_str(), third),
+            norvale::InstanceClaim::Claimed);
 }
 
 TEST(UninstallerWindow, SilentRunEndsWithTheCommandFile) {

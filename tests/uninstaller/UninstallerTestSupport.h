@@ -57,8 +57,13 @@ class RecordingStarts final : public norvale::IProgramStarts {
 
 class RecordingEnd final : public norvale::forms::IProgramEnd {
  public:
-  void End() override { ++ends; }
+  using norvale::forms::IProgramEnd::End;
+  void End(int exitCode) override {
+    ++ends;
+    code = exitCode;
+  }
   int ends = 0;
+  int code = -1;
 };
 
 // Waits that take no time: they add up what was asked for and call the

@@ -7,14 +7,19 @@
 #include "Form_UnInset_MAIN.h"
 #include "Handles.h"
 #include "ProgramVersion.h"
+#include "SingleInstance.h"
 #include "System.h"
 #include "SystemDlls.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   norvale::dllsearch::KeepDllSearchToSystemFolder();
-  // One uninstaller at a time: a second one ends without a word.
-  norvale::KernelHandle instance(CreateMutexW(nullptr, FALSE, L"Norvale.Dekant00.SingleInstance"));
-  if (GetLastError() == ERROR_ALREADY_EXISTS) return 0;
+  // One uninstaller at a time: a second one ends without a word, with the
+  // code that tells its caller why.
+  norvale::KernelHandle instance;
+  if (norvale::ClaimSingleInstance(norvale::kSingleInstanceName, instance) ==
+      norvale::InstanceClaim::AnotherRuns) {
+    return static_cast<int>(norvale::UninstallExit::AnotherRunning);
+  }
 
   norvale::forms::Application app;
   auto state = std::make_unique<norvale::UninstallerState>(norvale::ProgramPath());
@@ -22,6 +27,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
       DEKANT00_VERSION_MAJOR, DEKANT00_VERSION_MINOR, DEKANT00_VERSION_REVISION);
   norvale::Form_UnInset_MAIN form(app, std::move(state), PathGetArgsW(GetCommandLineW()));
   form.Icon(GetModuleHandleW(nullptr), 1);
-  if (!form.Show()) return 1;
-  return app.Run();
+  if (!form.Show()) return static_cast<int>(norvale::UninstallExit::NothingRemoved);
+  const int ended = app.Run();
+  // The window closed without ending the program itself: how far the run
+  // came is the state's to say.
+  return app.Ended() ? ended : static_cast<int>(form.State().Exit);
 }

@@ -65,7 +65,8 @@ class RecordingOpener final : public norvale::IAddressOpener {
 class RecordingEnd final : public norvale::forms::IProgramEnd {
  public:
   int ends = 0;
-  void End() override { ++ends; }
+  using norvale::forms::IProgramEnd::End;
+  void End(int) override { ++ends; }
 };
 
 enum class Machine { Windows7x86, Windows10x64, Windows11x64 };

@@ -119,7 +119,8 @@ struct ProbeSetup {
 
 class RecordingEnd final : public norvale::forms::IProgramEnd {
  public:
-  void End() override { ++ends; }
+  using norvale::forms::IProgramEnd::End;
+  void End(int) override { ++ends; }
   int ends = 0;
 };
 
